@@ -1,0 +1,54 @@
+#pragma once
+
+#include "MarrowickKit/Cancellation.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QPair>
+#include <QUrl>
+
+#include <QCoro/QCoroTask>
+
+#include <optional>
+
+namespace marrowick {
+
+using HTTPHeaders = QList<QPair<QByteArray, QByteArray>>;
+
+// Header names compare case-insensitively; the first match wins.
+QByteArray headerValue(const HTTPHeaders &headers, const QByteArray &name);
+
+struct HTTPRequest {
+    QUrl url;
+    QByteArray method = "GET";
+    HTTPHeaders headers;
+    QByteArray body;
+    // What the caller asks for; the bounded client replaces it with its own time-out.
+    double timeoutSeconds = 60.0;
+
+    void setHeader(const QByteArray &name, const QByteArray &value);
+};
+
+struct HTTPResponse {
+    // Absent when the reply did not come from an HTTP server.
+    std::optional<int> statusCode;
+    HTTPHeaders headers;
+    QUrl url;
+
+    QByteArray header(const QByteArray &name) const { return headerValue(headers, name); }
+};
+
+struct HTTPResult {
+    QByteArray body;
+    HTTPResponse response;
+};
+
+// One request in, the body and the response head out. Failures are thrown as ProviderError;
+// a cancelled token aborts the transfer at once and throws CancellationError.
+class HTTPClient {
+public:
+    virtual ~HTTPClient() = default;
+    virtual QCoro::Task<HTTPResult> data(HTTPRequest request, CancelToken cancel = {}) const = 0;
+};
+
+} // namespace marrowick

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+#include <stdexcept>
+
+namespace marrowick {
+
+// A document that is not JSON, or JSON of the wrong shape. `codingPath` names where reading
+// stopped ("[1].tcpPort._0.port"); the message already includes it.
+class JsonDecodeError : public std::runtime_error {
+public:
+    JsonDecodeError(const QString &message, const QString &codingPath);
+    const QString &codingPath() const { return m_codingPath; }
+    QString message() const { return QString::fromUtf8(what()); }
+
+private:
+    QString m_codingPath;
+};
+
+// Parses a whole document (an object or an array). Malformed, truncated or too deeply nested
+// input throws JsonDecodeError; it never crashes.
+QJsonValue parseJsonDocument(const QByteArray &bytes);
+
+// Strict readers of single values: a value of another JSON type throws JsonDecodeError.
+QString readString(const QJsonValue &value, const QString &path);
+double readDouble(const QJsonValue &value, const QString &path);
+// A number that is integral and fits in 64 bits; 64-bit integers keep every digit.
+qint64 readInt64(const QJsonValue &value, const QString &path);
+bool readBool(const QJsonValue &value, const QString &path);
+QUuid readUuid(const QJsonValue &value, const QString &path);
+QJsonArray readArray(const QJsonValue &value, const QString &path);
+QJsonObject readObject(const QJsonValue &value, const QString &path);
+
+// Reads the members of one object strictly: a required member that is missing or null throws,
+// an optional member that is missing or null is absent, a member of the wrong type always
+// throws, unknown members are ignored.
+class JsonObjectReader {
+public:
+    JsonObjectReader(const QJsonValue &value, QString path);
+
+    const QJsonObject &object() const { return m_object; }
+    const QString &path() const { return m_path; }
+    QString pathOf(const QString &key) const;
+    // Present and not null.
+    bool has(const QString &key) const;
+
+    QJsonValue required(const QString &key) const;
+
+    QString string(const QString &key) const { return readString(required(key), pathOf(key)); }
+    double number(const QString &key) const { return readDouble(required(key), pathOf(key)); }
+    qint64 integer(const QString &key) const { return readInt64(required(key), pathOf(key)); }
+    bool boolean(const QString &key) const { return readBool(required(key), pathOf(key)); }
+    QUuid uuid(const QString &key) const { return readUuid(required(key), pathOf(key)); }
+    QJsonArray array(const QString &key) const { return readArray(required(key), pathOf(key)); }
+
+    std::optional<QString> optionalString(const QString &key) const;
+    std::optional<double> optionalNumber(const QString &key) const;
+    std::optional<qint64> optionalInteger(const QString &key) const;
+    std::optional<bool> optionalBoolean(const QString &key) const;
+
+private:
+    QJsonObject m_object;
+    QString m_path;
+};
+
+// Reads every element of an array with `read(element, path)`; one failure fails the whole list.
+template<typename Read>
+auto readList(const QJsonArray &array, const QString &path, Read read)
+{
+    QList<decltype(read(QJsonValue(), QString()))> list;
+    list.reserve(array.size());
+    for (qsizetype i = 0; i < array.size(); ++i)
+        list.append(read(array.at(i), path + QStringLiteral("[%1]").arg(i)));
+    return list;
+}
+
+} // namespace marrowick

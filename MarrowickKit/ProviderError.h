@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+
+namespace marrowick {
+
+struct HTTPResponse;
+
+// The error of a failed poll. Its description is exactly what the user sees for that poll.
+class ProviderError : public std::exception {
+public:
+    enum class Kind { missingCredential, misconfigured, upstream };
+
+    static ProviderError missingCredential(const QString &referenceName);
+    static ProviderError misconfigured(const QString &message);
+    static ProviderError upstream(const QString &message);
+
+    Kind kind() const { return m_kind; }
+    // The reference name for missingCredential, the message otherwise.
+    const QString &payload() const { return m_payload; }
+    QString description() const;
+    QString errorDescription() const { return description(); }
+    const char *what() const noexcept override { return m_what.constData(); }
+
+    bool operator==(const ProviderError &other) const
+    {
+        return m_kind == other.m_kind && m_payload == other.m_payload;
+    }
+
+private:
+    ProviderError(Kind kind, QString payload);
+
+    Kind m_kind;
+    QString m_payload;
+    QByteArray m_what;
+};
+
+// The status code when `response` is an HTTP response with a 2xx status; otherwise throws
+// upstream "HTTP <code>" (code -1 when the response is not an HTTP response at all).
+qint64 checkHTTPStatus(const HTTPResponse &response);
+
+// The port as 16 bits when it lies in 1...65535; otherwise throws misconfigured
+// "<label> <port> out of range (1-65535)".
+quint16 validatePort(qint64 port, const QString &label);
+
+// The text the user sees for any failure that ends a poll.
+QString userFacingDescription(const std::exception &error);
+
+} // namespace marrowick

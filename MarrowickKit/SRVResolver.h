@@ -1,0 +1,35 @@
+#pragma once
+
+#include "MarrowickKit/Cancellation.h"
+
+#include <QString>
+
+#include <QCoro/QCoroTask>
+
+#include <optional>
+
+namespace marrowick {
+
+struct SRVRecord {
+    QString host;
+    quint16 port = 0;
+
+    bool operator==(const SRVRecord &) const = default;
+};
+
+// Looks up one SRV record by its full service name. Never throws: an error, a time-out or an
+// unusable answer all give no record.
+class SRVResolver {
+public:
+    virtual ~SRVResolver() = default;
+    virtual QCoro::Task<std::optional<SRVRecord>> resolve(QString service, double timeout,
+                                                          CancelToken cancel = {}) const = 0;
+};
+
+class NoSRVResolver : public SRVResolver {
+public:
+    QCoro::Task<std::optional<SRVRecord>> resolve(QString service, double timeout,
+                                                  CancelToken cancel = {}) const override;
+};
+
+} // namespace marrowick

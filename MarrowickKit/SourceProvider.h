@@ -1,0 +1,34 @@
+#pragma once
+
+#include "MarrowickKit/AnySourceConfig.h"
+#include "MarrowickKit/Cancellation.h"
+#include "MarrowickKit/ProviderError.h"
+#include "MarrowickKit/CredentialStore.h"
+#include "MarrowickKit/SourceSnapshot.h"
+
+#include <QCoro/QCoroTask>
+
+#include <functional>
+#include <memory>
+
+namespace marrowick {
+
+// Reads one source. A provider is built for one poll (it reads no secret and touches no
+// network when built) and bounds the time and size of its own work. `fetch` throws
+// ProviderError for a failed poll; when `cancel` fires it stops at once with
+// CancellationError. The provider must outlive the task that `fetch` returns.
+class SourceProvider {
+public:
+    virtual ~SourceProvider() = default;
+    virtual QCoro::Task<SourceSnapshot> fetch(CancelToken cancel = {}) = 0;
+};
+
+// Builds the provider for a source's case; may throw what the provider's constructor throws.
+using ProviderFactory =
+    std::function<std::unique_ptr<SourceProvider>(const AnySourceConfig &config, CredentialStoreHandle credentials)>;
+
+// The error a provider's constructor throws for a configuration of another case:
+// "expected <case> config".
+ProviderError wrongConfigError(SourceKind expected);
+
+} // namespace marrowick

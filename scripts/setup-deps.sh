@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Marrowick need, when missing.
+# Idempotent; works as root or through sudo.
+set -euo pipefail
+
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtkeychain-qt6-dev)
+# Test services: a private D-Bus session with a Secret Service, a DNS server for SRV lookups,
+# and an X server for the windows.
+TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth)
+
+want=("${BUILD_PACKAGES[@]}")
+if [[ "${1:-}" == "--with-test-tools" ]]; then
+  want+=("${TEST_PACKAGES[@]}")
+fi
+
+missing=()
+for package in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+if [[ $(id -u) -eq 0 ]]; then
+  as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=(sudo)
+else
+  echo "Missing packages (${missing[*]}) and neither root nor sudo is available." >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
