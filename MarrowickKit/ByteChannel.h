@@ -30,4 +30,7 @@ public:
                                                                CancelToken cancel = {}) const = 0;
 };
 
+// The TCP implementation over the system's sockets, with its 3-second default time-out.
+std::shared_ptr<const ByteChannelFactory> systemByteChannelFactory();
+
 } // namespace marrowick

@@ -9,6 +9,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <memory>
 #include <optional>
 
 namespace marrowick {
@@ -50,5 +51,9 @@ public:
     virtual ~HTTPClient() = default;
     virtual QCoro::Task<HTTPResult> data(HTTPRequest request, CancelToken cancel = {}) const = 0;
 };
+
+// The one client every provider and the release check share: 10-second request time-out,
+// 20-second deadline for the whole exchange, 8388608-byte body cap. Made on first use.
+std::shared_ptr<const HTTPClient> sharedHTTPClient();
 
 } // namespace marrowick

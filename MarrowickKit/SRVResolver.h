@@ -6,6 +6,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <memory>
 #include <optional>
 
 namespace marrowick {
@@ -31,5 +32,8 @@ public:
     QCoro::Task<std::optional<SRVRecord>> resolve(QString service, double timeout,
                                                   CancelToken cancel = {}) const override;
 };
+
+// The resolver that asks the system's DNS servers.
+std::shared_ptr<const SRVResolver> systemSRVResolver();
 
 } // namespace marrowick

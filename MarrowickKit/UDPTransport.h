@@ -33,4 +33,7 @@ public:
                                   CancelToken cancel = {}) const;
 };
 
+// The UDP implementation over the system's sockets.
+std::shared_ptr<const UDPTransport> systemUDPTransport();
+
 } // namespace marrowick
