@@ -24,7 +24,7 @@ public:
     QCoro::Task<std::unique_ptr<ByteChannel>> connect(QString, quint16, CancelToken) const override
     {
         throw ProviderError::upstream(QStringLiteral("TCP is not available"));
-        co_return nullptr;
+        co_return {};
     }
 };
 
@@ -33,7 +33,7 @@ public:
     QCoro::Task<std::unique_ptr<UDPSession>> session(QString, quint16, double, CancelToken) const override
     {
         throw ProviderError::upstream(QStringLiteral("UDP is not available"));
-        co_return nullptr;
+        co_return {};
     }
 };
 
