@@ -38,6 +38,20 @@ void PillButton::paintEvent(QPaintEvent *)
     } else {
         MarrowickGhostPillStyle::paint(painter, area, text(), font(), isDown(), palette());
     }
+    if (hasFocus())
+        paintFocusRing(painter, area);
+}
+
+// Keyboard users need to see which pill Space will press.
+void PillButton::paintFocusRing(QPainter &painter, const QRectF &area) const
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    // On the accent-filled pill the ring takes the text colour, or it would vanish in the fill.
+    const QColor colour = m_kind == Kind::prominent ? marrowickOnAccent(this) : palette().color(QPalette::Highlight);
+    painter.setPen(QPen(colour, 2));
+    painter.setBrush(Qt::NoBrush);
+    const QRectF ring = area.adjusted(1, 1, -1, -1);
+    painter.drawRoundedRect(ring, ring.height() / 2, ring.height() / 2);
 }
 
 } // namespace marrowick

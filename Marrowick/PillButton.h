@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 
+class QPainter;
+
 namespace marrowick {
 
 // A push button drawn as one of the two shared pills. The prominent one takes its colours
@@ -22,6 +24,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void paintFocusRing(QPainter &painter, const QRectF &area) const;
+
     Kind m_kind;
 };
 
