@@ -7,8 +7,9 @@ namespace marrowick {
 QString AlertCenter::bodyText(EventKind kind, std::optional<Instant> downSince, Instant now)
 {
     const bool recovered = kind == EventKind::recovered;
-    const double elapsed = downSince ? now.sinceReference - downSince->sinceReference : NAN;
-    if (!std::isfinite(elapsed))
+    const double elapsed = downSince ? now.sinceReference - downSince->sinceReference : 0;
+    // A time that is no real time tells no duration either.
+    if (!downSince || !std::isfinite(elapsed))
         return recovered ? QStringLiteral("Recovered") : QStringLiteral("Unreachable");
 
     // Truncated toward zero; kept as a double so any span prints without overflow.
