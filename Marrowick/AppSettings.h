@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+namespace marrowick {
+
+// The names under which the settings are stored.
+namespace SettingsKey {
+inline const QString launchAtLogin = QStringLiteral("launchAtLogin");
+inline const QString globalQuiet = QStringLiteral("globalQuiet");
+inline const QString soundAlerts = QStringLiteral("soundAlerts");
+inline const QString notifyOnRecovery = QStringLiteral("notifyOnRecovery");
+inline const QString showSparklines = QStringLiteral("showSparklines");
+inline const QString compactMode = QStringLiteral("compactMode");
+inline const QString accentHex = QStringLiteral("accentHex");
+inline const QString onboardingCompleted = QStringLiteral("onboardingCompleted");
+inline const QString widgetLayout = QStringLiteral("widgetLayout");
+} // namespace SettingsKey
+
+// The one reader and writer of the user's settings. QSettings has no change signal, so every
+// write goes through here and `changed` fires when the value a reader sees really changes.
+//
+// Booleans are stored as the texts "true" and "false". A stored value that is neither (a
+// hand-edited "yes", a number) is not a Boolean and reads as the key's default.
+class AppSettings : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString defaultAccentHex = QStringLiteral("#8BB8E8");
+
+    explicit AppSettings(std::unique_ptr<QSettings> store, QObject *parent = nullptr);
+    ~AppSettings() override;
+
+    bool launchAtLogin() const;
+    void setLaunchAtLogin(bool on);
+    bool globalQuiet() const;
+    void setGlobalQuiet(bool on);
+    bool soundAlerts() const;
+    void setSoundAlerts(bool on);
+    bool notifyOnRecovery() const;
+    void setNotifyOnRecovery(bool on);
+    bool showSparklines() const;
+    void setShowSparklines(bool on);
+    bool compactMode() const;
+    void setCompactMode(bool on);
+    bool onboardingCompleted() const;
+    void setOnboardingCompleted(bool done);
+
+    // The stored text, unchecked: an unparsable text is kept and the style falls back.
+    QString accentHex() const;
+    void setAccentHex(const QString &hex);
+
+    // The encoded widget layout; absent when missing or not stored as data.
+    std::optional<QByteArray> widgetLayoutData() const;
+    // Absent removes the entry.
+    void setWidgetLayoutData(const std::optional<QByteArray> &data);
+
+    // Writes pending changes to disk.
+    void sync();
+
+signals:
+    // `key` is one of SettingsKey.
+    void changed(const QString &key);
+
+private:
+    bool readBool(const QString &key, bool fallback) const;
+    void writeBool(const QString &key, bool on, bool fallback);
+
+    std::unique_ptr<QSettings> m_store;
+};
+
+// The Boolean a stored value holds: a real Boolean, or the text "true" or "false"; nothing for
+// any other value.
+std::optional<bool> storedBool(const QVariant &value);
+
+} // namespace marrowick

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "Marrowick/AlertCenter.h"
+
+#include <QDBusConnection>
+
+namespace marrowick {
+
+// Alerts through the desktop's notification server (org.freedesktop.Notifications).
+class DBusAlertCenter : public AlertCenter {
+public:
+    static inline const QString service = QStringLiteral("org.freedesktop.Notifications");
+    static inline const QString path = QStringLiteral("/org/freedesktop/Notifications");
+    static inline const QString interface = QStringLiteral("org.freedesktop.Notifications");
+    static inline const QString soundName = QStringLiteral("message-new-instant");
+
+    // `desktopEntry` names the application's .desktop file, so the server can group its
+    // alerts and show its icon.
+    explicit DBusAlertCenter(QDBusConnection bus = QDBusConnection::sessionBus(),
+                             QString desktopEntry = QStringLiteral("dev.tobrin.marrowick"));
+
+    QCoro::Task<AuthorizationStatus> authorizationStatus() override;
+    QCoro::Task<bool> requestAuthorization() override;
+    void post(const AlertNotification &notification) override;
+
+    // How long to wait for the server to answer before calling the state undetermined.
+    static constexpr int serverInfoTimeoutMs = 3000;
+
+private:
+    QDBusConnection m_bus;
+    QString m_desktopEntry;
+};
+
+} // namespace marrowick

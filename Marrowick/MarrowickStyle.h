@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QMarginsF>
+#include <QObject>
+#include <QPalette>
+#include <QPointer>
+#include <QRectF>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+class QPainter;
+
+namespace marrowick {
+
+class AppSettings;
+
+// The three sRGB components of a hex colour, each in 0...1.
+struct ColorComponents {
+    double red = 0;
+    double green = 0;
+    double blue = 0;
+
+    bool operator==(const ColorComponents &) const = default;
+};
+
+// "#RRGGBB" or "RRGGBB", spaces and tabs around it allowed. Six characters after the one "#";
+// a leading "+", or a "-" before all zeros, counts as a digit position. Nothing otherwise.
+std::optional<ColorComponents> parseHexColor(const QString &text);
+
+// The colour of a stored "accentHex"; an unparsable text gives the default accent.
+QColor accentColor(const QString &hex);
+// White or the dark text colour, whichever contrasts more with the accent (WCAG 2.0 ratio);
+// a tie goes to the dark colour.
+QColor onAccentColor(const QString &hex);
+// The dark text colour used on light accents.
+QColor darkOnAccent();
+
+// The accent colours in effect for a widget: those of the nearest AccentInjector above it,
+// or the default accent's where none is.
+QColor marrowickAccent(const QWidget *widget);
+QColor marrowickOnAccent(const QWidget *widget);
+
+// Puts the accent of the "accentHex" setting on a window's content and everything inside it,
+// and follows the setting live. Standard widgets see it as the palette's highlight; our own
+// painting reads marrowickAccent(). Owned by the widget it decorates.
+class AccentInjector : public QObject {
+    Q_OBJECT
+
+public:
+    AccentInjector(QWidget *content, AppSettings *settings);
+
+    static void apply(QWidget *content, const QString &hex);
+
+private:
+    void refresh();
+
+    QPointer<QWidget> m_content;
+    QPointer<AppSettings> m_settings;
+};
+
+// Fill and outline of the rounded cards that group content, from the palette's text colour.
+QColor cardFill(const QPalette &palette);
+QColor cardStroke(const QPalette &palette);
+// Strokes a card's outline 1 px wide inside `rect`, so it never spills past the card.
+void paintCardOutline(QPainter &painter, const QRectF &rect, qreal cornerRadius, const QPalette &palette);
+
+// The filled, accent-coloured pill of a window's main action.
+struct MarrowickProminentPillStyle {
+    static constexpr QMarginsF padding{16, 8, 16, 8};
+    static constexpr qreal pressedOpacity = 0.8;
+
+    static QFont font(const QFont &base);
+    static void paint(QPainter &painter, const QRectF &rect, const QString &label, const QFont &base,
+                      bool pressed, const QColor &accent, const QColor &onAccent);
+};
+
+// The outlined, quiet pill of secondary actions.
+struct MarrowickGhostPillStyle {
+    static constexpr QMarginsF padding{12, 6, 12, 6};
+    static constexpr qreal pressedOpacity = 0.6;
+
+    static QFont font(const QFont &base);
+    static void paint(QPainter &painter, const QRectF &rect, const QString &label, const QFont &base,
+                      bool pressed, const QPalette &palette);
+};
+
+} // namespace marrowick

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QAbstractButton>
+
+class QPainter;
+
+namespace marrowick {
+
+// A push button drawn as one of the two shared pills. The prominent one takes its colours
+// from the accent in effect (marrowickAccent).
+class PillButton : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    enum class Kind { prominent, ghost };
+
+    explicit PillButton(const QString &text, Kind kind = Kind::prominent, QWidget *parent = nullptr);
+
+    Kind kind() const { return m_kind; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void paintFocusRing(QPainter &painter, const QRectF &area) const;
+
+    Kind m_kind;
+};
+
+} // namespace marrowick
