@@ -50,9 +50,9 @@ QString unescaped(QStringView raw)
 
 // One scan over `name="value"` pairs after the opening brace. A "}" inside a quoted value
 // belongs to the value, so a monitor named "api {prod}" keeps its labels. Text that is not a
-// label pair (commas, spaces, malformed pairs) is skipped. Returns the position of the closing
-// brace, or -1 when the line has none.
-qsizetype scanLabels(QStringView line, qsizetype pos, QHash<QString, QString> &labels)
+// label pair (commas, spaces, malformed pairs) is skipped; of a label written twice the later
+// value counts. Returns the position of the closing brace, or -1 when the line has none.
+qsizetype scanLabels(QStringView line, qsizetype pos, std::optional<QString> &monitorName)
 {
     while (pos < line.size()) {
         const QChar c = line[pos];
@@ -80,8 +80,8 @@ qsizetype scanLabels(QStringView line, qsizetype pos, QHash<QString, QString> &l
             const qsizetype brace = line.indexOf(u'}', valueStart);
             return brace;
         }
-        labels.insert(line.sliced(pos, nameEnd - pos).toString(),
-                      unescaped(line.sliced(valueStart, valueEnd - valueStart)));
+        if (line.sliced(pos, nameEnd - pos) == u"monitor_name")
+            monitorName = unescaped(line.sliced(valueStart, valueEnd - valueStart));
         pos = valueEnd + 1;
     }
     return -1;
@@ -108,14 +108,11 @@ std::optional<Sample> sample(QStringView line, QStringView metric)
 {
     if (!line.startsWith(metric) || line.size() <= metric.size() || line[metric.size()] != u'{')
         return std::nullopt;
-    QHash<QString, QString> labels;
-    const qsizetype brace = scanLabels(line, metric.size() + 1, labels);
-    if (brace < 0)
+    std::optional<QString> monitorName;
+    const qsizetype brace = scanLabels(line, metric.size() + 1, monitorName);
+    if (brace < 0 || !monitorName)
         return std::nullopt;
-    const auto name = labels.constFind(QStringLiteral("monitor_name"));
-    if (name == labels.constEnd())
-        return std::nullopt;
-    return Sample{*name, firstToken(line.sliced(brace + 1))};
+    return Sample{*monitorName, firstToken(line.sliced(brace + 1))};
 }
 
 // The whole text as one C-locale floating-point literal (strtod syntax, not the user's locale).
