@@ -3,7 +3,6 @@
 #include <QHash>
 #include <QStringView>
 
-#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <locale.h>
