@@ -16,7 +16,7 @@ namespace {
 // A name worth an SRV lookup: not empty and not an IPv4 or IPv6 address.
 bool isHostName(const QString &host)
 {
-    return !host.isEmpty() && QHostAddress().setAddress(host) == false;
+    return !host.isEmpty() && !QHostAddress().setAddress(host);
 }
 
 bool wantsSRVLookup(const QString &host, quint16 port)
