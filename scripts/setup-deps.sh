@@ -7,10 +7,14 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtke
 # Test services: a private D-Bus session with a Secret Service, a DNS server for SRV lookups,
 # and an X server for the windows.
 TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth)
+# The fuzz targets need clang's libFuzzer.
+FUZZ_PACKAGES=(clang)
 
 want=("${BUILD_PACKAGES[@]}")
 if [[ "${1:-}" == "--with-test-tools" ]]; then
   want+=("${TEST_PACKAGES[@]}")
+elif [[ "${1:-}" == "--with-fuzz-tools" ]]; then
+  want+=("${FUZZ_PACKAGES[@]}")
 fi
 
 missing=()
