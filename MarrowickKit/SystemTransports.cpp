@@ -1,5 +1,5 @@
-// The process-wide default transports. Until the socket implementations exist these fail
-// every request with a clear error instead of pretending to succeed.
+// The process-wide default transports, each made on first use.
+#include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/ByteChannel.h"
 #include "MarrowickKit/HTTPClient.h"
 #include "MarrowickKit/ProviderError.h"
@@ -9,15 +9,6 @@
 namespace marrowick {
 
 namespace {
-
-class UnavailableHTTPClient : public HTTPClient {
-public:
-    QCoro::Task<HTTPResult> data(HTTPRequest, CancelToken) const override
-    {
-        throw ProviderError::upstream(QStringLiteral("HTTP is not available"));
-        co_return {};
-    }
-};
 
 class UnavailableByteChannelFactory : public ByteChannelFactory {
 public:
@@ -41,7 +32,7 @@ public:
 
 std::shared_ptr<const HTTPClient> sharedHTTPClient()
 {
-    static const auto client = std::make_shared<UnavailableHTTPClient>();
+    static const auto client = std::make_shared<const BoundedHTTPClient>();
     return client;
 }
 

@@ -4,14 +4,51 @@
 
 #include <exception>
 #include <functional>
+#include <optional>
+#include <type_traits>
 
 namespace marrowick::test {
+
+namespace detail {
+
+template<typename T>
+struct Outcome {
+    std::optional<T> value;
+    std::exception_ptr error;
+};
+
+template<>
+struct Outcome<void> {
+    std::exception_ptr error;
+};
+
+// QCoro::waitFor never returns when the task throws, so the failure is caught inside.
+template<typename T>
+QCoro::Task<Outcome<T>> capture(QCoro::Task<T> task)
+{
+    Outcome<T> outcome;
+    try {
+        if constexpr (std::is_void_v<T>)
+            co_await task;
+        else
+            outcome.value.emplace(co_await task);
+    } catch (...) {
+        outcome.error = std::current_exception();
+    }
+    co_return outcome;
+}
+
+} // namespace detail
 
 // Runs a task to its end on a nested event loop and hands back its value or rethrows.
 template<typename T>
 T await(QCoro::Task<T> task)
 {
-    return QCoro::waitFor(std::move(task));
+    auto outcome = QCoro::waitFor(detail::capture(std::move(task)));
+    if (outcome.error)
+        std::rethrow_exception(outcome.error);
+    if constexpr (!std::is_void_v<T>)
+        return std::move(*outcome.value);
 }
 
 // The exception a callable throws, or nullptr when it throws nothing.
