@@ -2,6 +2,7 @@
 #include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/ByteChannel.h"
 #include "MarrowickKit/HTTPClient.h"
+#include "MarrowickKit/NWByteChannel.h"
 #include "MarrowickKit/ProviderError.h"
 #include "MarrowickKit/SRVResolver.h"
 #include "MarrowickKit/UDPTransport.h"
@@ -9,15 +10,6 @@
 namespace marrowick {
 
 namespace {
-
-class UnavailableByteChannelFactory : public ByteChannelFactory {
-public:
-    QCoro::Task<std::unique_ptr<ByteChannel>> connect(QString, quint16, CancelToken) const override
-    {
-        throw ProviderError::upstream(QStringLiteral("TCP is not available"));
-        co_return {};
-    }
-};
 
 class UnavailableUDPTransport : public UDPTransport {
 public:
@@ -38,7 +30,7 @@ std::shared_ptr<const HTTPClient> sharedHTTPClient()
 
 std::shared_ptr<const ByteChannelFactory> systemByteChannelFactory()
 {
-    static const auto factory = std::make_shared<UnavailableByteChannelFactory>();
+    static const auto factory = std::make_shared<const NWByteChannelFactory>();
     return factory;
 }
 
