@@ -3,6 +3,7 @@
 #include "MarrowickKit/ByteChannel.h"
 #include "MarrowickKit/HTTPClient.h"
 #include "MarrowickKit/NWByteChannel.h"
+#include "MarrowickKit/NWUDPTransport.h"
 #include "MarrowickKit/ProviderError.h"
 #include "MarrowickKit/SRVResolver.h"
 #include "MarrowickKit/UDPTransport.h"
@@ -10,15 +11,6 @@
 namespace marrowick {
 
 namespace {
-
-class UnavailableUDPTransport : public UDPTransport {
-public:
-    QCoro::Task<std::unique_ptr<UDPSession>> session(QString, quint16, double, CancelToken) const override
-    {
-        throw ProviderError::upstream(QStringLiteral("UDP is not available"));
-        co_return {};
-    }
-};
 
 } // namespace
 
@@ -36,7 +28,7 @@ std::shared_ptr<const ByteChannelFactory> systemByteChannelFactory()
 
 std::shared_ptr<const UDPTransport> systemUDPTransport()
 {
-    static const auto transport = std::make_shared<UnavailableUDPTransport>();
+    static const auto transport = std::make_shared<const NWUDPTransport>();
     return transport;
 }
 
