@@ -1,6 +1,7 @@
 // The process-wide default transports, each made on first use.
 #include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/ByteChannel.h"
+#include "MarrowickKit/DNSSDSRVResolver.h"
 #include "MarrowickKit/HTTPClient.h"
 #include "MarrowickKit/NWByteChannel.h"
 #include "MarrowickKit/NWUDPTransport.h"
@@ -9,10 +10,6 @@
 #include "MarrowickKit/UDPTransport.h"
 
 namespace marrowick {
-
-namespace {
-
-} // namespace
 
 std::shared_ptr<const HTTPClient> sharedHTTPClient()
 {
@@ -34,7 +31,7 @@ std::shared_ptr<const UDPTransport> systemUDPTransport()
 
 std::shared_ptr<const SRVResolver> systemSRVResolver()
 {
-    static const auto resolver = std::make_shared<NoSRVResolver>();
+    static const auto resolver = std::make_shared<const DNSSDSRVResolver>();
     return resolver;
 }
 
