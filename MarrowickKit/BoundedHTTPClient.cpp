@@ -161,6 +161,11 @@ BoundedHTTPClient::BoundedHTTPClient(qint64 maxBodyBytes, double timeout, double
 QCoro::Task<HTTPResult> BoundedHTTPClient::data(HTTPRequest request, CancelToken cancel) const
 {
     cancel.throwIfCancelled();
+    // The network manager would also read local files and data URLs; a watched service is
+    // only ever reached over HTTP.
+    const QString scheme = request.url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        throw ProviderError::upstream(QStringLiteral("unsupported URL"));
     const auto manager = m_manager;
     Completion<HTTPResult> done;
     Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, done);

@@ -140,8 +140,9 @@ QCoro::Task<std::optional<SRVRecord>> DNSSDSRVResolver::resolve(QString service,
     const quint32 server = m_server.protocol() == QAbstractSocket::IPv4Protocol ? m_server.toIPv4Address() : 0;
     std::thread([name = service.toUtf8(), timeout, server, port = m_port, done] {
         auto record = querySRV(name, timeout, server, port);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [done, record] { done.complete(record); }, Qt::QueuedConnection);
+        // A lookup that outlives the application has nobody left to tell.
+        if (auto *application = QCoreApplication::instance())
+            QMetaObject::invokeMethod(application, [done, record] { done.complete(record); }, Qt::QueuedConnection);
     }).detach();
     QTimer timer;
     timer.setSingleShot(true);

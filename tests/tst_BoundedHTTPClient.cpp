@@ -168,6 +168,21 @@ private slots:
                  QStringLiteral("connection refused"));
     }
 
+    void onlyHTTPSchemes_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("local file") << QStringLiteral("file:///etc/hostname");
+        QTest::newRow("data URL") << QStringLiteral("data:text/plain,hello");
+        QTest::newRow("no scheme") << QStringLiteral("127.0.0.1/status");
+    }
+
+    void onlyHTTPSchemes()
+    {
+        QFETCH(QString, url);
+        BoundedHTTPClient client;
+        QCOMPARE(errorText([&] { await(client.data(get(QUrl(url)))); }), QStringLiteral("unsupported URL"));
+    }
+
     void cancelAbortsAtOnce()
     {
         bool peerClosed = false;
