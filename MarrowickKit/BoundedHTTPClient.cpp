@@ -81,6 +81,18 @@ HTTPResponse responseHead(QNetworkReply *reply)
     return response;
 }
 
+// Qt names the URL in some of its error texts; a token in the query or a password in the user
+// info must not reach the user's error row.
+QString withoutSecrets(QString text, const QUrl &url)
+{
+    const QString shown = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
+    for (const QString &form : {url.toString(), url.toDisplayString(), QString::fromUtf8(url.toEncoded())}) {
+        if (!form.isEmpty())
+            text.replace(form, shown);
+    }
+    return text;
+}
+
 // One exchange: reads the body as it streams in and fails once more than the cap has come.
 class Transfer {
 public:
@@ -133,7 +145,7 @@ private:
         if (error == QNetworkReply::NoError || (answered && isHTTPStatusError(error)))
             m_done.complete(HTTPResult{std::move(m_body), responseHead(m_reply)});
         else
-            m_done.fail(providerError(error, m_reply->errorString()));
+            m_done.fail(providerError(error, withoutSecrets(m_reply->errorString(), m_reply->request().url())));
     }
 
     QObject m_context;

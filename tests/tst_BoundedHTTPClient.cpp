@@ -168,6 +168,21 @@ private slots:
                  QStringLiteral("connection refused"));
     }
 
+    void garbageReplyKeepsSecretsOut()
+    {
+        LocalHTTPServer server([](const ReceivedRequest &, QTcpSocket *socket) {
+            socket->write("HTTP/1.1 abc\r\n\r\n");
+            socket->disconnectFromHost();
+        });
+        QUrl url = server.url(QStringLiteral("/status?token=s3cret"));
+        url.setUserInfo(QStringLiteral("admin:hunter2"));
+        BoundedHTTPClient client;
+        const QString text = errorText([&] { await(client.data(get(url))); });
+        QVERIFY(!text.isEmpty());
+        QVERIFY(!text.contains(QStringLiteral("s3cret")));
+        QVERIFY(!text.contains(QStringLiteral("hunter2")));
+    }
+
     void onlyHTTPSchemes_data()
     {
         QTest::addColumn<QString>("url");

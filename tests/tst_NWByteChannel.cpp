@@ -126,6 +126,7 @@ private slots:
         FullBacklogListener unanswered;
         QCOMPARE(errorText([&] { connectTo(unanswered.port(), 0.2); }), QStringLiteral("timed out"));
         QCOMPARE(errorText([] { connectTo(0); }), QStringLiteral("port 0 out of range (1-65535)"));
+        QCOMPARE(errorText([] { await(NWByteChannelFactory().connect(QString(), 80)); }), QStringLiteral("host not found"));
     }
 
     void sendReachesPeer()
