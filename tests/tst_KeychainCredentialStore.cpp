@@ -3,6 +3,8 @@
 
 #include "support/TestSupport.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
 #include <QUuid>
 
@@ -74,6 +76,33 @@ private slots:
         await(m_store.removeSecret(name));
     }
 
+    void itemNotValidUTF8IsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<std::optional<QString>>("expected");
+        QTest::newRow("valid") << QByteArray("ok-text") << std::optional(QStringLiteral("ok-text"));
+        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe\x80") << std::optional<QString>();
+    }
+
+    void itemNotValidUTF8IsNothing()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(std::optional<QString>, expected);
+        const QString secretTool = QStandardPaths::findExecutable(QStringLiteral("secret-tool"));
+        if (secretTool.isEmpty())
+            QSKIP("secret-tool is not installed (Debian package libsecret-tools)");
+        // Written by another program, the way a keyring editor would.
+        const QString name = freshName();
+        QProcess store;
+        store.start(secretTool, {"store", "--label=foreign", "user", name, "server", m_service, "type", "plaintext"});
+        store.write(stored);
+        store.closeWriteChannel();
+        QVERIFY(store.waitForFinished());
+        QCOMPARE(store.exitCode(), 0);
+        QCOMPARE(await(m_store.secret(name)), expected);
+        await(m_store.removeSecret(name));
+    }
+
     void promptTimeout()
     {
         // A time-out shorter than any keyring round trip stands in for an unanswered prompt.
@@ -84,6 +113,8 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(CredentialError, await(impatient.require(name)));
     }
 };
+
+Q_DECLARE_METATYPE(std::optional<QString>)
 
 QTEST_GUILESS_MAIN(TestKeychainCredentialStore)
 #include "tst_KeychainCredentialStore.moc"
