@@ -18,8 +18,8 @@ struct SRVRecord {
     bool operator==(const SRVRecord &) const = default;
 };
 
-// Looks up one SRV record by its full service name. Never throws: an error, a time-out or an
-// unusable answer all give no record.
+// Looks up one SRV record by its full service name. An error, a time-out or an unusable answer
+// all give no record; the only exception is CancellationError once `cancel` fires.
 class SRVResolver {
 public:
     virtual ~SRVResolver() = default;

@@ -1,65 +1,37 @@
-// The process-wide default transports. Until the socket implementations exist these fail
-// every request with a clear error instead of pretending to succeed.
+// The process-wide default transports, each made on first use.
+#include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/ByteChannel.h"
+#include "MarrowickKit/DNSSDSRVResolver.h"
 #include "MarrowickKit/HTTPClient.h"
+#include "MarrowickKit/NWByteChannel.h"
+#include "MarrowickKit/NWUDPTransport.h"
 #include "MarrowickKit/ProviderError.h"
 #include "MarrowickKit/SRVResolver.h"
 #include "MarrowickKit/UDPTransport.h"
 
 namespace marrowick {
 
-namespace {
-
-class UnavailableHTTPClient : public HTTPClient {
-public:
-    QCoro::Task<HTTPResult> data(HTTPRequest, CancelToken) const override
-    {
-        throw ProviderError::upstream(QStringLiteral("HTTP is not available"));
-        co_return {};
-    }
-};
-
-class UnavailableByteChannelFactory : public ByteChannelFactory {
-public:
-    QCoro::Task<std::unique_ptr<ByteChannel>> connect(QString, quint16, CancelToken) const override
-    {
-        throw ProviderError::upstream(QStringLiteral("TCP is not available"));
-        co_return {};
-    }
-};
-
-class UnavailableUDPTransport : public UDPTransport {
-public:
-    QCoro::Task<std::unique_ptr<UDPSession>> session(QString, quint16, double, CancelToken) const override
-    {
-        throw ProviderError::upstream(QStringLiteral("UDP is not available"));
-        co_return {};
-    }
-};
-
-} // namespace
-
 std::shared_ptr<const HTTPClient> sharedHTTPClient()
 {
-    static const auto client = std::make_shared<UnavailableHTTPClient>();
+    static const auto client = std::make_shared<const BoundedHTTPClient>();
     return client;
 }
 
 std::shared_ptr<const ByteChannelFactory> systemByteChannelFactory()
 {
-    static const auto factory = std::make_shared<UnavailableByteChannelFactory>();
+    static const auto factory = std::make_shared<const NWByteChannelFactory>();
     return factory;
 }
 
 std::shared_ptr<const UDPTransport> systemUDPTransport()
 {
-    static const auto transport = std::make_shared<UnavailableUDPTransport>();
+    static const auto transport = std::make_shared<const NWUDPTransport>();
     return transport;
 }
 
 std::shared_ptr<const SRVResolver> systemSRVResolver()
 {
-    static const auto resolver = std::make_shared<NoSRVResolver>();
+    static const auto resolver = std::make_shared<const DNSSDSRVResolver>();
     return resolver;
 }
 

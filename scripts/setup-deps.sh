@@ -3,7 +3,8 @@
 # Idempotent; works as root or through sudo.
 set -euo pipefail
 
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtkeychain-qt6-dev)
+# QtKeychain loads libsecret at run time to reach the Secret Service; it does not depend on it.
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtkeychain-qt6-dev libsecret-1-0)
 # Test services: a private D-Bus session with a Secret Service, a DNS server for SRV lookups,
 # and an X server for the windows.
 TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth)

@@ -1,5 +1,43 @@
 #!/usr/bin/env bash
-# Runs a command inside a private D-Bus session, so tests never touch the user's own session
-# bus or keyring. Tests start any other server they need themselves, on 127.0.0.1.
+# Runs a command inside a private D-Bus session with its own unlocked Secret Service, so tests
+# never touch the user's own session bus or keyring. Tests start any other server they need
+# themselves, on 127.0.0.1.
 set -euo pipefail
-exec dbus-run-session -- "$@"
+
+if [[ "${1:-}" != "--inside-private-session" ]]; then
+  exec dbus-run-session -- bash "$0" --inside-private-session "$@"
+fi
+shift
+
+scratch=$(mktemp -d)
+keyring_pid=
+cleanup() {
+  [[ -n "$keyring_pid" ]] && kill "$keyring_pid" 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# A keyring of its own: a throw-away home, data and runtime folder, and a throw-away password.
+mkdir -p "$scratch/home" "$scratch/data" "$scratch/runtime"
+chmod 700 "$scratch/runtime"
+export XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/runtime"
+if command -v gnome-keyring-daemon >/dev/null 2>&1; then
+  HOME="$scratch/home" gnome-keyring-daemon --foreground --unlock --components=secrets \
+    < <(printf 'throw-away') > "$scratch/keyring.log" 2>&1 &
+  keyring_pid=$!
+  for _ in $(seq 100); do
+    if dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null | grep -q "boolean true"; then
+      export MARROWICK_TEST_SECRET_SERVICE=1
+      break
+    fi
+    sleep 0.05
+  done
+  if [[ -z "${MARROWICK_TEST_SECRET_SERVICE:-}" ]]; then
+    echo "The private Secret Service did not start:" >&2
+    cat "$scratch/keyring.log" >&2
+    exit 1
+  fi
+fi
+
+"$@"
