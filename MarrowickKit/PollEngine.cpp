@@ -63,14 +63,12 @@ void PollEngine::setSources(const QList<AnySourceConfig> &sources)
     }
 
     QSet<QUuid> vanished;
-    for (auto it = m_state.snapshots.cbegin(); it != m_state.snapshots.cend(); ++it) {
-        if (!wanted.contains(it.key()))
-            vanished.insert(it.key());
-    }
-    for (auto it = m_state.errors.cbegin(); it != m_state.errors.cend(); ++it) {
-        if (!wanted.contains(it.key()))
-            vanished.insert(it.key());
-    }
+    const auto noteVanished = [&wanted, &vanished](const QUuid &id, const auto &) {
+        if (!wanted.contains(id))
+            vanished.insert(id);
+    };
+    m_state.snapshots.forEach(noteVanished);
+    m_state.errors.forEach(noteVanished);
     for (const auto &id : std::as_const(vanished)) {
         m_state.snapshots.remove(id);
         m_state.errors.remove(id);
@@ -176,7 +174,7 @@ void PollEngine::record(const Outcome &outcome, const QUuid &sourceID)
         m_state.consecutiveFailures.remove(sourceID);
     } else {
         m_state.errors.insert(sourceID, outcome.error);
-        m_state.consecutiveFailures[sourceID] += 1;
+        m_state.consecutiveFailures.insert(sourceID, m_state.consecutiveFailures.value(sourceID) + 1);
     }
     broadcast(sourceID, outcome.snapshot.has_value());
 }

@@ -6,6 +6,7 @@
 #include "MarrowickKit/CredentialStore.h"
 #include "MarrowickKit/Sleep.h"
 #include "MarrowickKit/SourceProvider.h"
+#include "MarrowickKit/SourceMap.h"
 #include "MarrowickKit/SourceSnapshot.h"
 
 #include <QHash>
@@ -33,9 +34,9 @@ class PollEngine : public QObject {
 public:
     // The whole state after one poll (or after sources were removed).
     struct Update {
-        QHash<QUuid, SourceSnapshot> snapshots;
-        QHash<QUuid, QString> errors;
-        QHash<QUuid, qint64> consecutiveFailures;
+        SourceMap<SourceSnapshot> snapshots;
+        SourceMap<QString> errors;
+        SourceMap<qint64> consecutiveFailures;
         std::optional<QUuid> polledSourceID;
         bool polledSucceeded = false;
 
