@@ -45,6 +45,23 @@ PollHistory withoutOldest(const PollHistory &history, qsizetype count)
     return PollHistory(std::move(kept));
 }
 
+// The compact encoding, with the oldest samples dropped until it fits under the cap.
+QByteArray encodeWithinCap(const PollHistory &history)
+{
+    QByteArray bytes = encode(history);
+    PollHistory smaller = history;
+    while (bytes.size() > JSONFileStore::maximumFileSize) {
+        // Aim a little under the cap in proportion to the overshoot; every round drops at
+        // least one sample, so this ends with an empty history at worst.
+        const qsizetype count = smaller.sampleCount();
+        const double keepShare = 0.98 * double(JSONFileStore::maximumFileSize) / double(bytes.size());
+        const qsizetype drop = std::max<qsizetype>(1, count - static_cast<qsizetype>(double(count) * keepShare));
+        smaller = withoutOldest(smaller, drop);
+        bytes = encode(smaller);
+    }
+    return bytes;
+}
+
 } // namespace
 
 QString fileName()
@@ -62,22 +79,6 @@ PollHistory load(const QString &directory)
     const QDir folder(directory);
     return JSONFileStore::load(folder.filePath(fileName()), folder.filePath(quarantineName()), &PollHistory::fromJson)
         .value_or(PollHistory());
-}
-
-QByteArray encodeWithinCap(const PollHistory &history)
-{
-    QByteArray bytes = encode(history);
-    PollHistory smaller = history;
-    while (bytes.size() > JSONFileStore::maximumFileSize) {
-        // Aim a little under the cap in proportion to the overshoot; every round drops at
-        // least one sample, so this ends with an empty history at worst.
-        const qsizetype count = smaller.sampleCount();
-        const double keepShare = 0.98 * double(JSONFileStore::maximumFileSize) / double(bytes.size());
-        const qsizetype drop = std::max<qsizetype>(1, count - static_cast<qsizetype>(double(count) * keepShare));
-        smaller = withoutOldest(smaller, drop);
-        bytes = encode(smaller);
-    }
-    return bytes;
 }
 
 void save(const PollHistory &history, const QString &directory)

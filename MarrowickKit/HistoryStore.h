@@ -21,9 +21,6 @@ PollHistory load(const QString &directory);
 // written always loads back. Throws FileStoreError or JsonEncodeError.
 void save(const PollHistory &history, const QString &directory);
 
-// The compact JSON that `save` writes for a history, already within the cap.
-QByteArray encodeWithinCap(const PollHistory &history);
-
 } // namespace HistoryStore
 
 } // namespace marrowick
