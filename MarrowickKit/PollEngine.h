@@ -55,7 +55,7 @@ public:
     std::unique_ptr<Subscription> updates();
 
     // Stops the loops of sources that are gone (and forgets their results), starts new and
-    // changed sources with an immediate poll unless paused. Broadcasts only when results went.
+    // changed sources with an immediate poll unless paused. Broadcasts only when sources went.
     void setSources(const QList<AnySourceConfig> &sources);
     // Pausing stops every loop and keeps every result; resuming starts nothing by itself.
     void setPaused(bool paused);
@@ -100,7 +100,9 @@ public:
     ~Subscription() override;
 
     // The oldest update not yet taken; waits for the next broadcast when none is queued.
-    // Throws CancellationError if the subscription is destroyed while waiting.
+    // Throws CancellationError if the subscription is destroyed while waiting; an update
+    // already handed to a waiting call still arrives, so a consumer that destroys its own
+    // subscription must also stop its loop rather than call next() again.
     QCoro::Task<Update> next();
     qsizetype pendingCount() const { return m_queue.size(); }
 
