@@ -1,0 +1,57 @@
+#pragma once
+
+#include "MarrowickKit/JsonReading.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <stdexcept>
+#include <type_traits>
+
+namespace marrowick {
+
+// A file of ours that could not be saved; the text says which file and why.
+class FileStoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The one reader and writer of the system's own JSON files. A damaged file costs its contents
+// but never blocks a start; a write either lands whole or leaves the old file whole.
+namespace JSONFileStore {
+
+inline constexpr qint64 maximumFileSize = 8388608;
+
+// The first maximumFileSize + 1 bytes of the file, or nothing when it cannot be opened or read.
+std::optional<QByteArray> readCapped(const QString &file);
+
+// Replaces whatever is at `quarantine` with the file; failures are ignored, so a file that
+// cannot be moved is tried again at its next load.
+void moveToQuarantine(const QString &file, const QString &quarantine);
+
+// Decodes the file with `decode` (QJsonValue -> T, throwing JsonDecodeError for the wrong
+// shape). Nothing when the file is missing, unreadable or over the cap (left in place), or
+// when it does not decode (moved to `quarantine`). Never throws for the file's sake.
+template<typename Decode>
+auto load(const QString &file, const QString &quarantine, Decode decode)
+    -> std::optional<std::invoke_result_t<Decode, QJsonValue>>
+{
+    const auto bytes = readCapped(file);
+    if (!bytes || bytes->size() > maximumFileSize)
+        return std::nullopt;
+    try {
+        return decode(parseJsonDocument(*bytes));
+    } catch (const JsonDecodeError &) {
+        moveToQuarantine(file, quarantine);
+        return std::nullopt;
+    }
+}
+
+// Creates the file's folder when needed and replaces the file atomically. Bytes over the cap
+// are refused, since load would ignore what they produce. Throws FileStoreError.
+void save(const QByteArray &bytes, const QString &file);
+
+} // namespace JSONFileStore
+
+} // namespace marrowick

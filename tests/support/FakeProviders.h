@@ -1,0 +1,49 @@
+#pragma once
+
+#include "MarrowickKit/Completion.h"
+#include "MarrowickKit/SourceProvider.h"
+
+#include <QHash>
+#include <QQueue>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace marrowick::test {
+
+// A provider factory whose polls follow a script per source. Without a script a poll
+// succeeds with a snapshot holding one up check named "poll <n>" (n counts the source's fetches).
+class FakeProviders {
+public:
+    struct Step {
+        enum class Kind { succeed, fail, failInFactory, throwCancellation };
+        Kind kind = Kind::succeed;
+        QString error;
+        // When set, the fetch waits for it and ignores its cancel token: a provider that runs
+        // to completion after its poll was cancelled.
+        std::optional<Completion<Done>> gate;
+    };
+
+    ProviderFactory factory();
+
+    void failNext(const QUuid &id, const QString &error, int times = 1);
+    void failInFactoryNext(const QUuid &id, const QString &error, int times = 1);
+    void throwCancellationNext(const QUuid &id);
+    // The next fetch of the source waits until the returned gate is completed, then succeeds.
+    Completion<Done> holdNext(const QUuid &id);
+
+    int fetchCount(const QUuid &id) const { return m_fetches.value(id); }
+    int factoryCalls(const QUuid &id) const { return m_factoryCalls.value(id); }
+
+    static SourceSnapshot snapshot(const QUuid &id, int fetchNumber);
+
+private:
+    class Provider;
+
+    QHash<QUuid, QQueue<Step>> m_script;
+    QHash<QUuid, int> m_fetches;
+    QHash<QUuid, int> m_factoryCalls;
+};
+
+} // namespace marrowick::test

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "MarrowickKit/Completion.h"
+#include "MarrowickKit/Instant.h"
+#include "MarrowickKit/Sleep.h"
+
+#include <QList>
+
+#include <functional>
+
+namespace marrowick::test {
+
+// Time that moves only when the test says so. Its sleep function suspends until `advance`
+// passes the sleeper's deadline (a cancelled sleep returns at once); every requested duration
+// is kept, so tests can read back-off sequences.
+class VirtualClock {
+public:
+    explicit VirtualClock(Instant start = Instant{});
+    ~VirtualClock();
+    VirtualClock(const VirtualClock &) = delete;
+    VirtualClock &operator=(const VirtualClock &) = delete;
+
+    SleepFunction sleepFunction();
+    std::function<Instant()> nowFunction();
+    Instant now() const { return m_start.advanced(m_elapsed); }
+
+    // Wakes every sleeper whose deadline falls within `seconds`, earliest first, letting the
+    // event loop run after each, then runs it once more at the new time.
+    void advance(double seconds);
+    // Runs the event loop until the work that is ready has run.
+    static void settle();
+
+    const QList<double> &requestedSleeps() const { return m_requested; }
+    void clearRequestedSleeps() { m_requested.clear(); }
+    // Sleepers neither woken nor cancelled.
+    qsizetype sleeperCount() const;
+
+private:
+    struct Sleeper {
+        double deadline;
+        Completion<Done> wake;
+    };
+
+    QCoro::Task<void> sleep(double seconds, CancelToken cancel);
+
+    Instant m_start;
+    double m_elapsed = 0;
+    QList<Sleeper> m_sleepers; // in order of arrival
+    QList<double> m_requested;
+};
+
+} // namespace marrowick::test
