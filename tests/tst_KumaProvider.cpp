@@ -1,7 +1,8 @@
+#include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/InMemoryCredentialStore.h"
 #include "MarrowickKit/KumaProvider.h"
 #include "support/LocalHTTPServer.h"
-#include "support/TestHTTPClient.h"
+#include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -63,7 +64,7 @@ KumaConfig configFor(const QString &baseURL, std::optional<QString> username, st
 
 SourceSnapshot fetched(const KumaConfig &config, CredentialStoreHandle credentials = storeWithPassword())
 {
-    KumaProvider provider(config, std::move(credentials), std::make_shared<test::TestHTTPClient>());
+    KumaProvider provider(config, std::move(credentials), std::make_shared<BoundedHTTPClient>());
     return test::await(provider.fetch());
 }
 
@@ -201,6 +202,9 @@ void TestKumaProvider::failures_data()
                                     << "kuma needs credentials or a status page slug" << 0;
     QTest::newRow("bad base URL") << "kuma.local:3001/" << none << none << "home" << 200 << page
                                   << "bad base URL: kuma.local:3001/" << 0;
+    QTest::newRow("nothing listening")
+        << QStringLiteral("http://127.0.0.1:%1/").arg(test::LocalTCPServer::closedPort()) << none << none << "home"
+        << 200 << page << "connection refused" << 0;
     QTest::newRow("status page not JSON")
         << none << none << none << "home" << 200 << QByteArray("<html>")
         << "The data is not valid JSON: illegal value at offset 1." << 1;
