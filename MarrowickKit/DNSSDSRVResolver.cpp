@@ -123,15 +123,6 @@ std::optional<SRVRecord> parseSRVRecordData(const QByteArray &data)
     return SRVRecord{labels.join(QLatin1Char('.')), port};
 }
 
-bool DNSSDSRVResolver::isHostName(const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    const QByteArray bytes = text.toUtf8();
-    unsigned char address[sizeof(in6_addr)];
-    return inet_pton(AF_INET, bytes.constData(), address) != 1 && inet_pton(AF_INET6, bytes.constData(), address) != 1;
-}
-
 QCoro::Task<std::optional<SRVRecord>> DNSSDSRVResolver::resolve(QString service, double timeout,
                                                                  CancelToken cancel) const
 {

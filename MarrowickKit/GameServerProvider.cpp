@@ -6,6 +6,7 @@
 #include "MarrowickKit/GameRegistry.h"
 #include "MarrowickKit/GraphemeText.h"
 #include "MarrowickKit/MinecraftPing.h"
+#include "MarrowickKit/NetworkErrors.h"
 #include "MarrowickKit/QueryPortProbe.h"
 
 namespace marrowick {
@@ -24,19 +25,12 @@ const GameServerConfig &gameServerConfig(const AnySourceConfig &config)
 // other failure is what the offline widget shows. Cancellation always passes on.
 QString offlineReason(std::exception_ptr failure)
 {
-    try {
+    if (isCancellation(failure))
         std::rethrow_exception(failure);
-    } catch (const ProviderError &error) {
-        if (error.kind() != ProviderError::Kind::upstream)
-            throw;
-        return error.description();
-    } catch (const CancellationError &) {
-        throw;
-    } catch (const std::exception &error) {
-        return userFacingDescription(error);
-    } catch (...) {
-        return QStringLiteral("unknown error");
-    }
+    const ProviderError error = providerError(failure);
+    if (error.kind() != ProviderError::Kind::upstream)
+        std::rethrow_exception(failure);
+    return error.description();
 }
 
 } // namespace
