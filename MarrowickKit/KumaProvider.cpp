@@ -1,11 +1,11 @@
 #include "MarrowickKit/KumaProvider.h"
 
+#include "MarrowickKit/GraphemeText.h"
 #include "MarrowickKit/JsonReading.h"
 #include "MarrowickKit/KumaMetricsParser.h"
 #include "MarrowickKit/RequestURL.h"
+#include "MarrowickKit/StrictUtf8.h"
 
-#include <QStringDecoder>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <cmath>
@@ -40,20 +40,8 @@ ServiceStatus heartbeatStatus(qint64 code)
 QString shortKey(const QString &key)
 {
     constexpr int maximum = 32;
-    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, key);
-    int count = 0;
-    while (clusters.toNextBoundary() >= 0) {
-        if (++count == maximum && clusters.position() < key.size())
-            return key.left(clusters.position()) + QChar(0x2026);
-    }
-    return key;
-}
-
-QString utf8OrEmpty(const QByteArray &body)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(body);
-    return decoder.hasError() ? QString() : text;
+    const QString cut = firstGraphemes(key, maximum);
+    return cut.size() < key.size() ? cut + QChar(0x2026) : key;
 }
 
 } // namespace
@@ -118,7 +106,7 @@ QCoro::Task<QList<ServiceRow>> KumaProvider::metricsRows(QString username, QStri
     if (status == 401 || status == 403)
         throw MetricsAuthRejected{};
     checkHTTPStatus(result.response);
-    co_return KumaMetricsParser::parse(utf8OrEmpty(result.body));
+    co_return KumaMetricsParser::parse(decodeStrictUtf8(result.body).value_or(QString()));
 }
 
 QCoro::Task<QList<ServiceRow>> KumaProvider::statusPageRows(QString slug, CancelToken cancel)

@@ -14,6 +14,8 @@ class TestKumaProvider : public QObject {
     Q_OBJECT
 private slots:
     void metricsMode();
+    void metricsNotUTF8_data();
+    void metricsNotUTF8();
     void waysIn_data();
     void waysIn();
     void statusPageRows_data();
@@ -89,6 +91,22 @@ void TestKumaProvider::metricsMode()
     QCOMPARE(server.requests()[0].target, QByteArray("/metrics"));
     QCOMPARE(server.requests()[0].header("Authorization"),
              "Basic " + QStringLiteral("admin:uk1_key:é").toUtf8().toBase64());
+}
+
+void TestKumaProvider::metricsNotUTF8_data()
+{
+    QTest::addColumn<QByteArray>("metrics");
+    QTest::newRow("bad byte inside") << QByteArray(metricsBody).insert(10, '\xFF');
+    // A sequence cut off at the very end is as invalid as one broken in the middle.
+    QTest::newRow("cut short at the end") << metricsBody + "\xC3";
+}
+
+void TestKumaProvider::metricsNotUTF8()
+{
+    QFETCH(QByteArray, metrics);
+    LocalHTTPServer server(kumaServer(200, metrics));
+    const auto snapshot = fetched(configFor(server.url().toString(), "admin", passwordRef, std::nullopt));
+    QCOMPARE(snapshot.widgets.size(), 0);
 }
 
 void TestKumaProvider::waysIn_data()
