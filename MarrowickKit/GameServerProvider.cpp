@@ -13,14 +13,6 @@ namespace marrowick {
 
 namespace {
 
-const GameServerConfig &gameServerConfig(const AnySourceConfig &config)
-{
-    const auto *gameServer = config.get<GameServerConfig>();
-    if (!gameServer)
-        throw wrongConfigError(SourceKind::gameServer);
-    return *gameServer;
-}
-
 // A failure that the user must fix in the configuration fails the poll; the text of any
 // other failure is what the offline widget shows. Cancellation always passes on.
 QString offlineReason(std::exception_ptr failure)
@@ -37,7 +29,7 @@ QString offlineReason(std::exception_ptr failure)
 
 GameServerProvider::GameServerProvider(const AnySourceConfig &config, CredentialStoreHandle credentials,
                                        GameTransports transports, QueryPortCache &portCache)
-    : m_config(gameServerConfig(config)), m_credentials(std::move(credentials)),
+    : m_config(requireConfig<GameServerConfig>(config, SourceKind::gameServer)), m_credentials(std::move(credentials)),
       m_transports(std::move(transports)), m_portCache(&portCache)
 {
 }

@@ -17,14 +17,6 @@ namespace {
 // The metrics page refused the key; only the fallback decision sees it.
 struct MetricsAuthRejected {};
 
-const KumaConfig &kumaConfig(const AnySourceConfig &config)
-{
-    const auto *kuma = config.get<KumaConfig>();
-    if (!kuma)
-        throw wrongConfigError(SourceKind::kuma);
-    return *kuma;
-}
-
 ServiceStatus heartbeatStatus(qint64 code)
 {
     switch (code) {
@@ -48,7 +40,7 @@ QString shortKey(const QString &key)
 
 KumaProvider::KumaProvider(const AnySourceConfig &config, CredentialStoreHandle credentials,
                            std::shared_ptr<const HTTPClient> http)
-    : m_config(kumaConfig(config)), m_credentials(std::move(credentials)), m_http(std::move(http))
+    : m_config(requireConfig<KumaConfig>(config, SourceKind::kuma)), m_credentials(std::move(credentials)), m_http(std::move(http))
 {
 }
 
