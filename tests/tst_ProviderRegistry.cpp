@@ -11,7 +11,9 @@
 #include "support/TestSupport.h"
 
 #include <QTest>
+#include <QTimer>
 
+#include <map>
 #include <typeinfo>
 
 using namespace marrowick;
@@ -101,6 +103,52 @@ private slots:
         QCOMPARE(snapshot.widgets.size(), 1);
         QCOMPARE(server.requests().size(), 1);
         QCOMPARE(server.requests()[0].header("Authorization"), QByteArray("Bearer t0ken"));
+    }
+
+    // Whatever a provider is waiting for, a cancelled poll ends with the cancellation itself,
+    // never with a failure text or a "down" widget.
+    void cancellationPassesThroughEveryProvider_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("whileWaiting"); // else: cancelled before the poll starts
+        for (const char *kind : {"kuma", "beszel", "gameServer", "httpPing", "tcpPort", "jsonWidget"}) {
+            QTest::addRow("%s, before", kind) << QString::fromLatin1(kind) << false;
+            // A local connect completes at once, so a port check has nothing to wait for.
+            if (QByteArray(kind) != "tcpPort")
+                QTest::addRow("%s, while waiting", kind) << QString::fromLatin1(kind) << true;
+        }
+    }
+
+    void cancellationPassesThroughEveryProvider()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, whileWaiting);
+        CancelSource cancel;
+        if (!whileWaiting)
+            cancel.cancel();
+        // Never answers; cancels the poll once a request has arrived.
+        LocalHTTPServer server([&cancel](const test::ReceivedRequest &, QTcpSocket *) {
+            QTimer::singleShot(0, [&cancel] { cancel.cancel(); });
+        });
+        const QString url = server.url().toString();
+        auto store = std::make_shared<InMemoryCredentialStore>();
+        test::await(store->setSecret("secret", "ref-1"));
+        const QUuid id = QUuid::createUuid();
+        const std::map<QString, AnySourceConfig> configs{
+            {"kuma", KumaConfig(id, "Kuma", url, std::nullopt, std::nullopt, QStringLiteral("home"))},
+            {"beszel", BeszelConfig(id, "Hub", url, "ref-1")},
+            {"gameServer", GameServerConfig(id, "Pals", "palworld", "127.0.0.1", server.port(), std::nullopt,
+                                            QStringLiteral("ref-1"), false)},
+            {"httpPing", HTTPPingConfig(id, "Site", url)},
+            {"tcpPort", TCPPortConfig(id, "Port", "127.0.0.1", server.port())},
+            {"jsonWidget", JSONWidgetConfig(id, "Router", url, std::nullopt, {})}};
+        const auto provider = ProviderRegistry::makeProvider(configs.at(kind), store);
+
+        const auto thrown = test::thrownBy([&] { test::await(provider->fetch(cancel.token())); });
+
+        QVERIFY(thrown);
+        QVERIFY(isCancellation(thrown));
+        QCOMPARE(server.requests().isEmpty(), !whileWaiting);
     }
 
     void gameServerSecretComesFromTheStore()
