@@ -312,7 +312,9 @@ private slots:
     {
         QFETCH(QString, gameID);
         CancelSource cancel;
-        const auto cancelSoon = [&cancel] { QTimer::singleShot(0, [&cancel] { cancel.cancel(); }); };
+        // The context object drops the timers of datagrams that arrive after this row has ended.
+        QObject context;
+        const auto cancelSoon = [&] { QTimer::singleShot(0, &context, [&cancel] { cancel.cancel(); }); };
         LocalTCPServer tcp({}, [&](QTcpSocket *, const QByteArray &) { cancelSoon(); });
         LocalUDPServer udp([&](const QByteArray &) {
             cancelSoon();

@@ -126,9 +126,11 @@ private slots:
         CancelSource cancel;
         if (!whileWaiting)
             cancel.cancel();
-        // Never answers; cancels the poll once a request has arrived.
-        LocalHTTPServer server([&cancel](const test::ReceivedRequest &, QTcpSocket *) {
-            QTimer::singleShot(0, [&cancel] { cancel.cancel(); });
+        // Never answers; cancels the poll once a request has arrived. The context object drops
+        // the timers of requests that arrive after this row has ended.
+        QObject context;
+        LocalHTTPServer server([&](const test::ReceivedRequest &, QTcpSocket *) {
+            QTimer::singleShot(0, &context, [&cancel] { cancel.cancel(); });
         });
         const QString url = server.url().toString();
         auto store = std::make_shared<InMemoryCredentialStore>();
