@@ -142,7 +142,7 @@ GameServerConfig serverConfig(const QString &gameID, const QString &host, qint64
 } // namespace
 
 // The kind of peer an offline case talks to.
-enum class Peer { closedTCP, silentTCP, garbledTCP, closedUDP, silentUDP, closedHTTP, silentHTTP };
+enum class Peer { closedTCP, silentTCP, garbledTCP, closedUDP, silentUDP, emptyUDP, closedHTTP, silentHTTP, failingHTTP };
 Q_DECLARE_METATYPE(Peer)
 
 class tst_GameEnginesOverSockets : public QObject {
@@ -224,6 +224,33 @@ private slots:
         QCOMPARE(server.requests()[0].target, QByteArray("/v2/server/status?players=true"));
     }
 
+    void palworldAsksAllThreeAtOnce()
+    {
+        QList<QTcpSocket *> waiting;
+        QList<QByteArray> targets;
+        // Answers only once all three requests are in, so the query must send them together.
+        LocalHTTPServer server([&](const test::ReceivedRequest &request, QTcpSocket *socket) {
+            waiting.append(socket);
+            targets.append(request.target);
+            if (waiting.size() < 3)
+                return;
+            const QList<QByteArray> bodies{R"({"version":"v0.3.1","servername":"Pals"})",
+                                           R"({"players":[{"name":"ann"},{"name":"bob"}]})",
+                                           R"({"currentplayernum":5,"maxplayernum":32})"};
+            const QList<QByteArray> paths{"/v1/api/info", "/v1/api/players", "/v1/api/metrics"};
+            for (qsizetype i = 0; i < waiting.size(); ++i)
+                LocalHTTPServer::respond(waiting.at(i), 200, bodies.at(paths.indexOf(targets.at(i))));
+        });
+
+        const GameFacts facts = test::await(
+            palworldQuery(localHost, server.port(), "s3cret", false, std::make_shared<BoundedHTTPClient>()));
+
+        QCOMPARE(facts, (GameFacts{2, 32, {"ann", "bob"}, "v0.3.1"}));
+        QCOMPARE(server.requests().size(), 3);
+        for (const auto &request : server.requests())
+            QCOMPARE(request.header("Authorization"), "Basic " + QByteArray("admin:s3cret").toBase64());
+    }
+
     void offlineReasons_data()
     {
         QTest::addColumn<QString>("gameID");
@@ -234,11 +261,13 @@ private slots:
         QTest::newRow("Java, not a status reply") << "minecraft-java" << Peer::garbledTCP << "malformed reply";
         QTest::newRow("Bedrock, refused") << "minecraft-bedrock" << Peer::closedUDP << "connection refused";
         QTest::newRow("Bedrock, silent") << "minecraft-bedrock" << Peer::silentUDP << "timed out";
+        QTest::newRow("Bedrock, empty datagram") << "minecraft-bedrock" << Peer::emptyUDP << "empty reply";
         // The probe sums up a port that refused or stayed silent.
         QTest::newRow("Steam query, refused") << "valheim" << Peer::closedUDP << "no query port answered (tried %1)";
         QTest::newRow("Steam query, silent") << "valheim" << Peer::silentUDP << "no query port answered (tried %1)";
         QTest::newRow("TShock, refused") << "terraria-tshock" << Peer::closedHTTP << "connection refused";
         QTest::newRow("TShock, silent") << "terraria-tshock" << Peer::silentHTTP << "timed out";
+        QTest::newRow("TShock, server error") << "terraria-tshock" << Peer::failingHTTP << "HTTP 500";
     }
 
     void offlineReasons()
@@ -251,7 +280,9 @@ private slots:
             socket->write(minecraftStatusReply("not json"));
         });
         LocalUDPServer silentUDP(LocalUDPServer::silent());
+        LocalUDPServer emptyUDP(LocalUDPServer::fixed({QByteArray()}));
         LocalHTTPServer silentHTTP([](const test::ReceivedRequest &, QTcpSocket *) {});
+        LocalHTTPServer failingHTTP(LocalHTTPServer::fixed(500, "{}"));
         quint16 port = 0;
         switch (peer) {
         case Peer::closedTCP: port = LocalTCPServer::closedPort(); break;
@@ -259,8 +290,10 @@ private slots:
         case Peer::garbledTCP: port = garbledTCP.port(); break;
         case Peer::closedUDP: port = LocalUDPServer::closedPort(); break;
         case Peer::silentUDP: port = silentUDP.port(); break;
+        case Peer::emptyUDP: port = emptyUDP.port(); break;
         case Peer::closedHTTP: port = LocalTCPServer::closedPort(); break;
         case Peer::silentHTTP: port = silentHTTP.port(); break;
+        case Peer::failingHTTP: port = failingHTTP.port(); break;
         }
         Poll poll;
         poll.shorten();
@@ -272,8 +305,20 @@ private slots:
         const GameServerStatus status = poll.status(config);
 
         QVERIFY(!status.online);
-        QCOMPARE(status.detail, detail.arg(port));
+        QCOMPARE(status.detail, detail.contains(QStringLiteral("%1")) ? detail.arg(port) : detail);
         QCOMPARE(status.latencyMs, std::nullopt);
+        // The connection to a peer that never answered is not left open.
+        if (peer == Peer::silentTCP)
+            QTRY_COMPARE(silentTCP.closedCount(), 1);
+    }
+
+    void refusedTShockTokenFailsThePoll()
+    {
+        LocalHTTPServer server(LocalHTTPServer::fixed(403, "{}"));
+        Poll poll;
+        const auto config = serverConfig("terraria-tshock", localHost, server.port());
+        QCOMPARE(test::errorText([&] { poll.fetch(config); }),
+                 QStringLiteral("HTTP 403 \u2014 the REST interface needs a token"));
     }
 
     void steamQueryPollEndToEnd()
