@@ -296,7 +296,9 @@ private slots:
         case Peer::failingHTTP: port = failingHTTP.port(); break;
         }
         Poll poll;
-        poll.shorten();
+        // Only a silent peer gets short time-outs: one that answers must not lose a race on a busy machine.
+        if (peer == Peer::silentTCP || peer == Peer::silentUDP || peer == Peer::silentHTTP)
+            poll.shorten();
         // A Steam-query game is asked on its query port; naming it keeps the probe to that port.
         const bool steamQuery = gameID == QStringLiteral("valheim");
         const auto config = serverConfig(gameID, localHost, steamQuery ? 2456 : port,
