@@ -116,6 +116,17 @@ std::optional<qint64> keywordCount(const QString &piece, QLatin1String prefix)
     return value;
 }
 
+// The next datagram of the exchange, unless its deadline has passed or the poll was cancelled.
+QCoro::Task<QByteArray> nextDatagram(UDPSession *session, Deadline deadline, CancelToken cancel)
+{
+    cancel.throwIfCancelled();
+    if (deadline.reached())
+        throw timedOut();
+    QByteArray datagram = co_await session->receive();
+    cancel.throwIfCancelled();
+    co_return datagram;
+}
+
 // The loop shared by both requests: answer up to three challenges, assemble split replies.
 QCoro::Task<InfoExchange> requestLoop(UDPSession *session, Deadline deadline, std::optional<quint32> challenge,
                                       bool players, CancelToken cancel)
@@ -126,11 +137,7 @@ QCoro::Task<InfoExchange> requestLoop(UDPSession *session, Deadline deadline, st
     int challenges = 0;
     co_await session->send(build(challenge));
     for (;;) {
-        cancel.throwIfCancelled();
-        if (deadline.reached())
-            throw timedOut();
-        const QByteArray datagram = co_await session->receive();
-        cancel.throwIfCancelled();
+        const QByteArray datagram = co_await nextDatagram(session, deadline, cancel);
         const Packet packet = parse(datagram);
         QByteArray reply;
         if (const auto *split = std::get_if<SplitPacket>(&packet)) {
@@ -232,11 +239,7 @@ QCoro::Task<QByteArray> collectSplit(SplitPacket first, UDPSession *session, Dea
     qint64 byteCount = first.payload.size();
     int datagramCount = 1;
     while (parts.size() < first.total) {
-        cancel.throwIfCancelled();
-        if (deadline.reached())
-            throw timedOut();
-        const QByteArray datagram = co_await session->receive();
-        cancel.throwIfCancelled();
+        const QByteArray datagram = co_await nextDatagram(session, deadline, cancel);
         const Packet packet = parse(datagram);
         const auto *part = std::get_if<SplitPacket>(&packet);
         if (!part || part->id != first.id || part->total != first.total)

@@ -12,14 +12,6 @@ namespace marrowick {
 
 namespace {
 
-const BeszelConfig &beszelConfig(const AnySourceConfig &config)
-{
-    const auto *beszel = config.get<BeszelConfig>();
-    if (!beszel)
-        throw wrongConfigError(SourceKind::beszel);
-    return *beszel;
-}
-
 std::optional<QJsonObject> jsonObject(const QByteArray &bytes)
 {
     QJsonParseError error;
@@ -102,7 +94,7 @@ ServiceStatus systemStatus(const QJsonObject &record)
 
 BeszelProvider::BeszelProvider(const AnySourceConfig &config, CredentialStoreHandle credentials,
                                std::shared_ptr<const HTTPClient> http)
-    : m_config(beszelConfig(config)), m_credentials(std::move(credentials)), m_http(std::move(http))
+    : m_config(requireConfig<BeszelConfig>(config, SourceKind::beszel)), m_credentials(std::move(credentials)), m_http(std::move(http))
 {
 }
 

@@ -95,4 +95,17 @@ void CancelSource::cancel()
         callback();
 }
 
+bool isCancellation(std::exception_ptr error)
+{
+    if (!error)
+        return false;
+    try {
+        std::rethrow_exception(error);
+    } catch (const CancellationError &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 } // namespace marrowick

@@ -16,6 +16,9 @@ public:
     const char *what() const noexcept override { return "cancelled"; }
 };
 
+// Whether a captured failure is a cancellation, which every layer passes on unchanged.
+bool isCancellation(std::exception_ptr error);
+
 namespace detail {
 struct CancelState;
 }

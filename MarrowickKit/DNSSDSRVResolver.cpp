@@ -1,8 +1,8 @@
 #include "MarrowickKit/DNSSDSRVResolver.h"
 
 #include "MarrowickKit/Completion.h"
+#include "MarrowickKit/StrictUtf8.h"
 
-#include <QStringDecoder>
 #include <QStringList>
 #include <QTimer>
 
@@ -21,15 +21,6 @@ namespace marrowick {
 namespace {
 
 constexpr int maxLabelLength = 63;
-
-std::optional<QString> strictUTF8(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
 
 // The record data with its target name expanded out of the message's name compression.
 std::optional<QByteArray> expandedRecordData(const ns_msg &message, const ns_rr &record)
@@ -112,7 +103,7 @@ std::optional<SRVRecord> parseSRVRecordData(const QByteArray &data)
             break;
         if (length > maxLabelLength || offset + length >= data.size())
             return std::nullopt;
-        const auto label = strictUTF8(data.mid(offset + 1, length));
+        const auto label = decodeStrictUtf8(data.mid(offset + 1, length));
         if (!label)
             return std::nullopt;
         labels.append(*label);
@@ -121,15 +112,6 @@ std::optional<SRVRecord> parseSRVRecordData(const QByteArray &data)
     if (labels.isEmpty())
         return std::nullopt;
     return SRVRecord{labels.join(QLatin1Char('.')), port};
-}
-
-bool DNSSDSRVResolver::isHostName(const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    const QByteArray bytes = text.toUtf8();
-    unsigned char address[sizeof(in6_addr)];
-    return inet_pton(AF_INET, bytes.constData(), address) != 1 && inet_pton(AF_INET6, bytes.constData(), address) != 1;
 }
 
 QCoro::Task<std::optional<SRVRecord>> DNSSDSRVResolver::resolve(QString service, double timeout,

@@ -21,9 +21,6 @@ public:
     QCoro::Task<std::optional<SRVRecord>> resolve(QString service, double timeout,
                                                   CancelToken cancel = {}) const override;
 
-    // True for a non-empty text that is neither an IPv4 nor an IPv6 address.
-    static bool isHostName(const QString &text);
-
 private:
     QHostAddress m_server;
     quint16 m_port = 53;

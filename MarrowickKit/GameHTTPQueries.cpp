@@ -1,6 +1,7 @@
 #include "MarrowickKit/GameHTTPQueries.h"
 
 #include "MarrowickKit/GameJSONReaders.h"
+#include "MarrowickKit/NetworkErrors.h"
 #include "MarrowickKit/ProviderError.h"
 
 #include <QUrl>
@@ -22,30 +23,6 @@ struct FetchResult {
     std::exception_ptr error;
 };
 
-ProviderError asProviderError(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const ProviderError &providerError) {
-        return providerError;
-    } catch (const std::exception &other) {
-        return ProviderError::upstream(QString::fromUtf8(other.what()));
-    } catch (...) {
-        return ProviderError::upstream(QStringLiteral("request failed"));
-    }
-}
-
-bool isCancellation(std::exception_ptr error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const CancellationError &) {
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 // Never throws: every outcome, cancellation included, is handed back as a result.
 QCoro::Task<FetchResult> fetchOne(HTTPRequest request, std::optional<QString> authHint,
                                   std::shared_ptr<const HTTPClient> http, CancelToken cancel)
@@ -55,7 +32,7 @@ QCoro::Task<FetchResult> fetchOne(HTTPRequest request, std::optional<QString> au
         result = co_await http->data(request, cancel);
     } catch (...) {
         const auto error = std::current_exception();
-        co_return FetchResult{std::nullopt, isCancellation(error) ? error : std::make_exception_ptr(asProviderError(error))};
+        co_return FetchResult{std::nullopt, isCancellation(error) ? error : std::make_exception_ptr(providerError(error))};
     }
     const int code = result.response.statusCode.value_or(-1);
     const QString status = QStringLiteral("HTTP ") + QString::number(code);
@@ -75,7 +52,7 @@ QList<std::optional<QByteArray>> decideFetch(const QList<FetchResult> &results)
             std::rethrow_exception(result.error);
     }
     for (const auto &result : results) {
-        if (result.error && asProviderError(result.error).kind() != ProviderError::Kind::upstream)
+        if (result.error && providerError(result.error).kind() != ProviderError::Kind::upstream)
             std::rethrow_exception(result.error);
     }
     QList<std::optional<QByteArray>> bodies;

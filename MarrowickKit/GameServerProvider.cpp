@@ -6,44 +6,30 @@
 #include "MarrowickKit/GameRegistry.h"
 #include "MarrowickKit/GraphemeText.h"
 #include "MarrowickKit/MinecraftPing.h"
+#include "MarrowickKit/NetworkErrors.h"
 #include "MarrowickKit/QueryPortProbe.h"
 
 namespace marrowick {
 
 namespace {
 
-const GameServerConfig &gameServerConfig(const AnySourceConfig &config)
-{
-    const auto *gameServer = config.get<GameServerConfig>();
-    if (!gameServer)
-        throw wrongConfigError(SourceKind::gameServer);
-    return *gameServer;
-}
-
 // A failure that the user must fix in the configuration fails the poll; the text of any
 // other failure is what the offline widget shows. Cancellation always passes on.
 QString offlineReason(std::exception_ptr failure)
 {
-    try {
+    if (isCancellation(failure))
         std::rethrow_exception(failure);
-    } catch (const ProviderError &error) {
-        if (error.kind() != ProviderError::Kind::upstream)
-            throw;
-        return error.description();
-    } catch (const CancellationError &) {
-        throw;
-    } catch (const std::exception &error) {
-        return userFacingDescription(error);
-    } catch (...) {
-        return QStringLiteral("unknown error");
-    }
+    const ProviderError error = providerError(failure);
+    if (error.kind() != ProviderError::Kind::upstream)
+        std::rethrow_exception(failure);
+    return error.description();
 }
 
 } // namespace
 
 GameServerProvider::GameServerProvider(const AnySourceConfig &config, CredentialStoreHandle credentials,
                                        GameTransports transports, QueryPortCache &portCache)
-    : m_config(gameServerConfig(config)), m_credentials(std::move(credentials)),
+    : m_config(requireConfig<GameServerConfig>(config, SourceKind::gameServer)), m_credentials(std::move(credentials)),
       m_transports(std::move(transports)), m_portCache(&portCache)
 {
 }

@@ -9,14 +9,6 @@ namespace marrowick {
 
 namespace {
 
-const HTTPPingConfig &httpPingConfig(const AnySourceConfig &config)
-{
-    const auto *ping = config.get<HTTPPingConfig>();
-    if (!ping)
-        throw wrongConfigError(SourceKind::httpPing);
-    return *ping;
-}
-
 QUrl parsedURL(const QString &text)
 {
     const QUrl url(text, QUrl::StrictMode);
@@ -29,7 +21,7 @@ QUrl parsedURL(const QString &text)
 
 HTTPPingProvider::HTTPPingProvider(const AnySourceConfig &config, CredentialStoreHandle,
                                    std::shared_ptr<const HTTPClient> http)
-    : m_config(httpPingConfig(config)), m_http(std::move(http))
+    : m_config(requireConfig<HTTPPingConfig>(config, SourceKind::httpPing)), m_http(std::move(http))
 {
 }
 

@@ -5,21 +5,9 @@
 
 namespace marrowick {
 
-namespace {
-
-const JSONWidgetConfig &jsonWidgetConfig(const AnySourceConfig &config)
-{
-    const auto *jsonWidget = config.get<JSONWidgetConfig>();
-    if (!jsonWidget)
-        throw wrongConfigError(SourceKind::jsonWidget);
-    return *jsonWidget;
-}
-
-} // namespace
-
 JSONWidgetProvider::JSONWidgetProvider(const AnySourceConfig &config, CredentialStoreHandle credentials,
                                        std::shared_ptr<const HTTPClient> http)
-    : m_config(jsonWidgetConfig(config)), m_credentials(std::move(credentials)), m_http(std::move(http))
+    : m_config(requireConfig<JSONWidgetConfig>(config, SourceKind::jsonWidget)), m_credentials(std::move(credentials)), m_http(std::move(http))
 {
 }
 

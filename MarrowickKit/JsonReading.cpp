@@ -1,10 +1,10 @@
 #include "MarrowickKit/JsonReading.h"
 
+#include "MarrowickKit/StrictUtf8.h"
 #include "MarrowickKit/UuidText.h"
 
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QStringDecoder>
 #include <QVariant>
 
 #include <cmath>
@@ -33,9 +33,7 @@ JsonDecodeError::JsonDecodeError(const QString &message, const QString &codingPa
 QJsonValue parseJsonDocument(const QByteArray &bytes)
 {
     // The parser would silently replace malformed UTF-8; a document that is not text is refused.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    [[maybe_unused]] const QString decoded = utf8.decode(bytes);
-    if (utf8.hasError())
+    if (!decodeStrictUtf8(bytes))
         throw JsonDecodeError(QStringLiteral("The data is not valid JSON: it is not valid UTF-8."), QString());
     QJsonParseError error;
     const auto document = QJsonDocument::fromJson(bytes, &error);

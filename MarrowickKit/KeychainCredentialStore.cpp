@@ -1,8 +1,8 @@
 #include "MarrowickKit/KeychainCredentialStore.h"
 
 #include "MarrowickKit/Completion.h"
+#include "MarrowickKit/StrictUtf8.h"
 
-#include <QStringDecoder>
 #include <QTimer>
 
 #include <qt6keychain/keychain.h>
@@ -65,11 +65,7 @@ QCoro::Task<std::optional<QString>> KeychainCredentialStore::secret(QString refe
         co_return std::nullopt;
     if (result.error != QKeychain::NoError)
         throw CredentialError::unexpectedStatus(result.error);
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(result.data);
-    if (decoder.hasError())
-        co_return std::nullopt;
-    co_return text;
+    co_return decodeStrictUtf8(result.data);
 }
 
 QCoro::Task<void> KeychainCredentialStore::setSecret(QString secret, QString referenceName)

@@ -1,11 +1,11 @@
 #include "MarrowickKit/KumaProvider.h"
 
+#include "MarrowickKit/GraphemeText.h"
 #include "MarrowickKit/JsonReading.h"
 #include "MarrowickKit/KumaMetricsParser.h"
 #include "MarrowickKit/RequestURL.h"
+#include "MarrowickKit/StrictUtf8.h"
 
-#include <QStringDecoder>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <cmath>
@@ -16,14 +16,6 @@ namespace {
 
 // The metrics page refused the key; only the fallback decision sees it.
 struct MetricsAuthRejected {};
-
-const KumaConfig &kumaConfig(const AnySourceConfig &config)
-{
-    const auto *kuma = config.get<KumaConfig>();
-    if (!kuma)
-        throw wrongConfigError(SourceKind::kuma);
-    return *kuma;
-}
 
 ServiceStatus heartbeatStatus(qint64 code)
 {
@@ -40,27 +32,15 @@ ServiceStatus heartbeatStatus(qint64 code)
 QString shortKey(const QString &key)
 {
     constexpr int maximum = 32;
-    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, key);
-    int count = 0;
-    while (clusters.toNextBoundary() >= 0) {
-        if (++count == maximum && clusters.position() < key.size())
-            return key.left(clusters.position()) + QChar(0x2026);
-    }
-    return key;
-}
-
-QString utf8OrEmpty(const QByteArray &body)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(body);
-    return decoder.hasError() ? QString() : text;
+    const QString cut = firstGraphemes(key, maximum);
+    return cut.size() < key.size() ? cut + QChar(0x2026) : key;
 }
 
 } // namespace
 
 KumaProvider::KumaProvider(const AnySourceConfig &config, CredentialStoreHandle credentials,
                            std::shared_ptr<const HTTPClient> http)
-    : m_config(kumaConfig(config)), m_credentials(std::move(credentials)), m_http(std::move(http))
+    : m_config(requireConfig<KumaConfig>(config, SourceKind::kuma)), m_credentials(std::move(credentials)), m_http(std::move(http))
 {
 }
 
@@ -118,7 +98,7 @@ QCoro::Task<QList<ServiceRow>> KumaProvider::metricsRows(QString username, QStri
     if (status == 401 || status == 403)
         throw MetricsAuthRejected{};
     checkHTTPStatus(result.response);
-    co_return KumaMetricsParser::parse(utf8OrEmpty(result.body));
+    co_return KumaMetricsParser::parse(decodeStrictUtf8(result.body).value_or(QString()));
 }
 
 QCoro::Task<QList<ServiceRow>> KumaProvider::statusPageRows(QString slug, CancelToken cancel)

@@ -4,7 +4,6 @@
 #include "MarrowickKit/GameJSONReaders.h"
 #include "MarrowickKit/ProviderError.h"
 
-#include <QHostAddress>
 #include <QJsonDocument>
 
 namespace marrowick {
@@ -12,12 +11,6 @@ namespace marrowick {
 namespace MinecraftSLP {
 
 namespace {
-
-// A name worth an SRV lookup: not empty and not an IPv4 or IPv6 address.
-bool isHostName(const QString &host)
-{
-    return !host.isEmpty() && !QHostAddress().setAddress(host);
-}
 
 bool wantsSRVLookup(const QString &host, quint16 port)
 {

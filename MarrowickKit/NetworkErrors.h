@@ -19,7 +19,8 @@ namespace marrowick {
 
 // The one rule by which a failure becomes the text the user sees. A ProviderError passes
 // unchanged; network failures become "timed out", "connection refused", "host unreachable" or
-// "host not found"; anything else becomes an upstream error with its own text.
+// "host not found"; anything else becomes an upstream error with its own text. A cancellation
+// is no failure: callers pass it on (isCancellation) before asking for a text.
 ProviderError providerError(std::exception_ptr error);
 ProviderError providerError(QAbstractSocket::SocketError error, const QString &errorString);
 ProviderError providerError(QNetworkReply::NetworkError error, const QString &errorString);

@@ -47,11 +47,4 @@ quint16 validatePort(qint64 port, const QString &label)
     return static_cast<quint16>(port);
 }
 
-QString userFacingDescription(const std::exception &error)
-{
-    if (const auto *providerError = dynamic_cast<const ProviderError *>(&error))
-        return providerError->description();
-    return QString::fromUtf8(error.what());
-}
-
 } // namespace marrowick

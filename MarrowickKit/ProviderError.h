@@ -46,7 +46,4 @@ qint64 checkHTTPStatus(const HTTPResponse &response);
 // "<label> <port> out of range (1-65535)".
 quint16 validatePort(qint64 port, const QString &label);
 
-// The text the user sees for any failure that ends a poll.
-QString userFacingDescription(const std::exception &error);
-
 } // namespace marrowick

@@ -1,6 +1,13 @@
 #include "MarrowickKit/SRVResolver.h"
 
+#include <QHostAddress>
+
 namespace marrowick {
+
+bool isHostName(const QString &text)
+{
+    return !text.isEmpty() && !QHostAddress().setAddress(text);
+}
 
 QCoro::Task<std::optional<SRVRecord>> NoSRVResolver::resolve(QString, double, CancelToken) const
 {

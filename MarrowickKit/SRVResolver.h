@@ -33,6 +33,10 @@ public:
                                                   CancelToken cancel = {}) const override;
 };
 
+// True for a non-empty text that is not an IPv4 or IPv6 address, read as the sockets read one:
+// only such a name is worth an SRV lookup.
+bool isHostName(const QString &text);
+
 // The resolver that asks the system's DNS servers.
 std::shared_ptr<const SRVResolver> systemSRVResolver();
 

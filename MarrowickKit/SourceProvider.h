@@ -31,4 +31,15 @@ using ProviderFactory =
 // "expected <case> config".
 ProviderError wrongConfigError(SourceKind expected);
 
+// The configuration of case `Config` that a provider's constructor reads; throws
+// wrongConfigError(expected) for any other case.
+template<typename Config>
+const Config &requireConfig(const AnySourceConfig &config, SourceKind expected)
+{
+    const auto *found = config.get<Config>();
+    if (!found)
+        throw wrongConfigError(expected);
+    return *found;
+}
+
 } // namespace marrowick

@@ -6,21 +6,9 @@
 
 namespace marrowick {
 
-namespace {
-
-const TCPPortConfig &tcpPortConfig(const AnySourceConfig &config)
-{
-    const auto *tcp = config.get<TCPPortConfig>();
-    if (!tcp)
-        throw wrongConfigError(SourceKind::tcpPort);
-    return *tcp;
-}
-
-} // namespace
-
 TCPPortProvider::TCPPortProvider(const AnySourceConfig &config, CredentialStoreHandle,
                                  std::shared_ptr<const ByteChannelFactory> channels)
-    : m_config(tcpPortConfig(config)), m_channels(std::move(channels))
+    : m_config(requireConfig<TCPPortConfig>(config, SourceKind::tcpPort)), m_channels(std::move(channels))
 {
 }
 

@@ -1,7 +1,8 @@
 #include "MarrowickKit/BeszelProvider.h"
+#include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/InMemoryCredentialStore.h"
 #include "support/LocalHTTPServer.h"
-#include "support/TestHTTPClient.h"
+#include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -128,7 +129,7 @@ void TestBeszelProvider::fetchesBothCollections()
     QFETCH(bool, withTemps);
     LocalHTTPServer server(hub(200, drivesStatus));
     BeszelProvider provider(configFor(server.url(basePath).toString()), storeWithToken(),
-                            std::make_shared<test::TestHTTPClient>());
+                            std::make_shared<BoundedHTTPClient>());
 
     const auto snapshot = test::await(provider.fetch());
 
@@ -160,6 +161,9 @@ void TestBeszelProvider::failures_data()
     QTest::newRow("unauthorized") << QString() << true << 401 << "HTTP 401" << 2;
     QTest::newRow("missing token") << QString() << false << 200 << "missing credential: " + tokenRef << 0;
     QTest::newRow("bad base URL") << "hub:8090" << true << 200 << "bad base URL: hub:8090" << 0;
+    QTest::newRow("nothing listening")
+        << QStringLiteral("http://127.0.0.1:%1").arg(test::LocalTCPServer::closedPort()) << true << 200
+        << "connection refused" << 0;
 }
 
 void TestBeszelProvider::failures()
@@ -172,7 +176,7 @@ void TestBeszelProvider::failures()
     LocalHTTPServer server(hub(systemsStatus, 200));
     BeszelProvider provider(configFor(baseURL.isEmpty() ? server.url().toString() : baseURL),
                             withToken ? storeWithToken() : std::make_shared<InMemoryCredentialStore>(),
-                            std::make_shared<test::TestHTTPClient>());
+                            std::make_shared<BoundedHTTPClient>());
 
     QCOMPARE(test::errorText([&] { test::await(provider.fetch()); }), error);
     QVERIFY(server.requests().size() <= requests);
@@ -191,7 +195,7 @@ void TestBeszelProvider::cancelStopsBothRequests()
             QTimer::singleShot(0, [&] { cancel.cancel(); });
     });
     BeszelProvider provider(configFor(server.url().toString()), storeWithToken(),
-                            std::make_shared<test::TestHTTPClient>());
+                            std::make_shared<BoundedHTTPClient>());
 
     QCOMPARE(test::errorText([&] { test::await(provider.fetch(cancel.token())); }), QStringLiteral("cancelled"));
     QCOMPARE(open.size(), 2);

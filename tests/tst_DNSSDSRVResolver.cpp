@@ -147,13 +147,14 @@ private slots:
         QTest::newRow("IPv6") << QStringLiteral("2001:db8::1") << false;
         QTest::newRow("dotted name") << QStringLiteral("mc.example.org") << true;
         QTest::newRow("single label") << QStringLiteral("nas") << true;
+        QTest::newRow("IPv6 with zone") << QStringLiteral("fe80::1%eth0") << false;
     }
 
     void isHostName()
     {
         QFETCH(QString, text);
         QFETCH(bool, hostName);
-        QCOMPARE(DNSSDSRVResolver::isHostName(text), hostName);
+        QCOMPARE(marrowick::isHostName(text), hostName);
     }
 };
 

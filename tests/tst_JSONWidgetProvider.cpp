@@ -1,7 +1,8 @@
+#include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/InMemoryCredentialStore.h"
 #include "MarrowickKit/JSONWidgetProvider.h"
 #include "support/LocalHTTPServer.h"
-#include "support/TestHTTPClient.h"
+#include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -34,7 +35,7 @@ JSONWidgetConfig configFor(const QString &url, std::optional<QString> tokenRef =
 
 SourceSnapshot fetched(const JSONWidgetConfig &config, CredentialStoreHandle credentials)
 {
-    JSONWidgetProvider provider(config, std::move(credentials), std::make_shared<test::TestHTTPClient>());
+    JSONWidgetProvider provider(config, std::move(credentials), std::make_shared<BoundedHTTPClient>());
     return test::await(provider.fetch());
 }
 
@@ -108,6 +109,10 @@ void TestJSONWidgetProvider::failures_data()
     QTest::newRow("missing secret") << 200 << QString() << "jsonWidget-gone" << "missing credential: jsonWidget-gone" << 0;
     QTest::newRow("bad URL") << 200 << "not a url" << QString() << "bad URL: not a url" << 0;
     QTest::newRow("no scheme") << 200 << "localhost:8080/x" << QString() << "bad URL: localhost:8080/x" << 0;
+    QTest::newRow("redirect not followed") << 302 << QString() << QString() << "HTTP 302" << 1;
+    QTest::newRow("nothing listening") << 200
+                                       << QStringLiteral("http://127.0.0.1:%1/").arg(test::LocalTCPServer::closedPort())
+                                       << QString() << "connection refused" << 0;
 }
 
 void TestJSONWidgetProvider::failures()

@@ -1,7 +1,8 @@
+#include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/InMemoryCredentialStore.h"
 #include "MarrowickKit/KumaProvider.h"
 #include "support/LocalHTTPServer.h"
-#include "support/TestHTTPClient.h"
+#include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -13,6 +14,8 @@ class TestKumaProvider : public QObject {
     Q_OBJECT
 private slots:
     void metricsMode();
+    void metricsNotUTF8_data();
+    void metricsNotUTF8();
     void waysIn_data();
     void waysIn();
     void statusPageRows_data();
@@ -63,7 +66,7 @@ KumaConfig configFor(const QString &baseURL, std::optional<QString> username, st
 
 SourceSnapshot fetched(const KumaConfig &config, CredentialStoreHandle credentials = storeWithPassword())
 {
-    KumaProvider provider(config, std::move(credentials), std::make_shared<test::TestHTTPClient>());
+    KumaProvider provider(config, std::move(credentials), std::make_shared<BoundedHTTPClient>());
     return test::await(provider.fetch());
 }
 
@@ -88,6 +91,22 @@ void TestKumaProvider::metricsMode()
     QCOMPARE(server.requests()[0].target, QByteArray("/metrics"));
     QCOMPARE(server.requests()[0].header("Authorization"),
              "Basic " + QStringLiteral("admin:uk1_key:é").toUtf8().toBase64());
+}
+
+void TestKumaProvider::metricsNotUTF8_data()
+{
+    QTest::addColumn<QByteArray>("metrics");
+    QTest::newRow("bad byte inside") << QByteArray(metricsBody).insert(10, '\xFF');
+    // A sequence cut off at the very end is as invalid as one broken in the middle.
+    QTest::newRow("cut short at the end") << metricsBody + "\xC3";
+}
+
+void TestKumaProvider::metricsNotUTF8()
+{
+    QFETCH(QByteArray, metrics);
+    LocalHTTPServer server(kumaServer(200, metrics));
+    const auto snapshot = fetched(configFor(server.url().toString(), "admin", passwordRef, std::nullopt));
+    QCOMPARE(snapshot.widgets.size(), 0);
 }
 
 void TestKumaProvider::waysIn_data()
@@ -201,6 +220,9 @@ void TestKumaProvider::failures_data()
                                     << "kuma needs credentials or a status page slug" << 0;
     QTest::newRow("bad base URL") << "kuma.local:3001/" << none << none << "home" << 200 << page
                                   << "bad base URL: kuma.local:3001/" << 0;
+    QTest::newRow("nothing listening")
+        << QStringLiteral("http://127.0.0.1:%1/").arg(test::LocalTCPServer::closedPort()) << none << none << "home"
+        << 200 << page << "connection refused" << 0;
     QTest::newRow("status page not JSON")
         << none << none << none << "home" << 200 << QByteArray("<html>")
         << "The data is not valid JSON: illegal value at offset 1." << 1;

@@ -69,11 +69,7 @@ private slots:
 
     void closedPortIsReported()
     {
-        quint16 port = 0;
-        {
-            LocalUDPServer gone;
-            port = gone.port();
-        }
+        const quint16 port = LocalUDPServer::closedPort();
         NWUDPTransport transport;
         const QString text = errorText([&] { await(transport.query(localHost, port, "ask", 0.5)); });
         QCOMPARE(text, QStringLiteral("connection refused"));

@@ -1,7 +1,7 @@
+#include "MarrowickKit/BoundedHTTPClient.h"
 #include "MarrowickKit/ProviderError.h"
 #include "MarrowickKit/ReleaseChecker.h"
 #include "support/LocalHTTPServer.h"
-#include "support/TestHTTPClient.h"
 #include "support/TestSupport.h"
 
 #include <QJsonDocument>
@@ -130,7 +130,7 @@ void TestReleaseChecker::insecureEndpointSendsNothing()
     test::LocalHTTPServer server(test::LocalHTTPServer::fixed(200, manifest("9.0.0")));
     QUrl url = server.url(QStringLiteral("/downloads/marrowick/latest.json"));
     url.setScheme(scheme);
-    const ReleaseChecker checker(url, std::make_shared<test::TestHTTPClient>());
+    const ReleaseChecker checker(url, std::make_shared<BoundedHTTPClient>());
 
     QCOMPARE(test::errorText([&] { test::await(checker.check(QStringLiteral("1.0.0"))); }),
              QStringLiteral("invalid update manifest"));

@@ -37,4 +37,13 @@ LocalUDPServer::Handler LocalUDPServer::fixed(QList<QByteArray> replies)
     return [replies](const QByteArray &) { return replies; };
 }
 
+quint16 LocalUDPServer::closedPort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    const quint16 port = probe.localPort();
+    probe.close();
+    return port;
+}
+
 } // namespace marrowick::test

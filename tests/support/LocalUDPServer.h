@@ -25,6 +25,9 @@ public:
     static Handler silent();
     static Handler fixed(QList<QByteArray> replies);
 
+    // A port on 127.0.0.1 on which nothing is bound (a datagram sent there is refused).
+    static quint16 closedPort();
+
 private:
     void readPending();
 
