@@ -1,5 +1,7 @@
 #include "MarrowickKit/PollEngine.h"
 
+#include "MarrowickKit/NetworkErrors.h"
+
 #include "MarrowickKit/PollInterval.h"
 #include "MarrowickKit/ProviderError.h"
 
@@ -158,10 +160,9 @@ QCoro::Task<PollEngine::Outcome> PollEngine::pollOnce(AnySourceConfig source, Ca
             throw ProviderError::misconfigured(QStringLiteral("unsupported source"));
         SourceSnapshot snapshot = co_await provider->fetch(cancel);
         outcome.snapshot = std::move(snapshot);
-    } catch (const std::exception &error) {
-        outcome.error = userFacingDescription(error);
     } catch (...) {
-        outcome.error = QStringLiteral("unknown error");
+        // Only the loop's own token ends it; whatever a provider throws is a failed poll.
+        outcome.error = providerError(std::current_exception()).description();
     }
     co_return outcome;
 }
