@@ -13,7 +13,7 @@ QString fileName();
 QString quarantineName();
 
 // The stored history; an empty one when the file is missing, unreadable, too large or damaged
-// (a damaged file is set aside first). Never throws.
+// (a file that is there but unusable is set aside first). Never throws.
 PollHistory load(const QString &directory);
 
 // Writes the history compactly and atomically, creating the folder. A history whose encoding

@@ -16,6 +16,11 @@ namespace {
 
 } // namespace
 
+bool holdsFile(const QString &file)
+{
+    return QFileInfo(file).isFile();
+}
+
 std::optional<QByteArray> readCapped(const QString &file)
 {
     QFile input(file);

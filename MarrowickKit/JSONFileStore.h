@@ -23,6 +23,10 @@ namespace JSONFileStore {
 
 inline constexpr qint64 maximumFileSize = 8388608;
 
+// Whether a regular file (or a link to one) is at `file`. Anything else (nothing, a folder, a
+// pipe, a device) holds no bytes of ours and is never opened, so a pipe cannot block a start.
+bool holdsFile(const QString &file);
+
 // The first maximumFileSize + 1 bytes of the file, or nothing when it cannot be opened or read.
 std::optional<QByteArray> readCapped(const QString &file);
 
@@ -31,21 +35,24 @@ std::optional<QByteArray> readCapped(const QString &file);
 void moveToQuarantine(const QString &file, const QString &quarantine);
 
 // Decodes the file with `decode` (QJsonValue -> T, throwing JsonDecodeError for the wrong
-// shape). Nothing when the file is missing, unreadable or over the cap (left in place), or
-// when it does not decode (moved to `quarantine`). Never throws for the file's sake.
+// shape). Nothing when no file is there. A file that is there but gives no value (unreadable,
+// over the cap, or not decodable) is moved to `quarantine`: left in place, the next save would
+// overwrite it. Never throws for the file's sake.
 template<typename Decode>
 auto load(const QString &file, const QString &quarantine, Decode decode)
     -> std::optional<std::invoke_result_t<Decode, QJsonValue>>
 {
+    if (!holdsFile(file))
+        return std::nullopt;
     const auto bytes = readCapped(file);
-    if (!bytes || bytes->size() > maximumFileSize)
-        return std::nullopt;
-    try {
-        return decode(parseJsonDocument(*bytes));
-    } catch (const JsonDecodeError &) {
-        moveToQuarantine(file, quarantine);
-        return std::nullopt;
+    if (bytes && bytes->size() <= maximumFileSize) {
+        try {
+            return decode(parseJsonDocument(*bytes));
+        } catch (const JsonDecodeError &) {
+        }
     }
+    moveToQuarantine(file, quarantine);
+    return std::nullopt;
 }
 
 // Creates the file's folder when needed and replaces the file atomically. Bytes over the cap

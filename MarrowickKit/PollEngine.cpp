@@ -144,6 +144,9 @@ QCoro::Task<void> PollEngine::pollLoop(AnySourceConfig source, double interval, 
         if (cancel.isCancelled())
             co_return;
         record(outcome, source.id());
+        // A subscriber's handler may have cancelled this loop, or destroyed the engine.
+        if (cancel.isCancelled())
+            co_return;
         const qint64 failures = outcome.snapshot ? 0 : m_state.consecutiveFailures.value(source.id());
         co_await m_sleep(waitAfter(interval, failures), cancel);
     }

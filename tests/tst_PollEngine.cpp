@@ -333,6 +333,33 @@ private slots:
         rig.clock.settle();
     }
 
+    // Handlers run inside the broadcast: the loop that broadcast must not touch the engine after.
+    void aSubscriberMayStopTheEngineFromItsHandler_data()
+    {
+        QTest::addColumn<bool>("destroy");
+        QTest::newRow("paused") << false;
+        QTest::newRow("destroyed") << true;
+    }
+    void aSubscriberMayStopTheEngineFromItsHandler()
+    {
+        QFETCH(bool, destroy);
+        test::VirtualClock clock;
+        test::FakeProviders providers;
+        auto engine = std::make_unique<PollEngine>(nullptr, providers.factory(), clock.sleepFunction());
+        auto subscription = engine->updates();
+        connect(subscription.get(), &PollEngine::Subscription::updateArrived, subscription.get(), [&] {
+            if (destroy)
+                engine.reset();
+            else
+                engine->setPaused(true);
+        });
+        engine->setSources({source(first)});
+        clock.settle();
+        QCOMPARE(providers.fetchCount(first), 1);
+        QCOMPARE(engine == nullptr, destroy);
+        QVERIFY(clock.requestedSleeps().isEmpty());
+    }
+
     void destroyingTheEngineEndsItsLoops()
     {
         test::VirtualClock clock;
