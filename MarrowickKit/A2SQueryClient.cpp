@@ -101,9 +101,15 @@ std::optional<QString> infoKeywords(ReplyReader &reader)
         if (!reader.skip(2) || !reader.text())
             return std::nullopt;
     }
-    if (*flags & 0x20)
-        return reader.text();
-    return std::nullopt;
+    std::optional<QString> keywords;
+    if (*flags & 0x20) {
+        keywords = reader.text();
+        if (!keywords)
+            return std::nullopt;
+    }
+    if ((*flags & 0x01) && !reader.skip(8)) // game id: a block cut short is not trusted
+        return std::nullopt;
+    return keywords;
 }
 
 std::optional<qint64> keywordCount(const QString &piece, QLatin1String prefix)
@@ -176,7 +182,7 @@ QCoro::Task<GameFacts> exchange(UDPSession *session, bool queriesPlayers, bool p
                                 MonotonicClock clock, CancelToken cancel)
 {
     const Deadline deadline{clock() + exchangeSeconds, clock};
-    const InfoExchange info = co_await requestInfo(session, deadline, cancel);
+    const InfoExchange info = co_await requestInfo(session, deadline, std::nullopt, cancel);
     auto facts = parseInfo(info.reply, playerCountInKeywords);
     if (!facts)
         throw malformed();
@@ -265,9 +271,10 @@ QCoro::Task<QByteArray> collectSplit(SplitPacket first, UDPSession *session, Dea
     co_return simpleHeader + joined;
 }
 
-QCoro::Task<InfoExchange> requestInfo(UDPSession *session, Deadline deadline, CancelToken cancel)
+QCoro::Task<InfoExchange> requestInfo(UDPSession *session, Deadline deadline, std::optional<quint32> challenge,
+                                      CancelToken cancel)
 {
-    return requestLoop(session, std::move(deadline), std::nullopt, false, std::move(cancel));
+    return requestLoop(session, std::move(deadline), challenge, false, std::move(cancel));
 }
 
 QCoro::Task<QStringList> requestPlayers(UDPSession *session, Deadline deadline, std::optional<quint32> challenge,

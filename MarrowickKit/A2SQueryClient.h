@@ -94,7 +94,8 @@ Packet parse(const QByteArray &datagram);
 QCoro::Task<QByteArray> collectSplit(SplitPacket first, UDPSession *session, Deadline deadline,
                                      CancelToken cancel = {});
 
-QCoro::Task<InfoExchange> requestInfo(UDPSession *session, Deadline deadline, CancelToken cancel = {});
+QCoro::Task<InfoExchange> requestInfo(UDPSession *session, Deadline deadline,
+                                      std::optional<quint32> challenge = std::nullopt, CancelToken cancel = {});
 QCoro::Task<QStringList> requestPlayers(UDPSession *session, Deadline deadline, std::optional<quint32> challenge,
                                         CancelToken cancel = {});
 

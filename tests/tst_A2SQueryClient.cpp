@@ -156,6 +156,8 @@ private slots:
         QTest::newRow("every extra field") << infoWithExtra(0xF1, all) << true << true << qint64(7) << qint64(20);
         QTest::newRow("Steam id cut short") << infoWithExtra(0x30, QByteArray(5, '\x01')) << true << true
                                             << qint64(3) << qint64(10);
+        QTest::newRow("game id cut short") << infoWithExtra(0x21, cstr("cp7,mp20") + QByteArray(7, '\x02')) << true
+                                           << true << qint64(3) << qint64(10);
         QTest::newRow("keywords unterminated") << infoWithExtra(0x20, "cp7") << true << true << qint64(3)
                                                << qint64(10);
     }
