@@ -82,8 +82,6 @@ private slots:
         QTest::newRow("before the status line") << QByteArray();
         QTest::newRow("inside the headers") << QByteArray("HTTP/1.1 200 OK\r\nContent-Len");
         QTest::newRow("inside the body") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc");
-        QTest::newRow("inside a chunk")
-            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n10\r\nabc");
     }
 
     void peerClosesMidMessage()
