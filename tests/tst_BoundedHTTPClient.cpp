@@ -75,6 +75,26 @@ private slots:
                  QStringLiteral("response exceeded 99-byte limit"));
     }
 
+    // A reply cut short is a failure, never a short body handed on as if it were whole.
+    void peerClosesMidMessage_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("before the status line") << QByteArray();
+        QTest::newRow("inside the headers") << QByteArray("HTTP/1.1 200 OK\r\nContent-Len");
+        QTest::newRow("inside the body") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc");
+    }
+
+    void peerClosesMidMessage()
+    {
+        QFETCH(QByteArray, reply);
+        LocalHTTPServer server([reply](const ReceivedRequest &, QTcpSocket *socket) {
+            socket->write(reply);
+            socket->disconnectFromHost();
+        });
+        BoundedHTTPClient client;
+        QCOMPARE(errorText([&] { await(client.data(get(server.url()))); }), QStringLiteral("host unreachable"));
+    }
+
     void deadlineWithTricklingBody()
     {
         LocalHTTPServer server([](const ReceivedRequest &, QTcpSocket *socket) { trickle(socket, 20); });

@@ -129,6 +129,17 @@ private slots:
         QCOMPARE(errorText([] { await(NWByteChannelFactory().connect(QString(), 80)); }), QStringLiteral("host not found"));
     }
 
+    void cancelDuringConnect()
+    {
+        FullBacklogListener unanswered;
+        CancelSource source;
+        QTimer::singleShot(20, [&source] { source.cancel(); });
+        // Not "timed out": the wait ends with the cancellation, long before the time-out.
+        const auto error = thrownBy([&] { connectTo(unanswered.port(), 30.0, source.token()); });
+        QVERIFY(error);
+        QVERIFY_THROWS_EXCEPTION(CancellationError, std::rethrow_exception(error));
+    }
+
     void sendReachesPeer()
     {
         LocalTCPServer server({}, LocalTCPServer::reply("ping", "pong"));
