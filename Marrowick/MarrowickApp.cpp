@@ -32,8 +32,10 @@ constexpr qint64 reopenGuardMs = 300;
 
 void quitSoon()
 {
-    // Queued, so a quit asked for before the event loop runs is not lost.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+    // Queued, so a quit asked for before the event loop runs is not lost. exit(), not quit():
+    // quit() first asks every window to close, and the windowed popup answers a close with
+    // a quit request of its own.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 }
 
 } // namespace
