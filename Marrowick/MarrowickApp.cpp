@@ -132,7 +132,7 @@ void MarrowickApp::refreshTrayIcon()
     if (!m_tray)
         return;
     m_tray->setIcon(m_label->icon().icon());
-    m_tray->setToolTip(QStringLiteral("Marrowick: ") + PopoverView::statusTitle(m_label->icon().status()));
+    m_tray->setToolTip(QStringLiteral("Marrowick: ") + PopoverView::statusTitle(m_label->status()));
 }
 
 void MarrowickApp::togglePopover()

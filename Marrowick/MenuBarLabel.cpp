@@ -23,9 +23,9 @@ MenuBarLabel::~MenuBarLabel()
     m_settingsHook.cancel();
 }
 
-MenuBarIcon MenuBarLabel::icon() const
+OverallStatus MenuBarLabel::status() const
 {
-    return MenuBarIcon(m_state ? m_state->overallStatus() : OverallStatus::unknown);
+    return m_state ? m_state->overallStatus() : OverallStatus::unknown;
 }
 
 void MenuBarLabel::appear()

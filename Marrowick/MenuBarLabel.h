@@ -49,7 +49,8 @@ public:
                  QObject *parent = nullptr);
     ~MenuBarLabel() override;
 
-    MenuBarIcon icon() const;
+    OverallStatus status() const;
+    MenuBarIcon icon() const { return MenuBarIcon(status()); }
     // Starts the launch tasks; the first call only.
     void appear();
 
