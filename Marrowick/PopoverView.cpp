@@ -83,15 +83,15 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
         layout->addWidget(*notice);
     }
 
-    auto *scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setMaximumHeight(480);
-    m_sourcesPanel = new QWidget(scroll);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_sourcesPanel = new QWidget(m_scroll);
     m_sourcesLayout = new QVBoxLayout(m_sourcesPanel);
     m_sourcesLayout->setContentsMargins(0, 0, 0, 0);
-    scroll->setWidget(m_sourcesPanel);
-    layout->addWidget(scroll, 1);
+    m_scroll->setWidget(m_sourcesPanel);
+    layout->addWidget(m_scroll, 1);
 
     auto *footer = new QHBoxLayout;
     m_pauseButton = new PillButton(QString(), PillButton::Kind::ghost, this);
@@ -188,6 +188,13 @@ void PopoverView::rebuildSources()
     for (const QUuid &id : ids)
         addSource(id);
     m_sourcesLayout->addStretch();
+    // Shown now rather than at the next event-loop turn, so the size below counts them.
+    for (QWidget *child : m_sourcesPanel->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        child->show();
+    // The popup's height follows its content until the list has to scroll.
+    m_scroll->setFixedHeight(std::min(m_sourcesLayout->sizeHint().height(), maximumListHeight));
+    if (isVisible())
+        adjustSize();
 }
 
 void PopoverView::addSource(const QUuid &id)

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QLabel;
+class QScrollArea;
 class QVBoxLayout;
 
 namespace marrowick {
@@ -22,6 +23,8 @@ class PopoverView : public QWidget {
 
 public:
     static constexpr int popoverWidth = 340;
+    // Beyond this the list of sources scrolls.
+    static constexpr int maximumListHeight = 480;
 
     explicit PopoverView(AppState *state, QWidget *parent = nullptr);
 
@@ -49,6 +52,7 @@ private:
     QLabel *m_notice;
     QLabel *m_saveNotice;
     QLabel *m_notificationNotice;
+    QScrollArea *m_scroll;
     QWidget *m_sourcesPanel;
     QVBoxLayout *m_sourcesLayout;
     PillButton *m_pauseButton;
