@@ -73,7 +73,9 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
 
 MarrowickApp::~MarrowickApp()
 {
-    // Windows read the state: they go first.
+    // The tray icon refers to its menu, and the windows read the state: they go first.
+    delete m_tray;
+    m_tray = nullptr;
     delete m_onboarding;
     m_popover.reset();
     m_settingsWindow.reset();
