@@ -7,8 +7,6 @@
 
 #include <QSet>
 
-#include <cstdlib>
-
 namespace marrowick {
 
 namespace {
@@ -69,7 +67,7 @@ AppState::~AppState()
 
 bool AppState::environmentIsUnderTest()
 {
-    return std::getenv(underTestVariable.toLatin1().constData()) != nullptr;
+    return qEnvironmentVariableIsSet(underTestVariable.toLatin1().constData());
 }
 
 // ---- Sources -------------------------------------------------------------------------------
