@@ -32,10 +32,16 @@ QLabel *orb(const QColor &color, QWidget *parent)
     return label;
 }
 
-QString latencyText(const WidgetData &widget)
+// The latency when there is one, else the widget's own short detail (why a check is down).
+QString trailingText(const WidgetData &widget)
 {
-    const std::optional<double> latency = AppState::historyLatency(widget);
-    return latency ? QStringLiteral("%1 ms").arg(*latency, 0, 'f', 0) : QString();
+    if (const std::optional<double> latency = AppState::historyLatency(widget))
+        return QStringLiteral("%1 ms").arg(*latency, 0, 'f', 0);
+    if (const CheckResult *check = widget.get<CheckResult>())
+        return check->detail.value_or(QString());
+    if (const ServiceRow *service = widget.get<ServiceRow>())
+        return service->detail.value_or(QString());
+    return QString();
 }
 
 // One line: orb, text, and a short trailing text such as the latency.
@@ -157,6 +163,7 @@ void PopoverView::setNotice(const QString &text)
 {
     m_notice->setText(text);
     m_notice->setVisible(!text.isEmpty());
+    fitHeight();
 }
 
 void PopoverView::refreshHeader()
@@ -174,6 +181,7 @@ void PopoverView::refreshSaveNotice()
                                                            "them and tries again at your next change.")
                                                 .arg(error));
     m_saveNotice->setVisible(!error.isEmpty());
+    fitHeight();
 }
 
 void PopoverView::rebuildSources()
@@ -193,6 +201,12 @@ void PopoverView::rebuildSources()
         child->show();
     // The popup's height follows its content until the list has to scroll.
     m_scroll->setFixedHeight(std::min(m_sourcesLayout->sizeHint().height(), maximumListHeight));
+    fitHeight();
+}
+
+void PopoverView::fitHeight()
+{
+    // The height is left to the content: lines that come and go resize the popup.
     if (isVisible())
         adjustSize();
 }
@@ -222,7 +236,7 @@ void PopoverView::addSource(const QUuid &id)
             entries.append(WidgetEntry{widget.scopedID(id), widget});
         for (const WidgetEntry &entry : m_state->widgetLayout().visibleEntries(entries)) {
             m_sourcesLayout->addWidget(row(statusColor(AppState::historyStatus(entry.widget)),
-                                           entry.widget.displayName(), latencyText(entry.widget), m_sourcesPanel));
+                                           entry.widget.displayName(), trailingText(entry.widget), m_sourcesPanel));
         }
     }
     if (error) {
@@ -252,6 +266,7 @@ void PopoverView::checkNotifications()
         self->m_notificationNotice->setText(
             denied ? QStringLiteral("Alerts cannot be shown: no notification server answers.") : QString());
         self->m_notificationNotice->setVisible(denied);
+        self->fitHeight();
     }(QPointer<PopoverView>(this), center);
 }
 

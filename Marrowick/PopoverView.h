@@ -46,6 +46,7 @@ private:
     void refreshHeader();
     void refreshSaveNotice();
     void checkNotifications();
+    void fitHeight();
 
     QPointer<AppState> m_state;
     QLabel *m_status;
