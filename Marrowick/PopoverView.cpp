@@ -59,8 +59,14 @@ QWidget *row(const QColor &color, const QString &text, const QString &trailing, 
         name->setFont(font);
     }
     layout->addWidget(name, 1);
-    if (!trailing.isEmpty())
-        layout->addWidget(plainLabel(trailing, line));
+    if (!trailing.isEmpty()) {
+        // A long reason wraps instead of widening the fixed-width popup.
+        QLabel *tail = plainLabel(trailing, line);
+        tail->setWordWrap(true);
+        tail->setMaximumWidth(PopoverView::popoverWidth / 2);
+        tail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        layout->addWidget(tail);
+    }
     return line;
 }
 
