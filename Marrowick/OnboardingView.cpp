@@ -13,6 +13,7 @@ OnboardingView::OnboardingView(AppSettings *settings, QWidget *parent) : QWidget
 {
     setObjectName(identifier);
     setWindowTitle(title);
+    setMinimumWidth(420);
 
     auto *layout = new QVBoxLayout(this);
     auto *heading = new QLabel(title, this);
