@@ -2,12 +2,10 @@
 #include "Marrowick/AppState.h"
 #include "Marrowick/SourcesStore.h"
 #include "MarrowickKit/HistoryStore.h"
-#include "MarrowickKit/InMemoryCredentialStore.h"
 #include "MarrowickKit/UuidText.h"
 
-#include "support/FakeProviders.h"
+#include "app/AppStateRig.h"
 #include "support/TestSupport.h"
-#include "support/VirtualClock.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -50,21 +48,6 @@ QString checkKey(const QUuid &id)
     return test::FakeProviders::snapshot(id, 1).widgets.first().scopedID(id);
 }
 
-class RecordingAlertCenter : public AlertCenter {
-public:
-    QList<AlertNotification> posted;
-    AuthorizationStatus status = AuthorizationStatus::authorized;
-    int requests = 0;
-
-    QCoro::Task<AuthorizationStatus> authorizationStatus() override { co_return status; }
-    QCoro::Task<bool> requestAuthorization() override
-    {
-        ++requests;
-        co_return true;
-    }
-    void post(const AlertNotification &notification) override { posted.append(notification); }
-};
-
 SourceSnapshot snapshotOf(const QUuid &id, QList<WidgetData> widgets)
 {
     return SourceSnapshot{id, Instant{}, std::move(widgets)};
@@ -89,26 +72,12 @@ class TestAppState : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<test::VirtualClock> m_clock;
-    std::unique_ptr<test::FakeProviders> m_providers;
-    std::shared_ptr<InMemoryCredentialStore> m_credentials;
-    std::unique_ptr<AppSettings> m_settings;
-    std::shared_ptr<RecordingAlertCenter> m_alerts;
-    std::unique_ptr<AppState> m_state;
+    std::unique_ptr<test::AppStateRig> m_rig;
 
-    QString dataPath(const QString &name) const { return m_dir->filePath(QStringLiteral("Marrowick/") + name); }
-    QString folder() const { return m_dir->filePath(QStringLiteral("Marrowick")); }
-
-    AppState &build(bool underTest = false)
-    {
-        m_state = std::make_unique<AppState>(AppStateServices{m_credentials, folder(), m_settings.get(), m_alerts,
-                                                              m_providers->factory(), m_clock->sleepFunction(),
-                                                              m_clock->nowFunction(), underTest});
-        return *m_state;
-    }
-
-    int fetches(const QUuid &id) const { return m_providers->fetchCount(id); }
+    QString dataPath(const QString &name) const { return m_rig->folder() + QLatin1Char('/') + name; }
+    QString folder() const { return m_rig->folder(); }
+    AppState &build(bool underTest = false) { return m_rig->build(underTest); }
+    int fetches(const QUuid &id) const { return m_rig->providers.fetchCount(id); }
 
     void seedHistory(const QString &key, int count)
     {
@@ -119,23 +88,8 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_clock = std::make_unique<test::VirtualClock>();
-        m_providers = std::make_unique<test::FakeProviders>();
-        m_credentials = std::make_shared<InMemoryCredentialStore>();
-        m_settings = std::make_unique<AppSettings>(
-            std::make_unique<QSettings>(m_dir->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
-        m_alerts = std::make_shared<RecordingAlertCenter>();
-    }
-
-    void cleanup()
-    {
-        m_state.reset();
-        test::VirtualClock::settle();
-        m_clock.reset();
-    }
+    void init() { m_rig = std::make_unique<test::AppStateRig>(); }
+    void cleanup() { m_rig.reset(); }
 
     void constructionLoadsSourcesAndSeedsLatencies()
     {
@@ -156,11 +110,11 @@ private slots:
         QCOMPARE(series.last(), 45.0);
 
         // Under test nothing reaches the engine and no activity is begun until the first change.
-        m_clock->advance(60);
+        m_rig->clock.advance(60);
         QCOMPARE(fetches(idA), 0);
         QVERIFY(!state.pollingActivity().isHeld());
         state.setPaused(false);
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(fetches(idA), 1);
         QVERIFY(state.pollingActivity().isHeld());
     }
@@ -170,7 +124,7 @@ private slots:
         SourcesStore::save({tcp(idA)}, folder());
         AppState &state = build();
         QCOMPARE(state.pollingActivity().reason(), QStringLiteral("Polling monitored sources"));
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(fetches(idA), 1);
         QVERIFY(state.snapshots().contains(idA));
         QCOMPARE(state.latencyHistory().value(checkKey(idA)), QList<double>{1.0});
@@ -181,12 +135,12 @@ private slots:
         state.setPaused(true);
         QVERIFY(!state.pollingActivity().isHeld());
         QCOMPARE(state.overallStatus(), OverallStatus::paused);
-        m_clock->advance(600);
+        m_rig->clock.advance(600);
         QCOMPARE(fetches(idA), 1);
         QVERIFY(state.snapshots().contains(idA));
         state.setPaused(false);
         QCOMPARE(state.pollingActivity().beginCount(), 2);
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(fetches(idA), 2);
         QCOMPARE(statusSpy.size(), 2);
 
@@ -197,7 +151,7 @@ private slots:
     void launchWithoutSourcesHoldsNoActivity()
     {
         AppState &state = build();
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QVERIFY(!state.pollingActivity().isHeld());
         QCOMPARE(state.overallStatus(), OverallStatus::unknown);
     }
@@ -209,7 +163,7 @@ private slots:
         state.addSource(tcp(idA));
         state.setPaused(false);
         state.addSource(tcp(idB));
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(fetches(idA), 1);
         QCOMPARE(fetches(idB), 1);
     }
@@ -255,7 +209,7 @@ private slots:
         QCOMPARE(state.sources().size(), 2);
         QVERIFY(!state.sourcesSaveError().isEmpty());
         QCOMPARE(failures.size(), 1); // told once, not at every attempt
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(fetches(idB), 1); // the engine is synchronised anyway
 
         QVERIFY(QFile::remove(folder()));
@@ -272,9 +226,9 @@ private slots:
         AppState &state = build();
         QSignalSpy latencySpy(&state, &AppState::latencyHistoryChanged);
         state.addSource(tcp(idA));
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         for (int poll = 2; poll <= 31; ++poll)
-            m_clock->advance(5);
+            m_rig->clock.advance(5);
         QCOMPARE(fetches(idA), 31);
         const QList<double> series = state.latencyHistory().value(checkKey(idA));
         QCOMPARE(series.size(), 30);
@@ -290,7 +244,7 @@ private slots:
         AppState &state = build();
         state.addSource(tcp(idA));
         state.addSource(tcp(idB));
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(state.latencyHistory().size(), 2);
         QCOMPARE(state.historyRecorder()->current().samples().size(), 2);
 
@@ -298,7 +252,7 @@ private slots:
         QCOMPARE(state.latencyHistory().keys(), QList<QString>{checkKey(idB)});
         QCOMPARE(state.historyRecorder()->current().samples().keys(), QList<QString>{checkKey(idB)});
         // The results go with the engine's next update.
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QVERIFY(!state.snapshots().contains(idA));
         QVERIFY(state.snapshots().contains(idB));
     }
@@ -308,29 +262,29 @@ private slots:
         seedHistory(checkKey(idA), 3);
         SourcesStore::save({tcp(idA)}, folder());
         AppState &state = build();
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(state.latencyHistory().value(checkKey(idA)), (QList<double>{1, 2, 3, 1}));
         QVERIFY(QFile::remove(dataPath(QStringLiteral("sources.json"))));
 
         state.replaceSources(state.sources());
         QVERIFY(QFile::exists(dataPath(QStringLiteral("sources.json"))));
         QCOMPARE(state.latencyHistory().value(checkKey(idA)), (QList<double>{1, 2, 3}));
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(fetches(idA), 1); // an unchanged source keeps its loop
     }
 
     void secretsNoSourceUsesAreRemoved()
     {
         for (const QString &reference : {QStringLiteral("shared"), QStringLiteral("old"), QStringLiteral("other")})
-            test::await(m_credentials->setSecret(QStringLiteral("s"), reference));
+            test::await(m_rig->credentials->setSecret(QStringLiteral("s"), reference));
         const QUuid idC = QUuid::createUuid();
         SourcesStore::save({kuma(idA, QStringLiteral("shared")), kuma(idB, QStringLiteral("shared")),
                             kuma(idC, QStringLiteral("old"))},
                            folder());
         AppState &state = build(true);
         const auto stored = [this] {
-            m_clock->settle();
-            QStringList names = m_credentials->secrets().keys();
+            m_rig->clock.settle();
+            QStringList names = m_rig->credentials->secrets().keys();
             names.sort();
             return names;
         };
@@ -370,25 +324,25 @@ private slots:
         QFETCH(QStringList, bodies);
         QFETCH(bool, sound);
         if (!key.isEmpty()) {
-            QSettings raw(m_dir->filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+            QSettings raw(m_rig->dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
             raw.setValue(key, value);
         }
         AppState &state = build();
         QList<AlertEvent> sunk;
         state.setAlertEventsSink([&sunk](const QList<AlertEvent> &events) { sunk.append(events); });
 
-        m_providers->failNext(idA, QStringLiteral("connection refused"));
+        m_rig->providers.failNext(idA, QStringLiteral("connection refused"));
         state.addSource(mute ? muted(tcp(idA)) : tcp(idA));
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(state.errors().value(idA), QStringLiteral("connection refused"));
         QCOMPARE(state.overallStatus(), OverallStatus::degraded);
-        m_clock->advance(10);
+        m_rig->clock.advance(10);
         QCOMPARE(state.overallStatus(), OverallStatus::up);
 
         QCOMPARE(sunk.size(), 2); // the evaluator counts whatever is delivered
         QCOMPARE(sunk.first().title, QStringLiteral("Router is unreachable"));
         QStringList posted;
-        for (const AlertNotification &notification : std::as_const(m_alerts->posted)) {
+        for (const AlertNotification &notification : std::as_const(m_rig->alerts->posted)) {
             const AlertEvent &event = notification.body.startsWith(QLatin1String("Back")) ? sunk.last() : sunk.first();
             QCOMPARE(notification.title, event.title);
             QCOMPARE(notification.sound, sound);
@@ -402,11 +356,11 @@ private slots:
         AppState &state = build(true);
         int batches = 0;
         state.setAlertEventsSink([&batches](const QList<AlertEvent> &) { ++batches; });
-        m_providers->failNext(idA, QStringLiteral("down"));
+        m_rig->providers.failNext(idA, QStringLiteral("down"));
         state.addSource(tcp(idA));
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(batches, 1);
-        QVERIFY(m_alerts->posted.isEmpty());
+        QVERIFY(m_rig->alerts->posted.isEmpty());
     }
 
     void resultsOfDeletedSourcesRaiseNoAlerts()
@@ -426,13 +380,13 @@ private slots:
     {
         AppState &state = build();
         state.addSource(tcp(idA));
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         state.refreshAll();
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(fetches(idA), 2);
         state.setPaused(true);
         state.refreshAll();
-        m_clock->advance(0);
+        m_rig->clock.advance(0);
         QCOMPARE(fetches(idA), 2);
     }
 
@@ -445,7 +399,7 @@ private slots:
         state.setWidgetLayout(layout);
         state.setWidgetLayout(layout);
         QCOMPARE(layoutSpy.size(), 1);
-        QCOMPARE(WidgetLayout::load(*m_settings), layout);
+        QCOMPARE(WidgetLayout::load(*m_rig->settings), layout);
     }
 
     void overallStatus_data()
