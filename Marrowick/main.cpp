@@ -1,8 +1,6 @@
-#include "Marrowick/MenuBarIcon.h"
+#include "Marrowick/MarrowickApp.h"
 
 #include <QApplication>
-#include <QMenu>
-#include <QSystemTrayIcon>
 
 using namespace marrowick;
 
@@ -12,17 +10,11 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("tobrin"));
     QApplication::setOrganizationDomain(QStringLiteral("tobrin.dev"));
     QApplication::setApplicationName(QStringLiteral("Marrowick"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("dev.tobrin.marrowick"));
+    QGuiApplication::setDesktopFileName(MarrowickApp::bundleIdentifier);
     // A tray application: closing a window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QMenu menu;
-    menu.addAction(QStringLiteral("Quit"), &app, &QCoreApplication::quit);
-
-    QSystemTrayIcon tray(MenuBarIcon(OverallStatus::unknown).icon());
-    tray.setToolTip(QApplication::applicationName());
-    tray.setContextMenu(&menu);
-    tray.show();
-
+    MarrowickApp marrowick(QCoreApplication::arguments());
+    marrowick.start();
     return app.exec();
 }

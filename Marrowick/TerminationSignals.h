@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace marrowick {
+
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal, so a session logout or a Ctrl-C quits
+// through the same sequence as the Quit action and the history is written first. One
+// instance per process: a C signal handler can only reach a static descriptor.
+class TerminationSignals : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TerminationSignals(QObject *parent = nullptr);
+    ~TerminationSignals() override;
+
+signals:
+    void received();
+
+private:
+    static void handle(int signal);
+
+    QSocketNotifier *m_notifier = nullptr;
+};
+
+} // namespace marrowick
