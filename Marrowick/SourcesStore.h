@@ -35,8 +35,8 @@ QString quarantineName();
 // The user's data folder for Marrowick; not created here, the first save creates it.
 QString defaultDirectory();
 
-// The stored sources; empty when the file is missing, too large (left in place) or does not
-// decode (moved to "sources.json.corrupt"). Never throws.
+// The stored sources; empty when the file is missing, or too large, unreadable or undecodable
+// (then moved to "sources.json.corrupt", so the next save cannot overwrite it). Never throws.
 QList<AnySourceConfig> load(const QString &directory);
 
 // Pretty-printed with sorted keys and "/" written as "\/". Throws JsonEncodeError.
