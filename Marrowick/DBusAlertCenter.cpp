@@ -10,10 +10,14 @@ namespace marrowick {
 
 namespace {
 
-// Errors that mean nothing on the bus can show a notification now.
+// Errors that mean nothing on the bus can show a notification now. A server that does not
+// answer in time counts as none: alerts posted to it would be lost without a word.
 bool meansNoServer(QDBusError::ErrorType error)
 {
     switch (error) {
+    case QDBusError::NoReply:
+    case QDBusError::Timeout:
+    case QDBusError::TimedOut:
     case QDBusError::ServiceUnknown:
     case QDBusError::UnknownObject:
     case QDBusError::UnknownInterface:
@@ -28,8 +32,8 @@ bool meansNoServer(QDBusError::ErrorType error)
 
 } // namespace
 
-DBusAlertCenter::DBusAlertCenter(QDBusConnection bus, QString desktopEntry)
-    : m_bus(std::move(bus)), m_desktopEntry(std::move(desktopEntry))
+DBusAlertCenter::DBusAlertCenter(QDBusConnection bus, QString desktopEntry, int answerTimeoutMs)
+    : m_bus(std::move(bus)), m_desktopEntry(std::move(desktopEntry)), m_answerTimeoutMs(answerTimeoutMs)
 {
 }
 
@@ -39,11 +43,11 @@ QCoro::Task<AuthorizationStatus> DBusAlertCenter::authorizationStatus()
         co_return AuthorizationStatus::denied;
     const QDBusMessage call =
         QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetServerInfo"));
-    const QDBusPendingCall pending = m_bus.asyncCall(call, serverInfoTimeoutMs);
+    const QDBusPendingCall pending = m_bus.asyncCall(call, m_answerTimeoutMs);
     const QDBusMessage reply = co_await pending;
     if (reply.type() == QDBusMessage::ReplyMessage)
         co_return AuthorizationStatus::authorized;
-    // A server that is slow to start may answer next time.
+    // Nothing is cached: a server that starts later is found at the next question.
     const QDBusError error(reply);
     co_return meansNoServer(error.type()) ? AuthorizationStatus::denied : AuthorizationStatus::notDetermined;
 }

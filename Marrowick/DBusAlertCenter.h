@@ -16,19 +16,21 @@ public:
 
     // `desktopEntry` names the application's .desktop file, so the server can group its
     // alerts and show its icon.
+    // How long to wait for the server to answer before calling it absent.
+    static constexpr int serverInfoTimeoutMs = 3000;
+
     explicit DBusAlertCenter(QDBusConnection bus = QDBusConnection::sessionBus(),
-                             QString desktopEntry = QStringLiteral("dev.tobrin.marrowick"));
+                             QString desktopEntry = QStringLiteral("dev.tobrin.marrowick"),
+                             int answerTimeoutMs = serverInfoTimeoutMs);
 
     QCoro::Task<AuthorizationStatus> authorizationStatus() override;
     QCoro::Task<bool> requestAuthorization() override;
     void post(const AlertNotification &notification) override;
 
-    // How long to wait for the server to answer before calling the state undetermined.
-    static constexpr int serverInfoTimeoutMs = 3000;
-
 private:
     QDBusConnection m_bus;
     QString m_desktopEntry;
+    int m_answerTimeoutMs;
 };
 
 } // namespace marrowick

@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusContext>
 #include <QDBusVariant>
 #include <QTest>
 
@@ -51,6 +52,19 @@ public slots:
         version = QStringLiteral("1");
         specVersion = QStringLiteral("1.2");
         return QStringLiteral("fake");
+    }
+};
+
+// A server that takes every call and never answers, as a hung notification daemon does.
+class SilentNotificationServer : public QObject, protected QDBusContext {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public slots:
+    QString GetServerInfo(QString &, QString &, QString &)
+    {
+        setDelayedReply(true);
+        return {};
     }
 };
 
@@ -160,6 +174,15 @@ private slots:
                  QStringLiteral("dev.tobrin.marrowick"));
         QCOMPARE(call.hints.contains(QStringLiteral("sound-name")), sound);
         QCOMPARE(unwrapped(call.hints.value(QStringLiteral("suppress-sound"))).toBool(), !sound);
+    }
+
+    void aServerThatNeverAnswersIsNoServer()
+    {
+        SilentNotificationServer silent;
+        QVERIFY(serverBus().registerObject(DBusAlertCenter::path, &silent, QDBusConnection::ExportAllSlots));
+        QVERIFY(serverBus().registerService(DBusAlertCenter::service));
+        DBusAlertCenter center(QDBusConnection::sessionBus(), QStringLiteral("dev.tobrin.marrowick"), 50);
+        QCOMPARE(test::await(center.authorizationStatus()), AuthorizationStatus::denied);
     }
 
     void postingWithoutAServerFailsQuietly()
