@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QStandardPaths>
 
@@ -22,6 +23,12 @@ namespace {
 
 QByteArray readAtMostBeyondLimit(const QString &file)
 {
+    // Opening a pipe would wait for a writer and freeze the application; a folder holds no
+    // sources. A missing file goes on to open, which says so.
+    const QFileInfo info(file);
+    if (info.exists() && !info.isFile())
+        throw SourcesFileError(SourcesFileError::Kind::cannotOpen,
+                               QStringLiteral("The file could not be opened: it is not a regular file."));
     QFile input(file);
     if (!input.open(QIODevice::ReadOnly))
         throw SourcesFileError(SourcesFileError::Kind::cannotOpen,

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace marrowick;
 
 namespace {
@@ -176,6 +178,17 @@ private slots:
             QFAIL("a missing file was imported");
         } catch (const SourcesFileError &error) {
             QCOMPARE(error.kind(), SourcesFileError::Kind::cannotOpen);
+        }
+        // Neither a folder nor a pipe is opened: a pipe would wait for a writer for ever.
+        const QString pipe = path(QStringLiteral("pipe.json"));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        for (const QString &notAFile : {m_dir->path(), pipe}) {
+            try {
+                SourcesStore::importSources(notAFile);
+                QFAIL("something other than a file was imported");
+            } catch (const SourcesFileError &error) {
+                QCOMPARE(error.kind(), SourcesFileError::Kind::cannotOpen);
+            }
         }
         const QString empty = path(QStringLiteral("empty.json"));
         writeFile(empty, QByteArray());
