@@ -69,6 +69,13 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
 
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit);
+
+    // A quit that goes around the delegate (a session manager, Qt itself) still writes the
+    // history once the state has been handed over; after a normal quit nothing is left to write.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (m_delegate.appState())
+            m_appState->historyRecorder()->flush();
+    });
 }
 
 MarrowickApp::~MarrowickApp()
