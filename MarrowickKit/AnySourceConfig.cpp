@@ -8,8 +8,14 @@ namespace marrowick {
 
 namespace {
 
-constexpr std::array<const char *, 6> caseNames = {"kuma", "beszel", "gameServer", "httpPing", "tcpPort",
-                                                   "jsonWidget"};
+constexpr std::array<QLatin1String, 6> caseNames = {
+    QLatin1String("kuma"),
+    QLatin1String("beszel"),
+    QLatin1String("gameServer"),
+    QLatin1String("httpPing"),
+    QLatin1String("tcpPort"),
+    QLatin1String("jsonWidget"),
+};
 
 template<typename Config>
 AnySourceConfig readCase(const QJsonValue &payload, const QString &path)
@@ -27,7 +33,7 @@ const SourceConfig &AnySourceConfig::config() const
 
 QString AnySourceConfig::typeID(SourceKind kind)
 {
-    return QString::fromLatin1(caseNames[static_cast<size_t>(kind)]);
+    return QString(caseNames[static_cast<size_t>(kind)]);
 }
 
 QString AnySourceConfig::typeID() const
@@ -73,18 +79,9 @@ QJsonObject AnySourceConfig::toJson() const
 AnySourceConfig AnySourceConfig::fromJson(const QJsonValue &json, const QString &path)
 {
     const QJsonObject object = readObject(json, path);
-    int found = -1;
-    int count = 0;
-    for (int i = 0; i < int(caseNames.size()); ++i) {
-        if (object.contains(QLatin1String(caseNames[i]))) {
-            found = i;
-            ++count;
-        }
-    }
-    if (count != 1)
-        throw JsonDecodeError(QStringLiteral("Invalid number of keys found, expected one."), path);
+    const int found = readSingleCase(object, caseNames, path);
 
-    const QString name = QLatin1String(caseNames[found]);
+    const QString name = caseNames[found];
     const QJsonValue payload = object.value(name);
     const QString at = path.isEmpty() ? name : path + QLatin1Char('.') + name;
     switch (static_cast<SourceKind>(found)) {

@@ -109,6 +109,21 @@ QJsonObject readObject(const QJsonValue &value, const QString &path)
     return value.toObject();
 }
 
+int readSingleCase(const QJsonObject &object, std::span<const QLatin1String> caseNames, const QString &path)
+{
+    int found = -1;
+    int count = 0;
+    for (int i = 0; i < int(caseNames.size()); ++i) {
+        if (object.contains(caseNames[i])) {
+            found = i;
+            ++count;
+        }
+    }
+    if (count != 1)
+        throw JsonDecodeError(QStringLiteral("Invalid number of keys found, expected one."), path);
+    return found;
+}
+
 JsonObjectReader::JsonObjectReader(const QJsonValue &value, QString path)
     : m_object(readObject(value, path)), m_path(std::move(path))
 {

@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <optional>
+#include <span>
 #include <stdexcept>
 
 namespace marrowick {
@@ -69,6 +70,11 @@ private:
     QJsonObject m_object;
     QString m_path;
 };
+
+// The one member of a tagged union's object: the index in `caseNames` of the only member that
+// names a case (other members are ignored). None or several: "Invalid number of keys found,
+// expected one.".
+int readSingleCase(const QJsonObject &object, std::span<const QLatin1String> caseNames, const QString &path);
 
 // Reads every element of an array with `read(element, path)`; one failure fails the whole list.
 template<typename Read>

@@ -13,7 +13,13 @@ namespace marrowick {
 
 namespace {
 
-constexpr std::array<const char *, 5> caseNames = {"service", "host", "game", "check", "keyValues"};
+constexpr std::array<QLatin1String, 5> caseNames = {
+    QLatin1String("service"),
+    QLatin1String("host"),
+    QLatin1String("game"),
+    QLatin1String("check"),
+    QLatin1String("keyValues"),
+};
 constexpr std::array<const char *, 5> idPrefixes = {"service:", "host:", "game:", "check:", "kv:"};
 
 template<typename Number>
@@ -224,24 +230,15 @@ QJsonObject WidgetData::toJson() const
                                                          },
                                                          m_value)}};
     }
-    return QJsonObject{{QLatin1String(caseNames[m_value.index()]), payload}};
+    return QJsonObject{{caseNames[m_value.index()], payload}};
 }
 
 WidgetData WidgetData::fromJson(const QJsonValue &json, const QString &path)
 {
     const QJsonObject object = readObject(json, path);
-    int found = -1;
-    int count = 0;
-    for (int i = 0; i < int(caseNames.size()); ++i) {
-        if (object.contains(QLatin1String(caseNames[i]))) {
-            found = i;
-            ++count;
-        }
-    }
-    if (count != 1)
-        throw JsonDecodeError(QStringLiteral("Invalid number of keys found, expected one."), path);
+    const int found = readSingleCase(object, caseNames, path);
 
-    const QString name = QLatin1String(caseNames[found]);
+    const QString name = caseNames[found];
     const JsonObjectReader payload(object.value(name), joinPath(path, name));
     const auto single = [&payload](auto read) {
         return read(payload.required(QStringLiteral("_0")), payload.pathOf(QStringLiteral("_0")));
