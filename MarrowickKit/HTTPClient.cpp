@@ -1,6 +1,16 @@
 #include "MarrowickKit/HTTPClient.h"
 
+#include "MarrowickKit/ProviderError.h"
+
 namespace marrowick {
+
+qint64 checkHTTPStatus(const HTTPResponse &response)
+{
+    const qint64 code = response.statusCode.value_or(-1);
+    if (response.statusCode && code >= 200 && code <= 299)
+        return code;
+    throw ProviderError::upstream(QStringLiteral("HTTP ") + QString::number(code));
+}
 
 QByteArray headerValue(const HTTPHeaders &headers, const QByteArray &name)
 {

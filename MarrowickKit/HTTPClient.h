@@ -56,4 +56,8 @@ public:
 // 20-second deadline for the whole exchange, 8388608-byte body cap. Made on first use.
 std::shared_ptr<const HTTPClient> sharedHTTPClient();
 
+// The status code when `response` is an HTTP response with a 2xx status; otherwise throws
+// upstream "HTTP <code>" (code -1 when the response is not an HTTP response at all).
+qint64 checkHTTPStatus(const HTTPResponse &response);
+
 } // namespace marrowick

@@ -1,7 +1,5 @@
 #include "MarrowickKit/ProviderError.h"
 
-#include "MarrowickKit/HTTPClient.h"
-
 namespace marrowick {
 
 ProviderError::ProviderError(Kind kind, QString payload)
@@ -29,14 +27,6 @@ QString ProviderError::description() const
     if (m_kind == Kind::missingCredential)
         return QStringLiteral("missing credential: ") + m_payload;
     return m_payload;
-}
-
-qint64 checkHTTPStatus(const HTTPResponse &response)
-{
-    const qint64 code = response.statusCode.value_or(-1);
-    if (response.statusCode && code >= 200 && code <= 299)
-        return code;
-    throw ProviderError::upstream(QStringLiteral("HTTP ") + QString::number(code));
 }
 
 quint16 validatePort(qint64 port, const QString &label)

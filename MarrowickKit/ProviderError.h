@@ -7,8 +7,6 @@
 
 namespace marrowick {
 
-struct HTTPResponse;
-
 // The error of a failed poll. Its description is exactly what the user sees for that poll.
 class ProviderError : public std::exception {
 public:
@@ -37,10 +35,6 @@ private:
     QString m_payload;
     QByteArray m_what;
 };
-
-// The status code when `response` is an HTTP response with a 2xx status; otherwise throws
-// upstream "HTTP <code>" (code -1 when the response is not an HTTP response at all).
-qint64 checkHTTPStatus(const HTTPResponse &response);
 
 // The port as 16 bits when it lies in 1...65535; otherwise throws misconfigured
 // "<label> <port> out of range (1-65535)".
