@@ -1,4 +1,4 @@
-#include "Marrowick/MarrowickApp.h"
+#include "Marrowick/App/MarrowickApp.h"
 
 #include <QApplication>
 

@@ -1,9 +1,9 @@
 // HTTP-ping and TCP-port checks per second, and CPU time per check, against a loopback server
 // in the same process (so the CPU time includes the server's share).
 //   bench_Checks [iterations]
-#include "MarrowickKit/BoundedHTTPClient.h"
-#include "MarrowickKit/HTTPPingProvider.h"
-#include "MarrowickKit/TCPPortProvider.h"
+#include "MarrowickKit/Transport/BoundedHTTPClient.h"
+#include "MarrowickKit/Providers/HTTPPingProvider.h"
+#include "MarrowickKit/Providers/TCPPortProvider.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Parses a large Uptime Kuma metrics page and a few hostile ones and prints the time taken.
 // Hostile pages must take time in proportion to their size, never its square.
-#include "MarrowickKit/KumaMetricsParser.h"
+#include "MarrowickKit/Providers/KumaMetricsParser.h"
 
 #include <QElapsedTimer>
 

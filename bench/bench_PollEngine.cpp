@@ -1,7 +1,7 @@
 // Polls 10,000 sources whose providers answer at once and whose waits last one event-loop
 // turn, with one subscriber that keeps the latest update as the application does. Prints
 // polls per second and the process's peak resident memory.
-#include "MarrowickKit/PollEngine.h"
+#include "MarrowickKit/Engine/PollEngine.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Feeds arbitrary datagrams to the Steam query client: the packet parser, both reply parsers,
 // the keyword reader, and a whole request loop with challenges and split reassembly.
-#include "MarrowickKit/A2SQueryClient.h"
+#include "MarrowickKit/Games/A2SQueryClient.h"
 
 #include <QList>
 

@@ -1,6 +1,6 @@
 // Input: a path, a NUL byte, then the document. Without a NUL the whole input is the document
 // and a fixed set of paths is tried.
-#include "MarrowickKit/JSONPathEvaluator.h"
+#include "MarrowickKit/Providers/JSONPathEvaluator.h"
 
 #include <cstddef>
 #include <cstdint>

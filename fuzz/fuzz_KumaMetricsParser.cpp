@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes, read as UTF-8 the way the provider reads a metrics page, to the parser.
-#include "MarrowickKit/KumaMetricsParser.h"
+#include "MarrowickKit/Providers/KumaMetricsParser.h"
 
 #include <cmath>
 #include <cstddef>

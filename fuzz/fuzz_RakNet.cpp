@@ -1,5 +1,5 @@
 // Feeds arbitrary datagrams to the Bedrock pong parser.
-#include "MarrowickKit/BedrockPing.h"
+#include "MarrowickKit/Games/BedrockPing.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the Minecraft status exchange as the server's reply, and to the
 // status document parser.
-#include "MarrowickKit/MinecraftPing.h"
+#include "MarrowickKit/Games/MinecraftPing.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "support/FakeByteChannelFactory.h"
 
-#include "MarrowickKit/Completion.h"
-#include "MarrowickKit/ProviderError.h"
+#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Model/ProviderError.h"
 
 namespace marrowick::test {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MarrowickKit/ByteChannel.h"
+#include "MarrowickKit/Transport/ByteChannel.h"
 
 #include <QList>
 

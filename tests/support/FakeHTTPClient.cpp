@@ -1,7 +1,7 @@
 #include "support/FakeHTTPClient.h"
 
-#include "MarrowickKit/ProviderError.h"
-#include "MarrowickKit/Sleep.h"
+#include "MarrowickKit/Model/ProviderError.h"
+#include "MarrowickKit/Async/Sleep.h"
 
 namespace marrowick::test {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MarrowickKit/HTTPClient.h"
+#include "MarrowickKit/Transport/HTTPClient.h"
 
 #include <QHash>
 #include <QList>

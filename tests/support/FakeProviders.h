@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MarrowickKit/Completion.h"
-#include "MarrowickKit/SourceProvider.h"
+#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Engine/SourceProvider.h"
 
 #include <QHash>
 #include <QQueue>

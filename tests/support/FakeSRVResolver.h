@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MarrowickKit/SRVResolver.h"
+#include "MarrowickKit/Transport/SRVResolver.h"
 
 #include <QHash>
 #include <QList>

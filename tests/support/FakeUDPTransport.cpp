@@ -1,6 +1,6 @@
 #include "support/FakeUDPTransport.h"
 
-#include "MarrowickKit/ProviderError.h"
+#include "MarrowickKit/Model/ProviderError.h"
 
 #include <QQueue>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MarrowickKit/UDPTransport.h"
+#include "MarrowickKit/Transport/UDPTransport.h"
 
 #include <QHash>
 #include <QList>

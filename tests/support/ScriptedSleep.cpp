@@ -1,6 +1,6 @@
 #include "support/ScriptedSleep.h"
 
-#include "MarrowickKit/Completion.h"
+#include "MarrowickKit/Async/Completion.h"
 
 namespace marrowick::test {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MarrowickKit/Sleep.h"
+#include "MarrowickKit/Async/Sleep.h"
 
 #include <QList>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "MarrowickKit/Completion.h"
-#include "MarrowickKit/Instant.h"
-#include "MarrowickKit/Sleep.h"
+#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Async/Instant.h"
+#include "MarrowickKit/Async/Sleep.h"
 
 #include <QList>
 

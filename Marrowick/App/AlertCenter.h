@@ -1,0 +1,47 @@
+#pragma once
+
+#include "MarrowickKit/Async/Instant.h"
+
+#include <QCoro/QCoroTask>
+#include <QString>
+
+#include <optional>
+
+namespace marrowick {
+
+// Whether alerts can reach the user. Desktop notification servers have no permission of their
+// own: a server that answers counts as authorised, none at all as denied.
+enum class AuthorizationStatus { notDetermined, denied, authorized, provisional, ephemeral };
+
+// One alert as the desktop shows it.
+struct AlertNotification {
+    QString title;
+    QString body;
+    // The desktop's default notification sound, or silence.
+    bool sound = true;
+
+    bool operator==(const AlertNotification &) const = default;
+};
+
+// The application's one link to the desktop's notifications. An interface, so the
+// application state can be tested against a recording fake.
+class AlertCenter {
+public:
+    enum class EventKind { down, recovered };
+
+    virtual ~AlertCenter() = default;
+
+    // Asks anew on every call; never fails.
+    virtual QCoro::Task<AuthorizationStatus> authorizationStatus() = 0;
+    // Asks for permission to show alerts with sound; true when granted.
+    virtual QCoro::Task<bool> requestAuthorization() = 0;
+    // Shows the alert at once. The outcome is not observed: a refused alert is the
+    // desktop's to drop, and authorizationStatus() is what tells the user.
+    virtual void post(const AlertNotification &notification) = 0;
+
+    // The body of an alert: how long the source has been down, or was down before it came
+    // back, in whole minutes. `downSince` is absent when the trouble's start is unknown.
+    static QString bodyText(EventKind kind, std::optional<Instant> downSince, Instant now);
+};
+
+} // namespace marrowick

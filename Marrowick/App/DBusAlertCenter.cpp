@@ -1,0 +1,78 @@
+#include "Marrowick/App/DBusAlertCenter.h"
+
+#include <QCoreApplication>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QCoro/QCoroDBusPendingCall>
+
+namespace marrowick {
+
+namespace {
+
+// Errors that mean nothing on the bus can show a notification now. A server that does not
+// answer in time counts as none: alerts posted to it would be lost without a word.
+bool meansNoServer(QDBusError::ErrorType error)
+{
+    switch (error) {
+    case QDBusError::NoReply:
+    case QDBusError::Timeout:
+    case QDBusError::TimedOut:
+    case QDBusError::ServiceUnknown:
+    case QDBusError::UnknownObject:
+    case QDBusError::UnknownInterface:
+    case QDBusError::UnknownMethod:
+    case QDBusError::NoServer:
+    case QDBusError::Disconnected:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+DBusAlertCenter::DBusAlertCenter(QDBusConnection bus, QString desktopEntry, int answerTimeoutMs)
+    : m_bus(std::move(bus)), m_desktopEntry(std::move(desktopEntry)), m_answerTimeoutMs(answerTimeoutMs)
+{
+}
+
+QCoro::Task<AuthorizationStatus> DBusAlertCenter::authorizationStatus()
+{
+    if (!m_bus.isConnected())
+        co_return AuthorizationStatus::denied;
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetServerInfo"));
+    const QDBusPendingCall pending = m_bus.asyncCall(call, m_answerTimeoutMs);
+    const QDBusMessage reply = co_await pending;
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        co_return AuthorizationStatus::authorized;
+    // Nothing is cached: a server that starts later is found at the next question.
+    const QDBusError error(reply);
+    co_return meansNoServer(error.type()) ? AuthorizationStatus::denied : AuthorizationStatus::notDetermined;
+}
+
+QCoro::Task<bool> DBusAlertCenter::requestAuthorization()
+{
+    // Notification servers ask nobody: permission is there exactly when a server answers.
+    const AuthorizationStatus status = co_await authorizationStatus();
+    co_return status == AuthorizationStatus::authorized;
+}
+
+void DBusAlertCenter::post(const AlertNotification &notification)
+{
+    QVariantMap hints;
+    hints.insert(QStringLiteral("desktop-entry"), m_desktopEntry);
+    if (notification.sound)
+        hints.insert(QStringLiteral("sound-name"), soundName);
+    else
+        hints.insert(QStringLiteral("suppress-sound"), true);
+
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
+    call << QCoreApplication::applicationName() << quint32(0) << m_desktopEntry << notification.title
+         << notification.body << QStringList() << hints << qint32(-1);
+    // Fire and forget: the reply only carries the server's id for the notification.
+    m_bus.asyncCall(call);
+}
+
+} // namespace marrowick

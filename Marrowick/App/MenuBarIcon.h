@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Marrowick/App/OverallStatus.h"
+
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+#include <QRectF>
+
+#include <array>
+
+namespace marrowick {
+
+// The tray icon: a server-rack symbol with a coloured dot beside it that tells the overall
+// state. A plain value; the tray builds a new one whenever the status changes.
+class MenuBarIcon {
+public:
+    // The sizes trays ask for, in device pixels; each is drawn on its own so it stays crisp.
+    static constexpr std::array<int, 4> traySizes{16, 22, 32, 44};
+
+    explicit MenuBarIcon(OverallStatus status, QColor symbolColor = defaultSymbolColor());
+
+    OverallStatus status() const { return m_status; }
+
+    QImage image(int pixels) const;
+    QIcon icon() const;
+
+    static QColor dotColor(OverallStatus status);
+    // Where the dot sits in an image of `pixels` square.
+    static QRectF dotRect(int pixels);
+    // The text colour of the application palette: trays follow the desktop's theme.
+    static QColor defaultSymbolColor();
+
+private:
+    void paintRack(QPainter &painter, int pixels) const;
+
+    OverallStatus m_status;
+    QColor m_symbolColor;
+};
+
+} // namespace marrowick

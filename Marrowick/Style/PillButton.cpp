@@ -1,0 +1,57 @@
+#include "Marrowick/Style/PillButton.h"
+
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <cmath>
+
+namespace marrowick {
+
+PillButton::PillButton(const QString &text, Kind kind, QWidget *parent)
+    : QAbstractButton(parent), m_kind(kind)
+{
+    setText(text);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+}
+
+QSize PillButton::sizeHint() const
+{
+    const bool prominent = m_kind == Kind::prominent;
+    const QFont pillFont = prominent ? MarrowickProminentPillStyle::font(font()) : MarrowickGhostPillStyle::font(font());
+    const QMarginsF padding = prominent ? MarrowickProminentPillStyle::padding : MarrowickGhostPillStyle::padding;
+    const QFontMetricsF metrics(pillFont);
+    const qreal width = metrics.horizontalAdvance(text()) + padding.left() + padding.right();
+    const qreal height = metrics.height() + padding.top() + padding.bottom();
+    return QSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height)));
+}
+
+void PillButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRectF area = rect();
+    if (m_kind == Kind::prominent) {
+        MarrowickProminentPillStyle::paint(painter, area, text(), font(), isDown(), marrowickAccent(this),
+                                           marrowickOnAccent(this));
+    } else {
+        MarrowickGhostPillStyle::paint(painter, area, text(), font(), isDown(), palette());
+    }
+    if (hasFocus())
+        paintFocusRing(painter, area);
+}
+
+// Keyboard users need to see which pill Space will press.
+void PillButton::paintFocusRing(QPainter &painter, const QRectF &area) const
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    // On the accent-filled pill the ring takes the text colour, or it would vanish in the fill.
+    const QColor colour = m_kind == Kind::prominent ? marrowickOnAccent(this) : palette().color(QPalette::Highlight);
+    painter.setPen(QPen(colour, 2));
+    painter.setBrush(Qt::NoBrush);
+    const QRectF ring = area.adjusted(1, 1, -1, -1);
+    painter.drawRoundedRect(ring, ring.height() / 2, ring.height() / 2);
+}
+
+} // namespace marrowick

@@ -1,0 +1,80 @@
+#include "MarrowickKit/Engine/HistoryRecorder.h"
+
+#include "MarrowickKit/Engine/HistoryStore.h"
+
+namespace marrowick {
+
+HistoryRecorder::HistoryRecorder(QString directory, SleepFunction sleep, Clock now, QObject *parent)
+    : QObject(parent),
+      m_directory(std::move(directory)),
+      m_sleep(std::move(sleep)),
+      m_now(std::move(now)),
+      m_history(HistoryStore::load(m_directory))
+{
+    m_history.trim(m_now());
+}
+
+HistoryRecorder::~HistoryRecorder()
+{
+    // The write task wakes up cancelled and ends without touching us.
+    if (m_pendingWrite)
+        m_pendingWrite->cancel();
+}
+
+void HistoryRecorder::record(const SourceSnapshot &snapshot, const PollHistory::StatusRule &statusOf,
+                             const PollHistory::LatencyRule &latencyOf)
+{
+    m_history.record(snapshot, statusOf, latencyOf);
+    scheduleWrite();
+}
+
+void HistoryRecorder::keepOnlySources(const QSet<QUuid> &sourceIDs)
+{
+    const qsizetype before = m_history.samples().size();
+    m_history.removeSourcesNotIn(sourceIDs);
+    if (m_history.samples().size() != before)
+        scheduleWrite();
+}
+
+QCoro::Task<void> HistoryRecorder::flush()
+{
+    if (m_pendingWrite) {
+        m_pendingWrite->cancel();
+        m_pendingWrite.reset();
+    }
+    writeIfDirty();
+    co_return;
+}
+
+void HistoryRecorder::scheduleWrite()
+{
+    m_isDirty = true;
+    if (m_pendingWrite)
+        return;
+    m_pendingWrite.emplace();
+    [[maybe_unused]] auto task = writeLater(m_pendingWrite->token());
+}
+
+void HistoryRecorder::writeIfDirty()
+{
+    m_pendingWrite.reset();
+    if (!m_isDirty)
+        return;
+    m_isDirty = false;
+    try {
+        HistoryStore::save(m_history, m_directory);
+    } catch (const std::exception &) {
+        // Dropped; the next change schedules the next attempt.
+    }
+}
+
+QCoro::Task<void> HistoryRecorder::writeLater(CancelToken cancel)
+{
+    co_await m_sleep(writeDelay, cancel);
+    // Cancelled by flush() or by our destruction: `this` may be gone.
+    if (cancel.isCancelled())
+        co_return;
+    writeIfDirty();
+}
+
+} // namespace marrowick

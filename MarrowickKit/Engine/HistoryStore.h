@@ -1,0 +1,26 @@
+#pragma once
+
+#include "MarrowickKit/Engine/PollHistory.h"
+
+#include <QString>
+
+namespace marrowick {
+
+// "history.json" in a given folder, with "history.json.corrupt" beside it for a damaged copy.
+namespace HistoryStore {
+
+QString fileName();
+QString quarantineName();
+
+// The stored history; an empty one when the file is missing, unreadable, too large or damaged
+// (a file that is there but unusable is set aside first). Never throws.
+PollHistory load(const QString &directory);
+
+// Writes the history compactly and atomically, creating the folder. A history whose encoding
+// would exceed the file store's cap loses its oldest samples until it fits, so that what is
+// written always loads back. Throws FileStoreError or JsonEncodeError.
+void save(const PollHistory &history, const QString &directory);
+
+} // namespace HistoryStore
+
+} // namespace marrowick

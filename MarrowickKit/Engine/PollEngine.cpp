@@ -1,0 +1,243 @@
+#include "MarrowickKit/Engine/PollEngine.h"
+
+#include "MarrowickKit/Transport/NetworkErrors.h"
+
+#include "MarrowickKit/Model/PollInterval.h"
+#include "MarrowickKit/Model/ProviderError.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+namespace marrowick {
+
+namespace {
+
+// Beyond this many doublings every interval is past the cap; keeps the exponent an int.
+constexpr qint64 largestExponent = 64;
+constexpr double backOffCap = 300.0;
+
+} // namespace
+
+PollEngine::PollEngine(CredentialStoreHandle credentials, ProviderFactory makeProvider, SleepFunction sleep,
+                       QObject *parent)
+    : QObject(parent),
+      m_credentials(std::move(credentials)),
+      m_makeProvider(std::move(makeProvider)),
+      m_sleep(std::move(sleep))
+{
+}
+
+PollEngine::~PollEngine()
+{
+    // Loops still suspended in a fetch or a sleep wake up cancelled and end without touching us.
+    for (auto &poll : m_polls)
+        poll.cancel.cancel();
+    for (auto *subscription : std::as_const(m_subscriptions))
+        subscription->m_engine = nullptr;
+}
+
+std::unique_ptr<PollEngine::Subscription> PollEngine::updates()
+{
+    std::unique_ptr<Subscription> subscription(new Subscription(this));
+    m_subscriptions.append(subscription.get());
+    subscription->deliver(m_state);
+    subscription->announce();
+    return subscription;
+}
+
+void PollEngine::setSources(const QList<AnySourceConfig> &sources)
+{
+    QSet<QUuid> wanted;
+    for (const auto &source : sources)
+        wanted.insert(source.id());
+
+    bool changed = false;
+    for (auto it = m_polls.begin(); it != m_polls.end();) {
+        if (wanted.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        it->cancel.cancel();
+        it = m_polls.erase(it);
+        changed = true;
+    }
+
+    QSet<QUuid> vanished;
+    const auto noteVanished = [&wanted, &vanished](const QUuid &id, const auto &) {
+        if (!wanted.contains(id))
+            vanished.insert(id);
+    };
+    m_state.snapshots.forEach(noteVanished);
+    m_state.errors.forEach(noteVanished);
+    for (const auto &id : std::as_const(vanished)) {
+        m_state.snapshots.remove(id);
+        m_state.errors.remove(id);
+        m_state.consecutiveFailures.remove(id);
+        changed = true;
+    }
+
+    if (!m_isPaused) {
+        for (const auto &source : sources) {
+            const auto poll = m_polls.constFind(source.id());
+            if (poll == m_polls.cend() || !(poll->source == source))
+                startPolling(source);
+        }
+    }
+
+    if (changed)
+        broadcast(std::nullopt, false);
+}
+
+void PollEngine::setPaused(bool paused)
+{
+    m_isPaused = paused;
+    if (!paused)
+        return;
+    for (auto &poll : m_polls)
+        poll.cancel.cancel();
+    m_polls.clear();
+}
+
+void PollEngine::refreshNow(const QUuid &sourceID)
+{
+    const auto poll = m_polls.constFind(sourceID);
+    if (poll == m_polls.cend())
+        return;
+    const AnySourceConfig source = poll->source;
+    startPolling(source);
+}
+
+double PollEngine::waitAfter(double interval, qint64 consecutiveFailures)
+{
+    if (consecutiveFailures <= 0)
+        return interval;
+    const int exponent = static_cast<int>(std::min(consecutiveFailures, largestExponent));
+    return std::min(std::max(backOffCap, interval), std::ldexp(interval, exponent));
+}
+
+void PollEngine::startPolling(const AnySourceConfig &source)
+{
+    const QUuid id = source.id();
+    if (const auto running = m_polls.find(id); running != m_polls.end()) {
+        running->cancel.cancel();
+        m_polls.erase(running);
+    }
+    const double interval = PollInterval::clamped(source.config().pollInterval);
+    Poll poll{source, CancelSource()};
+    const CancelToken token = poll.cancel.token();
+    m_polls.insert(id, std::move(poll));
+    // Detached: the frame runs to its end, which comes only once the token is cancelled.
+    [[maybe_unused]] auto loop = pollLoop(source, interval, token);
+}
+
+QCoro::Task<void> PollEngine::pollLoop(AnySourceConfig source, double interval, CancelToken cancel)
+{
+    // The caller stores this loop's entry before the first poll begins.
+    co_await nextEventLoopTurn();
+    // Only our own token ends the loop: a provider's error, whatever its type, is a failed poll.
+    // After every suspension the token is checked before anything of the engine is touched,
+    // since a cancelled loop may outlive the engine.
+    while (!cancel.isCancelled()) {
+        const Outcome outcome = co_await pollOnce(source, cancel);
+        if (cancel.isCancelled())
+            co_return;
+        record(outcome, source.id());
+        // A subscriber's handler may have cancelled this loop, or destroyed the engine.
+        if (cancel.isCancelled())
+            co_return;
+        const qint64 failures = outcome.snapshot ? 0 : m_state.consecutiveFailures.value(source.id());
+        co_await m_sleep(waitAfter(interval, failures), cancel);
+    }
+}
+
+QCoro::Task<PollEngine::Outcome> PollEngine::pollOnce(AnySourceConfig source, CancelToken cancel)
+{
+    Outcome outcome;
+    // Owned here so that it outlives its fetch.
+    std::unique_ptr<SourceProvider> provider;
+    try {
+        provider = m_makeProvider(source, m_credentials);
+        if (!provider)
+            throw ProviderError::misconfigured(QStringLiteral("unsupported source"));
+        SourceSnapshot snapshot = co_await provider->fetch(cancel);
+        outcome.snapshot = std::move(snapshot);
+    } catch (...) {
+        // Only the loop's own token ends it; whatever a provider throws is a failed poll.
+        outcome.error = providerError(std::current_exception()).description();
+    }
+    co_return outcome;
+}
+
+void PollEngine::record(const Outcome &outcome, const QUuid &sourceID)
+{
+    if (outcome.snapshot) {
+        m_state.snapshots.insert(sourceID, *outcome.snapshot);
+        m_state.errors.remove(sourceID);
+        m_state.consecutiveFailures.remove(sourceID);
+    } else {
+        m_state.errors.insert(sourceID, outcome.error);
+        m_state.consecutiveFailures.insert(sourceID, m_state.consecutiveFailures.value(sourceID) + 1);
+    }
+    broadcast(sourceID, outcome.snapshot.has_value());
+}
+
+void PollEngine::broadcast(std::optional<QUuid> polledSourceID, bool succeeded)
+{
+    Update update = m_state;
+    update.polledSourceID = polledSourceID;
+    update.polledSucceeded = succeeded;
+    // Queue everywhere before any signal runs, so a handler that makes the engine broadcast
+    // again cannot put its update ahead of this one in another subscriber's queue.
+    QList<QPointer<Subscription>> receivers;
+    for (auto *subscription : std::as_const(m_subscriptions)) {
+        subscription->deliver(update);
+        receivers.append(subscription);
+    }
+    for (const auto &subscription : std::as_const(receivers)) {
+        if (subscription)
+            subscription->announce();
+    }
+}
+
+void PollEngine::forget(Subscription *subscription)
+{
+    m_subscriptions.removeOne(subscription);
+}
+
+PollEngine::Subscription::Subscription(PollEngine *engine) : m_engine(engine) {}
+
+PollEngine::Subscription::~Subscription()
+{
+    if (m_engine)
+        m_engine->forget(this);
+    while (!m_waiters.isEmpty())
+        m_waiters.dequeue().fail(CancellationError());
+}
+
+QCoro::Task<PollEngine::Update> PollEngine::Subscription::next()
+{
+    if (!m_queue.isEmpty())
+        co_return m_queue.dequeue();
+    Completion<Update> arrival;
+    m_waiters.enqueue(arrival);
+    // The subscription may be gone when this resumes: touch nothing of it.
+    Update update = co_await arrival;
+    co_return update;
+}
+
+void PollEngine::Subscription::deliver(const Update &update)
+{
+    if (!m_waiters.isEmpty())
+        m_waiters.dequeue().complete(update);
+    else
+        m_queue.enqueue(update);
+}
+
+void PollEngine::Subscription::announce()
+{
+    emit updateArrived();
+}
+
+} // namespace marrowick

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "MarrowickKit/Model/AnySourceConfig.h"
+#include "MarrowickKit/Async/Cancellation.h"
+#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Credentials/CredentialStore.h"
+#include "MarrowickKit/Async/Sleep.h"
+#include "MarrowickKit/Engine/SourceProvider.h"
+#include "MarrowickKit/Engine/SourceMap.h"
+#include "MarrowickKit/Model/SourceSnapshot.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QQueue>
+#include <QString>
+#include <QUuid>
+
+#include <QCoro/QCoroTask>
+
+#include <exception>
+#include <memory>
+#include <optional>
+
+namespace marrowick {
+
+// Polls every source on its own interval through a fresh provider per poll, keeps the latest
+// snapshot, error text and consecutive-failure count of each, and hands the whole state to
+// every subscriber after each poll. Lives on the main thread; waits only through the injected
+// sleep, so tests drive it in virtual time.
+class PollEngine : public QObject {
+    Q_OBJECT
+public:
+    // The whole state after one poll (or after sources were removed).
+    struct Update {
+        SourceMap<SourceSnapshot> snapshots;
+        SourceMap<QString> errors;
+        SourceMap<qint64> consecutiveFailures;
+        std::optional<QUuid> polledSourceID;
+        bool polledSucceeded = false;
+
+        static Update empty() { return {}; }
+        bool operator==(const Update &) const = default;
+    };
+
+    class Subscription;
+
+    PollEngine(CredentialStoreHandle credentials, ProviderFactory makeProvider, SleepFunction sleep,
+               QObject *parent = nullptr);
+    ~PollEngine() override;
+
+    Update latest() const { return m_state; }
+    // A new subscription whose first element is the current state; destroying it unsubscribes.
+    std::unique_ptr<Subscription> updates();
+
+    // Stops the loops of sources that are gone (and forgets their results), starts new and
+    // changed sources with an immediate poll unless paused. Broadcasts only when sources went.
+    void setSources(const QList<AnySourceConfig> &sources);
+    // Pausing stops every loop and keeps every result; resuming starts nothing by itself.
+    void setPaused(bool paused);
+    // Restarts the source's loop for an immediate poll; ignored for an id without a loop.
+    void refreshNow(const QUuid &sourceID);
+
+    // The wait after a poll: the interval after a success, else interval x 2^failures, capped
+    // at 300 seconds, or at the interval when that is longer.
+    static double waitAfter(double interval, qint64 consecutiveFailures);
+
+private:
+    struct Poll {
+        AnySourceConfig source;
+        CancelSource cancel;
+    };
+    // What one poll ended with: a snapshot or the text of its failure.
+    struct Outcome {
+        std::optional<SourceSnapshot> snapshot;
+        QString error;
+    };
+
+    void startPolling(const AnySourceConfig &source);
+    QCoro::Task<void> pollLoop(AnySourceConfig source, double interval, CancelToken cancel);
+    QCoro::Task<Outcome> pollOnce(AnySourceConfig source, CancelToken cancel);
+    void record(const Outcome &outcome, const QUuid &sourceID);
+    void broadcast(std::optional<QUuid> polledSourceID, bool succeeded);
+    void forget(Subscription *subscription);
+
+    CredentialStoreHandle m_credentials;
+    ProviderFactory m_makeProvider;
+    SleepFunction m_sleep;
+    Update m_state;
+    QHash<QUuid, Poll> m_polls;
+    QList<Subscription *> m_subscriptions;
+    bool m_isPaused = false;
+};
+
+// One subscriber's unbounded, ordered queue of updates: nothing is dropped or merged.
+class PollEngine::Subscription : public QObject {
+    Q_OBJECT
+public:
+    ~Subscription() override;
+
+    // The oldest update not yet taken; waits for the next broadcast when none is queued.
+    // Throws CancellationError if the subscription is destroyed while waiting; an update
+    // already handed to a waiting call still arrives, so a consumer that destroys its own
+    // subscription must also stop its loop rather than call next() again.
+    QCoro::Task<Update> next();
+    qsizetype pendingCount() const { return m_queue.size(); }
+
+signals:
+    // An update arrived: queued, or handed to a waiting next().
+    void updateArrived();
+
+private:
+    friend class PollEngine;
+    explicit Subscription(PollEngine *engine);
+    void deliver(const Update &update);
+    void announce();
+
+    QPointer<PollEngine> m_engine;
+    QQueue<Update> m_queue;
+    QQueue<Completion<Update>> m_waiters;
+};
+
+} // namespace marrowick

@@ -1,0 +1,15 @@
+#include "MarrowickKit/Games/GameTransports.h"
+
+namespace marrowick {
+
+GameTransports GameTransports::system()
+{
+    return GameTransports{systemByteChannelFactory(),
+                          systemUDPTransport(),
+                          sharedHTTPClient(),
+                          systemSRVResolver(),
+                          [](double seconds, CancelToken cancel) { return continuousSleep(seconds, cancel); },
+                          monotonicSeconds};
+}
+
+} // namespace marrowick

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "MarrowickKit/Transport/ByteChannel.h"
+#include "MarrowickKit/Transport/HTTPClient.h"
+#include "MarrowickKit/Async/MonotonicClock.h"
+#include "MarrowickKit/Transport/SRVResolver.h"
+#include "MarrowickKit/Async/Sleep.h"
+#include "MarrowickKit/Transport/UDPTransport.h"
+
+#include <memory>
+
+namespace marrowick {
+
+// How a game query reaches the network and reads time. The system's transports and clocks by
+// default; tests substitute any of them.
+struct GameTransports {
+    std::shared_ptr<const ByteChannelFactory> channels;
+    std::shared_ptr<const UDPTransport> udp;
+    std::shared_ptr<const HTTPClient> http;
+    std::shared_ptr<const SRVResolver> resolver;
+    // Bounds the Minecraft status exchange.
+    SleepFunction sleep;
+    // Measures latency and keeps the Steam query's deadline.
+    MonotonicClock clock;
+
+    static GameTransports system();
+};
+
+} // namespace marrowick

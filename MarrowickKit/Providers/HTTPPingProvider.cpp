@@ -1,0 +1,54 @@
+#include "MarrowickKit/Providers/HTTPPingProvider.h"
+
+#include "MarrowickKit/Transport/NetworkErrors.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include <QElapsedTimer>
+
+namespace marrowick {
+
+namespace {
+
+QUrl parsedURL(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (text.isEmpty() || !url.isValid())
+        throw ProviderError::misconfigured(QStringLiteral("bad URL: ") + text);
+    return url;
+}
+
+} // namespace
+
+HTTPPingProvider::HTTPPingProvider(const AnySourceConfig &config, CredentialStoreHandle,
+                                   std::shared_ptr<const HTTPClient> http)
+    : m_config(requireConfig<HTTPPingConfig>(config, SourceKind::httpPing)), m_http(std::move(http))
+{
+}
+
+QCoro::Task<SourceSnapshot> HTTPPingProvider::fetch(CancelToken cancel)
+{
+    HTTPRequest request;
+    request.url = parsedURL(m_config.url);
+    request.timeoutSeconds = 60.0;
+    CheckResult check;
+    check.id = uuidText(m_config.id);
+    check.name = m_config.displayName;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        const HTTPResult result = co_await m_http->data(request, cancel);
+        const qint64 status = result.response.statusCode.value_or(-1);
+        check.latencyMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        check.status = status == m_config.expectedStatus ? ServiceStatus::up : ServiceStatus::down;
+        if (check.status == ServiceStatus::down)
+            check.detail = QStringLiteral("HTTP ") + QString::number(status);
+    } catch (const CancellationError &) {
+        throw;
+    } catch (...) {
+        check.status = ServiceStatus::down;
+        check.detail = providerError(std::current_exception()).description();
+    }
+    co_return SourceSnapshot{m_config.id, Instant::now(), {WidgetData::check(std::move(check))}};
+}
+
+} // namespace marrowick

@@ -1,0 +1,212 @@
+#include "MarrowickKit/Transport/BoundedHTTPClient.h"
+
+#include "MarrowickKit/Transport/NetworkErrors.h"
+
+#include <QNetworkAccessManager>
+#include <QNetworkCookie>
+#include <QNetworkCookieJar>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace marrowick {
+
+namespace {
+
+// Keeps nothing and sends nothing, so no cookie survives from one poll to the next.
+class NoCookieJar : public QNetworkCookieJar {
+public:
+    using QNetworkCookieJar::QNetworkCookieJar;
+    QList<QNetworkCookie> cookiesForUrl(const QUrl &) const override { return {}; }
+    bool setCookiesFromUrl(const QList<QNetworkCookie> &, const QUrl &) override { return false; }
+    bool insertCookie(const QNetworkCookie &) override { return false; }
+};
+
+std::shared_ptr<QNetworkAccessManager> makeManager()
+{
+    // The shared client outlives the application object; a manager left then is not worth a
+    // crash at exit, so it is only deleted while the application still runs.
+    std::shared_ptr<QNetworkAccessManager> manager(new QNetworkAccessManager, [](QNetworkAccessManager *m) {
+        if (QCoreApplication::instance())
+            delete m;
+    });
+    manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+    manager->setCookieJar(new NoCookieJar(manager.get()));
+    manager->setCache(nullptr);
+    return manager;
+}
+
+int milliseconds(double seconds)
+{
+    if (!std::isfinite(seconds))
+        return 2147483647;
+    return static_cast<int>(std::clamp(std::ceil(seconds * 1000.0), 1.0, 2147483647.0));
+}
+
+QNetworkRequest networkRequest(const HTTPRequest &request, double timeout)
+{
+    QNetworkRequest result(request.url);
+    for (const auto &[name, value] : request.headers)
+        result.setRawHeader(name, value);
+    result.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
+    result.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    result.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    result.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    result.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    // The client's own time-out replaces whatever the caller asked for.
+    result.setTransferTimeout(milliseconds(timeout));
+    return result;
+}
+
+// Errors that carry an HTTP status: the reply is an answer, whatever its code.
+bool isHTTPStatusError(QNetworkReply::NetworkError error)
+{
+    const int code = static_cast<int>(error);
+    return (code >= 201 && code <= 299) || error == QNetworkReply::ProtocolInvalidOperationError
+        || (code >= 401 && code <= 499);
+}
+
+HTTPResponse responseHead(QNetworkReply *reply)
+{
+    HTTPResponse response;
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (status.isValid())
+        response.statusCode = status.toInt();
+    for (const auto &[name, value] : reply->rawHeaderPairs())
+        response.headers.append({name, value});
+    response.url = reply->url();
+    return response;
+}
+
+// Qt names the URL in some of its error texts; a token in the query or a password in the user
+// info must not reach the user's error row.
+QString withoutSecrets(QString text, const QUrl &url)
+{
+    const QString shown = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
+    for (const QString &form : {url.toString(), url.toDisplayString(), QString::fromUtf8(url.toEncoded())}) {
+        if (!form.isEmpty())
+            text.replace(form, shown);
+    }
+    return text;
+}
+
+// One exchange: reads the body as it streams in and fails once more than the cap has come.
+class Transfer {
+public:
+    Transfer(QNetworkReply *reply, qint64 maxBodyBytes, Completion<HTTPResult> done)
+        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_done(std::move(done))
+    {
+        m_reply->setReadBufferSize(std::min<qint64>(maxBodyBytes + 1, 256 * 1024));
+        QObject::connect(m_reply, &QNetworkReply::readyRead, &m_context, [this] { readBody(); });
+        QObject::connect(m_reply, &QNetworkReply::finished, &m_context, [this] { finish(); });
+        if (m_reply->isFinished())
+            finish();
+    }
+
+    ~Transfer()
+    {
+        QObject::disconnect(m_reply, nullptr, &m_context, nullptr);
+        if (m_reply->isRunning())
+            m_reply->abort();
+        m_reply->deleteLater();
+    }
+
+    Transfer(const Transfer &) = delete;
+    Transfer &operator=(const Transfer &) = delete;
+
+    void abort()
+    {
+        if (m_reply->isRunning())
+            m_reply->abort();
+    }
+
+private:
+    void readBody()
+    {
+        while (!m_done.isDone() && m_reply->bytesAvailable() > 0) {
+            m_body += m_reply->read(m_maxBodyBytes + 1 - m_body.size());
+            if (m_body.size() > m_maxBodyBytes) {
+                m_done.fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_maxBodyBytes)));
+                abort();
+            }
+        }
+    }
+
+    // Qt 6.4 sometimes finishes a chunked reply without an error when the peer closed in the
+    // middle of a chunk; nothing outside Qt can tell that body from a whole one. A cut-off
+    // body with a Content-Length, or one cut before the body, fails as it should.
+    void finish()
+    {
+        readBody();
+        if (m_done.isDone())
+            return;
+        const auto error = m_reply->error();
+        const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
+        if (error == QNetworkReply::NoError || (answered && isHTTPStatusError(error)))
+            m_done.complete(HTTPResult{std::move(m_body), responseHead(m_reply)});
+        else
+            m_done.fail(providerError(error, withoutSecrets(m_reply->errorString(), m_reply->request().url())));
+    }
+
+    QObject m_context;
+    QNetworkReply *m_reply;
+    qint64 m_maxBodyBytes;
+    Completion<HTTPResult> m_done;
+    QByteArray m_body;
+};
+
+QNetworkReply *send(QNetworkAccessManager &manager, const QNetworkRequest &request, const HTTPRequest &original)
+{
+    if (original.body.isEmpty())
+        return manager.sendCustomRequest(request, original.method);
+    return manager.sendCustomRequest(request, original.method, original.body);
+}
+
+} // namespace
+
+BoundedHTTPClient::BoundedHTTPClient(qint64 maxBodyBytes, double timeout, double deadline)
+    : m_manager(makeManager()), m_maxBodyBytes(std::max<qint64>(maxBodyBytes, 0)), m_timeout(timeout),
+      m_deadline(deadline)
+{
+}
+
+QCoro::Task<HTTPResult> BoundedHTTPClient::data(HTTPRequest request, CancelToken cancel) const
+{
+    cancel.throwIfCancelled();
+    // The network manager would also read local files and data URLs; a watched service is
+    // only ever reached over HTTP.
+    const QString scheme = request.url.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        throw ProviderError::upstream(QStringLiteral("unsupported URL"));
+    const auto manager = m_manager;
+    Completion<HTTPResult> done;
+    Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, done);
+    HTTPResult result = co_await withTimeout<HTTPResult>(m_deadline, [&transfer] { transfer.abort(); }, done,
+                                                         cancel, ProviderError::upstream(deadlineMessage(m_deadline)));
+    co_return result;
+}
+
+QString BoundedHTTPClient::bodyLimitMessage(qint64 maxBodyBytes)
+{
+    return QStringLiteral("response exceeded %1-byte limit").arg(maxBodyBytes);
+}
+
+QString BoundedHTTPClient::deadlineMessage(double deadline)
+{
+    return QStringLiteral("request exceeded its %1s deadline").arg(shortestSecondsText(deadline));
+}
+
+QString shortestSecondsText(double seconds)
+{
+    char buffer[64];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, seconds);
+    QString text = error == std::errc() ? QString::fromLatin1(buffer, end - buffer) : QString::number(seconds);
+    if (std::isfinite(seconds) && !text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
+        text += QStringLiteral(".0");
+    return text;
+}
+
+} // namespace marrowick

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "MarrowickKit/Async/Cancellation.h"
+#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Model/ProviderError.h"
+
+#include <QAbstractSocket>
+#include <QNetworkReply>
+#include <QTimer>
+
+#include <QCoro/QCoroTask>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <functional>
+
+namespace marrowick {
+
+// The one rule by which a failure becomes the text the user sees. A ProviderError passes
+// unchanged; network failures become "timed out", "connection refused", "host unreachable" or
+// "host not found"; anything else becomes an upstream error with its own text. A cancellation
+// is no failure: callers pass it on (isCancellation) before asking for a text.
+ProviderError providerError(std::exception_ptr error);
+ProviderError providerError(QAbstractSocket::SocketError error, const QString &errorString);
+ProviderError providerError(QNetworkReply::NetworkError error, const QString &errorString);
+// By errno, for failures seen on a raw socket or resolver call.
+ProviderError providerErrorForErrno(int code);
+
+ProviderError timedOutError();
+
+// Awaits `work` but gives up after `seconds`: the time-out calls `cancelling` (which aborts the
+// socket or reply) and fails with `onTimeout` ("timed out" unless the caller names another). A cancelled `cancel` token calls `cancelling` at
+// once and throws CancellationError. The completion is finished before `cancelling` runs, so
+// signals that an abort emits cannot overtake the time-out or the cancellation.
+template<typename T>
+QCoro::Task<T> withTimeout(double seconds, std::function<void()> cancelling, Completion<T> work,
+                           CancelToken cancel, ProviderError onTimeout = timedOutError())
+{
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [work, cancelling, onTimeout] {
+        if (work.isDone())
+            return;
+        work.fail(onTimeout);
+        cancelling();
+    });
+    const double milliseconds = std::isfinite(seconds) ? std::clamp(seconds * 1000.0, 0.0, 2147483647.0) : 2147483647.0;
+    timer.start(static_cast<int>(std::ceil(milliseconds)));
+    const auto registration = cancel.onCancel([work, cancelling] {
+        if (work.isDone())
+            return;
+        work.fail(CancellationError());
+        cancelling();
+    });
+    T value = co_await work;
+    co_return value;
+}
+
+} // namespace marrowick

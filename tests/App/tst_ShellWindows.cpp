@@ -1,0 +1,182 @@
+#include "Marrowick/Onboarding/OnboardingView.h"
+#include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Popover/PopoverView.h"
+#include "Marrowick/App/PopupPlacement.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SettingsWindowFront.h"
+#include "Marrowick/App/SourcesStore.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include "App/AppStateRig.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+
+using namespace marrowick;
+
+namespace {
+
+QLabel *labelWithText(const QWidget &root, const QString &text)
+{
+    for (QLabel *label : root.findChildren<QLabel *>()) {
+        if (label->text() == text)
+            return label;
+    }
+    return nullptr;
+}
+
+PillButton *button(const QWidget &root, const QString &text)
+{
+    for (PillButton *candidate : root.findChildren<PillButton *>()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestShellWindows : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            delete window;
+    }
+
+    void popupPosition_data()
+    {
+        QTest::addColumn<QRect>("icon");
+        QTest::addColumn<QPoint>("cursor");
+        QTest::addColumn<QPoint>("expected");
+        const QPoint noCursor(0, 0);
+        QTest::newRow("under an icon at the top") << QRect(500, 0, 22, 22) << noCursor << QPoint(340, 26);
+        QTest::newRow("above an icon at the bottom") << QRect(500, 778, 22, 22) << noCursor << QPoint(340, 374);
+        QTest::newRow("kept inside at the right edge") << QRect(1270, 0, 10, 22) << noCursor << QPoint(940, 26);
+        QTest::newRow("beside the cursor without geometry") << QRect() << QPoint(100, 50) << QPoint(0, 55);
+    }
+    void popupPosition()
+    {
+        QFETCH(QRect, icon);
+        QFETCH(QPoint, cursor);
+        QFETCH(QPoint, expected);
+        QCOMPARE(marrowick::popupPosition(QSize(340, 400), icon, cursor, QRect(0, 0, 1280, 800)), expected);
+    }
+
+    void aPopupTallerThanTheScreenKeepsItsTopVisible()
+    {
+        const QPoint position = marrowick::popupPosition(QSize(340, 900), QRect(500, 778, 22, 22), {}, QRect(0, 0, 1280, 800));
+        QCOMPARE(position.y(), 0);
+    }
+
+    void settingsWindowIsFoundByItsIdentifierFirst()
+    {
+        QCOMPARE(findSettingsWindow(), nullptr);
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        auto *onboarding = new OnboardingView(rig.settings.get());
+        onboarding->show();
+        QCOMPARE(findSettingsWindow(), onboarding);
+
+        auto *settings = new SettingsView(&state);
+        QCOMPARE(findSettingsWindow(), settings); // hidden, but named
+        bringSettingsWindowToFront();
+        QVERIFY(settings->isVisible());
+        QCOMPARE(settings->size(), QSize(480, 540));
+    }
+
+    void popoverShowsServerTextPlainly()
+    {
+        test::AppStateRig rig;
+        const QUuid id = QUuid::createUuid();
+        SourcesStore::save({test::tcpSource(id, QStringLiteral("<b>Lab</b>"))}, rig.folder());
+        AppState &state = rig.build();
+        rig.providers.failNext(id, QStringLiteral("<img src=x>refused"));
+        PopoverView popover(&state);
+        QCOMPARE(popover.width(), 340);
+        rig.clock.advance(0);
+
+        QLabel *name = labelWithText(popover, QStringLiteral("<b>Lab</b>"));
+        QVERIFY(name);
+        QCOMPARE(name->textFormat(), Qt::PlainText);
+        QLabel *error = labelWithText(popover, QStringLiteral("<img src=x>refused"));
+        QVERIFY(error);
+        QCOMPARE(error->textFormat(), Qt::PlainText);
+        QVERIFY(labelWithText(popover, QStringLiteral("Degraded")));
+    }
+
+    void popoverActionsChangeTheState()
+    {
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        PopoverView popover(&state);
+        PillButton *pause = button(popover, QStringLiteral("Pause"));
+        QVERIFY(pause);
+        pause->click();
+        QVERIFY(state.isPaused());
+        QCOMPARE(pause->text(), QStringLiteral("Resume"));
+        QVERIFY(labelWithText(popover, QStringLiteral("Paused")));
+    }
+
+    void popoverTellsOfAFailedSourcesWrite()
+    {
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        PopoverView popover(&state);
+        popover.show();
+        QFile blocker(rig.folder());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        state.addSource(test::tcpSource(QUuid::createUuid()));
+        bool told = false;
+        for (QLabel *label : popover.findChildren<QLabel *>())
+            told = told || (label->isVisible() && label->text().startsWith(QLatin1String("Your sources could not be saved")));
+        QVERIFY(told);
+    }
+
+    void popoverTellsWhenNoNotificationServerAnswers()
+    {
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        rig.alerts->status = AuthorizationStatus::denied;
+        PopoverView popover(&state);
+        popover.show();
+        rig.clock.settle();
+        QLabel *notice = labelWithText(popover, QStringLiteral("Alerts cannot be shown: no notification server answers."));
+        QVERIFY(notice && notice->isVisible());
+    }
+
+    void closingTheFirstRunWindowCompletesIt()
+    {
+        test::AppStateRig rig;
+        auto *onboarding = new OnboardingView(rig.settings.get());
+        QCOMPARE(onboarding->windowTitle(), QStringLiteral("Welcome to Marrowick"));
+        onboarding->show();
+        QVERIFY(!rig.settings->onboardingCompleted());
+        onboarding->close();
+        QVERIFY(rig.settings->onboardingCompleted());
+    }
+
+    void settingsListsTheSourcesInDisplayOrder()
+    {
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        SettingsView settings(&state);
+        const QUuid a = QUuid::createUuid();
+        const QUuid b = QUuid::createUuid();
+        state.addSource(test::tcpSource(a, QStringLiteral("A")));
+        state.addSource(test::tcpSource(b, QStringLiteral("B")));
+        WidgetLayout layout;
+        layout.sourceOrder = {uuidText(b)};
+        state.setWidgetLayout(layout);
+        QCOMPARE(settings.sourceLines(),
+                 (QStringList{QStringLiteral("B — 127.0.0.1:22"), QStringLiteral("A — 127.0.0.1:22")}));
+    }
+};
+
+QTEST_MAIN(TestShellWindows)
+#include "tst_ShellWindows.moc"

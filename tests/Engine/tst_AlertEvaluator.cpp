@@ -1,0 +1,151 @@
+#include "MarrowickKit/Engine/AlertEvaluator.h"
+
+#include <QTest>
+
+using namespace marrowick;
+using Kind = AlertEvent::Kind;
+
+namespace {
+
+const QUuid sourceID{QStringLiteral("{2b7c9d10-4e5f-4a6b-8c7d-9e0f1a2b3c4d}")};
+
+AnySourceConfig source(qint64 threshold)
+{
+    KumaConfig config(sourceID, QStringLiteral("Lab Kuma"), QStringLiteral("http://127.0.0.1:3001"), std::nullopt,
+                      std::nullopt, QStringLiteral("home"));
+    config.alertThreshold = threshold;
+    config.alertsEnabled = false; // muting is not the evaluator's business
+    return config;
+}
+
+WidgetData service(ServiceStatus status)
+{
+    return WidgetData::service(ServiceRow{QStringLiteral("7"), QStringLiteral("Jellyfin"), status, std::nullopt, std::nullopt});
+}
+
+WidgetData game(bool online)
+{
+    GameServerStatus status;
+    status.id = QStringLiteral("valheim");
+    status.name = QStringLiteral("Valheim");
+    status.online = online;
+    return WidgetData::game(status);
+}
+
+SourceSnapshot snapshot(QList<WidgetData> widgets)
+{
+    return SourceSnapshot{sourceID, Instant{}, std::move(widgets)};
+}
+
+Instant at(double seconds)
+{
+    return Instant{seconds};
+}
+
+AlertEvent alert(Kind kind, const QString &title, double since)
+{
+    return AlertEvent{sourceID, kind, title, at(since)};
+}
+
+// One poll of a scripted sequence: a failure, or a success with the given widgets.
+struct Poll {
+    bool failed = false;
+    QList<WidgetData> widgets;
+};
+
+} // namespace
+
+class tst_AlertEvaluator : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each poll at time i + 1; the events of every poll are concatenated.
+    void sequences_data()
+    {
+        QTest::addColumn<qint64>("threshold");
+        QTest::addColumn<QList<Poll>>("polls");
+        QTest::addColumn<QList<AlertEvent>>("expected");
+        const Poll failure{true, {}};
+        const Poll success{false, {}};
+        const QString unreachable = QStringLiteral("Lab Kuma is unreachable");
+        const QString recovered = QStringLiteral("Lab Kuma recovered");
+
+        QTest::newRow("down at the threshold, once, then recovered")
+            << qint64(3) << QList<Poll>{failure, failure, failure, failure, failure, success}
+            << QList<AlertEvent>{alert(Kind::down, unreachable, 3), alert(Kind::recovered, recovered, 3)};
+        QTest::newRow("a success resets the count")
+            << qint64(3) << QList<Poll>{failure, failure, success, failure, failure} << QList<AlertEvent>{};
+        for (qint64 threshold : {1, 0, -5}) {
+            QTest::addRow("threshold %lld", threshold)
+                << threshold << QList<Poll>{failure} << QList<AlertEvent>{alert(Kind::down, unreachable, 1)};
+        }
+        QTest::newRow("success of a source never down")
+            << qint64(1) << QList<Poll>{success, success} << QList<AlertEvent>{};
+        QTest::newRow("source recovery before widget down")
+            << qint64(1) << QList<Poll>{failure, {false, {service(ServiceStatus::down)}}}
+            << QList<AlertEvent>{alert(Kind::down, unreachable, 1), alert(Kind::recovered, recovered, 1),
+                                 alert(Kind::down, QStringLiteral("Jellyfin is down"), 2)};
+
+        const Poll rowDown{false, {service(ServiceStatus::down)}};
+        const Poll rowUp{false, {service(ServiceStatus::up)}};
+        const Poll rowWarn{false, {service(ServiceStatus::warn)}};
+        const Poll rowUnknown{false, {service(ServiceStatus::unknown)}};
+        QTest::newRow("widget down once, then recovered")
+            << qint64(3) << QList<Poll>{rowDown, rowDown, rowDown, rowDown, rowUp}
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 3),
+                                 alert(Kind::recovered, QStringLiteral("Jellyfin recovered"), 3)};
+        QTest::newRow("warn neither counts nor resets")
+            << qint64(2) << QList<Poll>{rowDown, rowWarn, rowDown}
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 3)};
+        QTest::newRow("unknown never changes anything")
+            << qint64(1) << QList<Poll>{rowUnknown, rowUnknown} << QList<AlertEvent>{};
+        QTest::newRow("a failed poll leaves widget counts alone")
+            << qint64(2) << QList<Poll>{rowDown, failure, rowDown}
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 3)};
+        QTest::newRow("game offline is bad, online good")
+            << qint64(1) << QList<Poll>{{false, {game(false)}}, {false, {game(true)}}}
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Valheim is down"), 1),
+                                 alert(Kind::recovered, QStringLiteral("Valheim recovered"), 1)};
+        QTest::newRow("labelled values never alert")
+            << qint64(1) << QList<Poll>{{false, {WidgetData::keyValues(QStringLiteral("Stats"), {})}}}
+            << QList<AlertEvent>{};
+        QTest::newRow("a vanished widget recovers when it returns")
+            << qint64(1) << QList<Poll>{rowDown, success, success, rowUp}
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1),
+                                 alert(Kind::recovered, QStringLiteral("Jellyfin recovered"), 1)};
+    }
+    void sequences()
+    {
+        QFETCH(qint64, threshold);
+        QFETCH(QList<Poll>, polls);
+        QFETCH(QList<AlertEvent>, expected);
+        AlertEvaluator evaluator;
+        const AnySourceConfig config = source(threshold);
+        QList<AlertEvent> events;
+        for (qsizetype i = 0; i < polls.size(); ++i) {
+            const Instant time = at(double(i + 1));
+            events += polls.at(i).failed ? evaluator.recordFailure(config, time)
+                                         : evaluator.recordSuccess(config, snapshot(polls.at(i).widgets), time);
+        }
+        QCOMPARE(events, expected);
+    }
+
+    // The key comes from the configuration passed in, so equal rows of two sources count apart.
+    void widgetCountsAreKeptPerSource()
+    {
+        AlertEvaluator evaluator;
+        AnySourceConfig one = source(2);
+        TCPPortConfig other;
+        other.id = QUuid::createUuid();
+        other.alertThreshold = 2;
+        const auto down = snapshot({service(ServiceStatus::down)});
+        QVERIFY(evaluator.recordSuccess(one, down, at(1)).isEmpty());
+        QVERIFY(evaluator.recordSuccess(other, down, at(2)).isEmpty());
+        const auto events = evaluator.recordSuccess(other, down, at(3));
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events.first().sourceID, other.id);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_AlertEvaluator)
+#include "tst_AlertEvaluator.moc"

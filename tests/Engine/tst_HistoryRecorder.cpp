@@ -1,0 +1,220 @@
+#include "MarrowickKit/Engine/HistoryRecorder.h"
+#include "MarrowickKit/Engine/HistoryStore.h"
+#include "MarrowickKit/Engine/JSONFileStore.h"
+#include "MarrowickKit/Model/JsonWriter.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include "support/TestSupport.h"
+#include "support/VirtualClock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace marrowick;
+
+namespace {
+
+const QUuid firstID{QStringLiteral("{11111111-2222-4333-8444-555555555555}")};
+const QUuid secondID{QStringLiteral("{66666666-7777-4888-9999-aaaaaaaaaaaa}")};
+const Instant start{786000000};
+
+SourceSnapshot snapshot(const QUuid &id, Instant at, double latency = 20)
+{
+    return SourceSnapshot{id, at, {WidgetData::check(CheckResult{QStringLiteral("c"), QStringLiteral("Check"), ServiceStatus::up, latency, std::nullopt})}};
+}
+
+ServiceStatus statusOf(const WidgetData &widget)
+{
+    return widget.get<CheckResult>()->status;
+}
+
+std::optional<double> latencyOf(const WidgetData &widget)
+{
+    return widget.get<CheckResult>()->latencyMs;
+}
+
+QString key(const QUuid &id)
+{
+    return widgetKey(id, QStringLiteral("check:c"));
+}
+
+} // namespace
+
+class tst_HistoryRecorder : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<test::VirtualClock> m_clock;
+
+    QString historyFile() const { return m_folder->filePath(HistoryStore::fileName()); }
+    std::unique_ptr<HistoryRecorder> makeRecorder()
+    {
+        return std::make_unique<HistoryRecorder>(m_folder->path(), m_clock->sleepFunction(), m_clock->nowFunction());
+    }
+    void record(HistoryRecorder &recorder, const QUuid &id = firstID)
+    {
+        recorder.record(snapshot(id, m_clock->now()), statusOf, latencyOf);
+    }
+    // Whether a write happened since the last call: each check removes the file it finds.
+    bool wroteSinceLastCheck() const { return QFile::remove(historyFile()); }
+
+private slots:
+    void init()
+    {
+        m_folder = std::make_unique<QTemporaryDir>();
+        m_clock = std::make_unique<test::VirtualClock>(start);
+    }
+    void cleanup()
+    {
+        m_clock.reset();
+    }
+
+    void tenRecordsInThirtySecondsAreOneWrite()
+    {
+        auto recorder = makeRecorder();
+        QVERIFY(recorder->current().samples().isEmpty());
+        m_clock->advance(120);
+        QVERIFY(!QFile::exists(historyFile()));
+
+        for (int i = 0; i < 10; ++i) {
+            record(*recorder);
+            m_clock->advance(2.9);
+        }
+        QVERIFY(!QFile::exists(historyFile()));
+        m_clock->advance(1.0);
+        QCOMPARE(HistoryStore::load(m_folder->path()).samples(key(firstID)).size(), 10);
+        QVERIFY(wroteSinceLastCheck());
+        m_clock->advance(300);
+        QVERIFY(!wroteSinceLastCheck());
+
+        record(*recorder);
+        m_clock->advance(30);
+        QVERIFY(wroteSinceLastCheck());
+    }
+
+    void flushWritesAtOnceAndOnlyWhenDirty()
+    {
+        auto recorder = makeRecorder();
+        test::await(recorder->flush());
+        QVERIFY(!wroteSinceLastCheck());
+
+        record(*recorder);
+        test::await(recorder->flush());
+        QVERIFY(wroteSinceLastCheck());
+        m_clock->advance(60);
+        QVERIFY(!wroteSinceLastCheck());
+        test::await(recorder->flush());
+        QVERIFY(!wroteSinceLastCheck());
+    }
+
+    void keepOnlySourcesWritesWhenASeriesWent_data()
+    {
+        QTest::addColumn<QSet<QUuid>>("keep");
+        QTest::addColumn<bool>("writes");
+        QTest::newRow("every source kept") << QSet<QUuid>{firstID, secondID} << false;
+        QTest::newRow("one source gone") << QSet<QUuid>{firstID} << true;
+    }
+    void keepOnlySourcesWritesWhenASeriesWent()
+    {
+        QFETCH(QSet<QUuid>, keep);
+        QFETCH(bool, writes);
+        {
+            auto recorder = makeRecorder();
+            record(*recorder, firstID);
+            record(*recorder, secondID);
+            test::await(recorder->flush());
+        }
+        auto recorder = makeRecorder();
+        QCOMPARE(recorder->current().samples().size(), 2);
+        QVERIFY(wroteSinceLastCheck()); // clears the first recorder's file
+        recorder->keepOnlySources(keep);
+        m_clock->advance(30);
+        QCOMPARE(wroteSinceLastCheck(), writes);
+    }
+
+    void expiredHistoryLoadsEmptyAndStaysOnDisk()
+    {
+        HistoryStore::save(PollHistory(PollHistory::Samples{{key(firstID), {HistorySample{start.advanced(-HistoryLimits::retention - 1), 5.0, ServiceStatus::up}}}}),
+                           m_folder->path());
+        QFile file(historyFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+
+        auto recorder = makeRecorder();
+        QVERIFY(recorder->current().samples().isEmpty());
+        m_clock->advance(60);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
+
+    void anUnusableFileIsSetAsideAndTheRecorderStartsEmpty_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("unknown status") << QByteArray("{\"samples\":{\"k\":[{\"time\":1,\"status\":\"sideways\"}]}}");
+        QByteArray huge = "{\"samples\":{}}";
+        huge.append(QByteArray(JSONFileStore::maximumFileSize, ' '));
+        QTest::newRow("over the cap") << huge;
+    }
+    void anUnusableFileIsSetAsideAndTheRecorderStartsEmpty()
+    {
+        QFETCH(QByteArray, stored);
+        QFile file(historyFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(stored);
+        file.close();
+
+        auto recorder = makeRecorder();
+        QVERIFY(recorder->current().samples().isEmpty());
+        QVERIFY(!QFile::exists(historyFile()));
+        record(*recorder);
+        m_clock->advance(30);
+        QCOMPARE(HistoryStore::load(m_folder->path()).samples(key(firstID)).size(), 1);
+        QFile quarantined(m_folder->filePath(HistoryStore::quarantineName()));
+        QVERIFY(quarantined.open(QIODevice::ReadOnly));
+        QVERIFY(quarantined.readAll() == stored);
+    }
+
+    void aFailedSaveIsDroppedAndRetriedAtTheNextChange()
+    {
+        QVERIFY(QDir(m_folder->path()).mkdir(HistoryStore::fileName())); // a folder where the file goes
+        auto recorder = makeRecorder();
+        record(*recorder);
+        test::await(recorder->flush());
+        QVERIFY(QDir(m_folder->path()).rmdir(HistoryStore::fileName()));
+        test::await(recorder->flush());
+        QVERIFY(!QFile::exists(historyFile()));
+        record(*recorder);
+        m_clock->advance(30);
+        QCOMPARE(HistoryStore::load(m_folder->path()).samples(key(firstID)).size(), 2);
+    }
+
+    // Whatever the store writes must load back; past the cap the oldest samples give way.
+    void anOversizedHistoryIsSavedWithinTheCap()
+    {
+        PollHistory::Samples samples;
+        for (int widget = 0; widget < 400; ++widget) {
+            PollHistory::Series series;
+            for (int i = 0; i < 500; ++i)
+                series.append(HistorySample{Instant{start.sinceReference + i * 60.0 + widget * 0.001}, 123.456789 + i, ServiceStatus::up});
+            samples.insert(widgetKey(QUuid::createUuid(), QStringLiteral("service:") + QString::number(widget)), series);
+        }
+        const PollHistory history(samples);
+        QVERIFY(writeJson(history.toJson(), JsonStyle::compact).size() > JSONFileStore::maximumFileSize);
+
+        HistoryStore::save(history, m_folder->path());
+        QVERIFY(QFileInfo(historyFile()).size() <= JSONFileStore::maximumFileSize);
+        const PollHistory loaded = HistoryStore::load(m_folder->path());
+        QVERIFY(loaded.sampleCount() > history.sampleCount() / 2);
+        QVERIFY(loaded.sampleCount() < history.sampleCount());
+        for (auto it = loaded.samples().cbegin(); it != loaded.samples().cend(); ++it) {
+            const auto original = history.samples(it.key());
+            QCOMPARE(it.value(), original.mid(original.size() - it.value().size()));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_HistoryRecorder)
+#include "tst_HistoryRecorder.moc"

@@ -1,0 +1,115 @@
+#include "MarrowickKit/Transport/BoundedHTTPClient.h"
+#include "MarrowickKit/Providers/HTTPPingProvider.h"
+#include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
+
+#include "support/LocalHTTPServer.h"
+#include "support/LocalTCPServer.h"
+#include "support/TestSupport.h"
+
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+const QUuid sourceID = QUuid::fromString(QStringLiteral("8d3c1a52-7f40-4e8e-9b3a-0c5f1e2d4a6b"));
+
+HTTPPingConfig pingConfig(const QString &url, qint64 expectedStatus = 200)
+{
+    HTTPPingConfig config(sourceID, QStringLiteral("Router"), url);
+    config.expectedStatus = expectedStatus;
+    return config;
+}
+
+CheckResult onlyCheck(const SourceSnapshot &snapshot)
+{
+    if (snapshot.widgets.size() != 1 || !snapshot.widgets.first().get<CheckResult>())
+        qFatal("expected exactly one check widget");
+    return *snapshot.widgets.first().get<CheckResult>();
+}
+
+SourceSnapshot poll(const HTTPPingConfig &config)
+{
+    HTTPPingProvider provider(config, std::make_shared<InMemoryCredentialStore>());
+    return await(provider.fetch());
+}
+
+} // namespace
+
+class TestHTTPPingProvider : public QObject {
+    Q_OBJECT
+
+private slots:
+    void judgedByExactStatus_data()
+    {
+        QTest::addColumn<int>("replyStatus");
+        QTest::addColumn<qint64>("expectedStatus");
+        QTest::addColumn<bool>("up");
+        QTest::newRow("200 as expected") << 200 << qint64(200) << true;
+        QTest::newRow("204 against 200") << 204 << qint64(200) << false;
+        QTest::newRow("301 not followed") << 301 << qint64(200) << false;
+        QTest::newRow("301 expected") << 301 << qint64(301) << true;
+        QTest::newRow("503") << 503 << qint64(200) << false;
+    }
+
+    void judgedByExactStatus()
+    {
+        QFETCH(int, replyStatus);
+        QFETCH(qint64, expectedStatus);
+        QFETCH(bool, up);
+        LocalHTTPServer server(LocalHTTPServer::fixed(replyStatus, "body", {{"Location", "http://127.0.0.1:1/"}}));
+        const auto snapshot = poll(pingConfig(server.url().toString(), expectedStatus));
+        QCOMPARE(snapshot.sourceID, sourceID);
+        const auto check = onlyCheck(snapshot);
+        QCOMPARE(check.id, QStringLiteral("8D3C1A52-7F40-4E8E-9B3A-0C5F1E2D4A6B"));
+        QCOMPARE(check.name, QStringLiteral("Router"));
+        QCOMPARE(check.status, up ? ServiceStatus::up : ServiceStatus::down);
+        QVERIFY(check.latencyMs.has_value() && *check.latencyMs > 0);
+        if (up)
+            QCOMPARE(check.detail, std::nullopt);
+        else
+            QCOMPARE(check.detail, QStringLiteral("HTTP %1").arg(replyStatus));
+        QCOMPARE(snapshot.widgets.first().id(), QStringLiteral("check:8D3C1A52-7F40-4E8E-9B3A-0C5F1E2D4A6B"));
+    }
+
+    void unreachableIsADownCheck()
+    {
+        const auto snapshot = poll(pingConfig(QStringLiteral("http://127.0.0.1:%1/").arg(LocalTCPServer::closedPort())));
+        const auto check = onlyCheck(snapshot);
+        QCOMPARE(check.status, ServiceStatus::down);
+        QCOMPARE(check.latencyMs, std::nullopt);
+        QCOMPARE(check.detail, QStringLiteral("connection refused"));
+    }
+
+    void bodyCapIsADownCheck()
+    {
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, QByteArray(11, 'x')));
+        HTTPPingProvider provider(pingConfig(server.url().toString()), {}, std::make_shared<BoundedHTTPClient>(10));
+        const auto check = onlyCheck(await(provider.fetch()));
+        QCOMPARE(check.status, ServiceStatus::down);
+        QCOMPARE(check.detail, QStringLiteral("response exceeded 10-byte limit"));
+    }
+
+    void badURLFailsThePoll_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("bad port") << QStringLiteral("http://host:99999999999/");
+    }
+
+    void badURLFailsThePoll()
+    {
+        QFETCH(QString, url);
+        QCOMPARE(errorText([&] { poll(pingConfig(url)); }), QStringLiteral("bad URL: ") + url);
+    }
+
+    void wrongConfigCase()
+    {
+        const AnySourceConfig tcp(TCPPortConfig(sourceID, QStringLiteral("x"), QStringLiteral("h"), 1));
+        QCOMPARE(errorText([&] { HTTPPingProvider provider(tcp, {}); }), QStringLiteral("expected httpPing config"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHTTPPingProvider)
+#include "tst_HTTPPingProvider.moc"

@@ -1,0 +1,238 @@
+#include "MarrowickKit/Transport/BoundedHTTPClient.h"
+#include "MarrowickKit/Async/Cancellation.h"
+#include "MarrowickKit/Model/ProviderError.h"
+
+#include "support/LocalHTTPServer.h"
+#include "support/TestSupport.h"
+
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+HTTPRequest get(const QUrl &url)
+{
+    HTTPRequest request;
+    request.url = url;
+    return request;
+}
+
+// Headers at once, then one byte of a long body every `interval` milliseconds, forever.
+void trickle(QTcpSocket *socket, int interval)
+{
+    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+    auto *timer = new QTimer(socket);
+    QObject::connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+    timer->start(interval);
+}
+
+} // namespace
+
+class TestBoundedHTTPClient : public QObject {
+    Q_OBJECT
+
+private slots:
+    void bodyCap_data()
+    {
+        QTest::addColumn<qint64>("bodySize");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("exactly the cap") << BoundedHTTPClient::defaultMaxBodyBytes << true;
+        QTest::newRow("one byte over") << BoundedHTTPClient::defaultMaxBodyBytes + 1 << false;
+        QTest::newRow("empty") << qint64(0) << true;
+    }
+
+    void bodyCap()
+    {
+        QFETCH(qint64, bodySize);
+        QFETCH(bool, accepted);
+        const QByteArray body(bodySize, 'b');
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, body));
+        BoundedHTTPClient client;
+        const QUrl url = server.url();
+        if (accepted) {
+            const auto result = await(client.data(get(url)));
+            QCOMPARE(result.body.size(), bodySize);
+            QCOMPARE(result.response.statusCode, 200);
+        } else {
+            QCOMPARE(errorText([&] { await(client.data(get(url))); }),
+                     QStringLiteral("response exceeded 8388608-byte limit"));
+        }
+    }
+
+    void capWithoutContentLength()
+    {
+        LocalHTTPServer server([](const ReceivedRequest &, QTcpSocket *socket) {
+            socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
+            socket->write(QByteArray(100, 'x'));
+            socket->disconnectFromHost();
+        });
+        BoundedHTTPClient client(99);
+        QCOMPARE(errorText([&] { await(client.data(get(server.url()))); }),
+                 QStringLiteral("response exceeded 99-byte limit"));
+    }
+
+    // A reply cut short is a failure, never a short body handed on as if it were whole.
+    void peerClosesMidMessage_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::newRow("before the status line") << QByteArray();
+        QTest::newRow("inside the headers") << QByteArray("HTTP/1.1 200 OK\r\nContent-Len");
+        QTest::newRow("inside the body") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc");
+    }
+
+    void peerClosesMidMessage()
+    {
+        QFETCH(QByteArray, reply);
+        LocalHTTPServer server([reply](const ReceivedRequest &, QTcpSocket *socket) {
+            socket->write(reply);
+            socket->disconnectFromHost();
+        });
+        BoundedHTTPClient client;
+        QCOMPARE(errorText([&] { await(client.data(get(server.url()))); }), QStringLiteral("host unreachable"));
+    }
+
+    void deadlineWithTricklingBody()
+    {
+        LocalHTTPServer server([](const ReceivedRequest &, QTcpSocket *socket) { trickle(socket, 20); });
+        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 10.0, 0.3);
+        QCOMPARE(errorText([&] { await(client.data(get(server.url()))); }),
+                 QStringLiteral("request exceeded its 0.3s deadline"));
+    }
+
+    void deadlineText_data()
+    {
+        QTest::addColumn<double>("deadline");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("shared") << 20.0 << "request exceeded its 20.0s deadline";
+        QTest::newRow("fraction") << 7.5 << "request exceeded its 7.5s deadline";
+        QTest::newRow("whole") << 30.0 << "request exceeded its 30.0s deadline";
+        QTest::newRow("shortest round trip") << 0.1 << "request exceeded its 0.1s deadline";
+    }
+
+    void deadlineText()
+    {
+        QFETCH(double, deadline);
+        QFETCH(QString, text);
+        QCOMPARE(BoundedHTTPClient::deadlineMessage(deadline), text);
+    }
+
+    void requestTimeoutReplacesCallers()
+    {
+        LocalHTTPServer server([](const ReceivedRequest &, QTcpSocket *) {});
+        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 0.2, 30.0);
+        auto request = get(server.url());
+        request.timeoutSeconds = 60.0;
+        QCOMPARE(errorText([&] { await(client.data(request)); }), QStringLiteral("timed out"));
+    }
+
+    void redirectReturnedNotFollowed()
+    {
+        LocalHTTPServer target(LocalHTTPServer::fixed(200, "target"));
+        const QByteArray location = target.url(QStringLiteral("/elsewhere")).toEncoded();
+        LocalHTTPServer server(LocalHTTPServer::fixed(301, "moved", {{"Location", location}}));
+        BoundedHTTPClient client;
+        const auto result = await(client.data(get(server.url())));
+        QCOMPARE(result.response.statusCode, 301);
+        QCOMPARE(result.body, QByteArray("moved"));
+        QCOMPARE(result.response.header("location"), location);
+        QVERIFY(target.requests().isEmpty());
+    }
+
+    void errorStatusIsAnAnswer()
+    {
+        LocalHTTPServer server(LocalHTTPServer::fixed(404, "gone"));
+        BoundedHTTPClient client;
+        const auto result = await(client.data(get(server.url())));
+        QCOMPARE(result.response.statusCode, 404);
+        QCOMPARE(result.body, QByteArray("gone"));
+    }
+
+    void cookiesNeitherKeptNorSent()
+    {
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, "ok", {{"Set-Cookie", "session=secret; Path=/"}}));
+        BoundedHTTPClient client;
+        await(client.data(get(server.url())));
+        await(client.data(get(server.url())));
+        QCOMPARE(server.requests().size(), 2);
+        QVERIFY(server.requests().at(1).header("Cookie").isEmpty());
+    }
+
+    void methodHeadersAndBodySent()
+    {
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, "ok"));
+        BoundedHTTPClient client;
+        auto request = get(server.url(QStringLiteral("/api?x=1")));
+        request.method = "POST";
+        request.body = "{\"a\":1}";
+        request.setHeader("Authorization", "Bearer token");
+        await(client.data(request));
+        const auto &received = server.requests().at(0);
+        QCOMPARE(received.method, QByteArray("POST"));
+        QCOMPARE(received.target, QByteArray("/api?x=1"));
+        QCOMPARE(received.header("Authorization"), QByteArray("Bearer token"));
+        QCOMPARE(received.body, QByteArray("{\"a\":1}"));
+    }
+
+    void connectionRefused()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        BoundedHTTPClient client;
+        QCOMPARE(errorText([&] { await(client.data(get(QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(port))))); }),
+                 QStringLiteral("connection refused"));
+    }
+
+    void garbageReplyKeepsSecretsOut()
+    {
+        LocalHTTPServer server([](const ReceivedRequest &, QTcpSocket *socket) {
+            socket->write("HTTP/1.1 abc\r\n\r\n");
+            socket->disconnectFromHost();
+        });
+        QUrl url = server.url(QStringLiteral("/status?token=s3cret"));
+        url.setUserInfo(QStringLiteral("admin:hunter2"));
+        BoundedHTTPClient client;
+        const QString text = errorText([&] { await(client.data(get(url))); });
+        QVERIFY(!text.isEmpty());
+        QVERIFY(!text.contains(QStringLiteral("s3cret")));
+        QVERIFY(!text.contains(QStringLiteral("hunter2")));
+    }
+
+    void onlyHTTPSchemes_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("local file") << QStringLiteral("file:///etc/hostname");
+        QTest::newRow("data URL") << QStringLiteral("data:text/plain,hello");
+        QTest::newRow("no scheme") << QStringLiteral("127.0.0.1/status");
+    }
+
+    void onlyHTTPSchemes()
+    {
+        QFETCH(QString, url);
+        BoundedHTTPClient client;
+        QCOMPARE(errorText([&] { await(client.data(get(QUrl(url)))); }), QStringLiteral("unsupported URL"));
+    }
+
+    void cancelAbortsAtOnce()
+    {
+        bool peerClosed = false;
+        LocalHTTPServer server([&peerClosed](const ReceivedRequest &, QTcpSocket *socket) {
+            QObject::connect(socket, &QTcpSocket::disconnected, [&peerClosed] { peerClosed = true; });
+        });
+        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 30.0, 30.0);
+        CancelSource source;
+        QTimer::singleShot(50, [&source] { source.cancel(); });
+        const auto error = thrownBy([&] { await(client.data(get(server.url()), source.token())); });
+        QVERIFY(error);
+        QVERIFY_THROWS_EXCEPTION(CancellationError, std::rethrow_exception(error));
+        QTRY_VERIFY(peerClosed);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBoundedHTTPClient)
+#include "tst_BoundedHTTPClient.moc"

@@ -1,0 +1,97 @@
+#include "MarrowickKit/Transport/NetworkErrors.h"
+
+#include <QTest>
+
+#include <cerrno>
+#include <stdexcept>
+
+using namespace marrowick;
+
+class TestNetworkErrors : public QObject {
+    Q_OBJECT
+
+private slots:
+    void socketErrors_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("errorString");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("refused") << int(QAbstractSocket::ConnectionRefusedError) << "Connection refused"
+                                 << "connection refused";
+        QTest::newRow("not found") << int(QAbstractSocket::HostNotFoundError) << "Host not found" << "host not found";
+        QTest::newRow("socket time-out") << int(QAbstractSocket::SocketTimeoutError) << "Socket operation timed out"
+                                         << "timed out";
+        // Qt folds these errno values into one generic error and keeps them only in its text.
+        QTest::newRow("EHOSTUNREACH") << int(QAbstractSocket::NetworkError) << "Host unreachable" << "host unreachable";
+        QTest::newRow("ENETUNREACH") << int(QAbstractSocket::NetworkError) << "Network unreachable"
+                                     << "host unreachable";
+        QTest::newRow("ETIMEDOUT") << int(QAbstractSocket::NetworkError) << "Connection timed out" << "timed out";
+        QTest::newRow("EHOSTDOWN") << int(QAbstractSocket::UnknownSocketError) << "Host is down" << "host unreachable";
+        QTest::newRow("other text kept") << int(QAbstractSocket::NetworkError) << "Weird failure" << "Weird failure";
+    }
+
+    void socketErrors()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, errorString);
+        QFETCH(QString, text);
+        const auto mapped = providerError(static_cast<QAbstractSocket::SocketError>(error), errorString);
+        QCOMPARE(mapped.kind(), ProviderError::Kind::upstream);
+        QCOMPARE(mapped.description(), text);
+    }
+
+    void replyErrors_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("errorString");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("time-out") << int(QNetworkReply::TimeoutError) << "" << "timed out";
+        QTest::newRow("transfer time-out") << int(QNetworkReply::OperationCanceledError) << "" << "timed out";
+        QTest::newRow("refused") << int(QNetworkReply::ConnectionRefusedError) << "" << "connection refused";
+        QTest::newRow("not found") << int(QNetworkReply::HostNotFoundError) << "" << "host not found";
+        QTest::newRow("connection lost") << int(QNetworkReply::RemoteHostClosedError) << "" << "host unreachable";
+        QTest::newRow("merged unreachable") << int(QNetworkReply::UnknownNetworkError) << "No route to host"
+                                            << "host unreachable";
+        QTest::newRow("TLS") << int(QNetworkReply::SslHandshakeFailedError) << "SSL handshake failed"
+                             << "SSL handshake failed";
+    }
+
+    void replyErrors()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, errorString);
+        QFETCH(QString, text);
+        QCOMPARE(providerError(static_cast<QNetworkReply::NetworkError>(error), errorString).description(), text);
+    }
+
+    void errnoValues_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ETIMEDOUT") << ETIMEDOUT << "timed out";
+        QTest::newRow("ECONNREFUSED") << ECONNREFUSED << "connection refused";
+        QTest::newRow("ENETUNREACH") << ENETUNREACH << "host unreachable";
+        QTest::newRow("EHOSTDOWN") << EHOSTDOWN << "host unreachable";
+        QTest::newRow("EHOSTUNREACH") << EHOSTUNREACH << "host unreachable";
+    }
+
+    void errnoValues()
+    {
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        QCOMPARE(providerErrorForErrno(code).description(), text);
+    }
+
+    void anyError()
+    {
+        const auto misconfigured = ProviderError::misconfigured(QStringLiteral("port 0 out of range (1-65535)"));
+        QCOMPARE(providerError(std::make_exception_ptr(misconfigured)), misconfigured);
+        const auto missing = ProviderError::missingCredential(QStringLiteral("kuma-1"));
+        QCOMPARE(providerError(std::make_exception_ptr(missing)), missing);
+        const auto other = providerError(std::make_exception_ptr(std::runtime_error("disk on fire")));
+        QCOMPARE(other, ProviderError::upstream(QStringLiteral("disk on fire")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetworkErrors)
+#include "tst_NetworkErrors.moc"
