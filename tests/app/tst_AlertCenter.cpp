@@ -71,8 +71,11 @@ public:
         if (!m_displayName.endsWith('\n'))
             return QStringLiteral("Xvfb did not start: ") + QString::fromLocal8Bit(m_display.readAllStandardError());
 
+        // Only this process's calls: other tests may post on the same bus meanwhile.
         m_monitor.start(QStringLiteral("dbus-monitor"),
-                        {"--session", "type='method_call',interface='org.freedesktop.Notifications',member='Notify'"});
+                        {"--session", QStringLiteral("type='method_call',interface='org.freedesktop.Notifications',"
+                                                     "member='Notify',sender='%1'")
+                                          .arg(QDBusConnection::sessionBus().baseService())});
         // It tells itself that it lost its name once it only watches.
         while (!m_monitorOutput.contains("member=NameLost") && m_monitor.waitForReadyRead(int(deadline.remainingTime())))
             m_monitorOutput += m_monitor.readAllStandardOutput();
@@ -98,14 +101,20 @@ public:
         return {};
     }
 
-    // What dunst has been asked to show so far: it closes everything shown, then reads its history.
+    // What dunst has been asked to show by this process so far: it closes everything shown,
+    // then reads its history.
     QList<QVariantMap> shown()
     {
         call(QStringLiteral("NotificationCloseAll"));
         const QDBusMessage reply = call(QStringLiteral("NotificationListHistory"));
         if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
             return {};
-        return qdbus_cast<QList<QVariantMap>>(reply.arguments().first());
+        QList<QVariantMap> ours = qdbus_cast<QList<QVariantMap>>(reply.arguments().first());
+        ours.removeIf([](const QVariantMap &notification) {
+            return unwrapped(notification.value(QStringLiteral("appname"))).toString() !=
+                   QCoreApplication::applicationName();
+        });
+        return ours;
     }
 
     QString monitorOutput()
