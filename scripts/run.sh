@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds Marrowick and starts it. Usage: scripts/run.sh [arguments for marrowick]
+# Builds Marrowick, optimised, and starts it. Usage: scripts/run.sh [arguments for marrowick]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup-deps.sh
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWICK_BENCH=OFF >/dev/null
-cmake --build build/release
+# Only the program: the tests are the test command's to build.
+cmake --build build/release --target marrowick
 
 exec build/release/Marrowick/marrowick "$@"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: a warnings-as-errors build, then an
-# AddressSanitizer + UndefinedBehaviorSanitizer build.
+# AddressSanitizer + UndefinedBehaviorSanitizer build. Between the two it builds the run
+# command's optimised configuration and starts the program for a few seconds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,5 +21,9 @@ run_suite() {
 
 echo "== Build and test =="
 run_suite build/ci -DCMAKE_BUILD_TYPE=Debug
+echo "== Build the run command's optimised configuration, tests included, and start the program =="
+cmake -S . -B build/ci-release -G Ninja -DMARROWICK_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMARROWICK_BENCH=OFF >/dev/null
+cmake --build build/ci-release -j "$jobs"
+bash scripts/with-test-services.sh bash scripts/smoke-run.sh build/ci-release/Marrowick/marrowick
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
 run_suite build/ci-sanitize -DCMAKE_BUILD_TYPE=Debug -DMARROWICK_SANITIZE=ON -DMARROWICK_BENCH=OFF

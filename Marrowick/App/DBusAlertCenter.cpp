@@ -42,7 +42,7 @@ QCoro::Task<AuthorizationStatus> DBusAlertCenter::authorizationStatus()
     if (!m_bus.isConnected())
         co_return AuthorizationStatus::denied;
     const QDBusMessage call =
-        QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetServerInfo"));
+        QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetServerInformation"));
     const QDBusPendingCall pending = m_bus.asyncCall(call, m_answerTimeoutMs);
     const QDBusMessage reply = co_await pending;
     if (reply.type() == QDBusMessage::ReplyMessage)

@@ -5,7 +5,13 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusContext>
+#include <QDBusMetaType>
 #include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace marrowick;
@@ -21,7 +27,121 @@ QVariant unwrapped(const QVariant &value)
     return value.canConvert<QDBusVariant>() ? value.value<QDBusVariant>().variant() : value;
 }
 
+// The hints of the Notify calls in dbus-monitor's output, as key and printed value.
+QMap<QString, QString> hintsIn(const QString &monitorOutput)
+{
+    static const QRegularExpression entry(
+        QStringLiteral("dict entry\\(\\s*string \"([^\"]*)\"\\s*variant\\s+\\w+ (\"[^\"]*\"|\\S+)"));
+    QMap<QString, QString> hints;
+    for (const QRegularExpressionMatch &match : entry.globalMatch(monitorOutput))
+        hints.insert(match.captured(1), match.captured(2).remove(QLatin1Char('"')));
+    return hints;
+}
+
 } // namespace
+
+// A real notification server on the private session bus: dunst on an X display of its own,
+// and dbus-monitor recording the calls that reach it, since dunst keeps no hints.
+class RealNotificationServer {
+public:
+    static bool isInstalled()
+    {
+        for (const char *program : {"dunst", "Xvfb", "dbus-monitor"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
+                return false;
+        }
+        return true;
+    }
+
+    ~RealNotificationServer()
+    {
+        for (QProcess *process : {&m_server, &m_monitor, &m_display}) {
+            process->terminate();
+            process->waitForFinished();
+        }
+    }
+
+    // Empty once the server owns its name on the bus; otherwise why it did not start.
+    QString start()
+    {
+        m_display.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "640x480x24"});
+        const QDeadlineTimer deadline(10000);
+        while (!m_displayName.endsWith('\n') && m_display.waitForReadyRead(int(deadline.remainingTime())))
+            m_displayName += m_display.readAllStandardOutput();
+        if (!m_displayName.endsWith('\n'))
+            return QStringLiteral("Xvfb did not start: ") + QString::fromLocal8Bit(m_display.readAllStandardError());
+
+        // Only this process's calls: other tests may post on the same bus meanwhile.
+        m_monitor.start(QStringLiteral("dbus-monitor"),
+                        {"--session", QStringLiteral("type='method_call',interface='org.freedesktop.Notifications',"
+                                                     "member='Notify',sender='%1'")
+                                          .arg(QDBusConnection::sessionBus().baseService())});
+        // It tells itself that it lost its name once it only watches.
+        while (!m_monitorOutput.contains("member=NameLost") && m_monitor.waitForReadyRead(int(deadline.remainingTime())))
+            m_monitorOutput += m_monitor.readAllStandardOutput();
+        if (!m_monitorOutput.contains("member=NameLost"))
+            return QStringLiteral("dbus-monitor did not start: ") + QString::fromLocal8Bit(m_monitor.readAllStandardError());
+
+        QFile config(m_home.filePath(QStringLiteral("dunstrc")));
+        if (!config.open(QIODevice::WriteOnly) || config.write("[global]\n") < 0)
+            return QStringLiteral("cannot write dunst's configuration");
+        config.close();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), QLatin1Char(':') + QString::fromLatin1(m_displayName.trimmed()));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("HOME"), m_home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path());
+        m_server.setProcessEnvironment(environment);
+        m_server.start(QStringLiteral("dunst"), {QStringLiteral("-config"), config.fileName()});
+        while (!owned() && m_server.state() != QProcess::NotRunning && !deadline.hasExpired())
+            m_server.waitForFinished(20);
+        if (!owned())
+            return QStringLiteral("dunst did not take the notification service: ") +
+                   QString::fromLocal8Bit(m_server.readAllStandardError());
+        return {};
+    }
+
+    // What dunst has been asked to show by this process so far: it closes everything shown,
+    // then reads its history.
+    QList<QVariantMap> shown()
+    {
+        call(QStringLiteral("NotificationCloseAll"));
+        const QDBusMessage reply = call(QStringLiteral("NotificationListHistory"));
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return {};
+        QList<QVariantMap> ours = qdbus_cast<QList<QVariantMap>>(reply.arguments().first());
+        ours.removeIf([](const QVariantMap &notification) {
+            return unwrapped(notification.value(QStringLiteral("appname"))).toString() !=
+                   QCoreApplication::applicationName();
+        });
+        return ours;
+    }
+
+    QString monitorOutput()
+    {
+        m_monitorOutput += m_monitor.readAllStandardOutput();
+        return QString::fromUtf8(m_monitorOutput);
+    }
+
+private:
+    static bool owned()
+    {
+        return QDBusConnection::sessionBus().interface()->isServiceRegistered(DBusAlertCenter::service).value();
+    }
+
+    static QDBusMessage call(const QString &method)
+    {
+        return QDBusConnection::sessionBus().call(QDBusMessage::createMethodCall(
+            DBusAlertCenter::service, DBusAlertCenter::path, QStringLiteral("org.dunstproject.cmd0"), method));
+    }
+
+    QTemporaryDir m_home;
+    QProcess m_display;
+    QProcess m_monitor;
+    QProcess m_server;
+    QByteArray m_displayName;
+    QByteArray m_monitorOutput;
+};
 
 // Stands in for the desktop's notification server on the private session bus and records
 // what it is asked to show.
@@ -46,7 +166,7 @@ public slots:
         return uint(calls.size());
     }
     QStringList GetCapabilities() { return {QStringLiteral("body"), QStringLiteral("sound")}; }
-    QString GetServerInfo(QString &vendor, QString &version, QString &specVersion)
+    QString GetServerInformation(QString &vendor, QString &version, QString &specVersion)
     {
         vendor = QStringLiteral("test");
         version = QStringLiteral("1");
@@ -61,7 +181,7 @@ class SilentNotificationServer : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
 public slots:
-    QString GetServerInfo(QString &, QString &, QString &)
+    QString GetServerInformation(QString &, QString &, QString &)
     {
         setDelayedReply(true);
         return {};
@@ -198,6 +318,38 @@ private slots:
         DBusAlertCenter center(QDBusConnection(QStringLiteral("never-connected")));
         center.post(AlertNotification{QStringLiteral("t"), QStringLiteral("b"), false});
         QCOMPARE(test::await(center.authorizationStatus()), AuthorizationStatus::denied);
+    }
+
+    // Last: the real server must not hold the name while the fake takes it.
+    void aRealServerAuthorisesAndReceivesTheAlert_data() { postsTitleBodyAndSoundChoice_data(); }
+    void aRealServerAuthorisesAndReceivesTheAlert()
+    {
+        QFETCH(bool, sound);
+        if (!RealNotificationServer::isInstalled())
+            QSKIP("dunst, Xvfb or dbus-monitor is not installed (scripts/setup-deps.sh --with-test-tools installs them)");
+        {
+            RealNotificationServer server;
+            const QString failure = server.start();
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+
+            DBusAlertCenter center;
+            QCOMPARE(test::await(center.authorizationStatus()), AuthorizationStatus::authorized);
+            QCOMPARE(test::await(center.requestAuthorization()), true);
+
+            const QString title = QStringLiteral("NAS is down");
+            center.post(AlertNotification{title, QStringLiteral("Unreachable for 2 minutes"), sound});
+            QTRY_COMPARE(server.shown().size(), 1);
+            const QVariantMap shown = server.shown().first();
+            QCOMPARE(unwrapped(shown.value(QStringLiteral("summary"))).toString(), title);
+            QCOMPARE(unwrapped(shown.value(QStringLiteral("body"))).toString(), QStringLiteral("Unreachable for 2 minutes"));
+
+            QTRY_VERIFY(server.monitorOutput().contains(QStringLiteral("member=Notify")));
+            const QMap<QString, QString> hints = hintsIn(server.monitorOutput());
+            QCOMPARE(hints.value(QStringLiteral("desktop-entry")), QStringLiteral("dev.tobrin.marrowick"));
+            QCOMPARE(hints.value(QStringLiteral("sound-name")), sound ? DBusAlertCenter::soundName : QString());
+            QCOMPARE(hints.value(QStringLiteral("suppress-sound")), sound ? QString() : QStringLiteral("true"));
+        }
+        QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(DBusAlertCenter::service).value());
     }
 };
 

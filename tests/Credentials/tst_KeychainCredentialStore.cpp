@@ -11,6 +11,8 @@
 using namespace marrowick;
 using namespace marrowick::test;
 
+Q_DECLARE_METATYPE(std::optional<QString>)
+
 // Runs against a real Secret Service: scripts/with-test-services.sh starts a private one and
 // sets MARROWICK_TEST_SECRET_SERVICE. Without it the tests skip rather than touch the user's
 // own keyring.
@@ -113,8 +115,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(CredentialError, await(impatient.require(name)));
     }
 };
-
-Q_DECLARE_METATYPE(std::optional<QString>)
 
 QTEST_GUILESS_MAIN(TestKeychainCredentialStore)
 #include "tst_KeychainCredentialStore.moc"

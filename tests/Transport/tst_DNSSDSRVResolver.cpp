@@ -10,6 +10,9 @@
 using namespace marrowick;
 using namespace marrowick::test;
 
+// Before the first use of the type: an optimised build instantiates the metatype there.
+Q_DECLARE_METATYPE(std::optional<marrowick::SRVRecord>)
+
 namespace {
 
 QByteArray recordData(quint16 port, const QList<QByteArray> &labels, bool terminated = true)
@@ -165,8 +168,6 @@ private slots:
         QCOMPARE(marrowick::isHostName(text), hostName);
     }
 };
-
-Q_DECLARE_METATYPE(std::optional<marrowick::SRVRecord>)
 
 QTEST_GUILESS_MAIN(TestDNSSDSRVResolver)
 #include "tst_DNSSDSRVResolver.moc"
