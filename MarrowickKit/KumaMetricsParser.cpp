@@ -1,6 +1,8 @@
 #include "MarrowickKit/KumaMetricsParser.h"
 
 #include <QHash>
+#include <QMap>
+#include <QSet>
 #include <QStringView>
 
 #include <cmath>
@@ -12,8 +14,11 @@ namespace marrowick::KumaMetricsParser {
 
 namespace {
 
+using Labels = QMap<QString, QString>;
+
 struct Sample {
     QString monitorName;
+    Labels labels;
     QStringView value;
 };
 
@@ -51,7 +56,7 @@ QString unescaped(QStringView raw)
 // belongs to the value, so a monitor named "api {prod}" keeps its labels. Text that is not a
 // label pair (commas, spaces, malformed pairs) is skipped; of a label written twice the later
 // value counts. Returns the position of the closing brace, or -1 when the line has none.
-qsizetype scanLabels(QStringView line, qsizetype pos, std::optional<QString> &monitorName)
+qsizetype scanLabels(QStringView line, qsizetype pos, Labels &labels)
 {
     while (pos < line.size()) {
         const QChar c = line[pos];
@@ -79,8 +84,8 @@ qsizetype scanLabels(QStringView line, qsizetype pos, std::optional<QString> &mo
             const qsizetype brace = line.indexOf(u'}', valueStart);
             return brace;
         }
-        if (line.sliced(pos, nameEnd - pos) == u"monitor_name")
-            monitorName = unescaped(line.sliced(valueStart, valueEnd - valueStart));
+        labels.insert(line.sliced(pos, nameEnd - pos).toString(),
+                      unescaped(line.sliced(valueStart, valueEnd - valueStart)));
         pos = valueEnd + 1;
     }
     return -1;
@@ -107,11 +112,61 @@ std::optional<Sample> sample(QStringView line, QStringView metric)
 {
     if (!line.startsWith(metric) || line.size() <= metric.size() || line[metric.size()] != u'{')
         return std::nullopt;
-    std::optional<QString> monitorName;
-    const qsizetype brace = scanLabels(line, metric.size() + 1, monitorName);
-    if (brace < 0 || !monitorName)
+    Labels labels;
+    const qsizetype brace = scanLabels(line, metric.size() + 1, labels);
+    const auto name = labels.constFind(QStringLiteral("monitor_name"));
+    if (brace < 0 || name == labels.cend())
         return std::nullopt;
-    return Sample{*monitorName, firstToken(line.sliced(brace + 1))};
+    return Sample{*name, labels, firstToken(line.sliced(brace + 1))};
+}
+
+// The whole label set as one text, so a status line and a response-time line of the same
+// monitor (whose labels are equal) find each other. Values are length-prefixed, so no value
+// can mimic a separator.
+QString seriesKey(const Labels &labels)
+{
+    QString key;
+    for (auto it = labels.cbegin(); it != labels.cend(); ++it)
+        key += it.key() + u'=' + QString::number(it.value().size()) + u':' + it.value() + u',';
+    return key;
+}
+
+bool says(const QString &value)
+{
+    // The server writes unset fields as "null".
+    return !value.isEmpty() && value != u"null" && value != u"undefined";
+}
+
+// What tells a monitor apart from others of its name, from its own labels alone, so it stays
+// the same from poll to poll: the URL it checks, else its host (and port), else its type. A
+// bare scheme is the server's placeholder URL for monitors that check no URL.
+QString distinction(const Labels &labels)
+{
+    const QString url = labels.value(QStringLiteral("monitor_url"));
+    if (says(url) && url != u"https://" && url != u"http://")
+        return url;
+    const QString host = labels.value(QStringLiteral("monitor_hostname"));
+    const QString port = labels.value(QStringLiteral("monitor_port"));
+    if (says(host))
+        return says(port) ? host + u':' + port : host;
+    const QString type = labels.value(QStringLiteral("monitor_type"));
+    return says(type) ? type : QString();
+}
+
+// The widget id of a monitor whose name other monitors share. Alerts, history and layout are
+// keyed by id, so each needs its own: the name followed by its distinction in parentheses,
+// "Twin (https://a.lan/)"; without one, the plain name. Should that id be taken already (two
+// series alike in every label), " #2", " #3" ... follow in line order. A name that occurs once
+// keeps the name alone as its id, so what was stored under it stays valid.
+QString sharedNameID(const Sample &sample, QSet<QString> &taken)
+{
+    const QString what = distinction(sample.labels);
+    const QString base = what.isEmpty() ? sample.monitorName : sample.monitorName + QStringLiteral(" (") + what + u')';
+    QString id = base;
+    for (int ordinal = 2; taken.contains(id); ++ordinal)
+        id = base + QStringLiteral(" #") + QString::number(ordinal);
+    taken.insert(id);
+    return id;
 }
 
 // The whole text as one C-locale floating-point literal (strtod syntax, not the user's locale).
@@ -171,28 +226,49 @@ QList<ServiceRow> parse(const QString &text)
 {
     const auto allLines = lines(text);
 
-    QHash<QString, double> responseTimes;
+    // Several monitors may share a name; each series is told apart by its whole label set.
+    QHash<QString, double> timesBySeries;
+    QHash<QString, double> timesByName;
     for (const QStringView line : allLines) {
         const auto found = sample(line, u"monitor_response_time");
         if (!found)
             continue;
         const auto milliseconds = number(found->value);
         // An infinite or NaN latency is no latency: it could not be stored or drawn.
-        if (milliseconds && std::isfinite(*milliseconds) && *milliseconds >= 0)
-            responseTimes.insert(found->monitorName, *milliseconds);
+        if (milliseconds && std::isfinite(*milliseconds) && *milliseconds >= 0) {
+            timesBySeries.insert(seriesKey(found->labels), *milliseconds);
+            timesByName.insert(found->monitorName, *milliseconds);
+        }
+    }
+
+    QList<Sample> statuses;
+    QHash<QString, int> nameCounts;
+    for (const QStringView line : allLines) {
+        if (auto found = sample(line, u"monitor_status")) {
+            ++nameCounts[found->monitorName];
+            statuses.append(std::move(*found));
+        }
+    }
+    QSet<QString> taken;
+    for (const auto &status : std::as_const(statuses)) {
+        if (nameCounts.value(status.monitorName) == 1)
+            taken.insert(status.monitorName);
     }
 
     QList<ServiceRow> rows;
-    for (const QStringView line : allLines) {
-        const auto found = sample(line, u"monitor_status");
-        if (!found)
-            continue;
+    rows.reserve(statuses.size());
+    for (const auto &status : std::as_const(statuses)) {
+        const bool shared = nameCounts.value(status.monitorName) > 1;
         ServiceRow row;
-        row.id = found->monitorName;
-        row.name = found->monitorName;
-        row.status = statusFor(found->value);
-        if (const auto it = responseTimes.constFind(found->monitorName); it != responseTimes.constEnd())
+        row.id = shared ? sharedNameID(status, taken) : status.monitorName;
+        row.name = status.monitorName;
+        row.status = statusFor(status.value);
+        // A monitor of its own name may also take a response time whose labels differ a little;
+        // one of a shared name only takes the time of its own series.
+        if (const auto it = timesBySeries.constFind(seriesKey(status.labels)); it != timesBySeries.constEnd())
             row.latencyMs = *it;
+        else if (const auto byName = timesByName.constFind(status.monitorName); !shared && byName != timesByName.constEnd())
+            row.latencyMs = *byName;
         rows.append(row);
     }
     return rows;
