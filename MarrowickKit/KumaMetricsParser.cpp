@@ -1,7 +1,6 @@
 #include "MarrowickKit/KumaMetricsParser.h"
 
 #include <QHash>
-#include <QMap>
 #include <QSet>
 #include <QStringView>
 
@@ -14,11 +13,11 @@ namespace marrowick::KumaMetricsParser {
 
 namespace {
 
-using Labels = QMap<QString, QString>;
-
 struct Sample {
     QString monitorName;
-    Labels labels;
+    // The label list as written between the braces. The server writes the labels of one monitor
+    // alike on every metric, so this text identifies the series.
+    QStringView labels;
     QStringView value;
 };
 
@@ -55,8 +54,10 @@ QString unescaped(QStringView raw)
 // One scan over `name="value"` pairs after the opening brace. A "}" inside a quoted value
 // belongs to the value, so a monitor named "api {prod}" keeps its labels. Text that is not a
 // label pair (commas, spaces, malformed pairs) is skipped; of a label written twice the later
-// value counts. Returns the position of the closing brace, or -1 when the line has none.
-qsizetype scanLabels(QStringView line, qsizetype pos, Labels &labels)
+// value counts. Each pair goes to `take` (name, raw value). Returns the position of the closing
+// brace, or -1 when the line has none.
+template<typename Take>
+qsizetype scanLabels(QStringView line, qsizetype pos, Take take)
 {
     while (pos < line.size()) {
         const QChar c = line[pos];
@@ -84,8 +85,7 @@ qsizetype scanLabels(QStringView line, qsizetype pos, Labels &labels)
             const qsizetype brace = line.indexOf(u'}', valueStart);
             return brace;
         }
-        labels.insert(line.sliced(pos, nameEnd - pos).toString(),
-                      unescaped(line.sliced(valueStart, valueEnd - valueStart)));
+        take(line.sliced(pos, nameEnd - pos), line.sliced(valueStart, valueEnd - valueStart));
         pos = valueEnd + 1;
     }
     return -1;
@@ -112,23 +112,15 @@ std::optional<Sample> sample(QStringView line, QStringView metric)
 {
     if (!line.startsWith(metric) || line.size() <= metric.size() || line[metric.size()] != u'{')
         return std::nullopt;
-    Labels labels;
-    const qsizetype brace = scanLabels(line, metric.size() + 1, labels);
-    const auto name = labels.constFind(QStringLiteral("monitor_name"));
-    if (brace < 0 || name == labels.cend())
+    std::optional<QStringView> monitorName;
+    const qsizetype start = metric.size() + 1;
+    const qsizetype brace = scanLabels(line, start, [&](QStringView name, QStringView value) {
+        if (name == u"monitor_name")
+            monitorName = value;
+    });
+    if (brace < 0 || !monitorName)
         return std::nullopt;
-    return Sample{*name, labels, firstToken(line.sliced(brace + 1))};
-}
-
-// The whole label set as one text, so a status line and a response-time line of the same
-// monitor (whose labels are equal) find each other. Values are length-prefixed, so no value
-// can mimic a separator.
-QString seriesKey(const Labels &labels)
-{
-    QString key;
-    for (auto it = labels.cbegin(); it != labels.cend(); ++it)
-        key += it.key() + u'=' + QString::number(it.value().size()) + u':' + it.value() + u',';
-    return key;
+    return Sample{unescaped(*monitorName), line.sliced(start, brace - start), firstToken(line.sliced(brace + 1))};
 }
 
 bool says(const QString &value)
@@ -140,16 +132,23 @@ bool says(const QString &value)
 // What tells a monitor apart from others of its name, from its own labels alone, so it stays
 // the same from poll to poll: the URL it checks, else its host (and port), else its type. A
 // bare scheme is the server's placeholder URL for monitors that check no URL.
-QString distinction(const Labels &labels)
+QString distinction(QStringView labelText)
 {
-    const QString url = labels.value(QStringLiteral("monitor_url"));
+    QString url, host, port, type;
+    scanLabels(labelText, 0, [&](QStringView name, QStringView value) {
+        if (name == u"monitor_url")
+            url = unescaped(value);
+        else if (name == u"monitor_hostname")
+            host = unescaped(value);
+        else if (name == u"monitor_port")
+            port = unescaped(value);
+        else if (name == u"monitor_type")
+            type = unescaped(value);
+    });
     if (says(url) && url != u"https://" && url != u"http://")
         return url;
-    const QString host = labels.value(QStringLiteral("monitor_hostname"));
-    const QString port = labels.value(QStringLiteral("monitor_port"));
     if (says(host))
         return says(port) ? host + u':' + port : host;
-    const QString type = labels.value(QStringLiteral("monitor_type"));
     return says(type) ? type : QString();
 }
 
@@ -226,8 +225,8 @@ QList<ServiceRow> parse(const QString &text)
 {
     const auto allLines = lines(text);
 
-    // Several monitors may share a name; each series is told apart by its whole label set.
-    QHash<QString, double> timesBySeries;
+    // Several monitors may share a name; each series is told apart by its whole label list.
+    QHash<QStringView, double> timesBySeries;
     QHash<QString, double> timesByName;
     for (const QStringView line : allLines) {
         const auto found = sample(line, u"monitor_response_time");
@@ -236,7 +235,7 @@ QList<ServiceRow> parse(const QString &text)
         const auto milliseconds = number(found->value);
         // An infinite or NaN latency is no latency: it could not be stored or drawn.
         if (milliseconds && std::isfinite(*milliseconds) && *milliseconds >= 0) {
-            timesBySeries.insert(seriesKey(found->labels), *milliseconds);
+            timesBySeries.insert(found->labels, *milliseconds);
             timesByName.insert(found->monitorName, *milliseconds);
         }
     }
@@ -265,7 +264,7 @@ QList<ServiceRow> parse(const QString &text)
         row.status = statusFor(status.value);
         // A monitor of its own name may also take a response time whose labels differ a little;
         // one of a shared name only takes the time of its own series.
-        if (const auto it = timesBySeries.constFind(seriesKey(status.labels)); it != timesBySeries.constEnd())
+        if (const auto it = timesBySeries.constFind(status.labels); it != timesBySeries.constEnd())
             row.latencyMs = *it;
         else if (const auto byName = timesByName.constFind(status.monitorName); !shared && byName != timesByName.constEnd())
             row.latencyMs = *byName;
