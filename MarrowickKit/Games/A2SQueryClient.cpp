@@ -2,7 +2,6 @@
 
 #include "MarrowickKit/Model/DecimalText.h"
 #include "MarrowickKit/Model/ProviderError.h"
-#include "MarrowickKit/Model/StrictUtf8.h"
 
 #include <QMap>
 
@@ -67,15 +66,15 @@ public:
         return quint8(m_bytes.at(m_position++));
     }
 
-    // A text up to its 0x00, which is consumed; nothing when unterminated or not UTF-8.
+    // A text up to its 0x00, which is consumed; nothing when unterminated. Servers cut names at
+    // a byte limit, often inside a character, and older ones send Latin-1: bytes that are not
+    // UTF-8 become U+FFFD rather than costing the server its status or its players.
     std::optional<QString> text()
     {
         const qsizetype end = m_bytes.indexOf('\0', m_position);
         if (end < 0)
             return std::nullopt;
-        auto decoded = decodeStrictUtf8(QByteArrayView(m_bytes).sliced(m_position, end - m_position));
-        if (!decoded)
-            return std::nullopt;
+        QString decoded = QString::fromUtf8(QByteArrayView(m_bytes).sliced(m_position, end - m_position));
         m_position = end + 1;
         return decoded;
     }

@@ -87,16 +87,22 @@ private:
             case '\t': escape = "\\t"; break;
             default: break;
             }
-            if (!escape && u >= 0x20)
+            if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+                ++i; // a whole pair is written as the character's UTF-8
+                continue;
+            }
+            // A lone surrogate has no UTF-8 form; its escape reads back as the same code unit,
+            // so two keys that differ only there stay two keys.
+            if (!escape && u >= 0x20 && !QChar::isSurrogate(u))
                 continue;
             flushPlain(i);
             plainStart = i + 1;
             if (escape) {
                 m_out += escape;
             } else {
-                m_out += "\\u00";
-                m_out += "0123456789abcdef"[u >> 4];
-                m_out += "0123456789abcdef"[u & 0xF];
+                m_out += "\\u";
+                for (int shift = 12; shift >= 0; shift -= 4)
+                    m_out += "0123456789abcdef"[(u >> shift) & 0xF];
             }
         }
         flushPlain(text.size());

@@ -36,8 +36,10 @@ QCoro::Task<SourceSnapshot> HTTPPingProvider::fetch(CancelToken cancel)
     QElapsedTimer clock;
     clock.start();
     try {
-        const HTTPResult result = co_await m_http->data(request, cancel);
-        const qint64 status = result.response.statusCode.value_or(-1);
+        // Only the status counts: the time is the time to the response head, and a large or
+        // endless body (a camera feed, an event stream) is never read.
+        const HTTPResponse response = co_await m_http->responseHead(request, cancel);
+        const qint64 status = response.statusCode.value_or(-1);
         check.latencyMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         check.status = status == m_config.expectedStatus ? ServiceStatus::up : ServiceStatus::down;
         if (check.status == ServiceStatus::down)

@@ -1,6 +1,7 @@
 #include "MarrowickKit/Providers/KumaMetricsParser.h"
 
 #include <QHash>
+#include <QSet>
 #include <QStringView>
 
 #include <cmath>
@@ -14,6 +15,9 @@ namespace {
 
 struct Sample {
     QString monitorName;
+    // The label list as written between the braces. The server writes the labels of one monitor
+    // alike on every metric, so this text identifies the series.
+    QStringView labels;
     QStringView value;
 };
 
@@ -50,8 +54,10 @@ QString unescaped(QStringView raw)
 // One scan over `name="value"` pairs after the opening brace. A "}" inside a quoted value
 // belongs to the value, so a monitor named "api {prod}" keeps its labels. Text that is not a
 // label pair (commas, spaces, malformed pairs) is skipped; of a label written twice the later
-// value counts. Returns the position of the closing brace, or -1 when the line has none.
-qsizetype scanLabels(QStringView line, qsizetype pos, std::optional<QString> &monitorName)
+// value counts. Each pair goes to `take` (name, raw value). Returns the position of the closing
+// brace, or -1 when the line has none.
+template<typename Take>
+qsizetype scanLabels(QStringView line, qsizetype pos, Take take)
 {
     while (pos < line.size()) {
         const QChar c = line[pos];
@@ -79,8 +85,7 @@ qsizetype scanLabels(QStringView line, qsizetype pos, std::optional<QString> &mo
             const qsizetype brace = line.indexOf(u'}', valueStart);
             return brace;
         }
-        if (line.sliced(pos, nameEnd - pos) == u"monitor_name")
-            monitorName = unescaped(line.sliced(valueStart, valueEnd - valueStart));
+        take(line.sliced(pos, nameEnd - pos), line.sliced(valueStart, valueEnd - valueStart));
         pos = valueEnd + 1;
     }
     return -1;
@@ -107,11 +112,60 @@ std::optional<Sample> sample(QStringView line, QStringView metric)
 {
     if (!line.startsWith(metric) || line.size() <= metric.size() || line[metric.size()] != u'{')
         return std::nullopt;
-    std::optional<QString> monitorName;
-    const qsizetype brace = scanLabels(line, metric.size() + 1, monitorName);
+    std::optional<QStringView> monitorName;
+    const qsizetype start = metric.size() + 1;
+    const qsizetype brace = scanLabels(line, start, [&](QStringView name, QStringView value) {
+        if (name == u"monitor_name")
+            monitorName = value;
+    });
     if (brace < 0 || !monitorName)
         return std::nullopt;
-    return Sample{*monitorName, firstToken(line.sliced(brace + 1))};
+    return Sample{unescaped(*monitorName), line.sliced(start, brace - start), firstToken(line.sliced(brace + 1))};
+}
+
+bool says(const QString &value)
+{
+    // The server writes unset fields as "null".
+    return !value.isEmpty() && value != u"null" && value != u"undefined";
+}
+
+// What tells a monitor apart from others of its name, from its own labels alone, so it stays
+// the same from poll to poll: the URL it checks, else its host (and port), else its type. A
+// bare scheme is the server's placeholder URL for monitors that check no URL.
+QString distinction(QStringView labelText)
+{
+    QString url, host, port, type;
+    scanLabels(labelText, 0, [&](QStringView name, QStringView value) {
+        if (name == u"monitor_url")
+            url = unescaped(value);
+        else if (name == u"monitor_hostname")
+            host = unescaped(value);
+        else if (name == u"monitor_port")
+            port = unescaped(value);
+        else if (name == u"monitor_type")
+            type = unescaped(value);
+    });
+    if (says(url) && url != u"https://" && url != u"http://")
+        return url;
+    if (says(host))
+        return says(port) ? host + u':' + port : host;
+    return says(type) ? type : QString();
+}
+
+// The widget id of a monitor whose name other monitors share. Alerts, history and layout are
+// keyed by id, so each needs its own: the name followed by its distinction in parentheses,
+// "Twin (https://a.lan/)"; without one, the plain name. Should that id be taken already (two
+// series alike in every label), " #2", " #3" ... follow in line order. A name that occurs once
+// keeps the name alone as its id, so what was stored under it stays valid.
+QString sharedNameID(const Sample &sample, QSet<QString> &taken)
+{
+    const QString what = distinction(sample.labels);
+    const QString base = what.isEmpty() ? sample.monitorName : sample.monitorName + QStringLiteral(" (") + what + u')';
+    QString id = base;
+    for (int ordinal = 2; taken.contains(id); ++ordinal)
+        id = base + QStringLiteral(" #") + QString::number(ordinal);
+    taken.insert(id);
+    return id;
 }
 
 // The whole text as one C-locale floating-point literal (strtod syntax, not the user's locale).
@@ -171,28 +225,49 @@ QList<ServiceRow> parse(const QString &text)
 {
     const auto allLines = lines(text);
 
-    QHash<QString, double> responseTimes;
+    // Several monitors may share a name; each series is told apart by its whole label list.
+    QHash<QStringView, double> timesBySeries;
+    QHash<QString, double> timesByName;
     for (const QStringView line : allLines) {
         const auto found = sample(line, u"monitor_response_time");
         if (!found)
             continue;
         const auto milliseconds = number(found->value);
         // An infinite or NaN latency is no latency: it could not be stored or drawn.
-        if (milliseconds && std::isfinite(*milliseconds) && *milliseconds >= 0)
-            responseTimes.insert(found->monitorName, *milliseconds);
+        if (milliseconds && std::isfinite(*milliseconds) && *milliseconds >= 0) {
+            timesBySeries.insert(found->labels, *milliseconds);
+            timesByName.insert(found->monitorName, *milliseconds);
+        }
+    }
+
+    QList<Sample> statuses;
+    QHash<QString, int> nameCounts;
+    for (const QStringView line : allLines) {
+        if (auto found = sample(line, u"monitor_status")) {
+            ++nameCounts[found->monitorName];
+            statuses.append(std::move(*found));
+        }
+    }
+    QSet<QString> taken;
+    for (const auto &status : std::as_const(statuses)) {
+        if (nameCounts.value(status.monitorName) == 1)
+            taken.insert(status.monitorName);
     }
 
     QList<ServiceRow> rows;
-    for (const QStringView line : allLines) {
-        const auto found = sample(line, u"monitor_status");
-        if (!found)
-            continue;
+    rows.reserve(statuses.size());
+    for (const auto &status : std::as_const(statuses)) {
+        const bool shared = nameCounts.value(status.monitorName) > 1;
         ServiceRow row;
-        row.id = found->monitorName;
-        row.name = found->monitorName;
-        row.status = statusFor(found->value);
-        if (const auto it = responseTimes.constFind(found->monitorName); it != responseTimes.constEnd())
+        row.id = shared ? sharedNameID(status, taken) : status.monitorName;
+        row.name = status.monitorName;
+        row.status = statusFor(status.value);
+        // A monitor of its own name may also take a response time whose labels differ a little;
+        // one of a shared name only takes the time of its own series.
+        if (const auto it = timesBySeries.constFind(status.labels); it != timesBySeries.constEnd())
             row.latencyMs = *it;
+        else if (const auto byName = timesByName.constFind(status.monitorName); !shared && byName != timesByName.constEnd())
+            row.latencyMs = *byName;
         rows.append(row);
     }
     return rows;

@@ -93,13 +93,16 @@ QString withoutSecrets(QString text, const QUrl &url)
     return text;
 }
 
-// One exchange: reads the body as it streams in and fails once more than the cap has come.
+// One exchange: reads the body as it streams in and fails once more than the cap has come. A
+// head-only exchange ends with an empty body as soon as the status is known; destroying the
+// transfer then aborts the rest.
 class Transfer {
 public:
-    Transfer(QNetworkReply *reply, qint64 maxBodyBytes, Completion<HTTPResult> done)
-        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_done(std::move(done))
+    Transfer(QNetworkReply *reply, qint64 maxBodyBytes, bool headOnly, Completion<HTTPResult> done)
+        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_done(std::move(done))
     {
         m_reply->setReadBufferSize(std::min<qint64>(maxBodyBytes + 1, 256 * 1024));
+        QObject::connect(m_reply, &QNetworkReply::metaDataChanged, &m_context, [this] { readHead(); });
         QObject::connect(m_reply, &QNetworkReply::readyRead, &m_context, [this] { readBody(); });
         QObject::connect(m_reply, &QNetworkReply::finished, &m_context, [this] { finish(); });
         if (m_reply->isFinished())
@@ -124,8 +127,18 @@ public:
     }
 
 private:
+    void readHead()
+    {
+        if (m_headOnly && !m_done.isDone() && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+            m_done.complete(HTTPResult{{}, responseHead(m_reply)});
+    }
+
     void readBody()
     {
+        if (m_headOnly) {
+            readHead();
+            return;
+        }
         while (!m_done.isDone() && m_reply->bytesAvailable() > 0) {
             m_body += m_reply->read(m_maxBodyBytes + 1 - m_body.size());
             if (m_body.size() > m_maxBodyBytes) {
@@ -154,6 +167,7 @@ private:
     QObject m_context;
     QNetworkReply *m_reply;
     qint64 m_maxBodyBytes;
+    bool m_headOnly;
     Completion<HTTPResult> m_done;
     QByteArray m_body;
 };
@@ -175,6 +189,17 @@ BoundedHTTPClient::BoundedHTTPClient(qint64 maxBodyBytes, double timeout, double
 
 QCoro::Task<HTTPResult> BoundedHTTPClient::data(HTTPRequest request, CancelToken cancel) const
 {
+    return exchange(std::move(request), false, std::move(cancel));
+}
+
+QCoro::Task<HTTPResponse> BoundedHTTPClient::responseHead(HTTPRequest request, CancelToken cancel) const
+{
+    HTTPResult result = co_await exchange(std::move(request), true, std::move(cancel));
+    co_return std::move(result.response);
+}
+
+QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool headOnly, CancelToken cancel) const
+{
     cancel.throwIfCancelled();
     // The network manager would also read local files and data URLs; a watched service is
     // only ever reached over HTTP.
@@ -183,7 +208,7 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::data(HTTPRequest request, CancelToken
         throw ProviderError::upstream(QStringLiteral("unsupported URL"));
     const auto manager = m_manager;
     Completion<HTTPResult> done;
-    Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, done);
+    Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, headOnly, done);
     HTTPResult result = co_await withTimeout<HTTPResult>(m_deadline, [&transfer] { transfer.abort(); }, done,
                                                          cancel, ProviderError::upstream(deadlineMessage(m_deadline)));
     co_return result;

@@ -26,12 +26,16 @@ public:
     double deadline() const { return m_deadline; }
 
     QCoro::Task<HTTPResult> data(HTTPRequest request, CancelToken cancel = {}) const override;
+    // Ends the transfer once the status and headers are in, within the time-out and deadline.
+    QCoro::Task<HTTPResponse> responseHead(HTTPRequest request, CancelToken cancel = {}) const override;
 
     // "response exceeded <n>-byte limit" and "request exceeded its <s>s deadline".
     static QString bodyLimitMessage(qint64 maxBodyBytes);
     static QString deadlineMessage(double deadline);
 
 private:
+    QCoro::Task<HTTPResult> exchange(HTTPRequest request, bool headOnly, CancelToken cancel) const;
+
     std::shared_ptr<QNetworkAccessManager> m_manager;
     qint64 m_maxBodyBytes;
     double m_timeout;

@@ -32,4 +32,10 @@ void HTTPRequest::setHeader(const QByteArray &name, const QByteArray &value)
     headers.append({name, value});
 }
 
+QCoro::Task<HTTPResponse> HTTPClient::responseHead(HTTPRequest request, CancelToken cancel) const
+{
+    HTTPResult result = co_await data(std::move(request), std::move(cancel));
+    co_return std::move(result.response);
+}
+
 } // namespace marrowick

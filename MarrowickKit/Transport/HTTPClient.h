@@ -50,6 +50,10 @@ class HTTPClient {
 public:
     virtual ~HTTPClient() = default;
     virtual QCoro::Task<HTTPResult> data(HTTPRequest request, CancelToken cancel = {}) const = 0;
+
+    // The response as soon as its head has arrived, for checks that only judge the status: a
+    // large or endless body is never read. This fallback runs the whole exchange with data().
+    virtual QCoro::Task<HTTPResponse> responseHead(HTTPRequest request, CancelToken cancel = {}) const;
 };
 
 // The one client every provider and the release check share: 10-second request time-out,

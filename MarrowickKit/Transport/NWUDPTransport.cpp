@@ -2,12 +2,15 @@
 
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
+#include <QDeadlineTimer>
+#include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
 #include <QUdpSocket>
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <utility>
@@ -24,27 +27,137 @@ ProviderError emptyReplyError()
     return ProviderError::upstream(QStringLiteral("empty reply"));
 }
 
-} // namespace
-
-NWUDPSession::NWUDPSession(std::unique_ptr<QUdpSocket, SocketDeleter> socket, double timeout, CancelToken cancel)
-    : m_socket(std::move(socket)), m_timeout(timeout), m_cancel(cancel)
+double secondsLeft(const QDeadlineTimer &deadline)
 {
-    m_abortOnCancel = m_cancel.onCancel([this] { abort(); });
-    QObject::connect(m_socket.get(), &QUdpSocket::readyRead, m_socket.get(), [this] { drain(); });
-    drain();
+    return double(deadline.remainingTimeNSecs()) / 1e9;
 }
 
-void NWUDPSession::drain()
+QList<QHostAddress> distinctAddresses(const QList<QHostAddress> &addresses)
 {
+    QList<QHostAddress> distinct;
+    for (const auto &address : addresses) {
+        if (!distinct.contains(address) && distinct.size() < NWUDPTransport::maxAddresses)
+            distinct.append(address);
+    }
+    return distinct;
+}
+
+QCoro::Task<NWUDPSession::Socket> connectedSocket(QHostAddress address, quint16 port, double timeout,
+                                                  CancelToken cancel)
+{
+    NWUDPSession::Socket socket(new QUdpSocket);
+    socket->setProxy(QNetworkProxy::NoProxy);
+    QUdpSocket *raw = socket.get();
+    Completion<Done> ready;
+    QObject context;
+    QObject::connect(raw, &QUdpSocket::connected, &context, [ready] { ready.complete({}); });
+    QObject::connect(raw, &QUdpSocket::errorOccurred, &context, [raw, ready](auto error) {
+        ready.fail(providerError(error, raw->errorString()));
+    });
+    raw->connectToHost(address, port);
+    co_await withTimeout<Done>(timeout, [raw] { raw->abort(); }, ready, cancel);
+    co_return socket;
+}
+
+} // namespace
+
+HostResolver systemHostResolver()
+{
+    return [](QString host, double timeout, CancelToken cancel) -> QCoro::Task<QList<QHostAddress>> {
+        if (QHostAddress literal; literal.setAddress(host))
+            co_return QList<QHostAddress>{literal};
+        cancel.throwIfCancelled();
+        Completion<QList<QHostAddress>> found;
+        QObject context;
+        const int lookup = QHostInfo::lookupHost(host, &context, [found](const QHostInfo &info) {
+            if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
+                found.fail(providerError(QAbstractSocket::HostNotFoundError, info.errorString()));
+            else
+                found.complete(info.addresses());
+        });
+        co_return co_await withTimeout<QList<QHostAddress>>(
+            timeout, [lookup] { QHostInfo::abortHostLookup(lookup); }, found, cancel);
+    };
+}
+
+NWUDPSession::NWUDPSession(std::vector<Socket> sockets, double timeout, CancelToken cancel)
+    : m_timeout(timeout), m_cancel(cancel)
+{
+    for (auto &socket : sockets)
+        m_flows.push_back(Flow{std::move(socket)});
+    m_abortOnCancel = m_cancel.onCancel([this] { abort(); });
+    for (std::size_t index = 0; index < m_flows.size(); ++index) {
+        QUdpSocket *socket = m_flows[index].socket.get();
+        QObject::connect(socket, &QUdpSocket::readyRead, socket, [this, index] { drain(index); });
+    }
+    for (std::size_t index = 0; index < m_flows.size(); ++index)
+        drain(index);
+}
+
+NWUDPSession::~NWUDPSession()
+{
+    m_abortOnCancel.reset();
+    for (auto &flow : m_flows)
+        QObject::disconnect(flow.socket.get(), nullptr, flow.socket.get(), nullptr);
+    abort();
+}
+
+std::size_t NWUDPSession::liveCount() const
+{
+    return std::count_if(m_flows.cbegin(), m_flows.cend(), [](const Flow &flow) { return !flow.dropped; });
+}
+
+bool NWUDPSession::anyConnected() const
+{
+    return std::any_of(m_flows.cbegin(), m_flows.cend(), [](const Flow &flow) {
+        return !flow.dropped && flow.socket->state() == QAbstractSocket::ConnectedState;
+    });
+}
+
+void NWUDPSession::drop(std::size_t index)
+{
+    Flow &flow = m_flows[index];
+    flow.dropped = true;
+    QObject::disconnect(flow.socket.get(), nullptr, flow.socket.get(), nullptr);
+    if (flow.socket->state() != QAbstractSocket::UnconnectedState)
+        flow.socket->abort();
+}
+
+void NWUDPSession::failed(std::size_t index, const ProviderError &error)
+{
+    if (m_flows[index].dropped)
+        return;
+    if (liveCount() > 1)
+        drop(index);
+    else
+        m_error = error;
+}
+
+void NWUDPSession::drain(std::size_t index)
+{
+    if (m_flows[index].dropped)
+        return;
+    QUdpSocket *socket = m_flows[index].socket.get();
     // Qt's own check for a datagram swallows the error a connected UDP socket reports instead
     // (ECONNREFUSED after an ICMP "port unreachable"); look first.
-    const auto descriptor = static_cast<int>(m_socket->socketDescriptor());
+    const auto descriptor = static_cast<int>(socket->socketDescriptor());
     char peek = 0;
     if (descriptor >= 0 && ::recv(descriptor, &peek, 1, MSG_PEEK | MSG_DONTWAIT) < 0
-        && errno != EAGAIN && errno != EWOULDBLOCK && errno != EMSGSIZE)
-        m_error = providerErrorForErrno(errno);
-    while (m_socket->hasPendingDatagrams()) {
-        const QNetworkDatagram datagram = m_socket->receiveDatagram();
+        && errno != EAGAIN && errno != EWOULDBLOCK && errno != EMSGSIZE) {
+        failed(index, providerErrorForErrno(errno));
+        if (m_flows[index].dropped)
+            return;
+    }
+    while (socket->hasPendingDatagrams()) {
+        const QNetworkDatagram datagram = socket->receiveDatagram();
+        // The first address to answer is the one the session keeps.
+        if (!m_answered) {
+            m_answered = true;
+            for (std::size_t other = 0; other < m_flows.size(); ++other) {
+                if (other != index && !m_flows[other].dropped)
+                    drop(other);
+            }
+        }
         if (m_arrived.size() < maxQueuedDatagrams)
             m_arrived.append(datagram.data());
     }
@@ -52,17 +165,12 @@ void NWUDPSession::drain()
         m_arrival.complete({});
 }
 
-NWUDPSession::~NWUDPSession()
-{
-    m_abortOnCancel.reset();
-    QObject::disconnect(m_socket.get(), nullptr, m_socket.get(), nullptr);
-    abort();
-}
-
 void NWUDPSession::abort()
 {
-    if (m_socket && m_socket->state() != QAbstractSocket::UnconnectedState)
-        m_socket->abort();
+    for (auto &flow : m_flows) {
+        if (flow.socket->state() != QAbstractSocket::UnconnectedState)
+            flow.socket->abort();
+    }
 }
 
 void NWUDPSession::close()
@@ -73,30 +181,47 @@ void NWUDPSession::close()
 QCoro::Task<void> NWUDPSession::send(QByteArray datagram)
 {
     m_cancel.throwIfCancelled();
-    if (m_socket->state() != QAbstractSocket::ConnectedState)
-        throw timedOutError();
-    if (m_socket->write(datagram) < 0)
-        throw providerError(m_socket->error(), m_socket->errorString());
+    std::optional<ProviderError> failure;
+    bool sent = false;
+    for (std::size_t index = 0; index < m_flows.size(); ++index) {
+        QUdpSocket *socket = m_flows[index].socket.get();
+        if (m_flows[index].dropped || socket->state() != QAbstractSocket::ConnectedState)
+            continue;
+        if (socket->write(datagram) >= 0) {
+            sent = true;
+            continue;
+        }
+        failure = providerError(socket->error(), socket->errorString());
+        if (liveCount() > 1)
+            drop(index);
+    }
+    if (!sent)
+        throw failure.value_or(timedOutError());
     co_return;
 }
 
 QCoro::Task<QByteArray> NWUDPSession::receive()
 {
     m_cancel.throwIfCancelled();
-    QUdpSocket *socket = m_socket.get();
     while (m_arrived.isEmpty()) {
         if (m_error)
             throw *std::exchange(m_error, std::nullopt);
         // A session that an earlier receive timed out on has no socket left to wait on.
-        if (socket->state() != QAbstractSocket::ConnectedState)
+        if (!anyConnected())
             throw timedOutError();
         m_arrival = Completion<Done>();
-        const Completion<Done> arrived = m_arrival;
         QObject context;
-        QObject::connect(socket, &QUdpSocket::errorOccurred, &context, [socket, arrived](auto error) {
-            arrived.fail(providerError(error, socket->errorString()));
-        });
-        co_await withTimeout<Done>(m_timeout, [this] { abort(); }, arrived, m_cancel);
+        for (std::size_t index = 0; index < m_flows.size(); ++index) {
+            QUdpSocket *socket = m_flows[index].socket.get();
+            if (m_flows[index].dropped)
+                continue;
+            QObject::connect(socket, &QUdpSocket::errorOccurred, &context, [this, index, socket](auto error) {
+                failed(index, providerError(error, socket->errorString()));
+                if (m_error)
+                    m_arrival.fail(*std::exchange(m_error, std::nullopt));
+            });
+        }
+        co_await withTimeout<Done>(m_timeout, [this] { abort(); }, m_arrival, m_cancel);
         m_cancel.throwIfCancelled();
     }
     QByteArray bytes = m_arrived.takeFirst();
@@ -105,23 +230,31 @@ QCoro::Task<QByteArray> NWUDPSession::receive()
     co_return bytes;
 }
 
+NWUDPTransport::NWUDPTransport(HostResolver resolve) : m_resolve(std::move(resolve)) {}
+
 QCoro::Task<std::unique_ptr<UDPSession>> NWUDPTransport::session(QString host, quint16 port, double timeout,
                                                                   CancelToken cancel) const
 {
     validatePort(port, QStringLiteral("port"));
     cancel.throwIfCancelled();
-    std::unique_ptr<QUdpSocket, SocketDeleter> socket(new QUdpSocket);
-    socket->setProxy(QNetworkProxy::NoProxy);
-    QUdpSocket *raw = socket.get();
-    Completion<Done> ready;
-    QObject context;
-    QObject::connect(raw, &QUdpSocket::connected, &context, [ready] { ready.complete({}); });
-    QObject::connect(raw, &QUdpSocket::errorOccurred, &context, [raw, ready](auto error) {
-        ready.fail(providerError(error, raw->errorString()));
-    });
-    raw->connectToHost(host, port);
-    co_await withTimeout<Done>(timeout, [raw] { raw->abort(); }, ready, cancel);
-    std::unique_ptr<UDPSession> session = std::make_unique<NWUDPSession>(std::move(socket), timeout, cancel);
+    // Looking up the name and readying the sockets share one time-out, as for TCP.
+    const QDeadlineTimer deadline(qint64((timeout > 0 ? std::min(timeout, 86400.0) : 0.0) * 1000.0), Qt::PreciseTimer);
+    const HostResolver resolve = m_resolve;
+    const auto addresses = distinctAddresses(co_await resolve(host, timeout, cancel));
+    std::vector<NWUDPSession::Socket> sockets;
+    std::optional<ProviderError> firstFailure;
+    for (const auto &address : addresses) {
+        try {
+            sockets.push_back(co_await connectedSocket(address, port, secondsLeft(deadline), cancel));
+        } catch (const ProviderError &error) {
+            // An address family the machine cannot reach; another address may do.
+            if (!firstFailure)
+                firstFailure = error;
+        }
+    }
+    if (sockets.empty())
+        throw firstFailure.value_or(providerError(QAbstractSocket::HostNotFoundError, QString()));
+    std::unique_ptr<UDPSession> session = std::make_unique<NWUDPSession>(std::move(sockets), timeout, cancel);
     co_return session;
 }
 

@@ -145,7 +145,6 @@ private slots:
                                                        << qint64(10);
         QTest::newRow("VAC missing") << infoReply("Srv", 3, 10).chopped(1) << false << false << qint64(0) << qint64(0);
         QTest::newRow("unterminated name") << header + "\x49\x11" + "Srv" << false << false << qint64(0) << qint64(0);
-        QTest::newRow("name not UTF-8") << infoReply("S\xC3(", 3, 10) << false << false << qint64(0) << qint64(0);
         QTest::newRow("wrong type") << QByteArray(infoReply("Srv", 3, 10)).replace(4, 1, "\x44") << false << false
                                     << qint64(0) << qint64(0);
         QTest::newRow("keywords") << infoWithExtra(0x20, cstr("cp7,mp20")) << true << true << qint64(7) << qint64(20);
@@ -189,7 +188,9 @@ private slots:
                                                    << QStringList{"a", "b", "c"};
         QTest::newRow("more sent than declared") << playerReply({"a", "b", "c"}, 2) << true << QStringList{"a", "b"};
         QTest::newRow("last record cut short") << playerReply({"a", "b"}).chopped(1) << true << QStringList{"a"};
-        QTest::newRow("name not UTF-8") << playerReply({"a", "\xFF"}) << true << QStringList{"a"};
+        // Names cut inside a character or sent in Latin-1 are kept, their bad bytes replaced.
+        QTest::newRow("names not UTF-8") << playerReply({"a", "\xFF", "Jos\xE9", "\xC3\xA9t\xC3"}) << true
+                                         << QStringList{"a", QStringLiteral("\uFFFD"), QStringLiteral("Jos\uFFFD"), QStringLiteral("\u00E9t\uFFFD")};
         QTest::newRow("unterminated name") << QByteArray(header + "\x44\x01\x00" "abc") << true << QStringList{};
         QTest::newRow("wrong type") << QByteArray(header + "\x49\x00") << false << QStringList{};
         QTest::newRow("too short") << QByteArray(header + "\x44") << false << QStringList{};

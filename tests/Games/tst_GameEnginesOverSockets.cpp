@@ -162,6 +162,22 @@ private slots:
                                                        a2sHeader + QByteArray("\x55\x0D\x0C\x0B\x0A", 5)}));
     }
 
+    void a2sTextsThatAreNotUTF8AreKept()
+    {
+        // An older server writes Latin-1, and cuts a long name inside a two-byte character.
+        LocalUDPServer server([](const QByteArray &request) -> QList<QByteArray> {
+            if (request.at(4) == '\x54')
+                return {a2sInfoReply("Caf\xE9 Fran\xE7" "ais", 5, 16)};
+            return {a2sPlayerReply({"J\xF6rg", "ann", "Zo\xC3", "bob", "eve"})};
+        });
+        const auto udp = std::make_shared<NWUDPTransport>();
+
+        const GameFacts facts = test::await(A2SWire::queryPort(localHost, server.port(), udp, true, false));
+
+        const QString r(QChar::ReplacementCharacter);
+        QCOMPARE(facts, (GameFacts{5, 16, {"J" + r + "rg", "ann", "Zo" + r, "bob", "eve"}, "Caf" + r + " Fran" + r + "ais"}));
+    }
+
     void minecraftFollowsTheSRVRecord()
     {
         QByteArray expectedHandshake;

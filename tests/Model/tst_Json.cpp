@@ -1,10 +1,18 @@
+<<<<<<< HEAD:tests/Model/tst_Json.cpp
 #include "MarrowickKit/Model/JsonReading.h"
 #include "MarrowickKit/Model/JsonWriter.h"
 #include "MarrowickKit/Model/UuidText.h"
+=======
+#include "MarrowickKit/Engine/JSONFileStore.h"
+#include "MarrowickKit/Model/JsonReading.h"
+#include "MarrowickKit/Model/JsonWriter.h"
+#include "MarrowickKit/Model/UuidText.h"
+>>>>>>> real-peers:tests/tst_Json.cpp
 #include "support/JsonFixture.h"
 #include "support/TestSupport.h"
 
 #include <QJsonArray>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
@@ -45,6 +53,10 @@ private slots:
         QTest::newRow("quote and backslash") << "a\"b\\c" << QByteArray("\"a\\\"b\\\\c\"");
         QTest::newRow("controls") << QString("\n\t\r\b\f") + QChar(0x01) << QByteArray("\"\\n\\t\\r\\b\\f\\u0001\"");
         QTest::newRow("unicode stays raw") << QString::fromUtf8("é—😀") << QByteArray("\"é—😀\"");
+        // A surrogate without its partner has no UTF-8 form; written raw it would read back as "?".
+        QTest::newRow("lone high surrogate") << QString(QChar(0xD800)) + "x" << QByteArray("\"\\ud800x\"");
+        QTest::newRow("lone low surrogate") << "x" + QString(QChar(0xDFFF)) << QByteArray("\"x\\udfff\"");
+        QTest::newRow("pair reversed") << QString(QChar(0xDC00)) + QChar(0xD83D) << QByteArray("\"\\udc00\\ud83d\"");
     }
 
     void stringsAreEscaped()
@@ -53,6 +65,19 @@ private slots:
         QFETCH(QByteArray, written);
         QCOMPARE(writeJson(QJsonArray{text}, JsonStyle::compact), "[" + written + "]");
         QCOMPARE(parseJsonDocument("[" + written + "]").toArray().at(0).toString(), text);
+    }
+
+    // Keys from a status page may hold lone surrogates; two of them must not merge into one key
+    // once the file has been written and read again.
+    void loneSurrogatesSurviveAFileRoundTrip()
+    {
+        const QJsonObject held{{QString("key") + QChar(0xD800), 1}, {QString("key") + QChar(0xDBFF), 2},
+                               {QStringLiteral("key?"), 3}};
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("sources.json"));
+        JSONFileStore::save(writeJson(held, JsonStyle::pretty), file);
+        const auto loaded = JSONFileStore::load(file, file + ".corrupt", [](const QJsonValue &value) { return value; });
+        QCOMPARE(loaded, QJsonValue(held));
     }
 
     void numbersKeepTheirValue_data()

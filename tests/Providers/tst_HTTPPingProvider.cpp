@@ -82,13 +82,51 @@ private slots:
         QCOMPARE(check.detail, QStringLiteral("connection refused"));
     }
 
-    void bodyCapIsADownCheck()
+    void judgedWhenTheHeadArrives_data()
     {
-        LocalHTTPServer server(LocalHTTPServer::fixed(200, QByteArray(11, 'x')));
-        HTTPPingProvider provider(pingConfig(server.url().toString()), {}, std::make_shared<BoundedHTTPClient>(10));
+        QTest::addColumn<qint64>("bodyBytes"); // -1: a chunked body that never ends
+        QTest::addColumn<qint64>("maxBodyBytes");
+        QTest::newRow("10 MiB body") << qint64(10 * 1024 * 1024) << BoundedHTTPClient::defaultMaxBodyBytes;
+        QTest::newRow("endless stream") << qint64(-1) << BoundedHTTPClient::defaultMaxBodyBytes;
+        QTest::newRow("body over a small cap") << qint64(11) << qint64(10);
+    }
+
+    void judgedWhenTheHeadArrives()
+    {
+        QFETCH(qint64, bodyBytes);
+        QFETCH(qint64, maxBodyBytes);
+        // Headers at once, then the body as fast as the socket takes it.
+        LocalHTTPServer server([bodyBytes](const ReceivedRequest &, QTcpSocket *socket) {
+            const bool endless = bodyBytes < 0;
+            socket->write(endless ? QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n")
+                                  : "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(bodyBytes) + "\r\n\r\n");
+            auto left = std::make_shared<qint64>(bodyBytes);
+            const auto more = [socket, endless, left] {
+                if (socket->bytesToWrite() > 0 || (!endless && *left == 0))
+                    return;
+                const QByteArray piece(endless ? 65536 : std::min<qint64>(*left, 65536), 'x');
+                socket->write(endless ? "10000\r\n" + piece + "\r\n" : piece);
+                *left -= piece.size();
+            };
+            QObject::connect(socket, &QTcpSocket::bytesWritten, socket, more);
+            more();
+        });
+        HTTPPingProvider provider(pingConfig(server.url().toString()), {},
+                                  std::make_shared<BoundedHTTPClient>(maxBodyBytes));
+        const auto check = onlyCheck(await(provider.fetch()));
+        QCOMPARE(check.status, ServiceStatus::up);
+        QCOMPARE(check.detail, std::nullopt);
+        QVERIFY(check.latencyMs.has_value());
+    }
+
+    void silentServerStillMeetsTheDeadline()
+    {
+        LocalHTTPServer server([](const ReceivedRequest &, QTcpSocket *) {});
+        HTTPPingProvider provider(pingConfig(server.url().toString()), {},
+                                  std::make_shared<BoundedHTTPClient>(BoundedHTTPClient::defaultMaxBodyBytes, 10.0, 0.1));
         const auto check = onlyCheck(await(provider.fetch()));
         QCOMPARE(check.status, ServiceStatus::down);
-        QCOMPARE(check.detail, QStringLiteral("response exceeded 10-byte limit"));
+        QCOMPARE(check.detail, QStringLiteral("request exceeded its 0.1s deadline"));
     }
 
     void badURLFailsThePoll_data()

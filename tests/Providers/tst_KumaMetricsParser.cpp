@@ -13,14 +13,16 @@ private slots:
 
 namespace {
 
-// "<id>|<status>|<latency or ->", compact enough to list whole expectations in a table.
+// "<id>|<status>|<latency or ->", compact enough to list whole expectations in a table. A row
+// whose id is not its name reads "<name> as <id>|...".
 QStringList described(const QList<ServiceRow> &rows)
 {
     QStringList lines;
     for (const auto &row : rows) {
-        // Every row names its monitor twice and carries no detail; anything else shows up here.
-        const QString odd = row.id != row.name || row.detail ? QStringLiteral("!") : QString();
-        lines.append(odd + row.id + u'|' + serviceStatusText(row.status) + u'|'
+        // No row carries a detail; one that does shows up here.
+        const QString odd = row.detail ? QStringLiteral("!") : QString();
+        const QString id = row.id == row.name ? row.id : row.name + QStringLiteral(" as ") + row.id;
+        lines.append(odd + id + u'|' + serviceStatusText(row.status) + u'|'
                      + (row.latencyMs ? QString::number(*row.latencyMs) : QStringLiteral("-")));
     }
     return lines;
@@ -45,6 +47,21 @@ monitor_status{monitor_name="Web",monitor_type="http",monitor_url="https://examp
 monitor_status{monitor_name="Say \"hi\"",monitor_type="keyword",monitor_url="https://example.com/",monitor_hostname="null",monitor_port="null"} 0
 monitor_status{monitor_name="C:\\share",monitor_type="smb",monitor_url="",monitor_hostname="nas",monitor_port="445"} 3
 monitor_status{monitor_name="two\nlines",monitor_type="ping",monitor_url="",monitor_hostname="10.0.0.1",monitor_port="null"} 2 1700000000000
+)";
+
+// Monitors that share a name, as the server lists them: the same service checked on two hosts,
+// twice by URL, and twice with every label alike.
+const char *sameNamePage = R"(monitor_response_time{monitor_name="Twin",monitor_type="port",monitor_url="https://",monitor_hostname="a.lan",monitor_port="22"} 4
+monitor_response_time{monitor_name="Twin",monitor_type="ping",monitor_url="https://",monitor_hostname="b.lan",monitor_port="null"} 9
+monitor_response_time{monitor_name="Web",monitor_type="http",monitor_url="https://one.lan/",monitor_hostname="null",monitor_port="null"} 30
+monitor_response_time{monitor_name="Web",monitor_type="keyword",monitor_url="https://two.lan/",monitor_hostname="null",monitor_port="null"} 31
+monitor_status{monitor_name="Twin",monitor_type="port",monitor_url="https://",monitor_hostname="a.lan",monitor_port="22"} 0
+monitor_status{monitor_name="Twin",monitor_type="ping",monitor_url="https://",monitor_hostname="b.lan",monitor_port="null"} 1
+monitor_status{monitor_name="Web",monitor_type="http",monitor_url="https://one.lan/",monitor_hostname="null",monitor_port="null"} 1
+monitor_status{monitor_name="Web",monitor_type="keyword",monitor_url="https://two.lan/",monitor_hostname="null",monitor_port="null"} 0
+monitor_status{monitor_name="Solo",monitor_type="dns",monitor_url="https://",monitor_hostname="null",monitor_port="null"} 1
+monitor_status{monitor_name="Same",monitor_type="push",monitor_url="https://",monitor_hostname="null",monitor_port="null"} 1
+monitor_status{monitor_name="Same",monitor_type="push",monitor_url="https://",monitor_hostname="null",monitor_port="null"} 0
 )";
 
 } // namespace
@@ -112,8 +129,23 @@ void TestKumaMetricsParser::parse_data()
         << QStringList{"api {prod}|down|8"};
     QTest::newRow("unterminated value ends at next brace")
         << status("monitor_name=\"a\",job=\"x", "1") << QStringList{"a|up|-"};
-    QTest::newRow("two lines one monitor") << status("monitor_name=\"a\"", "1") + status("monitor_name=\"a\"", "0")
-                                           << QStringList{"a|up|-", "a|down|-"};
+    QTest::newRow("monitors sharing a name")
+        << QString::fromUtf8(sameNamePage)
+        << QStringList{"Twin as Twin (a.lan:22)|down|4", "Twin as Twin (b.lan)|up|9", "Web as Web (https://one.lan/)|up|30",
+                       "Web as Web (https://two.lan/)|down|31", "Solo|up|-", "Same as Same (push)|up|-",
+                       "Same as Same (push) #2|down|-"};
+    QTest::newRow("shared name without labels")
+        << status("monitor_name=\"a\"", "1") + status("monitor_name=\"a\"", "0") + time("monitor_name=\"a\"", "3")
+        << QStringList{"a|up|3", "a as a #2|down|3"};
+    QTest::newRow("suffixed id already a name")
+        << status("monitor_name=\"a #2\"", "1") + status("monitor_name=\"a\"", "1") + status("monitor_name=\"a\"", "0")
+        << QStringList{"a #2|up|-", "a|up|-", "a as a #3|down|-"};
+    QTest::newRow("unique name takes a time of other labels")
+        << status("monitor_name=\"a\",job=\"x\"", "1") + time("monitor_name=\"a\"", "6") << QStringList{"a|up|6"};
+    QTest::newRow("shared name takes only its own series' time")
+        << status("monitor_name=\"a\",monitor_type=\"ping\"", "1") + status("monitor_name=\"a\",monitor_type=\"dns\"", "1")
+               + time("monitor_name=\"a\"", "6") + time("monitor_name=\"a\",monitor_type=\"dns\"", "7")
+        << QStringList{"a as a (ping)|up|-", "a as a (dns)|up|7"};
 
     QTest::newRow("tabs around value") << QStringLiteral("monitor_status{monitor_name=\"a\"}\t 2\t\n") << QStringList{"a|warn|-"};
     QTest::newRow("timestamp after value") << status("monitor_name=\"a\"", "0 1700000000000") << QStringList{"a|down|-"};

@@ -14,6 +14,7 @@ class TestKumaProvider : public QObject {
     Q_OBJECT
 private slots:
     void metricsMode();
+    void monitorsSharingANameKeepTheirOwnRows();
     void metricsNotUTF8_data();
     void metricsNotUTF8();
     void waysIn_data();
@@ -91,6 +92,21 @@ void TestKumaProvider::metricsMode()
     QCOMPARE(server.requests()[0].target, QByteArray("/metrics"));
     QCOMPARE(server.requests()[0].header("Authorization"),
              "Basic " + QStringLiteral("admin:uk1_key:é").toUtf8().toBase64());
+}
+
+void TestKumaProvider::monitorsSharingANameKeepTheirOwnRows()
+{
+    const QByteArray page =
+        "monitor_response_time{monitor_name=\"Twin\",monitor_type=\"port\",monitor_hostname=\"a.lan\",monitor_port=\"80\"} 5\n"
+        "monitor_response_time{monitor_name=\"Twin\",monitor_type=\"port\",monitor_hostname=\"b.lan\",monitor_port=\"80\"} 8\n"
+        "monitor_status{monitor_name=\"Twin\",monitor_type=\"port\",monitor_hostname=\"a.lan\",monitor_port=\"80\"} 0\n"
+        "monitor_status{monitor_name=\"Twin\",monitor_type=\"port\",monitor_hostname=\"b.lan\",monitor_port=\"80\"} 1\n";
+    LocalHTTPServer server(kumaServer(200, page));
+    const auto snapshot = fetched(configFor(server.url().toString(), "admin", passwordRef, std::nullopt));
+    const QList<WidgetData> expected{
+        WidgetData::service({"Twin (a.lan:80)", "Twin", ServiceStatus::down, 5.0, std::nullopt}),
+        WidgetData::service({"Twin (b.lan:80)", "Twin", ServiceStatus::up, 8.0, std::nullopt})};
+    QCOMPARE(snapshot.widgets, expected);
 }
 
 void TestKumaProvider::metricsNotUTF8_data()

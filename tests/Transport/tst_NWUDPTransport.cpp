@@ -4,8 +4,11 @@
 #include "support/LocalUDPServer.h"
 #include "support/TestSupport.h"
 
+#include <QHostInfo>
+#include <QNetworkDatagram>
 #include <QTest>
 #include <QTimer>
+#include <QUdpSocket>
 
 using namespace marrowick;
 using namespace marrowick::test;
@@ -13,6 +16,19 @@ using namespace marrowick::test;
 namespace {
 
 const QString localHost = QStringLiteral("127.0.0.1");
+
+// A resolver that names the host's addresses itself, as a dual-stack name in a hosts file would.
+HostResolver resolvingTo(QList<QHostAddress> addresses)
+{
+    return [addresses](QString, double, CancelToken) -> QCoro::Task<QList<QHostAddress>> {
+        if (addresses.isEmpty())
+            throw ProviderError::upstream(QStringLiteral("host not found"));
+        co_return addresses;
+    };
+}
+
+const QHostAddress ipv6Loopback(QHostAddress::LocalHostIPv6);
+const QHostAddress ipv4Loopback(QHostAddress::LocalHost);
 
 } // namespace
 
@@ -80,6 +96,79 @@ private slots:
         NWUDPTransport transport;
         QCOMPARE(errorText([&] { await(transport.session(localHost, 0, 1.0)); }),
                  QStringLiteral("port 0 out of range (1-65535)"));
+    }
+
+    void everyAddressOfTheHostIsAsked_data()
+    {
+        QTest::addColumn<QList<QHostAddress>>("addresses");
+        QTest::addColumn<bool>("listening");
+        QTest::addColumn<QString>("text");
+        // Nothing listens on ::1 (or the machine has no IPv6): the IPv4 server still answers.
+        QTest::newRow("server on the second address") << QList{ipv6Loopback, ipv4Loopback} << true << QString();
+        QTest::newRow("server on the first address") << QList{ipv4Loopback, ipv6Loopback} << true << QString();
+        QTest::newRow("a repeated address is asked once") << QList{ipv4Loopback, ipv4Loopback} << true << QString();
+        QTest::newRow("refused everywhere") << QList{ipv6Loopback, ipv4Loopback} << false << "connection refused";
+        QTest::newRow("no address") << QList<QHostAddress>{} << true << "host not found";
+    }
+
+    void everyAddressOfTheHostIsAsked()
+    {
+        QFETCH(QList<QHostAddress>, addresses);
+        QFETCH(bool, listening);
+        QFETCH(QString, text);
+        LocalUDPServer server(LocalUDPServer::echo());
+        const quint16 port = listening ? server.port() : LocalUDPServer::closedPort();
+        NWUDPTransport transport(resolvingTo(addresses));
+        if (!text.isEmpty()) {
+            QCOMPARE(errorText([&] { await(transport.query(QStringLiteral("dual.lan"), port, "ask", 0.5)); }), text);
+            return;
+        }
+        auto session = await(transport.session(QStringLiteral("dual.lan"), port, 1.0));
+        for (const QByteArray &request : {QByteArray("one"), QByteArray("two")}) {
+            await(session->send(request));
+            QCOMPARE(await(session->receive()), request);
+        }
+        session->close();
+        QCOMPARE(server.received(), (QList<QByteArray>{"one", "two"}));
+    }
+
+    void firstAddressToAnswerKeepsTheSession()
+    {
+        LocalUDPServer ipv4(LocalUDPServer::fixed({"v4"}));
+        QUdpSocket ipv6;
+        if (!ipv6.bind(ipv6Loopback, ipv4.port()))
+            QSKIP("no IPv6 loopback on this machine");
+        QList<QByteArray> ipv6Received;
+        QObject::connect(&ipv6, &QUdpSocket::readyRead, &ipv6, [&] {
+            while (ipv6.hasPendingDatagrams()) {
+                const auto datagram = ipv6.receiveDatagram();
+                ipv6Received.append(datagram.data());
+                ipv6.writeDatagram(datagram.makeReply("v6"));
+            }
+        });
+        NWUDPTransport transport(resolvingTo({ipv6Loopback, ipv4Loopback}));
+        auto session = await(transport.session(QStringLiteral("dual.lan"), ipv4.port(), 1.0));
+        await(session->send("one"));
+        const QByteArray first = await(session->receive());
+        await(session->send("two"));
+        QCOMPARE(await(session->receive()), first);
+        session->close();
+        // Both heard the first request; only the one that answered heard the second.
+        const auto &keeper = first == "v4" ? ipv4.received() : ipv6Received;
+        const auto &other = first == "v4" ? ipv6Received : ipv4.received();
+        QCOMPARE(keeper, (QList<QByteArray>{"one", "two"}));
+        QCOMPARE(other, QList<QByteArray>{"one"});
+    }
+
+    void localhostReachesAnIPv4OnlyServer()
+    {
+        // Often ::1 first and 127.0.0.1 second, from the hosts file: the dual-stack case with
+        // the system's own resolver.
+        if (!QHostInfo::fromName(QStringLiteral("localhost")).addresses().contains(ipv4Loopback))
+            QSKIP("localhost does not name 127.0.0.1 here");
+        LocalUDPServer server(LocalUDPServer::echo());
+        NWUDPTransport transport;
+        QCOMPARE(await(transport.query(QStringLiteral("localhost"), server.port(), "ask", 1.0)), QByteArray("ask"));
     }
 
     void cancelAbortsAtOnce()
