@@ -1,13 +1,7 @@
-<<<<<<< HEAD:tests/Model/tst_Json.cpp
-#include "MarrowickKit/Model/JsonReading.h"
-#include "MarrowickKit/Model/JsonWriter.h"
-#include "MarrowickKit/Model/UuidText.h"
-=======
 #include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Model/JsonReading.h"
 #include "MarrowickKit/Model/JsonWriter.h"
 #include "MarrowickKit/Model/UuidText.h"
->>>>>>> real-peers:tests/tst_Json.cpp
 #include "support/JsonFixture.h"
 #include "support/TestSupport.h"
 
