@@ -157,6 +157,7 @@ void MarrowickApp::togglePopover()
 
 void MarrowickApp::showPopover()
 {
+    m_popover->refreshIfStale();
     if (m_hasTray) {
         m_popover->adjustSize();
         const QRect icon = m_tray ? m_tray->geometry() : QRect();
