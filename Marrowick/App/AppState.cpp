@@ -48,6 +48,7 @@ AppState::AppState(AppStateServices services, QObject *parent)
     Q_ASSERT(m_settings);
     // Loaded directly: reading the file neither writes it back nor starts polling.
     m_sources = SourcesStore::load(m_sourcesDirectory);
+    reindexSources();
     m_widgetLayout = WidgetLayout::load(*m_settings);
     startObservingUpdates();
     loadHistory();
@@ -77,7 +78,25 @@ void AppState::storeSources(QList<AnySourceConfig> sources)
     if (sources == m_sources)
         return;
     m_sources = std::move(sources);
+    reindexSources();
     emit sourcesChanged();
+}
+
+void AppState::reindexSources()
+{
+    m_sourceIndex.clear();
+    m_sourceIndex.reserve(m_sources.size());
+    for (qsizetype i = 0; i < m_sources.size(); ++i) {
+        // The first of duplicate ids wins, as a search from the front finds it.
+        if (!m_sourceIndex.contains(m_sources.at(i).id()))
+            m_sourceIndex.insert(m_sources.at(i).id(), i);
+    }
+}
+
+const AnySourceConfig *AppState::source(const QUuid &id) const
+{
+    const auto found = m_sourceIndex.constFind(id);
+    return found == m_sourceIndex.cend() ? nullptr : &m_sources.at(*found);
 }
 
 void AppState::setSources(QList<AnySourceConfig> sources)
@@ -309,28 +328,79 @@ QCoro::Task<void> AppState::consumeUpdates(QPointer<AppState> self, PollEngine::
 
 void AppState::handleUpdate(const PollEngine::Update &update)
 {
-    if (update.polledSourceID) {
-        const QUuid id = *update.polledSourceID;
-        const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(id) : nullptr;
-        if (snapshot) {
-            recordLatency(*snapshot, id);
-            m_historyRecorder->record(*snapshot, historyStatus, historyLatency);
-        }
-        deliverAlerts(evaluateAlerts(id, update));
+    if (!update.polledSourceID) {
+        setResults(update.snapshots, update.errors);
+        return;
     }
-    setResults(update.snapshots, update.errors);
+    // A poll changes only its own source's entries: the rest of the update is the state we hold.
+    const QUuid id = *update.polledSourceID;
+    const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(id) : nullptr;
+    bool latencyChanged = false;
+    if (snapshot) {
+        latencyChanged = recordLatency(*snapshot, id);
+        m_historyRecorder->record(*snapshot, historyStatus, historyLatency);
+    }
+    deliverAlerts(evaluateAlerts(id, update));
+    setPolledResult(id, update, latencyChanged);
+}
+
+void AppState::setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged)
+{
+    const SourceSnapshot *before = m_snapshots.find(sourceID);
+    const SourceSnapshot *after = update.snapshots.find(sourceID);
+    const bool snapshotChanged = before ? !(after && *after == *before) : after != nullptr;
+    const QString *errorBefore = m_errors.find(sourceID);
+    const QString *errorAfter = update.errors.find(sourceID);
+    const bool errorChanged = errorBefore ? !(errorAfter && *errorAfter == *errorBefore) : errorAfter != nullptr;
+
+    if (snapshotChanged)
+        m_tally.replaceSnapshot(before, after);
+    // Copies share everything with the engine's state; only a changed part is ever copied.
+    m_snapshots = update.snapshots;
+    m_errors = update.errors;
+    m_tally.setErrorCount(m_errors.size());
+    if (snapshotChanged)
+        emit snapshotsChanged();
+    if (errorChanged)
+        emit errorsChanged();
+    if (snapshotChanged || errorChanged || latencyChanged)
+        emit sourceResultChanged(sourceID);
+    notifyIfOverallStatusChanged();
 }
 
 void AppState::setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors)
 {
-    if (!(snapshots == m_snapshots)) {
-        m_snapshots = snapshots;
+    // Not a poll (the first state, or sources went): every source may differ.
+    QSet<QUuid> ids;
+    const auto note = [&ids](const QUuid &id, const auto &) { ids.insert(id); };
+    m_snapshots.forEach(note);
+    snapshots.forEach(note);
+    m_errors.forEach(note);
+    errors.forEach(note);
+    QList<QUuid> changed;
+    for (const QUuid &id : std::as_const(ids)) {
+        const SourceSnapshot *before = m_snapshots.find(id);
+        const SourceSnapshot *after = snapshots.find(id);
+        const QString *errorBefore = m_errors.find(id);
+        const QString *errorAfter = errors.find(id);
+        const bool snapshotChanged = before ? !(after && *after == *before) : after != nullptr;
+        const bool errorChanged = errorBefore ? !(errorAfter && *errorAfter == *errorBefore) : errorAfter != nullptr;
+        if (snapshotChanged)
+            m_tally.replaceSnapshot(before, after);
+        if (snapshotChanged || errorChanged)
+            changed.append(id);
+    }
+    const bool snapshotsDiffer = !(snapshots == m_snapshots);
+    const bool errorsDiffer = !(errors == m_errors);
+    m_snapshots = snapshots;
+    m_errors = errors;
+    m_tally.setErrorCount(m_errors.size());
+    if (snapshotsDiffer)
         emit snapshotsChanged();
-    }
-    if (!(errors == m_errors)) {
-        m_errors = errors;
+    if (errorsDiffer)
         emit errorsChanged();
-    }
+    for (const QUuid &id : std::as_const(changed))
+        emit sourceResultChanged(id);
     notifyIfOverallStatusChanged();
 }
 
@@ -362,7 +432,7 @@ std::optional<double> AppState::historyLatency(const WidgetData &widget)
         widget.value());
 }
 
-void AppState::recordLatency(const SourceSnapshot &snapshot, const QUuid &sourceID)
+bool AppState::recordLatency(const SourceSnapshot &snapshot, const QUuid &sourceID)
 {
     bool appended = false;
     for (const WidgetData &widget : snapshot.widgets) {
@@ -377,6 +447,7 @@ void AppState::recordLatency(const SourceSnapshot &snapshot, const QUuid &source
     }
     if (appended)
         emit latencyHistoryChanged();
+    return appended;
 }
 
 void AppState::loadHistory()
@@ -410,10 +481,9 @@ void AppState::loadHistory()
 
 QList<AlertEvent> AppState::evaluateAlerts(const QUuid &sourceID, const PollEngine::Update &update)
 {
-    const auto source = std::find_if(m_sources.cbegin(), m_sources.cend(),
-                                     [&](const AnySourceConfig &candidate) { return candidate.id() == sourceID; });
+    const AnySourceConfig *source = this->source(sourceID);
     // A poll that finished after its source was deleted counts for nothing.
-    if (source == m_sources.cend())
+    if (!source)
         return {};
     const Instant now = m_now();
     const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(sourceID) : nullptr;
@@ -435,7 +505,8 @@ void AppState::deliverAlerts(const QList<AlertEvent> &events)
     for (const AlertEvent &event : events) {
         if (quiet || (event.kind == AlertEvent::Kind::recovered && !notifyOnRecovery))
             continue;
-        if (!alertsEnabled(m_sources, event.sourceID))
+        const AnySourceConfig *source = this->source(event.sourceID);
+        if (source && !source->config().alertsEnabled)
             continue;
         m_alertCenter->post(AlertNotification{event.title,
                                               AlertCenter::bodyText(eventKind(event.kind), event.downSince, now),
@@ -447,7 +518,7 @@ void AppState::deliverAlerts(const QList<AlertEvent> &events)
 
 OverallStatus AppState::overallStatus() const
 {
-    return m_isPaused ? OverallStatus::paused : computeOverallStatus(m_snapshots, m_errors);
+    return m_isPaused ? OverallStatus::paused : m_tally.status();
 }
 
 OverallStatus AppState::computeOverallStatus(const SourceMap<SourceSnapshot> &snapshots,

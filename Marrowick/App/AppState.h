@@ -2,6 +2,7 @@
 
 #include "Marrowick/App/AlertCenter.h"
 #include "Marrowick/App/OverallStatus.h"
+#include "Marrowick/App/OverallStatusTally.h"
 #include "Marrowick/App/ProcessActivity.h"
 #include "Marrowick/App/WidgetLayout.h"
 #include "MarrowickKit/Engine/AlertEvaluator.h"
@@ -51,6 +52,13 @@ struct AppStateServices {
 // sparklines, the widget layout and the paused flag; it drives the poll engine and turns its
 // updates into history and alerts. Main thread only. Each property has its own change signal,
 // emitted only when the value really differs; side effects of an assignment run either way.
+//
+// A poll costs the same at any number of sources: it touches only the polled source's entries,
+// history and alert counts, and the overall status is tallied incrementally. Views follow
+// `sourceResultChanged` for one source's results and the structural signals (`sourcesChanged`,
+// `widgetLayoutChanged`, `isPausedChanged`, `overallStatusChanged`) for the rest; nothing whose
+// work grows with the number of sources may follow `snapshotsChanged`, `errorsChanged` or
+// `latencyHistoryChanged`, which fire on every poll.
 class AppState : public QObject {
     Q_OBJECT
 
@@ -69,6 +77,13 @@ public:
     const SourceMap<QString> &errors() const { return m_errors; }
     const QHash<QString, QList<double>> &latencyHistory() const { return m_latencyHistory; }
     const WidgetLayout &widgetLayout() const { return m_widgetLayout; }
+    // One source's configuration, latest snapshot and error; nothing when absent. A pointer
+    // lives until the state changes.
+    const AnySourceConfig *source(const QUuid &id) const;
+    const SourceSnapshot *snapshot(const QUuid &id) const { return m_snapshots.find(id); }
+    const QString *error(const QUuid &id) const { return m_errors.find(id); }
+    // The sparkline series of one widget key ("<source id>/<widget id>"); empty when absent.
+    QList<double> latencySeries(const QString &widgetKey) const { return m_latencyHistory.value(widgetKey); }
     bool isPaused() const { return m_isPaused; }
     OverallStatus overallStatus() const;
     // Why the last write of "sources.json" failed; empty once a write succeeds.
@@ -120,6 +135,10 @@ signals:
     void snapshotsChanged();
     void errorsChanged();
     void latencyHistoryChanged();
+    // Once per handled engine update, for the polled source, when its snapshot, error or
+    // latency series changed; for every source whose results an update without a poll changed
+    // (a removed source's results went).
+    void sourceResultChanged(const QUuid &sourceID);
     void widgetLayoutChanged();
     void isPausedChanged();
     void overallStatusChanged(marrowick::OverallStatus status);
@@ -138,14 +157,18 @@ private:
     static QCoro::Task<void> refreshEach(QPointer<PollEngine> engine, QList<QUuid> ids);
     static QCoro::Task<void> removeSecrets(CredentialStoreHandle credentials, QList<QString> references);
     void handleUpdate(const PollEngine::Update &update);
-    void recordLatency(const SourceSnapshot &snapshot, const QUuid &sourceID);
     void loadHistory();
     void deleteOrphanedSecrets(const QList<AnySourceConfig> &old, const QList<AnySourceConfig> &current);
     void pruneRecorderHistory(const QList<AnySourceConfig> &keeping);
+    bool recordLatency(const SourceSnapshot &snapshot, const QUuid &sourceID);
+    void reindexSources();
+    void setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged);
     void setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors);
     void notifyIfOverallStatusChanged();
 
     QList<AnySourceConfig> m_sources;
+    QHash<QUuid, qsizetype> m_sourceIndex; // first position of each id in m_sources
+    OverallStatusTally m_tally;
     SourceMap<SourceSnapshot> m_snapshots;
     SourceMap<QString> m_errors;
     QHash<QString, QList<double>> m_latencyHistory;

@@ -157,6 +157,7 @@ void MarrowickApp::togglePopover()
 
 void MarrowickApp::showPopover()
 {
+    m_popover->refreshIfStale();
     if (m_hasTray) {
         m_popover->adjustSize();
         const QRect icon = m_tray ? m_tray->geometry() : QRect();
@@ -225,6 +226,10 @@ void MarrowickApp::tellSourcesSaveFailure(const QString &error)
 
 void MarrowickApp::requestQuit()
 {
+    // Nothing new starts or records once a quit is asked for: the history written next is the
+    // last word, and no poll stands between the request and the exit.
+    if (m_appState)
+        m_appState->engine()->setPaused(true);
     if (m_delegate.applicationShouldTerminate(quitSoon) == AppDelegate::TerminateReply::terminateNow)
         quitSoon();
 }

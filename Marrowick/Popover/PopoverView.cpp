@@ -44,14 +44,36 @@ QString trailingText(const WidgetData &widget)
     return QString();
 }
 
-// One line: orb, text, and a short trailing text such as the latency.
-QWidget *row(const QColor &color, const QString &text, const QString &trailing, QWidget *parent, bool bold = false)
+void setOrbColor(QLabel *orb, const QColor &color)
+{
+    QPalette palette = orb->palette();
+    if (palette.color(QPalette::WindowText) == color)
+        return;
+    palette.setColor(QPalette::WindowText, color);
+    orb->setPalette(palette);
+}
+
+void setTextIfChanged(QLabel *label, const QString &text)
+{
+    if (label->text() != text)
+        label->setText(text);
+}
+
+// One line in `parent`'s layout: orb, text, and a short trailing text such as the latency.
+struct Line {
+    QLabel *orb;
+    QLabel *name;
+    QLabel *trailing;
+};
+
+Line addLine(QWidget *parent, QVBoxLayout *into, bool bold)
 {
     auto *line = new QWidget(parent);
     auto *layout = new QHBoxLayout(line);
     layout->setContentsMargins(bold ? 0 : 14, 0, 0, 0);
-    layout->addWidget(orb(color, line));
-    QLabel *name = plainLabel(text, line);
+    QLabel *dot = orb(MenuBarIcon::dotColor(OverallStatus::unknown), line);
+    layout->addWidget(dot);
+    QLabel *name = plainLabel(QString(), line);
     name->setWordWrap(true);
     if (bold) {
         QFont font = name->font();
@@ -59,15 +81,25 @@ QWidget *row(const QColor &color, const QString &text, const QString &trailing, 
         name->setFont(font);
     }
     layout->addWidget(name, 1);
-    if (!trailing.isEmpty()) {
-        // A long reason wraps instead of widening the fixed-width popup.
-        QLabel *tail = plainLabel(trailing, line);
-        tail->setWordWrap(true);
-        tail->setMaximumWidth(PopoverView::popoverWidth / 2);
-        tail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        layout->addWidget(tail);
+    // A long reason wraps instead of widening the fixed-width popup.
+    QLabel *tail = plainLabel(QString(), line);
+    tail->setWordWrap(true);
+    tail->setMaximumWidth(PopoverView::popoverWidth / 2);
+    tail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    tail->hide();
+    layout->addWidget(tail);
+    into->addWidget(line);
+    return {dot, name, tail};
+}
+
+QList<QString> widgetKeys(const SourceSnapshot *snapshot, const QUuid &id)
+{
+    QList<QString> keys;
+    if (snapshot) {
+        for (const WidgetData &widget : snapshot->widgets)
+            keys.append(widget.scopedID(id));
     }
-    return line;
+    return keys;
 }
 
 } // namespace
@@ -121,16 +153,18 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
     connect(settings, &QAbstractButton::clicked, this, [] { bringSettingsWindowToFront(); });
     connect(quit, &QAbstractButton::clicked, this, &PopoverView::quitRequested);
 
-    for (auto changed : {&AppState::sourcesChanged, &AppState::snapshotsChanged, &AppState::errorsChanged,
-                         &AppState::widgetLayoutChanged, &AppState::isPausedChanged})
-        connect(state, changed, this, &PopoverView::rebuildSources);
+    m_frame.setSingleShot(true);
+    m_frame.setInterval(frameMs);
+    connect(&m_frame, &QTimer::timeout, this, &PopoverView::applyPending);
+    for (auto changed : {&AppState::sourcesChanged, &AppState::widgetLayoutChanged, &AppState::isPausedChanged})
+        connect(state, changed, this, &PopoverView::noteStructureChanged);
+    connect(state, &AppState::sourceResultChanged, this, &PopoverView::noteResultChanged);
     connect(state, &AppState::isPausedChanged, this, &PopoverView::refreshHeader);
     connect(state, &AppState::overallStatusChanged, this, &PopoverView::refreshHeader);
     connect(state, &AppState::sourcesSaveErrorChanged, this, &PopoverView::refreshSaveNotice);
 
     refreshHeader();
     refreshSaveNotice();
-    rebuildSources();
 }
 
 QString PopoverView::statusTitle(OverallStatus status)
@@ -190,8 +224,46 @@ void PopoverView::refreshSaveNotice()
     fitHeight();
 }
 
+void PopoverView::noteStructureChanged()
+{
+    m_isStale = true;
+    m_pendingSources.clear();
+    if (isVisible() && !m_frame.isActive())
+        m_frame.start();
+}
+
+void PopoverView::noteResultChanged(const QUuid &sourceID)
+{
+    // Hidden, or about to be rebuilt anyway: the next showing reads everything again.
+    if (!isVisible() || m_isStale) {
+        m_isStale = true;
+        return;
+    }
+    m_pendingSources.insert(sourceID);
+    if (!m_frame.isActive())
+        m_frame.start();
+}
+
+void PopoverView::applyPending()
+{
+    if (!isVisible())
+        return;
+    if (m_isStale) {
+        rebuildSources();
+        return;
+    }
+    const QSet<QUuid> pending = std::exchange(m_pendingSources, {});
+    for (const QUuid &id : pending)
+        updateSource(id);
+}
+
 void PopoverView::rebuildSources()
 {
+    m_isStale = false;
+    m_pendingSources.clear();
+    ++m_rebuildCount;
+    m_blocks.clear();
+    m_sourcesPanel->setUpdatesEnabled(false);
     while (QLayoutItem *item = m_sourcesLayout->takeAt(0)) {
         delete item->widget();
         delete item;
@@ -199,9 +271,18 @@ void PopoverView::rebuildSources()
     const QList<QUuid> ids = m_state->widgetLayout().orderedSources(m_state->sources());
     if (ids.isEmpty())
         m_sourcesLayout->addWidget(plainLabel(QStringLiteral("No sources yet."), m_sourcesPanel));
-    for (const QUuid &id : ids)
-        addSource(id);
+    for (const QUuid &id : ids) {
+        SourceBlock block = buildBlock(id);
+        m_sourcesLayout->addWidget(block.box);
+        m_blocks.insert(id, block);
+    }
     m_sourcesLayout->addStretch();
+    m_sourcesPanel->setUpdatesEnabled(true);
+    fitList();
+}
+
+void PopoverView::fitList()
+{
     // Shown now rather than at the next event-loop turn, so the size below counts them.
     for (QWidget *child : m_sourcesPanel->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
         child->show();
@@ -217,12 +298,44 @@ void PopoverView::fitHeight()
         adjustSize();
 }
 
-void PopoverView::addSource(const QUuid &id)
+PopoverView::SourceBlock PopoverView::buildBlock(const QUuid &id)
 {
-    const auto source = std::find_if(m_state->sources().cbegin(), m_state->sources().cend(),
-                                     [&id](const AnySourceConfig &candidate) { return candidate.id() == id; });
-    const SourceSnapshot *snapshot = m_state->snapshots().find(id);
-    const QString *error = m_state->errors().find(id);
+    SourceBlock block;
+    block.box = new QWidget(m_sourcesPanel);
+    auto *layout = new QVBoxLayout(block.box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const Line header = addLine(block.box, layout, true);
+    block.orb = header.orb;
+    block.name = header.name;
+
+    const SourceSnapshot *snapshot = m_state->snapshot(id);
+    block.widgetKeys = widgetKeys(snapshot, id);
+    if (snapshot && !m_state->widgetLayout().collapsed.contains(uuidText(id))) {
+        QList<WidgetEntry> entries;
+        for (const WidgetData &widget : snapshot->widgets)
+            entries.append(WidgetEntry{widget.scopedID(id), widget});
+        for (const WidgetEntry &entry : m_state->widgetLayout().visibleEntries(entries)) {
+            const Line line = addLine(block.box, layout, false);
+            block.lines.append(WidgetLine{entry.key, line.orb, line.name, line.trailing});
+        }
+    }
+    block.error = plainLabel(QString(), block.box);
+    block.error->setWordWrap(true);
+    block.error->setContentsMargins(14, 0, 0, 0);
+    block.error->hide();
+    layout->addWidget(block.error);
+    fillBlock(block, id);
+    return block;
+}
+
+bool PopoverView::fillBlock(SourceBlock &block, const QUuid &id)
+{
+    const SourceSnapshot *snapshot = m_state->snapshot(id);
+    if (widgetKeys(snapshot, id) != block.widgetKeys)
+        return false;
+    const QString *error = m_state->error(id);
+    if (const AnySourceConfig *source = m_state->source(id))
+        setTextIfChanged(block.name, source->displayName());
 
     SourceMap<SourceSnapshot> ownSnapshot;
     if (snapshot)
@@ -232,29 +345,52 @@ void PopoverView::addSource(const QUuid &id)
         ownError.insert(id, *error);
     const OverallStatus status =
         m_state->isPaused() ? OverallStatus::paused : AppState::computeOverallStatus(ownSnapshot, ownError);
-    m_sourcesLayout->addWidget(row(MenuBarIcon::dotColor(status), source->displayName(), QString(), m_sourcesPanel, true));
+    setOrbColor(block.orb, MenuBarIcon::dotColor(status));
 
-    if (m_state->widgetLayout().collapsed.contains(uuidText(id)))
-        return;
-    if (snapshot) {
-        QList<WidgetEntry> entries;
-        for (const WidgetData &widget : snapshot->widgets)
-            entries.append(WidgetEntry{widget.scopedID(id), widget});
-        for (const WidgetEntry &entry : m_state->widgetLayout().visibleEntries(entries)) {
-            m_sourcesLayout->addWidget(row(statusColor(AppState::historyStatus(entry.widget)),
-                                           entry.widget.displayName(), trailingText(entry.widget), m_sourcesPanel));
+    for (const WidgetLine &line : std::as_const(block.lines)) {
+        for (const WidgetData &widget : snapshot->widgets) {
+            if (widget.scopedID(id) != line.key)
+                continue;
+            setOrbColor(line.orb, statusColor(AppState::historyStatus(widget)));
+            setTextIfChanged(line.name, widget.displayName());
+            const QString trailing = trailingText(widget);
+            setTextIfChanged(line.trailing, trailing);
+            line.trailing->setVisible(!trailing.isEmpty());
+            break;
         }
     }
-    if (error) {
-        QLabel *text = plainLabel(*error, m_sourcesPanel);
-        text->setWordWrap(true);
-        text->setContentsMargins(14, 0, 0, 0);
-        m_sourcesLayout->addWidget(text);
-    }
+    setTextIfChanged(block.error, error ? *error : QString());
+    block.error->setVisible(error != nullptr);
+    return true;
+}
+
+void PopoverView::updateSource(const QUuid &id)
+{
+    const auto found = m_blocks.find(id);
+    if (found == m_blocks.end())
+        return; // a source that went; its removal rebuilds the list
+    if (fillBlock(*found, id))
+        return;
+    // Its widgets came or went: only this source's lines are laid out again.
+    SourceBlock block = buildBlock(id);
+    delete m_sourcesLayout->replaceWidget(found->box, block.box);
+    delete found->box;
+    *found = block;
+    block.box->show();
+    m_scroll->setFixedHeight(std::min(m_sourcesLayout->sizeHint().height(), maximumListHeight));
+    fitHeight();
+}
+
+void PopoverView::refreshIfStale()
+{
+    if (m_isStale)
+        rebuildSources();
 }
 
 void PopoverView::showEvent(QShowEvent *event)
 {
+    // Read everything that changed while hidden before the first frame is drawn.
+    refreshIfStale();
     QWidget::showEvent(event);
     checkNotifications();
 }

@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -437,6 +438,45 @@ private slots:
         if (withError)
             errors.insert(idB, QStringLiteral("timed out"));
         QCOMPARE(AppState::computeOverallStatus(map, errors), expected);
+    }
+
+    void tallyAgreesWithTheFullComputation()
+    {
+        // Random polls, failures and removals over three sources: the running tally always
+        // says what a scan of every snapshot says.
+        QRandomGenerator random(7);
+        const QList<QUuid> ids{idA, idB, QUuid::createUuid()};
+        const QList<WidgetData> widgets{service(ServiceStatus::up),      service(ServiceStatus::down),
+                                        service(ServiceStatus::warn),    service(ServiceStatus::unknown),
+                                        game(true),                      game(false),
+                                        WidgetData::keyValues("T", {})};
+        SourceMap<SourceSnapshot> snapshots;
+        SourceMap<QString> errors;
+        OverallStatusTally tally;
+        for (int step = 0; step < 3000; ++step) {
+            const QUuid id = ids.at(random.bounded(int(ids.size())));
+            switch (random.bounded(4)) {
+            case 0: // a failed poll keeps the snapshot
+                errors.insert(id, QStringLiteral("timed out"));
+                break;
+            case 1: // the source went
+                tally.replaceSnapshot(snapshots.find(id), nullptr);
+                snapshots.remove(id);
+                errors.remove(id);
+                break;
+            default: {
+                QList<WidgetData> polled;
+                for (int count = random.bounded(4); count > 0; --count)
+                    polled.append(widgets.at(random.bounded(int(widgets.size()))));
+                const SourceSnapshot snapshot = snapshotOf(id, polled);
+                tally.replaceSnapshot(snapshots.find(id), &snapshot);
+                snapshots.insert(id, snapshot);
+                errors.remove(id);
+            }
+            }
+            tally.setErrorCount(errors.size());
+            QCOMPARE(tally.status(), AppState::computeOverallStatus(snapshots, errors));
+        }
     }
 };
 

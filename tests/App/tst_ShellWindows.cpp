@@ -99,6 +99,7 @@ private slots:
         PopoverView popover(&state);
         QCOMPARE(popover.width(), 340);
         rig.clock.advance(0);
+        popover.show();
 
         QLabel *name = labelWithText(popover, QStringLiteral("<b>Lab</b>"));
         QVERIFY(name);
@@ -107,6 +108,46 @@ private slots:
         QVERIFY(error);
         QCOMPARE(error->textFormat(), Qt::PlainText);
         QVERIFY(labelWithText(popover, QStringLiteral("Degraded")));
+    }
+
+    void popoverWorksOnlyWhileShown()
+    {
+        test::AppStateRig rig;
+        const QUuid first = QUuid::createUuid();
+        const QUuid second = QUuid::createUuid();
+        SourcesStore::save({test::tcpSource(first, QStringLiteral("First")), test::tcpSource(second, QStringLiteral("Second"))},
+                           rig.folder());
+        AppState &state = rig.build();
+        PopoverView popover(&state);
+        rig.clock.advance(0);
+        QCOMPARE(popover.rebuildCount(), 0); // hidden: polls build nothing
+
+        popover.show();
+        QCOMPARE(popover.rebuildCount(), 1);
+        QVERIFY(labelWithText(popover, QStringLiteral("poll 1")));
+        QVERIFY(labelWithText(popover, QStringLiteral("1 ms")));
+
+        // Shown: each poll updates its own lines in place, gathered into the next frame.
+        rig.clock.advance(5);
+        rig.clock.advance(5);
+        QTRY_VERIFY(labelWithText(popover, QStringLiteral("poll 3")));
+        QVERIFY(labelWithText(popover, QStringLiteral("3 ms")));
+        QVERIFY(!labelWithText(popover, QStringLiteral("poll 1")));
+        QCOMPARE(popover.rebuildCount(), 1);
+
+        // A structural change rebuilds once, at the next frame.
+        state.setPaused(true);
+        QCOMPARE(popover.rebuildCount(), 1);
+        QTRY_COMPARE(popover.rebuildCount(), 2);
+
+        popover.hide();
+        state.setPaused(false);
+        rig.clock.advance(0);
+        rig.clock.advance(5);
+        QCOMPARE(popover.rebuildCount(), 2);
+        popover.show();
+        QCOMPARE(popover.rebuildCount(), 3); // read again when shown
+        QVERIFY(labelWithText(popover, QStringLiteral("poll %1").arg(rig.providers.fetchCount(first))));
     }
 
     void popoverActionsChangeTheState()

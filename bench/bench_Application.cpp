@@ -1,0 +1,415 @@
+// The whole application stack (state, engine, the real providers, history, alerts, the popup)
+// polling N HTTP-ping sources against a loopback server that answers after a fixed delay.
+// The server runs on its own thread, and its CPU time is subtracted from the process's.
+//   bench_Application [--sources 100,1000] [--interval 5] [--duration 20] [--delay-ms 50]
+//                     [--popup hidden|shown|both]
+// For each N: one warm-up interval, then a window with the popup hidden and one with it shown.
+// Prints per window: checks made against checks due, CPU per check, latency error (reported
+// latency minus the server's delay), and memory.
+#include "Marrowick/App/AlertCenter.h"
+#include "Marrowick/App/AppSettings.h"
+#include "Marrowick/App/AppState.h"
+#include "Marrowick/Popover/PopoverView.h"
+#include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
+#include "MarrowickKit/Providers/ProviderRegistry.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QTemporaryDir>
+
+#include <QCoro/QCoroTask>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <queue>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <pthread.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace marrowick;
+
+namespace {
+
+double monotonicSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+double clockSeconds(clockid_t clock)
+{
+    timespec now{};
+    clock_gettime(clock, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Answers each request head with a small 200 after a fixed delay, on `portCount` ports of
+// 127.0.0.1 (a client keeps only a few connections per host and port, as to distinct targets).
+class DelayServer {
+public:
+    DelayServer(int portCount, double delaySeconds) : m_delay(delaySeconds)
+    {
+        m_epoll = epoll_create1(EPOLL_CLOEXEC);
+        m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        add(m_wake);
+        for (int i = 0; i < portCount; ++i) {
+            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            socklen_t length = sizeof address;
+            if (bind(fd, reinterpret_cast<sockaddr *>(&address), length) != 0 || listen(fd, 512) != 0) {
+                std::perror("listen");
+                std::exit(1);
+            }
+            getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+            m_ports.push_back(ntohs(address.sin_port));
+            m_listeners.push_back(fd);
+            add(fd);
+        }
+        m_thread = std::thread([this] { run(); });
+        pthread_getcpuclockid(m_thread.native_handle(), &m_cpuClock);
+    }
+    ~DelayServer()
+    {
+        const uint64_t one = 1;
+        [[maybe_unused]] auto written = write(m_wake, &one, sizeof one);
+        m_thread.join();
+        for (auto &[fd, connection] : m_connections)
+            close(fd);
+        for (int fd : m_listeners)
+            close(fd);
+        close(m_wake);
+        close(m_epoll);
+    }
+    const std::vector<quint16> &ports() const { return m_ports; }
+    double cpuSeconds() const { return clockSeconds(m_cpuClock); }
+
+private:
+    struct Connection {
+        std::string pending;
+        uint64_t generation = 0;
+    };
+    struct Reply {
+        double due;
+        int fd;
+        uint64_t generation;
+        bool operator>(const Reply &other) const { return due > other.due; }
+    };
+
+    void add(int fd)
+    {
+        epoll_event event{};
+        event.events = EPOLLIN;
+        event.data.fd = fd;
+        epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event);
+    }
+    bool isListener(int fd) const { return std::find(m_listeners.begin(), m_listeners.end(), fd) != m_listeners.end(); }
+
+    void run()
+    {
+        std::vector<epoll_event> events(256);
+        for (;;) {
+            int timeout = -1;
+            if (!m_replies.empty())
+                timeout = std::max(0, int((m_replies.top().due - monotonicSeconds()) * 1000.0 + 0.999));
+            const int count = epoll_wait(m_epoll, events.data(), int(events.size()), timeout);
+            for (int i = 0; i < count; ++i) {
+                const int fd = events[i].data.fd;
+                if (fd == m_wake)
+                    return;
+                if (isListener(fd))
+                    accept(fd);
+                else
+                    read(fd);
+            }
+            const double now = monotonicSeconds();
+            while (!m_replies.empty() && m_replies.top().due <= now) {
+                const Reply reply = m_replies.top();
+                m_replies.pop();
+                const auto connection = m_connections.find(reply.fd);
+                if (connection == m_connections.end() || connection->second.generation != reply.generation)
+                    continue;
+                static const char answer[] = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+                [[maybe_unused]] auto written = send(reply.fd, answer, sizeof answer - 1, MSG_NOSIGNAL);
+            }
+        }
+    }
+    void accept(int listener)
+    {
+        for (;;) {
+            const int fd = accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd < 0)
+                return;
+            m_connections[fd].generation = ++m_generation;
+            add(fd);
+        }
+    }
+    void read(int fd)
+    {
+        Connection &connection = m_connections[fd];
+        char buffer[4096];
+        for (;;) {
+            const ssize_t got = recv(fd, buffer, sizeof buffer, 0);
+            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+                epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
+                close(fd);
+                m_connections.erase(fd);
+                return;
+            }
+            if (got < 0)
+                break;
+            connection.pending.append(buffer, size_t(got));
+        }
+        std::size_t end;
+        while ((end = connection.pending.find("\r\n\r\n")) != std::string::npos) {
+            connection.pending.erase(0, end + 4);
+            m_replies.push({monotonicSeconds() + m_delay, fd, connection.generation});
+        }
+    }
+
+    double m_delay;
+    int m_epoll = -1;
+    int m_wake = -1;
+    std::vector<int> m_listeners;
+    std::vector<quint16> m_ports;
+    std::unordered_map<int, Connection> m_connections;
+    std::priority_queue<Reply, std::vector<Reply>, std::greater<>> m_replies;
+    uint64_t m_generation = 0;
+    std::thread m_thread;
+    clockid_t m_cpuClock{};
+};
+
+class SilentAlertCenter : public AlertCenter {
+public:
+    QCoro::Task<AuthorizationStatus> authorizationStatus() override { co_return AuthorizationStatus::authorized; }
+    QCoro::Task<bool> requestAuthorization() override { co_return true; }
+    void post(const AlertNotification &) override {}
+};
+
+// Every completed poll, by the time its snapshot was taken, read from an engine subscription
+// of its own (the engine hands every subscriber every poll).
+struct PollLog {
+    struct Entry {
+        double at; // Instant seconds
+        double latencyMs;
+    };
+    std::vector<Entry> entries;
+    int failures = 0;
+};
+
+QCoro::Task<void> collect(PollEngine::Subscription *subscription, PollLog *log, std::shared_ptr<bool> stop)
+{
+    while (!*stop) {
+        PollEngine::Update update;
+        try {
+            update = co_await subscription->next();
+        } catch (...) {
+            co_return;
+        }
+        if (*stop || !update.polledSourceID)
+            continue;
+        if (!update.polledSucceeded) {
+            ++log->failures;
+            continue;
+        }
+        const SourceSnapshot *snapshot = update.snapshots.find(*update.polledSourceID);
+        const CheckResult *check = snapshot && !snapshot->widgets.isEmpty() ? snapshot->widgets.first().get<CheckResult>() : nullptr;
+        if (!check || check->status != ServiceStatus::up || !check->latencyMs) {
+            ++log->failures;
+            continue;
+        }
+        log->entries.push_back({snapshot->fetchedAt.sinceReference, *check->latencyMs});
+    }
+}
+
+void runEventLoopFor(double seconds)
+{
+    QEventLoop loop;
+    QTimer::singleShot(qint64(seconds * 1000), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double residentMegabytes()
+{
+    long pages = 0, resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / 1048576.0;
+}
+
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, std::size_t(p * double(values.size() - 1) + 0.5))];
+}
+
+struct Options {
+    QList<int> sources{100, 1000};
+    double interval = 5;
+    double duration = 20;
+    double delayMs = 50;
+    bool hidden = true;
+    bool shown = true;
+};
+
+void measureWindow(const char *phase, int n, const Options &options, const DelayServer &server, PollLog &log)
+{
+    const double rssBefore = residentMegabytes();
+    const double start = Instant::now().sinceReference;
+    const double cpuStart = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds();
+    const double wallStart = monotonicSeconds();
+    const std::size_t failuresBefore = std::size_t(log.failures);
+    runEventLoopFor(options.duration);
+    const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds() - cpuStart;
+    const double wall = monotonicSeconds() - wallStart;
+    const double end = start + wall;
+
+    std::vector<double> errors;
+    for (const PollLog::Entry &entry : log.entries) {
+        if (entry.at >= start && entry.at < end)
+            errors.push_back(entry.latencyMs - options.delayMs);
+    }
+    // A loop sleeps its interval after each completed check, so its period is interval + delay.
+    const double due = n * wall / (options.interval + options.delayMs / 1000.0);
+    const double made = double(errors.size());
+    std::printf("%6d sources  %-6s  checks %7.0f of %7.0f due (%5.1f%%), %d failed  CPU %5.1f%% of a core, "
+                "%6.0f us/check  latency error median %+6.2f ms, p99 %+7.2f ms  RSS %6.1f -> %6.1f MB (peak %6.1f)\n",
+                n, phase, made, due, 100.0 * made / due, int(std::size_t(log.failures) - failuresBefore),
+                100.0 * cpu / wall, made > 0 ? cpu / made * 1e6 : 0.0, percentile(errors, 0.5),
+                percentile(errors, 0.99), rssBefore, residentMegabytes(), peakMegabytes());
+    std::fflush(stdout);
+    log.entries.clear();
+}
+
+void run(int n, const Options &options)
+{
+    // Distinct targets as far as descriptors allow: a client keeps a few connections per port.
+    const int portCount = std::clamp(n, 1, 2000);
+    DelayServer server(portCount, options.delayMs / 1000.0);
+    QTemporaryDir dir;
+    AppSettings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
+
+    AppStateServices services;
+    services.credentials = std::make_shared<InMemoryCredentialStore>();
+    services.sourcesDirectory = dir.filePath(QStringLiteral("Marrowick"));
+    services.settings = &settings;
+    services.alertCenter = std::make_shared<SilentAlertCenter>();
+    services.makeProvider = [](const AnySourceConfig &config, CredentialStoreHandle credentials) {
+        return ProviderRegistry::makeProvider(config, std::move(credentials));
+    };
+    services.sleep = [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); };
+    services.now = [] { return Instant::now(); };
+    auto state = std::make_unique<AppState>(std::move(services));
+    auto popover = std::make_unique<PopoverView>(state.get());
+
+    PollLog log;
+    auto stop = std::make_shared<bool>(false);
+    std::unique_ptr<PollEngine::Subscription> subscription = state->engine()->updates();
+    [[maybe_unused]] auto collector = collect(subscription.get(), &log, stop);
+
+    QList<AnySourceConfig> sources;
+    for (int i = 0; i < n; ++i) {
+        HTTPPingConfig config(QUuid::createUuid(), QStringLiteral("Check %1").arg(i),
+                              QStringLiteral("http://127.0.0.1:%1/%2").arg(server.ports()[std::size_t(i % portCount)]).arg(i));
+        config.pollInterval = options.interval;
+        sources.append(config);
+    }
+    QElapsedTimer setup;
+    setup.start();
+    state->setSources(sources);
+    std::printf("%6d sources  set up in %lld ms; warming up for %.0f s\n", n, setup.elapsed(), options.interval + 2);
+    std::fflush(stdout);
+    runEventLoopFor(options.interval + 2);
+    log.entries.clear();
+
+    if (options.hidden)
+        measureWindow("hidden", n, options, server, log);
+    if (options.shown) {
+        QElapsedTimer open;
+        open.start();
+        popover->show();
+        popover->repaint();
+        std::printf("%6d sources  popup opened in %lld ms\n", n, open.elapsed());
+        std::fflush(stdout);
+        measureWindow("shown", n, options, server, log);
+        popover->hide();
+    }
+
+    QElapsedTimer quit;
+    quit.start();
+    state->setPaused(true);
+    QCoro::waitFor(state->historyRecorder()->flush());
+    std::printf("%6d sources  paused and history written in %lld ms\n", n, quit.elapsed());
+    std::fflush(stdout);
+    *stop = true;
+    popover.reset();
+    subscription.reset();
+    state.reset();
+    runEventLoopFor(0.2);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Options options;
+    const QStringList arguments = QCoreApplication::arguments();
+    for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
+        const QString &name = arguments.at(i);
+        const QString &value = arguments.at(i + 1);
+        if (name == QLatin1String("--sources")) {
+            options.sources.clear();
+            for (const QString &part : value.split(QLatin1Char(',')))
+                options.sources.append(std::max(1, part.toInt()));
+        } else if (name == QLatin1String("--interval")) {
+            options.interval = value.toDouble();
+        } else if (name == QLatin1String("--duration")) {
+            options.duration = value.toDouble();
+        } else if (name == QLatin1String("--delay-ms")) {
+            options.delayMs = value.toDouble();
+        } else if (name == QLatin1String("--popup")) {
+            options.hidden = value != QLatin1String("shown");
+            options.shown = value != QLatin1String("hidden");
+        } else {
+            std::fprintf(stderr, "unknown option %s\n", qPrintable(name));
+            return 2;
+        }
+    }
+    std::printf("interval %.0f s, window %.0f s, server delay %.0f ms\n", options.interval, options.duration,
+                options.delayMs);
+    for (int n : std::as_const(options.sources))
+        run(n, options);
+    return 0;
+}
