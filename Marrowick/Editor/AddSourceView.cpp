@@ -106,6 +106,7 @@ void AddSourceView::showStep()
 
     m_page = m_form ? buildFormStep() : buildChooseTypeStep();
     m_layout->addWidget(m_page);
+    m_page->show();
     if (m_form)
         refreshFormStep();
 }
