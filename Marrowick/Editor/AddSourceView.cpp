@@ -430,7 +430,8 @@ QWidget *AddSourceView::testConnectionRow()
     m_badge = new TestResultBadge(row);
     m_badge->setObjectName(QStringLiteral("editor.testBadge"));
     layout->addWidget(m_testButton, 0, Qt::AlignVCenter);
-    layout->addWidget(m_badge, 1, Qt::AlignVCenter | Qt::AlignLeft);
+    layout->addWidget(m_badge, 0, Qt::AlignVCenter);
+    layout->addStretch(1);
     return row;
 }
 

@@ -194,6 +194,10 @@ void GameSourceForm::rebuildPicker(const QString &search, const QString &selecte
         font.setPointSizeF(font.pointSizeF() * 0.88);
         heading->setFont(font);
         heading->setFlags(Qt::NoItemFlags);
+        // Readable as a heading although it cannot be picked.
+        QColor colour = m_picker->palette().color(QPalette::Active, QPalette::Text);
+        colour.setAlphaF(0.65);
+        heading->setForeground(colour);
         m_games->appendRow(heading);
         for (const GameDefinition &game : section.games) {
             auto *item = new QStandardItem(game.displayName());
