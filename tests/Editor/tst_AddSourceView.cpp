@@ -3,6 +3,7 @@
 #include "Marrowick/Editor/GameSourceForm.h"
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
+#include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -78,6 +80,7 @@ private slots:
     void saveOutlivesTheSheet();
     void widgetsSectionHidesAndReorders();
     void alertSettings();
+    void settingsWindowOpensTheSheet();
 };
 
 void TestAddSourceView::addsEachKind_data()
@@ -539,6 +542,31 @@ void TestAddSourceView::alertSettings()
     const SourceConfig &saved = rig.state->sources().first().config();
     QVERIFY(!saved.alertsEnabled);
     QCOMPARE(saved.alertThreshold, 10);
+}
+
+void TestAddSourceView::settingsWindowOpensTheSheet()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    SettingsView settings(rig.state.get());
+    settings.show();
+    auto *add = settings.findChild<QWidget *>(QStringLiteral("settings.sources.add"));
+    QTest::mouseClick(add, Qt::LeftButton, {}, add->rect().center());
+    rig.sheet = settings.findChild<AddSourceView *>();
+    QVERIFY(rig.sheet && rig.sheet->isVisible());
+    QCOMPARE(rig.sheet->windowModality(), Qt::WindowModal);
+    rig.click(QStringLiteral("editor.type.tcpPort"));
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill({"name=NAS", "host=nas.lan", "port=445"});
+    saveAndWaitForClose(rig);
+    QCOMPARE(settings.sourceLines(), QStringList{QStringLiteral("NAS — nas.lan:445")});
+
+    // Activating a row edits that source.
+    auto *list = settings.findChild<QListWidget *>();
+    emit list->itemActivated(list->item(0));
+    rig.sheet = settings.findChild<AddSourceView *>();
+    QVERIFY(rig.sheet);
+    QCOMPARE(rig.find<LabeledTextField>(QStringLiteral("editor.port"))->text(), QStringLiteral("445"));
 }
 
 QTEST_MAIN(TestAddSourceView)
