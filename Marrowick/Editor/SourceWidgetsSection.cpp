@@ -92,10 +92,11 @@ SourceWidgetsSection::SourceWidgetsSection(AppState *state, AnySourceConfig sour
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     layout->addWidget(m_list);
 
-    connect(m_list->model(), &QAbstractItemModel::rowsMoved, this,
-            [this](const QModelIndex &, int first, int last, const QModelIndex &, int destination) {
-                rowsDropped(first, last, destination);
-            });
+    // After the drop has finished, whether the list moved its row or re-inserted it.
+    connect(m_list->model(), &QAbstractItemModel::rowsMoved, this, &SourceWidgetsSection::syncOrderFromList,
+            Qt::QueuedConnection);
+    connect(m_list->model(), &QAbstractItemModel::rowsInserted, this, &SourceWidgetsSection::syncOrderFromList,
+            Qt::QueuedConnection);
     // Rebuilt after the event that changed the layout, never inside a drop the list is handling.
     connect(state, &AppState::snapshotsChanged, this, &SourceWidgetsSection::refresh, Qt::QueuedConnection);
     connect(state, &AppState::widgetLayoutChanged, this, &SourceWidgetsSection::refresh, Qt::QueuedConnection);
@@ -125,23 +126,24 @@ void SourceWidgetsSection::toggleHidden(const QString &key)
     m_state->setWidgetLayout(layout);
 }
 
-void SourceWidgetsSection::moveWidgets(const QList<qsizetype> &fromOffsets, qsizetype toOffset)
+void SourceWidgetsSection::syncOrderFromList()
 {
-    if (!m_state)
-        return;
-    WidgetLayout layout = m_state->widgetLayout();
-    layout.moveWidgets(fromOffsets, toOffset, entries());
-    m_state->setWidgetLayout(layout);
-}
-
-void SourceWidgetsSection::rowsDropped(int first, int last, int destination)
-{
-    QList<qsizetype> offsets;
-    for (int row = first; row <= last; ++row)
-        offsets.append(row);
-    // The list already moved its rows; the layout follows and the rebuild redraws from it.
-    moveWidgets(offsets, destination);
-    QMetaObject::invokeMethod(this, &SourceWidgetsSection::refresh, Qt::QueuedConnection);
+    // A drop has rearranged the rows on screen; the layout takes their order. Rows the list
+    // is still adding or removing (a rebuild) leave nothing to take.
+    const QList<WidgetEntry> current = entries();
+    QList<WidgetEntry> onScreen;
+    for (int row = 0; row < m_list->count(); ++row) {
+        const QString key = m_list->item(row)->data(Qt::UserRole).toString();
+        const auto entry = std::find_if(current.cbegin(), current.cend(),
+                                        [&key](const WidgetEntry &candidate) { return candidate.key == key; });
+        if (entry != current.cend())
+            onScreen.append(*entry);
+    }
+    if (onScreen.size() == current.size() && onScreen != current && m_state) {
+        WidgetLayout layout = m_state->widgetLayout();
+        layout.moveWidgets({}, 0, onScreen);
+        m_state->setWidgetLayout(layout);
+    }
 }
 
 void SourceWidgetsSection::refresh()

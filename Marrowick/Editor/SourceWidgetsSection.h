@@ -27,12 +27,10 @@ public:
     // The source's widgets in layout order; empty before its first successful poll.
     QList<WidgetEntry> entries() const;
     void toggleHidden(const QString &key);
-    // Offsets and destination are positions in entries(), as a drop reports them.
-    void moveWidgets(const QList<qsizetype> &fromOffsets, qsizetype toOffset);
 
 private:
     void refresh();
-    void rowsDropped(int first, int last, int destination);
+    void syncOrderFromList();
 
     QPointer<AppState> m_state;
     AnySourceConfig m_source;

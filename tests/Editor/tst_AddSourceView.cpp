@@ -508,9 +508,11 @@ void TestAddSourceView::widgetsSectionHidesAndReorders()
                      ->findChild<QToolButton *>()->accessibleName(),
                  QStringLiteral("Show Disk"));
 
+    // A drop moves the list's row first; the layout follows it.
+    auto *list = rig.find<QListWidget>(QStringLiteral("editor.widgetList"));
+    QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
+    QTRY_COMPARE(popupOrder(), (QStringList{"Memory", "CPU"}));
     auto *section = rig.find<SourceWidgetsSection>(QStringLiteral("editor.widgets"));
-    section->moveWidgets({2}, 0);
-    QCOMPARE(popupOrder(), (QStringList{"Memory", "CPU"}));
     QTRY_COMPARE(section->entries().size(), 3);
     QCOMPARE(section->entries().first().widget.displayName(), QStringLiteral("Memory"));
 
