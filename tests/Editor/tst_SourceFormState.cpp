@@ -1,12 +1,10 @@
 #include "Marrowick/Editor/SourceFormState.h"
 
-#include "MarrowickKit/Games/GameRegistry.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QJsonDocument>
 #include <QTest>
 
-#include <limits>
 
 using namespace marrowick;
 using Type = SourceFormState::SourceType;
@@ -70,7 +68,7 @@ class TestSourceFormState : public QObject {
     Q_OBJECT
 
 private slots:
-    void freshFormsAndExamples();
+    void freshForms();
     void validation_data();
     void validation();
     void builtConfiguration_data();
@@ -81,11 +79,9 @@ private slots:
     void fieldLines();
     void gameChoiceCarriesPortAndSecret_data();
     void gameChoiceCarriesPortAndSecret();
-    void gameSections_data();
-    void gameSections();
 };
 
-void TestSourceFormState::freshFormsAndExamples()
+void TestSourceFormState::freshForms()
 {
     for (const Type type : SourceFormState::allTypes()) {
         const SourceFormState form(type);
@@ -96,17 +92,6 @@ void TestSourceFormState::freshFormsAndExamples()
     }
     QCOMPARE(SourceFormState::subtitle(Type::gameServer), QStringLiteral("42 games"));
     QVERIFY(!SourceFormState::typeFromRawValue(QStringLiteral("Kuma")));
-
-    const QList<QStringList> expected{{"Status Page", "Uptime Kuma"}, {"Website", "HTTP Ping"},
-                                      {"Minecraft Server", "Game Server"}};
-    for (qsizetype i = 0; i < expected.size(); ++i) {
-        const SourceFormState::Example example = SourceFormState::allExamples().at(i);
-        QCOMPARE(SourceFormState::title(example), expected.at(i).at(0));
-        QCOMPARE(SourceFormState::subtitle(example), expected.at(i).at(1));
-        const SourceFormState form = SourceFormState::exampleForm(example);
-        QVERIFY2(form.isValid(), qPrintable(form.validationMessage().value_or(QString())));
-        QVERIFY(!form.portEdited);
-    }
 
     SourceFormState form(Type::tcpPort);
     SourceFormState edited = form;
@@ -303,36 +288,6 @@ void TestSourceFormState::gameChoiceCarriesPortAndSecret()
     QCOMPARE(form.portEdited, portTyped);
     QCOMPARE(form.secret.isEmpty(), !secretKept);
     QCOMPARE(form.hasStoredSecret, secretKept);
-}
-
-void TestSourceFormState::gameSections_data()
-{
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<QString>("selected");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("blank lists all") << " \t" << "minecraft-java" << "Minecraft:2 Web API:4 Steam Query:36";
-    QTest::newRow("nothing matches keeps selection") << "zzz" << "rust" << "Steam Query:1";
-    QTest::newRow("id part") << "bedrock" << "rust" << "Minecraft:1 Steam Query:1";
-    QTest::newRow("case-insensitive name") << "PALWORLD" << "" << "Web API:1";
-    QTest::newRow("no selection no match") << "zzz" << "" << "";
-}
-
-void TestSourceFormState::gameSections()
-{
-    QFETCH(QString, search);
-    QFETCH(QString, selected);
-    QFETCH(QString, expected);
-
-    QStringList summary;
-    int total = 0;
-    for (const auto &section : SourceFormState::gameSections(search, selected)) {
-        summary.append(section.title + QLatin1Char(':') + QString::number(section.games.size()));
-        total += int(section.games.size());
-    }
-    QCOMPARE(summary.join(QLatin1Char(' ')), expected);
-    if (search.trimmed().isEmpty())
-        QCOMPARE(total, int(GameRegistry::all().size()));
 }
 
 QTEST_GUILESS_MAIN(TestSourceFormState)
