@@ -107,8 +107,11 @@ void AddSourceView::showStep()
     m_page = m_form ? buildFormStep() : buildChooseTypeStep();
     m_layout->addWidget(m_page);
     m_page->show();
-    if (m_form)
+    if (m_form) {
         refreshFormStep();
+        if (auto *name = m_page->findChild<LabeledTextField *>(QStringLiteral("editor.name")))
+            name->lineEdit()->setFocus();
+    }
 }
 
 QWidget *AddSourceView::sheetHeader(const QString &title, bool withBack)
