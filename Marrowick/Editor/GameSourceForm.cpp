@@ -101,7 +101,6 @@ GameSourceForm::GameSourceForm(const SourceFormState &form, const QString &searc
     m_advanced = new QToolButton(this);
     m_advanced->setObjectName(QStringLiteral("editor.advanced"));
     m_advanced->setText(QStringLiteral("Advanced"));
-    m_advanced->setCheckable(true);
     m_advanced->setAutoRaise(true);
     m_advanced->setArrowType(Qt::RightArrow);
     m_advanced->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -117,9 +116,11 @@ GameSourceForm::GameSourceForm(const SourceFormState &form, const QString &searc
     advancedGroup->addWidget(m_queryPort);
     layout->addLayout(advancedGroup);
 
-    connect(m_advanced, &QToolButton::toggled, this, [this](bool open) {
-        m_advanced->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
-        m_queryPort->setVisible(open);
+    // A disclosure, not a toggle: it shows its state by its arrow, never as a pressed button.
+    connect(m_advanced, &QToolButton::clicked, this, [this] {
+        m_advancedOpen = !m_advancedOpen;
+        m_advanced->setArrowType(m_advancedOpen ? Qt::DownArrow : Qt::RightArrow);
+        m_queryPort->setVisible(m_advancedOpen);
     });
     connect(m_search, &LabeledTextField::textEdited, this, &GameSourceForm::searchEdited);
     connect(m_picker, &QComboBox::activated, this, [this](int row) {
@@ -158,7 +159,7 @@ void GameSourceForm::refresh(const SourceFormState &form, const QString &search)
 
     const bool steamQuery = game && game->engine() == GameDefinition::Engine::a2s;
     m_advanced->setVisible(steamQuery);
-    m_queryPort->setVisible(steamQuery && m_advanced->isChecked());
+    m_queryPort->setVisible(steamQuery && m_advancedOpen);
     setFieldText(m_queryPort, form.gameQueryPort);
 }
 

@@ -55,6 +55,7 @@ private:
     QLabel *m_secretNote;
     QToolButton *m_advanced;
     LabeledTextField *m_queryPort;
+    bool m_advancedOpen = false;
     QString m_listedSearch;
     QString m_listedSelection;
     std::optional<GameDefinition::CredentialUse> m_shownCredentialUse;
