@@ -219,7 +219,7 @@ void MarrowickProminentPillStyle::paint(QPainter &painter, const QRectF &rect, c
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(pressed ? pressedOpacity : 1.0);
+    painter.setOpacity(painter.opacity() * (pressed ? pressedOpacity : 1.0));
     painter.fillPath(capsule(rect), accent);
     painter.setFont(font(base));
     painter.setPen(onAccent);
@@ -237,7 +237,7 @@ void MarrowickGhostPillStyle::paint(QPainter &painter, const QRectF &rect, const
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(pressed ? pressedOpacity : 1.0);
+    painter.setOpacity(painter.opacity() * (pressed ? pressedOpacity : 1.0));
     painter.fillPath(capsule(rect), withOpacity(palette.color(QPalette::WindowText), 0.05));
     painter.strokePath(capsule(rect.adjusted(0.5, 0.5, -0.5, -0.5)), QPen(cardStroke(palette), 1));
     painter.setFont(font(base));

@@ -31,6 +31,9 @@ QSize PillButton::sizeHint() const
 void PillButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    // A disabled pill fades, so an unavailable action does not read as one to press.
+    if (!isEnabled())
+        painter.setOpacity(0.45);
     const QRectF area = rect();
     if (m_kind == Kind::prominent) {
         MarrowickProminentPillStyle::paint(painter, area, text(), font(), isDown(), marrowickAccent(this),

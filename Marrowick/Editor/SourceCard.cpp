@@ -1,0 +1,111 @@
+#include "Marrowick/Editor/SourceCard.h"
+
+#include "Marrowick/Editor/EditorSymbols.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace marrowick {
+
+namespace {
+
+QFont scaledFont(const QFont &base, double factor, QFont::Weight weight)
+{
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * factor);
+    font.setWeight(weight);
+    return font;
+}
+
+} // namespace
+
+SourceCard::SourceCard(Kind kind, const QString &symbol, const QString &title, const QString &subtitle,
+                       QWidget *parent)
+    : QAbstractButton(parent), m_kind(kind), m_symbol(symbol), m_subtitle(subtitle)
+{
+    setText(title);
+    setAccessibleName(kind == Kind::example ? title + QStringLiteral(" example") : title);
+    setAccessibleDescription(subtitle);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+void SourceCard::setSelected(bool selected)
+{
+    if (m_selected == selected)
+        return;
+    m_selected = selected;
+    update();
+}
+
+QSize SourceCard::sizeHint() const
+{
+    return m_kind == Kind::type ? QSize(130, 90) : QSize(120, 70);
+}
+
+QSize SourceCard::minimumSizeHint() const
+{
+    return QSize(60, sizeHint().height());
+}
+
+void SourceCard::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const QColor text = palette().color(QPalette::WindowText);
+
+    QPainterPath shape;
+    if (m_kind == Kind::type) {
+        shape.addRoundedRect(area, 14, 14);
+        QColor fill = text;
+        fill.setAlphaF(0.06);
+        painter.fillPath(shape, fill);
+        if (m_selected || hasFocus()) {
+            QColor outline = marrowickAccent(this);
+            if (!m_selected)
+                outline.setAlphaF(0.5);
+            painter.setPen(QPen(outline, 1.5));
+            painter.drawPath(shape);
+        }
+    } else {
+        shape.addRoundedRect(area, 12, 12);
+        painter.fillPath(shape, cardFill(palette()));
+        paintCardOutline(painter, area, 12, palette());
+        if (hasFocus()) {
+            painter.setPen(QPen(marrowickAccent(this), 1.5));
+            painter.drawPath(shape);
+        }
+    }
+    if (isDown())
+        painter.fillPath(shape, QColor(0, 0, 0, 20));
+
+    const QFont titleFont = scaledFont(font(), m_kind == Kind::type ? 1.0 : 0.88, QFont::DemiBold);
+    const QFont subtitleFont = scaledFont(font(), 0.78, QFont::Normal);
+    const double symbolSide = m_kind == Kind::type ? 24 : 16;
+    const double spacing = m_kind == Kind::type ? 8 : 4;
+    const QFontMetricsF titleMetrics(titleFont);
+    const QFontMetricsF subtitleMetrics(subtitleFont);
+    const double total = symbolSide + spacing + titleMetrics.height() + spacing + subtitleMetrics.height();
+    double y = area.center().y() - total / 2;
+
+    paintSymbol(painter, m_symbol, QRectF(area.center().x() - symbolSide / 2, y, symbolSide, symbolSide), text);
+    y += symbolSide + spacing;
+    painter.setPen(text);
+    painter.setFont(titleFont);
+    const QRectF titleRect(area.left() + 4, y, area.width() - 8, titleMetrics.height());
+    painter.drawText(titleRect, Qt::AlignCenter, titleMetrics.elidedText(this->text(), Qt::ElideRight, titleRect.width()));
+    y += titleMetrics.height() + spacing;
+    QColor secondary = text;
+    secondary.setAlphaF(0.6);
+    painter.setPen(secondary);
+    painter.setFont(subtitleFont);
+    const QRectF subtitleRect(area.left() + 4, y, area.width() - 8, subtitleMetrics.height());
+    painter.drawText(subtitleRect, Qt::AlignCenter,
+                     subtitleMetrics.elidedText(m_subtitle, Qt::ElideRight, subtitleRect.width()));
+}
+
+} // namespace marrowick

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QAbstractButton>
+
+namespace marrowick {
+
+// A clickable card of the add sheet's first step: a symbol over a title and a subtitle. A type
+// card fills in grey and, while selected, is outlined in the accent; an example card is a
+// plain outlined card.
+class SourceCard : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    enum class Kind { type, example };
+
+    SourceCard(Kind kind, const QString &symbol, const QString &title, const QString &subtitle,
+               QWidget *parent = nullptr);
+
+    void setSelected(bool selected);
+    bool isSelected() const { return m_selected; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Kind m_kind;
+    QString m_symbol;
+    QString m_subtitle;
+    bool m_selected = false;
+};
+
+} // namespace marrowick

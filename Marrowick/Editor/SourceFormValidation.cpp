@@ -1,0 +1,283 @@
+// How SourceFormState judges itself and turns into a configuration.
+#include "Marrowick/Editor/SourceFormState.h"
+
+#include "MarrowickKit/Model/DecimalText.h"
+#include "MarrowickKit/Model/PollInterval.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace marrowick {
+
+namespace {
+
+// RFC 3986 reading: nothing when the text is not a URL reference.
+std::optional<QUrl> urlComponents(const QString &text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+bool hasUserInfo(const QUrl &url)
+{
+    return !url.userName().isEmpty() || !url.password().isEmpty();
+}
+
+bool urlHasHost(const QString &text)
+{
+    const auto url = urlComponents(text);
+    return url && !url->host().isEmpty();
+}
+
+bool startsWithHTTPScheme(const QString &text)
+{
+    const QString lower = text.toLower();
+    return lower.startsWith(QLatin1String("http://")) || lower.startsWith(QLatin1String("https://"));
+}
+
+bool containsSpace(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar ch) { return ch.isSpace(); });
+}
+
+} // namespace
+
+bool SourceFormState::schemeIsImplied() const
+{
+    if (baseURL.isEmpty() || startsWithHTTPScheme(baseURL) || urlHasHost(baseURL))
+        return false;
+    const auto withScheme = urlComponents(QStringLiteral("https://") + baseURL);
+    return withScheme && !withScheme->host().isEmpty() && !hasUserInfo(*withScheme);
+}
+
+std::optional<QString> SourceFormState::impliedHTTPSURL() const
+{
+    if (!schemeIsImplied())
+        return std::nullopt;
+    return QStringLiteral("https://") + baseURL;
+}
+
+bool SourceFormState::embeddedCredentialInURL() const
+{
+    if (baseURL.isEmpty())
+        return false;
+    const auto url = urlComponents(baseURL);
+    return url && hasUserInfo(*url);
+}
+
+bool SourceFormState::unusableURLScheme() const
+{
+    if (baseURL.isEmpty())
+        return false;
+    const auto url = urlComponents(baseURL);
+    if (!url || url->scheme().isEmpty())
+        return false;
+    const QString scheme = url->scheme().toLower();
+    return scheme != QLatin1String("http") && scheme != QLatin1String("https") && !schemeIsImplied();
+}
+
+bool SourceFormState::missingHost() const
+{
+    return !baseURL.isEmpty() && !startsWithHTTPScheme(baseURL) && !schemeIsImplied() && !urlHasHost(baseURL);
+}
+
+std::optional<SourceFormState::HostPort> SourceFormState::impliedHostPortSplit() const
+{
+    const QString trimmed = host.trimmed();
+    if (trimmed.isEmpty() || containsSpace(trimmed))
+        return std::nullopt;
+    const qsizetype colon = trimmed.indexOf(QLatin1Char(':'));
+    if (colon <= 0 || trimmed.indexOf(QLatin1Char(':'), colon + 1) >= 0)
+        return std::nullopt;
+    const auto port = parsePortNumber(QStringView(trimmed).mid(colon + 1));
+    if (!port)
+        return std::nullopt;
+    return HostPort{trimmed.left(colon), QString::number(*port)};
+}
+
+bool SourceFormState::hostIsInvalid() const
+{
+    if (host.isEmpty() || impliedHostPortSplit())
+        return false;
+    const QString trimmed = host.trimmed();
+    if (trimmed.isEmpty() || containsSpace(trimmed))
+        return true;
+    static const QRegularExpression schemePrefix(QStringLiteral("^[a-zA-Z][a-zA-Z0-9+.-]*://"));
+    if (schemePrefix.match(trimmed).hasMatch())
+        return true;
+    return trimmed.contains(QLatin1Char(':'));
+}
+
+std::optional<double> SourceFormState::parsedPollInterval() const
+{
+    const auto seconds = parseDecimalInt64(pollSeconds.trimmed());
+    if (!seconds || *seconds < PollInterval::minimum || *seconds > PollInterval::maximum)
+        return std::nullopt;
+    return static_cast<double>(*seconds);
+}
+
+qint64 SourceFormState::clampedAlertThreshold(qint64 value)
+{
+    return std::clamp(value, alertThresholdMinimum, alertThresholdMaximum);
+}
+
+std::optional<QString> SourceFormState::validationMessage() const
+{
+    if (embeddedCredentialInURL())
+        return QStringLiteral("The URL contains a username/password. Remove it and use the username/token field(s) "
+                              "below instead.");
+    if (unusableURLScheme())
+        return QStringLiteral("Enter a full URL starting with http:// or https://.");
+    if (missingHost())
+        return QStringLiteral("Enter a full URL including a host, e.g. ") + exampleURL + QLatin1Char('.');
+    if (hostIsInvalid())
+        return QStringLiteral("Enter a plain host or IP, like ") + exampleHost + QStringLiteral(" or ") + exampleIPv4
+               + QStringLiteral(" \u2014 no spaces, line breaks, or scheme.");
+    if (!parsedPollInterval())
+        return QStringLiteral("Enter a check interval between %1 and %2 seconds.")
+            .arg(qint64(PollInterval::minimum))
+            .arg(qint64(PollInterval::maximum));
+    if (queryPortIsInvalid())
+        return QStringLiteral("Enter a query port between 1 and 65535, or leave it blank.");
+    return std::nullopt;
+}
+
+QString SourceFormState::hostValue() const
+{
+    const auto split = impliedHostPortSplit();
+    return split ? split->host : host.trimmed();
+}
+
+std::optional<quint16> SourceFormState::portValue() const
+{
+    const auto split = impliedHostPortSplit();
+    return parsePortNumber(split ? split->port : m_port);
+}
+
+bool SourceFormState::hostKindIsValid() const
+{
+    if (!portValue() || hostValue().isEmpty() || queryPortIsInvalid())
+        return false;
+    const bool needsSecret = gameCredentialUse() == GameDefinition::CredentialUse::required;
+    return !needsSecret || !secret.isEmpty() || hasStoredSecret;
+}
+
+bool SourceFormState::isValid() const
+{
+    if (trimmedSpacesAndTabs(displayName).isEmpty() || !parsedPollInterval())
+        return false;
+    if (embeddedCredentialInURL() || unusableURLScheme() || missingHost() || hostIsInvalid())
+        return false;
+    const bool haveSecret = !secret.isEmpty() || hasStoredSecret;
+    switch (type) {
+    case SourceType::kuma:
+        return !baseURL.isEmpty() && ((!username.isEmpty() && haveSecret) || !statusPageSlug.isEmpty());
+    case SourceType::beszel:
+        return !baseURL.isEmpty() && haveSecret;
+    case SourceType::httpPing:
+        return !baseURL.isEmpty();
+    case SourceType::jsonWidget:
+        return !baseURL.isEmpty() && !jsonFields.isEmpty();
+    case SourceType::tcpPort:
+    case SourceType::gameServer:
+        break;
+    }
+    return hostKindIsValid();
+}
+
+std::optional<QString> SourceFormState::newCredentialRef(const QUuid &id) const
+{
+    if (secret.isEmpty() && !hasStoredSecret)
+        return std::nullopt;
+    // An edited source keeps the name its secret is stored under, whatever form it has.
+    if (storedCredentialRef)
+        return storedCredentialRef;
+    return rawValue(type) + QLatin1Char('-') + uuidText(id);
+}
+
+std::optional<QString> SourceFormState::credentialRef(const QUuid &id) const
+{
+    switch (type) {
+    case SourceType::kuma:
+    case SourceType::beszel:
+    case SourceType::jsonWidget:
+        return newCredentialRef(id);
+    case SourceType::httpPing:
+    case SourceType::tcpPort:
+        return std::nullopt;
+    case SourceType::gameServer:
+        break;
+    }
+    const auto found = game();
+    if (found
+        && (found->engine() == GameDefinition::Engine::palworldREST
+            || found->engine() == GameDefinition::Engine::fivemHTTP))
+        return newCredentialRef(id);
+    return std::nullopt;
+}
+
+QString SourceFormState::urlValue() const
+{
+    return impliedHTTPSURL().value_or(baseURL);
+}
+
+std::optional<AnySourceConfig> SourceFormState::buildConfig(const QUuid &id) const
+{
+    const auto interval = parsedPollInterval();
+    if (!isValid() || !interval)
+        return std::nullopt;
+
+    const auto common = [&](SourceConfig &config) {
+        config.pollInterval = *interval;
+        config.alertsEnabled = alertsEnabled;
+        config.alertThreshold = clampedAlertThreshold(alertThreshold);
+    };
+    const QString name = trimmedSpacesAndTabs(displayName);
+    const auto optionalText = [](const QString &text) { return text.isEmpty() ? std::nullopt : std::optional(text); };
+
+    switch (type) {
+    case SourceType::kuma: {
+        KumaConfig config(id, name, urlValue(), optionalText(username), credentialRef(id), optionalText(statusPageSlug));
+        common(config);
+        return config;
+    }
+    case SourceType::beszel: {
+        BeszelConfig config(id, name, urlValue(), credentialRef(id).value_or(QString()));
+        common(config);
+        return config;
+    }
+    case SourceType::gameServer: {
+        const auto found = game();
+        const bool a2s = found && found->engine() == GameDefinition::Engine::a2s;
+        const bool web = found && found->usesHTTP();
+        std::optional<qint64> queryPort;
+        if (a2s && parsedQueryPort())
+            queryPort = *parsedQueryPort();
+        GameServerConfig config(id, name, gameID, hostValue(), *portValue(), queryPort, credentialRef(id),
+                                web && useTLS);
+        common(config);
+        return config;
+    }
+    case SourceType::httpPing: {
+        HTTPPingConfig config(id, name, urlValue());
+        config.expectedStatus = expectedStatus;
+        common(config);
+        return config;
+    }
+    case SourceType::tcpPort: {
+        TCPPortConfig config(id, name, hostValue(), *portValue());
+        common(config);
+        return config;
+    }
+    case SourceType::jsonWidget:
+        break;
+    }
+    JSONWidgetConfig config(id, name, urlValue(), credentialRef(id), jsonFields);
+    common(config);
+    return config;
+}
+
+} // namespace marrowick

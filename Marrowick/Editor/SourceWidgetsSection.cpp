@@ -1,0 +1,178 @@
+#include "Marrowick/Editor/SourceWidgetsSection.h"
+
+#include "Marrowick/App/AppState.h"
+#include "Marrowick/Editor/EditorSymbols.h"
+#include "Marrowick/Editor/LabeledFields.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace marrowick {
+
+namespace {
+
+// The list's rounded card behind its rows.
+class WidgetList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        {
+            QPainter painter(viewport());
+            painter.setRenderHint(QPainter::Antialiasing);
+            const QRectF area = QRectF(viewport()->rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+            QPainterPath card;
+            card.addRoundedRect(area, 12, 12);
+            painter.fillPath(card, cardFill(palette()));
+            paintCardOutline(painter, area, 12, palette());
+        }
+        QListWidget::paintEvent(event);
+    }
+};
+
+QWidget *makeRow(const WidgetEntry &entry, bool hidden, QWidget *parent, const std::function<void()> &toggle)
+{
+    auto *row = new QWidget(parent);
+    row->setObjectName(QStringLiteral("editor.widget:") + entry.key);
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(10, 4, 10, 4);
+    auto *name = new QLabel(entry.widget.displayName(), row);
+    name->setTextFormat(Qt::PlainText);
+    layout->addWidget(name, 1);
+    auto *eye = new QToolButton(row);
+    eye->setObjectName(QStringLiteral("editor.widgetVisibility"));
+    eye->setAutoRaise(true);
+    eye->setIcon(symbolIcon(hidden ? QStringLiteral("eye.slash") : QStringLiteral("eye"),
+                            row->palette().color(QPalette::WindowText)));
+    eye->setAccessibleName((hidden ? QStringLiteral("Show ") : QStringLiteral("Hide ")) + entry.widget.displayName());
+    eye->setToolTip(eye->accessibleName());
+    QObject::connect(eye, &QToolButton::clicked, row, toggle);
+    layout->addWidget(eye);
+    auto *opacity = new QGraphicsOpacityEffect(row);
+    opacity->setOpacity(hidden ? 0.5 : 1.0);
+    row->setGraphicsEffect(opacity);
+    return row;
+}
+
+} // namespace
+
+SourceWidgetsSection::SourceWidgetsSection(AppState *state, AnySourceConfig source, QWidget *parent)
+    : QWidget(parent), m_state(state), m_source(std::move(source))
+{
+    setObjectName(QStringLiteral("editor.widgets"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto *heading = new QLabel(QStringLiteral("Widgets"), this);
+    styleCaption(heading, true, true, true);
+    layout->addWidget(heading);
+    m_empty = new QLabel(QStringLiteral("Widgets appear after this source's first successful poll."), this);
+    m_empty->setObjectName(QStringLiteral("editor.widgetsEmpty"));
+    m_empty->setWordWrap(true);
+    styleCaption(m_empty, false, true);
+    layout->addWidget(m_empty);
+
+    m_list = new WidgetList(this);
+    m_list->setObjectName(QStringLiteral("editor.widgetList"));
+    m_list->setFixedHeight(listHeight);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->viewport()->setAutoFillBackground(false);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setDragDropMode(QAbstractItemView::InternalMove);
+    m_list->setDefaultDropAction(Qt::MoveAction);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    layout->addWidget(m_list);
+
+    // After the drop has finished, whether the list moved its row or re-inserted it.
+    connect(m_list->model(), &QAbstractItemModel::rowsMoved, this, &SourceWidgetsSection::syncOrderFromList,
+            Qt::QueuedConnection);
+    connect(m_list->model(), &QAbstractItemModel::rowsInserted, this, &SourceWidgetsSection::syncOrderFromList,
+            Qt::QueuedConnection);
+    // Rebuilt after the event that changed the layout, never inside a drop the list is handling.
+    connect(state, &AppState::snapshotsChanged, this, &SourceWidgetsSection::refresh, Qt::QueuedConnection);
+    connect(state, &AppState::widgetLayoutChanged, this, &SourceWidgetsSection::refresh, Qt::QueuedConnection);
+    refresh();
+}
+
+QList<WidgetEntry> SourceWidgetsSection::entries() const
+{
+    if (!m_state)
+        return {};
+    const SourceSnapshot *snapshot = m_state->snapshots().find(m_source.id());
+    if (!snapshot)
+        return {};
+    QList<WidgetEntry> entries;
+    for (const WidgetData &widget : snapshot->widgets)
+        entries.append({widget.scopedID(m_source.id()), widget});
+    return m_state->widgetLayout().orderedEntries(entries);
+}
+
+void SourceWidgetsSection::toggleHidden(const QString &key)
+{
+    if (!m_state)
+        return;
+    WidgetLayout layout = m_state->widgetLayout();
+    if (!layout.hidden.remove(key))
+        layout.hidden.insert(key);
+    m_state->setWidgetLayout(layout);
+}
+
+void SourceWidgetsSection::syncOrderFromList()
+{
+    // A drop has rearranged the rows on screen; the layout takes their order. Rows the list
+    // is still adding or removing (a rebuild) leave nothing to take.
+    const QList<WidgetEntry> current = entries();
+    QList<WidgetEntry> onScreen;
+    for (int row = 0; row < m_list->count(); ++row) {
+        const QString key = m_list->item(row)->data(Qt::UserRole).toString();
+        const auto entry = std::find_if(current.cbegin(), current.cend(),
+                                        [&key](const WidgetEntry &candidate) { return candidate.key == key; });
+        if (entry != current.cend())
+            onScreen.append(*entry);
+    }
+    if (onScreen.size() == current.size() && onScreen != current && m_state) {
+        WidgetLayout layout = m_state->widgetLayout();
+        layout.moveWidgets({}, 0, onScreen);
+        m_state->setWidgetLayout(layout);
+    }
+}
+
+void SourceWidgetsSection::refresh()
+{
+    const QList<WidgetEntry> shown = entries();
+    QSet<QString> hidden;
+    if (m_state) {
+        for (const WidgetEntry &entry : shown) {
+            if (m_state->widgetLayout().hidden.contains(entry.key))
+                hidden.insert(entry.key);
+        }
+    }
+    m_empty->setVisible(shown.isEmpty());
+    m_list->setVisible(!shown.isEmpty());
+    if (shown == m_shown && hidden == m_shownHidden && m_list->count() == shown.size())
+        return;
+    m_shown = shown;
+    m_shownHidden = hidden;
+
+    m_list->clear();
+    for (const WidgetEntry &entry : shown) {
+        auto *item = new QListWidgetItem(m_list);
+        item->setData(Qt::UserRole, entry.key);
+        item->setData(Qt::AccessibleTextRole, entry.widget.displayName());
+        QWidget *row = makeRow(entry, hidden.contains(entry.key), m_list,
+                               [this, key = entry.key] { toggleHidden(key); });
+        item->setSizeHint(row->sizeHint());
+        m_list->setItemWidget(item, row);
+    }
+}
+
+} // namespace marrowick

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "Marrowick/App/WidgetLayout.h"
+#include "MarrowickKit/Model/AnySourceConfig.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QLabel;
+class QListWidget;
+
+namespace marrowick {
+
+class AppState;
+
+// The widgets of one source as its latest poll reported them, in the user's order, each with
+// an eye to hide it from the popup or show it again, and draggable to reorder. Every change
+// goes into the widget layout and is saved at once, whatever the sheet does afterwards.
+class SourceWidgetsSection : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int listHeight = 150;
+
+    SourceWidgetsSection(AppState *state, AnySourceConfig source, QWidget *parent = nullptr);
+
+    // The source's widgets in layout order; empty before its first successful poll.
+    QList<WidgetEntry> entries() const;
+    void toggleHidden(const QString &key);
+
+private:
+    void refresh();
+    void syncOrderFromList();
+
+    QPointer<AppState> m_state;
+    AnySourceConfig m_source;
+    QLabel *m_empty;
+    QListWidget *m_list;
+    QList<WidgetEntry> m_shown;
+    QSet<QString> m_shownHidden;
+};
+
+} // namespace marrowick

@@ -1,0 +1,575 @@
+#include "Editor/EditorRig.h"
+
+#include "Marrowick/Editor/GameSourceForm.h"
+#include "Marrowick/Editor/SourceWidgetsSection.h"
+#include "Marrowick/Editor/TestResultBadge.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Style/PillButton.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include "support/LocalHTTPServer.h"
+#include "support/LocalTCPServer.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QToolButton>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+QJsonObject withoutID(const AnySourceConfig &config)
+{
+    QJsonObject json = config.toJson();
+    const QString kind = json.keys().first();
+    QJsonObject inner = json.value(kind).toObject().value(QStringLiteral("_0")).toObject();
+    inner.remove(QStringLiteral("id"));
+    for (auto it = inner.begin(); it != inner.end(); ++it) {
+        if (it.value().isString())
+            it.value() = it.value().toString().replace(uuidText(config.id()), QStringLiteral("ID"));
+    }
+    return QJsonObject{{kind, inner}};
+}
+
+QString labelText(EditorRig &rig, const QString &name)
+{
+    auto *label = rig.find<QLabel>(name);
+    return label && label->isVisibleTo(rig.sheet) ? label->text() : QString();
+}
+
+bool saveEnabled(EditorRig &rig)
+{
+    return rig.find(QStringLiteral("editor.save"))->isEnabled();
+}
+
+void saveAndWaitForClose(EditorRig &rig)
+{
+    rig.click(QStringLiteral("editor.save"));
+    QTRY_VERIFY(!rig.sheet);
+}
+
+} // namespace
+
+class TestAddSourceView : public QObject {
+    Q_OBJECT
+
+private slots:
+    void addsEachKind_data();
+    void addsEachKind();
+    void messageLine_data();
+    void messageLine();
+    void quickStartCards_data();
+    void quickStartCards();
+    void typeStepAndBack();
+    void gamePickerSearchesAndPortFollowsGame();
+    void connectionTest_data();
+    void connectionTest();
+    void connectionTestResultOfAnOlderFormIsDropped();
+    void connectionTestNeverWritesTheKeyring_data();
+    void connectionTestNeverWritesTheKeyring();
+    void keyringFailureKeepsSheetOpen();
+    void editingKeepsTheStoredSecret_data();
+    void editingKeepsTheStoredSecret();
+    void saveOutlivesTheSheet();
+    void widgetsSectionHidesAndReorders();
+    void alertSettings();
+    void settingsWindowOpensTheSheet();
+};
+
+void TestAddSourceView::addsEachKind_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("json");
+    QTest::addColumn<QString>("secret");
+
+    QTest::newRow("kuma") << "kuma" << QStringList{"name=Lab", "baseURL=https://kuma.lan", "username=me", "secret=key"}
+                          << R"({"kuma":{"alertThreshold":3,"alertsEnabled":true,"baseURL":"https://kuma.lan","displayName":"Lab","passwordRef":"kuma-ID","pollInterval":60,"username":"me"}})"
+                          << "key";
+    QTest::newRow("beszel") << "beszel" << QStringList{"name=Hub", "baseURL=hub.lan:8090", "secret=tok"}
+                            << R"({"beszel":{"alertThreshold":3,"alertsEnabled":true,"baseURL":"https://hub.lan:8090","displayName":"Hub","pollInterval":30,"tokenRef":"beszel-ID"}})"
+                            << "tok";
+    QTest::newRow("game") << "gameServer" << QStringList{"game=palworld", "name=Pal", "host=pal.lan", "secret=pw"}
+                          << R"({"gameServer":{"alertThreshold":3,"alertsEnabled":true,"credentialRef":"gameServer-ID","displayName":"Pal","gameID":"palworld","host":"pal.lan","pollInterval":60,"port":8212,"useTLS":false}})"
+                          << "pw";
+    QTest::newRow("http") << "httpPing" << QStringList{"name=Web", "baseURL=https://example.com", "pollSeconds=+15"}
+                          << R"({"httpPing":{"alertThreshold":3,"alertsEnabled":true,"displayName":"Web","expectedStatus":200,"pollInterval":15,"url":"https://example.com"}})"
+                          << "";
+    QTest::newRow("tcp") << "tcpPort" << QStringList{"name=SSH", "host=nas.lan:22"}
+                         << R"({"tcpPort":{"alertThreshold":3,"alertsEnabled":true,"displayName":"SSH","host":"nas.lan","pollInterval":60,"port":22}})"
+                         << "";
+    QTest::newRow("json") << "jsonWidget" << QStringList{"name=API", "baseURL=https://api.lan/x", "jsonFields=cpu = a.b"}
+                          << R"({"jsonWidget":{"alertThreshold":3,"alertsEnabled":true,"displayName":"API","fields":[{"label":"cpu","path":"a.b"}],"pollInterval":60,"url":"https://api.lan/x"}})"
+                          << "";
+}
+
+void TestAddSourceView::addsEachKind()
+{
+    QFETCH(QString, card);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, json);
+    QFETCH(QString, secret);
+
+    EditorRig rig;
+    rig.open();
+    QVERIFY(!rig.find(QStringLiteral("editor.next"))->isEnabled());
+    rig.click(QStringLiteral("editor.type.") + card);
+    rig.click(QStringLiteral("editor.next"));
+    QVERIFY(rig.sheet->form());
+    QVERIFY(!saveEnabled(rig));
+    rig.fill(steps);
+    QVERIFY2(saveEnabled(rig), qPrintable(labelText(rig, QStringLiteral("editor.message"))));
+    saveAndWaitForClose(rig);
+
+    QCOMPARE(rig.state->sources().size(), 1);
+    const AnySourceConfig saved = rig.state->sources().first();
+    QCOMPARE(withoutID(saved), QJsonDocument::fromJson(json.toUtf8()).object());
+    QHash<QString, QString> expected;
+    if (!secret.isEmpty())
+        expected.insert(*saved.credentialRef(), secret);
+    QCOMPARE(rig.keyring->secrets(), expected);
+    // The new source is polled at once.
+    VirtualClock::settle();
+    QTRY_VERIFY(rig.state->snapshots().contains(saved.id()));
+}
+
+void TestAddSourceView::messageLine_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("saveable");
+
+    QTest::newRow("implied https") << "httpPing" << QStringList{"name=A", "baseURL=myhost:8080"} << "Will use https://myhost:8080" << true;
+    QTest::newRow("host and port") << "tcpPort" << QStringList{"name=A", "host=nas:+0080"} << "Will use host nas, port 80" << true;
+    QTest::newRow("user in url") << "httpPing" << QStringList{"name=A", "baseURL=https://u:p@h"}
+                                 << "The URL contains a username/password. Remove it and use the username/token field(s) below instead." << false;
+    QTest::newRow("scheme") << "jsonWidget" << QStringList{"name=A", "baseURL=ftp://h", "jsonFields=a=b"}
+                            << "Enter a full URL starting with http:// or https://." << false;
+    QTest::newRow("no host") << "kuma" << QStringList{"name=A", "baseURL=/status", "statusPageSlug=s"}
+                             << "Enter a full URL including a host, e.g. https://status.homelab.local." << false;
+    QTest::newRow("host") << "tcpPort" << QStringList{"name=A", "host=https://nas"}
+                          << "Enter a plain host or IP, like nas.local or 192.168.1.10 \u2014 no spaces, line breaks, or scheme." << false;
+    QTest::newRow("interval") << "beszel" << QStringList{"name=A", "baseURL=https://b", "secret=t", "pollSeconds=4"}
+                              << "Enter a check interval between 5 and 3600 seconds." << false;
+    QTest::newRow("query port") << "gameServer" << QStringList{"game=rust", "name=A", "host=h", "queryPort=70000"}
+                                << "Enter a query port between 1 and 65535, or leave it blank." << false;
+    QTest::newRow("empty name has no message") << "httpPing" << QStringList{"baseURL=https://h"} << "" << false;
+}
+
+void TestAddSourceView::messageLine()
+{
+    QFETCH(QString, card);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, message);
+    QFETCH(bool, saveable);
+
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.") + card);
+    rig.click(QStringLiteral("editor.next"));
+    if (card == QLatin1String("gameServer"))
+        rig.click(QStringLiteral("editor.advanced"));
+    rig.fill(steps);
+    QCOMPARE(labelText(rig, QStringLiteral("editor.message")), message);
+    QCOMPARE(saveEnabled(rig), saveable);
+    QCOMPARE(rig.find(QStringLiteral("editor.test"))->isEnabled(), saveable);
+}
+
+void TestAddSourceView::quickStartCards_data()
+{
+    QTest::addColumn<QString>("example");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("status page") << "statusPage" << "Uptime Kuma Config" << "Status Page";
+    QTest::newRow("website") << "website" << "HTTP Ping Config" << "Website";
+    QTest::newRow("minecraft") << "minecraft" << "Game Server Config" << "Minecraft Server";
+}
+
+void TestAddSourceView::quickStartCards()
+{
+    QFETCH(QString, example);
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.tcpPort"));
+    rig.click(QStringLiteral("editor.example.") + example);
+    QCOMPARE(labelText(rig, QStringLiteral("editor.title")), title);
+    QCOMPARE(rig.find<LabeledTextField>(QStringLiteral("editor.name"))->text(), name);
+    QCOMPARE(rig.sheet->selectedType(), SourceFormState::SourceType::tcpPort);
+    QVERIFY(saveEnabled(rig));
+    QCOMPARE(rig.sheet->size(), AddSourceView::addingSize);
+}
+
+void TestAddSourceView::typeStepAndBack()
+{
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.beszel"));
+    rig.click(QStringLiteral("editor.type.jsonWidget"));
+    QCOMPARE(rig.sheet->selectedType(), SourceFormState::SourceType::jsonWidget);
+    rig.click(QStringLiteral("editor.next"));
+    QCOMPARE(labelText(rig, QStringLiteral("editor.title")), QStringLiteral("Custom JSON Config"));
+    rig.fill({"name=A", "jsonFields=x = y"});
+    rig.click(QStringLiteral("editor.back"));
+    QVERIFY(!rig.sheet->form());
+    QVERIFY(!rig.sheet->selectedType());
+    QVERIFY(!rig.find(QStringLiteral("editor.next"))->isEnabled());
+    rig.click(QStringLiteral("editor.type.jsonWidget"));
+    rig.click(QStringLiteral("editor.next"));
+    QCOMPARE(rig.find<QPlainTextEdit>(QStringLiteral("editor.jsonFields"))->toPlainText(), QString());
+    QCOMPARE(rig.find<LabeledTextField>(QStringLiteral("editor.pollSeconds"))->lineEdit()->placeholderText(),
+             QStringLiteral("60"));
+    rig.click(QStringLiteral("editor.cancel"));
+    QTRY_VERIFY(!rig.sheet);
+    QVERIFY(rig.state->sources().isEmpty());
+}
+
+void TestAddSourceView::gamePickerSearchesAndPortFollowsGame()
+{
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.gameServer"));
+    rig.click(QStringLiteral("editor.next"));
+    auto *games = rig.find<GameSourceForm>(QStringLiteral("editor.gameFields"));
+    const auto port = [&] { return rig.find<LabeledTextField>(QStringLiteral("editor.port"))->text(); };
+    const auto shown = [&](const QString &name) { return rig.find(name)->isVisibleTo(rig.sheet); };
+
+    QCOMPARE(games->pickerLines().size(), 42 + 3);
+    QCOMPARE(port(), QStringLiteral("25565"));
+    rig.type(QStringLiteral("editor.gameSearch"), QStringLiteral("BEDROCK"));
+    QCOMPARE(games->pickerLines(), (QStringList{"# Minecraft", "minecraft-java", "minecraft-bedrock"}));
+    rig.type(QStringLiteral("editor.gameSearch"), QStringLiteral("zzz"));
+    QCOMPARE(games->pickerLines(), (QStringList{"# Minecraft", "minecraft-java"}));
+    rig.type(QStringLiteral("editor.gameSearch"), QStringLiteral("fiv"));
+    QCOMPARE(games->pickerLines(), (QStringList{"# Minecraft", "minecraft-java", "# Web API", "fivem"}));
+
+    rig.pickGame(QStringLiteral("fivem"));
+    QCOMPARE(port(), QStringLiteral("30120"));
+    QVERIFY(shown(QStringLiteral("editor.useTLS")));
+    QVERIFY(!shown(QStringLiteral("editor.advanced")));
+    QCOMPARE(rig.find<LabeledTextField>(QStringLiteral("editor.secret"))->label(), QStringLiteral("Players Token (Optional)"));
+    QCOMPARE(rig.find<LabeledTextField>(QStringLiteral("editor.secret"))->lineEdit()->echoMode(), QLineEdit::Password);
+
+    rig.type(QStringLiteral("editor.gameSearch"), QString());
+    rig.pickGame(QStringLiteral("palworld"));
+    QCOMPARE(port(), QStringLiteral("8212"));
+    QVERIFY(labelText(rig, QStringLiteral("editor.secretNote")).endsWith(QStringLiteral("use it on a trusted network only.")));
+    rig.click(QStringLiteral("editor.useTLS"));
+    QVERIFY(labelText(rig, QStringLiteral("editor.secretNote")).endsWith(QStringLiteral("grants full control.")));
+
+    rig.pickGame(QStringLiteral("valheim"));
+    QVERIFY(!shown(QStringLiteral("editor.secret")));
+    QVERIFY(!shown(QStringLiteral("editor.useTLS")));
+    QVERIFY(shown(QStringLiteral("editor.advanced")));
+    QVERIFY(!labelText(rig, QStringLiteral("editor.setupNote")).isEmpty());
+    rig.type(QStringLiteral("editor.port"), QStringLiteral("2500"));
+    rig.pickGame(QStringLiteral("rust"));
+    QCOMPARE(port(), QStringLiteral("2500"));
+}
+
+void TestAddSourceView::connectionTest_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<int>("httpStatus");
+    QTest::addColumn<bool>("passed");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("tcp port open") << "tcpPort" << QStringList{"name=A", "host=127.0.0.1:%PORT"} << 0 << true << "Connected";
+    QTest::newRow("status page without monitors") << "kuma" << QStringList{"name=A", "baseURL=http://127.0.0.1:%PORT", "statusPageSlug=s"}
+                                                  << 200 << false << ConnectionTest::emptySnapshotMessage;
+    QTest::newRow("server error") << "kuma" << QStringList{"name=A", "baseURL=http://127.0.0.1:%PORT", "statusPageSlug=s"}
+                                  << 500 << false << "HTTP 500";
+}
+
+void TestAddSourceView::connectionTest()
+{
+    QFETCH(QString, card);
+    QFETCH(QStringList, steps);
+    QFETCH(int, httpStatus);
+    QFETCH(bool, passed);
+    QFETCH(QString, message);
+
+    LocalTCPServer tcp;
+    LocalHTTPServer http(LocalHTTPServer::fixed(httpStatus, R"({"heartbeatList":{}})"));
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.") + card);
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill(steps, QString::number(httpStatus ? http.port() : tcp.port()));
+    QSignalSpy finished(rig.sheet.data(), &AddSourceView::connectionTestFinished);
+    rig.click(QStringLiteral("editor.test"));
+    QVERIFY(rig.sheet->isTesting());
+    QCOMPARE(rig.find<PillButton>(QStringLiteral("editor.test"))->text(), QStringLiteral("Testing\u2026"));
+    QVERIFY(!rig.find(QStringLiteral("editor.test"))->isEnabled());
+    QVERIFY(finished.wait(5000));
+
+    auto *badge = rig.find<TestResultBadge>(QStringLiteral("editor.testBadge"));
+    QVERIFY(badge->isVisibleTo(rig.sheet));
+    QCOMPARE(badge->passed(), passed);
+    QCOMPARE(badge->message(), message);
+    QVERIFY(rig.find(QStringLiteral("editor.test"))->isEnabled());
+    QVERIFY(rig.state->sources().isEmpty());
+
+    // Any edit, also one undone at once, clears the badge.
+    rig.click(QStringLiteral("editor.alerts"));
+    rig.click(QStringLiteral("editor.alerts"));
+    QVERIFY(!badge->isVisibleTo(rig.sheet));
+}
+
+void TestAddSourceView::connectionTestResultOfAnOlderFormIsDropped()
+{
+    QList<QPointer<QTcpSocket>> waiting;
+    LocalHTTPServer http([&](const ReceivedRequest &, QTcpSocket *socket) { waiting.append(socket); });
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.httpPing"));
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill({"name=A", "baseURL=http://127.0.0.1:%PORT/"}, QString::number(http.port()));
+    QSignalSpy finished(rig.sheet.data(), &AddSourceView::connectionTestFinished);
+    rig.click(QStringLiteral("editor.test"));
+    QTRY_COMPARE(waiting.size(), 1);
+    rig.type(QStringLiteral("editor.name"), QStringLiteral("B"));
+    LocalHTTPServer::respond(waiting.first(), 200, "ok");
+    QVERIFY(finished.wait(5000));
+    QVERIFY(!rig.sheet->testPassed());
+    QVERIFY(!rig.find(QStringLiteral("editor.testBadge"))->isVisibleTo(rig.sheet));
+    QVERIFY(rig.find(QStringLiteral("editor.test"))->isEnabled());
+}
+
+void TestAddSourceView::connectionTestNeverWritesTheKeyring_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("sent");
+
+    QTest::newRow("stored secret") << "" << QByteArray("Bearer stored");
+    QTest::newRow("typed secret") << "typed" << QByteArray("Bearer typed");
+}
+
+void TestAddSourceView::connectionTestNeverWritesTheKeyring()
+{
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, sent);
+
+    LocalHTTPServer http(LocalHTTPServer::fixed(200, R"({"a":{"b":1}})"));
+    EditorRig rig;
+    rig.buildEditorState();
+    test::await(rig.keyring->setSecret(QStringLiteral("stored"), QStringLiteral("hand-named")));
+    rig.keyring->writes = 0;
+    const JSONWidgetConfig config(QUuid::createUuid(), QStringLiteral("API"), http.url(QStringLiteral("/x")).toString(),
+                                  QStringLiteral("hand-named"), {{QStringLiteral("B"), QStringLiteral("a.b")}});
+    rig.state->addSource(config);
+    rig.open(config);
+    if (!typed.isEmpty())
+        rig.type(QStringLiteral("editor.secret"), typed);
+    QSignalSpy finished(rig.sheet.data(), &AddSourceView::connectionTestFinished);
+    rig.click(QStringLiteral("editor.test"));
+    QVERIFY(finished.wait(5000));
+
+    QCOMPARE(rig.sheet->testMessage(), QStringLiteral("Connected"));
+    QCOMPARE(http.requests().last().header("Authorization"), sent);
+    QCOMPARE(rig.keyring->reads, typed.isEmpty() ? 1 : 0);
+    QCOMPARE(rig.keyring->writes, 0);
+    QCOMPARE(rig.keyring->secrets(), (QHash<QString, QString>{{"hand-named", "stored"}}));
+}
+
+void TestAddSourceView::keyringFailureKeepsSheetOpen()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    rig.keyring->failure = QStringLiteral("keyring <b>locked</b>");
+    rig.open();
+    rig.click(QStringLiteral("editor.type.beszel"));
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill({"name=Hub", "baseURL=https://hub", "secret=tok"});
+    QSignalSpy finished(rig.sheet.data(), &AddSourceView::saveFinished);
+    rig.click(QStringLiteral("editor.save"));
+    QTRY_COMPARE(finished.size(), 1);
+
+    auto *alert = rig.sheet->findChild<QMessageBox *>(QStringLiteral("editor.saveError"));
+    QVERIFY(alert && alert->isVisible());
+    QCOMPARE(alert->text(), QStringLiteral("Couldn't Save Source"));
+    QCOMPARE(alert->informativeText(), QStringLiteral("keyring <b>locked</b>"));
+    QCOMPARE(alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))->textFormat(), Qt::PlainText);
+    QVERIFY(rig.state->sources().isEmpty());
+    QVERIFY(rig.keyring->secrets().isEmpty());
+    QVERIFY(saveEnabled(rig));
+    QCOMPARE(rig.find<PillButton>(QStringLiteral("editor.save"))->text(), QStringLiteral("Save Source"));
+    alert->accept();
+
+    rig.keyring->failure.reset();
+    saveAndWaitForClose(rig);
+    QCOMPARE(rig.state->sources().size(), 1);
+}
+
+void TestAddSourceView::editingKeepsTheStoredSecret_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+
+    QTest::newRow("field left empty") << "" << "old";
+    QTest::newRow("new secret") << "new" << "new";
+}
+
+void TestAddSourceView::editingKeepsTheStoredSecret()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+
+    EditorRig rig;
+    rig.buildEditorState();
+    // A reference not made from the id, as an older or hand-written file may hold.
+    test::await(rig.keyring->setSecret(QStringLiteral("old"), QStringLiteral("legacy-kuma")));
+    const KumaConfig config(QUuid::createUuid(), QStringLiteral("Lab"), QStringLiteral("https://kuma"),
+                            QStringLiteral("me"), QStringLiteral("legacy-kuma"), std::nullopt);
+    rig.state->addSource(config);
+    rig.open(config);
+    QCOMPARE(rig.sheet->size(), AddSourceView::editingSize);
+    QVERIFY(!rig.find(QStringLiteral("editor.back")));
+    auto *secret = rig.find<LabeledTextField>(QStringLiteral("editor.secret"));
+    QVERIFY(secret->text().isEmpty());
+    QCOMPARE(secret->lineEdit()->placeholderText(), QStringLiteral("Leave blank to keep the current secret"));
+    QCOMPARE(rig.find<PillButton>(QStringLiteral("editor.save"))->text(), QStringLiteral("Save Changes"));
+
+    rig.type(QStringLiteral("editor.name"), QStringLiteral("Lab 2"));
+    if (!typed.isEmpty())
+        rig.type(QStringLiteral("editor.secret"), typed);
+    saveAndWaitForClose(rig);
+    VirtualClock::settle();
+
+    KumaConfig expected = config;
+    expected.displayName = QStringLiteral("Lab 2");
+    QCOMPARE(rig.state->sources(), QList<AnySourceConfig>{expected});
+    QCOMPARE(rig.keyring->secrets(), (QHash<QString, QString>{{"legacy-kuma", kept}}));
+}
+
+void TestAddSourceView::saveOutlivesTheSheet()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    Completion<Done> release;
+    rig.keyring->gate = release;
+    rig.open();
+    rig.click(QStringLiteral("editor.example.statusPage"));
+    rig.fill({"username=me", "secret=key"});
+    rig.click(QStringLiteral("editor.save"));
+    QCOMPARE(rig.find<PillButton>(QStringLiteral("editor.save"))->text(), QStringLiteral("Saving\u2026"));
+    QVERIFY(!saveEnabled(rig));
+    rig.sheet->save();
+    rig.click(QStringLiteral("editor.cancel"));
+    QTRY_VERIFY(!rig.sheet);
+
+    release.complete(Done{});
+    QTRY_COMPARE(rig.state->sources().size(), 1);
+    QCOMPARE(rig.keyring->writes, 1);
+    QCOMPARE(rig.keyring->secrets().value(*rig.state->sources().first().credentialRef()), QStringLiteral("key"));
+}
+
+void TestAddSourceView::widgetsSectionHidesAndReorders()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    const AnySourceConfig source = tcpSource(QUuid::createUuid());
+    rig.open(source);
+    QVERIFY(rig.find(QStringLiteral("editor.widgetsEmpty"))->isVisibleTo(rig.sheet));
+    rig.state->addSource(source);
+    VirtualClock::settle();
+    QTRY_VERIFY(rig.find(QStringLiteral("editor.widgetList"))->isVisibleTo(rig.sheet));
+
+    const QString prefix = uuidText(source.id()) + QStringLiteral("/check:");
+    const auto popupOrder = [&] {
+        QList<WidgetEntry> entries;
+        for (const WidgetData &widget : rig.state->snapshots().find(source.id())->widgets)
+            entries.append({widget.scopedID(source.id()), widget});
+        QStringList names;
+        for (const WidgetEntry &entry : rig.state->widgetLayout().visibleEntries(entries))
+            names.append(entry.widget.displayName());
+        return names;
+    };
+
+    auto *disk = rig.find(QStringLiteral("editor.widget:") + prefix + QStringLiteral("disk"));
+    QVERIFY(disk);
+    auto *eye = disk->findChild<QToolButton *>();
+    QCOMPARE(eye->accessibleName(), QStringLiteral("Hide Disk"));
+    QTest::mouseClick(eye, Qt::LeftButton);
+    QCOMPARE(popupOrder(), (QStringList{"CPU", "Memory"}));
+    QTRY_COMPARE(rig.find(QStringLiteral("editor.widget:") + prefix + QStringLiteral("disk"))
+                     ->findChild<QToolButton *>()->accessibleName(),
+                 QStringLiteral("Show Disk"));
+
+    // A drop moves the list's row first; the layout follows it.
+    auto *list = rig.find<QListWidget>(QStringLiteral("editor.widgetList"));
+    QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
+    QTRY_COMPARE(popupOrder(), (QStringList{"Memory", "CPU"}));
+    auto *section = rig.find<SourceWidgetsSection>(QStringLiteral("editor.widgets"));
+    QTRY_COMPARE(section->entries().size(), 3);
+    QCOMPARE(section->entries().first().widget.displayName(), QStringLiteral("Memory"));
+
+    // Saved at once: cancelling the sheet keeps it.
+    rig.click(QStringLiteral("editor.cancel"));
+    QTRY_VERIFY(!rig.sheet);
+    const WidgetLayout stored = WidgetLayout::load(*rig.settings);
+    QCOMPARE(stored, rig.state->widgetLayout());
+    QVERIFY(stored.hidden.contains(prefix + QStringLiteral("disk")));
+}
+
+void TestAddSourceView::alertSettings()
+{
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.example.website"));
+    auto *threshold = rig.find<QSpinBox>(QStringLiteral("editor.alertThreshold"));
+    threshold->setValue(1);
+    QCOMPARE(labelText(rig, QStringLiteral("editor.alertThresholdLabel")), QStringLiteral("Alert after 1 failed check"));
+    threshold->stepDown();
+    QCOMPARE(rig.sheet->form()->alertThreshold, 1);
+    threshold->setValue(10);
+    threshold->stepUp();
+    QCOMPARE(labelText(rig, QStringLiteral("editor.alertThresholdLabel")), QStringLiteral("Alert after 10 failed checks"));
+    rig.click(QStringLiteral("editor.alerts"));
+    QVERIFY(!threshold->isEnabled());
+    QCOMPARE(rig.sheet->form()->alertThreshold, 10);
+    saveAndWaitForClose(rig);
+    const SourceConfig &saved = rig.state->sources().first().config();
+    QVERIFY(!saved.alertsEnabled);
+    QCOMPARE(saved.alertThreshold, 10);
+}
+
+void TestAddSourceView::settingsWindowOpensTheSheet()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    SettingsView settings(rig.state.get());
+    settings.show();
+    auto *add = settings.findChild<QWidget *>(QStringLiteral("settings.sources.add"));
+    QTest::mouseClick(add, Qt::LeftButton, {}, add->rect().center());
+    rig.sheet = settings.findChild<AddSourceView *>();
+    QVERIFY(rig.sheet && rig.sheet->isVisible());
+    QCOMPARE(rig.sheet->windowModality(), Qt::WindowModal);
+    rig.click(QStringLiteral("editor.type.tcpPort"));
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill({"name=NAS", "host=nas.lan", "port=445"});
+    saveAndWaitForClose(rig);
+    QCOMPARE(settings.sourceLines(), QStringList{QStringLiteral("NAS — nas.lan:445")});
+
+    // Activating a row edits that source.
+    auto *list = settings.findChild<QListWidget *>();
+    emit list->itemActivated(list->item(0));
+    rig.sheet = settings.findChild<AddSourceView *>();
+    QVERIFY(rig.sheet);
+    QCOMPARE(rig.find<LabeledTextField>(QStringLiteral("editor.port"))->text(), QStringLiteral("445"));
+}
+
+QTEST_MAIN(TestAddSourceView)
+#include "tst_AddSourceView.moc"

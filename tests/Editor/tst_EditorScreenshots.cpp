@@ -1,0 +1,150 @@
+// Renders the source editor's states to PNG files in the folder named by MARROWICK_SCREENSHOTS,
+// so a person can look at them without a desktop; without it, everything renders and nothing
+// is written.
+#include "Editor/EditorRig.h"
+
+#include "support/LocalHTTPServer.h"
+#include "support/LocalTCPServer.h"
+
+#include <QAbstractItemView>
+#include <QDir>
+#include <QSignalSpy>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+void render(QWidget *widget, const QString &name)
+{
+    QCoreApplication::processEvents();
+    const QPixmap image = widget->grab();
+    QVERIFY(!image.isNull());
+    const QString folder = qEnvironmentVariable("MARROWICK_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    QVERIFY(image.save(QDir(folder).filePath(name + QStringLiteral(".png"))));
+}
+
+} // namespace
+
+class TestEditorScreenshots : public QObject {
+    Q_OBJECT
+
+private slots:
+    void typeStep();
+    void formOfEachKind_data();
+    void formOfEachKind();
+    void gamePicker();
+    void testBadges_data();
+    void testBadges();
+    void editSheetWithWidgets();
+};
+
+void TestEditorScreenshots::typeStep()
+{
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.gameServer"));
+    render(rig.sheet, QStringLiteral("editor-step1"));
+}
+
+void TestEditorScreenshots::formOfEachKind_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QStringList>("steps");
+
+    QTest::newRow("kuma") << "kuma" << QStringList{"name=Home Lab", "baseURL=kuma.home.arpa:3001", "username=admin"};
+    QTest::newRow("beszel") << "beszel" << QStringList{"name=Hub", "baseURL=https://beszel.home.arpa", "secret=token"};
+    QTest::newRow("gameServer") << "gameServer" << QStringList{"game=palworld", "name=Palworld", "host=pal.home.arpa"};
+    QTest::newRow("httpPing") << "httpPing" << QStringList{"name=Website", "baseURL=ftp://example.com"};
+    QTest::newRow("tcpPort") << "tcpPort" << QStringList{"name=SSH", "host=nas.home.arpa:22"};
+    QTest::newRow("jsonWidget") << "jsonWidget" << QStringList{"name=API", "baseURL=https://api.home.arpa/stats",
+                                                                "jsonFields=Load = system.load"};
+}
+
+void TestEditorScreenshots::formOfEachKind()
+{
+    QFETCH(QString, card);
+    QFETCH(QStringList, steps);
+
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.") + card);
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill(steps);
+    render(rig.sheet, QStringLiteral("editor-form-") + card);
+}
+
+void TestEditorScreenshots::gamePicker()
+{
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.gameServer"));
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill({"game=rust", "name=Rust", "host=rust.home.arpa"});
+    rig.click(QStringLiteral("editor.advanced"));
+    render(rig.sheet, QStringLiteral("editor-game-advanced"));
+
+    auto *picker = rig.find<QComboBox>(QStringLiteral("editor.gamePicker"));
+    picker->showPopup();
+    QTRY_VERIFY(picker->view()->isVisible());
+    render(picker->view()->window(), QStringLiteral("editor-game-picker"));
+    picker->hidePopup();
+
+    rig.type(QStringLiteral("editor.gameSearch"), QStringLiteral("mine"));
+    picker->showPopup();
+    QTRY_VERIFY(picker->view()->isVisible());
+    render(picker->view()->window(), QStringLiteral("editor-game-picker-search"));
+    picker->hidePopup();
+}
+
+void TestEditorScreenshots::testBadges_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<bool>("passed");
+
+    QTest::newRow("green") << "tcpPort" << QStringList{"name=SSH", "host=127.0.0.1:%PORT"} << true;
+    QTest::newRow("red") << "kuma" << QStringList{"name=Status", "baseURL=http://127.0.0.1:%PORT", "statusPageSlug=home"}
+                         << false;
+}
+
+void TestEditorScreenshots::testBadges()
+{
+    QFETCH(QString, card);
+    QFETCH(QStringList, steps);
+    QFETCH(bool, passed);
+
+    LocalTCPServer tcp;
+    LocalHTTPServer http(LocalHTTPServer::fixed(503, "down"));
+    EditorRig rig;
+    rig.open();
+    rig.click(QStringLiteral("editor.type.") + card);
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill(steps, QString::number(passed ? tcp.port() : http.port()));
+    QSignalSpy finished(rig.sheet.data(), &AddSourceView::connectionTestFinished);
+    rig.click(QStringLiteral("editor.test"));
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(rig.sheet->testPassed(), passed);
+    render(rig.sheet, QStringLiteral("editor-test-") + QTest::currentDataTag());
+}
+
+void TestEditorScreenshots::editSheetWithWidgets()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    const AnySourceConfig source = tcpSource(QUuid::createUuid(), QStringLiteral("NAS"));
+    rig.state->addSource(source);
+    QTRY_VERIFY(rig.state->snapshots().contains(source.id()));
+    WidgetLayout layout = rig.state->widgetLayout();
+    layout.hidden.insert(rig.state->snapshots().find(source.id())->widgets.at(1).scopedID(source.id()));
+    rig.state->setWidgetLayout(layout);
+    rig.open(source);
+    QTRY_VERIFY(rig.find(QStringLiteral("editor.widgetList"))->isVisibleTo(rig.sheet));
+    render(rig.sheet, QStringLiteral("editor-edit"));
+}
+
+QTEST_MAIN(TestEditorScreenshots)
+#include "tst_EditorScreenshots.moc"
