@@ -90,7 +90,10 @@ QStringList LimitedLabel::visibleLines(int width) const
     if (m_maxLines == 1)
         return {metrics.elidedText(text().section(QLatin1Char('\n'), 0, 0), Qt::ElideRight, width)};
 
-    QTextLayout layout(text(), font());
+    // Line breaks in the text break lines in the layout too.
+    QString laidOut = text();
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(laidOut, font());
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);

@@ -60,6 +60,7 @@ bool SourceBlock::setRows(const QList<Row> &rows, const QHash<QString, QList<dou
     m_rows = rows;
     m_histories = std::move(histories);
     setVisible(!rows.isEmpty());
+    updateGeometry();
     return true;
 }
 
