@@ -1,5 +1,6 @@
 #include "Marrowick/Popover/PopoverText.h"
 
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
@@ -117,7 +118,9 @@ QStringList LimitedLabel::visibleLines(int width) const
 QSize LimitedLabel::sizeHint() const
 {
     const QMargins margins = contentsMargins();
-    const int width = fontMetrics().horizontalAdvance(text().section(QLatin1Char('\n'), 0, 0));
+    // Rounded up, or the text's last fraction of a pixel would cost it an ellipsis.
+    const int width = static_cast<int>(
+        std::ceil(QFontMetricsF(font()).horizontalAdvance(text().section(QLatin1Char('\n'), 0, 0)))) + 1;
     return QSize(width + margins.left() + margins.right(), heightForWidth(width + margins.left() + margins.right()));
 }
 

@@ -111,9 +111,11 @@ void PopoverView::buildEmptyState(QVBoxLayout *layout)
     hint->setWordWrap(true);
     hint->setAlignment(Qt::AlignHCenter);
     hint->setContentsMargins(28, 0, 28, 0);
+    title->setAlignment(Qt::AlignHCenter);
     for (QLabel *label : {title, hint}) {
         setLabelColor(label, secondaryColor(palette()));
-        empty->addWidget(label, 0, Qt::AlignHCenter);
+        // Full width, centred text: a wrapping label placed by alignment keeps its one-line width.
+        empty->addWidget(label);
     }
     auto *add = new PillButton(QStringLiteral("Add first source"), PillButton::Kind::prominent, m_emptyState);
     add->setObjectName(QStringLiteral("popover.addFirstSource"));
