@@ -357,13 +357,16 @@ void PopoverView::refreshChrome()
 void PopoverView::fitHeight()
 {
     const bool hasSources = m_state && !m_state->sources().isEmpty();
-    int chrome = m_header->sizeHint().height() + m_toolbar->sizeHint().height();
+    const int bars = m_header->sizeHint().height() + m_toolbar->sizeHint().height();
+    int chrome = bars;
     for (const QLabel *notice : {m_notice, m_saveNotice, m_notificationNotice}) {
         if (!notice->isHidden())
             chrome += notice->heightForWidth(popoverWidth);
     }
+    // Ten rows always scroll, so only a shorter list is measured: the cost stays small
+    // however many sources there are.
     int listHeight = 0;
-    if (hasSources) {
+    if (hasSources && m_rowCount < scrollingRowCount) {
         // Rows that came and went post their layout requests; measure only after they ran.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         QLayout *list = m_list->layout();
@@ -371,15 +374,21 @@ void PopoverView::fitHeight()
         listHeight = list->hasHeightForWidth() ? list->totalHeightForWidth(popoverWidth) : list->totalSizeHint().height();
     }
     m_scrolling = hasSources && (m_rowCount >= scrollingRowCount || chrome + listHeight > maximumHeight);
-    if (hasSources) {
-        // Notices come on top of the fixed height, up to the limit.
-        const int scrollingList = std::min(scrollingHeight - m_header->sizeHint().height() - m_toolbar->sizeHint().height(),
-                                           maximumHeight - chrome);
-        m_scroll->setVerticalScrollBarPolicy(m_scrolling ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        m_scroll->setFixedHeight(m_scrolling ? std::max(scrollingList, 60) : listHeight);
+    if (!hasSources) {
+        if (isVisible() || m_freshForShow)
+            adjustSize();
+        return;
     }
-    if (isVisible() || m_freshForShow)
-        adjustSize();
+    // Notices come on top of the fixed height, up to the limit.
+    const int scrollingList = std::max(std::min(scrollingHeight - bars, maximumHeight - chrome), 60);
+    const int scrollHeight = m_scrolling ? scrollingList : listHeight;
+    m_scroll->setVerticalScrollBarPolicy(m_scrolling ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    if (m_scroll->height() != scrollHeight || m_scroll->minimumHeight() != scrollHeight)
+        m_scroll->setFixedHeight(scrollHeight);
+    // Set rather than asked of the layout, which would measure every row.
+    const int height = chrome + scrollHeight;
+    if ((isVisible() || m_freshForShow) && this->height() != height)
+        resize(popoverWidth, height);
 }
 
 // ---- Notices ----------------------------------------------------------------------------------
