@@ -3,7 +3,7 @@
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/PopoverToolbar.h"
 #include "Marrowick/Popover/RelativeTimeText.h"
-#include "Marrowick/Popover/Sparkline.h"
+#include "Marrowick/Popover/RowTrailing.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QLayout>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -38,8 +39,10 @@ QString shownText(const QWidget &view)
             parts.append(pill->text());
         else if (const auto *ring = qobject_cast<const MetricRing *>(child))
             parts.append(ring->label() + QLatin1Char(' ') + MetricRing::percentText(ring->pct()));
-        else if (qobject_cast<const Sparkline *>(child))
-            parts.append(QStringLiteral("~"));
+        else if (const auto *trailing = qobject_cast<const RowTrailing *>(child))
+            parts.append(QStringList{trailing->downText(), trailing->showsSparkline() ? QStringLiteral("~") : QString(),
+                                     trailing->latencyText()}
+                             .filter(QRegularExpression(QStringLiteral("."))));
     }
     return parts.join(QLatin1Char('|'));
 }
@@ -323,17 +326,18 @@ private slots:
         const AnySourceConfig source = tcp("Lab");
         rig.answers.insert(source.id(), Widgets{checkWidget("c", ServiceStatus::up)});
         PopoverView &popover = rig.open({source});
-        QVERIFY(!find(popover, "sparkline")->isVisible());
+        const auto sparkline = [&popover] { return find<RowTrailing>(popover, "trailing")->showsSparkline(); };
+        QVERIFY(!sparkline());
         rig.pollAll();
-        QVERIFY(find(popover, "sparkline")->isVisible());
+        QVERIFY(sparkline());
 
         rig.settings->setShowSparklines(false);
         popover.flushPendingChanges();
-        QVERIFY(!find(popover, "sparkline")->isVisible());
+        QVERIFY(!sparkline());
         rig.settings->setShowSparklines(true);
         rig.answers.insert(source.id(), Widgets{checkWidget("c", ServiceStatus::down)});
         rig.pollAll();
-        QVERIFY(!find(popover, "sparkline")->isVisible());
+        QVERIFY(!sparkline());
 
         rig.settings->setCompactMode(true);
         popover.flushPendingChanges();
