@@ -7,6 +7,8 @@
 #include "Marrowick/Popover/StatusOrb.h"
 #include "MarrowickKit/Model/UuidText.h"
 
+#include "App/AppStateRig.h"
+
 #include <QTest>
 
 using namespace marrowick;
@@ -207,13 +209,23 @@ private slots:
 
     void sourcesFollowTheLayoutOrder()
     {
-        // Checked through the ordering the popup relies on: layout order first, then stored order.
+        // Layout order first, then the rest in stored order; a source that has not answered adds nothing.
+        test::AppStateRig rig;
         const QUuid a = QUuid::createUuid(), b = QUuid::createUuid(), c = QUuid::createUuid();
-        const QList<AnySourceConfig> sources{TCPPortConfig(a, "A", "h", 1), TCPPortConfig(b, "B", "h", 1),
-                                             TCPPortConfig(c, "C", "h", 1)};
+        AppState &state = rig.build(true);
+        QVERIFY(rows(state).isEmpty());
+        for (const QUuid &id : {a, b, c})
+            state.addSource(test::tcpSource(id, uuidText(id)));
         WidgetLayout layout;
         layout.sourceOrder = {uuidText(c), QStringLiteral("not an id")};
-        QCOMPARE(layout.orderedSources(sources), (QList<QUuid>{c, a, b}));
+        state.setWidgetLayout(layout);
+        rig.providers.holdNext(b);
+        rig.clock.advance(0);
+
+        QStringList names;
+        for (const Row &row : rows(state))
+            names.append(row.widget()->displayName());
+        QCOMPARE(names, (QStringList{uuidText(c), uuidText(a)}));
     }
 
     void fetchTimesHoldEverySnapshot()
