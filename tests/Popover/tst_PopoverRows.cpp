@@ -219,12 +219,14 @@ private slots:
         WidgetLayout layout;
         layout.sourceOrder = {uuidText(c), QStringLiteral("not an id")};
         state.setWidgetLayout(layout);
-        rig.providers.holdNext(b);
+        const Completion<Done> answer = rig.providers.holdNext(b);
         rig.clock.advance(0);
 
         QStringList names;
         for (const Row &row : rows(state))
             names.append(row.widget()->displayName());
+        answer.complete(Done{});
+        rig.clock.settle();
         QCOMPARE(names, (QStringList{uuidText(c), uuidText(a)}));
     }
 
