@@ -239,6 +239,10 @@ private slots:
         rig.clock.advance(12);
         popover.findChild<RelativeTimeTicker *>()->refreshAll();
         QCOMPARE(visibleTexts(popover, "popover.age"), QStringList{"10s ago"});
+        find<QAbstractButton>(popover, "popover.refresh")->click();
+        rig.clock.settle();
+        popover.flushPendingChanges();
+        QCOMPARE(visibleTexts(popover, "popover.age"), QStringList{"just now"});
 
         // While paused every widget of every snapshot is inactive, and no age shows.
         rig.state->setPaused(true);
