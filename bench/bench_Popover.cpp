@@ -8,6 +8,7 @@
 #include "Marrowick/App/SourcesStore.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
+#include "MarrowickKit/Model/ProviderError.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -56,6 +57,9 @@ public:
     BenchProvider(QUuid id, int kind, const int *round) : m_id(id), m_kind(kind), m_round(round) {}
     QCoro::Task<SourceSnapshot> fetch(CancelToken) override
     {
+        // A negative round is an outage: every source fails.
+        if (*m_round < 0)
+            throw ProviderError::upstream(QStringLiteral("timed out"));
         co_return SourceSnapshot{m_id, Instant::now(), widgetsOf(m_kind, *m_round)};
     }
 
@@ -160,21 +164,29 @@ int main(int argc, char **argv)
     const double openMs = static_cast<double>(opening.nsecsElapsed()) / 1e6;
     QCoreApplication::processEvents();
 
-    QList<double> redraws;
-    for (round = 1; round <= rounds; ++round) {
+    const auto fullUpdate = [&] {
         state.refreshAll();
         waitForAnswers();
         QElapsedTimer timer;
         timer.start();
         popover.flushPendingChanges();
         popover.repaint();
-        redraws.append(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
+        return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    };
+    QList<double> redraws;
+    for (round = 1; round <= rounds; ++round)
+        redraws.append(fullUpdate());
+    // Every row changes its kind at once, as when the network goes away and comes back.
+    round = -1;
+    const double outageMs = fullUpdate();
+    round = rounds + 1;
+    const double recoveryMs = fullUpdate();
     std::sort(redraws.begin(), redraws.end());
     std::printf("sources: %d, rows drawn: %lld, full updates: %d\n", sourceCount,
                 static_cast<long long>(popover.rowCount()), rounds);
     std::printf("redraw after a full update: median %.2f ms, p90 %.2f ms, max %.2f ms\n", redraws.at(redraws.size() / 2),
                 redraws.at(redraws.size() * 9 / 10), redraws.last());
+    std::printf("every source failing at once: %.2f ms, all recovering: %.2f ms\n", outageMs, recoveryMs);
     std::printf("opening the popup: %.2f ms\n", openMs);
     std::printf("peak memory: %s\n", qPrintable(peakMemory()));
     return 0;

@@ -14,7 +14,7 @@
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QScrollArea>
@@ -258,21 +258,23 @@ void PopoverView::redraw()
 {
     if (!m_state)
         return;
+    QList<QWidget *> shows;
     if (m_structureDirty) {
-        rebuildStructure();
+        rebuildStructure(shows);
     } else {
         for (const QUuid &id : std::as_const(m_dirty)) {
             if (SourceBlock *block = m_blocks.value(id))
-                redrawSource(block, false);
+                redrawSource(block, false, shows);
         }
     }
+    showAll(shows);
     m_dirty.clear();
     m_structureDirty = false;
     m_header->refresh(m_ticker->now());
     fitHeight();
 }
 
-void PopoverView::rebuildStructure()
+void PopoverView::rebuildStructure(QList<QWidget *> &shows)
 {
     const RowSettings settings = rowSettings();
     const bool settingsChanged = !(settings == m_rowSettings);
@@ -297,7 +299,7 @@ void PopoverView::rebuildStructure()
         }
         kept.insert(id, block);
         m_groupsLayout->addWidget(block);
-        redrawSource(block, settingsChanged);
+        redrawSource(block, settingsChanged, shows);
     }
     for (SourceBlock *gone : std::as_const(m_blocks)) {
         m_rowCount -= gone->rows().size();
@@ -307,7 +309,7 @@ void PopoverView::rebuildStructure()
     refreshChrome();
 }
 
-void PopoverView::redrawSource(SourceBlock *block, bool force)
+void PopoverView::redrawSource(SourceBlock *block, bool force, QList<QWidget *> &shows)
 {
     const WidgetLayout &layout = m_state->widgetLayout();
     const QList<PopoverRows::Row> rows =
@@ -318,8 +320,32 @@ void PopoverView::redrawSource(SourceBlock *block, bool force)
     block->setRows(rows, m_state->latencyHistory(), m_rowSettings, [self, id] {
         if (self)
             self->toggleCollapsed(id);
-    }, force);
+    }, shows, force);
     m_rowCount += rows.size() - before;
+}
+
+// Showing a widget lays out every visible ancestor at once, which with many new rows (every
+// source failing together, say) grows with the square of the list. Many are therefore shown
+// behind the hidden list, which is then laid out once; the scroll position is kept.
+void PopoverView::showAll(const QList<QWidget *> &widgets)
+{
+    constexpr qsizetype batch = 8;
+    const bool hideList = widgets.size() >= batch && m_groups->isVisible();
+    QScrollBar *bar = m_scroll->verticalScrollBar();
+    const int position = bar->value();
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    if (focus && !m_groups->isAncestorOf(focus))
+        focus = nullptr;
+    if (hideList)
+        m_groups->hide();
+    for (QWidget *widget : widgets)
+        widget->show();
+    if (hideList) {
+        m_groups->show();
+        bar->setValue(position);
+        if (focus)
+            focus->setFocus();
+    }
 }
 
 void PopoverView::toggleCollapsed(const QUuid &id)

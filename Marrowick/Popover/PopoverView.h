@@ -79,8 +79,9 @@ private:
     void markStructureDirty();
     void scheduleRedraw();
     void redraw();
-    void rebuildStructure();
-    void redrawSource(SourceBlock *block, bool force);
+    void rebuildStructure(QList<QWidget *> &shows);
+    void redrawSource(SourceBlock *block, bool force, QList<QWidget *> &shows);
+    void showAll(const QList<QWidget *> &widgets);
     void toggleCollapsed(const QUuid &id);
     void refreshChrome();
     void refreshSaveNotice();

@@ -375,6 +375,19 @@ private slots:
         QCOMPARE(bar->value(), 100);
         QCOMPARE(find(popover, "checkRow"), firstRow); // updated in place, not rebuilt
 
+        // Every row changing its kind at once (an outage) still keeps the place.
+        for (const AnySourceConfig &source : sources)
+            rig.answers.insert(source.id(), QStringLiteral("timed out"));
+        rig.pollAll();
+        QCOMPARE(bar->value(), 100);
+        QCOMPARE(visibleTexts(popover, "detail").count(QStringLiteral("timed out")), 20);
+        for (const AnySourceConfig &source : sources)
+            rig.answers.insert(source.id(), Widgets{checkWidget("c", ServiceStatus::up)});
+        rig.clock.advance(600); // past the back-off
+        popover.flushPendingChanges();
+        QCOMPARE(visibleTexts(popover, "detail").count(QStringLiteral("timed out")), 0);
+        QCOMPARE(bar->value(), 100);
+
         // Hidden, the popup draws nothing; shown again, it reads the state afresh.
         popover.hide();
         rig.answers.insert(sources.first().id(), QStringLiteral("refused"));
