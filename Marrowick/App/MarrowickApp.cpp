@@ -157,7 +157,8 @@ void MarrowickApp::togglePopover()
 
 void MarrowickApp::showPopover()
 {
-    m_popover->refreshIfStale();
+    // The hidden popup has not followed the state: read it now so the size is right.
+    m_popover->syncWithState();
     if (m_hasTray) {
         m_popover->adjustSize();
         const QRect icon = m_tray ? m_tray->geometry() : QRect();

@@ -1,42 +1,15 @@
 #include "Marrowick/Onboarding/OnboardingView.h"
-#include "Marrowick/Style/PillButton.h"
-#include "Marrowick/Popover/PopoverView.h"
 #include "Marrowick/App/PopupPlacement.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
-#include "Marrowick/App/SourcesStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "App/AppStateRig.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QLabel>
 #include <QTest>
 
 using namespace marrowick;
-
-namespace {
-
-QLabel *labelWithText(const QWidget &root, const QString &text)
-{
-    for (QLabel *label : root.findChildren<QLabel *>()) {
-        if (label->text() == text)
-            return label;
-    }
-    return nullptr;
-}
-
-PillButton *button(const QWidget &root, const QString &text)
-{
-    for (PillButton *candidate : root.findChildren<PillButton *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 class TestShellWindows : public QObject {
     Q_OBJECT
@@ -87,108 +60,6 @@ private slots:
         bringSettingsWindowToFront();
         QVERIFY(settings->isVisible());
         QCOMPARE(settings->size(), QSize(480, 540));
-    }
-
-    void popoverShowsServerTextPlainly()
-    {
-        test::AppStateRig rig;
-        const QUuid id = QUuid::createUuid();
-        SourcesStore::save({test::tcpSource(id, QStringLiteral("<b>Lab</b>"))}, rig.folder());
-        AppState &state = rig.build();
-        rig.providers.failNext(id, QStringLiteral("<img src=x>refused"));
-        PopoverView popover(&state);
-        QCOMPARE(popover.width(), 340);
-        rig.clock.advance(0);
-        popover.show();
-
-        QLabel *name = labelWithText(popover, QStringLiteral("<b>Lab</b>"));
-        QVERIFY(name);
-        QCOMPARE(name->textFormat(), Qt::PlainText);
-        QLabel *error = labelWithText(popover, QStringLiteral("<img src=x>refused"));
-        QVERIFY(error);
-        QCOMPARE(error->textFormat(), Qt::PlainText);
-        QVERIFY(labelWithText(popover, QStringLiteral("Degraded")));
-    }
-
-    void popoverWorksOnlyWhileShown()
-    {
-        test::AppStateRig rig;
-        const QUuid first = QUuid::createUuid();
-        const QUuid second = QUuid::createUuid();
-        SourcesStore::save({test::tcpSource(first, QStringLiteral("First")), test::tcpSource(second, QStringLiteral("Second"))},
-                           rig.folder());
-        AppState &state = rig.build();
-        PopoverView popover(&state);
-        rig.clock.advance(0);
-        QCOMPARE(popover.rebuildCount(), 0); // hidden: polls build nothing
-
-        popover.show();
-        QCOMPARE(popover.rebuildCount(), 1);
-        QVERIFY(labelWithText(popover, QStringLiteral("poll 1")));
-        QVERIFY(labelWithText(popover, QStringLiteral("1 ms")));
-
-        // Shown: each poll updates its own lines in place, gathered into the next frame.
-        rig.clock.advance(5);
-        rig.clock.advance(5);
-        QTRY_VERIFY(labelWithText(popover, QStringLiteral("poll 3")));
-        QVERIFY(labelWithText(popover, QStringLiteral("3 ms")));
-        QVERIFY(!labelWithText(popover, QStringLiteral("poll 1")));
-        QCOMPARE(popover.rebuildCount(), 1);
-
-        // A structural change rebuilds once, at the next frame.
-        state.setPaused(true);
-        QCOMPARE(popover.rebuildCount(), 1);
-        QTRY_COMPARE(popover.rebuildCount(), 2);
-
-        popover.hide();
-        state.setPaused(false);
-        rig.clock.advance(0);
-        rig.clock.advance(5);
-        QCOMPARE(popover.rebuildCount(), 2);
-        popover.show();
-        QCOMPARE(popover.rebuildCount(), 3); // read again when shown
-        QVERIFY(labelWithText(popover, QStringLiteral("poll %1").arg(rig.providers.fetchCount(first))));
-    }
-
-    void popoverActionsChangeTheState()
-    {
-        test::AppStateRig rig;
-        AppState &state = rig.build(true);
-        PopoverView popover(&state);
-        PillButton *pause = button(popover, QStringLiteral("Pause"));
-        QVERIFY(pause);
-        pause->click();
-        QVERIFY(state.isPaused());
-        QCOMPARE(pause->text(), QStringLiteral("Resume"));
-        QVERIFY(labelWithText(popover, QStringLiteral("Paused")));
-    }
-
-    void popoverTellsOfAFailedSourcesWrite()
-    {
-        test::AppStateRig rig;
-        AppState &state = rig.build(true);
-        PopoverView popover(&state);
-        popover.show();
-        QFile blocker(rig.folder());
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        state.addSource(test::tcpSource(QUuid::createUuid()));
-        bool told = false;
-        for (QLabel *label : popover.findChildren<QLabel *>())
-            told = told || (label->isVisible() && label->text().startsWith(QLatin1String("Your sources could not be saved")));
-        QVERIFY(told);
-    }
-
-    void popoverTellsWhenNoNotificationServerAnswers()
-    {
-        test::AppStateRig rig;
-        AppState &state = rig.build(true);
-        rig.alerts->status = AuthorizationStatus::denied;
-        PopoverView popover(&state);
-        popover.show();
-        rig.clock.settle();
-        QLabel *notice = labelWithText(popover, QStringLiteral("Alerts cannot be shown: no notification server answers."));
-        QVERIFY(notice && notice->isVisible());
     }
 
     void closingTheFirstRunWindowCompletesIt()

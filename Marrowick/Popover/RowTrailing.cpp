@@ -1,0 +1,90 @@
+#include "Marrowick/Popover/RowTrailing.h"
+
+#include "Marrowick/Popover/LatencyPill.h"
+#include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Popover/Sparkline.h"
+#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
+
+namespace marrowick {
+
+RowTrailing::RowTrailing(ServiceStatus status, const QString &downText, std::optional<double> latencyMs,
+                         const QList<double> &history, const RowSettings &settings, QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("trailing"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    set(status, downText, latencyMs, history, settings);
+}
+
+void RowTrailing::set(ServiceStatus status, const QString &downText, std::optional<double> latencyMs,
+                      const QList<double> &history, const RowSettings &settings)
+{
+    const bool down = status == ServiceStatus::down;
+    const bool sparkline = settings.showSparklines && history.size() >= 2 && !down;
+    const QString latency = marrowick::latencyText(std::nullopt, latencyMs);
+    const bool resized = down != m_down || (down && downText != m_downText) || sparkline != m_sparkline
+                         || LatencyPill::pillSize(font(), latency) != LatencyPill::pillSize(font(), m_latencyText);
+    m_down = down;
+    m_downText = downText;
+    m_sparkline = sparkline;
+    m_history = sparkline ? history : QList<double>();
+    m_latencyText = latency;
+    setAccessibleName(down ? downText + QStringLiteral(", ") + latency : latency);
+    if (resized)
+        updateGeometry();
+    update();
+}
+
+QFont RowTrailing::downFont() const
+{
+    return textFont(font(), TextStyle::caption, QFont::DemiBold);
+}
+
+int RowTrailing::downTextWidth() const
+{
+    const qreal width = QFontMetricsF(downFont()).horizontalAdvance(m_downText);
+    return std::min(maximumDownTextWidth, static_cast<int>(std::ceil(width)));
+}
+
+QSize RowTrailing::sizeHint() const
+{
+    const QSize pill = LatencyPill::pillSize(font(), m_latencyText);
+    int width = pill.width();
+    int height = pill.height();
+    if (m_down) {
+        width += downTextWidth() + spacing;
+        height = std::max(height, static_cast<int>(std::ceil(QFontMetricsF(downFont()).height())));
+    } else if (m_sparkline) {
+        width += sparklineSize.width() + spacing;
+        height = std::max(height, sparklineSize.height());
+    }
+    return QSize(width, height);
+}
+
+void RowTrailing::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QSize pill = LatencyPill::pillSize(font(), m_latencyText);
+    const QRectF pillArea(width() - pill.width(), (height() - pill.height()) / 2.0, pill.width(), pill.height());
+    LatencyPill::paint(painter, pillArea, m_latencyText, font(), palette(), marrowickAccent(this));
+    const qreal end = pillArea.left() - spacing;
+    if (m_down) {
+        const int textWidth = downTextWidth();
+        painter.setFont(downFont());
+        painter.setPen(statusColor(ServiceStatus::down));
+        const QString text = painter.fontMetrics().elidedText(m_downText, Qt::ElideRight, textWidth);
+        painter.drawText(QRectF(end - textWidth, 0, textWidth, height()), Qt::AlignVCenter | Qt::AlignRight, text);
+    } else if (m_sparkline) {
+        const QRectF area(end - sparklineSize.width(), (height() - sparklineSize.height()) / 2.0,
+                          sparklineSize.width(), sparklineSize.height());
+        Sparkline::paint(painter, area.adjusted(1, 1, -1, -1), m_history, marrowickAccent(this));
+    }
+}
+
+} // namespace marrowick
