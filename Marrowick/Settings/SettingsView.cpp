@@ -1,55 +1,508 @@
 #include "Marrowick/Settings/SettingsView.h"
 
 #include "Marrowick/App/AppState.h"
+#include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
+#include "Marrowick/Settings/SourceCard.h"
+#include "Marrowick/Settings/SourceRowModel.h"
+#include "Marrowick/Settings/Symbol.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Style/PillButton.h"
+#include "MarrowickKit/Model/UuidText.h"
 
+#include <QAbstractButton>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace marrowick {
 
-SettingsView::SettingsView(AppState *state, QWidget *parent) : QWidget(parent), m_state(state)
+namespace {
+
+const QString sourceMimeType = QStringLiteral("application/x-marrowick-source-id");
+constexpr int ageRefreshMs = 5000;
+
+// A tab of the bar: its title on the accent capsule when selected, plain text otherwise.
+class TabButton : public QAbstractButton {
+public:
+    TabButton(const QString &title, QWidget *parent) : QAbstractButton(parent)
+    {
+        setText(title);
+        setAccessibleName(title);
+        setCheckable(true);
+        setAutoExclusive(true);
+        setCursor(Qt::PointingHandCursor);
+        QFont semibold = font();
+        semibold.setWeight(QFont::DemiBold);
+        setFont(semibold);
+    }
+    QSize sizeHint() const override
+    {
+        return QSize(fontMetrics().horizontalAdvance(text()) + 32, fontMetrics().height() + 12);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF area = QRectF(rect());
+        QColor ink = palette().color(QPalette::WindowText);
+        if (isChecked()) {
+            p.setPen(Qt::NoPen);
+            p.setBrush(marrowickAccent(this));
+            p.drawRoundedRect(area, area.height() / 2, area.height() / 2);
+            ink = marrowickOnAccent(this);
+        } else {
+            ink.setAlphaF(0.6);
+        }
+        if (hasFocus()) {
+            p.setPen(QPen(marrowickAccent(this), 1.5));
+            p.setBrush(Qt::NoBrush);
+            p.drawRoundedRect(area.adjusted(1, 1, -1, -1), area.height() / 2 - 1, area.height() / 2 - 1);
+        }
+        p.setPen(ink);
+        p.drawText(rect(), Qt::AlignCenter, text());
+    }
+};
+
+// The capsule that holds the tab buttons.
+class TabBar : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QColor fill = palette().color(QPalette::WindowText);
+        fill.setAlphaF(0.04);
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        const QRectF area = QRectF(rect());
+        p.drawRoundedRect(area, area.height() / 2, area.height() / 2);
+    }
+};
+
+QWidget *centred(QWidget *child, QWidget *parent, int vertical)
+{
+    auto *bar = new QWidget(parent);
+    auto *row = new QHBoxLayout(bar);
+    row->setContentsMargins(20, vertical, 20, vertical);
+    row->addStretch();
+    row->addWidget(child);
+    row->addStretch();
+    return bar;
+}
+
+} // namespace
+
+// The cards' container: it takes a dragged card and shows where it will land.
+class SourcesListPanel : public QWidget {
+public:
+    SourcesListPanel(SettingsView *view, QWidget *parent) : QWidget(parent), m_view(view)
+    {
+        setAcceptDrops(true);
+        m_layout = new QVBoxLayout(this);
+        m_layout->setContentsMargins(16, 4, 16, 4);
+        m_layout->setSpacing(8);
+        m_layout->addStretch();
+    }
+
+    QVBoxLayout *cardsLayout() const { return m_layout; }
+
+    // The position a drop at `y` lands before: the first card whose middle lies below it.
+    qsizetype destination(int y) const
+    {
+        const QList<SourceCard *> cards = m_view->cards();
+        for (qsizetype i = 0; i < cards.size(); ++i) {
+            if (y < cards[i]->geometry().center().y())
+                return i;
+        }
+        return cards.size();
+    }
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override
+    {
+        if (event->mimeData()->hasFormat(sourceMimeType))
+            event->acceptProposedAction();
+    }
+    void dragMoveEvent(QDragMoveEvent *event) override
+    {
+        if (!event->mimeData()->hasFormat(sourceMimeType))
+            return;
+        event->acceptProposedAction();
+        m_indicator = destination(event->position().toPoint().y());
+        update();
+    }
+    void dragLeaveEvent(QDragLeaveEvent *) override
+    {
+        m_indicator.reset();
+        update();
+    }
+    void dropEvent(QDropEvent *event) override
+    {
+        m_indicator.reset();
+        update();
+        const auto id = parseUuid(QString::fromLatin1(event->mimeData()->data(sourceMimeType)));
+        if (!id)
+            return;
+        const QList<AnySourceConfig> ordered = m_view->orderedSources();
+        for (qsizetype i = 0; i < ordered.size(); ++i) {
+            if (ordered[i].id() == *id) {
+                event->acceptProposedAction();
+                m_view->moveSources({i}, destination(event->position().toPoint().y()));
+                return;
+            }
+        }
+    }
+    void paintEvent(QPaintEvent *) override
+    {
+        if (!m_indicator)
+            return;
+        const QList<SourceCard *> cards = m_view->cards();
+        int y = 4;
+        if (*m_indicator < cards.size())
+            y = cards[*m_indicator]->geometry().top() - 4;
+        else if (!cards.isEmpty())
+            y = cards.last()->geometry().bottom() + 4;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(marrowickAccent(this), 2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(20, y), QPointF(width() - 20, y));
+    }
+
+private:
+    SettingsView *m_view;
+    QVBoxLayout *m_layout;
+    std::optional<qsizetype> m_indicator;
+};
+
+QString SettingsView::tabTitle(SettingsTab tab)
+{
+    return tab == SettingsTab::sources ? QStringLiteral("Sources") : QStringLiteral("General");
+}
+
+QString SettingsView::tabIdentifier(SettingsTab tab)
+{
+    return QStringLiteral("settings.tab.") + tabTitle(tab).toLower();
+}
+
+SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettingsServices services, QWidget *parent)
+    : QWidget(parent), m_state(state), m_arguments(std::move(arguments)), m_services(std::move(services)),
+      m_now([] { return Instant::now(); })
 {
     setObjectName(settingsWindowIdentifier);
     setWindowTitle(QStringLiteral("Marrowick Settings"));
     setFixedSize(windowSize);
 
-    auto *layout = new QVBoxLayout(this);
-    auto *heading = new QLabel(QStringLiteral("Sources"), this);
-    QFont font = heading->font();
-    font.setBold(true);
-    heading->setFont(font);
-    layout->addWidget(heading);
-    m_sources = new QListWidget(this);
-    m_sources->setSelectionMode(QAbstractItemView::NoSelection);
-    layout->addWidget(m_sources);
+    m_content = new QVBoxLayout(this);
+    m_content->setContentsMargins(0, 0, 0, 0);
+    m_content->setSpacing(0);
 
-    connect(state, &AppState::sourcesChanged, this, &SettingsView::refresh);
-    connect(state, &AppState::widgetLayoutChanged, this, &SettingsView::refresh);
-    refresh();
-}
-
-QStringList SettingsView::sourceLines() const
-{
-    QStringList lines;
-    for (int row = 0; row < m_sources->count(); ++row)
-        lines.append(m_sources->item(row)->text());
-    return lines;
-}
-
-void SettingsView::refresh()
-{
-    m_sources->clear();
-    const QList<AnySourceConfig> &sources = m_state->sources();
-    for (const QUuid &id : m_state->widgetLayout().orderedSources(sources)) {
-        const auto source = std::find_if(sources.cbegin(), sources.cend(),
-                                         [&id](const AnySourceConfig &candidate) { return candidate.id() == id; });
-        // List items draw their text as plain text.
-        m_sources->addItem(source->displayName() + QStringLiteral(" — ") + source->endpoint());
+    auto *bar = new TabBar(this);
+    auto *buttons = new QHBoxLayout(bar);
+    buttons->setContentsMargins(4, 4, 4, 4);
+    buttons->setSpacing(2);
+    for (const SettingsTab tab : {SettingsTab::sources, SettingsTab::general}) {
+        auto *button = new TabButton(tabTitle(tab), bar);
+        button->setObjectName(tabIdentifier(tab));
+        button->setChecked(tab == m_tab);
+        connect(button, &QAbstractButton::clicked, this, [this, tab] { setTab(tab); });
+        buttons->addWidget(button);
+        m_tabButtons[static_cast<size_t>(tab)] = button;
     }
-    if (sources.isEmpty())
-        m_sources->addItem(QStringLiteral("No sources yet."));
+    m_content->addWidget(centred(bar, this, 12));
+
+    m_sourcesTab = buildSourcesTab();
+    m_content->addWidget(m_sourcesTab, 1);
+
+    m_ageTimer.setInterval(ageRefreshMs);
+    connect(&m_ageTimer, &QTimer::timeout, this, &SettingsView::refreshAges);
+
+    connect(state, &AppState::sourcesChanged, this, &SettingsView::refreshSources);
+    connect(state, &AppState::snapshotsChanged, this, &SettingsView::refreshSources);
+    connect(state, &AppState::errorsChanged, this, &SettingsView::refreshSources);
+    connect(state, &AppState::widgetLayoutChanged, this, &SettingsView::refreshSources);
+    refreshSources();
+}
+
+SettingsView::~SettingsView() = default;
+
+QWidget *SettingsView::buildSourcesTab()
+{
+    auto *tab = new QWidget(this);
+    auto *column = new QVBoxLayout(tab);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_scroll = new QScrollArea(tab);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list = new SourcesListPanel(this, m_scroll);
+    m_scroll->setWidget(m_list);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_list->setAutoFillBackground(false);
+    column->addWidget(m_scroll, 1);
+
+    m_emptyState = new QWidget(m_scroll);
+    m_emptyState->setObjectName(emptyStateIdentifier);
+    auto *empty = new QVBoxLayout(m_emptyState);
+    empty->setSpacing(10);
+    auto *rack = new SymbolView(Symbol::serverRack, 44, m_emptyState);
+    rack->setColor(QColor(128, 128, 128));
+    empty->addWidget(rack, 0, Qt::AlignHCenter);
+    auto *title = new QLabel(QStringLiteral("No Sources Yet"), m_emptyState);
+    QFont bold = title->font();
+    bold.setPointSizeF(bold.pointSizeF() * 1.3);
+    bold.setBold(true);
+    title->setFont(bold);
+    empty->addWidget(title, 0, Qt::AlignHCenter);
+    auto *description =
+        new QLabel(QStringLiteral("Marrowick watches the services, hosts, and game servers you add here."), m_emptyState);
+    description->setWordWrap(true);
+    description->setAlignment(Qt::AlignCenter);
+    QPalette secondary = description->palette();
+    QColor gray = secondary.color(QPalette::WindowText);
+    gray.setAlphaF(0.6);
+    secondary.setColor(QPalette::WindowText, gray);
+    description->setPalette(secondary);
+    empty->addWidget(description);
+    auto *first = new PillButton(QStringLiteral("Add Your First Source"), PillButton::Kind::prominent, m_emptyState);
+    connect(first, &QAbstractButton::clicked, this, &SettingsView::showAddSource);
+    empty->addSpacing(4);
+    empty->addWidget(first, 0, Qt::AlignHCenter);
+    m_emptyState->setFixedWidth(320);
+
+    auto *add = new PillButton(QStringLiteral("Add Source\u2026"), PillButton::Kind::prominent, tab);
+    connect(add, &QAbstractButton::clicked, this, &SettingsView::showAddSource);
+    auto *addBar = new QWidget(tab);
+    auto *addRow = new QHBoxLayout(addBar);
+    addRow->setContentsMargins(20, 12, 20, 12);
+    addRow->addStretch();
+    addRow->addWidget(add);
+    column->addWidget(addBar);
+    return tab;
+}
+
+void SettingsView::setTab(SettingsTab tab)
+{
+    m_tabButtons[static_cast<size_t>(tab)]->setChecked(true);
+    if (tab == m_tab)
+        return;
+    m_tab = tab;
+    if (tab == SettingsTab::general) {
+        m_sourcesTab->hide();
+        m_general = new GeneralSettingsView(m_state, m_services, this);
+        connect(m_general, &GeneralSettingsView::showWelcomeRequested, this, &SettingsView::showWelcomeRequested);
+        m_content->addWidget(m_general, 1);
+        m_general->show();
+    } else {
+        // The General tab starts afresh each time it is chosen.
+        delete m_general;
+        m_sourcesTab->show();
+    }
+}
+
+QAbstractButton *SettingsView::tabButton(SettingsTab tab) const
+{
+    return m_tabButtons[static_cast<size_t>(tab)];
+}
+
+QList<AnySourceConfig> SettingsView::orderedSources() const
+{
+    QList<AnySourceConfig> ordered;
+    if (!m_state)
+        return ordered;
+    const QList<AnySourceConfig> &sources = m_state->sources();
+    QHash<QUuid, qsizetype> firstOf;
+    for (qsizetype i = sources.size() - 1; i >= 0; --i)
+        firstOf.insert(sources[i].id(), i);
+    for (const QUuid &id : m_state->widgetLayout().orderedSources(sources)) {
+        const auto found = firstOf.constFind(id);
+        if (found != firstOf.cend())
+            ordered.append(sources[*found]);
+    }
+    return ordered;
+}
+
+void SettingsView::moveSources(const QList<qsizetype> &fromOffsets, qsizetype toOffset)
+{
+    if (!m_state)
+        return;
+    WidgetLayout layout = m_state->widgetLayout();
+    layout.moveSources(fromOffsets, toOffset, m_state->sources());
+    m_state->setWidgetLayout(layout);
+}
+
+void SettingsView::deleteSources(const QList<qsizetype> &offsets)
+{
+    const QList<AnySourceConfig> ordered = orderedSources();
+    QList<qsizetype> sorted = offsets;
+    std::sort(sorted.begin(), sorted.end());
+    QList<QUuid> ids;
+    for (const qsizetype offset : sorted) {
+        if (offset >= 0 && offset < ordered.size())
+            ids.append(ordered[offset].id());
+    }
+    for (const QUuid &id : ids)
+        deleteSource(id);
+}
+
+void SettingsView::toggleAlerts(const QUuid &id)
+{
+    if (!m_state)
+        return;
+    for (const AnySourceConfig &source : m_state->sources()) {
+        if (source.id() == id) {
+            m_state->updateSource(withAlertsEnabled(source, !alertsEnabled(m_state->sources(), id)));
+            return;
+        }
+    }
+}
+
+void SettingsView::deleteSource(const QUuid &id)
+{
+    if (m_state)
+        m_state->deleteSource(id);
+}
+
+void SettingsView::showAddSource()
+{
+    openSheet(std::nullopt);
+}
+
+void SettingsView::editSource(const QUuid &id)
+{
+    for (const AnySourceConfig &source : orderedSources()) {
+        if (source.id() == id) {
+            openSheet(source);
+            return;
+        }
+    }
+}
+
+void SettingsView::openSheet(std::optional<AnySourceConfig> source)
+{
+    // One sheet at a time, as a window shows one sheet.
+    if (m_sheet || !m_state)
+        return;
+    m_editingID = source ? std::optional<QUuid>(source->id()) : std::nullopt;
+    m_sheet = new AddSourceView(m_state, std::move(source), this);
+    connect(m_sheet, &QObject::destroyed, this, [this] { m_editingID.reset(); });
+    m_sheet->open();
+}
+
+std::optional<QUuid> SettingsView::editingSourceID() const
+{
+    return m_sheet ? m_editingID : std::nullopt;
+}
+
+QList<SourceCard *> SettingsView::cards() const
+{
+    QList<SourceCard *> shown;
+    QVBoxLayout *layout = m_list->cardsLayout();
+    for (int i = 0; i < layout->count(); ++i) {
+        if (auto *card = qobject_cast<SourceCard *>(layout->itemAt(i)->widget()))
+            shown.append(card);
+    }
+    return shown;
+}
+
+void SettingsView::setClock(std::function<Instant()> now)
+{
+    m_now = std::move(now);
+    refreshAges();
+}
+
+void SettingsView::refreshSources()
+{
+    if (!m_state)
+        return;
+    const QList<AnySourceConfig> ordered = orderedSources();
+    QHash<QUuid, SourceCard *> kept;
+    QVBoxLayout *layout = m_list->cardsLayout();
+    for (SourceCard *card : cards())
+        layout->removeWidget(card);
+    for (qsizetype i = 0; i < ordered.size(); ++i) {
+        const QUuid id = ordered[i].id();
+        SourceCard *card = m_cards.take(id);
+        if (!card) {
+            card = new SourceCard(m_list);
+            connect(card, &SourceCard::editRequested, this, &SettingsView::editSource);
+            connect(card, &SourceCard::muteToggled, this, &SettingsView::toggleAlerts);
+            connect(card, &SourceCard::deleteRequested, this, &SettingsView::deleteSource);
+            connect(card, &SourceCard::dragStarted, this, &SettingsView::startDrag);
+        }
+        card->setModel(SourceRowModel::make(*m_state, ordered[i]));
+        card->setNow(m_now());
+        layout->insertWidget(static_cast<int>(i), card);
+        kept.insert(id, card);
+    }
+    qDeleteAll(m_cards);
+    m_cards = kept;
+
+    m_emptyState->setVisible(m_state->sources().isEmpty());
+    m_emptyState->adjustSize();
+    m_emptyState->move((m_scroll->width() - m_emptyState->width()) / 2,
+                       (m_scroll->height() - m_emptyState->height()) / 2);
+}
+
+void SettingsView::refreshAges()
+{
+    const Instant now = m_now();
+    for (SourceCard *card : cards())
+        card->setNow(now);
+}
+
+void SettingsView::startDrag(const QUuid &id)
+{
+    SourceCard *card = m_cards.value(id);
+    if (!card)
+        return;
+    auto *data = new QMimeData;
+    data->setData(sourceMimeType, uuidText(id).toLatin1());
+    auto *drag = new QDrag(card);
+    drag->setMimeData(data);
+    drag->setPixmap(card->grab());
+    drag->setHotSpot(card->mapFromGlobal(QCursor::pos()));
+    drag->exec(Qt::MoveAction);
+}
+
+void SettingsView::applyUITestLaunchArguments()
+{
+    bringSettingsWindowToFront();
+    if (!m_arguments.contains(editFirstSourceArgument) || m_sheet || !m_state || m_state->sources().isEmpty())
+        return;
+    // The stored order, not the order shown.
+    openSheet(m_state->sources().first());
+}
+
+void SettingsView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    refreshSources();
+    refreshAges();
+    m_ageTimer.start();
+    if (!event->spontaneous())
+        applyUITestLaunchArguments();
+}
+
+void SettingsView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // A hidden window does no work.
+    m_ageTimer.stop();
 }
 
 } // namespace marrowick

@@ -4,6 +4,7 @@
 #include "Marrowick/App/PopupPlacement.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
+#include "Marrowick/Settings/SourceCard.h"
 #include "Marrowick/App/SourcesStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -78,7 +79,7 @@ private slots:
         QCOMPARE(findSettingsWindow(), nullptr);
         test::AppStateRig rig;
         AppState &state = rig.build(true);
-        auto *onboarding = new OnboardingView(rig.settings.get());
+        auto *onboarding = new OnboardingView(&state);
         onboarding->show();
         QCOMPARE(findSettingsWindow(), onboarding);
 
@@ -153,7 +154,7 @@ private slots:
     void closingTheFirstRunWindowCompletesIt()
     {
         test::AppStateRig rig;
-        auto *onboarding = new OnboardingView(rig.settings.get());
+        auto *onboarding = new OnboardingView(&rig.build(true));
         QCOMPARE(onboarding->windowTitle(), QStringLiteral("Welcome to Marrowick"));
         onboarding->show();
         QVERIFY(!rig.settings->onboardingCompleted());
@@ -173,8 +174,10 @@ private slots:
         WidgetLayout layout;
         layout.sourceOrder = {uuidText(b)};
         state.setWidgetLayout(layout);
-        QCOMPARE(settings.sourceLines(),
-                 (QStringList{QStringLiteral("B — 127.0.0.1:22"), QStringLiteral("A — 127.0.0.1:22")}));
+        QStringList lines;
+        for (const SourceCard *card : settings.cards())
+            lines.append(card->model().name + QStringLiteral(" — ") + card->model().endpoint);
+        QCOMPARE(lines, (QStringList{QStringLiteral("B — 127.0.0.1:22"), QStringLiteral("A — 127.0.0.1:22")}));
     }
 };
 

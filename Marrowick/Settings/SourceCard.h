@@ -1,0 +1,104 @@
+#pragma once
+
+#include "Marrowick/Settings/SourceRowModel.h"
+#include "Marrowick/Settings/Symbol.h"
+
+#include <QAbstractButton>
+#include <QFrame>
+
+#include <functional>
+
+class QLabel;
+
+namespace marrowick {
+
+class ElidedLabel;
+class SymbolView;
+
+// The small square look of the bell and trash buttons: 26 x 26, a faint rounded fill.
+class SmallSquareButton : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    SmallSquareButton(Symbol symbol, QWidget *parent = nullptr);
+
+    Symbol symbol() const { return m_symbol; }
+    void setSymbol(Symbol symbol, bool secondary);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    Symbol m_symbol;
+    bool m_secondary = false;
+};
+
+// One card of the settings window's sources list: a drag handle, the wide edit button with
+// the source's kind, status, name, address, age and last error, the bell that mutes the
+// source's alerts and the trash button. It holds no state beyond what it was last given.
+class SourceCard : public QFrame {
+    Q_OBJECT
+
+public:
+    explicit SourceCard(QWidget *parent = nullptr);
+
+    const SourceRowModel &model() const { return m_model; }
+    // Redraws only what changed.
+    void setModel(const SourceRowModel &model);
+    // Re-reads the age of the last poll against the clock.
+    void setNow(Instant now);
+
+    QAbstractButton *editButton() const { return m_edit; }
+    SmallSquareButton *bellButton() const { return m_bell; }
+    SmallSquareButton *trashButton() const { return m_trash; }
+    QString ageText() const;
+    QString errorText() const;
+
+    static constexpr int cornerRadius = 12;
+
+signals:
+    void editRequested(const QUuid &id);
+    void muteToggled(const QUuid &id);
+    void deleteRequested(const QUuid &id);
+    // A press on the card moved far enough to become a drag.
+    void dragStarted(const QUuid &id);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    SourceRowModel m_model;
+    std::optional<Instant> m_now;
+    QAbstractButton *m_edit;
+    SymbolView *m_kindIcon;
+    QWidget *m_orb;
+    QLabel *m_name;
+    QLabel *m_typeTitle;
+    ElidedLabel *m_endpoint;
+    QLabel *m_age;
+    QLabel *m_error;
+    SmallSquareButton *m_bell;
+    SmallSquareButton *m_trash;
+    QPoint m_pressAt;
+};
+
+// A one-line label that shortens its plain text in the middle when it does not fit.
+class ElidedLabel : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ElidedLabel(QWidget *parent = nullptr);
+    void setText(const QString &text);
+    QString text() const { return m_text; }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_text;
+};
+
+} // namespace marrowick

@@ -1,0 +1,97 @@
+#include "Marrowick/Settings/SourceRowModel.h"
+
+#include "Marrowick/App/AppState.h"
+
+namespace marrowick {
+
+namespace {
+
+int severity(ServiceStatus status)
+{
+    switch (status) {
+    case ServiceStatus::down:
+        return 3;
+    case ServiceStatus::warn:
+        return 2;
+    case ServiceStatus::up:
+        return 1;
+    case ServiceStatus::unknown:
+        break;
+    }
+    return 0;
+}
+
+ServiceStatus worstStatus(const QList<WidgetData> &widgets)
+{
+    ServiceStatus worst = ServiceStatus::unknown;
+    for (const WidgetData &widget : widgets) {
+        const ServiceStatus status = AppState::historyStatus(widget);
+        if (severity(status) > severity(worst))
+            worst = status;
+    }
+    return worst;
+}
+
+} // namespace
+
+SourceRowModel SourceRowModel::make(const AppState &state, const AnySourceConfig &source)
+{
+    SourceRowModel model;
+    model.id = source.id();
+    model.name = source.displayName();
+    model.kind = source.kind();
+    model.typeTitle = kindTitle(source.kind());
+    model.endpoint = source.endpoint();
+    model.status = sourceStatus(state, model.id);
+    if (const SourceSnapshot *snapshot = state.snapshots().find(model.id))
+        model.fetchedAt = snapshot->fetchedAt;
+    if (const QString *error = state.errors().find(model.id))
+        model.error = *error;
+    model.alertsEnabled = source.config().alertsEnabled;
+    return model;
+}
+
+ServiceStatus SourceRowModel::sourceStatus(const AppState &state, const QUuid &id)
+{
+    if (state.errors().find(id))
+        return ServiceStatus::down;
+    if (const SourceSnapshot *snapshot = state.snapshots().find(id))
+        return worstStatus(snapshot->widgets);
+    return ServiceStatus::unknown;
+}
+
+QString SourceRowModel::kindTitle(SourceKind kind)
+{
+    switch (kind) {
+    case SourceKind::kuma:
+        return QStringLiteral("Uptime Kuma");
+    case SourceKind::beszel:
+        return QStringLiteral("Beszel");
+    case SourceKind::gameServer:
+        return QStringLiteral("Game Server");
+    case SourceKind::httpPing:
+        return QStringLiteral("HTTP Ping");
+    case SourceKind::tcpPort:
+        return QStringLiteral("TCP Port");
+    case SourceKind::jsonWidget:
+        break;
+    }
+    return QStringLiteral("Custom JSON");
+}
+
+QString SourceRowModel::muteLabel() const
+{
+    return (alertsEnabled ? QStringLiteral("Mute alerts for ") : QStringLiteral("Unmute alerts for ")) + name;
+}
+
+AnySourceConfig withAlertsEnabled(const AnySourceConfig &source, bool enabled)
+{
+    return std::visit(
+        [enabled](auto config) {
+            config.alertsEnabled = enabled;
+            return AnySourceConfig(std::move(config));
+        },
+        source.value());
+}
+
+} // namespace marrowick
