@@ -176,16 +176,9 @@ QWidget *OnboardingView::page(int step)
         auto *add = new PillButton(QStringLiteral("Add a Source\u2026"), PillButton::Kind::prominent, page);
         connect(add, &QAbstractButton::clicked, this, &OnboardingView::showAddSource);
         column->addWidget(add, 0, Qt::AlignHCenter);
-        m_sourceCount = new QLabel(page);
-        m_sourceCount->setTextFormat(Qt::PlainText);
-        m_sourceCount->setAlignment(Qt::AlignCenter);
-        QPalette palette = m_sourceCount->palette();
-        palette.setColor(QPalette::WindowText, green);
-        m_sourceCount->setPalette(palette);
-        QFont caption = m_sourceCount->font();
-        caption.setPointSizeF(caption.pointSizeF() * 0.85);
-        m_sourceCount->setFont(caption);
-        column->addWidget(m_sourceCount);
+        m_sourceCountRow = symbolLabel(Symbol::checkmarkCircle, QString(), green, 0.85, page);
+        m_sourceCount = m_sourceCountRow->findChild<QLabel *>();
+        column->addWidget(m_sourceCountRow);
         break;
     }
     default: {
@@ -265,14 +258,15 @@ void OnboardingView::showAddSource()
 
 QString OnboardingView::sourceCountText() const
 {
-    return m_sourceCount->isVisibleTo(this) ? m_sourceCount->text() : QString();
+    return m_sourceCountRow->isVisibleTo(this) ? m_sourceCount->text() : QString();
 }
 
 void OnboardingView::refreshSourceCount()
 {
     const qsizetype count = m_state ? m_state->sources().size() : 0;
     m_sourceCount->setText(OnboardingPages::sourceCountText(count));
-    m_sourceCount->setVisible(count > 0);
+    m_sourceCountRow->setAccessibleName(m_sourceCount->text());
+    m_sourceCountRow->setVisible(count > 0);
 }
 
 QWidget *OnboardingView::notificationBlock() const

@@ -72,6 +72,7 @@ private:
     QWidget *m_dots;
     PillButton *m_back;
     PillButton *m_forward;
+    QWidget *m_sourceCountRow;
     QLabel *m_sourceCount;
     QWidget *m_notificationsOn;
     QWidget *m_notificationsUnavailable;

@@ -399,7 +399,11 @@ void SettingsView::openSheet(std::optional<AnySourceConfig> source)
         return;
     m_editingID = source ? std::optional<QUuid>(source->id()) : std::nullopt;
     m_sheet = new AddSourceView(m_state, std::move(source), this);
-    connect(m_sheet, &QObject::destroyed, this, [this] { m_editingID.reset(); });
+    // Closing the sheet ends the edit at once; the dialog deletes itself later.
+    connect(m_sheet, &QDialog::finished, this, [this] {
+        m_sheet = nullptr;
+        m_editingID.reset();
+    });
     m_sheet->open();
 }
 

@@ -15,14 +15,13 @@ namespace {
 void drawBell(QPainter &p)
 {
     QPainterPath bell;
-    bell.moveTo(6, 17);
-    bell.lineTo(6, 11);
-    bell.cubicTo(6, 7, 8.5, 4.5, 12, 4.5);
-    bell.cubicTo(15.5, 4.5, 18, 7, 18, 11);
-    bell.lineTo(18, 17);
+    bell.moveTo(4.5, 17);
+    bell.cubicTo(6.5, 15.5, 6.5, 14, 6.5, 11);
+    bell.cubicTo(6.5, 7, 9, 4.5, 12, 4.5);
+    bell.cubicTo(15, 4.5, 17.5, 7, 17.5, 11);
+    bell.cubicTo(17.5, 14, 17.5, 15.5, 19.5, 17);
     bell.closeSubpath();
     p.drawPath(bell);
-    p.drawLine(QPointF(4, 17), QPointF(20, 17));
     p.drawArc(QRectF(10, 17, 4, 3.5), 180 * 16, 180 * 16);
 }
 
