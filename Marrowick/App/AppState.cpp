@@ -309,6 +309,7 @@ QCoro::Task<void> AppState::consumeUpdates(QPointer<AppState> self, PollEngine::
 
 void AppState::handleUpdate(const PollEngine::Update &update)
 {
+    bool polledResultChanged = false;
     if (update.polledSourceID) {
         const QUuid id = *update.polledSourceID;
         const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(id) : nullptr;
@@ -317,8 +318,15 @@ void AppState::handleUpdate(const PollEngine::Update &update)
             m_historyRecorder->record(*snapshot, historyStatus, historyLatency);
         }
         deliverAlerts(evaluateAlerts(id, update));
+        const SourceSnapshot *oldSnapshot = m_snapshots.find(id);
+        const QString *oldError = m_errors.find(id);
+        const QString *newError = update.errors.find(id);
+        polledResultChanged = snapshot || !oldSnapshot != !update.snapshots.find(id) || !oldError != !newError
+                              || (oldError && *oldError != *newError);
     }
     setResults(update.snapshots, update.errors);
+    if (polledResultChanged)
+        emit sourceResultChanged(*update.polledSourceID);
 }
 
 void AppState::setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors)

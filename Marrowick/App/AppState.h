@@ -123,6 +123,9 @@ signals:
     void widgetLayoutChanged();
     void isPausedChanged();
     void overallStatusChanged(marrowick::OverallStatus status);
+    // Once per handled engine update, for the polled source, when its snapshot, error or
+    // latency series changed: views redraw that source alone.
+    void sourceResultChanged(const QUuid &sourceID);
     // The text is empty again once a write succeeds.
     void sourcesSaveErrorChanged(const QString &error);
 

@@ -1,0 +1,49 @@
+#include "Marrowick/Popover/CheckRowView.h"
+
+#include "Marrowick/Popover/RowParts.h"
+#include "Marrowick/Popover/RowTrailing.h"
+#include "Marrowick/Popover/StatusOrb.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+
+namespace marrowick {
+
+namespace {
+
+// Why the check is down, where it says.
+QString downText(const CheckResult &check)
+{
+    return check.detail.value_or(QStringLiteral("Down"));
+}
+
+} // namespace
+
+CheckRowView::CheckRowView(const CheckResult &check, const QList<double> &history, const RowSettings &settings,
+                           QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("checkRow"));
+    auto *layout = new QHBoxLayout(this);
+    layout->setSpacing(10);
+    m_orb = new StatusOrb(statusColor(check.status), 8, this);
+    layout->addWidget(m_orb);
+    const NameBlock block = addNameBlock(layout, 2, this);
+    m_name = block.name;
+    m_detail = block.detail;
+    layout->addSpacing(8);
+    m_trailing = new RowTrailing(check.status, downText(check), check.latencyMs, history, settings, this);
+    layout->addWidget(m_trailing);
+    set(check, history, settings);
+}
+
+void CheckRowView::set(const CheckResult &check, const QList<double> &history, const RowSettings &settings)
+{
+    applyRowChrome(layout(), settings);
+    m_orb->setColor(statusColor(check.status));
+    setLine(m_name, check.name);
+    setOptionalLine(m_detail, check.detail);
+    m_trailing->set(check.status, downText(check), check.latencyMs, history, settings);
+}
+
+} // namespace marrowick

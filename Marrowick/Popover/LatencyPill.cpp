@@ -1,0 +1,90 @@
+#include "Marrowick/Popover/LatencyPill.h"
+
+#include "Marrowick/Popover/PopoverSymbol.h"
+#include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+namespace marrowick {
+
+namespace {
+
+constexpr qreal symbolSide = 9;
+constexpr qreal spacing = 5;
+constexpr qreal horizontalPadding = 8;
+constexpr qreal verticalPadding = 3;
+// About eleven days: no real answer takes longer, and every value up to it prints exactly.
+constexpr double latencyLimit = 1e9;
+
+} // namespace
+
+QString latencyText(const std::optional<QString> &prefix, std::optional<double> latencyMs)
+{
+    if (!latencyMs)
+        return QStringLiteral("\u2014");
+    const QString value = QString::number(truncatedForDisplay(*latencyMs, latencyLimit)) + QStringLiteral("ms");
+    return prefix ? *prefix + QLatin1Char(' ') + value : value;
+}
+
+LatencyPill::LatencyPill(std::optional<QString> prefix, std::optional<double> latencyMs, QWidget *parent)
+    : QWidget(parent), m_prefix(std::move(prefix))
+{
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setObjectName(QStringLiteral("latencyPill"));
+    setLatency(latencyMs);
+}
+
+void LatencyPill::setLatency(std::optional<double> latencyMs)
+{
+    const QString text = latencyText(m_prefix, latencyMs);
+    if (text == m_text)
+        return;
+    m_text = text;
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
+QFont LatencyPill::textFont() const
+{
+    return marrowick::textFont(font(), TextStyle::caption, QFont::DemiBold);
+}
+
+QSize LatencyPill::sizeHint() const
+{
+    const QFontMetricsF metrics(textFont());
+    const qreal width = horizontalPadding * 2 + symbolSide + spacing + metrics.horizontalAdvance(m_text);
+    const qreal height = verticalPadding * 2 + std::max(metrics.height(), symbolSide);
+    return QSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height)));
+}
+
+void LatencyPill::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area = rect();
+    QPainterPath capsule;
+    capsule.addRoundedRect(area.adjusted(0.5, 0.5, -0.5, -0.5), area.height() / 2, area.height() / 2);
+    QColor fill = palette().color(QPalette::WindowText);
+    fill.setAlphaF(0.03f);
+    painter.fillPath(capsule, fill);
+    QColor stroke = cardStroke(palette());
+    stroke.setAlphaF(stroke.alphaF() * 0.7f);
+    painter.strokePath(capsule, QPen(stroke, 1));
+
+    const QColor accent = marrowickAccent(this);
+    const QRectF symbol(horizontalPadding, (area.height() - symbolSide) / 2, symbolSide, symbolSide);
+    paintSymbol(painter, Symbol::waveform, symbol, accent);
+    painter.setFont(textFont());
+    painter.setPen(accent);
+    const QRectF textArea(symbol.right() + spacing, 0, area.width() - symbol.right() - spacing - horizontalPadding,
+                          area.height());
+    painter.drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, m_text);
+}
+
+} // namespace marrowick

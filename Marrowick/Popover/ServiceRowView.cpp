@@ -1,0 +1,39 @@
+#include "Marrowick/Popover/ServiceRowView.h"
+
+#include "Marrowick/Popover/RowParts.h"
+#include "Marrowick/Popover/RowTrailing.h"
+#include "Marrowick/Popover/StatusOrb.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+
+namespace marrowick {
+
+ServiceRowView::ServiceRowView(const ServiceRow &row, const QList<double> &history, const RowSettings &settings,
+                               QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("serviceRow"));
+    auto *layout = new QHBoxLayout(this);
+    layout->setSpacing(10);
+    m_orb = new StatusOrb(statusColor(row.status), 8, this);
+    layout->addWidget(m_orb);
+    const NameBlock block = addNameBlock(layout, 2, this);
+    m_name = block.name;
+    m_detail = block.detail;
+    layout->addSpacing(8);
+    m_trailing = new RowTrailing(row.status, QStringLiteral("Unreachable"), row.latencyMs, history, settings, this);
+    layout->addWidget(m_trailing);
+    set(row, history, settings);
+}
+
+void ServiceRowView::set(const ServiceRow &row, const QList<double> &history, const RowSettings &settings)
+{
+    applyRowChrome(layout(), settings);
+    m_orb->setColor(statusColor(row.status));
+    setLine(m_name, row.name);
+    setOptionalLine(m_detail, row.detail);
+    m_trailing->set(row.status, QStringLiteral("Unreachable"), row.latencyMs, history, settings);
+}
+
+} // namespace marrowick
