@@ -6,7 +6,7 @@
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/SettingsTexts.h"
 #include "Marrowick/Settings/SwitchButton.h"
-#include "Marrowick/Settings/Symbol.h"
+#include "Marrowick/Settings/SettingsSymbol.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Providers/ReleaseChecker.h"
@@ -128,7 +128,7 @@ protected:
         p.setPen(Qt::NoPen);
         p.setBrush(marrowickAccent(this));
         p.drawRoundedRect(QRectF(rect()), 6, 6);
-        paintSymbol(p, QRectF(rect()).adjusted(4, 4, -4, -4), Symbol::serverRack, marrowickOnAccent(this));
+        paintSettingsSymbol(p, QRectF(rect()).adjusted(4, 4, -4, -4), SettingsSymbol::serverRack, marrowickOnAccent(this));
     }
 };
 

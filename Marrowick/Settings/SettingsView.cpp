@@ -2,10 +2,11 @@
 
 #include "Marrowick/App/AppState.h"
 #include "Marrowick/Editor/AddSourceView.h"
+#include "Marrowick/Popover/RelativeTimeText.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Settings/SourceCard.h"
 #include "Marrowick/Settings/SourceRowModel.h"
-#include "Marrowick/Settings/Symbol.h"
+#include "Marrowick/Settings/SettingsSymbol.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
@@ -27,7 +28,6 @@ namespace marrowick {
 namespace {
 
 const QString sourceMimeType = QStringLiteral("application/x-marrowick-source-id");
-constexpr int ageRefreshMs = 5000;
 
 // A tab of the bar: its title on the accent capsule when selected, plain text otherwise.
 class TabButton : public QAbstractButton {
@@ -199,7 +199,7 @@ QString SettingsView::tabIdentifier(SettingsTab tab)
 
 SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettingsServices services, QWidget *parent)
     : QWidget(parent), m_state(state), m_arguments(std::move(arguments)), m_services(std::move(services)),
-      m_now([] { return Instant::now(); })
+      m_ticker(new RelativeTimeTicker(this))
 {
     setObjectName(settingsWindowIdentifier);
     setWindowTitle(QStringLiteral("Marrowick Settings"));
@@ -225,9 +225,6 @@ SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettin
 
     m_sourcesTab = buildSourcesTab();
     m_content->addWidget(m_sourcesTab, 1);
-
-    m_ageTimer.setInterval(ageRefreshMs);
-    connect(&m_ageTimer, &QTimer::timeout, this, &SettingsView::refreshAges);
 
     connect(state, &AppState::sourcesChanged, this, &SettingsView::refreshSources);
     connect(state, &AppState::snapshotsChanged, this, &SettingsView::refreshSources);
@@ -259,7 +256,7 @@ QWidget *SettingsView::buildSourcesTab()
     m_emptyState->setObjectName(emptyStateIdentifier);
     auto *empty = new QVBoxLayout(m_emptyState);
     empty->setSpacing(10);
-    auto *rack = new SymbolView(Symbol::serverRack, 44, m_emptyState);
+    auto *rack = new SettingsSymbolView(SettingsSymbol::serverRack, 44, m_emptyState);
     rack->setColor(QColor(128, 128, 128));
     empty->addWidget(rack, 0, Qt::AlignHCenter);
     auto *title = new QLabel(QStringLiteral("No Sources Yet"), m_emptyState);
@@ -425,8 +422,7 @@ QList<SourceCard *> SettingsView::cards() const
 
 void SettingsView::setClock(std::function<Instant()> now)
 {
-    m_now = std::move(now);
-    refreshAges();
+    m_ticker->setClock(std::move(now));
 }
 
 void SettingsView::refreshSources()
@@ -449,7 +445,7 @@ void SettingsView::refreshSources()
             connect(card, &SourceCard::dragStarted, this, &SettingsView::startDrag);
         }
         card->setModel(SourceRowModel::make(*m_state, ordered[i]));
-        card->setNow(m_now());
+        card->setNow(m_ticker->now());
         layout->insertWidget(static_cast<int>(i), card);
         kept.insert(id, card);
     }
@@ -460,13 +456,6 @@ void SettingsView::refreshSources()
     m_emptyState->adjustSize();
     m_emptyState->move((m_scroll->width() - m_emptyState->width()) / 2,
                        (m_scroll->height() - m_emptyState->height()) / 2);
-}
-
-void SettingsView::refreshAges()
-{
-    const Instant now = m_now();
-    for (SourceCard *card : cards())
-        card->setNow(now);
 }
 
 void SettingsView::startDrag(const QUuid &id)
@@ -496,17 +485,8 @@ void SettingsView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     refreshSources();
-    refreshAges();
-    m_ageTimer.start();
     if (!event->spontaneous())
         applyUITestLaunchArguments();
-}
-
-void SettingsView::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    // A hidden window does no work.
-    m_ageTimer.stop();
 }
 
 } // namespace marrowick

@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QPointer>
 #include <QStringList>
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -23,6 +22,7 @@ namespace marrowick {
 
 class AddSourceView;
 class AppState;
+class RelativeTimeTicker;
 class SourceCard;
 class SourcesListPanel;
 
@@ -83,12 +83,10 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
 
 private:
     QWidget *buildSourcesTab();
     void refreshSources();
-    void refreshAges();
     void startDrag(const QUuid &id);
     void openSheet(std::optional<AnySourceConfig> source);
 
@@ -106,8 +104,7 @@ private:
     QHash<QUuid, SourceCard *> m_cards;
     QPointer<AddSourceView> m_sheet;
     std::optional<QUuid> m_editingID;
-    std::function<Instant()> m_now;
-    QTimer m_ageTimer;
+    RelativeTimeTicker *m_ticker;
 };
 
 } // namespace marrowick

@@ -1,7 +1,8 @@
 #include "Marrowick/Settings/SourceCard.h"
 
-#include "Marrowick/Popover/PopoverView.h"
-#include "Marrowick/Settings/Symbol.h"
+#include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Settings/SettingsSymbol.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
-#include <cmath>
 
 namespace marrowick {
 
@@ -33,53 +33,6 @@ QFont scaledFont(const QFont &base, qreal factor, bool semibold = false)
         font.setWeight(QFont::DemiBold);
     return font;
 }
-
-// "just now" under 5 seconds (and for a time in the future), then whole seconds, minutes,
-// hours or days.
-QString elapsedText(Instant date, Instant now)
-{
-    const double elapsed = std::trunc(now.sinceReference - date.sinceReference);
-    if (!(elapsed >= 5))
-        return QStringLiteral("just now");
-    const qint64 s = elapsed < 9e15 ? static_cast<qint64>(elapsed) : qint64(9e15);
-    if (s < 60)
-        return QStringLiteral("%1s ago").arg(s);
-    if (s < 3600)
-        return QStringLiteral("%1m ago").arg(s / 60);
-    if (s < 86400)
-        return QStringLiteral("%1h ago").arg(s / 3600);
-    return QStringLiteral("%1d ago").arg(s / 86400);
-}
-
-// The glowing status dot.
-class Orb : public QWidget {
-public:
-    explicit Orb(QWidget *parent) : QWidget(parent) { setFixedSize(12, 12); }
-    void setColor(const QColor &color)
-    {
-        if (m_color != color) {
-            m_color = color;
-            update();
-        }
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QColor glow = m_color;
-        glow.setAlphaF(0.3);
-        p.setPen(Qt::NoPen);
-        p.setBrush(glow);
-        p.drawEllipse(QRectF(rect()));
-        p.setBrush(m_color);
-        p.drawEllipse(QRectF(rect()).center(), 4, 4);
-    }
-
-private:
-    QColor m_color = Qt::gray;
-};
 
 // The wide edit button: its children only draw, the button takes every click.
 class EditButton : public QAbstractButton {
@@ -105,9 +58,9 @@ protected:
 };
 
 // The kind's symbol on a faint rounded square.
-class KindIcon : public SymbolView {
+class KindIcon : public SettingsSymbolView {
 public:
-    explicit KindIcon(QWidget *parent) : SymbolView(Symbol::globe, 32, parent) {}
+    explicit KindIcon(QWidget *parent) : SettingsSymbolView(SettingsSymbol::globe, 32, parent) {}
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -119,27 +72,27 @@ protected:
         p.setPen(Qt::NoPen);
         p.setBrush(fill);
         p.drawRoundedRect(QRectF(rect()), 8, 8);
-        paintSymbol(p, QRectF(8, 8, 16, 16), symbol(), color());
+        paintSettingsSymbol(p, QRectF(8, 8, 16, 16), symbol(), color());
     }
 };
 
-Symbol kindSymbol(SourceKind kind)
+SettingsSymbol kindSymbol(SourceKind kind)
 {
     switch (kind) {
     case SourceKind::kuma:
-        return Symbol::waveform;
+        return SettingsSymbol::waveform;
     case SourceKind::beszel:
-        return Symbol::gauge;
+        return SettingsSymbol::gauge;
     case SourceKind::gameServer:
-        return Symbol::gameController;
+        return SettingsSymbol::gameController;
     case SourceKind::httpPing:
-        return Symbol::globe;
+        return SettingsSymbol::globe;
     case SourceKind::tcpPort:
-        return Symbol::network;
+        return SettingsSymbol::network;
     case SourceKind::jsonWidget:
         break;
     }
-    return Symbol::curlyBraces;
+    return SettingsSymbol::curlyBraces;
 }
 
 QLabel *plainLabel(QWidget *parent)
@@ -152,14 +105,14 @@ QLabel *plainLabel(QWidget *parent)
 
 } // namespace
 
-SmallSquareButton::SmallSquareButton(Symbol symbol, QWidget *parent) : QAbstractButton(parent), m_symbol(symbol)
+SmallSquareButton::SmallSquareButton(SettingsSymbol symbol, QWidget *parent) : QAbstractButton(parent), m_symbol(symbol)
 {
     setFixedSize(26, 26);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void SmallSquareButton::setSymbol(Symbol symbol, bool secondary)
+void SmallSquareButton::setSymbol(SettingsSymbol symbol, bool secondary)
 {
     m_symbol = symbol;
     m_secondary = secondary;
@@ -176,7 +129,7 @@ void SmallSquareButton::paintEvent(QPaintEvent *)
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
     const QColor ink = m_secondary ? secondaryText(palette()) : palette().color(QPalette::WindowText);
-    paintSymbol(p, QRectF(6, 6, 14, 14), m_symbol, ink);
+    paintSettingsSymbol(p, QRectF(6, 6, 14, 14), m_symbol, ink);
 }
 
 ElidedLabel::ElidedLabel(QWidget *parent) : QWidget(parent)
@@ -218,7 +171,7 @@ SourceCard::SourceCard(QWidget *parent) : QFrame(parent)
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(10);
 
-    auto *handle = new SymbolView(Symbol::dragHandle, 14, this);
+    auto *handle = new SettingsSymbolView(SettingsSymbol::dragHandle, 14, this);
     handle->setColor(QColor(128, 128, 128, 160));
     handle->setToolTip(QStringLiteral("Drag to reorder"));
     handle->setAttribute(Qt::WA_TransparentForMouseEvents, false);
@@ -237,9 +190,8 @@ SourceCard::SourceCard(QWidget *parent) : QFrame(parent)
     texts->setSpacing(3);
     auto *title = new QHBoxLayout;
     title->setSpacing(8);
-    auto *orb = new Orb(m_edit);
-    orb->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_orb = orb;
+    m_orb = new StatusOrb(statusColor(ServiceStatus::unknown), 8, m_edit);
+    m_orb->setAttribute(Qt::WA_TransparentForMouseEvents);
     title->addWidget(m_orb);
     m_name = plainLabel(m_edit);
     m_name->setFont(scaledFont(font(), 1.0, true));
@@ -255,7 +207,8 @@ SourceCard::SourceCard(QWidget *parent) : QFrame(parent)
     auto *dot = plainLabel(m_edit);
     dot->setText(QStringLiteral("\u00B7"));
     m_endpoint = new ElidedLabel(m_edit);
-    m_age = plainLabel(m_edit);
+    m_age = new RelativeTimeText({}, m_edit);
+    m_age->setAttribute(Qt::WA_TransparentForMouseEvents);
     for (QWidget *piece : std::initializer_list<QWidget *>{m_typeTitle, dot, m_endpoint, m_age}) {
         piece->setFont(caption);
         piece->setPalette(secondary);
@@ -271,6 +224,7 @@ SourceCard::SourceCard(QWidget *parent) : QFrame(parent)
     m_error = plainLabel(m_edit);
     m_error->setFont(scaledFont(font(), 0.8));
     m_error->setPalette(secondary);
+    m_error->setForegroundRole(QPalette::WindowText);
     m_error->setWordWrap(true);
     // At most two lines of a long failure text.
     m_error->setMaximumHeight(m_error->fontMetrics().lineSpacing() * 2 + 2);
@@ -280,10 +234,10 @@ SourceCard::SourceCard(QWidget *parent) : QFrame(parent)
     label->addLayout(texts, 1);
     row->addWidget(m_edit, 1);
 
-    m_bell = new SmallSquareButton(Symbol::bell, this);
+    m_bell = new SmallSquareButton(SettingsSymbol::bell, this);
     m_bell->setToolTip(QStringLiteral("Notify when this source, or anything it reports on, goes down"));
     row->addWidget(m_bell);
-    m_trash = new SmallSquareButton(Symbol::trash, this);
+    m_trash = new SmallSquareButton(SettingsSymbol::trash, this);
     row->addWidget(m_trash);
 
     connect(m_edit, &QAbstractButton::clicked, this, [this] { emit editRequested(m_model.id); });
@@ -297,13 +251,13 @@ void SourceCard::setModel(const SourceRowModel &model)
         return;
     m_model = model;
     m_kindIcon->setSymbol(kindSymbol(model.kind));
-    static_cast<Orb *>(m_orb)->setColor(PopoverView::statusColor(model.status));
+    m_orb->setColor(statusColor(model.status));
     m_name->setText(model.name);
     m_typeTitle->setText(model.typeTitle);
     m_endpoint->setText(model.endpoint);
     m_edit->setToolTip(model.editTip());
     m_edit->setAccessibleName(model.name);
-    m_bell->setSymbol(model.alertsEnabled ? Symbol::bell : Symbol::bellSlash, !model.alertsEnabled);
+    m_bell->setSymbol(model.alertsEnabled ? SettingsSymbol::bell : SettingsSymbol::bellSlash, !model.alertsEnabled);
     m_bell->setAccessibleName(model.muteLabel());
     m_trash->setToolTip(model.deleteLabel());
     m_trash->setAccessibleName(model.deleteLabel());
@@ -315,13 +269,14 @@ void SourceCard::setModel(const SourceRowModel &model)
 void SourceCard::setNow(Instant now)
 {
     m_now = now;
-    m_age->setText(m_model.fetchedAt ? elapsedText(*m_model.fetchedAt, now) : QString());
+    if (m_model.fetchedAt)
+        m_age->setDate(*m_model.fetchedAt, now);
     m_age->setVisible(m_model.fetchedAt.has_value());
 }
 
 QString SourceCard::ageText() const
 {
-    return m_age->isVisibleTo(this) ? m_age->text() : QString();
+    return m_age->isVisibleTo(this) ? m_age->QLabel::text() : QString();
 }
 
 QString SourceCard::errorText() const

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Marrowick/Settings/SourceRowModel.h"
-#include "Marrowick/Settings/Symbol.h"
+#include "Marrowick/Settings/SettingsSymbol.h"
 
 #include <QAbstractButton>
 #include <QFrame>
@@ -13,23 +13,25 @@ class QLabel;
 namespace marrowick {
 
 class ElidedLabel;
-class SymbolView;
+class RelativeTimeText;
+class StatusOrb;
+class SettingsSymbolView;
 
 // The small square look of the bell and trash buttons: 26 x 26, a faint rounded fill.
 class SmallSquareButton : public QAbstractButton {
     Q_OBJECT
 
 public:
-    SmallSquareButton(Symbol symbol, QWidget *parent = nullptr);
+    SmallSquareButton(SettingsSymbol symbol, QWidget *parent = nullptr);
 
-    Symbol symbol() const { return m_symbol; }
-    void setSymbol(Symbol symbol, bool secondary);
+    SettingsSymbol symbol() const { return m_symbol; }
+    void setSymbol(SettingsSymbol symbol, bool secondary);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    Symbol m_symbol;
+    SettingsSymbol m_symbol;
     bool m_secondary = false;
 };
 
@@ -45,7 +47,7 @@ public:
     const SourceRowModel &model() const { return m_model; }
     // Redraws only what changed.
     void setModel(const SourceRowModel &model);
-    // Re-reads the age of the last poll against the clock.
+    // Measures the age of the last poll against `now`; the window's ticker keeps it current.
     void setNow(Instant now);
 
     QAbstractButton *editButton() const { return m_edit; }
@@ -71,12 +73,12 @@ private:
     SourceRowModel m_model;
     std::optional<Instant> m_now;
     QAbstractButton *m_edit;
-    SymbolView *m_kindIcon;
-    QWidget *m_orb;
+    SettingsSymbolView *m_kindIcon;
+    StatusOrb *m_orb;
     QLabel *m_name;
     QLabel *m_typeTitle;
     ElidedLabel *m_endpoint;
-    QLabel *m_age;
+    RelativeTimeText *m_age;
     QLabel *m_error;
     SmallSquareButton *m_bell;
     SmallSquareButton *m_trash;

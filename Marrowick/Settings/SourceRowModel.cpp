@@ -1,38 +1,10 @@
 #include "Marrowick/Settings/SourceRowModel.h"
 
 #include "Marrowick/App/AppState.h"
+#include "Marrowick/Popover/PopoverRows.h"
 
 namespace marrowick {
 
-namespace {
-
-int severity(ServiceStatus status)
-{
-    switch (status) {
-    case ServiceStatus::down:
-        return 3;
-    case ServiceStatus::warn:
-        return 2;
-    case ServiceStatus::up:
-        return 1;
-    case ServiceStatus::unknown:
-        break;
-    }
-    return 0;
-}
-
-ServiceStatus worstStatus(const QList<WidgetData> &widgets)
-{
-    ServiceStatus worst = ServiceStatus::unknown;
-    for (const WidgetData &widget : widgets) {
-        const ServiceStatus status = AppState::historyStatus(widget);
-        if (severity(status) > severity(worst))
-            worst = status;
-    }
-    return worst;
-}
-
-} // namespace
 
 SourceRowModel SourceRowModel::make(const AppState &state, const AnySourceConfig &source)
 {
@@ -56,7 +28,7 @@ ServiceStatus SourceRowModel::sourceStatus(const AppState &state, const QUuid &i
     if (state.errors().find(id))
         return ServiceStatus::down;
     if (const SourceSnapshot *snapshot = state.snapshots().find(id))
-        return worstStatus(snapshot->widgets);
+        return PopoverRows::worstStatus(snapshot->widgets);
     return ServiceStatus::unknown;
 }
 

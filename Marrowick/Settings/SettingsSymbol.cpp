@@ -1,4 +1,4 @@
-#include "Marrowick/Settings/Symbol.h"
+#include "Marrowick/Settings/SettingsSymbol.h"
 
 #include "Marrowick/Style/MarrowickStyle.h"
 
@@ -27,82 +27,82 @@ void drawBell(QPainter &p)
 
 void drawCircle(QPainter &p) { p.drawEllipse(QRectF(3, 3, 18, 18)); }
 
-void draw(QPainter &p, Symbol symbol, const QColor &color)
+void draw(QPainter &p, SettingsSymbol symbol, const QColor &color)
 {
     switch (symbol) {
-    case Symbol::dragHandle:
+    case SettingsSymbol::dragHandle:
         for (const qreal y : {7.0, 12.0, 17.0})
             p.drawLine(QPointF(5, y), QPointF(19, y));
         break;
-    case Symbol::bell:
+    case SettingsSymbol::bell:
         drawBell(p);
         break;
-    case Symbol::bellSlash:
+    case SettingsSymbol::bellSlash:
         drawBell(p);
         p.drawLine(QPointF(4, 3), QPointF(20, 21));
         break;
-    case Symbol::bellBadge:
+    case SettingsSymbol::bellBadge:
         drawBell(p);
         p.setBrush(color);
         p.drawEllipse(QRectF(15, 2, 6, 6));
         break;
-    case Symbol::trash:
+    case SettingsSymbol::trash:
         p.drawLine(QPointF(4, 6), QPointF(20, 6));
         p.drawRect(QRectF(9, 3, 6, 3));
         p.drawPolygon(QPolygonF({QPointF(6, 6), QPointF(7, 21), QPointF(17, 21), QPointF(18, 6)}));
         p.drawLine(QPointF(10, 10), QPointF(10, 17));
         p.drawLine(QPointF(14, 10), QPointF(14, 17));
         break;
-    case Symbol::plus:
+    case SettingsSymbol::plus:
         p.drawLine(QPointF(12, 5), QPointF(12, 19));
         p.drawLine(QPointF(5, 12), QPointF(19, 12));
         break;
-    case Symbol::plusCircle:
+    case SettingsSymbol::plusCircle:
         drawCircle(p);
         p.drawLine(QPointF(12, 8), QPointF(12, 16));
         p.drawLine(QPointF(8, 12), QPointF(16, 12));
         break;
-    case Symbol::checkmarkCircle:
+    case SettingsSymbol::checkmarkCircle:
         p.setBrush(color);
         p.drawEllipse(QRectF(3, 3, 18, 18));
         p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         p.drawPolyline(QPolygonF({QPointF(8, 12.5), QPointF(11, 15.5), QPointF(16.5, 9)}));
         break;
-    case Symbol::serverRack:
+    case SettingsSymbol::serverRack:
         for (const qreal y : {3.5, 9.5, 15.5}) {
             p.drawRoundedRect(QRectF(3.5, y, 17, 5), 1.2, 1.2);
             p.drawPoint(QPointF(7, y + 2.5));
         }
         break;
-    case Symbol::waveform:
+    case SettingsSymbol::waveform:
         p.drawPolyline(QPolygonF({QPointF(2, 13), QPointF(7, 13), QPointF(9, 7), QPointF(12, 19), QPointF(15, 5),
                                   QPointF(17, 13), QPointF(22, 13)}));
         break;
-    case Symbol::gauge:
+    case SettingsSymbol::gauge:
         p.drawArc(QRectF(3, 5, 18, 18), 0, 180 * 16);
         p.drawLine(QPointF(12, 14), QPointF(8, 9));
         p.drawPoint(QPointF(12, 14));
         break;
-    case Symbol::gameController:
+    case SettingsSymbol::gameController:
         p.drawRoundedRect(QRectF(2.5, 7, 19, 11), 5.5, 5.5);
         p.drawLine(QPointF(7.5, 10.5), QPointF(7.5, 14.5));
         p.drawLine(QPointF(5.5, 12.5), QPointF(9.5, 12.5));
         p.drawPoint(QPointF(16, 11));
         p.drawPoint(QPointF(18, 13.5));
         break;
-    case Symbol::globe:
+    case SettingsSymbol::globe:
         drawCircle(p);
         p.drawEllipse(QRectF(8, 3, 8, 18));
         p.drawLine(QPointF(3, 12), QPointF(21, 12));
         break;
-    case Symbol::network:
+    case SettingsSymbol::network:
         p.drawLine(QPointF(12, 7), QPointF(6, 17));
         p.drawLine(QPointF(12, 7), QPointF(18, 17));
         p.setBrush(p.pen().color());
         for (const QPointF &node : {QPointF(12, 5.5), QPointF(5.5, 18), QPointF(18.5, 18)})
             p.drawEllipse(node, 2.3, 2.3);
         break;
-    case Symbol::curlyBraces: {
+    case SettingsSymbol::curlyBraces: {
         QPainterPath left;
         left.moveTo(9, 3);
         left.cubicTo(6, 3, 7, 6, 7, 9);
@@ -118,7 +118,7 @@ void draw(QPainter &p, Symbol symbol, const QColor &color)
 
 } // namespace
 
-void paintSymbol(QPainter &painter, const QRectF &rect, Symbol symbol, const QColor &color)
+void paintSettingsSymbol(QPainter &painter, const QRectF &rect, SettingsSymbol symbol, const QColor &color)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -131,13 +131,13 @@ void paintSymbol(QPainter &painter, const QRectF &rect, Symbol symbol, const QCo
     painter.restore();
 }
 
-SymbolView::SymbolView(Symbol symbol, int size, QWidget *parent) : QWidget(parent), m_symbol(symbol)
+SettingsSymbolView::SettingsSymbolView(SettingsSymbol symbol, int size, QWidget *parent) : QWidget(parent), m_symbol(symbol)
 {
     setFixedSize(size, size);
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-void SymbolView::setSymbol(Symbol symbol)
+void SettingsSymbolView::setSymbol(SettingsSymbol symbol)
 {
     if (m_symbol != symbol) {
         m_symbol = symbol;
@@ -145,29 +145,29 @@ void SymbolView::setSymbol(Symbol symbol)
     }
 }
 
-void SymbolView::setColor(std::optional<QColor> color)
+void SettingsSymbolView::setColor(std::optional<QColor> color)
 {
     m_color = color;
     update();
 }
 
-void SymbolView::setUseAccent(bool on)
+void SettingsSymbolView::setUseAccent(bool on)
 {
     m_useAccent = on;
     update();
 }
 
-QColor SymbolView::color() const
+QColor SettingsSymbolView::color() const
 {
     if (m_color)
         return *m_color;
     return m_useAccent ? marrowickAccent(this) : palette().color(QPalette::WindowText);
 }
 
-void SymbolView::paintEvent(QPaintEvent *)
+void SettingsSymbolView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paintSymbol(painter, rect(), m_symbol, color());
+    paintSettingsSymbol(painter, rect(), m_symbol, color());
 }
 
 } // namespace marrowick
