@@ -13,7 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QStackedLayout>
 #include <QVBoxLayout>
 
@@ -110,12 +110,6 @@ OnboardingView::OnboardingView(AppState *state, QWidget *parent)
     connect(m_forward, &QAbstractButton::clicked, this, &OnboardingView::goForward);
     bar->addWidget(m_forward);
     column->addWidget(nav);
-
-    // Return presses the right-hand button, as a default button would.
-    for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}) {
-        auto *shortcut = new QShortcut(key, this);
-        connect(shortcut, &QShortcut::activated, m_forward, &QAbstractButton::click);
-    }
 
     connect(state, &AppState::sourcesChanged, this, &OnboardingView::refreshSourceCount);
     refreshSourceCount();
@@ -324,6 +318,16 @@ void OnboardingView::hideEvent(QHideEvent *event)
     if (!event->spontaneous())
         markCompleted();
     QWidget::hideEvent(event);
+}
+
+void OnboardingView::keyPressEvent(QKeyEvent *event)
+{
+    // Return presses the right-hand button, as a default button would.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_forward->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void OnboardingView::closeEvent(QCloseEvent *event)

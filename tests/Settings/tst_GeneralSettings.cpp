@@ -117,8 +117,11 @@ private slots:
     void cleanup()
     {
         m_window.reset();
-        for (QWidget *window : QApplication::topLevelWidgets())
-            delete window;
+        // Only windows without a parent: a sheet goes with its window.
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->parentWidget())
+                delete window;
+        }
         m_rig.reset();
     }
 

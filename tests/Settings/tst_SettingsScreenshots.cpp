@@ -68,8 +68,11 @@ class TestSettingsScreenshots : public QObject {
 private slots:
     void cleanup()
     {
-        for (QWidget *window : QApplication::topLevelWidgets())
-            delete window;
+        // Only windows without a parent: a sheet goes with its window.
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->parentWidget())
+                delete window;
+        }
     }
 
     void sourcesTab()

@@ -60,8 +60,11 @@ class TestSettingsView : public QObject {
 private slots:
     void cleanup()
     {
-        for (QWidget *window : QApplication::topLevelWidgets())
-            delete window;
+        // Only windows without a parent: a sheet goes with its window.
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->parentWidget())
+                delete window;
+        }
         m_rig.reset();
     }
 
