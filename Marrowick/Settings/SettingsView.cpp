@@ -4,7 +4,7 @@
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Popover/RelativeTimeText.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
-#include "Marrowick/Settings/SourceCard.h"
+#include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"
 #include "Marrowick/Settings/SettingsSymbol.h"
 #include "Marrowick/Style/MarrowickStyle.h"
@@ -122,7 +122,7 @@ public:
     // The position a drop at `y` lands before: the first card whose middle lies below it.
     qsizetype destination(int y) const
     {
-        const QList<SourceCard *> cards = m_view->cards();
+        const QList<SourceRow *> cards = m_view->cards();
         for (qsizetype i = 0; i < cards.size(); ++i) {
             if (y < cards[i]->geometry().center().y())
                 return i;
@@ -169,7 +169,7 @@ protected:
     {
         if (!m_indicator)
             return;
-        const QList<SourceCard *> cards = m_view->cards();
+        const QList<SourceRow *> cards = m_view->cards();
         int y = 4;
         if (*m_indicator < cards.size())
             y = cards[*m_indicator]->geometry().top() - 4;
@@ -282,6 +282,7 @@ QWidget *SettingsView::buildSourcesTab()
     m_emptyState->setFixedWidth(320);
 
     auto *add = new PillButton(QStringLiteral("Add Source\u2026"), PillButton::Kind::prominent, tab);
+    add->setObjectName(addButtonIdentifier);
     connect(add, &QAbstractButton::clicked, this, &SettingsView::showAddSource);
     auto *addBar = new QWidget(tab);
     auto *addRow = new QHBoxLayout(addBar);
@@ -409,15 +410,23 @@ std::optional<QUuid> SettingsView::editingSourceID() const
     return m_sheet ? m_editingID : std::nullopt;
 }
 
-QList<SourceCard *> SettingsView::cards() const
+QList<SourceRow *> SettingsView::cards() const
 {
-    QList<SourceCard *> shown;
+    QList<SourceRow *> shown;
     QVBoxLayout *layout = m_list->cardsLayout();
     for (int i = 0; i < layout->count(); ++i) {
-        if (auto *card = qobject_cast<SourceCard *>(layout->itemAt(i)->widget()))
+        if (auto *card = qobject_cast<SourceRow *>(layout->itemAt(i)->widget()))
             shown.append(card);
     }
     return shown;
+}
+
+QStringList SettingsView::sourceLines() const
+{
+    QStringList lines;
+    for (const SourceRow *card : cards())
+        lines.append(card->model().name + QStringLiteral(" \u2014 ") + card->model().endpoint);
+    return lines;
 }
 
 void SettingsView::setClock(std::function<Instant()> now)
@@ -430,19 +439,20 @@ void SettingsView::refreshSources()
     if (!m_state)
         return;
     const QList<AnySourceConfig> ordered = orderedSources();
-    QHash<QUuid, SourceCard *> kept;
+    QHash<QUuid, SourceRow *> kept;
     QVBoxLayout *layout = m_list->cardsLayout();
-    for (SourceCard *card : cards())
+    for (SourceRow *card : cards())
         layout->removeWidget(card);
     for (qsizetype i = 0; i < ordered.size(); ++i) {
         const QUuid id = ordered[i].id();
-        SourceCard *card = m_cards.take(id);
+        SourceRow *card = m_cards.take(id);
         if (!card) {
-            card = new SourceCard(m_list);
-            connect(card, &SourceCard::editRequested, this, &SettingsView::editSource);
-            connect(card, &SourceCard::muteToggled, this, &SettingsView::toggleAlerts);
-            connect(card, &SourceCard::deleteRequested, this, &SettingsView::deleteSource);
-            connect(card, &SourceCard::dragStarted, this, &SettingsView::startDrag);
+            card = new SourceRow(m_list);
+            connect(card, &SourceRow::editRequested, this, &SettingsView::editSource);
+            connect(card, &SourceRow::muteToggled, this, &SettingsView::toggleAlerts);
+            connect(card, &SourceRow::deleteRequested, this, &SettingsView::deleteSource);
+            connect(card, &SourceRow::dragStarted, this, &SettingsView::startDrag);
+            connect(card, &SourceRow::moveRequested, this, &SettingsView::moveByKeyboard);
         }
         card->setModel(SourceRowModel::make(*m_state, ordered[i]));
         card->setNow(m_ticker->now());
@@ -460,7 +470,7 @@ void SettingsView::refreshSources()
 
 void SettingsView::startDrag(const QUuid &id)
 {
-    SourceCard *card = m_cards.value(id);
+    SourceRow *card = m_cards.value(id);
     if (!card)
         return;
     auto *data = new QMimeData;
@@ -470,6 +480,22 @@ void SettingsView::startDrag(const QUuid &id)
     drag->setPixmap(card->grab());
     drag->setHotSpot(card->mapFromGlobal(QCursor::pos()));
     drag->exec(Qt::MoveAction);
+}
+
+void SettingsView::moveByKeyboard(const QUuid &id, int places)
+{
+    const QList<AnySourceConfig> ordered = orderedSources();
+    for (qsizetype i = 0; i < ordered.size(); ++i) {
+        if (ordered[i].id() != id)
+            continue;
+        // A destination is the position the card lands before, so moving down skips one more.
+        const qsizetype destination = places < 0 ? i + places : i + places + 1;
+        if (destination >= 0 && destination <= ordered.size())
+            moveSources({i}, destination);
+        if (SourceRow *card = m_cards.value(id))
+            card->editButton()->setFocus();
+        return;
+    }
 }
 
 void SettingsView::applyUITestLaunchArguments()

@@ -23,7 +23,7 @@ namespace marrowick {
 class AddSourceView;
 class AppState;
 class RelativeTimeTicker;
-class SourceCard;
+class SourceRow;
 class SourcesListPanel;
 
 // The settings window: a "Sources" tab with one card per source in the layout's order (drag
@@ -38,6 +38,7 @@ public:
     static constexpr QSize windowSize{480, 540};
     static inline const QString editFirstSourceArgument = QStringLiteral("-uiTestEditFirstSource");
     static inline const QString emptyStateIdentifier = QStringLiteral("settings.sources.empty");
+    static inline const QString addButtonIdentifier = QStringLiteral("settings.sources.add");
     static QString tabTitle(SettingsTab tab);
     static QString tabIdentifier(SettingsTab tab);
 
@@ -68,7 +69,9 @@ public:
     std::optional<QUuid> editingSourceID() const;
 
     // The cards in the order shown, and the empty state.
-    QList<SourceCard *> cards() const;
+    QList<SourceRow *> cards() const;
+    // "<name> — <address>" for each card, in the order shown.
+    QStringList sourceLines() const;
     QWidget *emptyState() const { return m_emptyState; }
 
     // Tests and screenshots fix the clock the ages are measured with.
@@ -88,6 +91,7 @@ private:
     QWidget *buildSourcesTab();
     void refreshSources();
     void startDrag(const QUuid &id);
+    void moveByKeyboard(const QUuid &id, int places);
     void openSheet(std::optional<AnySourceConfig> source);
 
     QPointer<AppState> m_state;
@@ -101,7 +105,7 @@ private:
     QScrollArea *m_scroll;
     SourcesListPanel *m_list;
     QWidget *m_emptyState;
-    QHash<QUuid, SourceCard *> m_cards;
+    QHash<QUuid, SourceRow *> m_cards;
     QPointer<AddSourceView> m_sheet;
     std::optional<QUuid> m_editingID;
     RelativeTimeTicker *m_ticker;

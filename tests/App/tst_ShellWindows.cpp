@@ -4,7 +4,6 @@
 #include "Marrowick/App/PopupPlacement.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
-#include "Marrowick/Settings/SourceCard.h"
 #include "Marrowick/App/SourcesStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -174,10 +173,8 @@ private slots:
         WidgetLayout layout;
         layout.sourceOrder = {uuidText(b)};
         state.setWidgetLayout(layout);
-        QStringList lines;
-        for (const SourceCard *card : settings.cards())
-            lines.append(card->model().name + QStringLiteral(" — ") + card->model().endpoint);
-        QCOMPARE(lines, (QStringList{QStringLiteral("B — 127.0.0.1:22"), QStringLiteral("A — 127.0.0.1:22")}));
+        QCOMPARE(settings.sourceLines(),
+                 (QStringList{QStringLiteral("B — 127.0.0.1:22"), QStringLiteral("A — 127.0.0.1:22")}));
     }
 };
 

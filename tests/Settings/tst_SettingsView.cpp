@@ -1,7 +1,7 @@
 #include "Marrowick/App/AppSettings.h"
 #include "Marrowick/App/SourcesStore.h"
 #include "Marrowick/Settings/SettingsView.h"
-#include "Marrowick/Settings/SourceCard.h"
+#include "Marrowick/Settings/SourceRow.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "App/AppStateRig.h"
@@ -25,7 +25,7 @@ QByteArray fileBytes(const QString &path)
 QStringList names(const SettingsView &view)
 {
     QStringList shown;
-    for (const SourceCard *card : view.cards())
+    for (const SourceRow *card : view.cards())
         shown.append(card->model().name);
     return shown;
 }
@@ -81,6 +81,11 @@ private slots:
                                                     << QStringList{"C", "A", "B"};
         QTest::newRow("stale id skipped") << QStringList{"X", "C"} << 2 << 1 << QStringList{"C", "A", "B"}
                                           << QStringList{"C", "B", "A"};
+        // Alt+Up and Alt+Down: -1 and -2 stand for the keys, not a drop position.
+        QTest::newRow("Alt+Up") << QStringList() << 1 << -1 << QStringList{"A", "B", "C"} << QStringList{"B", "A", "C"};
+        QTest::newRow("Alt+Down") << QStringList() << 1 << -2 << QStringList{"A", "B", "C"} << QStringList{"A", "C", "B"};
+        QTest::newRow("Alt+Up at the top") << QStringList() << 0 << -1 << QStringList{"A", "B", "C"}
+                                           << QStringList{"A", "B", "C"};
     }
 
     void dragRewritesTheLayoutOnly()
@@ -100,8 +105,13 @@ private slots:
         QCOMPARE(names(view), before);
         const QByteArray sourcesFile = fileBytes(m_rig->folder() + "/sources.json");
 
+        const QList<SourceRow *> cards = view.cards();
+        if (dropBeforeCard < 0) {
+            QTest::keyClick(cards[from]->editButton(), dropBeforeCard == -1 ? Qt::Key_Up : Qt::Key_Down, Qt::AltModifier);
+            QCOMPARE(names(view), after);
+            return;
+        }
         // The drop as the list receives it: the dragged card's id, over the destination.
-        const QList<SourceCard *> cards = view.cards();
         QWidget *panel = cards.first()->parentWidget();
         const int y = dropBeforeCard < cards.size() ? cards[dropBeforeCard]->geometry().top() + 1
                                                     : cards.last()->geometry().bottom() + 2;
@@ -128,6 +138,7 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<QStringList>("left");
         QTest::newRow("trash button") << "trash" << QStringList{"A", "C"};
+        QTest::newRow("Delete key") << "key" << QStringList{"A", "C"};
         QTest::newRow("two positions at once") << "positions" << QStringList{"B"};
         QTest::newRow("duplicate id, one card") << "duplicate" << QStringList{"A", "C"};
     }
@@ -146,6 +157,8 @@ private slots:
         QCOMPARE(view.cards().size(), 3);
         if (how == "positions")
             view.deleteSources({2, 0});
+        else if (how == "key")
+            QTest::keyClick(view.cards()[1]->bellButton(), Qt::Key_Delete);
         else
             view.cards()[1]->trashButton()->click();
         m_rig->clock.settle();
@@ -191,7 +204,7 @@ private slots:
         }
         SettingsView view(&state, {}, {});
         view.setClock([] { return Instant{66}; });
-        const SourceCard *card = view.cards().value(0);
+        const SourceRow *card = view.cards().value(0);
         QVERIFY(card);
         QCOMPARE(int(card->model().status), status);
         QCOMPARE(card->ageText(), age);
@@ -202,7 +215,7 @@ private slots:
     {
         AppState &state = buildWithThree();
         SettingsView view(&state, {}, {});
-        SourceCard *card = view.cards()[0];
+        SourceRow *card = view.cards()[0];
         QCOMPARE(card->bellButton()->accessibleName(), QStringLiteral("Mute alerts for A"));
         card->bellButton()->click();
         QVERIFY(!state.sources()[0].config().alertsEnabled);

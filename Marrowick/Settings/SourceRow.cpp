@@ -1,4 +1,4 @@
-#include "Marrowick/Settings/SourceCard.h"
+#include "Marrowick/Settings/SourceRow.h"
 
 #include "Marrowick/Popover/RelativeTimeText.h"
 #include "Marrowick/Popover/StatusOrb.h"
@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -165,7 +166,7 @@ void ElidedLabel::paintEvent(QPaintEvent *)
     p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(m_text, Qt::ElideMiddle, width()));
 }
 
-SourceCard::SourceCard(QWidget *parent) : QFrame(parent)
+SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
 {
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(12, 12, 12, 12);
@@ -239,13 +240,15 @@ SourceCard::SourceCard(QWidget *parent) : QFrame(parent)
     row->addWidget(m_bell);
     m_trash = new SmallSquareButton(SettingsSymbol::trash, this);
     row->addWidget(m_trash);
+    m_bell->installEventFilter(this);
+    m_trash->installEventFilter(this);
 
     connect(m_edit, &QAbstractButton::clicked, this, [this] { emit editRequested(m_model.id); });
     connect(m_bell, &QAbstractButton::clicked, this, [this] { emit muteToggled(m_model.id); });
     connect(m_trash, &QAbstractButton::clicked, this, [this] { emit deleteRequested(m_model.id); });
 }
 
-void SourceCard::setModel(const SourceRowModel &model)
+void SourceRow::setModel(const SourceRowModel &model)
 {
     if (m_model == model && !m_name->text().isEmpty())
         return;
@@ -266,7 +269,7 @@ void SourceCard::setModel(const SourceRowModel &model)
     setNow(m_now.value_or(Instant::now()));
 }
 
-void SourceCard::setNow(Instant now)
+void SourceRow::setNow(Instant now)
 {
     m_now = now;
     if (m_model.fetchedAt)
@@ -274,17 +277,17 @@ void SourceCard::setNow(Instant now)
     m_age->setVisible(m_model.fetchedAt.has_value());
 }
 
-QString SourceCard::ageText() const
+QString SourceRow::ageText() const
 {
     return m_age->isVisibleTo(this) ? m_age->QLabel::text() : QString();
 }
 
-QString SourceCard::errorText() const
+QString SourceRow::errorText() const
 {
     return m_error->isVisibleTo(this) ? m_error->text() : QString();
 }
 
-void SourceCard::paintEvent(QPaintEvent *)
+void SourceRow::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -295,8 +298,31 @@ void SourceCard::paintEvent(QPaintEvent *)
     paintCardOutline(p, area, cornerRadius, palette());
 }
 
-bool SourceCard::eventFilter(QObject *watched, QEvent *event)
+bool SourceRow::handleKey(const QKeyEvent *event)
 {
+    // Delete removes the source, Alt+arrows reorder it, wherever the focus is on the card.
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        emit deleteRequested(m_model.id);
+        return true;
+    }
+    if (event->modifiers() == Qt::AltModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        emit moveRequested(m_model.id, event->key() == Qt::Key_Up ? -1 : 1);
+        return true;
+    }
+    return false;
+}
+
+void SourceRow::keyPressEvent(QKeyEvent *event)
+{
+    if (!handleKey(event))
+        QFrame::keyPressEvent(event);
+}
+
+bool SourceRow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The buttons take arrow keys for themselves; the card's own keys come first.
+    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent *>(event)))
+        return true;
     // A press on the card that moves becomes a drag of the whole card, not a click.
     if (event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);

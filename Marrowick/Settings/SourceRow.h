@@ -38,11 +38,11 @@ private:
 // One card of the settings window's sources list: a drag handle, the wide edit button with
 // the source's kind, status, name, address, age and last error, the bell that mutes the
 // source's alerts and the trash button. It holds no state beyond what it was last given.
-class SourceCard : public QFrame {
+class SourceRow : public QFrame {
     Q_OBJECT
 
 public:
-    explicit SourceCard(QWidget *parent = nullptr);
+    explicit SourceRow(QWidget *parent = nullptr);
 
     const SourceRowModel &model() const { return m_model; }
     // Redraws only what changed.
@@ -64,12 +64,17 @@ signals:
     void deleteRequested(const QUuid &id);
     // A press on the card moved far enough to become a drag.
     void dragStarted(const QUuid &id);
+    // Alt+Up or Alt+Down: the keyboard's way to reorder, one place at a time.
+    void moveRequested(const QUuid &id, int places);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool handleKey(const QKeyEvent *event);
+
     SourceRowModel m_model;
     std::optional<Instant> m_now;
     QAbstractButton *m_edit;
