@@ -139,7 +139,6 @@ GeneralSettingsServices GeneralSettingsServices::system()
     GeneralSettingsServices services;
     services.files = std::make_shared<FileDialogPicker>();
     services.manifestURL = QUrl(QStringLiteral("https://tobrin.dev/downloads/marrowick/latest.json"));
-    services.http = sharedHTTPClient();
     services.installedVersion = &SettingsTexts::appShortVersion;
     services.openURL = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     services.openNotificationSettings = &marrowick::openNotificationSettings;
@@ -162,8 +161,6 @@ GeneralSettingsView::GeneralSettingsView(AppState *state, GeneralSettingsService
 {
     if (!m_services.files)
         m_services.files = std::make_shared<FileDialogPicker>();
-    if (!m_services.http)
-        m_services.http = sharedHTTPClient();
     if (!m_services.installedVersion)
         m_services.installedVersion = &SettingsTexts::appShortVersion;
     if (!m_services.openURL)
@@ -608,7 +605,9 @@ void GeneralSettingsView::checkForUpdates()
     if (!manifest.isValid() || m_isCheckingForUpdates)
         return;
     setChecking(true);
-    runReleaseCheck(this, manifest, m_services.http, m_services.installedVersion());
+    // The shared client is made on first use, so a settings window that never checks makes none.
+    runReleaseCheck(this, manifest, m_services.http ? m_services.http : sharedHTTPClient(),
+                    m_services.installedVersion());
 }
 
 QCoro::Task<void> GeneralSettingsView::runReleaseCheck(QPointer<GeneralSettingsView> self, QUrl manifest,

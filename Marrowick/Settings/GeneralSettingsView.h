@@ -41,6 +41,7 @@ struct GeneralSettingsServices {
     LaunchAtLogin launchAtLogin{QStringLiteral("dev.tobrin.marrowick")};
     std::shared_ptr<SourcesFilePicker> files;
     QUrl manifestURL;
+    // None: the application's shared client.
     std::shared_ptr<const HTTPClient> http;
     std::function<QString()> installedVersion;
     std::function<void(const QUrl &)> openURL;

@@ -117,11 +117,13 @@ private slots:
     void cleanup()
     {
         m_window.reset();
-        // Only windows without a parent: a sheet goes with its window.
+        // Only windows without a parent, picked before any goes: a sheet goes with its window.
+        QList<QPointer<QWidget>> windows;
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (!window->parentWidget())
-                delete window;
+                windows.append(window);
         }
+        qDeleteAll(windows);
         m_rig.reset();
     }
 

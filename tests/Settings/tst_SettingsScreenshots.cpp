@@ -68,11 +68,13 @@ class TestSettingsScreenshots : public QObject {
 private slots:
     void cleanup()
     {
-        // Only windows without a parent: a sheet goes with its window.
+        // Only windows without a parent, picked before any goes: a sheet goes with its window.
+        QList<QPointer<QWidget>> windows;
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (!window->parentWidget())
-                delete window;
+                windows.append(window);
         }
+        qDeleteAll(windows);
     }
 
     void sourcesTab()

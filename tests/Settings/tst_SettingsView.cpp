@@ -60,11 +60,13 @@ class TestSettingsView : public QObject {
 private slots:
     void cleanup()
     {
-        // Only windows without a parent: a sheet goes with its window.
+        // Only windows without a parent, picked before any goes: a sheet goes with its window.
+        QList<QPointer<QWidget>> windows;
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (!window->parentWidget())
-                delete window;
+                windows.append(window);
         }
+        qDeleteAll(windows);
         m_rig.reset();
     }
 
@@ -193,8 +195,9 @@ private slots:
         test::AppStateRig rig;
         AppState &state = rig.build();
         const QUuid id = QUuid::createUuid();
+        std::optional<Completion<Done>> held;
         if (polls == 0)
-            rig.providers.holdNext(id);
+            held = rig.providers.holdNext(id);
         state.addSource(test::tcpSource(id));
         rig.clock.advance(0);
         if (!error.isEmpty()) {
@@ -209,6 +212,9 @@ private slots:
         QCOMPARE(int(card->model().status), status);
         QCOMPARE(card->ageText(), age);
         QCOMPARE(card->errorText(), error);
+        if (held)
+            held->complete(Done{});
+        rig.clock.settle();
     }
 
     void bellMutesAndUnmutes()
