@@ -68,7 +68,7 @@ QString LaunchAtLogin::executablePath() const
 
 QString LaunchAtLogin::execValue(const QString &program)
 {
-    // Inside double quotes the desktop-entry spec wants " ` $ \ escaped with a backslash,
+    // Inside double quotes desktop entries want " ` $ \ escaped with a backslash,
     // then the string-value rules double every backslash again; "%" starts a field code.
     static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`%");
     bool needsQuotes = false;
