@@ -230,7 +230,7 @@ SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettin
     connect(state, &AppState::snapshotsChanged, this, &SettingsView::refreshSources);
     connect(state, &AppState::errorsChanged, this, &SettingsView::refreshSources);
     connect(state, &AppState::widgetLayoutChanged, this, &SettingsView::refreshSources);
-    refreshSources();
+    rebuildSources();
 }
 
 SettingsView::~SettingsView() = default;
@@ -436,36 +436,61 @@ void SettingsView::setClock(std::function<Instant()> now)
 
 void SettingsView::refreshSources()
 {
+    // A hidden window does no work; showing it rebuilds the list.
+    if (isVisible())
+        rebuildSources();
+}
+
+void SettingsView::rebuildSources()
+{
     if (!m_state)
         return;
     const QList<AnySourceConfig> ordered = orderedSources();
-    QHash<QUuid, SourceRow *> kept;
-    QVBoxLayout *layout = m_list->cardsLayout();
-    for (SourceRow *card : cards())
-        layout->removeWidget(card);
-    for (qsizetype i = 0; i < ordered.size(); ++i) {
-        const QUuid id = ordered[i].id();
-        SourceRow *card = m_cards.take(id);
-        if (!card) {
-            card = new SourceRow(m_list);
-            connect(card, &SourceRow::editRequested, this, &SettingsView::editSource);
-            connect(card, &SourceRow::muteToggled, this, &SettingsView::toggleAlerts);
-            connect(card, &SourceRow::deleteRequested, this, &SettingsView::deleteSource);
-            connect(card, &SourceRow::dragStarted, this, &SettingsView::startDrag);
-            connect(card, &SourceRow::moveRequested, this, &SettingsView::moveByKeyboard);
+    QList<QUuid> shownOrder;
+    for (const SourceRow *card : cards())
+        shownOrder.append(card->model().id);
+    QList<QUuid> order;
+    for (const AnySourceConfig &source : ordered)
+        order.append(source.id());
+
+    const Instant now = m_ticker->now();
+    if (order == shownOrder) {
+        // After a poll only the cards' contents change, and each card redraws only what differs.
+        for (qsizetype i = 0; i < ordered.size(); ++i)
+            m_cards.value(order[i])->setModel(SourceRowModel::make(*m_state, ordered[i]));
+    } else {
+        QHash<QUuid, SourceRow *> kept;
+        QVBoxLayout *layout = m_list->cardsLayout();
+        for (SourceRow *card : cards())
+            layout->removeWidget(card);
+        for (qsizetype i = 0; i < ordered.size(); ++i) {
+            SourceRow *card = m_cards.take(order[i]);
+            if (!card)
+                card = makeCard();
+            card->setModel(SourceRowModel::make(*m_state, ordered[i]));
+            card->setNow(now);
+            layout->insertWidget(static_cast<int>(i), card);
+            kept.insert(order[i], card);
         }
-        card->setModel(SourceRowModel::make(*m_state, ordered[i]));
-        card->setNow(m_ticker->now());
-        layout->insertWidget(static_cast<int>(i), card);
-        kept.insert(id, card);
+        qDeleteAll(m_cards);
+        m_cards = kept;
     }
-    qDeleteAll(m_cards);
-    m_cards = kept;
 
     m_emptyState->setVisible(m_state->sources().isEmpty());
     m_emptyState->adjustSize();
     m_emptyState->move((m_scroll->width() - m_emptyState->width()) / 2,
                        (m_scroll->height() - m_emptyState->height()) / 2);
+}
+
+SourceRow *SettingsView::makeCard()
+{
+    auto *card = new SourceRow(m_list);
+    connect(card, &SourceRow::editRequested, this, &SettingsView::editSource);
+    connect(card, &SourceRow::muteToggled, this, &SettingsView::toggleAlerts);
+    connect(card, &SourceRow::deleteRequested, this, &SettingsView::deleteSource);
+    connect(card, &SourceRow::dragStarted, this, &SettingsView::startDrag);
+    connect(card, &SourceRow::moveRequested, this, &SettingsView::moveByKeyboard);
+    return card;
 }
 
 void SettingsView::startDrag(const QUuid &id)
@@ -510,7 +535,7 @@ void SettingsView::applyUITestLaunchArguments()
 void SettingsView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    refreshSources();
+    rebuildSources();
     if (!event->spontaneous())
         applyUITestLaunchArguments();
 }

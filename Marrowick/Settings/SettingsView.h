@@ -90,6 +90,8 @@ protected:
 private:
     QWidget *buildSourcesTab();
     void refreshSources();
+    void rebuildSources();
+    SourceRow *makeCard();
     void startDrag(const QUuid &id);
     void moveByKeyboard(const QUuid &id, int places);
     void openSheet(std::optional<AnySourceConfig> source);

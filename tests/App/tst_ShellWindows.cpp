@@ -166,6 +166,7 @@ private slots:
         test::AppStateRig rig;
         AppState &state = rig.build(true);
         SettingsView settings(&state);
+        settings.show();
         const QUuid a = QUuid::createUuid();
         const QUuid b = QUuid::createUuid();
         state.addSource(test::tcpSource(a, QStringLiteral("A")));

@@ -156,6 +156,7 @@ private slots:
             state.setSources(sources);
         }
         SettingsView view(&state, {}, {});
+        view.show();
         QCOMPARE(view.cards().size(), 3);
         if (how == "positions")
             view.deleteSources({2, 0});
@@ -221,6 +222,7 @@ private slots:
     {
         AppState &state = buildWithThree();
         SettingsView view(&state, {}, {});
+        view.show();
         SourceRow *card = view.cards()[0];
         QCOMPARE(card->bellButton()->accessibleName(), QStringLiteral("Mute alerts for A"));
         card->bellButton()->click();
@@ -257,7 +259,12 @@ private slots:
         QVERIFY(view.generalTab());
 
         sources->click();
+        // Hidden, the window leaves its list alone until it is shown again.
+        view.hide();
         state.addSource(test::tcpSource(QUuid::createUuid()));
+        QCOMPARE(view.cards().size(), 0);
+        view.show();
+        QCOMPARE(view.cards().size(), 1);
         QVERIFY(!view.emptyState()->isVisible());
     }
 
