@@ -227,8 +227,8 @@ SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettin
     m_content->addWidget(m_sourcesTab, 1);
 
     connect(state, &AppState::sourcesChanged, this, &SettingsView::refreshSources);
-    connect(state, &AppState::snapshotsChanged, this, &SettingsView::refreshSources);
-    connect(state, &AppState::errorsChanged, this, &SettingsView::refreshSources);
+    // A poll redraws the polled source's card alone, so its cost does not grow with the list.
+    connect(state, &AppState::sourceResultChanged, this, &SettingsView::refreshSourceResult);
     connect(state, &AppState::widgetLayoutChanged, this, &SettingsView::refreshSources);
     rebuildSources();
 }
@@ -480,6 +480,16 @@ void SettingsView::rebuildSources()
     m_emptyState->adjustSize();
     m_emptyState->move((m_scroll->width() - m_emptyState->width()) / 2,
                        (m_scroll->height() - m_emptyState->height()) / 2);
+}
+
+void SettingsView::refreshSourceResult(const QUuid &id)
+{
+    SourceRow *card = isVisible() && m_state ? m_cards.value(id) : nullptr;
+    if (!card)
+        return;
+    SourceRowModel model = card->model();
+    model.readResults(*m_state);
+    card->setModel(model);
 }
 
 SourceRow *SettingsView::makeCard()

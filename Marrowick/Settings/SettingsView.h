@@ -91,6 +91,7 @@ private:
     QWidget *buildSourcesTab();
     void refreshSources();
     void rebuildSources();
+    void refreshSourceResult(const QUuid &id);
     SourceRow *makeCard();
     void startDrag(const QUuid &id);
     void moveByKeyboard(const QUuid &id, int places);

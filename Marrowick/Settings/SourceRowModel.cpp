@@ -14,13 +14,18 @@ SourceRowModel SourceRowModel::make(const AppState &state, const AnySourceConfig
     model.kind = source.kind();
     model.typeTitle = kindTitle(source.kind());
     model.endpoint = source.endpoint();
-    model.status = sourceStatus(state, model.id);
-    if (const SourceSnapshot *snapshot = state.snapshots().find(model.id))
-        model.fetchedAt = snapshot->fetchedAt;
-    if (const QString *error = state.errors().find(model.id))
-        model.error = *error;
     model.alertsEnabled = source.config().alertsEnabled;
+    model.readResults(state);
     return model;
+}
+
+void SourceRowModel::readResults(const AppState &state)
+{
+    status = sourceStatus(state, id);
+    const SourceSnapshot *snapshot = state.snapshots().find(id);
+    fetchedAt = snapshot ? std::optional<Instant>(snapshot->fetchedAt) : std::nullopt;
+    const QString *failure = state.errors().find(id);
+    error = failure ? std::optional<QString>(*failure) : std::nullopt;
 }
 
 ServiceStatus SourceRowModel::sourceStatus(const AppState &state, const QUuid &id)

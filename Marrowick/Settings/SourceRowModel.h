@@ -29,6 +29,8 @@ struct SourceRowModel {
     bool operator==(const SourceRowModel &) const = default;
 
     static SourceRowModel make(const AppState &state, const AnySourceConfig &source);
+    // Re-reads the status, the age and the error of this source alone.
+    void readResults(const AppState &state);
 
     // An error wins over an older snapshot; otherwise the worst widget of the last snapshot,
     // hidden ones included; unknown before the first poll or with no widget.

@@ -195,6 +195,10 @@ private slots:
         QFETCH(int, status);
         test::AppStateRig rig;
         AppState &state = rig.build();
+        // Open before the polls: each result reaches the card as it arrives.
+        SettingsView view(&state, {}, {});
+        view.setClock([] { return Instant{66}; });
+        view.show();
         const QUuid id = QUuid::createUuid();
         std::optional<Completion<Done>> held;
         if (polls == 0)
@@ -206,8 +210,6 @@ private slots:
             state.refreshAll();
             rig.clock.advance(0);
         }
-        SettingsView view(&state, {}, {});
-        view.setClock([] { return Instant{66}; });
         const SourceRow *card = view.cards().value(0);
         QVERIFY(card);
         QCOMPARE(int(card->model().status), status);
