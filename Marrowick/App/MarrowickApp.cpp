@@ -159,6 +159,8 @@ void MarrowickApp::togglePopover()
 void MarrowickApp::showPopover()
 {
     if (m_hasTray) {
+        // The hidden popup has not followed the state: read it now so the size is right.
+        m_popover->syncWithState();
         m_popover->adjustSize();
         const QRect icon = m_tray ? m_tray->geometry() : QRect();
         const QPoint cursor = QCursor::pos();

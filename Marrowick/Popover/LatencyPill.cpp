@@ -50,15 +50,15 @@ void LatencyPill::setLatency(std::optional<double> latencyMs)
     update();
 }
 
-QFont LatencyPill::textFont() const
-{
-    return marrowick::textFont(font(), TextStyle::caption, QFont::DemiBold);
-}
-
 QSize LatencyPill::sizeHint() const
 {
-    const QFontMetricsF metrics(textFont());
-    const qreal width = horizontalPadding * 2 + symbolSide + spacing + metrics.horizontalAdvance(m_text);
+    return pillSize(font(), m_text);
+}
+
+QSize LatencyPill::pillSize(const QFont &base, const QString &text)
+{
+    const QFontMetricsF metrics(textFont(base, TextStyle::caption, QFont::DemiBold));
+    const qreal width = horizontalPadding * 2 + symbolSide + spacing + metrics.horizontalAdvance(text);
     const qreal height = verticalPadding * 2 + std::max(metrics.height(), symbolSide);
     return QSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height)));
 }
@@ -66,25 +66,32 @@ QSize LatencyPill::sizeHint() const
 void LatencyPill::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    paint(painter, rect(), m_text, font(), palette(), marrowickAccent(this));
+}
+
+void LatencyPill::paint(QPainter &painter, const QRectF &area, const QString &text, const QFont &base,
+                        const QPalette &palette, const QColor &accent)
+{
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF area = rect();
     QPainterPath capsule;
     capsule.addRoundedRect(area.adjusted(0.5, 0.5, -0.5, -0.5), area.height() / 2, area.height() / 2);
-    QColor fill = palette().color(QPalette::WindowText);
+    QColor fill = palette.color(QPalette::WindowText);
     fill.setAlphaF(0.03f);
     painter.fillPath(capsule, fill);
-    QColor stroke = cardStroke(palette());
+    QColor stroke = cardStroke(palette);
     stroke.setAlphaF(stroke.alphaF() * 0.7f);
     painter.strokePath(capsule, QPen(stroke, 1));
 
-    const QColor accent = marrowickAccent(this);
-    const QRectF symbol(horizontalPadding, (area.height() - symbolSide) / 2, symbolSide, symbolSide);
+    const QRectF symbol(area.left() + horizontalPadding, area.top() + (area.height() - symbolSide) / 2, symbolSide,
+                        symbolSide);
     paintSymbol(painter, Symbol::waveform, symbol, accent);
-    painter.setFont(textFont());
+    painter.setFont(textFont(base, TextStyle::caption, QFont::DemiBold));
     painter.setPen(accent);
-    const QRectF textArea(symbol.right() + spacing, 0, area.width() - symbol.right() - spacing - horizontalPadding,
+    const QRectF textArea(symbol.right() + spacing, area.top(), area.right() - symbol.right() - spacing - horizontalPadding,
                           area.height());
-    painter.drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, m_text);
+    painter.drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text);
+    painter.restore();
 }
 
 } // namespace marrowick

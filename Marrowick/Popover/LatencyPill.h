@@ -5,6 +5,8 @@
 
 #include <optional>
 
+class QPainter;
+
 namespace marrowick {
 
 // "—" without a latency; otherwise the whole milliseconds and "ms", after the prefix and a blank.
@@ -23,11 +25,16 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
+    // The pill of `text` as drawn in a widget with `base` as its font; for rows that paint it
+    // themselves.
+    static QSize pillSize(const QFont &base, const QString &text);
+    static void paint(QPainter &painter, const QRectF &area, const QString &text, const QFont &base,
+                      const QPalette &palette, const QColor &accent);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QFont textFont() const;
 
     std::optional<QString> m_prefix;
     QString m_text;

@@ -32,7 +32,7 @@ void drawGear(QPainter &p)
 
 void drawPower(QPainter &p)
 {
-    p.drawArc(QRectF(4.5, 5, 15, 15), 120 * 16, -240 * 16);
+    p.drawArc(QRectF(4.5, 5, 15, 15), 60 * 16, -300 * 16);
     p.drawLine(QPointF(12, 3), QPointF(12, 11.5));
 }
 

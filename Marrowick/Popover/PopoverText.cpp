@@ -1,5 +1,6 @@
 #include "Marrowick/Popover/PopoverText.h"
 
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
@@ -90,7 +91,10 @@ QStringList LimitedLabel::visibleLines(int width) const
     if (m_maxLines == 1)
         return {metrics.elidedText(text().section(QLatin1Char('\n'), 0, 0), Qt::ElideRight, width)};
 
-    QTextLayout layout(text(), font());
+    // Line breaks in the text break lines in the layout too.
+    QString laidOut = text();
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(laidOut, font());
     QTextOption option;
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -114,7 +118,9 @@ QStringList LimitedLabel::visibleLines(int width) const
 QSize LimitedLabel::sizeHint() const
 {
     const QMargins margins = contentsMargins();
-    const int width = fontMetrics().horizontalAdvance(text().section(QLatin1Char('\n'), 0, 0));
+    // Rounded up, or the text's last fraction of a pixel would cost it an ellipsis.
+    const int width = static_cast<int>(
+        std::ceil(QFontMetricsF(font()).horizontalAdvance(text().section(QLatin1Char('\n'), 0, 0)))) + 1;
     return QSize(width + margins.left() + margins.right(), heightForWidth(width + margins.left() + margins.right()));
 }
 

@@ -1,136 +1,141 @@
 #include "Marrowick/Popover/PopoverView.h"
 
+#include "Marrowick/App/AppSettings.h"
 #include "Marrowick/App/AppState.h"
-#include "Marrowick/App/MenuBarIcon.h"
-#include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Popover/PausedBanner.h"
+#include "Marrowick/Popover/PopoverHeader.h"
+#include "Marrowick/Popover/PopoverRows.h"
+#include "Marrowick/Popover/PopoverSymbol.h"
+#include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Popover/PopoverToolbar.h"
+#include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Popover/SourceBlock.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
+#include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
-#include <QHBoxLayout>
+#include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace marrowick {
 
 namespace {
 
-QLabel *plainLabel(const QString &text, QWidget *parent)
+constexpr qreal pausedListOpacity = 0.4;
+
+QLabel *noticeLabel(QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
+    QLabel *label = plainLabel(QString(), textFont(parent->font(), TextStyle::caption), parent);
+    label->setWordWrap(true);
+    label->setContentsMargins(14, 0, 14, 6);
+    label->hide();
     return label;
-}
-
-QLabel *orb(const QColor &color, QWidget *parent)
-{
-    auto *label = new QLabel(QStringLiteral("●"), parent);
-    label->setTextFormat(Qt::PlainText);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-    return label;
-}
-
-// The latency when there is one, else the widget's own short detail (why a check is down).
-QString trailingText(const WidgetData &widget)
-{
-    if (const std::optional<double> latency = AppState::historyLatency(widget))
-        return QStringLiteral("%1 ms").arg(*latency, 0, 'f', 0);
-    if (const CheckResult *check = widget.get<CheckResult>())
-        return check->detail.value_or(QString());
-    if (const ServiceRow *service = widget.get<ServiceRow>())
-        return service->detail.value_or(QString());
-    return QString();
-}
-
-// One line: orb, text, and a short trailing text such as the latency.
-QWidget *row(const QColor &color, const QString &text, const QString &trailing, QWidget *parent, bool bold = false)
-{
-    auto *line = new QWidget(parent);
-    auto *layout = new QHBoxLayout(line);
-    layout->setContentsMargins(bold ? 0 : 14, 0, 0, 0);
-    layout->addWidget(orb(color, line));
-    QLabel *name = plainLabel(text, line);
-    name->setWordWrap(true);
-    if (bold) {
-        QFont font = name->font();
-        font.setBold(true);
-        name->setFont(font);
-    }
-    layout->addWidget(name, 1);
-    if (!trailing.isEmpty()) {
-        // A long reason wraps instead of widening the fixed-width popup.
-        QLabel *tail = plainLabel(trailing, line);
-        tail->setWordWrap(true);
-        tail->setMaximumWidth(PopoverView::popoverWidth / 2);
-        tail->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        layout->addWidget(tail);
-    }
-    return line;
 }
 
 } // namespace
 
 PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_state(state)
 {
+    setObjectName(QStringLiteral("popover"));
     setFixedWidth(popoverWidth);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
 
-    auto *header = new QHBoxLayout;
-    QLabel *title = plainLabel(QStringLiteral("Marrowick"), this);
-    QFont titleFont = title->font();
-    titleFont.setBold(true);
-    title->setFont(titleFont);
-    header->addWidget(title);
-    header->addStretch();
-    m_status = plainLabel(QString(), this);
-    header->addWidget(m_status);
-    layout->addLayout(header);
-
+    m_header = new PopoverHeader(state, this);
+    layout->addWidget(m_header);
     for (QLabel **notice : {&m_notice, &m_saveNotice, &m_notificationNotice}) {
-        *notice = plainLabel(QString(), this);
-        (*notice)->setWordWrap(true);
-        (*notice)->hide();
+        *notice = noticeLabel(this);
         layout->addWidget(*notice);
     }
 
     m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("popover.list"));
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_sourcesPanel = new QWidget(m_scroll);
-    m_sourcesLayout = new QVBoxLayout(m_sourcesPanel);
-    m_sourcesLayout->setContentsMargins(0, 0, 0, 0);
-    m_scroll->setWidget(m_sourcesPanel);
-    layout->addWidget(m_scroll, 1);
+    m_scroll->viewport()->setAutoFillBackground(false);
+    m_list = new QWidget(m_scroll);
+    m_list->setAutoFillBackground(false);
+    auto *list = new QVBoxLayout(m_list);
+    list->setContentsMargins(10, 8, 10, 8);
+    list->setSpacing(8);
+    m_banner = new PausedBanner(m_list);
+    list->addWidget(m_banner);
+    m_groups = new QWidget(m_list);
+    m_groups->setObjectName(QStringLiteral("popover.groups"));
+    m_groupsLayout = new QVBoxLayout(m_groups);
+    m_groupsLayout->setContentsMargins(0, 0, 0, 0);
+    m_groupsLayout->setSpacing(8);
+    list->addWidget(m_groups);
+    list->addStretch(1);
+    m_scroll->setWidget(m_list);
+    layout->addWidget(m_scroll);
 
-    auto *footer = new QHBoxLayout;
-    m_pauseButton = new PillButton(QString(), PillButton::Kind::ghost, this);
-    auto *refresh = new PillButton(QStringLiteral("Refresh now"), PillButton::Kind::ghost, this);
-    auto *settings = new PillButton(QStringLiteral("Settings"), PillButton::Kind::ghost, this);
-    auto *quit = new PillButton(QStringLiteral("Quit"), PillButton::Kind::ghost, this);
-    for (PillButton *button : {m_pauseButton, refresh, settings})
-        footer->addWidget(button);
-    footer->addStretch();
-    footer->addWidget(quit);
-    layout->addLayout(footer);
+    m_emptyState = new QWidget(this);
+    m_emptyState->setObjectName(QStringLiteral("popover.empty"));
+    buildEmptyState(layout);
 
-    connect(m_pauseButton, &QAbstractButton::clicked, this, [this] { m_state->setPaused(!m_state->isPaused()); });
-    connect(refresh, &QAbstractButton::clicked, this, [this] { m_state->refreshAll(); });
-    connect(settings, &QAbstractButton::clicked, this, [] { bringSettingsWindowToFront(); });
-    connect(quit, &QAbstractButton::clicked, this, &PopoverView::quitRequested);
+    m_toolbar = new PopoverToolbar(this);
+    layout->addWidget(m_toolbar);
+    connect(m_toolbar->settingsButton(), &QAbstractButton::clicked, this, [] { bringSettingsWindowToFront(); });
+    connect(m_toolbar->pauseButton(), &QAbstractButton::clicked, this, [this] {
+        if (m_state)
+            m_state->setPaused(!m_state->isPaused());
+    });
+    connect(m_toolbar->quitButton(), &QAbstractButton::clicked, this, &PopoverView::quitRequested);
 
-    for (auto changed : {&AppState::sourcesChanged, &AppState::snapshotsChanged, &AppState::errorsChanged,
-                         &AppState::widgetLayoutChanged, &AppState::isPausedChanged})
-        connect(state, changed, this, &PopoverView::rebuildSources);
-    connect(state, &AppState::isPausedChanged, this, &PopoverView::refreshHeader);
-    connect(state, &AppState::overallStatusChanged, this, &PopoverView::refreshHeader);
-    connect(state, &AppState::sourcesSaveErrorChanged, this, &PopoverView::refreshSaveNotice);
+    m_ticker = new RelativeTimeTicker(this);
+    m_redrawTimer.setSingleShot(true);
+    m_redrawTimer.setInterval(redrawDelayMs);
+    connect(&m_redrawTimer, &QTimer::timeout, this, &PopoverView::redraw);
+}
 
-    refreshHeader();
-    refreshSaveNotice();
-    rebuildSources();
+PopoverView::~PopoverView() = default;
+
+void PopoverView::buildEmptyState(QVBoxLayout *layout)
+{
+    auto *empty = new QVBoxLayout(m_emptyState);
+    empty->setContentsMargins(0, 40, 0, 40);
+    empty->setSpacing(12);
+    auto *rack = new SymbolView(Symbol::serverRack, 30, m_emptyState);
+    rack->setColor(secondaryColor(palette()));
+    empty->addWidget(rack, 0, Qt::AlignHCenter);
+    QLabel *title = plainLabel(QStringLiteral("No sources yet"), textFont(font(), TextStyle::callout), m_emptyState);
+    QLabel *hint = plainLabel(QStringLiteral("Add a source to start monitoring."), textFont(font(), TextStyle::caption),
+                              m_emptyState);
+    hint->setWordWrap(true);
+    hint->setAlignment(Qt::AlignHCenter);
+    hint->setContentsMargins(28, 0, 28, 0);
+    title->setAlignment(Qt::AlignHCenter);
+    for (QLabel *label : {title, hint}) {
+        setLabelColor(label, secondaryColor(palette()));
+        // Full width, centred text: a wrapping label placed by alignment keeps its one-line width.
+        empty->addWidget(label);
+    }
+    auto *add = new PillButton(QStringLiteral("Add first source"), PillButton::Kind::prominent, m_emptyState);
+    add->setObjectName(QStringLiteral("popover.addFirstSource"));
+    connect(add, &QAbstractButton::clicked, this, [] { bringSettingsWindowToFront(); });
+    empty->addWidget(add, 0, Qt::AlignHCenter);
+    layout->addWidget(m_emptyState);
+}
+
+void PopoverView::setNotice(const QString &text)
+{
+    m_notice->setText(text);
+    m_notice->setVisible(!text.isEmpty());
+    fitHeight();
+}
+
+void PopoverView::setClock(std::function<Instant()> now)
+{
+    m_ticker->setClock(std::move(now));
+    if (isVisible())
+        m_header->refresh(m_ticker->now());
 }
 
 QString PopoverView::statusTitle(OverallStatus status)
@@ -150,38 +155,273 @@ QString PopoverView::statusTitle(OverallStatus status)
     return QStringLiteral("Unknown");
 }
 
-QColor PopoverView::statusColor(ServiceStatus status)
+// ---- Following the state --------------------------------------------------------------------
+
+void PopoverView::showEvent(QShowEvent *event)
 {
-    switch (status) {
-    case ServiceStatus::up:
-        return MenuBarIcon::dotColor(OverallStatus::up);
-    case ServiceStatus::down:
-        return MenuBarIcon::dotColor(OverallStatus::down);
-    case ServiceStatus::warn:
-        return MenuBarIcon::dotColor(OverallStatus::degraded);
-    case ServiceStatus::unknown:
-        break;
-    }
-    return MenuBarIcon::dotColor(OverallStatus::unknown);
+    follow();
+    if (!m_freshForShow)
+        syncWithState();
+    m_freshForShow = false;
+    QWidget::showEvent(event);
+    checkNotifications();
 }
 
-void PopoverView::setNotice(const QString &text)
+void PopoverView::hideEvent(QHideEvent *event)
 {
-    m_notice->setText(text);
-    m_notice->setVisible(!text.isEmpty());
+    // Hidden, the popup neither listens nor draws; the next show reads the state afresh.
+    unfollow();
+    m_redrawTimer.stop();
+    m_dirty.clear();
+    m_structureDirty = false;
+    m_freshForShow = false;
+    QWidget::hideEvent(event);
+}
+
+void PopoverView::follow()
+{
+    if (!m_following.isEmpty() || !m_state)
+        return;
+    AppState *state = m_state;
+    m_following = {
+        connect(state, &AppState::sourceResultChanged, this, &PopoverView::markDirty),
+        connect(state, &AppState::sourcesChanged, this, &PopoverView::markStructureDirty),
+        connect(state, &AppState::widgetLayoutChanged, this, &PopoverView::markStructureDirty),
+        connect(state, &AppState::isPausedChanged, this, &PopoverView::markStructureDirty),
+        // Results of removed sources vanish without a polled source: only the header shows them.
+        connect(state, &AppState::snapshotsChanged, this, &PopoverView::scheduleRedraw),
+        connect(state, &AppState::errorsChanged, this, &PopoverView::scheduleRedraw),
+        connect(state, &AppState::overallStatusChanged, this, &PopoverView::scheduleRedraw),
+        connect(state, &AppState::sourcesSaveErrorChanged, this, &PopoverView::refreshSaveNotice),
+    };
+    if (AppSettings *settings = state->widgetLayoutDefaults()) {
+        m_following.append(connect(settings, &AppSettings::changed, this, [this](const QString &key) {
+            if (key == SettingsKey::compactMode || key == SettingsKey::showSparklines)
+                markStructureDirty();
+        }));
+    }
+}
+
+void PopoverView::unfollow()
+{
+    for (const QMetaObject::Connection &connection : std::as_const(m_following))
+        disconnect(connection);
+    m_following.clear();
+}
+
+void PopoverView::markDirty(const QUuid &id)
+{
+    m_dirty.insert(id);
+    scheduleRedraw();
+}
+
+void PopoverView::markStructureDirty()
+{
+    m_structureDirty = true;
+    scheduleRedraw();
+}
+
+void PopoverView::scheduleRedraw()
+{
+    if (!m_redrawTimer.isActive())
+        m_redrawTimer.start();
+}
+
+void PopoverView::flushPendingChanges()
+{
+    if (!m_redrawTimer.isActive())
+        return;
+    m_redrawTimer.stop();
+    redraw();
+}
+
+void PopoverView::syncWithState()
+{
+    m_redrawTimer.stop();
+    m_structureDirty = true;
+    redraw();
+    refreshSaveNotice();
+    m_freshForShow = !isVisible();
+}
+
+// ---- Drawing --------------------------------------------------------------------------------
+
+RowSettings PopoverView::rowSettings() const
+{
+    const AppSettings *settings = m_state ? m_state->widgetLayoutDefaults() : nullptr;
+    if (!settings)
+        return {};
+    return RowSettings{settings->compactMode(), settings->showSparklines()};
+}
+
+void PopoverView::redraw()
+{
+    if (!m_state)
+        return;
+    QList<QWidget *> shows;
+    if (m_structureDirty) {
+        rebuildStructure(shows);
+    } else {
+        for (const QUuid &id : std::as_const(m_dirty)) {
+            if (SourceBlock *block = m_blocks.value(id))
+                redrawSource(block, false, shows);
+        }
+    }
+    showAll(shows);
+    m_dirty.clear();
+    m_structureDirty = false;
+    m_header->refresh(m_ticker->now());
     fitHeight();
 }
 
-void PopoverView::refreshHeader()
+void PopoverView::rebuildStructure(QList<QWidget *> &shows)
 {
-    m_status->setText(statusTitle(m_state->overallStatus()));
-    m_pauseButton->setText(m_state->isPaused() ? QStringLiteral("Resume") : QStringLiteral("Pause"));
-    m_pauseButton->updateGeometry();
+    const RowSettings settings = rowSettings();
+    const bool settingsChanged = !(settings == m_rowSettings);
+    m_rowSettings = settings;
+
+    QHash<QUuid, const AnySourceConfig *> sources;
+    // Of two sources with one id the first is shown, as the row model does.
+    for (auto it = m_state->sources().crbegin(); it != m_state->sources().crend(); ++it)
+        sources.insert(it->id(), &*it);
+    const QList<QUuid> order = m_state->widgetLayout().orderedSources(m_state->sources());
+
+    QHash<QUuid, SourceBlock *> kept;
+    kept.reserve(order.size());
+    while (QLayoutItem *item = m_groupsLayout->takeAt(0))
+        delete item;
+    for (const QUuid &id : order) {
+        SourceBlock *block = m_blocks.take(id);
+        if (!block) {
+            block = new SourceBlock(*sources.value(id), m_groups);
+        } else {
+            block->setSource(*sources.value(id));
+        }
+        kept.insert(id, block);
+        m_groupsLayout->addWidget(block);
+        redrawSource(block, settingsChanged, shows);
+    }
+    for (SourceBlock *gone : std::as_const(m_blocks)) {
+        m_rowCount -= gone->rows().size();
+        delete gone;
+    }
+    m_blocks = std::move(kept);
+    refreshChrome();
 }
+
+void PopoverView::redrawSource(SourceBlock *block, bool force, QList<QWidget *> &shows)
+{
+    const WidgetLayout &layout = m_state->widgetLayout();
+    const QList<PopoverRows::Row> rows =
+        PopoverRows::rows(block->source(), m_state->errors(), m_state->snapshots(), layout, layout.collapsed);
+    const qsizetype before = block->rows().size();
+    const QUuid id = block->source().id();
+    QPointer<PopoverView> self(this);
+    block->setRows(rows, m_state->latencyHistory(), m_rowSettings, [self, id] {
+        if (self)
+            self->toggleCollapsed(id);
+    }, shows, force);
+    m_rowCount += rows.size() - before;
+}
+
+// Showing a widget lays out every visible ancestor at once, which with many new rows (every
+// source failing together, say) grows with the square of the list. Many are therefore shown
+// behind the hidden list, which is then laid out once; the scroll position is kept.
+void PopoverView::showAll(const QList<QWidget *> &widgets)
+{
+    constexpr qsizetype batch = 8;
+    const bool hideList = widgets.size() >= batch && m_groups->isVisible();
+    QScrollBar *bar = m_scroll->verticalScrollBar();
+    const int position = bar->value();
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    if (focus && !m_groups->isAncestorOf(focus))
+        focus = nullptr;
+    if (hideList)
+        m_groups->hide();
+    for (QWidget *widget : widgets)
+        widget->show();
+    if (hideList) {
+        m_groups->show();
+        bar->setValue(position);
+        if (focus)
+            focus->setFocus();
+    }
+}
+
+void PopoverView::toggleCollapsed(const QUuid &id)
+{
+    if (!m_state)
+        return;
+    WidgetLayout layout = m_state->widgetLayout();
+    const QString text = uuidText(id);
+    if (!layout.collapsed.remove(text))
+        layout.collapsed.insert(text);
+    m_state->setWidgetLayout(layout);
+}
+
+// The parts around the rows: empty state, banner, opacity and the pause button.
+void PopoverView::refreshChrome()
+{
+    const bool hasSources = !m_state->sources().isEmpty();
+    const bool paused = m_state->isPaused();
+    m_emptyState->setVisible(!hasSources);
+    m_scroll->setVisible(hasSources);
+    m_banner->setVisible(paused);
+    if (paused) {
+        auto *effect = new QGraphicsOpacityEffect(m_groups);
+        effect->setOpacity(pausedListOpacity);
+        m_groups->setGraphicsEffect(effect);
+    } else {
+        m_groups->setGraphicsEffect(nullptr);
+    }
+    m_toolbar->setPaused(paused);
+}
+
+// Plain: everything at its natural height. Scrolling, from ten rows on or when the plain
+// layout would pass the height limit and cut rows off: a fixed height with the list scrolling
+// between the header and the toolbar.
+void PopoverView::fitHeight()
+{
+    const bool hasSources = m_state && !m_state->sources().isEmpty();
+    const int bars = m_header->sizeHint().height() + m_toolbar->sizeHint().height();
+    int chrome = bars;
+    for (const QLabel *notice : {m_notice, m_saveNotice, m_notificationNotice}) {
+        if (!notice->isHidden())
+            chrome += notice->heightForWidth(popoverWidth);
+    }
+    // Ten rows always scroll, so only a shorter list is measured: the cost stays small
+    // however many sources there are.
+    int listHeight = 0;
+    if (hasSources && m_rowCount < scrollingRowCount) {
+        // Rows that came and went post their layout requests; measure only after they ran.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QLayout *list = m_list->layout();
+        list->activate();
+        listHeight = list->hasHeightForWidth() ? list->totalHeightForWidth(popoverWidth) : list->totalSizeHint().height();
+    }
+    m_scrolling = hasSources && (m_rowCount >= scrollingRowCount || chrome + listHeight > maximumHeight);
+    if (!hasSources) {
+        if (isVisible() || m_freshForShow)
+            adjustSize();
+        return;
+    }
+    // Notices come on top of the fixed height, up to the limit.
+    const int scrollingList = std::max(std::min(scrollingHeight - bars, maximumHeight - chrome), 60);
+    const int scrollHeight = m_scrolling ? scrollingList : listHeight;
+    m_scroll->setVerticalScrollBarPolicy(m_scrolling ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    if (m_scroll->height() != scrollHeight || m_scroll->minimumHeight() != scrollHeight)
+        m_scroll->setFixedHeight(scrollHeight);
+    // Set rather than asked of the layout, which would measure every row.
+    const int height = chrome + scrollHeight;
+    if ((isVisible() || m_freshForShow) && this->height() != height)
+        resize(popoverWidth, height);
+}
+
+// ---- Notices ----------------------------------------------------------------------------------
 
 void PopoverView::refreshSaveNotice()
 {
-    const QString error = m_state->sourcesSaveError();
+    const QString error = m_state ? m_state->sourcesSaveError() : QString();
     m_saveNotice->setText(error.isEmpty() ? QString()
                                           : QStringLiteral("Your sources could not be saved (%1). Marrowick keeps "
                                                            "them and tries again at your next change.")
@@ -190,78 +430,9 @@ void PopoverView::refreshSaveNotice()
     fitHeight();
 }
 
-void PopoverView::rebuildSources()
-{
-    while (QLayoutItem *item = m_sourcesLayout->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    const QList<QUuid> ids = m_state->widgetLayout().orderedSources(m_state->sources());
-    if (ids.isEmpty())
-        m_sourcesLayout->addWidget(plainLabel(QStringLiteral("No sources yet."), m_sourcesPanel));
-    for (const QUuid &id : ids)
-        addSource(id);
-    m_sourcesLayout->addStretch();
-    // Shown now rather than at the next event-loop turn, so the size below counts them.
-    for (QWidget *child : m_sourcesPanel->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
-        child->show();
-    // The popup's height follows its content until the list has to scroll.
-    m_scroll->setFixedHeight(std::min(m_sourcesLayout->sizeHint().height(), maximumListHeight));
-    fitHeight();
-}
-
-void PopoverView::fitHeight()
-{
-    // The height is left to the content: lines that come and go resize the popup.
-    if (isVisible())
-        adjustSize();
-}
-
-void PopoverView::addSource(const QUuid &id)
-{
-    const auto source = std::find_if(m_state->sources().cbegin(), m_state->sources().cend(),
-                                     [&id](const AnySourceConfig &candidate) { return candidate.id() == id; });
-    const SourceSnapshot *snapshot = m_state->snapshots().find(id);
-    const QString *error = m_state->errors().find(id);
-
-    SourceMap<SourceSnapshot> ownSnapshot;
-    if (snapshot)
-        ownSnapshot.insert(id, *snapshot);
-    SourceMap<QString> ownError;
-    if (error)
-        ownError.insert(id, *error);
-    const OverallStatus status =
-        m_state->isPaused() ? OverallStatus::paused : AppState::computeOverallStatus(ownSnapshot, ownError);
-    m_sourcesLayout->addWidget(row(MenuBarIcon::dotColor(status), source->displayName(), QString(), m_sourcesPanel, true));
-
-    if (m_state->widgetLayout().collapsed.contains(uuidText(id)))
-        return;
-    if (snapshot) {
-        QList<WidgetEntry> entries;
-        for (const WidgetData &widget : snapshot->widgets)
-            entries.append(WidgetEntry{widget.scopedID(id), widget});
-        for (const WidgetEntry &entry : m_state->widgetLayout().visibleEntries(entries)) {
-            m_sourcesLayout->addWidget(row(statusColor(AppState::historyStatus(entry.widget)),
-                                           entry.widget.displayName(), trailingText(entry.widget), m_sourcesPanel));
-        }
-    }
-    if (error) {
-        QLabel *text = plainLabel(*error, m_sourcesPanel);
-        text->setWordWrap(true);
-        text->setContentsMargins(14, 0, 0, 0);
-        m_sourcesLayout->addWidget(text);
-    }
-}
-
-void PopoverView::showEvent(QShowEvent *event)
-{
-    QWidget::showEvent(event);
-    checkNotifications();
-}
-
 void PopoverView::checkNotifications()
 {
-    const std::shared_ptr<AlertCenter> center = m_state->alertCenter();
+    const std::shared_ptr<AlertCenter> center = m_state ? m_state->alertCenter() : nullptr;
     if (!center)
         return;
     [](QPointer<PopoverView> self, std::shared_ptr<AlertCenter> center) -> QCoro::Task<void> {

@@ -1,10 +1,18 @@
 #pragma once
 
 #include "Marrowick/App/OverallStatus.h"
-#include "MarrowickKit/Model/ServiceStatus.h"
+#include "Marrowick/Popover/RowChrome.h"
+#include "MarrowickKit/Async/Instant.h"
 
+#include <QHash>
+#include <QMetaObject>
 #include <QPointer>
+#include <QSet>
+#include <QTimer>
+#include <QUuid>
 #include <QWidget>
+
+#include <functional>
 
 class QLabel;
 class QScrollArea;
@@ -13,50 +21,99 @@ class QVBoxLayout;
 namespace marrowick {
 
 class AppState;
-class PillButton;
+class PausedBanner;
+class PopoverHeader;
+class PopoverToolbar;
+class RelativeTimeTicker;
+class SourceBlock;
 
-// The tray popup: the overall state, every source with its status orb, its visible widgets
-// and its error, and the pause, refresh, settings and quit actions. Text from servers and
-// files is shown as plain text.
+// The tray popup: the header with the overall status, every source's rows on cards and in
+// collapsible groups, the paused banner or the empty state, and the settings, pause and quit
+// buttons. It reads everything from AppState and changes only the collapsed set and the
+// paused flag. While hidden it does no work at all; shown, it redraws only the sources that
+// changed, at most once per frame, so the scroll position stays where the user left it.
 class PopoverView : public QWidget {
     Q_OBJECT
 
 public:
     static constexpr int popoverWidth = 340;
-    // Beyond this the list of sources scrolls.
-    static constexpr int maximumListHeight = 480;
+    // From this many rows on, the list scrolls between the pinned header and toolbar.
+    static constexpr int scrollingRowCount = 10;
+    static constexpr int scrollingHeight = 420;
+    static constexpr int maximumHeight = 580;
+    // Changes that arrive within this time are drawn together.
+    static constexpr int redrawDelayMs = 16;
 
     explicit PopoverView(AppState *state, QWidget *parent = nullptr);
+    ~PopoverView() override;
 
     // A line at the top that stays until replaced; empty hides it.
     void setNotice(const QString &text);
+    // The clock of the header's age text; the wall clock unless a test or a screenshot fixes it.
+    void setClock(std::function<Instant()> now);
 
+    // Reads the whole state now, so the size is right before the popup is placed and shown.
+    void syncWithState();
+    // Draws the changes collected for the next frame at once.
+    void flushPendingChanges();
+
+    bool isScrolling() const { return m_scrolling; }
+    // Rows drawn: errors, empties, singles, headers and the children of expanded headers.
+    qsizetype rowCount() const { return m_rowCount; }
+
+    // The tray's tooltip word for an overall status.
     static QString statusTitle(OverallStatus status);
-    static QColor statusColor(ServiceStatus status);
 
 signals:
     void quitRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
-    void rebuildSources();
-    void addSource(const QUuid &id);
-    void refreshHeader();
+    void buildEmptyState(QVBoxLayout *layout);
+    void follow();
+    void unfollow();
+    void markDirty(const QUuid &id);
+    void markStructureDirty();
+    void scheduleRedraw();
+    void redraw();
+    void rebuildStructure(QList<QWidget *> &shows);
+    void redrawSource(SourceBlock *block, bool force, QList<QWidget *> &shows);
+    void showAll(const QList<QWidget *> &widgets);
+    void toggleCollapsed(const QUuid &id);
+    void refreshChrome();
     void refreshSaveNotice();
     void checkNotifications();
     void fitHeight();
+    RowSettings rowSettings() const;
 
     QPointer<AppState> m_state;
-    QLabel *m_status;
+    PopoverHeader *m_header;
     QLabel *m_notice;
     QLabel *m_saveNotice;
     QLabel *m_notificationNotice;
     QScrollArea *m_scroll;
-    QWidget *m_sourcesPanel;
-    QVBoxLayout *m_sourcesLayout;
-    PillButton *m_pauseButton;
+    QWidget *m_list;
+    PausedBanner *m_banner;
+    QWidget *m_groups;
+    QVBoxLayout *m_groupsLayout;
+    QWidget *m_emptyState;
+    PopoverToolbar *m_toolbar;
+    RelativeTimeTicker *m_ticker;
+
+    QHash<QUuid, SourceBlock *> m_blocks;
+    qsizetype m_rowCount = 0;
+    bool m_scrolling = false;
+    RowSettings m_rowSettings;
+
+    QTimer m_redrawTimer;
+    QSet<QUuid> m_dirty;
+    bool m_structureDirty = false;
+    // Set by syncWithState() so the show that follows does not read the state twice.
+    bool m_freshForShow = false;
+    QList<QMetaObject::Connection> m_following;
 };
 
 } // namespace marrowick

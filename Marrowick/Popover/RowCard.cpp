@@ -65,7 +65,8 @@ RowCard::ViewKind RowCard::viewKind(const Row &row)
     return ViewKind::keyValues;
 }
 
-void RowCard::setRow(const Row &row, const QList<double> &history, const RowSettings &settings, const Toggle &toggle)
+void RowCard::setRow(const Row &row, const QList<double> &history, const RowSettings &settings, const Toggle &toggle,
+                     QList<QWidget *> &shows)
 {
     const ViewKind kind = viewKind(row);
     if (kind == m_kind && m_view) {
@@ -76,7 +77,7 @@ void RowCard::setRow(const Row &row, const QList<double> &history, const RowSett
     m_kind = kind;
     m_view = makeView(row, history, settings, toggle);
     layout()->addWidget(m_view);
-    m_view->show();
+    shows.append(m_view);
 }
 
 QWidget *RowCard::makeView(const Row &row, const QList<double> &history, const RowSettings &settings,

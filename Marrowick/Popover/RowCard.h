@@ -22,8 +22,9 @@ public:
 
     // The row's view: one of the row views, by the row's case and widget.
     QWidget *view() const { return m_view; }
+    // A new view is not shown here but added to `shows`, for the caller to show in one batch.
     void setRow(const PopoverRows::Row &row, const QList<double> &history, const RowSettings &settings,
-                const Toggle &toggle);
+                const Toggle &toggle, QList<QWidget *> &shows);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

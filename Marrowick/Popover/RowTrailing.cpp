@@ -4,9 +4,12 @@
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/Sparkline.h"
 #include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/MarrowickStyle.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <cmath>
 
 namespace marrowick {
 
@@ -14,20 +17,8 @@ RowTrailing::RowTrailing(ServiceStatus status, const QString &downText, std::opt
                          const QList<double> &history, const RowSettings &settings, QWidget *parent)
     : QWidget(parent)
 {
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-    m_downText = new LimitedLabel(QString(), textFont(font(), TextStyle::caption, QFont::DemiBold), 1, this);
-    // A long reason from a peer is cut rather than pushing the name out of the row.
-    m_downText->setMaximumWidth(120);
-    m_downText->setObjectName(QStringLiteral("downText"));
-    setLabelColor(m_downText, statusColor(ServiceStatus::down));
-    m_sparkline = new Sparkline({}, this);
-    m_sparkline->setFixedSize(44, 16);
-    m_pill = new LatencyPill(std::nullopt, std::nullopt, this);
-    layout->addWidget(m_downText);
-    layout->addWidget(m_sparkline);
-    layout->addWidget(m_pill);
+    setObjectName(QStringLiteral("trailing"));
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     set(status, downText, latencyMs, history, settings);
 }
 
@@ -35,14 +26,65 @@ void RowTrailing::set(ServiceStatus status, const QString &downText, std::option
                       const QList<double> &history, const RowSettings &settings)
 {
     const bool down = status == ServiceStatus::down;
-    if (m_downText->text() != downText)
-        m_downText->setText(downText);
-    m_downText->setVisible(down);
     const bool sparkline = settings.showSparklines && history.size() >= 2 && !down;
-    if (sparkline)
-        m_sparkline->setValues(history);
-    m_sparkline->setVisible(sparkline);
-    m_pill->setLatency(latencyMs);
+    const QString latency = marrowick::latencyText(std::nullopt, latencyMs);
+    const bool resized = down != m_down || (down && downText != m_downText) || sparkline != m_sparkline
+                         || LatencyPill::pillSize(font(), latency) != LatencyPill::pillSize(font(), m_latencyText);
+    m_down = down;
+    m_downText = downText;
+    m_sparkline = sparkline;
+    m_history = sparkline ? history : QList<double>();
+    m_latencyText = latency;
+    setAccessibleName(down ? downText + QStringLiteral(", ") + latency : latency);
+    if (resized)
+        updateGeometry();
+    update();
+}
+
+QFont RowTrailing::downFont() const
+{
+    return textFont(font(), TextStyle::caption, QFont::DemiBold);
+}
+
+int RowTrailing::downTextWidth() const
+{
+    const qreal width = QFontMetricsF(downFont()).horizontalAdvance(m_downText);
+    return std::min(maximumDownTextWidth, static_cast<int>(std::ceil(width)));
+}
+
+QSize RowTrailing::sizeHint() const
+{
+    const QSize pill = LatencyPill::pillSize(font(), m_latencyText);
+    int width = pill.width();
+    int height = pill.height();
+    if (m_down) {
+        width += downTextWidth() + spacing;
+        height = std::max(height, static_cast<int>(std::ceil(QFontMetricsF(downFont()).height())));
+    } else if (m_sparkline) {
+        width += sparklineSize.width() + spacing;
+        height = std::max(height, sparklineSize.height());
+    }
+    return QSize(width, height);
+}
+
+void RowTrailing::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QSize pill = LatencyPill::pillSize(font(), m_latencyText);
+    const QRectF pillArea(width() - pill.width(), (height() - pill.height()) / 2.0, pill.width(), pill.height());
+    LatencyPill::paint(painter, pillArea, m_latencyText, font(), palette(), marrowickAccent(this));
+    const qreal end = pillArea.left() - spacing;
+    if (m_down) {
+        const int textWidth = downTextWidth();
+        painter.setFont(downFont());
+        painter.setPen(statusColor(ServiceStatus::down));
+        const QString text = painter.fontMetrics().elidedText(m_downText, Qt::ElideRight, textWidth);
+        painter.drawText(QRectF(end - textWidth, 0, textWidth, height()), Qt::AlignVCenter | Qt::AlignRight, text);
+    } else if (m_sparkline) {
+        const QRectF area(end - sparklineSize.width(), (height() - sparklineSize.height()) / 2.0,
+                          sparklineSize.width(), sparklineSize.height());
+        Sparkline::paint(painter, area.adjusted(1, 1, -1, -1), m_history, marrowickAccent(this));
+    }
 }
 
 } // namespace marrowick

@@ -8,29 +8,47 @@
 
 #include <optional>
 
-class QLabel;
-
 namespace marrowick {
-
-class LatencyPill;
-class Sparkline;
 
 // The right-hand end of a widget row: the down text in red while down, else the sparkline
 // when it has two samples or more and sparklines are on; then always the latency pill.
+// Painted as one widget, so a sparkline that comes or goes only changes this widget's size
+// instead of showing a child, which would lay out the whole list at once.
 class RowTrailing : public QWidget {
     Q_OBJECT
 
 public:
+    static constexpr int spacing = 8;
+    static constexpr QSize sparklineSize{44, 16};
+    // A long reason from a peer is cut rather than pushing the name out of the row.
+    static constexpr int maximumDownTextWidth = 120;
+
     RowTrailing(ServiceStatus status, const QString &downText, std::optional<double> latencyMs,
                 const QList<double> &history, const RowSettings &settings, QWidget *parent = nullptr);
 
     void set(ServiceStatus status, const QString &downText, std::optional<double> latencyMs,
              const QList<double> &history, const RowSettings &settings);
 
+    // What is drawn: the down text (empty unless down), whether the sparkline is, the pill's text.
+    QString downText() const { return m_down ? m_downText : QString(); }
+    bool showsSparkline() const { return m_sparkline; }
+    QString latencyText() const { return m_latencyText; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
 private:
-    QLabel *m_downText;
-    Sparkline *m_sparkline;
-    LatencyPill *m_pill;
+    QFont downFont() const;
+    int downTextWidth() const;
+
+    bool m_down = false;
+    QString m_downText;
+    bool m_sparkline = false;
+    QList<double> m_history;
+    QString m_latencyText;
 };
 
 } // namespace marrowick

@@ -14,31 +14,32 @@ SourceBlock::SourceBlock(const AnySourceConfig &source, QWidget *parent) : QWidg
     hide(); // until it has a row
 }
 
-RowCard *SourceBlock::cardAt(qsizetype index)
+RowCard *SourceBlock::cardAt(qsizetype index, QList<QWidget *> &shows)
 {
     while (m_cards.size() <= index) {
         if (m_cards.isEmpty()) {
             auto *card = new RowCard(this);
             layout()->addWidget(card);
-            card->show(); // now, not at the next turn of the event loop: the popup measures it at once
+            shows.append(card);
             m_cards.append(card);
             continue;
         }
         if (!m_children) {
             m_children = new GroupChildrenPanel(this);
             layout()->addWidget(m_children);
-            m_children->show();
+            shows.append(m_children);
         }
         auto *card = new RowCard(m_children);
         m_children->layout()->addWidget(card);
-        card->show();
+        shows.append(card);
         m_cards.append(card);
     }
     return m_cards.at(index);
 }
 
 bool SourceBlock::setRows(const QList<Row> &rows, const QHash<QString, QList<double>> &latencyHistory,
-                          const RowSettings &settings, const RowCard::Toggle &toggle, bool force)
+                          const RowSettings &settings, const RowCard::Toggle &toggle, QList<QWidget *> &shows,
+                          bool force)
 {
     QList<QList<double>> histories;
     histories.reserve(rows.size());
@@ -49,7 +50,7 @@ bool SourceBlock::setRows(const QList<Row> &rows, const QHash<QString, QList<dou
 
     for (qsizetype i = 0; i < rows.size(); ++i) {
         if (force || i >= m_rows.size() || !(rows[i] == m_rows[i]) || !(histories[i] == m_histories[i]))
-            cardAt(i)->setRow(rows[i], histories[i], settings, toggle);
+            cardAt(i, shows)->setRow(rows[i], histories[i], settings, toggle, shows);
     }
     while (m_cards.size() > rows.size())
         delete m_cards.takeLast();
@@ -59,7 +60,11 @@ bool SourceBlock::setRows(const QList<Row> &rows, const QHash<QString, QList<dou
     }
     m_rows = rows;
     m_histories = std::move(histories);
-    setVisible(!rows.isEmpty());
+    if (rows.isEmpty())
+        hide();
+    else if (isHidden())
+        shows.append(this);
+    updateGeometry();
     return true;
 }
 

@@ -23,12 +23,15 @@ public:
     void setSource(const AnySourceConfig &source) { m_source = source; }
     const QList<PopoverRows::Row> &rows() const { return m_rows; }
 
-    // Returns whether anything changed.
+    // Returns whether anything changed. Widgets that have to appear (new cards, new views, the
+    // block itself) are added to `shows` rather than shown: showing a widget lays out all of its
+    // visible ancestors at once, so the popup shows them together.
     bool setRows(const QList<PopoverRows::Row> &rows, const QHash<QString, QList<double>> &latencyHistory,
-                 const RowSettings &settings, const RowCard::Toggle &toggle, bool force = false);
+                 const RowSettings &settings, const RowCard::Toggle &toggle, QList<QWidget *> &shows,
+                 bool force = false);
 
 private:
-    RowCard *cardAt(qsizetype index);
+    RowCard *cardAt(qsizetype index, QList<QWidget *> &shows);
 
     AnySourceConfig m_source;
     QList<PopoverRows::Row> m_rows;

@@ -46,28 +46,34 @@ QList<QPointF> Sparkline::points() const
 
 void Sparkline::paintEvent(QPaintEvent *)
 {
-    if (m_values.size() < 2)
+    QPainter painter(this);
+    paint(painter, QRectF(rect()).adjusted(1, 1, -1, -1), m_values, marrowickAccent(this));
+}
+
+void Sparkline::paint(QPainter &painter, const QRectF &area, const QList<double> &values, const QColor &color)
+{
+    if (values.size() < 2)
         return;
-    double low = drawable(m_values.front());
+    double low = drawable(values.front());
     double high = low;
-    for (const double value : m_values) {
+    for (const double value : values) {
         low = std::min(low, drawable(value));
         high = std::max(high, drawable(value));
     }
     const double span = high - low;
-    const QRectF area = QRectF(rect()).adjusted(1, 1, -1, -1);
     QPolygonF line;
-    line.reserve(m_values.size());
-    for (qsizetype i = 0; i < m_values.size(); ++i) {
-        const double x = area.left() + area.width() * static_cast<double>(i) / static_cast<double>(m_values.size() - 1);
+    line.reserve(values.size());
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const double x = area.left() + area.width() * static_cast<double>(i) / static_cast<double>(values.size() - 1);
         // A flat series runs along the middle.
-        const double fraction = span > 0 ? (drawable(m_values.at(i)) - low) / span : 0.5;
+        const double fraction = span > 0 ? (drawable(values.at(i)) - low) / span : 0.5;
         line.append(QPointF(x, area.bottom() - fraction * area.height()));
     }
-    QPainter painter(this);
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(marrowickAccent(this), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.setPen(QPen(color, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.drawPolyline(line);
+    painter.restore();
 }
 
 } // namespace marrowick

@@ -4,6 +4,8 @@
 #include <QPointF>
 #include <QWidget>
 
+class QPainter;
+
 namespace marrowick {
 
 // A line of the latency samples, oldest at the left, scaled to fill the height so that small
@@ -18,6 +20,9 @@ public:
     void setValues(const QList<double> &values);
     // (offset, value) pairs, offsets 0, 1, 2, … in order.
     QList<QPointF> points() const;
+
+    // The line of `values` in `area`; nothing for fewer than two values.
+    static void paint(QPainter &painter, const QRectF &area, const QList<double> &values, const QColor &color);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -1,42 +1,15 @@
 #include "Marrowick/Onboarding/OnboardingView.h"
-#include "Marrowick/Style/PillButton.h"
-#include "Marrowick/Popover/PopoverView.h"
 #include "Marrowick/App/PopupPlacement.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
-#include "Marrowick/App/SourcesStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "App/AppStateRig.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QLabel>
 #include <QTest>
 
 using namespace marrowick;
-
-namespace {
-
-QLabel *labelWithText(const QWidget &root, const QString &text)
-{
-    for (QLabel *label : root.findChildren<QLabel *>()) {
-        if (label->text() == text)
-            return label;
-    }
-    return nullptr;
-}
-
-PillButton *button(const QWidget &root, const QString &text)
-{
-    for (PillButton *candidate : root.findChildren<PillButton *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
-
-} // namespace
 
 class TestShellWindows : public QObject {
     Q_OBJECT
@@ -87,67 +60,6 @@ private slots:
         bringSettingsWindowToFront();
         QVERIFY(settings->isVisible());
         QCOMPARE(settings->size(), QSize(480, 540));
-    }
-
-    void popoverShowsServerTextPlainly()
-    {
-        test::AppStateRig rig;
-        const QUuid id = QUuid::createUuid();
-        SourcesStore::save({test::tcpSource(id, QStringLiteral("<b>Lab</b>"))}, rig.folder());
-        AppState &state = rig.build();
-        rig.providers.failNext(id, QStringLiteral("<img src=x>refused"));
-        PopoverView popover(&state);
-        QCOMPARE(popover.width(), 340);
-        rig.clock.advance(0);
-
-        QLabel *name = labelWithText(popover, QStringLiteral("<b>Lab</b>"));
-        QVERIFY(name);
-        QCOMPARE(name->textFormat(), Qt::PlainText);
-        QLabel *error = labelWithText(popover, QStringLiteral("<img src=x>refused"));
-        QVERIFY(error);
-        QCOMPARE(error->textFormat(), Qt::PlainText);
-        QVERIFY(labelWithText(popover, QStringLiteral("Degraded")));
-    }
-
-    void popoverActionsChangeTheState()
-    {
-        test::AppStateRig rig;
-        AppState &state = rig.build(true);
-        PopoverView popover(&state);
-        PillButton *pause = button(popover, QStringLiteral("Pause"));
-        QVERIFY(pause);
-        pause->click();
-        QVERIFY(state.isPaused());
-        QCOMPARE(pause->text(), QStringLiteral("Resume"));
-        QVERIFY(labelWithText(popover, QStringLiteral("Paused")));
-    }
-
-    void popoverTellsOfAFailedSourcesWrite()
-    {
-        test::AppStateRig rig;
-        AppState &state = rig.build(true);
-        PopoverView popover(&state);
-        popover.show();
-        QFile blocker(rig.folder());
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        state.addSource(test::tcpSource(QUuid::createUuid()));
-        bool told = false;
-        for (QLabel *label : popover.findChildren<QLabel *>())
-            told = told || (label->isVisible() && label->text().startsWith(QLatin1String("Your sources could not be saved")));
-        QVERIFY(told);
-    }
-
-    void popoverTellsWhenNoNotificationServerAnswers()
-    {
-        test::AppStateRig rig;
-        AppState &state = rig.build(true);
-        rig.alerts->status = AuthorizationStatus::denied;
-        PopoverView popover(&state);
-        popover.show();
-        rig.clock.settle();
-        QLabel *notice = labelWithText(popover, QStringLiteral("Alerts cannot be shown: no notification server answers."));
-        QVERIFY(notice && notice->isVisible());
     }
 
     void closingTheFirstRunWindowCompletesIt()

@@ -1,6 +1,13 @@
+#include "Marrowick/Popover/GameRowView.h"
+#include "Marrowick/Popover/HostRowView.h"
+#include "Marrowick/Popover/LatencyPill.h"
+#include "Marrowick/Popover/MetricRing.h"
 #include "Marrowick/Popover/PopoverRows.h"
 #include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Popover/StatusOrb.h"
 #include "MarrowickKit/Model/UuidText.h"
+
+#include "App/AppStateRig.h"
 
 #include <QTest>
 
@@ -202,13 +209,25 @@ private slots:
 
     void sourcesFollowTheLayoutOrder()
     {
-        // Checked through the ordering the popup relies on: layout order first, then stored order.
+        // Layout order first, then the rest in stored order; a source that has not answered adds nothing.
+        test::AppStateRig rig;
         const QUuid a = QUuid::createUuid(), b = QUuid::createUuid(), c = QUuid::createUuid();
-        const QList<AnySourceConfig> sources{TCPPortConfig(a, "A", "h", 1), TCPPortConfig(b, "B", "h", 1),
-                                             TCPPortConfig(c, "C", "h", 1)};
+        AppState &state = rig.build(true);
+        QVERIFY(rows(state).isEmpty());
+        for (const QUuid &id : {a, b, c})
+            state.addSource(test::tcpSource(id, uuidText(id)));
         WidgetLayout layout;
         layout.sourceOrder = {uuidText(c), QStringLiteral("not an id")};
-        QCOMPARE(layout.orderedSources(sources), (QList<QUuid>{c, a, b}));
+        state.setWidgetLayout(layout);
+        const Completion<Done> answer = rig.providers.holdNext(b);
+        rig.clock.advance(0);
+
+        QStringList names;
+        for (const Row &row : rows(state))
+            names.append(row.widget()->displayName());
+        answer.complete(Done{});
+        rig.clock.settle();
+        QCOMPARE(names, (QStringList{uuidText(c), uuidText(a)}));
     }
 
     void fetchTimesHoldEverySnapshot()
@@ -241,6 +260,54 @@ private slots:
         QFETCH(QString, expected);
         const Instant date{1000};
         QCOMPARE(RelativeTimeText::text(date, Instant{1000 + elapsed}), expected);
+    }
+
+    // The texts and colours the row pieces derive from a peer's numbers.
+    void pieceTexts_data()
+    {
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        const QColor accent(Qt::blue);
+        const auto ring = [&](std::optional<double> pct) {
+            const QColor color = MetricRing::ringColor(pct, accent);
+            const QString name = color == accent                              ? QStringLiteral("accent")
+                                 : color == statusColor(ServiceStatus::down)   ? QStringLiteral("red")
+                                 : color == statusColor(ServiceStatus::warn)   ? QStringLiteral("yellow")
+                                 : color == statusColor(ServiceStatus::unknown) ? QStringLiteral("gray")
+                                                                                : QStringLiteral("?");
+            return QStringLiteral("%1 %2 %3").arg(name, QString::number(MetricRing::fillFraction(pct)),
+                                                  MetricRing::percentText(pct));
+        };
+        QTest::newRow("no latency") << latencyText(QStringLiteral("avg"), std::nullopt) << "\u2014";
+        QTest::newRow("latency truncated") << latencyText(std::nullopt, 12.9) << "12ms";
+        QTest::newRow("zero latency") << latencyText(std::nullopt, 0.0) << "0ms";
+        QTest::newRow("prefixed latency") << latencyText(QStringLiteral("average"), 41.7) << "average 41ms";
+        QTest::newRow("absurd latency") << latencyText(std::nullopt, 1e300) << "1000000000ms";
+        QTest::newRow("latency not a number") << latencyText(std::nullopt, std::nan("")) << "0ms";
+        QTest::newRow("ring absent") << ring(std::nullopt) << "gray 0 \u2014";
+        QTest::newRow("ring 90") << ring(90) << "yellow 0.9 90%";
+        QTest::newRow("ring 90.5") << ring(90.5) << "red 0.905 90%";
+        QTest::newRow("ring 70") << ring(70) << "accent 0.7 70%";
+        QTest::newRow("ring 70.1") << ring(70.1) << "yellow 0.701 70%";
+        QTest::newRow("ring 150") << ring(150) << "red 1 150%";
+        QTest::newRow("ring -5") << ring(-5) << "accent 0 -5%";
+        QTest::newRow("ring 99.9") << ring(99.9) << "red 0.999 99%";
+        QTest::newRow("ring -1e300") << ring(-1e300) << "accent 0 -1000000000%";
+        QTest::newRow("ring not a number") << ring(std::nan("")) << "gray 0 \u2014";
+        QTest::newRow("players") << playersText(3, 20) << "3/20 players";
+        QTest::newRow("players, no count") << playersText(std::nullopt, 20) << "\u2014/20 players";
+        QTest::newRow("players, no maximum") << playersText(3, std::nullopt) << "3 players";
+        QTest::newRow("players, nothing") << playersText(std::nullopt, std::nullopt) << "\u2014 players";
+        QTest::newRow("three names") << playerNamesText({"a", "b", "c"}) << "a, b, c";
+        QTest::newRow("five names") << playerNamesText({"a", "b", "c", "d", "e"}) << "a, b, c +2";
+        QTest::newRow("hottest drive") << *HostRowView::temperatureText({{"a", 41.9}, {"b", 55.2}}) << "55\u00B0C";
+        QTest::newRow("absurd drive") << *HostRowView::temperatureText({{"a", 1e300}}) << "1000000\u00B0C";
+    }
+    void pieceTexts()
+    {
+        QFETCH(QString, actual);
+        QFETCH(QString, expected);
+        QCOMPARE(actual, expected);
     }
 };
 

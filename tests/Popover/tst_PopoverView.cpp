@@ -1,0 +1,423 @@
+#include "Marrowick/Popover/LatencyPill.h"
+#include "Marrowick/Popover/MetricRing.h"
+#include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Popover/PopoverToolbar.h"
+#include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Popover/RowTrailing.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include "Popover/PopoverRig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGraphicsOpacityEffect>
+#include <QLayout>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+using Widgets = QList<WidgetData>;
+
+// Everything a row view shows, in order: its visible labels and pills, "|"-separated.
+QString shownText(const QWidget &view)
+{
+    QStringList parts;
+    for (const QWidget *child : view.findChildren<QWidget *>()) {
+        if (!child->isVisible())
+            continue;
+        if (const auto *label = qobject_cast<const QLabel *>(child))
+            parts.append(label->text());
+        else if (const auto *pill = qobject_cast<const LatencyPill *>(child))
+            parts.append(pill->text());
+        else if (const auto *ring = qobject_cast<const MetricRing *>(child))
+            parts.append(ring->label() + QLatin1Char(' ') + MetricRing::percentText(ring->pct()));
+        else if (const auto *trailing = qobject_cast<const RowTrailing *>(child))
+            parts.append(QStringList{trailing->downText(), trailing->showsSparkline() ? QStringLiteral("~") : QString(),
+                                     trailing->latencyText()}
+                             .filter(QRegularExpression(QStringLiteral("."))));
+    }
+    return parts.join(QLatin1Char('|'));
+}
+
+SymbolButton *toolbarButton(const QWidget &popover, const char *identifier)
+{
+    return find<SymbolButton>(popover, QString::fromLatin1(identifier));
+}
+
+Widgets checks(int count, ServiceStatus status = ServiceStatus::up)
+{
+    Widgets widgets;
+    for (int i = 0; i < count; ++i)
+        widgets.append(checkWidget(QStringLiteral("c%1").arg(i), status));
+    return widgets;
+}
+
+} // namespace
+
+class TestPopoverView : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        for (QWidget *window : QApplication::topLevelWidgets())
+            window->hide();
+    }
+
+    void withoutSourcesTheEmptyStateInvitesToAddOne()
+    {
+        PopoverRig rig;
+        PopoverView &popover = rig.open({});
+        QVERIFY(find(popover, "popover.empty")->isVisible());
+        QVERIFY(!find(popover, "popover.list")->isVisible());
+        QCOMPARE(visibleTexts(popover, "popover.summary"), QStringList{"No sources yet"});
+        QVERIFY(!find(popover, "popover.statusWord")->isVisible());
+
+        // Pausing still works, and with no list there is no banner.
+        toolbarButton(popover, "popover.pause")->click();
+        popover.flushPendingChanges();
+        QVERIFY(rig.state->isPaused());
+        QVERIFY(!find(popover, "popover.pausedBanner")->isVisible());
+    }
+
+    void sourcesThatHaveNotAnsweredShowNoRow()
+    {
+        PopoverRig rig;
+        PopoverView &popover = rig.open({tcp("Router")}, true, false);
+        QVERIFY(find(popover, "popover.list")->isVisible());
+        QCOMPARE(popover.rowCount(), 0);
+        QCOMPARE(visibleTexts(popover, "popover.summary"), QStringList{"No data yet"});
+        QCOMPARE(visibleTexts(popover, "popover.statusWord"), QStringList{"Waiting for data"});
+        QVERIFY(!find(popover, "popover.age")->isVisible());
+    }
+
+    void layoutFollowsTheRowsAndTheHeight_data()
+    {
+        QTest::addColumn<int>("sources");
+        QTest::addColumn<int>("fields");
+        QTest::addColumn<bool>("scrolling");
+        QTest::newRow("9 rows") << 9 << 0 << false;
+        QTest::newRow("10 rows") << 10 << 0 << true;
+        // One row, but far taller than the limit: it must scroll, not be cut off.
+        QTest::newRow("one very tall row") << 1 << 60 << true;
+    }
+    void layoutFollowsTheRowsAndTheHeight()
+    {
+        QFETCH(int, sources);
+        QFETCH(int, fields);
+        QFETCH(bool, scrolling);
+        PopoverRig rig;
+        QList<AnySourceConfig> configs;
+        for (int i = 0; i < sources; ++i) {
+            configs.append(tcp(QStringLiteral("S%1").arg(i)));
+            Widgets widgets{checkWidget("c", ServiceStatus::up)};
+            if (fields > 0) {
+                QList<JSONFieldValue> values;
+                for (int f = 0; f < fields; ++f)
+                    values.append({QStringLiteral("field %1").arg(f), QStringLiteral("%1").arg(f)});
+                widgets = {WidgetData::keyValues("Stats", values)};
+            }
+            rig.answers.insert(configs.last().id(), widgets);
+        }
+        PopoverView &popover = rig.open(configs);
+        QCOMPARE(popover.rowCount(), sources);
+        QCOMPARE(popover.isScrolling(), scrolling);
+        if (scrolling)
+            QCOMPARE(popover.height(), PopoverView::scrollingHeight);
+        QVERIFY(popover.height() <= PopoverView::maximumHeight);
+    }
+
+    void collapsingSwitchesLayoutsAndIsRemembered()
+    {
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Rack");
+        rig.answers.insert(source.id(), checks(11));
+        PopoverView &popover = rig.open({source});
+        QCOMPARE(popover.rowCount(), 12);
+        QVERIFY(popover.isScrolling());
+
+        auto *header = find<QAbstractButton>(popover, "groupHeaderRow");
+        QCOMPARE(header->accessibleDescription(), QStringLiteral("Double-tap to collapse"));
+        header->click();
+        popover.flushPendingChanges();
+        QCOMPARE(popover.rowCount(), 1);
+        QVERIFY(!popover.isScrolling());
+        QVERIFY(rig.state->widgetLayout().collapsed.contains(uuidText(source.id())));
+
+        // A popup over the stored layout starts collapsed.
+        const WidgetLayout reloaded = WidgetLayout::load(*rig.settings);
+        QVERIFY(reloaded.collapsed.contains(uuidText(source.id())));
+        header = find<QAbstractButton>(popover, "groupHeaderRow");
+        QCOMPARE(header->accessibleDescription(), QStringLiteral("Double-tap to expand"));
+        header->click();
+        popover.flushPendingChanges();
+        QCOMPARE(popover.rowCount(), 12);
+    }
+
+    void aSingleWidgetIsOneCardUnderTheSourceName()
+    {
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("<b>Lab</b>");
+        rig.answers.insert(source.id(), Widgets{checkWidget("port", ServiceStatus::up, 12.9)});
+        PopoverView &popover = rig.open({source});
+        QCOMPARE(popover.width(), PopoverView::popoverWidth);
+        QVERIFY(!find(popover, "groupHeaderRow"));
+        QCOMPARE(visibleTexts(popover, "name"), QStringList{"<b>Lab</b>"});
+        // Server and user text is never read as markup.
+        for (const QLabel *label : popover.findChildren<QLabel *>())
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+    }
+
+    void pausingShowsTheBannerAndDimsTheList()
+    {
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Router");
+        PopoverView &popover = rig.open({source});
+        SymbolButton *pause = toolbarButton(popover, "popover.pause");
+        QCOMPARE(pause->toolTip(), QStringLiteral("Pause monitoring"));
+        pause->click();
+        popover.flushPendingChanges();
+        QVERIFY(find(popover, "popover.pausedBanner")->isVisible());
+        auto *dim = qobject_cast<QGraphicsOpacityEffect *>(find(popover, "popover.groups")->graphicsEffect());
+        QVERIFY(dim);
+        QCOMPARE(dim->opacity(), 0.4);
+        QCOMPARE(pause->symbol(), Symbol::play);
+        QCOMPARE(pause->toolTip(), QStringLiteral("Resume monitoring"));
+        QCOMPARE(visibleTexts(popover, "popover.pausedWord"), QStringList{"Paused"});
+        QCOMPARE(visibleTexts(popover, "popover.counts"), QStringList());
+
+        pause->click();
+        popover.flushPendingChanges();
+        QVERIFY(!rig.state->isPaused());
+        QVERIFY(!find(popover, "popover.pausedBanner")->isVisible());
+        QCOMPARE(pause->symbol(), Symbol::pause);
+    }
+
+    void toolbarOpensSettingsAndQuits()
+    {
+        PopoverRig rig;
+        PopoverView &popover = rig.open({});
+        SettingsView settings(rig.state.get());
+        QVERIFY(!settings.isVisible());
+        toolbarButton(popover, "popover.settings")->click();
+        QVERIFY(settings.isVisible());
+        settings.hide();
+        find<QAbstractButton>(popover, "popover.addFirstSource")->click();
+        QVERIFY(settings.isVisible());
+
+        QSignalSpy quit(&popover, &PopoverView::quitRequested);
+        toolbarButton(popover, "popover.quit")->click();
+        QCOMPARE(quit.count(), 1);
+        QCOMPARE(toolbarButton(popover, "popover.quit")->toolTip(), QStringLiteral("Quit Marrowick"));
+    }
+
+    void headerCountsAndAge()
+    {
+        PopoverRig rig;
+        const AnySourceConfig healthy = tcp("Healthy");
+        const AnySourceConfig failing = tcp("Failing");
+        rig.answers.insert(healthy.id(), checks(3));
+        rig.answers.insert(failing.id(), checks(2, ServiceStatus::down));
+        PopoverView &popover = rig.open({healthy, failing});
+        QCOMPARE(visibleTexts(popover, "popover.counts"), QStringList{"2 services affected"});
+        QCOMPARE(visibleTexts(popover, "popover.age"), QStringList{"just now"});
+
+        // The failed source counts once, its old widgets not at all.
+        rig.answers.insert(failing.id(), QStringLiteral("timed out"));
+        rig.pollAll();
+        QCOMPARE(visibleTexts(popover, "popover.counts"), QStringList{"1 service affected"});
+        QCOMPARE(visibleTexts(popover, "popover.statusWord"), QStringList{"Incident"});
+
+        rig.clock.advance(12);
+        popover.findChild<RelativeTimeTicker *>()->refreshAll();
+        QCOMPARE(visibleTexts(popover, "popover.age"), QStringList{"10s ago"});
+        find<QAbstractButton>(popover, "popover.refresh")->click();
+        rig.clock.settle();
+        popover.flushPendingChanges();
+        QCOMPARE(visibleTexts(popover, "popover.age"), QStringList{"just now"});
+
+        // While paused every widget of every snapshot is inactive, and no age shows.
+        rig.state->setPaused(true);
+        popover.flushPendingChanges();
+        QCOMPARE(visibleTexts(popover, "popover.counts"), QStringList{"5 services inactive"});
+        QVERIFY(!find(popover, "popover.refresh")->isVisible());
+    }
+
+    void rowViewsShowTheirValues_data()
+    {
+        QTest::addColumn<Widgets>("widgets");
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<QString>("expected");
+        const auto service = [](ServiceStatus status, std::optional<QString> detail) {
+            return WidgetData::service(ServiceRow{"s", "s", status, 42.7, detail});
+        };
+        const auto game = [](bool online, QStringList names, QString detail) {
+            return WidgetData::game(GameServerStatus{"g", "g", online, 3, 20, names, 30, detail});
+        };
+        QTest::newRow("service up") << Widgets{service(ServiceStatus::up, "v2")} << "serviceRow" << "Lab|v2|42ms";
+        QTest::newRow("service down") << Widgets{service(ServiceStatus::down, std::nullopt)} << "serviceRow"
+                                      << "Lab|Unreachable|42ms";
+        QTest::newRow("check down with detail")
+            << Widgets{checkWidget("c", ServiceStatus::down, 15, "timed out")} << "checkRow"
+            << "Lab|timed out|timed out|15ms";
+        QTest::newRow("check down without detail")
+            << Widgets{checkWidget("c", ServiceStatus::down, std::nullopt)} << "checkRow" << "Lab|Down|\u2014";
+        QTest::newRow("game online with names")
+            << Widgets{game(true, {"a", "b", "c", "d", "e"}, "motd")} << "gameRow"
+            << "Lab|a, b, c +2|3/20 players|30ms";
+        QTest::newRow("game online, nothing to add") << Widgets{game(true, {}, "")} << "gameRow"
+                                                     << "Lab|3/20 players|30ms";
+        QTest::newRow("game offline") << Widgets{game(false, {"a"}, "refused")} << "gameRow"
+                                      << "Lab|refused|Offline|30ms";
+        QTest::newRow("host with drives")
+            << Widgets{WidgetData::host(HostStats{"h", "h", ServiceStatus::up, 90.5, 1e300, -5,
+                                                  {{"sda", 41.9}, {"sdb", 55.2}}})}
+            << "hostRow" << "Lab|CPU 90%|MEM 1000000000%|DISK -5%|55\u00B0C";
+        QTest::newRow("host without values")
+            << Widgets{WidgetData::host(HostStats{"h", "h", ServiceStatus::up, {}, {}, {}, {}})} << "hostRow"
+            << "Lab|CPU \u2014|MEM \u2014|DISK \u2014";
+        QTest::newRow("labelled values")
+            << Widgets{WidgetData::keyValues("Stats", {{"<i>a</i>", "1"}, {"b", "2"}})} << "keyValuesRow"
+            << "Lab|<i>a</i>|1|b|2";
+        QTest::newRow("empty") << Widgets() << "sourceEmptyRow" << "Lab|No data reported";
+        QTest::newRow("group header")
+            << Widgets{checkWidget("a", ServiceStatus::up, 40), checkWidget("b", ServiceStatus::up, 41.8),
+                       checkWidget("c", ServiceStatus::down, 43)}
+            << "groupHeaderRow" << "Lab|1 down \u00B7 2 up|avg 41ms";
+    }
+    void rowViewsShowTheirValues()
+    {
+        QFETCH(Widgets, widgets);
+        QFETCH(QString, view);
+        QFETCH(QString, expected);
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Lab");
+        rig.answers.insert(source.id(), widgets);
+        PopoverView &popover = rig.open({source});
+        QWidget *row = find(popover, view);
+        QVERIFY(row);
+        QCOMPARE(shownText(*row), expected);
+    }
+
+    void groupHeaderReadsAsOneElement()
+    {
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Lab");
+        rig.answers.insert(source.id(), Widgets{checkWidget("a", ServiceStatus::up, 40),
+                                                checkWidget("b", ServiceStatus::up, 41.8),
+                                                checkWidget("c", ServiceStatus::down, 43)});
+        PopoverView &popover = rig.open({source});
+        QCOMPARE(find(popover, "groupHeaderRow")->accessibleName(),
+                 QStringLiteral("Lab, 3 widgets, 1 down \u00B7 2 up, average 41ms"));
+
+        rig.answers.insert(source.id(), Widgets{WidgetData::keyValues("A", {}), WidgetData::keyValues("B", {})});
+        rig.pollAll();
+        QCOMPARE(find(popover, "groupHeaderRow")->accessibleName(), QStringLiteral("Lab, 2 widgets, 2 up"));
+        QVERIFY(!find(popover, "groupHeaderRow")->findChild<LatencyPill *>()->isVisible());
+    }
+
+    void sparklinesNeedTwoSamplesAndAnUpRow()
+    {
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Lab");
+        rig.answers.insert(source.id(), Widgets{checkWidget("c", ServiceStatus::up)});
+        PopoverView &popover = rig.open({source});
+        const auto sparkline = [&popover] { return find<RowTrailing>(popover, "trailing")->showsSparkline(); };
+        QVERIFY(!sparkline());
+        rig.pollAll();
+        QVERIFY(sparkline());
+
+        rig.settings->setShowSparklines(false);
+        popover.flushPendingChanges();
+        QVERIFY(!sparkline());
+        rig.settings->setShowSparklines(true);
+        rig.answers.insert(source.id(), Widgets{checkWidget("c", ServiceStatus::down)});
+        rig.pollAll();
+        QVERIFY(!sparkline());
+
+        rig.settings->setCompactMode(true);
+        popover.flushPendingChanges();
+        QCOMPARE(find(popover, "checkRow")->layout()->contentsMargins(), QMargins(12, 4, 12, 4));
+    }
+
+    void anErrorIsCutAfterTwoLines()
+    {
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Lab");
+        rig.answers.insert(source.id(), QStringLiteral("line one\nline two\nline three\nline four"));
+        PopoverView &popover = rig.open({source});
+        auto *error = find<LimitedLabel>(*find(popover, "sourceErrorRow"), "detail");
+        QCOMPARE(error->text(), QStringLiteral("line one\nline two\nline three\nline four"));
+        QCOMPARE(error->visibleLines(error->width()).size(), 2);
+    }
+
+    void updatesKeepTheScrollPositionAndSkipHiddenPopups()
+    {
+        PopoverRig rig;
+        QList<AnySourceConfig> sources;
+        for (int i = 0; i < 20; ++i) {
+            sources.append(tcp(QStringLiteral("S%1").arg(i)));
+            rig.answers.insert(sources.last().id(), Widgets{checkWidget("c", ServiceStatus::up)});
+        }
+        PopoverView &popover = rig.open(sources);
+        QScrollBar *bar = find<QScrollArea>(popover, "popover.list")->verticalScrollBar();
+        bar->setValue(100);
+        QWidget *firstRow = find(popover, "checkRow");
+        rig.pollAll();
+        QCOMPARE(bar->value(), 100);
+        QCOMPARE(find(popover, "checkRow"), firstRow); // updated in place, not rebuilt
+
+        // Every row changing its kind at once (an outage) still keeps the place.
+        for (const AnySourceConfig &source : sources)
+            rig.answers.insert(source.id(), QStringLiteral("timed out"));
+        rig.pollAll();
+        QCOMPARE(bar->value(), 100);
+        QCOMPARE(visibleTexts(popover, "detail").count(QStringLiteral("timed out")), 20);
+        for (const AnySourceConfig &source : sources)
+            rig.answers.insert(source.id(), Widgets{checkWidget("c", ServiceStatus::up)});
+        rig.clock.advance(600); // past the back-off
+        popover.flushPendingChanges();
+        QCOMPARE(visibleTexts(popover, "detail").count(QStringLiteral("timed out")), 0);
+        QCOMPARE(bar->value(), 100);
+
+        // Hidden, the popup draws nothing; shown again, it reads the state afresh.
+        popover.hide();
+        rig.answers.insert(sources.first().id(), QStringLiteral("refused"));
+        rig.clock.advance(60);
+        QVERIFY(!find(popover, "sourceErrorRow"));
+        popover.show();
+        QVERIFY(find(popover, "sourceErrorRow"));
+    }
+
+    void noticesStayVisible()
+    {
+        PopoverRig rig;
+        rig.alerts->status = AuthorizationStatus::denied;
+        PopoverView &popover = rig.open({});
+        rig.clock.settle();
+        QVERIFY(visibleTexts(popover, QString())
+                    .contains(QStringLiteral("Alerts cannot be shown: no notification server answers.")));
+
+        // A file where the data folder should be makes every write fail.
+        QVERIFY(QDir(rig.folder()).removeRecursively());
+        QFile blocker(rig.folder());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        rig.state->addSource(tcp("Router"));
+        bool told = false;
+        for (const QString &text : visibleTexts(popover, QString()))
+            told = told || text.startsWith(QLatin1String("Your sources could not be saved"));
+        QVERIFY(told);
+    }
+};
+
+QTEST_MAIN(TestPopoverView)
+#include "tst_PopoverView.moc"
