@@ -52,8 +52,9 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     m_popover->installEventFilter(this);
     connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
 
-    m_settingsWindow = std::make_unique<SettingsView>(m_appState.get());
+    m_settingsWindow = std::make_unique<SettingsView>(m_appState.get(), m_arguments);
     new AccentInjector(m_settingsWindow.get(), m_settings.get());
+    connect(m_settingsWindow.get(), &SettingsView::showWelcomeRequested, this, &MarrowickApp::openOnboarding);
 
     LaunchContext context{m_arguments, AppState::environmentIsUnderTest(),
                           [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); }};
@@ -199,7 +200,7 @@ void MarrowickApp::openSettings()
 void MarrowickApp::openOnboarding()
 {
     if (!m_onboarding) {
-        m_onboarding = new OnboardingView(m_settings.get());
+        m_onboarding = new OnboardingView(m_appState.get());
         m_onboarding->setAttribute(Qt::WA_DeleteOnClose);
         new AccentInjector(m_onboarding, m_settings.get());
     }

@@ -1,31 +1,117 @@
 #pragma once
 
+#include "Marrowick/Editor/AddSourceView.h"
+#include "Marrowick/Settings/GeneralSettingsView.h"
+#include "MarrowickKit/Async/Instant.h"
+#include "MarrowickKit/Model/AnySourceConfig.h"
+
+#include <QHash>
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 
-class QListWidget;
+#include <array>
+#include <functional>
+#include <optional>
+
+class QAbstractButton;
+class QScrollArea;
+class QVBoxLayout;
 
 namespace marrowick {
 
+class AddSourceView;
 class AppState;
+class RelativeTimeTicker;
+class SourceRow;
+class SourcesListPanel;
 
-// The settings window: for now the plain list of the configured sources.
+// The settings window: a "Sources" tab with one card per source in the layout's order (drag
+// to reorder, mute, edit, delete, add) and a "General" tab with the application's own
+// settings. It keeps no copy of the sources; every card is recomputed from AppState.
 class SettingsView : public QWidget {
     Q_OBJECT
 
 public:
+    enum class SettingsTab { sources, general };
+
     static constexpr QSize windowSize{480, 540};
+    static inline const QString editFirstSourceArgument = QStringLiteral("-uiTestEditFirstSource");
+    static inline const QString emptyStateIdentifier = QStringLiteral("settings.sources.empty");
+    static inline const QString addButtonIdentifier = QStringLiteral("settings.sources.add");
+    static QString tabTitle(SettingsTab tab);
+    static QString tabIdentifier(SettingsTab tab);
 
-    explicit SettingsView(AppState *state, QWidget *parent = nullptr);
+    // `arguments` are the process's launch arguments.
+    explicit SettingsView(AppState *state, QStringList arguments = {},
+                          GeneralSettingsServices services = GeneralSettingsServices::system(),
+                          QWidget *parent = nullptr);
+    ~SettingsView() override;
 
-    // What each line of the list says, in the order shown.
+    SettingsTab tab() const { return m_tab; }
+    void setTab(SettingsTab tab);
+    QAbstractButton *tabButton(SettingsTab tab) const;
+    // The General tab while it is shown; it is built anew each time it is chosen.
+    GeneralSettingsView *generalTab() const { return m_general; }
+
+    // The sources in display order: the layout's order, then the rest in stored order.
+    QList<AnySourceConfig> orderedSources() const;
+    // Positions are in orderedSources(); only the layout changes, never "sources.json".
+    void moveSources(const QList<qsizetype> &fromOffsets, qsizetype toOffset);
+    void deleteSources(const QList<qsizetype> &offsets);
+    void toggleAlerts(const QUuid &id);
+    void deleteSource(const QUuid &id);
+
+    void showAddSource();
+    void editSource(const QUuid &id);
+    // The add or edit sheet while it is open.
+    AddSourceView *sheet() const { return m_sheet; }
+    std::optional<QUuid> editingSourceID() const;
+
+    // The cards in the order shown, and the empty state.
+    QList<SourceRow *> cards() const;
+    // "<name> — <address>" for each card, in the order shown.
     QStringList sourceLines() const;
+    QWidget *emptyState() const { return m_emptyState; }
+
+    // Tests and screenshots fix the clock the ages are measured with.
+    void setClock(std::function<Instant()> now);
+
+    // Runs each time the window comes on screen.
+    void applyUITestLaunchArguments();
+
+signals:
+    // "Show Again" in the General tab: the shell owns the first-run window.
+    void showWelcomeRequested();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
-    void refresh();
+    QWidget *buildSourcesTab();
+    void refreshSources();
+    void rebuildSources();
+    void refreshSourceResult(const QUuid &id);
+    SourceRow *makeCard();
+    void startDrag(const QUuid &id);
+    void moveByKeyboard(const QUuid &id, int places);
+    void openSheet(std::optional<AnySourceConfig> source);
 
     QPointer<AppState> m_state;
-    QListWidget *m_sources;
+    QStringList m_arguments;
+    GeneralSettingsServices m_services;
+    SettingsTab m_tab = SettingsTab::sources;
+    std::array<QAbstractButton *, 2> m_tabButtons{};
+    QVBoxLayout *m_content;
+    QWidget *m_sourcesTab;
+    QPointer<GeneralSettingsView> m_general;
+    QScrollArea *m_scroll;
+    SourcesListPanel *m_list;
+    QWidget *m_emptyState;
+    QHash<QUuid, SourceRow *> m_cards;
+    QPointer<AddSourceView> m_sheet;
+    std::optional<QUuid> m_editingID;
+    RelativeTimeTicker *m_ticker;
 };
 
 } // namespace marrowick

@@ -51,7 +51,7 @@ private slots:
         QCOMPARE(findSettingsWindow(), nullptr);
         test::AppStateRig rig;
         AppState &state = rig.build(true);
-        auto *onboarding = new OnboardingView(rig.settings.get());
+        auto *onboarding = new OnboardingView(&state);
         onboarding->show();
         QCOMPARE(findSettingsWindow(), onboarding);
 
@@ -65,7 +65,7 @@ private slots:
     void closingTheFirstRunWindowCompletesIt()
     {
         test::AppStateRig rig;
-        auto *onboarding = new OnboardingView(rig.settings.get());
+        auto *onboarding = new OnboardingView(&rig.build(true));
         QCOMPARE(onboarding->windowTitle(), QStringLiteral("Welcome to Marrowick"));
         onboarding->show();
         QVERIFY(!rig.settings->onboardingCompleted());
@@ -78,6 +78,7 @@ private slots:
         test::AppStateRig rig;
         AppState &state = rig.build(true);
         SettingsView settings(&state);
+        settings.show();
         const QUuid a = QUuid::createUuid();
         const QUuid b = QUuid::createUuid();
         state.addSource(test::tcpSource(a, QStringLiteral("A")));

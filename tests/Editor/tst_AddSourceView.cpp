@@ -4,6 +4,7 @@
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -14,7 +15,6 @@
 #include <QCheckBox>
 #include <QJsonDocument>
 #include <QLabel>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -564,8 +564,7 @@ void TestAddSourceView::settingsWindowOpensTheSheet()
     QCOMPARE(settings.sourceLines(), QStringList{QStringLiteral("NAS — nas.lan:445")});
 
     // Activating a row edits that source.
-    auto *list = settings.findChild<QListWidget *>();
-    emit list->itemActivated(list->item(0));
+    settings.cards().first()->editButton()->click();
     rig.sheet = settings.findChild<AddSourceView *>();
     QVERIFY(rig.sheet);
     QCOMPARE(rig.find<LabeledTextField>(QStringLiteral("editor.port"))->text(), QStringLiteral("445"));

@@ -1,0 +1,125 @@
+#include "Marrowick/Settings/AccentSection.h"
+
+#include "Marrowick/App/AppSettings.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QVBoxLayout>
+
+namespace marrowick {
+
+namespace AccentPresets {
+
+QList<QString> all()
+{
+    return {QStringLiteral("#8BB8E8"), QStringLiteral("#14B8A6"), QStringLiteral("#A78BFA"), QStringLiteral("#EC4899"),
+            QStringLiteral("#F59E0B"), QStringLiteral("#10B981"), QStringLiteral("#EF4444"), QStringLiteral("#FFFFFF")};
+}
+
+bool isSelected(const QString &preset, const QString &accentHex)
+{
+    return preset.compare(accentHex, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace AccentPresets
+
+AccentSwatch::AccentSwatch(const QString &hex, QWidget *parent) : QAbstractButton(parent), m_hex(hex)
+{
+    setCheckable(true);
+    setFixedSize(sizeHint());
+    setToolTip(hex);
+    setAccessibleName(QStringLiteral("Accent color ") + hex);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void AccentSwatch::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF area = QRectF(rect());
+    p.setPen(Qt::NoPen);
+    p.setBrush(accentColor(m_hex));
+    p.drawEllipse(area);
+    QColor ring = palette().color(QPalette::WindowText);
+    ring.setAlphaF(isChecked() ? 0.5 : 0.15);
+    const qreal width = isChecked() ? 2 : 1;
+    p.setPen(QPen(hasFocus() ? marrowickAccent(this).darker(140) : ring, width));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(area.adjusted(width / 2, width / 2, -width / 2, -width / 2));
+}
+
+AccentSection::AccentSection(AppSettings *settings, QWidget *parent) : QWidget(parent), m_settings(settings)
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(10);
+
+    auto *presets = new QHBoxLayout;
+    presets->addWidget(new QLabel(QStringLiteral("Accent color"), this));
+    presets->addStretch();
+    auto *swatches = new QHBoxLayout;
+    swatches->setSpacing(8);
+    for (const QString &hex : AccentPresets::all()) {
+        auto *swatch = new AccentSwatch(hex, this);
+        connect(swatch, &QAbstractButton::clicked, this, [this, hex] {
+            if (m_settings)
+                m_settings->setAccentHex(hex);
+            refresh();
+        });
+        swatches->addWidget(swatch);
+        m_swatches.append(swatch);
+    }
+    presets->addLayout(swatches);
+    column->addLayout(presets);
+
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setEnabled(false);
+    column->addWidget(divider);
+
+    auto *custom = new QHBoxLayout;
+    custom->addWidget(new QLabel(QStringLiteral("Custom color"), this));
+    custom->addStretch();
+    m_custom = new QLineEdit(this);
+    m_custom->setPlaceholderText(AppSettings::defaultAccentHex);
+    m_custom->setAccessibleName(QStringLiteral("Custom accent color hex"));
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSizeF(font().pointSizeF() * 0.85);
+    m_custom->setFont(mono);
+    m_custom->setFixedWidth(88);
+    m_custom->setFrame(false);
+    m_custom->setTextMargins(8, 4, 8, 4);
+    m_custom->setStyleSheet(QStringLiteral("QLineEdit { background: rgba(128, 128, 128, 0.12); border-radius: 6px; }"));
+    // Every keystroke is stored as typed; an unparsable text leaves the default accent in effect.
+    connect(m_custom, &QLineEdit::textEdited, this, [this](const QString &text) {
+        if (m_settings)
+            m_settings->setAccentHex(text);
+        refresh();
+    });
+    custom->addWidget(m_custom);
+    column->addLayout(custom);
+
+    if (settings) {
+        connect(settings, &AppSettings::changed, this, [this](const QString &key) {
+            if (key == SettingsKey::accentHex)
+                refresh();
+        });
+    }
+    refresh();
+}
+
+void AccentSection::refresh()
+{
+    const QString hex = m_settings ? m_settings->accentHex() : AppSettings::defaultAccentHex;
+    for (AccentSwatch *swatch : m_swatches)
+        swatch->setChecked(AccentPresets::isSelected(swatch->hex(), hex));
+    if (m_custom->text() != hex)
+        m_custom->setText(hex);
+}
+
+} // namespace marrowick

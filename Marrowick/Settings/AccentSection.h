@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QLineEdit;
+
+namespace marrowick {
+
+class AppSettings;
+
+// The accent colour's presets and the rule that marks one as chosen.
+namespace AccentPresets {
+QList<QString> all();
+// Equal ignoring case, nothing trimmed: " #8BB8E8" selects no swatch.
+bool isSelected(const QString &preset, const QString &accentHex);
+} // namespace AccentPresets
+
+// One preset: a filled circle, ringed more strongly when it is the chosen accent.
+class AccentSwatch : public QAbstractButton {
+    Q_OBJECT
+
+public:
+    AccentSwatch(const QString &hex, QWidget *parent = nullptr);
+    QString hex() const { return m_hex; }
+    QSize sizeHint() const override { return {18, 18}; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_hex;
+};
+
+// The "Accent Color" card's content: eight preset swatches and a hex field. It only writes the
+// "accentHex" setting; every window follows the setting by itself.
+class AccentSection : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit AccentSection(AppSettings *settings, QWidget *parent = nullptr);
+
+    QList<AccentSwatch *> swatches() const { return m_swatches; }
+    QLineEdit *customField() const { return m_custom; }
+
+private:
+    void refresh();
+
+    QPointer<AppSettings> m_settings;
+    QList<AccentSwatch *> m_swatches;
+    QLineEdit *m_custom;
+};
+
+} // namespace marrowick

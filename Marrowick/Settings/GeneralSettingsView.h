@@ -1,0 +1,144 @@
+#pragma once
+
+#include "Marrowick/App/AlertCenter.h"
+#include "Marrowick/Settings/LaunchAtLogin.h"
+#include "Marrowick/Settings/SettingsTexts.h"
+#include "MarrowickKit/Credentials/CredentialStore.h"
+#include "MarrowickKit/Model/AnySourceConfig.h"
+#include "MarrowickKit/Transport/HTTPClient.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAbstractButton;
+class QLabel;
+class QMessageBox;
+
+namespace marrowick {
+
+class AppSettings;
+class AppState;
+class PillButton;
+class SwitchButton;
+
+// Where the user picks the file to export to or import from. Nothing means the user cancelled.
+class SourcesFilePicker {
+public:
+    virtual ~SourcesFilePicker() = default;
+    virtual std::optional<QString> saveFileName(QWidget *parent, const QString &suggestedName) = 0;
+    virtual std::optional<QString> openFileName(QWidget *parent) = 0;
+};
+
+// What the General tab reaches outside the application: the autostart entry, the file
+// dialogs, the release manifest and the desktop. Tests replace each.
+struct GeneralSettingsServices {
+    LaunchAtLogin launchAtLogin{QStringLiteral("dev.tobrin.marrowick")};
+    std::shared_ptr<SourcesFilePicker> files;
+    QUrl manifestURL;
+    // None: the application's shared client.
+    std::shared_ptr<const HTTPClient> http;
+    std::function<QString()> installedVersion;
+    std::function<void(const QUrl &)> openURL;
+    // Opens the desktop's notification settings; false when none is known.
+    std::function<bool()> openNotificationSettings;
+
+    static GeneralSettingsServices system();
+};
+
+// The desktop's own notification settings, where one is known (GNOME, KDE Plasma). Starts it
+// and returns true; otherwise does nothing and returns false.
+bool openNotificationSettings();
+// Whether openNotificationSettings() has anything to open here.
+bool canOpenNotificationSettings();
+
+// The settings window's "General" tab: launch at login and the welcome screen, the
+// notification switches with the permission line, the accent colour, the appearance
+// switches, export and import of the sources, and the update check. Every failure it meets
+// ends in its one message alert.
+class GeneralSettingsView : public QWidget {
+    Q_OBJECT
+
+public:
+    GeneralSettingsView(AppState *state, GeneralSettingsServices services, QWidget *parent = nullptr);
+    ~GeneralSettingsView() override;
+
+    // The switch with that title ("Launch at login", "Sound alerts", ...).
+    SwitchButton *switchNamed(const QString &title) const;
+    PillButton *buttonNamed(const QString &title) const;
+    AuthorizationStatus notificationStatus() const { return m_notificationStatus; }
+    QLabel *permissionLabel() const { return m_permissionMessage; }
+    PillButton *permissionButton() const { return m_permissionButton; }
+
+    // The message on show, if any, and its alert box.
+    const std::optional<MessageAlert> &message() const { return m_message; }
+    QMessageBox *messageBox() const { return m_messageBox; }
+    // The replace confirmation while it waits for an answer.
+    const std::optional<QList<AnySourceConfig>> &pendingImport() const { return m_pendingImport; }
+    QMessageBox *confirmationBox() const { return m_confirmationBox; }
+    QString replaceConfirmationMessage() const;
+    bool isCheckingForUpdates() const { return m_isCheckingForUpdates; }
+
+    void exportSources();
+    void importSources();
+    void replaceSourcesWithPendingImport();
+    void cancelPendingImport();
+    void checkForUpdates();
+    void refreshNotificationStatus();
+    void syncLaunchAtLoginFromSystem();
+    void setMessage(std::optional<MessageAlert> message);
+
+signals:
+    void showWelcomeRequested();
+    // A message was set; tests and screenshots wait for it.
+    void messageChanged();
+    void updateCheckFinished();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    QWidget *section(const QString &title, QWidget *content);
+    QWidget *toggleRow(const QString &title, bool on, std::function<void(bool)> write);
+    QWidget *appSettingsCard();
+    QWidget *notificationsCard();
+    QWidget *appearanceCard();
+    QWidget *sourcesFileCard();
+    QWidget *updateCard();
+    void updateLaunchAtLogin(bool enabled, bool previous);
+    void showPermission(AuthorizationStatus status);
+    void refreshSwitches(const QString &key);
+    void refreshExportEnabled();
+    void finishImport(QList<AnySourceConfig> imported);
+    void finishUpdateCheck(std::optional<ReleaseCheckResult> result);
+    void setChecking(bool checking);
+
+    static QCoro::Task<void> lookUpSecrets(QPointer<GeneralSettingsView> self, CredentialStoreHandle credentials,
+                                           QList<AnySourceConfig> imported);
+    static QCoro::Task<void> runReleaseCheck(QPointer<GeneralSettingsView> self, QUrl manifest,
+                                             std::shared_ptr<const HTTPClient> http, QString installed);
+    static QCoro::Task<void> queryPermission(QPointer<GeneralSettingsView> self, std::shared_ptr<AlertCenter> center);
+
+    QPointer<AppState> m_state;
+    AppSettings *m_settings;
+    GeneralSettingsServices m_services;
+    AuthorizationStatus m_notificationStatus = AuthorizationStatus::notDetermined;
+    std::optional<MessageAlert> m_message;
+    std::optional<QList<AnySourceConfig>> m_pendingImport;
+    bool m_isCheckingForUpdates = false;
+    bool m_applyingLaunchAtLogin = false;
+    QLabel *m_permissionMessage = nullptr;
+    PillButton *m_permissionButton = nullptr;
+    PillButton *m_exportButton = nullptr;
+    PillButton *m_updateButton = nullptr;
+    QPointer<QMessageBox> m_messageBox;
+    QPointer<QMessageBox> m_confirmationBox;
+};
+
+} // namespace marrowick

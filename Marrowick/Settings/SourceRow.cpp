@@ -1,0 +1,346 @@
+#include "Marrowick/Settings/SourceRow.h"
+
+#include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Settings/SettingsSymbol.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+
+namespace marrowick {
+
+namespace {
+
+QColor secondaryText(const QPalette &palette)
+{
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.6);
+    return color;
+}
+
+QFont scaledFont(const QFont &base, qreal factor, bool semibold = false)
+{
+    QFont font = base;
+    font.setPointSizeF(base.pointSizeF() * factor);
+    if (semibold)
+        font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+// The wide edit button: its children only draw, the button takes every click.
+class EditButton : public QAbstractButton {
+public:
+    explicit EditButton(QWidget *parent) : QAbstractButton(parent)
+    {
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+    QSize sizeHint() const override { return layout() ? layout()->sizeHint() : QSize(); }
+    QSize minimumSizeHint() const override { return layout() ? layout()->minimumSize() : QSize(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(marrowickAccent(this), 1.5));
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+    }
+};
+
+// The kind's symbol on a faint rounded square.
+class KindIcon : public SettingsSymbolView {
+public:
+    explicit KindIcon(QWidget *parent) : SettingsSymbolView(SettingsSymbol::globe, 32, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QColor fill = palette().color(QPalette::WindowText);
+        fill.setAlphaF(0.05);
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawRoundedRect(QRectF(rect()), 8, 8);
+        paintSettingsSymbol(p, QRectF(8, 8, 16, 16), symbol(), color());
+    }
+};
+
+SettingsSymbol kindSymbol(SourceKind kind)
+{
+    switch (kind) {
+    case SourceKind::kuma:
+        return SettingsSymbol::waveform;
+    case SourceKind::beszel:
+        return SettingsSymbol::gauge;
+    case SourceKind::gameServer:
+        return SettingsSymbol::gameController;
+    case SourceKind::httpPing:
+        return SettingsSymbol::globe;
+    case SourceKind::tcpPort:
+        return SettingsSymbol::network;
+    case SourceKind::jsonWidget:
+        break;
+    }
+    return SettingsSymbol::curlyBraces;
+}
+
+QLabel *plainLabel(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+} // namespace
+
+SmallSquareButton::SmallSquareButton(SettingsSymbol symbol, QWidget *parent) : QAbstractButton(parent), m_symbol(symbol)
+{
+    setFixedSize(26, 26);
+    setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void SmallSquareButton::setSymbol(SettingsSymbol symbol, bool secondary)
+{
+    m_symbol = symbol;
+    m_secondary = secondary;
+    update();
+}
+
+void SmallSquareButton::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QColor fill = palette().color(QPalette::WindowText);
+    fill.setAlphaF(isDown() ? 0.12 : 0.03);
+    p.setPen(hasFocus() ? QPen(marrowickAccent(this), 1.5) : Qt::NoPen);
+    p.setBrush(fill);
+    p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
+    const QColor ink = m_secondary ? secondaryText(palette()) : palette().color(QPalette::WindowText);
+    paintSettingsSymbol(p, QRectF(6, 6, 14, 14), m_symbol, ink);
+}
+
+ElidedLabel::ElidedLabel(QWidget *parent) : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ElidedLabel::setText(const QString &text)
+{
+    if (m_text == text)
+        return;
+    m_text = text;
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
+QSize ElidedLabel::sizeHint() const
+{
+    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    return {fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) * 4, fontMetrics().height()};
+}
+
+void ElidedLabel::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setPen(palette().color(foregroundRole()));
+    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(m_text, Qt::ElideMiddle, width()));
+}
+
+SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
+{
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(12, 12, 12, 12);
+    row->setSpacing(10);
+
+    auto *handle = new SettingsSymbolView(SettingsSymbol::dragHandle, 14, this);
+    handle->setColor(QColor(128, 128, 128, 160));
+    handle->setToolTip(QStringLiteral("Drag to reorder"));
+    handle->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    handle->setCursor(Qt::OpenHandCursor);
+    handle->installEventFilter(this);
+    row->addWidget(handle);
+
+    m_edit = new EditButton(this);
+    m_edit->installEventFilter(this);
+    auto *label = new QHBoxLayout(m_edit);
+    label->setContentsMargins(0, 0, 0, 0);
+    label->setSpacing(12);
+    m_kindIcon = new KindIcon(m_edit);
+    label->addWidget(m_kindIcon);
+    auto *texts = new QVBoxLayout;
+    texts->setSpacing(3);
+    auto *title = new QHBoxLayout;
+    title->setSpacing(8);
+    m_orb = new StatusOrb(statusColor(ServiceStatus::unknown), 8, m_edit);
+    m_orb->setAttribute(Qt::WA_TransparentForMouseEvents);
+    title->addWidget(m_orb);
+    m_name = plainLabel(m_edit);
+    m_name->setFont(scaledFont(font(), 1.0, true));
+    title->addWidget(m_name, 1);
+    texts->addLayout(title);
+
+    auto *detail = new QHBoxLayout;
+    detail->setSpacing(6);
+    const QFont caption = scaledFont(font(), 0.85);
+    QPalette secondary = palette();
+    secondary.setColor(QPalette::WindowText, secondaryText(palette()));
+    m_typeTitle = plainLabel(m_edit);
+    auto *dot = plainLabel(m_edit);
+    dot->setText(QStringLiteral("\u00B7"));
+    m_endpoint = new ElidedLabel(m_edit);
+    m_age = new RelativeTimeText({}, m_edit);
+    m_age->setAttribute(Qt::WA_TransparentForMouseEvents);
+    for (QWidget *piece : std::initializer_list<QWidget *>{m_typeTitle, dot, m_endpoint, m_age}) {
+        piece->setFont(caption);
+        piece->setPalette(secondary);
+        piece->setForegroundRole(QPalette::WindowText);
+    }
+    detail->addWidget(m_typeTitle);
+    detail->addWidget(dot);
+    detail->addWidget(m_endpoint, 1);
+    detail->addSpacing(8);
+    detail->addWidget(m_age);
+    texts->addLayout(detail);
+
+    m_error = plainLabel(m_edit);
+    m_error->setFont(scaledFont(font(), 0.8));
+    m_error->setPalette(secondary);
+    m_error->setForegroundRole(QPalette::WindowText);
+    m_error->setWordWrap(true);
+    // At most two lines of a long failure text.
+    m_error->setMaximumHeight(m_error->fontMetrics().lineSpacing() * 2 + 2);
+    m_error->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_error->hide();
+    texts->addWidget(m_error);
+    label->addLayout(texts, 1);
+    row->addWidget(m_edit, 1);
+
+    m_bell = new SmallSquareButton(SettingsSymbol::bell, this);
+    m_bell->setToolTip(QStringLiteral("Notify when this source, or anything it reports on, goes down"));
+    row->addWidget(m_bell);
+    m_trash = new SmallSquareButton(SettingsSymbol::trash, this);
+    row->addWidget(m_trash);
+    m_bell->installEventFilter(this);
+    m_trash->installEventFilter(this);
+
+    connect(m_edit, &QAbstractButton::clicked, this, [this] { emit editRequested(m_model.id); });
+    connect(m_bell, &QAbstractButton::clicked, this, [this] { emit muteToggled(m_model.id); });
+    connect(m_trash, &QAbstractButton::clicked, this, [this] { emit deleteRequested(m_model.id); });
+}
+
+void SourceRow::setModel(const SourceRowModel &model)
+{
+    if (m_model == model && !m_name->text().isEmpty())
+        return;
+    m_model = model;
+    m_kindIcon->setSymbol(kindSymbol(model.kind));
+    m_orb->setColor(statusColor(model.status));
+    m_name->setText(model.name);
+    m_typeTitle->setText(model.typeTitle);
+    m_endpoint->setText(model.endpoint);
+    m_edit->setToolTip(model.editTip());
+    m_edit->setAccessibleName(model.name);
+    m_bell->setSymbol(model.alertsEnabled ? SettingsSymbol::bell : SettingsSymbol::bellSlash, !model.alertsEnabled);
+    m_bell->setAccessibleName(model.muteLabel());
+    m_trash->setToolTip(model.deleteLabel());
+    m_trash->setAccessibleName(model.deleteLabel());
+    m_error->setText(model.error.value_or(QString()));
+    m_error->setVisible(model.error.has_value());
+    setNow(m_now.value_or(Instant::now()));
+}
+
+void SourceRow::setNow(Instant now)
+{
+    m_now = now;
+    if (m_model.fetchedAt)
+        m_age->setDate(*m_model.fetchedAt, now);
+    m_age->setVisible(m_model.fetchedAt.has_value());
+}
+
+QString SourceRow::ageText() const
+{
+    return m_age->isVisibleTo(this) ? m_age->QLabel::text() : QString();
+}
+
+QString SourceRow::errorText() const
+{
+    return m_error->isVisibleTo(this) ? m_error->text() : QString();
+}
+
+void SourceRow::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF area = QRectF(rect());
+    QPainterPath shape;
+    shape.addRoundedRect(area, cornerRadius, cornerRadius);
+    p.fillPath(shape, cardFill(palette()));
+    paintCardOutline(p, area, cornerRadius, palette());
+}
+
+bool SourceRow::handleKey(const QKeyEvent *event)
+{
+    // Delete removes the source, Alt+arrows reorder it, wherever the focus is on the card.
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        emit deleteRequested(m_model.id);
+        return true;
+    }
+    if (event->modifiers() == Qt::AltModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        emit moveRequested(m_model.id, event->key() == Qt::Key_Up ? -1 : 1);
+        return true;
+    }
+    return false;
+}
+
+void SourceRow::keyPressEvent(QKeyEvent *event)
+{
+    if (!handleKey(event))
+        QFrame::keyPressEvent(event);
+}
+
+bool SourceRow::eventFilter(QObject *watched, QEvent *event)
+{
+    // The buttons take arrow keys for themselves; the card's own keys come first.
+    if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent *>(event)))
+        return true;
+    // A press on the card that moves becomes a drag of the whole card, not a click.
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton)
+            m_pressAt = mouse->globalPosition().toPoint();
+    } else if (event->type() == QEvent::MouseMove) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if ((mouse->buttons() & Qt::LeftButton) && !m_pressAt.isNull()
+            && (mouse->globalPosition().toPoint() - m_pressAt).manhattanLength() >= QApplication::startDragDistance()) {
+            m_pressAt = {};
+            m_edit->setDown(false);
+            emit dragStarted(m_model.id);
+            return true;
+        }
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+        m_pressAt = {};
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+} // namespace marrowick

@@ -1,0 +1,74 @@
+#include "Marrowick/Settings/SourceRowModel.h"
+
+#include "Marrowick/App/AppState.h"
+#include "Marrowick/Popover/PopoverRows.h"
+
+namespace marrowick {
+
+
+SourceRowModel SourceRowModel::make(const AppState &state, const AnySourceConfig &source)
+{
+    SourceRowModel model;
+    model.id = source.id();
+    model.name = source.displayName();
+    model.kind = source.kind();
+    model.typeTitle = kindTitle(source.kind());
+    model.endpoint = source.endpoint();
+    model.alertsEnabled = source.config().alertsEnabled;
+    model.readResults(state);
+    return model;
+}
+
+void SourceRowModel::readResults(const AppState &state)
+{
+    status = sourceStatus(state, id);
+    const SourceSnapshot *snapshot = state.snapshots().find(id);
+    fetchedAt = snapshot ? std::optional<Instant>(snapshot->fetchedAt) : std::nullopt;
+    const QString *failure = state.errors().find(id);
+    error = failure ? std::optional<QString>(*failure) : std::nullopt;
+}
+
+ServiceStatus SourceRowModel::sourceStatus(const AppState &state, const QUuid &id)
+{
+    if (state.errors().find(id))
+        return ServiceStatus::down;
+    if (const SourceSnapshot *snapshot = state.snapshots().find(id))
+        return PopoverRows::worstStatus(snapshot->widgets);
+    return ServiceStatus::unknown;
+}
+
+QString SourceRowModel::kindTitle(SourceKind kind)
+{
+    switch (kind) {
+    case SourceKind::kuma:
+        return QStringLiteral("Uptime Kuma");
+    case SourceKind::beszel:
+        return QStringLiteral("Beszel");
+    case SourceKind::gameServer:
+        return QStringLiteral("Game Server");
+    case SourceKind::httpPing:
+        return QStringLiteral("HTTP Ping");
+    case SourceKind::tcpPort:
+        return QStringLiteral("TCP Port");
+    case SourceKind::jsonWidget:
+        break;
+    }
+    return QStringLiteral("Custom JSON");
+}
+
+QString SourceRowModel::muteLabel() const
+{
+    return (alertsEnabled ? QStringLiteral("Mute alerts for ") : QStringLiteral("Unmute alerts for ")) + name;
+}
+
+AnySourceConfig withAlertsEnabled(const AnySourceConfig &source, bool enabled)
+{
+    return std::visit(
+        [enabled](auto config) {
+            config.alertsEnabled = enabled;
+            return AnySourceConfig(std::move(config));
+        },
+        source.value());
+}
+
+} // namespace marrowick

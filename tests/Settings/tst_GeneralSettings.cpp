@@ -1,0 +1,517 @@
+#include "Marrowick/App/AppSettings.h"
+#include "Marrowick/App/SourcesStore.h"
+#include "Marrowick/Onboarding/OnboardingView.h"
+#include "Marrowick/Popover/PopoverView.h"
+#include "Marrowick/Settings/AccentSection.h"
+#include "Marrowick/Settings/GeneralSettingsView.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SwitchButton.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Style/PillButton.h"
+#include "MarrowickKit/Model/UuidText.h"
+#include "MarrowickKit/Transport/BoundedHTTPClient.h"
+
+#include "App/AppStateRig.h"
+#include "support/LocalHTTPServer.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace marrowick;
+
+namespace {
+
+class FixedPicker : public SourcesFilePicker {
+public:
+    std::optional<QString> path;
+    std::optional<QString> saveFileName(QWidget *, const QString &) override { return path; }
+    std::optional<QString> openFileName(QWidget *) override { return path; }
+};
+
+// Sends every request to the local server, keeping its path: the manifest address stays the
+// real https one, so the checker's own rules apply unchanged.
+class LocalRedirect : public HTTPClient {
+public:
+    explicit LocalRedirect(QUrl server) : m_server(std::move(server)) {}
+    QCoro::Task<HTTPResult> data(HTTPRequest request, CancelToken cancel) const override
+    {
+        QUrl local = m_server;
+        local.setPath(request.url.path());
+        request.url = local;
+        co_return co_await m_client.data(request, cancel);
+    }
+
+private:
+    QUrl m_server;
+    BoundedHTTPClient m_client;
+};
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QAbstractButton *boxButton(QMessageBox *box, const QString &text)
+{
+    for (QAbstractButton *button : box->buttons()) {
+        if (button->text().remove(u'&') == text)
+            return button;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestGeneralSettings : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+    std::unique_ptr<test::AppStateRig> m_rig;
+    std::shared_ptr<FixedPicker> m_picker;
+    std::unique_ptr<SettingsView> m_window;
+
+    GeneralSettingsView &open(bool underTest = true, GeneralSettingsServices services = {})
+    {
+        m_rig = std::make_unique<test::AppStateRig>();
+        m_rig->build(underTest);
+        m_picker = std::make_shared<FixedPicker>();
+        services.files = m_picker;
+        m_window = std::make_unique<SettingsView>(m_rig->state.get(), QStringList(), std::move(services));
+        m_window->setTab(SettingsView::SettingsTab::general);
+        m_window->show();
+        return *m_window->generalTab();
+    }
+
+    LaunchAtLogin launcher() const
+    {
+        return LaunchAtLogin(QStringLiteral("dev.tobrin.marrowick"), QCoreApplication::applicationFilePath());
+    }
+    QString autostartFolder() const { return m_config.filePath(QStringLiteral("autostart")); }
+
+private slots:
+    void init()
+    {
+        // The autostart entry goes to a folder of the test's own; no desktop's settings open.
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        qputenv("XDG_CURRENT_DESKTOP", "");
+        QDir(autostartFolder()).removeRecursively();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        // Only windows without a parent, picked before any goes: a sheet goes with its window.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->parentWidget())
+                windows.append(window);
+        }
+        qDeleteAll(windows);
+        m_rig.reset();
+    }
+
+    void switchesReachTheirReaders_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("initially");
+        QTest::newRow("mute all") << "Mute all notifications" << SettingsKey::globalQuiet << false;
+        QTest::newRow("sound") << "Sound alerts" << SettingsKey::soundAlerts << true;
+        QTest::newRow("recovery") << "Notify on recovery" << SettingsKey::notifyOnRecovery << true;
+        QTest::newRow("sparklines") << "Show sparklines in popover" << SettingsKey::showSparklines << true;
+        QTest::newRow("compact") << "Compact mode" << SettingsKey::compactMode << false;
+    }
+
+    void switchesReachTheirReaders()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, key);
+        QFETCH(bool, initially);
+        GeneralSettingsView &general = open(false);
+        AppState &state = *m_rig->state;
+        const QUuid id = QUuid::createUuid();
+        state.addSource(test::tcpSource(id));
+        SwitchButton *toggle = general.switchNamed(title);
+        QVERIFY(toggle);
+        QCOMPARE(toggle->isChecked(), initially);
+        QSignalSpy changed(m_rig->settings.get(), &AppSettings::changed);
+        toggle->click();
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().first().toString(), key);
+        QSettings stored(m_rig->dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        m_rig->settings->sync();
+        QCOMPARE(storedBool(stored.value(key)), std::optional<bool>(!initially));
+
+        // What the alert delivery makes of it.
+        const AlertEvent down{id, AlertEvent::Kind::down, QStringLiteral("Router is unreachable"), {}};
+        const AlertEvent back{id, AlertEvent::Kind::recovered, QStringLiteral("Router is back"), {}};
+        state.deliverAlerts({down, back});
+        const QList<AlertNotification> &posted = m_rig->alerts->posted;
+        if (key == SettingsKey::globalQuiet)
+            QCOMPARE(posted.size(), 0);
+        else if (key == SettingsKey::notifyOnRecovery)
+            QCOMPARE(posted.size(), 1);
+        else
+            QCOMPARE(posted.size(), 2);
+        QCOMPARE(posted.value(0).sound, key != SettingsKey::soundAlerts);
+        // The popup reads the same object.
+        if (key == SettingsKey::showSparklines)
+            QCOMPARE(m_rig->settings->showSparklines(), false);
+        if (key == SettingsKey::compactMode)
+            QCOMPARE(m_rig->settings->compactMode(), true);
+    }
+
+    void launchAtLoginDecision_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("action");
+        using S = LaunchAtLogin::Status;
+        using A = LaunchAtLogin::Action;
+        QTest::newRow("enabled, on") << int(S::enabled) << true << int(A::none);
+        QTest::newRow("enabled, off") << int(S::enabled) << false << int(A::unregisterEntry);
+        QTest::newRow("approval, on") << int(S::requiresApproval) << true << int(A::none);
+        QTest::newRow("approval, off") << int(S::requiresApproval) << false << int(A::unregisterEntry);
+        QTest::newRow("not registered, on") << int(S::notRegistered) << true << int(A::registerEntry);
+        QTest::newRow("not found, off") << int(S::notFound) << false << int(A::none);
+    }
+
+    void launchAtLoginDecision()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, enabled);
+        QFETCH(int, action);
+        QCOMPARE(int(LaunchAtLogin::action(LaunchAtLogin::Status(status), enabled)), action);
+    }
+
+    void launchAtLoginWritesOnlyItsOwnEntry()
+    {
+        GeneralSettingsServices services;
+        services.launchAtLogin = launcher();
+        QDir().mkpath(autostartFolder());
+        const QString neighbour = autostartFolder() + QStringLiteral("/other.desktop");
+        writeFile(neighbour, "[Desktop Entry]\nExec=other\n");
+        GeneralSettingsView &general = open(true, services);
+        SwitchButton *toggle = general.switchNamed(QStringLiteral("Launch at login"));
+        QVERIFY(!toggle->isChecked());
+
+        toggle->click();
+        const QString entry = autostartFolder() + QStringLiteral("/dev.tobrin.marrowick.desktop");
+        const QByteArray written = fileBytes(entry);
+        QVERIFY(written.contains("\nExec=" + LaunchAtLogin::execValue(QFileInfo(QCoreApplication::applicationFilePath())
+                                                                          .canonicalFilePath())
+                                                  .toUtf8()
+                                     + "\n"));
+        QCOMPARE(launcher().status(), LaunchAtLogin::Status::enabled);
+        QVERIFY(m_rig->settings->launchAtLogin());
+        QVERIFY(!general.message());
+
+        // Reopened, the tab reads what is on disk, whatever the setting says.
+        m_rig->settings->setLaunchAtLogin(false);
+        m_window->setTab(SettingsView::SettingsTab::sources);
+        m_window->setTab(SettingsView::SettingsTab::general);
+        QVERIFY(m_window->generalTab()->switchNamed(QStringLiteral("Launch at login"))->isChecked());
+
+        m_window->generalTab()->switchNamed(QStringLiteral("Launch at login"))->click();
+        QVERIFY(!QFile::exists(entry));
+        QCOMPARE(fileBytes(neighbour), QByteArray("[Desktop Entry]\nExec=other\n"));
+    }
+
+    void launchAtLoginFailureRestoresTheSwitch()
+    {
+        GeneralSettingsServices services;
+        services.launchAtLogin = launcher();
+        writeFile(autostartFolder(), "a file where the folder should be");
+        GeneralSettingsView &general = open(true, services);
+        SwitchButton *toggle = general.switchNamed(QStringLiteral("Launch at login"));
+        toggle->click();
+        QVERIFY(!toggle->isChecked());
+        QVERIFY(!m_rig->settings->launchAtLogin());
+        QVERIFY(general.message());
+        QCOMPARE(general.message()->title, QStringLiteral("Couldn't Update Launch at Login"));
+        QVERIFY(!general.message()->body.isEmpty());
+        QFile::remove(autostartFolder());
+    }
+
+    void execValueQuotesWhatDesktopEntriesReserve_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("exec");
+        QTest::newRow("plain") << "/usr/bin/marrowick" << "/usr/bin/marrowick";
+        QTest::newRow("space") << "/opt/my apps/marrowick" << "\"/opt/my apps/marrowick\"";
+        QTest::newRow("quote and dollar") << "/opt/a\"$b" << "\"/opt/a\\\\\"\\\\$b\"";
+        QTest::newRow("percent") << "/opt/100%/m" << "\"/opt/100%%/m\"";
+    }
+
+    void execValueQuotesWhatDesktopEntriesReserve()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, exec);
+        QCOMPARE(LaunchAtLogin::execValue(program), exec);
+    }
+
+    void permissionLine_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("red");
+        QTest::newRow("authorized") << int(AuthorizationStatus::authorized) << "Marrowick can show alerts." << false;
+        QTest::newRow("no server") << int(AuthorizationStatus::denied)
+                                   << "No notification service answers, so Marrowick cannot tell you when a service "
+                                      "goes down. Start your desktop's notification service, then come back to this "
+                                      "window."
+                                   << true;
+        QTest::newRow("ephemeral") << int(AuthorizationStatus::ephemeral)
+                                   << "Marrowick can show alerts for a limited time." << false;
+    }
+
+    void permissionLine()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(bool, red);
+        GeneralSettingsView &general = open();
+        m_rig->alerts->status = AuthorizationStatus(status);
+        general.refreshNotificationStatus();
+        m_rig->clock.settle();
+        QCOMPARE(general.permissionLabel()->text(), message);
+        QCOMPARE(general.permissionLabel()->textFormat(), Qt::PlainText);
+        QCOMPARE(general.permissionLabel()->palette().color(QPalette::WindowText).red() > 200, red);
+        // No desktop settings page is known here: no button that would do nothing.
+        QVERIFY(!general.permissionButton()->isVisibleTo(&general));
+    }
+
+    void exportThenImportRoundTrips()
+    {
+        GeneralSettingsView &general = open();
+        AppState &state = *m_rig->state;
+        const QUuid hub = QUuid::createUuid();
+        state.addSource(BeszelConfig(hub, QStringLiteral("Hub"), QStringLiteral("https://hub.lab"),
+                                     QStringLiteral("beszel-") + uuidText(hub)));
+        state.addSource(HTTPPingConfig(QUuid::createUuid(), QStringLiteral("Site"), QStringLiteral("https://site.lab")));
+        QVERIFY(general.buttonNamed(QStringLiteral("Export\u2026"))->isEnabled());
+        const QList<AnySourceConfig> before = state.sources();
+
+        QTemporaryDir dir;
+        m_picker->path = dir.filePath(QStringLiteral("marrowick-sources.json"));
+        general.exportSources();
+        QVERIFY(!general.message());
+        QCOMPARE(fileBytes(*m_picker->path), fileBytes(m_rig->folder() + QStringLiteral("/sources.json")));
+
+        general.importSources();
+        QVERIFY(general.confirmationBox());
+        QCOMPARE(general.confirmationBox()->informativeText(),
+                 QStringLiteral("Marrowick deletes 2 sources and adds 2 sources from the file."));
+        QSignalSpy reported(&general, &GeneralSettingsView::messageChanged);
+        boxButton(general.confirmationBox(), QStringLiteral("Replace"))->click();
+        QTRY_COMPARE(reported.size(), 1);
+
+        QCOMPARE(state.sources().size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(state.sources()[i].id() != before[i].id());
+            QCOMPARE(state.sources()[i].displayName(), before[i].displayName());
+            QCOMPARE(state.sources()[i].endpoint(), before[i].endpoint());
+        }
+        QCOMPARE(*state.sources()[0].credentialRef(), QStringLiteral("beszel-") + uuidText(state.sources()[0].id()));
+        QCOMPARE(general.message()->title, QStringLiteral("Import Complete"));
+        QCOMPARE(general.message()->body, QStringLiteral("Marrowick now polls 2 sources. Open each of these sources and "
+                                                         "enter its password or token again: Hub."));
+        QCOMPARE(general.messageBox()->informativeText(), general.message()->body);
+    }
+
+    void cancelledImportChangesNothing()
+    {
+        GeneralSettingsView &general = open(false);
+        AppState &state = *m_rig->state;
+        const QUuid hub = QUuid::createUuid();
+        const QString reference = QStringLiteral("beszel-") + uuidText(hub);
+        test::await(m_rig->credentials->setSecret(QStringLiteral("token"), reference));
+        state.addSource(BeszelConfig(hub, QStringLiteral("Hub"), QStringLiteral("https://hub.lab"), reference));
+        state.addSource(test::tcpSource(QUuid::createUuid()));
+        m_rig->clock.advance(0);
+        const QByteArray sources = fileBytes(m_rig->folder() + QStringLiteral("/sources.json"));
+        const auto secrets = m_rig->credentials->secrets();
+        const auto history = state.historyRecorder()->current();
+        const auto latencies = state.latencyHistory();
+
+        QTemporaryDir dir;
+        m_picker->path = dir.filePath(QStringLiteral("in.json"));
+        writeFile(*m_picker->path, SourcesStore::encode({test::tcpSource(QUuid::createUuid(), QStringLiteral("New"))}));
+        general.importSources();
+        QCOMPARE(general.confirmationBox()->informativeText(),
+                 QStringLiteral("Marrowick deletes 2 sources and adds 1 source from the file."));
+        boxButton(general.confirmationBox(), QStringLiteral("Cancel"))->click();
+        m_rig->clock.settle();
+
+        QVERIFY(!general.pendingImport());
+        QVERIFY(!general.message());
+        QCOMPARE(fileBytes(m_rig->folder() + QStringLiteral("/sources.json")), sources);
+        QCOMPARE(m_rig->credentials->secrets(), secrets);
+        QVERIFY(state.historyRecorder()->current() == history);
+        QCOMPARE(state.latencyHistory(), latencies);
+    }
+
+    void importFailures_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("body");
+        const QString unreadable = QStringLiteral("Marrowick cannot read that file as a sources file.");
+        QTest::newRow("missing") << "missing" << unreadable;
+        QTest::newRow("not JSON") << "text" << unreadable;
+        QTest::newRow("over 8 MiB") << "large" << unreadable;
+        QTest::newRow("a folder") << "folder" << unreadable;
+        QTest::newRow("a pipe") << "fifo" << unreadable;
+        QTest::newRow("empty array") << "empty" << QStringLiteral("That file holds no source.");
+    }
+
+    void importFailures()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, body);
+        GeneralSettingsView &general = open();
+        m_rig->state->addSource(test::tcpSource(QUuid::createUuid()));
+        const QByteArray sources = fileBytes(m_rig->folder() + QStringLiteral("/sources.json"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("in.json"));
+        if (kind == "text")
+            writeFile(path, "these are my sources");
+        else if (kind == "large")
+            writeFile(path, "[" + QByteArray(SourcesStore::importLimit, ' ') + "]");
+        else if (kind == "folder")
+            QDir().mkpath(path);
+        else if (kind == "fifo")
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == "empty")
+            writeFile(path, "[]");
+        m_picker->path = path;
+        general.importSources();
+        QVERIFY(!general.confirmationBox());
+        QVERIFY(general.message());
+        QCOMPARE(general.message()->title, QStringLiteral("Import Failed"));
+        QCOMPARE(general.message()->body, body);
+        QCOMPARE(fileBytes(m_rig->folder() + QStringLiteral("/sources.json")), sources);
+
+        // A cancelled panel shows nothing at all.
+        general.setMessage(std::nullopt);
+        m_picker->path.reset();
+        general.importSources();
+        general.exportSources();
+        QVERIFY(!general.message());
+    }
+
+    void updateCheck_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("download");
+        const QByteArray newer = "{\"version\": \"1.4.0\", \"downloadURL\": \"https://tobrin.dev/m-1.4.0.tar.xz\"}";
+        QTest::newRow("newer") << 200 << newer << "Marrowick 1.4.0 Is Available" << true;
+        QTest::newRow("same") << 200 << QByteArray("{\"version\": \"1.2.3\", \"downloadURL\": \"https://tobrin.dev/m\"}")
+                              << "Marrowick Is Up to Date" << false;
+        QTest::newRow("older") << 200 << QByteArray("{\"version\": \"1.0.0\", \"downloadURL\": \"https://tobrin.dev/m\"}")
+                               << "Marrowick Is Up to Date" << false;
+        QTest::newRow("server error") << 500 << newer << "Couldn't Check for Updates" << false;
+        QTest::newRow("plain http download")
+            << 200 << QByteArray("{\"version\": \"2.0.0\", \"downloadURL\": \"http://tobrin.dev/m\"}")
+            << "Couldn't Check for Updates" << false;
+    }
+
+    void updateCheck()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, title);
+        QFETCH(bool, download);
+        test::LocalHTTPServer server(test::LocalHTTPServer::fixed(status, manifest));
+        GeneralSettingsServices services;
+        services.manifestURL = QUrl(QStringLiteral("https://tobrin.dev/downloads/marrowick/latest.json"));
+        services.http = std::make_shared<LocalRedirect>(server.url());
+        services.installedVersion = [] { return QStringLiteral("1.2.3"); };
+        QList<QUrl> opened;
+        services.openURL = [&opened](const QUrl &url) { opened.append(url); };
+        GeneralSettingsView &general = open(true, services);
+        QVERIFY(general.findChild<QLabel *>() != nullptr);
+
+        PillButton *button = general.buttonNamed(QStringLiteral("Check for Updates"));
+        QSignalSpy finished(&general, &GeneralSettingsView::updateCheckFinished);
+        button->click();
+        QCOMPARE(button->text(), QStringLiteral("Checking\u2026"));
+        QVERIFY(!button->isEnabled());
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(server.requests().value(0).target, QByteArray("/downloads/marrowick/latest.json"));
+        QCOMPARE(button->text(), QStringLiteral("Check for Updates"));
+        QVERIFY(button->isEnabled());
+        QCOMPARE(general.message()->title, title);
+        QAbstractButton *action = boxButton(general.messageBox(), QStringLiteral("Download"));
+        QCOMPARE(action != nullptr, download);
+        if (download) {
+            action->click();
+            QCOMPARE(opened, QList<QUrl>{QUrl(QStringLiteral("https://tobrin.dev/m-1.4.0.tar.xz"))});
+        }
+    }
+
+    void accentReachesEveryWindow_data()
+    {
+        QTest::addColumn<QString>("typed"); // empty: click the "#EC4899" swatch
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("effective");
+        QTest::newRow("swatch") << QString() << "#EC4899" << "#EC4899";
+        QTest::newRow("lower case selects") << "#ec4899" << "#EC4899" << "#EC4899";
+        QTest::newRow("no hash parses") << "EC4899" << QString() << "#EC4899";
+        QTest::newRow("five digits") << "#12345" << QString() << "#8BB8E8";
+        QTest::newRow("a word") << "red" << QString() << "#8BB8E8";
+        QTest::newRow("emptied") << "" << QString() << "#8BB8E8";
+    }
+
+    void accentReachesEveryWindow()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, selected);
+        QFETCH(QString, effective);
+        GeneralSettingsView &general = open();
+        AppSettings *settings = m_rig->settings.get();
+        new AccentInjector(m_window.get(), settings);
+        auto *popover = new PopoverView(m_rig->state.get());
+        new AccentInjector(popover, settings);
+        auto *onboarding = new OnboardingView(m_rig->state.get());
+        new AccentInjector(onboarding, settings);
+
+        AccentSection *section = general.findChild<AccentSection *>();
+        QCOMPARE(section->customField()->text(), QStringLiteral("#8BB8E8"));
+        if (QTest::currentDataTag() == QByteArray("swatch")) {
+            section->swatches()[3]->click();
+            typed = QStringLiteral("#EC4899");
+        } else {
+            section->customField()->selectAll();
+            section->customField()->del();
+            QTest::keyClicks(section->customField(), typed);
+        }
+        QCOMPARE(settings->accentHex(), typed);
+        QCOMPARE(section->customField()->text(), typed);
+        for (AccentSwatch *swatch : section->swatches())
+            QCOMPARE(swatch->isChecked(), swatch->hex() == selected);
+        for (QWidget *window : std::initializer_list<QWidget *>{m_window.get(), popover, onboarding})
+            QCOMPARE(marrowickAccent(window), QColor(effective));
+    }
+};
+
+QTEST_MAIN(TestGeneralSettings)
+#include "tst_GeneralSettings.moc"

@@ -1,0 +1,218 @@
+// Renders the settings and first-run windows with sample data. With MARROWICK_SCREENSHOTS set
+// to a folder the pictures are written there as PNG files; otherwise they are only rendered.
+#include "Marrowick/Onboarding/OnboardingView.h"
+#include "Marrowick/Settings/AccentSection.h"
+#include "Marrowick/Settings/GeneralSettingsView.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include "App/AppStateRig.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+using namespace marrowick;
+
+namespace {
+
+class FixedPicker : public SourcesFilePicker {
+public:
+    QString path;
+    std::optional<QString> saveFileName(QWidget *, const QString &) override { return path; }
+    std::optional<QString> openFileName(QWidget *) override { return path; }
+};
+
+} // namespace
+
+class TestSettingsScreenshots : public QObject {
+    Q_OBJECT
+
+    QString m_folder = qEnvironmentVariable("MARROWICK_SCREENSHOTS");
+
+    void save(QWidget *widget, const QString &name)
+    {
+        widget->show();
+        QCoreApplication::processEvents();
+        const QPixmap picture = widget->grab();
+        QVERIFY(!picture.isNull());
+        if (!m_folder.isEmpty()) {
+            QDir().mkpath(m_folder);
+            QVERIFY(picture.save(QDir(m_folder).filePath(name + QStringLiteral(".png"))));
+        }
+    }
+
+    // Sources of several kinds: one up, one failing after an older success, one muted.
+    void addSamples(test::AppStateRig &rig)
+    {
+        const QUuid lab = QUuid::createUuid();
+        const QUuid nas = QUuid::createUuid();
+        const QUuid game = QUuid::createUuid();
+        AppState &state = *rig.state;
+        HTTPPingConfig http(lab, QStringLiteral("Home Assistant"),
+                            QStringLiteral("https://homeassistant.lab.example.net:8123/api/health/and/a/long/path"));
+        state.addSource(http);
+        TCPPortConfig tcp(nas, QStringLiteral("NAS SSH"), QStringLiteral("192.168.1.20"), 22);
+        tcp.alertsEnabled = false;
+        state.addSource(tcp);
+        state.addSource(TCPPortConfig(game, QStringLiteral("Minecraft"), QStringLiteral("mc.lab"), 25565));
+        rig.clock.advance(0);
+        rig.providers.failNext(nas, QStringLiteral("connection refused"));
+        state.refreshAll();
+        rig.clock.advance(0);
+    }
+
+private slots:
+    void cleanup()
+    {
+        // Only windows without a parent, picked before any goes: a sheet goes with its window.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->parentWidget())
+                windows.append(window);
+        }
+        qDeleteAll(windows);
+    }
+
+    void sourcesTab()
+    {
+        test::AppStateRig rig;
+        rig.build();
+        SettingsView empty(rig.state.get(), {}, {});
+        new AccentInjector(&empty, rig.settings.get());
+        save(&empty, QStringLiteral("settings-sources-empty"));
+
+        addSamples(rig);
+        SettingsView settings(rig.state.get(), {}, {});
+        new AccentInjector(&settings, rig.settings.get());
+        settings.setClock([&rig] { return rig.clock.now().advanced(95); });
+        save(&settings, QStringLiteral("settings-sources"));
+    }
+
+    void generalTab_data()
+    {
+        QTest::addColumn<bool>("withSources");
+        QTest::addColumn<int>("scroll");
+        QTest::newRow("settings-general-empty") << false << 0;
+        QTest::newRow("settings-general") << true << 0;
+        QTest::newRow("settings-general-lower") << true << 1000;
+    }
+
+    void generalTab()
+    {
+        QFETCH(bool, withSources);
+        QFETCH(int, scroll);
+        test::AppStateRig rig;
+        rig.build();
+        rig.alerts->status = AuthorizationStatus::denied;
+        if (withSources)
+            addSamples(rig);
+        SettingsView settings(rig.state.get(), {}, {});
+        new AccentInjector(&settings, rig.settings.get());
+        settings.setTab(SettingsView::SettingsTab::general);
+        settings.show();
+        rig.clock.settle();
+        auto *area = settings.generalTab()->findChild<QScrollArea *>();
+        area->verticalScrollBar()->setValue(scroll);
+        save(&settings, QString::fromLatin1(QTest::currentDataTag()));
+    }
+
+    void alerts()
+    {
+        test::AppStateRig rig;
+        rig.build();
+        addSamples(rig);
+        SettingsView settings(rig.state.get(), {}, {});
+        settings.setTab(SettingsView::SettingsTab::general);
+        settings.show();
+        GeneralSettingsView *general = settings.generalTab();
+        const QList<std::pair<QString, MessageAlert>> messages{
+            {QStringLiteral("alert-export-failed"), SettingsTexts::exportFailed(QStringLiteral("Permission denied"))},
+            {QStringLiteral("alert-import-unreadable"), SettingsTexts::importUnreadable()},
+            {QStringLiteral("alert-import-empty"), SettingsTexts::importEmpty()},
+            {QStringLiteral("alert-import-complete"),
+             SettingsTexts::importComplete(3, {QStringLiteral("Beszel"), QStringLiteral("Kuma")})},
+            {QStringLiteral("alert-launch-at-login"),
+             SettingsTexts::launchAtLoginFailed(QStringLiteral("/home/me/.config/autostart cannot be created."))},
+            {QStringLiteral("alert-update-available"),
+             SettingsTexts::updateResult(ReleaseCheckResult::updateAvailable(
+                 {QStringLiteral("1.4.0"), QUrl(QStringLiteral("https://tobrin.dev/marrowick-1.4.0.tar.xz"))}))},
+            {QStringLiteral("alert-up-to-date"),
+             SettingsTexts::updateResult(ReleaseCheckResult::upToDate({QStringLiteral("0.1.0"), QUrl()}))},
+            {QStringLiteral("alert-update-failed"), SettingsTexts::updateCheckFailed()},
+        };
+        for (const auto &[name, message] : messages) {
+            general->setMessage(message);
+            save(general->messageBox(), name);
+        }
+
+        QTemporaryDir dir;
+        auto picker = std::make_shared<FixedPicker>();
+        picker->path = dir.filePath(QStringLiteral("export.json"));
+        GeneralSettingsServices services;
+        services.files = picker;
+        SettingsView other(rig.state.get(), {}, services);
+        other.setTab(SettingsView::SettingsTab::general);
+        other.generalTab()->exportSources();
+        other.generalTab()->importSources();
+        QVERIFY(other.generalTab()->confirmationBox());
+        save(other.generalTab()->confirmationBox(), QStringLiteral("alert-replace-sources"));
+    }
+
+    void accentSection_data()
+    {
+        QTest::addColumn<QString>("hex");
+        QTest::newRow("accent-default") << QString();
+        QTest::newRow("accent-pink") << QStringLiteral("#EC4899");
+        QTest::newRow("accent-custom") << QStringLiteral("#123abc");
+    }
+
+    void accentSection()
+    {
+        QFETCH(QString, hex);
+        test::AppStateRig rig;
+        if (!hex.isEmpty())
+            rig.settings->setAccentHex(hex);
+        AccentSection section(rig.settings.get());
+        section.resize(420, section.sizeHint().height());
+        save(&section, QString::fromLatin1(QTest::currentDataTag()));
+    }
+
+    void onboarding_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<bool>("withSource");
+        QTest::addColumn<int>("status");
+        QTest::newRow("onboarding-welcome") << 0 << false << int(AuthorizationStatus::notDetermined);
+        QTest::newRow("onboarding-source") << 1 << false << int(AuthorizationStatus::notDetermined);
+        QTest::newRow("onboarding-source-added") << 1 << true << int(AuthorizationStatus::notDetermined);
+        QTest::newRow("onboarding-notifications") << 2 << false << int(AuthorizationStatus::notDetermined);
+        QTest::newRow("onboarding-notifications-on") << 2 << false << int(AuthorizationStatus::authorized);
+        QTest::newRow("onboarding-notifications-off") << 2 << false << int(AuthorizationStatus::denied);
+    }
+
+    void onboarding()
+    {
+        QFETCH(int, step);
+        QFETCH(bool, withSource);
+        QFETCH(int, status);
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        rig.alerts->status = AuthorizationStatus(status);
+        if (withSource)
+            state.addSource(test::tcpSource(QUuid::createUuid()));
+        auto *window = new OnboardingView(&state);
+        new AccentInjector(window, rig.settings.get());
+        window->show();
+        rig.clock.settle();
+        for (int i = 0; i < step; ++i)
+            window->goForward();
+        save(window, QString::fromLatin1(QTest::currentDataTag()));
+    }
+};
+
+QTEST_MAIN(TestSettingsScreenshots)
+#include "tst_SettingsScreenshots.moc"

@@ -1,0 +1,318 @@
+#include "Marrowick/App/AppSettings.h"
+#include "Marrowick/App/SourcesStore.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SourceRow.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include "App/AppStateRig.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMimeData>
+#include <QTest>
+
+using namespace marrowick;
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList names(const SettingsView &view)
+{
+    QStringList shown;
+    for (const SourceRow *card : view.cards())
+        shown.append(card->model().name);
+    return shown;
+}
+
+AnySourceConfig beszel(const QUuid &id, const QString &name)
+{
+    return BeszelConfig(id, name, QStringLiteral("https://hub.lab"), QStringLiteral("beszel-") + uuidText(id));
+}
+
+} // namespace
+
+class TestSettingsView : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<test::AppStateRig> m_rig;
+    QList<QUuid> m_ids;
+
+    // Sources "A", "B", "C" in stored order, each a Beszel hub with its own stored token.
+    AppState &buildWithThree()
+    {
+        m_rig = std::make_unique<test::AppStateRig>();
+        AppState &state = m_rig->build(true);
+        m_ids = {QUuid::createUuid(), QUuid::createUuid(), QUuid::createUuid()};
+        for (int i = 0; i < 3; ++i) {
+            const AnySourceConfig source = beszel(m_ids[i], QString(QChar(char16_t(u'A' + i))));
+            test::await(m_rig->credentials->setSecret(QStringLiteral("t"), *source.credentialRef()));
+            state.addSource(source);
+        }
+        return state;
+    }
+
+private slots:
+    void cleanup()
+    {
+        // Only windows without a parent, picked before any goes: a sheet goes with its window.
+        QList<QPointer<QWidget>> windows;
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (!window->parentWidget())
+                windows.append(window);
+        }
+        qDeleteAll(windows);
+        m_rig.reset();
+    }
+
+    void dragRewritesTheLayoutOnly_data()
+    {
+        QTest::addColumn<QStringList>("layout"); // names in sourceOrder; "X" is a deleted source
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("dropBeforeCard"); // 3: below the last card
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("empty layout, last to top") << QStringList() << 2 << 0 << QStringList{"A", "B", "C"}
+                                                   << QStringList{"C", "A", "B"};
+        QTest::newRow("layout order, first to end") << QStringList{"B", "C"} << 0 << 3 << QStringList{"B", "C", "A"}
+                                                    << QStringList{"C", "A", "B"};
+        QTest::newRow("stale id skipped") << QStringList{"X", "C"} << 2 << 1 << QStringList{"C", "A", "B"}
+                                          << QStringList{"C", "B", "A"};
+        // Alt+Up and Alt+Down: -1 and -2 stand for the keys, not a drop position.
+        QTest::newRow("Alt+Up") << QStringList() << 1 << -1 << QStringList{"A", "B", "C"} << QStringList{"B", "A", "C"};
+        QTest::newRow("Alt+Down") << QStringList() << 1 << -2 << QStringList{"A", "B", "C"} << QStringList{"A", "C", "B"};
+        QTest::newRow("Alt+Up at the top") << QStringList() << 0 << -1 << QStringList{"A", "B", "C"}
+                                           << QStringList{"A", "B", "C"};
+    }
+
+    void dragRewritesTheLayoutOnly()
+    {
+        QFETCH(QStringList, layout);
+        QFETCH(int, from);
+        QFETCH(int, dropBeforeCard);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        AppState &state = buildWithThree();
+        WidgetLayout initial;
+        for (const QString &name : layout)
+            initial.sourceOrder.append(name == "X" ? uuidText(QUuid::createUuid()) : uuidText(m_ids[name[0].unicode() - u'A']));
+        state.setWidgetLayout(initial);
+        SettingsView view(&state, {}, {});
+        view.show();
+        QCOMPARE(names(view), before);
+        const QByteArray sourcesFile = fileBytes(m_rig->folder() + "/sources.json");
+
+        const QList<SourceRow *> cards = view.cards();
+        if (dropBeforeCard < 0) {
+            QTest::keyClick(cards[from]->editButton(), dropBeforeCard == -1 ? Qt::Key_Up : Qt::Key_Down, Qt::AltModifier);
+            QCOMPARE(names(view), after);
+            return;
+        }
+        // The drop as the list receives it: the dragged card's id, over the destination.
+        QWidget *panel = cards.first()->parentWidget();
+        const int y = dropBeforeCard < cards.size() ? cards[dropBeforeCard]->geometry().top() + 1
+                                                    : cards.last()->geometry().bottom() + 2;
+        QMimeData data;
+        data.setData("application/x-marrowick-source-id", uuidText(cards[from]->model().id).toLatin1());
+        QDragEnterEvent enter(QPoint(40, y), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(panel, &enter);
+        QDropEvent drop(QPointF(40, y), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(panel, &drop);
+
+        QCOMPARE(names(view), after);
+        // The popup orders its groups by the same layout, and the layout is stored at once.
+        QStringList popupOrder;
+        for (const QUuid &id : state.widgetLayout().orderedSources(state.sources()))
+            popupOrder.append(QString(QChar(char16_t(u'A' + m_ids.indexOf(id)))));
+        QCOMPARE(popupOrder, after);
+        QCOMPARE(state.widgetLayout().sourceOrder.size(), 3);
+        QCOMPARE(WidgetLayout::load(*m_rig->settings), state.widgetLayout());
+        QCOMPARE(fileBytes(m_rig->folder() + "/sources.json"), sourcesFile);
+    }
+
+    void deleteRemovesSourcesAndTheirSecrets_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("trash button") << "trash" << QStringList{"A", "C"};
+        QTest::newRow("Delete key") << "key" << QStringList{"A", "C"};
+        QTest::newRow("two positions at once") << "positions" << QStringList{"B"};
+        QTest::newRow("duplicate id, one card") << "duplicate" << QStringList{"A", "C"};
+    }
+
+    void deleteRemovesSourcesAndTheirSecrets()
+    {
+        QFETCH(QString, how);
+        QFETCH(QStringList, left);
+        AppState &state = buildWithThree();
+        if (how == "duplicate") {
+            QList<AnySourceConfig> sources = state.sources();
+            sources.append(beszel(m_ids[1], QStringLiteral("B again")));
+            state.setSources(sources);
+        }
+        SettingsView view(&state, {}, {});
+        view.show();
+        QCOMPARE(view.cards().size(), 3);
+        if (how == "positions")
+            view.deleteSources({2, 0});
+        else if (how == "key")
+            QTest::keyClick(view.cards()[1]->bellButton(), Qt::Key_Delete);
+        else
+            view.cards()[1]->trashButton()->click();
+        m_rig->clock.settle();
+
+        QCOMPARE(names(view), left);
+        QCOMPARE(state.sources().size(), left.size());
+        QStringList secrets = m_rig->credentials->secrets().keys();
+        QCOMPARE(secrets.size(), left.size());
+        for (const AnySourceConfig &source : state.sources())
+            QVERIFY(secrets.contains(*source.credentialRef()));
+        QCOMPARE(view.emptyState()->isVisibleTo(&view), false);
+    }
+
+    void cardShowsStatusAgeAndError_data()
+    {
+        QTest::addColumn<int>("polls");        // successful polls before
+        QTest::addColumn<QString>("error");    // then a failed one
+        QTest::addColumn<QString>("age");
+        QTest::addColumn<int>("status");
+        QTest::newRow("no poll yet") << 0 << QString() << QString() << int(ServiceStatus::unknown);
+        QTest::newRow("up") << 1 << QString() << "1m ago" << int(ServiceStatus::up);
+        QTest::newRow("failed after an older success")
+            << 1 << "connection refused\nline two\nline three" << "1m ago" << int(ServiceStatus::down);
+    }
+
+    void cardShowsStatusAgeAndError()
+    {
+        QFETCH(int, polls);
+        QFETCH(QString, error);
+        QFETCH(QString, age);
+        QFETCH(int, status);
+        test::AppStateRig rig;
+        AppState &state = rig.build();
+        // Open before the polls: each result reaches the card as it arrives.
+        SettingsView view(&state, {}, {});
+        view.setClock([] { return Instant{66}; });
+        view.show();
+        const QUuid id = QUuid::createUuid();
+        std::optional<Completion<Done>> held;
+        if (polls == 0)
+            held = rig.providers.holdNext(id);
+        state.addSource(test::tcpSource(id));
+        rig.clock.advance(0);
+        if (!error.isEmpty()) {
+            rig.providers.failNext(id, error);
+            state.refreshAll();
+            rig.clock.advance(0);
+        }
+        const SourceRow *card = view.cards().value(0);
+        QVERIFY(card);
+        QCOMPARE(int(card->model().status), status);
+        QCOMPARE(card->ageText(), age);
+        QCOMPARE(card->errorText(), error);
+        if (held)
+            held->complete(Done{});
+        rig.clock.settle();
+    }
+
+    void bellMutesAndUnmutes()
+    {
+        AppState &state = buildWithThree();
+        SettingsView view(&state, {}, {});
+        view.show();
+        SourceRow *card = view.cards()[0];
+        QCOMPARE(card->bellButton()->accessibleName(), QStringLiteral("Mute alerts for A"));
+        card->bellButton()->click();
+        QVERIFY(!state.sources()[0].config().alertsEnabled);
+        QVERIFY(SourcesStore::load(m_rig->folder())[0].config().alertsEnabled == false);
+        card = view.cards()[0];
+        QCOMPARE(card->bellButton()->accessibleName(), QStringLiteral("Unmute alerts for A"));
+        QCOMPARE(card->bellButton()->symbol(), SettingsSymbol::bellSlash);
+        card->bellButton()->click();
+        QVERIFY(state.sources()[0].config().alertsEnabled);
+        // Everything but the switch is kept.
+        QCOMPARE(state.sources()[0], beszel(m_ids[0], QStringLiteral("A")));
+    }
+
+    void tabsAndEmptyState()
+    {
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        SettingsView view(&state, {}, {});
+        view.show();
+        QVERIFY(view.emptyState()->isVisible());
+        QCOMPARE(view.emptyState()->objectName(), QStringLiteral("settings.sources.empty"));
+        QAbstractButton *sources = view.findChild<QAbstractButton *>(QStringLiteral("settings.tab.sources"));
+        QAbstractButton *general = view.findChild<QAbstractButton *>(QStringLiteral("settings.tab.general"));
+        QVERIFY(sources && general);
+        QVERIFY(sources->isChecked() && !general->isChecked());
+        general->click();
+        QCOMPARE(view.tab(), SettingsView::SettingsTab::general);
+        QVERIFY(view.generalTab() && !sources->isChecked());
+        const QPointer<GeneralSettingsView> first = view.generalTab();
+        sources->click();
+        QVERIFY(!first);
+        general->click();
+        QVERIFY(view.generalTab());
+
+        sources->click();
+        // Hidden, the window leaves its list alone until it is shown again.
+        view.hide();
+        state.addSource(test::tcpSource(QUuid::createUuid()));
+        QCOMPARE(view.cards().size(), 0);
+        view.show();
+        QCOMPARE(view.cards().size(), 1);
+        QVERIFY(!view.emptyState()->isVisible());
+    }
+
+    void editFirstSourceArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("sources");
+        QTest::addColumn<bool>("opens");
+        const QStringList edit{QStringLiteral("marrowick"), SettingsView::editFirstSourceArgument};
+        QTest::newRow("first stored, not first shown") << edit << 2 << true;
+        QTest::newRow("no source") << edit << 0 << false;
+        QTest::newRow("argument must match whole") << QStringList{SettingsView::editFirstSourceArgument + "s"} << 2
+                                                   << false;
+    }
+
+    void editFirstSourceArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, sources);
+        QFETCH(bool, opens);
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        QList<QUuid> ids;
+        for (int i = 0; i < sources; ++i) {
+            ids.append(QUuid::createUuid());
+            state.addSource(test::tcpSource(ids.last()));
+        }
+        if (sources == 2) {
+            WidgetLayout layout;
+            layout.sourceOrder = {uuidText(ids[1])};
+            state.setWidgetLayout(layout);
+        }
+        auto *view = new SettingsView(&state, arguments, {});
+        view->show();
+        QCOMPARE(view->sheet() != nullptr, opens);
+        if (!opens)
+            return;
+        QCOMPARE(*view->editingSourceID(), ids[0]);
+        QPointer<AddSourceView> sheet = view->sheet();
+        view->hide();
+        view->show();
+        QCOMPARE(view->sheet(), sheet.data());
+        sheet->close();
+        QVERIFY(!view->editingSourceID());
+    }
+};
+
+QTEST_MAIN(TestSettingsView)
+#include "tst_SettingsView.moc"
