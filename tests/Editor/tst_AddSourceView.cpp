@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QSpinBox>
