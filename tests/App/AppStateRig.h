@@ -8,7 +8,10 @@
 #include "support/FakeProviders.h"
 #include "support/VirtualClock.h"
 
+#include <QApplication>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <memory>
 
@@ -63,6 +66,17 @@ struct AppStateRig {
         return *state;
     }
 };
+
+// Deletes every window without a parent, picked before any goes: a sheet goes with its window.
+inline void closeTopLevelWindows()
+{
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->parentWidget())
+            windows.append(window);
+    }
+    qDeleteAll(windows);
+}
 
 inline AnySourceConfig tcpSource(const QUuid &id, const QString &name = QStringLiteral("Router"))
 {

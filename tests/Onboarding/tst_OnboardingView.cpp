@@ -18,13 +18,7 @@ class TestOnboardingView : public QObject {
 private slots:
     void cleanup()
     {
-        // Only windows without a parent, picked before any goes: a sheet goes with its window.
-        QList<QPointer<QWidget>> windows;
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (!window->parentWidget())
-                windows.append(window);
-        }
-        qDeleteAll(windows);
+        test::closeTopLevelWindows();
     }
 
     void everyWayOutCompletesTheFirstRun_data()
