@@ -1,7 +1,6 @@
 #include "Marrowick/Editor/AddSourceView.h"
 
 #include "Marrowick/App/AppState.h"
-#include "Marrowick/Editor/EditorSymbols.h"
 #include "Marrowick/Editor/GameSourceForm.h"
 #include "Marrowick/Editor/LabeledFields.h"
 #include "Marrowick/Editor/SourceCard.h"
@@ -9,6 +8,7 @@
 #include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/Symbol.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
 
 #include <QCheckBox>
@@ -133,7 +133,7 @@ QWidget *AddSourceView::sheetHeader(const QString &title, bool withBack)
         back->setAccessibleName(QStringLiteral("Back"));
         back->setToolTip(QStringLiteral("Back"));
         back->setAutoRaise(true);
-        back->setIcon(symbolIcon(QStringLiteral("chevron.left"), palette().color(QPalette::WindowText)));
+        back->setIcon(symbolIcon(Symbol::chevronLeft, palette().color(QPalette::WindowText)));
         connect(back, &QToolButton::clicked, this, &AddSourceView::backToTypePicker);
         layout->addWidget(back, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
     }

@@ -1,9 +1,9 @@
 #include "Marrowick/Editor/SourceCard.h"
 
-#include "Marrowick/Editor/EditorSymbols.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -19,11 +19,27 @@ QFont scaledFont(const QFont &base, double factor, QFont::Weight weight)
     return font;
 }
 
+// The drawn symbol for a source type's or example's system image name.
+Symbol symbolNamed(const QString &systemImage)
+{
+    static const QHash<QString, Symbol> symbols{
+        {QStringLiteral("waveform.path.ecg"), Symbol::waveform},
+        {QStringLiteral("gauge.with.dots.needle.33percent"), Symbol::gauge},
+        {QStringLiteral("gamecontroller"), Symbol::gameController},
+        {QStringLiteral("globe"), Symbol::globe},
+        {QStringLiteral("network"), Symbol::network},
+        {QStringLiteral("curlybraces"), Symbol::curlyBraces},
+        {QStringLiteral("checkmark.seal"), Symbol::checkmarkSeal},
+        {QStringLiteral("cube"), Symbol::cube},
+    };
+    return symbols.value(systemImage, Symbol::questionmarkCircle);
+}
+
 } // namespace
 
 SourceCard::SourceCard(Kind kind, const QString &symbol, const QString &title, const QString &subtitle,
                        QWidget *parent)
-    : QAbstractButton(parent), m_kind(kind), m_symbol(symbol), m_subtitle(subtitle)
+    : QAbstractButton(parent), m_kind(kind), m_symbol(symbolNamed(symbol)), m_subtitle(subtitle)
 {
     setText(title);
     setAccessibleName(kind == Kind::example ? title + QStringLiteral(" example") : title);

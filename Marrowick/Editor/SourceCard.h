@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Marrowick/Style/Symbol.h"
+
 #include <QAbstractButton>
 
 namespace marrowick {
@@ -27,7 +29,7 @@ protected:
 
 private:
     Kind m_kind;
-    QString m_symbol;
+    Symbol m_symbol;
     QString m_subtitle;
     bool m_selected = false;
 };

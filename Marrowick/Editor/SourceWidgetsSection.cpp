@@ -1,9 +1,9 @@
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 
 #include "Marrowick/App/AppState.h"
-#include "Marrowick/Editor/EditorSymbols.h"
 #include "Marrowick/Editor/LabeledFields.h"
 #include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Style/Symbol.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -51,8 +51,7 @@ QWidget *makeRow(const WidgetEntry &entry, bool hidden, QWidget *parent, const s
     auto *eye = new QToolButton(row);
     eye->setObjectName(QStringLiteral("editor.widgetVisibility"));
     eye->setAutoRaise(true);
-    eye->setIcon(symbolIcon(hidden ? QStringLiteral("eye.slash") : QStringLiteral("eye"),
-                            row->palette().color(QPalette::WindowText)));
+    eye->setIcon(symbolIcon(hidden ? Symbol::eyeSlash : Symbol::eye, row->palette().color(QPalette::WindowText)));
     eye->setAccessibleName((hidden ? QStringLiteral("Show ") : QStringLiteral("Hide ")) + entry.widget.displayName());
     eye->setToolTip(eye->accessibleName());
     QObject::connect(eye, &QToolButton::clicked, row, toggle);

@@ -5,9 +5,9 @@
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Onboarding/OnboardingPages.h"
 #include "Marrowick/Settings/GeneralSettingsView.h"
-#include "Marrowick/Settings/SettingsSymbol.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/Symbol.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -48,7 +48,7 @@ private:
 };
 
 // A symbol beside a coloured text, as a single label.
-QWidget *symbolLabel(SettingsSymbol symbol, const QString &text, const QColor &color, qreal scale, QWidget *parent)
+QWidget *symbolLabel(Symbol symbol, const QString &text, const QColor &color, qreal scale, QWidget *parent)
 {
     auto *box = new QWidget(parent);
     auto *row = new QHBoxLayout(box);
@@ -62,7 +62,7 @@ QWidget *symbolLabel(SettingsSymbol symbol, const QString &text, const QColor &c
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
-    auto *icon = new SettingsSymbolView(symbol, label->fontMetrics().height(), box);
+    auto *icon = new SymbolView(symbol, label->fontMetrics().height(), box);
     icon->setColor(color);
     row->addStretch();
     row->addWidget(icon);
@@ -135,13 +135,13 @@ QWidget *OnboardingView::bodyText(const QString &text, qreal scale, QWidget *par
 
 QWidget *OnboardingView::page(int step)
 {
-    static const SettingsSymbol symbols[] = {SettingsSymbol::serverRack, SettingsSymbol::plusCircle, SettingsSymbol::bellBadge};
+    static const Symbol symbols[] = {Symbol::serverRack, Symbol::plusCircle, Symbol::bellBadge};
     auto *page = new QWidget(this);
     auto *column = new QVBoxLayout(page);
     column->setContentsMargins(32, 0, 32, 0);
     column->setSpacing(16);
     column->addStretch();
-    auto *symbol = new SettingsSymbolView(symbols[step], 60, page);
+    auto *symbol = new SymbolView(symbols[step], 60, page);
     symbol->setUseAccent(true);
     column->addWidget(symbol, 0, Qt::AlignHCenter);
     auto *heading = new QLabel(OnboardingPages::title(step), page);
@@ -170,7 +170,7 @@ QWidget *OnboardingView::page(int step)
         auto *add = new PillButton(QStringLiteral("Add a Source\u2026"), PillButton::Kind::prominent, page);
         connect(add, &QAbstractButton::clicked, this, &OnboardingView::showAddSource);
         column->addWidget(add, 0, Qt::AlignHCenter);
-        m_sourceCountRow = symbolLabel(SettingsSymbol::checkmarkCircle, QString(), green, 0.85, page);
+        m_sourceCountRow = symbolLabel(Symbol::checkmarkCircle, QString(), green, 0.85, page);
         m_sourceCount = m_sourceCountRow->findChild<QLabel *>();
         column->addWidget(m_sourceCountRow);
         break;
@@ -179,7 +179,7 @@ QWidget *OnboardingView::page(int step)
         column->addWidget(bodyText(QStringLiteral("Marrowick sends a notification when a source fails a number of "
                                                   "checks in a row. You set the number of checks for each source."),
                                    1.05, page));
-        m_notificationsOn = symbolLabel(SettingsSymbol::checkmarkCircle, QStringLiteral("Notifications are on"), green, 1.0, page);
+        m_notificationsOn = symbolLabel(Symbol::checkmarkCircle, QStringLiteral("Notifications are on"), green, 1.0, page);
         column->addWidget(m_notificationsOn);
         m_notificationsUnavailable = new QWidget(page);
         auto *row = new QHBoxLayout(m_notificationsUnavailable);

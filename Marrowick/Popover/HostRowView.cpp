@@ -1,7 +1,7 @@
 #include "Marrowick/Popover/HostRowView.h"
 
 #include "Marrowick/Popover/MetricRing.h"
-#include "Marrowick/Popover/PopoverSymbol.h"
+#include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/RowParts.h"
 #include "Marrowick/Popover/StatusOrb.h"

@@ -1,6 +1,6 @@
 #include "Marrowick/Popover/LatencyPill.h"
 
-#include "Marrowick/Popover/PopoverSymbol.h"
+#include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 

@@ -2,7 +2,7 @@
 
 #include "Marrowick/App/AppState.h"
 #include "Marrowick/Popover/PopoverSummary.h"
-#include "Marrowick/Popover/PopoverSymbol.h"
+#include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/RelativeTimeText.h"
 #include "Marrowick/Popover/RowParts.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Marrowick/Popover/PopoverSymbol.h"
+#include "Marrowick/Style/Symbol.h"
 
 #include <QAbstractButton>
 #include <QWidget>

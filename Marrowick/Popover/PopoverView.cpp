@@ -5,7 +5,7 @@
 #include "Marrowick/Popover/PausedBanner.h"
 #include "Marrowick/Popover/PopoverHeader.h"
 #include "Marrowick/Popover/PopoverRows.h"
-#include "Marrowick/Popover/PopoverSymbol.h"
+#include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/PopoverToolbar.h"
 #include "Marrowick/Popover/RelativeTimeText.h"

@@ -2,7 +2,7 @@
 
 #include "Marrowick/Popover/CountBadge.h"
 #include "Marrowick/Popover/LatencyPill.h"
-#include "Marrowick/Popover/PopoverSymbol.h"
+#include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/RowParts.h"
 #include "Marrowick/Popover/StatusOrb.h"

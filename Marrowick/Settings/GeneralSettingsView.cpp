@@ -6,9 +6,9 @@
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/SettingsTexts.h"
 #include "Marrowick/Settings/SwitchButton.h"
-#include "Marrowick/Settings/SettingsSymbol.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/Symbol.h"
 #include "MarrowickKit/Providers/ReleaseChecker.h"
 
 #include <QDesktopServices>
@@ -128,7 +128,7 @@ protected:
         p.setPen(Qt::NoPen);
         p.setBrush(marrowickAccent(this));
         p.drawRoundedRect(QRectF(rect()), 6, 6);
-        paintSettingsSymbol(p, QRectF(rect()).adjusted(4, 4, -4, -4), SettingsSymbol::serverRack, marrowickOnAccent(this));
+        paintSymbol(p, Symbol::serverRack, QRectF(rect()).adjusted(4, 4, -4, -4), marrowickOnAccent(this));
     }
 };
 

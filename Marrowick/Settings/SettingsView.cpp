@@ -6,9 +6,9 @@
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"
-#include "Marrowick/Settings/SettingsSymbol.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/Symbol.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QAbstractButton>
@@ -256,7 +256,7 @@ QWidget *SettingsView::buildSourcesTab()
     m_emptyState->setObjectName(emptyStateIdentifier);
     auto *empty = new QVBoxLayout(m_emptyState);
     empty->setSpacing(10);
-    auto *rack = new SettingsSymbolView(SettingsSymbol::serverRack, 44, m_emptyState);
+    auto *rack = new SymbolView(Symbol::serverRack, 44, m_emptyState);
     rack->setColor(QColor(128, 128, 128));
     empty->addWidget(rack, 0, Qt::AlignHCenter);
     auto *title = new QLabel(QStringLiteral("No Sources Yet"), m_emptyState);

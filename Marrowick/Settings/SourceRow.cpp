@@ -2,8 +2,8 @@
 
 #include "Marrowick/Popover/RelativeTimeText.h"
 #include "Marrowick/Popover/StatusOrb.h"
-#include "Marrowick/Settings/SettingsSymbol.h"
 #include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Style/Symbol.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -59,9 +59,9 @@ protected:
 };
 
 // The kind's symbol on a faint rounded square.
-class KindIcon : public SettingsSymbolView {
+class KindIcon : public SymbolView {
 public:
-    explicit KindIcon(QWidget *parent) : SettingsSymbolView(SettingsSymbol::globe, 32, parent) {}
+    explicit KindIcon(QWidget *parent) : SymbolView(Symbol::globe, 32, parent) {}
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -73,27 +73,27 @@ protected:
         p.setPen(Qt::NoPen);
         p.setBrush(fill);
         p.drawRoundedRect(QRectF(rect()), 8, 8);
-        paintSettingsSymbol(p, QRectF(8, 8, 16, 16), symbol(), color());
+        paintSymbol(p, symbol(), QRectF(8, 8, 16, 16), color());
     }
 };
 
-SettingsSymbol kindSymbol(SourceKind kind)
+Symbol kindSymbol(SourceKind kind)
 {
     switch (kind) {
     case SourceKind::kuma:
-        return SettingsSymbol::waveform;
+        return Symbol::waveform;
     case SourceKind::beszel:
-        return SettingsSymbol::gauge;
+        return Symbol::gauge;
     case SourceKind::gameServer:
-        return SettingsSymbol::gameController;
+        return Symbol::gameController;
     case SourceKind::httpPing:
-        return SettingsSymbol::globe;
+        return Symbol::globe;
     case SourceKind::tcpPort:
-        return SettingsSymbol::network;
+        return Symbol::network;
     case SourceKind::jsonWidget:
         break;
     }
-    return SettingsSymbol::curlyBraces;
+    return Symbol::curlyBraces;
 }
 
 QLabel *plainLabel(QWidget *parent)
@@ -106,14 +106,14 @@ QLabel *plainLabel(QWidget *parent)
 
 } // namespace
 
-SmallSquareButton::SmallSquareButton(SettingsSymbol symbol, QWidget *parent) : QAbstractButton(parent), m_symbol(symbol)
+SmallSquareButton::SmallSquareButton(Symbol symbol, QWidget *parent) : QAbstractButton(parent), m_symbol(symbol)
 {
     setFixedSize(26, 26);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void SmallSquareButton::setSymbol(SettingsSymbol symbol, bool secondary)
+void SmallSquareButton::setSymbol(Symbol symbol, bool secondary)
 {
     m_symbol = symbol;
     m_secondary = secondary;
@@ -130,7 +130,7 @@ void SmallSquareButton::paintEvent(QPaintEvent *)
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
     const QColor ink = m_secondary ? secondaryText(palette()) : palette().color(QPalette::WindowText);
-    paintSettingsSymbol(p, QRectF(6, 6, 14, 14), m_symbol, ink);
+    paintSymbol(p, m_symbol, QRectF(6, 6, 14, 14), ink);
 }
 
 ElidedLabel::ElidedLabel(QWidget *parent) : QWidget(parent)
@@ -172,7 +172,7 @@ SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(10);
 
-    auto *handle = new SettingsSymbolView(SettingsSymbol::dragHandle, 14, this);
+    auto *handle = new SymbolView(Symbol::dragHandle, 14, this);
     handle->setColor(QColor(128, 128, 128, 160));
     handle->setToolTip(QStringLiteral("Drag to reorder"));
     handle->setAttribute(Qt::WA_TransparentForMouseEvents, false);
@@ -235,10 +235,10 @@ SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
     label->addLayout(texts, 1);
     row->addWidget(m_edit, 1);
 
-    m_bell = new SmallSquareButton(SettingsSymbol::bell, this);
+    m_bell = new SmallSquareButton(Symbol::bell, this);
     m_bell->setToolTip(QStringLiteral("Notify when this source, or anything it reports on, goes down"));
     row->addWidget(m_bell);
-    m_trash = new SmallSquareButton(SettingsSymbol::trash, this);
+    m_trash = new SmallSquareButton(Symbol::trash, this);
     row->addWidget(m_trash);
     m_bell->installEventFilter(this);
     m_trash->installEventFilter(this);
@@ -260,7 +260,7 @@ void SourceRow::setModel(const SourceRowModel &model)
     m_endpoint->setText(model.endpoint);
     m_edit->setToolTip(model.editTip());
     m_edit->setAccessibleName(model.name);
-    m_bell->setSymbol(model.alertsEnabled ? SettingsSymbol::bell : SettingsSymbol::bellSlash, !model.alertsEnabled);
+    m_bell->setSymbol(model.alertsEnabled ? Symbol::bell : Symbol::bellSlash, !model.alertsEnabled);
     m_bell->setAccessibleName(model.muteLabel());
     m_trash->setToolTip(model.deleteLabel());
     m_trash->setAccessibleName(model.deleteLabel());

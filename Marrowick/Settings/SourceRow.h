@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Marrowick/Settings/SourceRowModel.h"
-#include "Marrowick/Settings/SettingsSymbol.h"
+#include "Marrowick/Style/Symbol.h"
 
 #include <QAbstractButton>
 #include <QFrame>
@@ -15,23 +15,22 @@ namespace marrowick {
 class ElidedLabel;
 class RelativeTimeText;
 class StatusOrb;
-class SettingsSymbolView;
 
 // The small square look of the bell and trash buttons: 26 x 26, a faint rounded fill.
 class SmallSquareButton : public QAbstractButton {
     Q_OBJECT
 
 public:
-    SmallSquareButton(SettingsSymbol symbol, QWidget *parent = nullptr);
+    SmallSquareButton(Symbol symbol, QWidget *parent = nullptr);
 
-    SettingsSymbol symbol() const { return m_symbol; }
-    void setSymbol(SettingsSymbol symbol, bool secondary);
+    Symbol symbol() const { return m_symbol; }
+    void setSymbol(Symbol symbol, bool secondary);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    SettingsSymbol m_symbol;
+    Symbol m_symbol;
     bool m_secondary = false;
 };
 
@@ -78,7 +77,7 @@ private:
     SourceRowModel m_model;
     std::optional<Instant> m_now;
     QAbstractButton *m_edit;
-    SettingsSymbolView *m_kindIcon;
+    SymbolView *m_kindIcon;
     StatusOrb *m_orb;
     QLabel *m_name;
     QLabel *m_typeTitle;

@@ -226,7 +226,7 @@ private slots:
         QVERIFY(SourcesStore::load(m_rig->folder())[0].config().alertsEnabled == false);
         card = view.cards()[0];
         QCOMPARE(card->bellButton()->accessibleName(), QStringLiteral("Unmute alerts for A"));
-        QCOMPARE(card->bellButton()->symbol(), SettingsSymbol::bellSlash);
+        QCOMPARE(card->bellButton()->symbol(), Symbol::bellSlash);
         card->bellButton()->click();
         QVERIFY(state.sources()[0].config().alertsEnabled);
         // Everything but the switch is kept.
