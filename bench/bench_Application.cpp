@@ -30,6 +30,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -39,6 +40,7 @@
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 using namespace marrowick;
@@ -68,6 +70,9 @@ public:
         m_epoll = epoll_create1(EPOLL_CLOEXEC);
         m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         add(m_wake);
+        // A timer to the nanosecond: epoll's millisecond time-out would add up to 1 ms to the delay.
+        m_timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        add(m_timer);
         for (int i = 0; i < portCount; ++i) {
             const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             sockaddr_in address{};
@@ -81,6 +86,7 @@ public:
             getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
             m_ports.push_back(ntohs(address.sin_port));
             m_listeners.push_back(fd);
+            m_listenerSet.insert(fd);
             add(fd);
         }
         m_thread = std::thread([this] { run(); });
@@ -96,6 +102,7 @@ public:
         for (int fd : m_listeners)
             close(fd);
         close(m_wake);
+        close(m_timer);
         close(m_epoll);
     }
     const std::vector<quint16> &ports() const { return m_ports; }
@@ -120,21 +127,28 @@ private:
         event.data.fd = fd;
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event);
     }
-    bool isListener(int fd) const { return std::find(m_listeners.begin(), m_listeners.end(), fd) != m_listeners.end(); }
+    bool isListener(int fd) const { return m_listenerSet.count(fd) != 0; }
 
     void run()
     {
         std::vector<epoll_event> events(256);
         for (;;) {
-            int timeout = -1;
-            if (!m_replies.empty())
-                timeout = std::max(0, int((m_replies.top().due - monotonicSeconds()) * 1000.0 + 0.999));
-            const int count = epoll_wait(m_epoll, events.data(), int(events.size()), timeout);
+            if (!m_replies.empty()) {
+                const double due = m_replies.top().due;
+                itimerspec when{};
+                when.it_value.tv_sec = time_t(due);
+                when.it_value.tv_nsec = long((due - double(time_t(due))) * 1e9);
+                timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &when, nullptr);
+            }
+            const int count = epoll_wait(m_epoll, events.data(), int(events.size()), -1);
             for (int i = 0; i < count; ++i) {
                 const int fd = events[i].data.fd;
                 if (fd == m_wake)
                     return;
-                if (isListener(fd))
+                if (fd == m_timer) {
+                    uint64_t expirations;
+                    [[maybe_unused]] auto got = ::read(m_timer, &expirations, sizeof expirations);
+                } else if (isListener(fd))
                     accept(fd);
                 else
                     read(fd);
@@ -187,7 +201,9 @@ private:
     double m_delay;
     int m_epoll = -1;
     int m_wake = -1;
+    int m_timer = -1;
     std::vector<int> m_listeners;
+    std::unordered_set<int> m_listenerSet;
     std::vector<quint16> m_ports;
     std::unordered_map<int, Connection> m_connections;
     std::priority_queue<Reply, std::vector<Reply>, std::greater<>> m_replies;

@@ -2,6 +2,7 @@
 
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
@@ -69,9 +70,10 @@ bool isHTTPStatusError(QNetworkReply::NetworkError error)
         || (code >= 401 && code <= 499);
 }
 
-HTTPResponse responseHead(QNetworkReply *reply)
+HTTPResponse responseHead(QNetworkReply *reply, std::optional<double> elapsedSeconds)
 {
     HTTPResponse response;
+    response.elapsedSeconds = elapsedSeconds;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid())
         response.statusCode = status.toInt();
@@ -102,6 +104,9 @@ public:
         : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_done(std::move(done))
     {
         m_reply->setReadBufferSize(std::min<qint64>(maxBodyBytes + 1, 256 * 1024));
+        // The manager queues requests per host; the clock starts when this one leaves that queue.
+        QObject::connect(m_reply, &QNetworkReply::socketStartedConnecting, &m_context, [this] { markSent(); });
+        QObject::connect(m_reply, &QNetworkReply::requestSent, &m_context, [this] { markSent(); });
         QObject::connect(m_reply, &QNetworkReply::metaDataChanged, &m_context, [this] { readHead(); });
         QObject::connect(m_reply, &QNetworkReply::readyRead, &m_context, [this] { readBody(); });
         QObject::connect(m_reply, &QNetworkReply::finished, &m_context, [this] { finish(); });
@@ -127,20 +132,35 @@ public:
     }
 
 private:
+    void markSent()
+    {
+        if (!m_sent.isValid())
+            m_sent.start();
+    }
+
     void readHead()
     {
         if (m_headOnly && !m_done.isDone() && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-            m_done.complete(HTTPResult{{}, responseHead(m_reply)});
+            m_done.complete(HTTPResult{{}, head()});
+        else if (m_sent.isValid() && !m_headElapsed && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+            m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
+    }
+
+    HTTPResponse head()
+    {
+        if (m_sent.isValid() && !m_headElapsed)
+            m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
+        return responseHead(m_reply, m_headElapsed);
     }
 
     void readBody()
     {
-        if (m_headOnly) {
-            readHead();
+        readHead();
+        if (m_headOnly)
             return;
-        }
         while (!m_done.isDone() && m_reply->bytesAvailable() > 0) {
-            m_body += m_reply->read(m_maxBodyBytes + 1 - m_body.size());
+            // Only what has arrived: a read asks for a buffer of the size it is given.
+            m_body += m_reply->read(std::min(m_reply->bytesAvailable(), m_maxBodyBytes + 1 - m_body.size()));
             if (m_body.size() > m_maxBodyBytes) {
                 m_done.fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_maxBodyBytes)));
                 abort();
@@ -159,7 +179,7 @@ private:
         const auto error = m_reply->error();
         const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
         if (error == QNetworkReply::NoError || (answered && isHTTPStatusError(error)))
-            m_done.complete(HTTPResult{std::move(m_body), responseHead(m_reply)});
+            m_done.complete(HTTPResult{std::move(m_body), head()});
         else
             m_done.fail(providerError(error, withoutSecrets(m_reply->errorString(), m_reply->request().url())));
     }
@@ -170,6 +190,8 @@ private:
     bool m_headOnly;
     Completion<HTTPResult> m_done;
     QByteArray m_body;
+    QElapsedTimer m_sent;
+    std::optional<double> m_headElapsed;
 };
 
 QNetworkReply *send(QNetworkAccessManager &manager, const QNetworkRequest &request, const HTTPRequest &original)
