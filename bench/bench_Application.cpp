@@ -107,6 +107,7 @@ public:
     }
     const std::vector<quint16> &ports() const { return m_ports; }
     double cpuSeconds() const { return clockSeconds(m_cpuClock); }
+    long accepted() const { return m_accepted; }
 
 private:
     struct Connection {
@@ -172,6 +173,7 @@ private:
             if (fd < 0)
                 return;
             m_connections[fd].generation = ++m_generation;
+            ++m_accepted;
             add(fd);
         }
     }
@@ -208,6 +210,7 @@ private:
     std::unordered_map<int, Connection> m_connections;
     std::priority_queue<Reply, std::vector<Reply>, std::greater<>> m_replies;
     uint64_t m_generation = 0;
+    std::atomic<long> m_accepted = 0;
     std::thread m_thread;
     clockid_t m_cpuClock{};
 };
@@ -304,6 +307,7 @@ void measureWindow(const char *phase, int n, const Options &options, const Delay
     const double cpuStart = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds();
     const double wallStart = monotonicSeconds();
     const std::size_t failuresBefore = std::size_t(log.failures);
+    const long acceptedBefore = server.accepted();
     runEventLoopFor(options.duration);
     const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds() - cpuStart;
     const double wall = monotonicSeconds() - wallStart;
@@ -318,10 +322,12 @@ void measureWindow(const char *phase, int n, const Options &options, const Delay
     const double due = n * wall / (options.interval + options.delayMs / 1000.0);
     const double made = double(errors.size());
     std::printf("%6d sources  %-6s  checks %7.0f of %7.0f due (%5.1f%%), %d failed  CPU %5.1f%% of a core, "
-                "%6.0f us/check  latency error median %+6.2f ms, p99 %+7.2f ms  RSS %6.1f -> %6.1f MB (peak %6.1f)\n",
+                "%6.0f us/check  latency error median %+6.2f ms, p99 %+7.2f ms  RSS %6.1f -> %6.1f MB (peak %6.1f)  "
+                "%ld connections opened\n",
                 n, phase, made, due, 100.0 * made / due, int(std::size_t(log.failures) - failuresBefore),
                 100.0 * cpu / wall, made > 0 ? cpu / made * 1e6 : 0.0, percentile(errors, 0.5),
-                percentile(errors, 0.99), rssBefore, residentMegabytes(), peakMegabytes());
+                percentile(errors, 0.99), rssBefore, residentMegabytes(), peakMegabytes(),
+                server.accepted() - acceptedBefore);
     std::fflush(stdout);
     log.entries.clear();
 }

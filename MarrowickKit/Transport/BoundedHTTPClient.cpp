@@ -8,6 +8,7 @@
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include <algorithm>
 #include <charconv>
@@ -95,13 +96,36 @@ QString withoutSecrets(QString text, const QUrl &url)
     return text;
 }
 
+// After a head-only check, the rest of a small body is read and dropped so that the connection
+// can serve the next check instead of being torn down. A body larger than this, or one that
+// has not ended within the time-out, closes the connection as before.
+constexpr qint64 drainableBodyBytes = 64 * 1024;
+
+void drainThenDelete(QNetworkReply *reply, double timeout)
+{
+    auto *context = new QObject(reply);
+    auto drained = std::make_shared<qint64>(0);
+    auto drain = [reply, drained] {
+        while (reply->bytesAvailable() > 0 && *drained <= drainableBodyBytes)
+            *drained += reply->skip(reply->bytesAvailable());
+        if (*drained > drainableBodyBytes)
+            reply->abort();
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, context, drain);
+    QObject::connect(reply, &QNetworkReply::finished, context, [reply] { reply->deleteLater(); });
+    QTimer::singleShot(milliseconds(timeout), context, [reply] { reply->abort(); });
+    drain();
+    if (reply->isFinished())
+        reply->deleteLater();
+}
+
 // One exchange: reads the body as it streams in and fails once more than the cap has come. A
 // head-only exchange ends with an empty body as soon as the status is known; destroying the
-// transfer then aborts the rest.
+// transfer then drops the rest of the body, or aborts it when the exchange was cut short.
 class Transfer {
 public:
-    Transfer(QNetworkReply *reply, qint64 maxBodyBytes, bool headOnly, Completion<HTTPResult> done)
-        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_done(std::move(done))
+    Transfer(QNetworkReply *reply, qint64 maxBodyBytes, bool headOnly, double timeout, Completion<HTTPResult> done)
+        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_timeout(timeout), m_done(std::move(done))
     {
         m_reply->setReadBufferSize(std::min<qint64>(maxBodyBytes + 1, 256 * 1024));
         // The manager queues requests per host; the clock starts when this one leaves that queue.
@@ -117,6 +141,10 @@ public:
     ~Transfer()
     {
         QObject::disconnect(m_reply, nullptr, &m_context, nullptr);
+        if (m_answered && !m_aborted && m_reply->isRunning()) {
+            drainThenDelete(m_reply, m_timeout);
+            return;
+        }
         if (m_reply->isRunning())
             m_reply->abort();
         m_reply->deleteLater();
@@ -127,6 +155,7 @@ public:
 
     void abort()
     {
+        m_aborted = true;
         if (m_reply->isRunning())
             m_reply->abort();
     }
@@ -140,8 +169,10 @@ private:
 
     void readHead()
     {
-        if (m_headOnly && !m_done.isDone() && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+        if (m_headOnly && !m_done.isDone() && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+            m_answered = true;
             m_done.complete(HTTPResult{{}, head()});
+        }
         else if (m_sent.isValid() && !m_headElapsed && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
             m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
     }
@@ -188,6 +219,9 @@ private:
     QNetworkReply *m_reply;
     qint64 m_maxBodyBytes;
     bool m_headOnly;
+    double m_timeout;
+    bool m_answered = false;
+    bool m_aborted = false;
     Completion<HTTPResult> m_done;
     QByteArray m_body;
     QElapsedTimer m_sent;
@@ -230,7 +264,8 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
         throw ProviderError::upstream(QStringLiteral("unsupported URL"));
     const auto manager = m_manager;
     Completion<HTTPResult> done;
-    Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, headOnly, done);
+    Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, headOnly, m_timeout,
+                      done);
     HTTPResult result = co_await withTimeout<HTTPResult>(m_deadline, [&transfer] { transfer.abort(); }, done,
                                                          cancel, ProviderError::upstream(deadlineMessage(m_deadline)));
     co_return result;
