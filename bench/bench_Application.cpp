@@ -2,7 +2,9 @@
 // polling N HTTP-ping sources against a loopback server that answers after a fixed delay.
 // The server runs on its own thread, and its CPU time is subtracted from the process's.
 //   bench_Application [--sources 100,1000] [--interval 5] [--duration 20] [--delay-ms 50]
-//                     [--popup hidden|shown|both]
+//                     [--popup hidden|shown|both] [--history full|empty] [--rss-every <s>]
+// Each run starts from a full history (as after days of running) unless --history empty; with
+// --rss-every the window prints the memory and CPU time at that period.
 // For each N: one warm-up interval, then a window with the popup hidden and one with it shown.
 // Prints per window: checks made against checks due, CPU per check, latency error (reported
 // latency minus the server's delay), and memory.
@@ -11,6 +13,7 @@
 #include "Marrowick/App/AppState.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
+#include "MarrowickKit/Model/UuidText.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
 
 #include <QApplication>
@@ -224,13 +227,38 @@ public:
 
 // Every completed poll, by the time its snapshot was taken, read from an engine subscription
 // of its own (the engine hands every subscriber every poll).
+// Latencies go into fixed bins (10 us wide, up to 2 s), so a long run keeps no growing list.
 struct PollLog {
-    struct Entry {
-        double at; // Instant seconds
-        double latencyMs;
-    };
-    std::vector<Entry> entries;
+    static constexpr double binMs = 0.01;
+    static constexpr std::size_t binCount = 200000;
+    bool recording = false;
+    std::vector<uint32_t> bins = std::vector<uint32_t>(binCount, 0);
+    uint64_t count = 0;
     int failures = 0;
+
+    void add(double latencyMs)
+    {
+        if (!recording)
+            return;
+        ++bins[std::min(binCount - 1, std::size_t(std::max(0.0, latencyMs) / binMs))];
+        ++count;
+    }
+    double percentile(double p) const
+    {
+        const uint64_t rank = uint64_t(p * double(count));
+        uint64_t seen = 0;
+        for (std::size_t i = 0; i < binCount; ++i) {
+            seen += bins[i];
+            if (seen > rank)
+                return (double(i) + 0.5) * binMs;
+        }
+        return 0;
+    }
+    void clear()
+    {
+        std::fill(bins.begin(), bins.end(), 0);
+        count = 0;
+    }
 };
 
 QCoro::Task<void> collect(PollEngine::Subscription *subscription, PollLog *log, std::shared_ptr<bool> stop)
@@ -254,7 +282,7 @@ QCoro::Task<void> collect(PollEngine::Subscription *subscription, PollLog *log, 
             ++log->failures;
             continue;
         }
-        log->entries.push_back({snapshot->fetchedAt.sinceReference, *check->latencyMs});
+        log->add(*check->latencyMs);
     }
 }
 
@@ -283,16 +311,28 @@ double peakMegabytes()
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-double percentile(std::vector<double> values, double p)
+// The history of an application that has run for long: every series full, as it is after
+// HistoryLimits::samplesPerWidget polls (the file keeps less: its size is capped).
+void seedHistory(AppState &state, const QList<AnySourceConfig> &sources, double interval)
 {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, std::size_t(p * double(values.size() - 1) + 0.5))];
+    const Instant now = Instant::now();
+    for (const AnySourceConfig &source : sources) {
+        for (qsizetype i = HistoryLimits::samplesPerWidget; i > 0; --i) {
+            CheckResult check;
+            check.id = uuidText(source.id());
+            check.name = source.displayName();
+            check.status = ServiceStatus::up;
+            check.latencyMs = 50.0 + double(i % 7) * 0.125;
+            const SourceSnapshot snapshot{source.id(), now.advanced(-interval * double(i)), {WidgetData::check(std::move(check))}};
+            state.historyRecorder()->record(snapshot, AppState::historyStatus, AppState::historyLatency);
+        }
+    }
 }
 
 struct Options {
     QList<int> sources{100, 1000};
+    bool fullHistory = true;
+    double rssEvery = 0;
     double interval = 5;
     double duration = 20;
     double delayMs = 50;
@@ -303,33 +343,37 @@ struct Options {
 void measureWindow(const char *phase, int n, const Options &options, const DelayServer &server, PollLog &log)
 {
     const double rssBefore = residentMegabytes();
-    const double start = Instant::now().sinceReference;
     const double cpuStart = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds();
     const double wallStart = monotonicSeconds();
     const std::size_t failuresBefore = std::size_t(log.failures);
     const long acceptedBefore = server.accepted();
-    runEventLoopFor(options.duration);
+    log.recording = true;
+    if (options.rssEvery > 0) {
+        for (double at = 0; at < options.duration; at += options.rssEvery) {
+            runEventLoopFor(std::min(options.rssEvery, options.duration - at));
+            std::printf("%6d sources  %-6s  after %5.0f s: RSS %6.1f MB, CPU %5.1f s\n", n, phase,
+                        at + std::min(options.rssEvery, options.duration - at), residentMegabytes(),
+                        clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds() - cpuStart);
+            std::fflush(stdout);
+        }
+    } else {
+        runEventLoopFor(options.duration);
+    }
     const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds() - cpuStart;
     const double wall = monotonicSeconds() - wallStart;
-    const double end = start + wall;
-
-    std::vector<double> errors;
-    for (const PollLog::Entry &entry : log.entries) {
-        if (entry.at >= start && entry.at < end)
-            errors.push_back(entry.latencyMs - options.delayMs);
-    }
+    log.recording = false;
     // A loop sleeps its interval after each completed check, so its period is interval + delay.
     const double due = n * wall / (options.interval + options.delayMs / 1000.0);
-    const double made = double(errors.size());
+    const double made = double(log.count);
     std::printf("%6d sources  %-6s  checks %7.0f of %7.0f due (%5.1f%%), %d failed  CPU %5.1f%% of a core, "
                 "%6.0f us/check  latency error median %+6.2f ms, p99 %+7.2f ms  RSS %6.1f -> %6.1f MB (peak %6.1f)  "
                 "%ld connections opened\n",
                 n, phase, made, due, 100.0 * made / due, int(std::size_t(log.failures) - failuresBefore),
-                100.0 * cpu / wall, made > 0 ? cpu / made * 1e6 : 0.0, percentile(errors, 0.5),
-                percentile(errors, 0.99), rssBefore, residentMegabytes(), peakMegabytes(),
+                100.0 * cpu / wall, made > 0 ? cpu / made * 1e6 : 0.0, log.percentile(0.5) - options.delayMs,
+                log.percentile(0.99) - options.delayMs, rssBefore, residentMegabytes(), peakMegabytes(),
                 server.accepted() - acceptedBefore);
     std::fflush(stdout);
-    log.entries.clear();
+    log.clear();
 }
 
 void run(int n, const Options &options)
@@ -339,6 +383,14 @@ void run(int n, const Options &options)
     DelayServer server(portCount, options.delayMs / 1000.0);
     QTemporaryDir dir;
     AppSettings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
+
+    QList<AnySourceConfig> sources;
+    for (int i = 0; i < n; ++i) {
+        HTTPPingConfig config(QUuid::createUuid(), QStringLiteral("Check %1").arg(i),
+                              QStringLiteral("http://127.0.0.1:%1/%2").arg(server.ports()[std::size_t(i % portCount)]).arg(i));
+        config.pollInterval = options.interval;
+        sources.append(config);
+    }
 
     AppStateServices services;
     services.credentials = std::make_shared<InMemoryCredentialStore>();
@@ -352,26 +404,22 @@ void run(int n, const Options &options)
     services.now = [] { return Instant::now(); };
     auto state = std::make_unique<AppState>(std::move(services));
     auto popover = std::make_unique<PopoverView>(state.get());
+    if (options.fullHistory)
+        seedHistory(*state, sources, options.interval);
 
     PollLog log;
     auto stop = std::make_shared<bool>(false);
     std::unique_ptr<PollEngine::Subscription> subscription = state->engine()->updates();
     [[maybe_unused]] auto collector = collect(subscription.get(), &log, stop);
 
-    QList<AnySourceConfig> sources;
-    for (int i = 0; i < n; ++i) {
-        HTTPPingConfig config(QUuid::createUuid(), QStringLiteral("Check %1").arg(i),
-                              QStringLiteral("http://127.0.0.1:%1/%2").arg(server.ports()[std::size_t(i % portCount)]).arg(i));
-        config.pollInterval = options.interval;
-        sources.append(config);
-    }
     QElapsedTimer setup;
     setup.start();
     state->setSources(sources);
-    std::printf("%6d sources  set up in %lld ms; warming up for %.0f s\n", n, setup.elapsed(), options.interval + 2);
+    std::printf("%6d sources  set up in %lld ms with %lld history samples; warming up for %.0f s\n", n, setup.elapsed(),
+                qlonglong(state->historyRecorder()->current().sampleCount()), options.interval + 2);
     std::fflush(stdout);
     runEventLoopFor(options.interval + 2);
-    log.entries.clear();
+    log.clear();
 
     if (options.hidden)
         measureWindow("hidden", n, options, server, log);
@@ -421,6 +469,10 @@ int main(int argc, char **argv)
             options.duration = value.toDouble();
         } else if (name == QLatin1String("--delay-ms")) {
             options.delayMs = value.toDouble();
+        } else if (name == QLatin1String("--history")) {
+            options.fullHistory = value != QLatin1String("empty");
+        } else if (name == QLatin1String("--rss-every")) {
+            options.rssEvery = value.toDouble();
         } else if (name == QLatin1String("--popup")) {
             options.hidden = value != QLatin1String("shown");
             options.shown = value != QLatin1String("hidden");
