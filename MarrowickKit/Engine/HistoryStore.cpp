@@ -4,17 +4,53 @@
 #include "MarrowickKit/Model/JsonWriter.h"
 
 #include <QDir>
+#include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace marrowick::HistoryStore {
 
 namespace {
 
+QByteArray encodedValue(const QJsonValue &value)
+{
+    return writeJson(value, JsonStyle::compact);
+}
+
+// The bytes of writeJson(history.toJson(), compact), written straight from the samples: a tree
+// of hundreds of thousands of JSON objects would cost far more time and memory than the text.
 QByteArray encode(const PollHistory &history)
 {
-    return writeJson(history.toJson(), JsonStyle::compact);
+    QStringList keys = history.samples().keys();
+    std::sort(keys.begin(), keys.end());
+    QByteArray out = "{\"samples\":{";
+    for (qsizetype k = 0; k < keys.size(); ++k) {
+        if (k > 0)
+            out += ',';
+        out += encodedValue(keys.at(k));
+        out += ":[";
+        const PollHistory::Series &series = *history.samples().constFind(keys.at(k));
+        for (qsizetype i = 0; i < series.size(); ++i) {
+            const HistorySample &sample = series.at(i);
+            out += i > 0 ? ",{" : "{";
+            // Members in name order; a latency JSON cannot hold is left out, as toJson() does.
+            if (sample.latencyMs && std::isfinite(*sample.latencyMs)) {
+                out += "\"latencyMs\":";
+                out += encodedValue(*sample.latencyMs);
+                out += ',';
+            }
+            out += "\"status\":";
+            out += encodedValue(serviceStatusText(sample.status));
+            out += ",\"time\":";
+            out += encodedValue(sample.time.sinceReference);
+            out += '}';
+        }
+        out += ']';
+    }
+    out += "}}";
+    return out;
 }
 
 // Removes at least `count` samples, the oldest across every series (ties at the boundary go
