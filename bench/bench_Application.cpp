@@ -2,7 +2,8 @@
 // polling N HTTP-ping sources against a loopback server that answers after a fixed delay.
 // The server runs on its own thread, and its CPU time is subtracted from the process's.
 //   bench_Application [--sources 100,1000] [--interval 5] [--duration 20] [--delay-ms 50]
-//                     [--popup hidden|shown|both] [--history full|empty] [--rss-every <s>]
+//                     [--popup hidden|shown|both] [--history full|empty] [--rss-every <s>] [--bare yes]
+// --bare yes runs the providers alone in the same rhythm, for the bare cost of a check.
 // Each run starts from a full history (as after days of running) unless --history empty; with
 // --rss-every the window prints the memory and CPU time at that period.
 // For each N: one warm-up interval, then a window with the popup hidden and one with it shown.
@@ -332,6 +333,7 @@ void seedHistory(AppState &state, const QList<AnySourceConfig> &sources, double 
 struct Options {
     QList<int> sources{100, 1000};
     bool fullHistory = true;
+    bool bare = false;
     double rssEvery = 0;
     double interval = 5;
     double duration = 20;
@@ -374,6 +376,47 @@ void measureWindow(const char *phase, int n, const Options &options, const Delay
                 server.accepted() - acceptedBefore);
     std::fflush(stdout);
     log.clear();
+}
+
+// The providers alone, in the same rhythm as the engine's loops (staggered start, a wait of one
+// interval after each answer) but without engine, state, history or alerts: the bare cost of a
+// check made at this rate, for comparison with the whole application.
+QCoro::Task<void> bareLoop(std::shared_ptr<SourceProvider> provider, double delay, double interval, PollLog *log,
+                           std::shared_ptr<bool> stop)
+{
+    co_await continuousSleep(delay);
+    while (!*stop) {
+        const SourceSnapshot snapshot = co_await provider->fetch();
+        if (*stop)
+            co_return;
+        const CheckResult *check = snapshot.widgets.first().get<CheckResult>();
+        if (check->status == ServiceStatus::up && check->latencyMs)
+            log->add(*check->latencyMs);
+        else
+            ++log->failures;
+        co_await continuousSleep(interval);
+    }
+}
+
+void runBare(int n, const Options &options)
+{
+    const int portCount = std::clamp(n, 1, 2000);
+    DelayServer server(portCount, options.delayMs / 1000.0);
+    PollLog log;
+    auto stop = std::make_shared<bool>(false);
+    for (int i = 0; i < n; ++i) {
+        const HTTPPingConfig config(QUuid::createUuid(), QStringLiteral("Check %1").arg(i),
+                                    QStringLiteral("http://127.0.0.1:%1/%2").arg(server.ports()[std::size_t(i % portCount)]).arg(i));
+        std::shared_ptr<SourceProvider> provider = ProviderRegistry::makeProvider(config, {});
+        const double delay = std::min(double(i / 4) * 0.004, options.interval * double(i) / double(n));
+        [[maybe_unused]] auto loop = bareLoop(std::move(provider), delay, options.interval, &log, stop);
+    }
+    std::printf("%6d sources  bare providers; warming up for %.0f s\n", n, options.interval + 2);
+    std::fflush(stdout);
+    runEventLoopFor(options.interval + 2);
+    measureWindow("bare", n, options, server, log);
+    *stop = true;
+    runEventLoopFor(options.interval + 1);
 }
 
 void run(int n, const Options &options)
@@ -469,6 +512,8 @@ int main(int argc, char **argv)
             options.duration = value.toDouble();
         } else if (name == QLatin1String("--delay-ms")) {
             options.delayMs = value.toDouble();
+        } else if (name == QLatin1String("--bare")) {
+            options.bare = value == QLatin1String("yes");
         } else if (name == QLatin1String("--history")) {
             options.fullHistory = value != QLatin1String("empty");
         } else if (name == QLatin1String("--rss-every")) {
@@ -483,7 +528,11 @@ int main(int argc, char **argv)
     }
     std::printf("interval %.0f s, window %.0f s, server delay %.0f ms\n", options.interval, options.duration,
                 options.delayMs);
-    for (int n : std::as_const(options.sources))
-        run(n, options);
+    for (int n : std::as_const(options.sources)) {
+        if (options.bare)
+            runBare(n, options);
+        else
+            run(n, options);
+    }
     return 0;
 }
