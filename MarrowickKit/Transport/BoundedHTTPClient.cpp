@@ -8,6 +8,8 @@
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -29,11 +31,16 @@ public:
 
 std::shared_ptr<QNetworkAccessManager> makeManager()
 {
-    // The shared client outlives the application object; a manager left then is not worth a
-    // crash at exit, so it is only deleted while the application still runs.
-    std::shared_ptr<QNetworkAccessManager> manager(new QNetworkAccessManager, [](QNetworkAccessManager *m) {
-        if (QCoreApplication::instance())
-            delete m;
+    // The shared client outlives the application object, but its manager's network thread must
+    // not: left running, it crashes on the first event after the application is gone. A manager
+    // made on the application's thread is therefore the application's child, deleted with it
+    // (which stops that thread); the client deletes it first when it goes first.
+    QCoreApplication *application = QCoreApplication::instance();
+    const bool onApplicationThread = application && application->thread() == QThread::currentThread();
+    auto *made = new QNetworkAccessManager(onApplicationThread ? application : nullptr);
+    std::shared_ptr<QNetworkAccessManager> manager(made, [guard = QPointer<QNetworkAccessManager>(made)](QNetworkAccessManager *) {
+        if (guard && QCoreApplication::instance())
+            delete guard.data();
     });
     manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     manager->setCookieJar(new NoCookieJar(manager.get()));
