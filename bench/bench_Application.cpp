@@ -38,6 +38,7 @@
 #include <vector>
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <sys/epoll.h>
@@ -353,8 +354,11 @@ void measureWindow(const char *phase, int n, const Options &options, const Delay
     if (options.rssEvery > 0) {
         for (double at = 0; at < options.duration; at += options.rssEvery) {
             runEventLoopFor(std::min(options.rssEvery, options.duration - at));
-            std::printf("%6d sources  %-6s  after %5.0f s: RSS %6.1f MB, CPU %5.1f s\n", n, phase,
+            // The heap in use tells growth apart from memory the allocator keeps after a peak.
+            const struct mallinfo2 heap = mallinfo2();
+            std::printf("%6d sources  %-6s  after %5.0f s: RSS %6.1f MB, heap in use %6.1f MB, CPU %5.1f s\n", n, phase,
                         at + std::min(options.rssEvery, options.duration - at), residentMegabytes(),
+                        double(heap.uordblks + heap.hblkhd) / 1048576.0,
                         clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds() - cpuStart);
             std::fflush(stdout);
         }
