@@ -179,9 +179,10 @@ private:
         if (m_headOnly && !m_done.isDone() && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
             m_answered = true;
             m_done.complete(HTTPResult{{}, head()});
-        }
-        else if (m_sent.isValid() && !m_headElapsed && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+        } else if (m_sent.isValid() && !m_headElapsed
+                   && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
             m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
+        }
     }
 
     HTTPResponse head()
