@@ -2,7 +2,10 @@
 // polling N HTTP-ping sources against a loopback server that answers after a fixed delay.
 // The server runs on its own thread, and its CPU time is subtracted from the process's.
 //   bench_Application [--sources 100,1000] [--interval 5] [--duration 20] [--delay-ms 50]
-//                     [--popup hidden|shown|both]
+//                     [--popup hidden|shown|both] [--history full|empty] [--rss-every <s>] [--bare yes]
+// --bare yes runs the providers alone in the same rhythm, for the bare cost of a check.
+// Each run starts from a full history (as after days of running) unless --history empty; with
+// --rss-every the window prints the memory and CPU time at that period.
 // For each N: one warm-up interval, then a window with the popup hidden and one with it shown.
 // Prints per window: checks made against checks due, CPU per check, latency error (reported
 // latency minus the server's delay), and memory.
@@ -11,6 +14,7 @@
 #include "Marrowick/App/AppState.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
+#include "MarrowickKit/Model/UuidText.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
 
 #include <QApplication>
@@ -30,15 +34,18 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <pthread.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/timerfd.h>
 #include <unistd.h>
 
 using namespace marrowick;
@@ -68,6 +75,9 @@ public:
         m_epoll = epoll_create1(EPOLL_CLOEXEC);
         m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         add(m_wake);
+        // A timer to the nanosecond: epoll's millisecond time-out would add up to 1 ms to the delay.
+        m_timer = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+        add(m_timer);
         for (int i = 0; i < portCount; ++i) {
             const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
             sockaddr_in address{};
@@ -81,6 +91,7 @@ public:
             getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
             m_ports.push_back(ntohs(address.sin_port));
             m_listeners.push_back(fd);
+            m_listenerSet.insert(fd);
             add(fd);
         }
         m_thread = std::thread([this] { run(); });
@@ -96,10 +107,12 @@ public:
         for (int fd : m_listeners)
             close(fd);
         close(m_wake);
+        close(m_timer);
         close(m_epoll);
     }
     const std::vector<quint16> &ports() const { return m_ports; }
     double cpuSeconds() const { return clockSeconds(m_cpuClock); }
+    long accepted() const { return m_accepted; }
 
 private:
     struct Connection {
@@ -120,21 +133,28 @@ private:
         event.data.fd = fd;
         epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &event);
     }
-    bool isListener(int fd) const { return std::find(m_listeners.begin(), m_listeners.end(), fd) != m_listeners.end(); }
+    bool isListener(int fd) const { return m_listenerSet.count(fd) != 0; }
 
     void run()
     {
         std::vector<epoll_event> events(256);
         for (;;) {
-            int timeout = -1;
-            if (!m_replies.empty())
-                timeout = std::max(0, int((m_replies.top().due - monotonicSeconds()) * 1000.0 + 0.999));
-            const int count = epoll_wait(m_epoll, events.data(), int(events.size()), timeout);
+            if (!m_replies.empty()) {
+                const double due = m_replies.top().due;
+                itimerspec when{};
+                when.it_value.tv_sec = time_t(due);
+                when.it_value.tv_nsec = long((due - double(time_t(due))) * 1e9);
+                timerfd_settime(m_timer, TFD_TIMER_ABSTIME, &when, nullptr);
+            }
+            const int count = epoll_wait(m_epoll, events.data(), int(events.size()), -1);
             for (int i = 0; i < count; ++i) {
                 const int fd = events[i].data.fd;
                 if (fd == m_wake)
                     return;
-                if (isListener(fd))
+                if (fd == m_timer) {
+                    uint64_t expirations;
+                    [[maybe_unused]] auto got = ::read(m_timer, &expirations, sizeof expirations);
+                } else if (isListener(fd))
                     accept(fd);
                 else
                     read(fd);
@@ -158,6 +178,7 @@ private:
             if (fd < 0)
                 return;
             m_connections[fd].generation = ++m_generation;
+            ++m_accepted;
             add(fd);
         }
     }
@@ -187,11 +208,14 @@ private:
     double m_delay;
     int m_epoll = -1;
     int m_wake = -1;
+    int m_timer = -1;
     std::vector<int> m_listeners;
+    std::unordered_set<int> m_listenerSet;
     std::vector<quint16> m_ports;
     std::unordered_map<int, Connection> m_connections;
     std::priority_queue<Reply, std::vector<Reply>, std::greater<>> m_replies;
     uint64_t m_generation = 0;
+    std::atomic<long> m_accepted = 0;
     std::thread m_thread;
     clockid_t m_cpuClock{};
 };
@@ -205,13 +229,38 @@ public:
 
 // Every completed poll, by the time its snapshot was taken, read from an engine subscription
 // of its own (the engine hands every subscriber every poll).
+// Latencies go into fixed bins (10 us wide, up to 2 s), so a long run keeps no growing list.
 struct PollLog {
-    struct Entry {
-        double at; // Instant seconds
-        double latencyMs;
-    };
-    std::vector<Entry> entries;
+    static constexpr double binMs = 0.01;
+    static constexpr std::size_t binCount = 200000;
+    bool recording = false;
+    std::vector<uint32_t> bins = std::vector<uint32_t>(binCount, 0);
+    uint64_t count = 0;
     int failures = 0;
+
+    void add(double latencyMs)
+    {
+        if (!recording)
+            return;
+        ++bins[std::min(binCount - 1, std::size_t(std::max(0.0, latencyMs) / binMs))];
+        ++count;
+    }
+    double percentile(double p) const
+    {
+        const uint64_t rank = uint64_t(p * double(count));
+        uint64_t seen = 0;
+        for (std::size_t i = 0; i < binCount; ++i) {
+            seen += bins[i];
+            if (seen > rank)
+                return (double(i) + 0.5) * binMs;
+        }
+        return 0;
+    }
+    void clear()
+    {
+        std::fill(bins.begin(), bins.end(), 0);
+        count = 0;
+    }
 };
 
 QCoro::Task<void> collect(PollEngine::Subscription *subscription, PollLog *log, std::shared_ptr<bool> stop)
@@ -235,7 +284,7 @@ QCoro::Task<void> collect(PollEngine::Subscription *subscription, PollLog *log, 
             ++log->failures;
             continue;
         }
-        log->entries.push_back({snapshot->fetchedAt.sinceReference, *check->latencyMs});
+        log->add(*check->latencyMs);
     }
 }
 
@@ -264,16 +313,29 @@ double peakMegabytes()
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-double percentile(std::vector<double> values, double p)
+// The history of an application that has run for long: every series full, as it is after
+// HistoryLimits::samplesPerWidget polls (the file keeps less: its size is capped).
+void seedHistory(AppState &state, const QList<AnySourceConfig> &sources, double interval)
 {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, std::size_t(p * double(values.size() - 1) + 0.5))];
+    const Instant now = Instant::now();
+    for (const AnySourceConfig &source : sources) {
+        for (qsizetype i = HistoryLimits::samplesPerWidget; i > 0; --i) {
+            CheckResult check;
+            check.id = uuidText(source.id());
+            check.name = source.displayName();
+            check.status = ServiceStatus::up;
+            check.latencyMs = 50.0 + double(i % 7) * 0.125;
+            const SourceSnapshot snapshot{source.id(), now.advanced(-interval * double(i)), {WidgetData::check(std::move(check))}};
+            state.historyRecorder()->record(snapshot, AppState::historyStatus, AppState::historyLatency);
+        }
+    }
 }
 
 struct Options {
     QList<int> sources{100, 1000};
+    bool fullHistory = true;
+    bool bare = false;
+    double rssEvery = 0;
     double interval = 5;
     double duration = 20;
     double delayMs = 50;
@@ -284,30 +346,81 @@ struct Options {
 void measureWindow(const char *phase, int n, const Options &options, const DelayServer &server, PollLog &log)
 {
     const double rssBefore = residentMegabytes();
-    const double start = Instant::now().sinceReference;
     const double cpuStart = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds();
     const double wallStart = monotonicSeconds();
     const std::size_t failuresBefore = std::size_t(log.failures);
-    runEventLoopFor(options.duration);
+    const long acceptedBefore = server.accepted();
+    log.recording = true;
+    if (options.rssEvery > 0) {
+        for (double at = 0; at < options.duration; at += options.rssEvery) {
+            runEventLoopFor(std::min(options.rssEvery, options.duration - at));
+            // The heap in use tells growth apart from memory the allocator keeps after a peak.
+            const struct mallinfo2 heap = mallinfo2();
+            std::printf("%6d sources  %-6s  after %5.0f s: RSS %6.1f MB, heap in use %6.1f MB, CPU %5.1f s\n", n, phase,
+                        at + std::min(options.rssEvery, options.duration - at), residentMegabytes(),
+                        double(heap.uordblks + heap.hblkhd) / 1048576.0,
+                        clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds() - cpuStart);
+            std::fflush(stdout);
+        }
+    } else {
+        runEventLoopFor(options.duration);
+    }
     const double cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - server.cpuSeconds() - cpuStart;
     const double wall = monotonicSeconds() - wallStart;
-    const double end = start + wall;
-
-    std::vector<double> errors;
-    for (const PollLog::Entry &entry : log.entries) {
-        if (entry.at >= start && entry.at < end)
-            errors.push_back(entry.latencyMs - options.delayMs);
-    }
+    log.recording = false;
     // A loop sleeps its interval after each completed check, so its period is interval + delay.
     const double due = n * wall / (options.interval + options.delayMs / 1000.0);
-    const double made = double(errors.size());
+    const double made = double(log.count);
     std::printf("%6d sources  %-6s  checks %7.0f of %7.0f due (%5.1f%%), %d failed  CPU %5.1f%% of a core, "
-                "%6.0f us/check  latency error median %+6.2f ms, p99 %+7.2f ms  RSS %6.1f -> %6.1f MB (peak %6.1f)\n",
+                "%6.0f us/check  latency error median %+6.2f ms, p99 %+7.2f ms  RSS %6.1f -> %6.1f MB (peak %6.1f)  "
+                "%ld connections opened\n",
                 n, phase, made, due, 100.0 * made / due, int(std::size_t(log.failures) - failuresBefore),
-                100.0 * cpu / wall, made > 0 ? cpu / made * 1e6 : 0.0, percentile(errors, 0.5),
-                percentile(errors, 0.99), rssBefore, residentMegabytes(), peakMegabytes());
+                100.0 * cpu / wall, made > 0 ? cpu / made * 1e6 : 0.0, log.percentile(0.5) - options.delayMs,
+                log.percentile(0.99) - options.delayMs, rssBefore, residentMegabytes(), peakMegabytes(),
+                server.accepted() - acceptedBefore);
     std::fflush(stdout);
-    log.entries.clear();
+    log.clear();
+}
+
+// The providers alone, in the same rhythm as the engine's loops (staggered start, a wait of one
+// interval after each answer) but without engine, state, history or alerts: the bare cost of a
+// check made at this rate, for comparison with the whole application.
+QCoro::Task<void> bareLoop(std::shared_ptr<SourceProvider> provider, double delay, double interval, PollLog *log,
+                           std::shared_ptr<bool> stop)
+{
+    co_await continuousSleep(delay);
+    while (!*stop) {
+        const SourceSnapshot snapshot = co_await provider->fetch();
+        if (*stop)
+            co_return;
+        const CheckResult *check = snapshot.widgets.first().get<CheckResult>();
+        if (check->status == ServiceStatus::up && check->latencyMs)
+            log->add(*check->latencyMs);
+        else
+            ++log->failures;
+        co_await continuousSleep(interval);
+    }
+}
+
+void runBare(int n, const Options &options)
+{
+    const int portCount = std::clamp(n, 1, 2000);
+    DelayServer server(portCount, options.delayMs / 1000.0);
+    PollLog log;
+    auto stop = std::make_shared<bool>(false);
+    for (int i = 0; i < n; ++i) {
+        const HTTPPingConfig config(QUuid::createUuid(), QStringLiteral("Check %1").arg(i),
+                                    QStringLiteral("http://127.0.0.1:%1/%2").arg(server.ports()[std::size_t(i % portCount)]).arg(i));
+        std::shared_ptr<SourceProvider> provider = ProviderRegistry::makeProvider(config, {});
+        const double delay = std::min(double(i / 4) * 0.004, options.interval * double(i) / double(n));
+        [[maybe_unused]] auto loop = bareLoop(std::move(provider), delay, options.interval, &log, stop);
+    }
+    std::printf("%6d sources  bare providers; warming up for %.0f s\n", n, options.interval + 2);
+    std::fflush(stdout);
+    runEventLoopFor(options.interval + 2);
+    measureWindow("bare", n, options, server, log);
+    *stop = true;
+    runEventLoopFor(options.interval + 1);
 }
 
 void run(int n, const Options &options)
@@ -317,6 +430,14 @@ void run(int n, const Options &options)
     DelayServer server(portCount, options.delayMs / 1000.0);
     QTemporaryDir dir;
     AppSettings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
+
+    QList<AnySourceConfig> sources;
+    for (int i = 0; i < n; ++i) {
+        HTTPPingConfig config(QUuid::createUuid(), QStringLiteral("Check %1").arg(i),
+                              QStringLiteral("http://127.0.0.1:%1/%2").arg(server.ports()[std::size_t(i % portCount)]).arg(i));
+        config.pollInterval = options.interval;
+        sources.append(config);
+    }
 
     AppStateServices services;
     services.credentials = std::make_shared<InMemoryCredentialStore>();
@@ -330,26 +451,22 @@ void run(int n, const Options &options)
     services.now = [] { return Instant::now(); };
     auto state = std::make_unique<AppState>(std::move(services));
     auto popover = std::make_unique<PopoverView>(state.get());
+    if (options.fullHistory)
+        seedHistory(*state, sources, options.interval);
 
     PollLog log;
     auto stop = std::make_shared<bool>(false);
     std::unique_ptr<PollEngine::Subscription> subscription = state->engine()->updates();
     [[maybe_unused]] auto collector = collect(subscription.get(), &log, stop);
 
-    QList<AnySourceConfig> sources;
-    for (int i = 0; i < n; ++i) {
-        HTTPPingConfig config(QUuid::createUuid(), QStringLiteral("Check %1").arg(i),
-                              QStringLiteral("http://127.0.0.1:%1/%2").arg(server.ports()[std::size_t(i % portCount)]).arg(i));
-        config.pollInterval = options.interval;
-        sources.append(config);
-    }
     QElapsedTimer setup;
     setup.start();
     state->setSources(sources);
-    std::printf("%6d sources  set up in %lld ms; warming up for %.0f s\n", n, setup.elapsed(), options.interval + 2);
+    std::printf("%6d sources  set up in %lld ms with %lld history samples; warming up for %.0f s\n", n, setup.elapsed(),
+                qlonglong(state->historyRecorder()->current().sampleCount()), options.interval + 2);
     std::fflush(stdout);
     runEventLoopFor(options.interval + 2);
-    log.entries.clear();
+    log.clear();
 
     if (options.hidden)
         measureWindow("hidden", n, options, server, log);
@@ -399,6 +516,12 @@ int main(int argc, char **argv)
             options.duration = value.toDouble();
         } else if (name == QLatin1String("--delay-ms")) {
             options.delayMs = value.toDouble();
+        } else if (name == QLatin1String("--bare")) {
+            options.bare = value == QLatin1String("yes");
+        } else if (name == QLatin1String("--history")) {
+            options.fullHistory = value != QLatin1String("empty");
+        } else if (name == QLatin1String("--rss-every")) {
+            options.rssEvery = value.toDouble();
         } else if (name == QLatin1String("--popup")) {
             options.hidden = value != QLatin1String("shown");
             options.shown = value != QLatin1String("hidden");
@@ -409,7 +532,11 @@ int main(int argc, char **argv)
     }
     std::printf("interval %.0f s, window %.0f s, server delay %.0f ms\n", options.interval, options.duration,
                 options.delayMs);
-    for (int n : std::as_const(options.sources))
-        run(n, options);
+    for (int n : std::as_const(options.sources)) {
+        if (options.bare)
+            runBare(n, options);
+        else
+            run(n, options);
+    }
     return 0;
 }

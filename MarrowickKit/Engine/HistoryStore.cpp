@@ -4,17 +4,53 @@
 #include "MarrowickKit/Model/JsonWriter.h"
 
 #include <QDir>
+#include <QStringList>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace marrowick::HistoryStore {
 
 namespace {
 
+QByteArray encodedValue(const QJsonValue &value)
+{
+    return writeJson(value, JsonStyle::compact);
+}
+
+// The bytes of writeJson(history.toJson(), compact), written straight from the samples: a tree
+// of hundreds of thousands of JSON objects would cost far more time and memory than the text.
 QByteArray encode(const PollHistory &history)
 {
-    return writeJson(history.toJson(), JsonStyle::compact);
+    QStringList keys = history.samples().keys();
+    std::sort(keys.begin(), keys.end());
+    QByteArray out = "{\"samples\":{";
+    for (qsizetype k = 0; k < keys.size(); ++k) {
+        if (k > 0)
+            out += ',';
+        out += encodedValue(keys.at(k));
+        out += ":[";
+        const PollHistory::Series &series = *history.samples().constFind(keys.at(k));
+        for (qsizetype i = 0; i < series.size(); ++i) {
+            const HistorySample &sample = series.at(i);
+            out += i > 0 ? ",{" : "{";
+            // Members in name order; a latency JSON cannot hold is left out, as toJson() does.
+            if (sample.latencyMs && std::isfinite(*sample.latencyMs)) {
+                out += "\"latencyMs\":";
+                out += encodedValue(*sample.latencyMs);
+                out += ',';
+            }
+            out += "\"status\":";
+            out += encodedValue(serviceStatusText(sample.status));
+            out += ",\"time\":";
+            out += encodedValue(sample.time.sinceReference);
+            out += '}';
+        }
+        out += ']';
+    }
+    out += "}}";
+    return out;
 }
 
 // Removes at least `count` samples, the oldest across every series (ties at the boundary go
@@ -45,11 +81,31 @@ PollHistory withoutOldest(const PollHistory &history, qsizetype count)
     return PollHistory(std::move(kept));
 }
 
+// The encoded size of one sample, from a few whole series (keys included).
+double bytesPerSample(const PollHistory &history)
+{
+    PollHistory::Samples few;
+    qsizetype count = 0;
+    for (auto it = history.samples().cbegin(); it != history.samples().cend() && few.size() < 16; ++it) {
+        few.insert(it.key(), it.value());
+        count += it.value().size();
+    }
+    return count > 0 ? double(encode(PollHistory(std::move(few))).size()) / double(count) : 0.0;
+}
+
 // The compact encoding, with the oldest samples dropped until it fits under the cap.
 QByteArray encodeWithinCap(const PollHistory &history)
 {
-    QByteArray bytes = encode(history);
     PollHistory smaller = history;
+    // Encoding costs in proportion to what it encodes: a history well over the cap is first cut
+    // to about the size that fits, judged from a few series, instead of being encoded whole.
+    const qsizetype total = history.sampleCount();
+    const double perSample = bytesPerSample(history);
+    if (perSample > 0 && perSample * double(total) > 1.1 * double(JSONFileStore::maximumFileSize)) {
+        const auto keep = static_cast<qsizetype>(0.98 * double(JSONFileStore::maximumFileSize) / perSample);
+        smaller = withoutOldest(smaller, total - keep);
+    }
+    QByteArray bytes = encode(smaller);
     while (bytes.size() > JSONFileStore::maximumFileSize) {
         // Aim a little under the cap in proportion to the overshoot; every round drops at
         // least one sample, so this ends with an empty history at worst.

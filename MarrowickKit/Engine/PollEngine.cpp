@@ -18,6 +18,18 @@ namespace {
 constexpr qint64 largestExponent = 64;
 constexpr double backOffCap = 300.0;
 
+// Sources that start together would otherwise poll in step for good, every check of a large
+// set waiting on the others in one burst: this many first polls start at once, then the next
+// group a few milliseconds later (at most one interval for the whole set).
+constexpr qsizetype startGroupSize = 4;
+constexpr double startGroupSpacing = 0.004;
+
+double startDelay(qsizetype index, qsizetype count, double interval)
+{
+    const double spread = static_cast<double>(index / startGroupSize) * startGroupSpacing;
+    return std::min(spread, interval * static_cast<double>(index) / static_cast<double>(std::max<qsizetype>(count, 1)));
+}
+
 } // namespace
 
 PollEngine::PollEngine(CredentialStoreHandle credentials, ProviderFactory makeProvider, SleepFunction sleep,
@@ -79,10 +91,15 @@ void PollEngine::setSources(const QList<AnySourceConfig> &sources)
     }
 
     if (!m_isPaused) {
+        QList<AnySourceConfig> starting;
         for (const auto &source : sources) {
             const auto poll = m_polls.constFind(source.id());
             if (poll == m_polls.cend() || !(poll->source == source))
-                startPolling(source);
+                starting.append(source);
+        }
+        for (qsizetype i = 0; i < starting.size(); ++i) {
+            const double interval = PollInterval::clamped(starting.at(i).config().pollInterval);
+            startPolling(starting.at(i), startDelay(i, starting.size(), interval));
         }
     }
 
@@ -117,7 +134,7 @@ double PollEngine::waitAfter(double interval, qint64 consecutiveFailures)
     return std::min(std::max(backOffCap, interval), std::ldexp(interval, exponent));
 }
 
-void PollEngine::startPolling(const AnySourceConfig &source)
+void PollEngine::startPolling(const AnySourceConfig &source, double delay)
 {
     const QUuid id = source.id();
     if (const auto running = m_polls.find(id); running != m_polls.end()) {
@@ -129,13 +146,15 @@ void PollEngine::startPolling(const AnySourceConfig &source)
     const CancelToken token = poll.cancel.token();
     m_polls.insert(id, std::move(poll));
     // Detached: the frame runs to its end, which comes only once the token is cancelled.
-    [[maybe_unused]] auto loop = pollLoop(source, interval, token);
+    [[maybe_unused]] auto loop = pollLoop(source, interval, delay, token);
 }
 
-QCoro::Task<void> PollEngine::pollLoop(AnySourceConfig source, double interval, CancelToken cancel)
+QCoro::Task<void> PollEngine::pollLoop(AnySourceConfig source, double interval, double delay, CancelToken cancel)
 {
     // The caller stores this loop's entry before the first poll begins.
     co_await nextEventLoopTurn();
+    if (delay > 0 && !cancel.isCancelled())
+        co_await m_sleep(delay, cancel);
     // Only our own token ends the loop: a provider's error, whatever its type, is a failed poll.
     // After every suspension the token is checked before anything of the engine is touched,
     // since a cancelled loop may outlive the engine.

@@ -55,7 +55,8 @@ public:
     std::unique_ptr<Subscription> updates();
 
     // Stops the loops of sources that are gone (and forgets their results), starts new and
-    // changed sources with an immediate poll unless paused. Broadcasts only when sources went.
+    // changed sources with an immediate poll unless paused (beyond the first few, a set that starts
+    // together is spread over a few milliseconds each). Broadcasts only when sources went.
     void setSources(const QList<AnySourceConfig> &sources);
     // Pausing stops every loop and keeps every result; resuming starts nothing by itself.
     void setPaused(bool paused);
@@ -77,8 +78,9 @@ private:
         QString error;
     };
 
-    void startPolling(const AnySourceConfig &source);
-    QCoro::Task<void> pollLoop(AnySourceConfig source, double interval, CancelToken cancel);
+    // `delay` holds back the first poll, in seconds.
+    void startPolling(const AnySourceConfig &source, double delay = 0);
+    QCoro::Task<void> pollLoop(AnySourceConfig source, double interval, double delay, CancelToken cancel);
     QCoro::Task<Outcome> pollOnce(AnySourceConfig source, CancelToken cancel);
     void record(const Outcome &outcome, const QUuid &sourceID);
     void broadcast(std::optional<QUuid> polledSourceID, bool succeeded);

@@ -2,11 +2,15 @@
 
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <charconv>
@@ -27,11 +31,16 @@ public:
 
 std::shared_ptr<QNetworkAccessManager> makeManager()
 {
-    // The shared client outlives the application object; a manager left then is not worth a
-    // crash at exit, so it is only deleted while the application still runs.
-    std::shared_ptr<QNetworkAccessManager> manager(new QNetworkAccessManager, [](QNetworkAccessManager *m) {
-        if (QCoreApplication::instance())
-            delete m;
+    // The shared client outlives the application object, but its manager's network thread must
+    // not: left running, it crashes on the first event after the application is gone. A manager
+    // made on the application's thread is therefore the application's child, deleted with it
+    // (which stops that thread); the client deletes it first when it goes first.
+    QCoreApplication *application = QCoreApplication::instance();
+    const bool onApplicationThread = application && application->thread() == QThread::currentThread();
+    auto *made = new QNetworkAccessManager(onApplicationThread ? application : nullptr);
+    std::shared_ptr<QNetworkAccessManager> manager(made, [guard = QPointer<QNetworkAccessManager>(made)](QNetworkAccessManager *) {
+        if (guard && QCoreApplication::instance())
+            delete guard.data();
     });
     manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     manager->setCookieJar(new NoCookieJar(manager.get()));
@@ -69,9 +78,10 @@ bool isHTTPStatusError(QNetworkReply::NetworkError error)
         || (code >= 401 && code <= 499);
 }
 
-HTTPResponse responseHead(QNetworkReply *reply)
+HTTPResponse responseHead(QNetworkReply *reply, std::optional<double> elapsedSeconds)
 {
     HTTPResponse response;
+    response.elapsedSeconds = elapsedSeconds;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid())
         response.statusCode = status.toInt();
@@ -93,15 +103,41 @@ QString withoutSecrets(QString text, const QUrl &url)
     return text;
 }
 
+// After a head-only check, the rest of a small body is read and dropped so that the connection
+// can serve the next check instead of being torn down. A body larger than this, or one that
+// has not ended within the time-out, closes the connection as before.
+constexpr qint64 drainableBodyBytes = 64 * 1024;
+
+void drainThenDelete(QNetworkReply *reply, double timeout)
+{
+    auto *context = new QObject(reply);
+    auto drained = std::make_shared<qint64>(0);
+    auto drain = [reply, drained] {
+        while (reply->bytesAvailable() > 0 && *drained <= drainableBodyBytes)
+            *drained += reply->skip(reply->bytesAvailable());
+        if (*drained > drainableBodyBytes)
+            reply->abort();
+    };
+    QObject::connect(reply, &QNetworkReply::readyRead, context, drain);
+    QObject::connect(reply, &QNetworkReply::finished, context, [reply] { reply->deleteLater(); });
+    QTimer::singleShot(milliseconds(timeout), context, [reply] { reply->abort(); });
+    drain();
+    if (reply->isFinished())
+        reply->deleteLater();
+}
+
 // One exchange: reads the body as it streams in and fails once more than the cap has come. A
 // head-only exchange ends with an empty body as soon as the status is known; destroying the
-// transfer then aborts the rest.
+// transfer then drops the rest of the body, or aborts it when the exchange was cut short.
 class Transfer {
 public:
-    Transfer(QNetworkReply *reply, qint64 maxBodyBytes, bool headOnly, Completion<HTTPResult> done)
-        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_done(std::move(done))
+    Transfer(QNetworkReply *reply, qint64 maxBodyBytes, bool headOnly, double timeout, Completion<HTTPResult> done)
+        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_timeout(timeout), m_done(std::move(done))
     {
         m_reply->setReadBufferSize(std::min<qint64>(maxBodyBytes + 1, 256 * 1024));
+        // The manager queues requests per host; the clock starts when this one leaves that queue.
+        QObject::connect(m_reply, &QNetworkReply::socketStartedConnecting, &m_context, [this] { markSent(); });
+        QObject::connect(m_reply, &QNetworkReply::requestSent, &m_context, [this] { markSent(); });
         QObject::connect(m_reply, &QNetworkReply::metaDataChanged, &m_context, [this] { readHead(); });
         QObject::connect(m_reply, &QNetworkReply::readyRead, &m_context, [this] { readBody(); });
         QObject::connect(m_reply, &QNetworkReply::finished, &m_context, [this] { finish(); });
@@ -112,6 +148,10 @@ public:
     ~Transfer()
     {
         QObject::disconnect(m_reply, nullptr, &m_context, nullptr);
+        if (m_answered && !m_aborted && m_reply->isRunning()) {
+            drainThenDelete(m_reply, m_timeout);
+            return;
+        }
         if (m_reply->isRunning())
             m_reply->abort();
         m_reply->deleteLater();
@@ -122,25 +162,44 @@ public:
 
     void abort()
     {
+        m_aborted = true;
         if (m_reply->isRunning())
             m_reply->abort();
     }
 
 private:
+    void markSent()
+    {
+        if (!m_sent.isValid())
+            m_sent.start();
+    }
+
     void readHead()
     {
-        if (m_headOnly && !m_done.isDone() && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-            m_done.complete(HTTPResult{{}, responseHead(m_reply)});
+        if (m_headOnly && !m_done.isDone() && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+            m_answered = true;
+            m_done.complete(HTTPResult{{}, head()});
+        } else if (m_sent.isValid() && !m_headElapsed
+                   && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+            m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
+        }
+    }
+
+    HTTPResponse head()
+    {
+        if (m_sent.isValid() && !m_headElapsed)
+            m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
+        return responseHead(m_reply, m_headElapsed);
     }
 
     void readBody()
     {
-        if (m_headOnly) {
-            readHead();
+        readHead();
+        if (m_headOnly)
             return;
-        }
         while (!m_done.isDone() && m_reply->bytesAvailable() > 0) {
-            m_body += m_reply->read(m_maxBodyBytes + 1 - m_body.size());
+            // Only what has arrived: a read asks for a buffer of the size it is given.
+            m_body += m_reply->read(std::min(m_reply->bytesAvailable(), m_maxBodyBytes + 1 - m_body.size()));
             if (m_body.size() > m_maxBodyBytes) {
                 m_done.fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_maxBodyBytes)));
                 abort();
@@ -159,7 +218,7 @@ private:
         const auto error = m_reply->error();
         const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
         if (error == QNetworkReply::NoError || (answered && isHTTPStatusError(error)))
-            m_done.complete(HTTPResult{std::move(m_body), responseHead(m_reply)});
+            m_done.complete(HTTPResult{std::move(m_body), head()});
         else
             m_done.fail(providerError(error, withoutSecrets(m_reply->errorString(), m_reply->request().url())));
     }
@@ -168,8 +227,13 @@ private:
     QNetworkReply *m_reply;
     qint64 m_maxBodyBytes;
     bool m_headOnly;
+    double m_timeout;
+    bool m_answered = false;
+    bool m_aborted = false;
     Completion<HTTPResult> m_done;
     QByteArray m_body;
+    QElapsedTimer m_sent;
+    std::optional<double> m_headElapsed;
 };
 
 QNetworkReply *send(QNetworkAccessManager &manager, const QNetworkRequest &request, const HTTPRequest &original)
@@ -208,7 +272,8 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
         throw ProviderError::upstream(QStringLiteral("unsupported URL"));
     const auto manager = m_manager;
     Completion<HTTPResult> done;
-    Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, headOnly, done);
+    Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, headOnly, m_timeout,
+                      done);
     HTTPResult result = co_await withTimeout<HTTPResult>(m_deadline, [&transfer] { transfer.abort(); }, done,
                                                          cancel, ProviderError::upstream(deadlineMessage(m_deadline)));
     co_return result;

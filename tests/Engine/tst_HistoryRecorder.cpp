@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
+
 using namespace marrowick;
 
 namespace {
@@ -192,6 +194,33 @@ private slots:
     }
 
     // Whatever the store writes must load back; past the cap the oldest samples give way.
+    // The file holds exactly the system's compact JSON of the history.
+    void savedBytesAreTheCompactEncoding_data()
+    {
+        QTest::addColumn<PollHistory>("history");
+        const auto sample = [](double time, std::optional<double> latency, ServiceStatus status) {
+            return HistorySample{Instant{time}, latency, status};
+        };
+        QTest::newRow("empty") << PollHistory();
+        QTest::newRow("empty series") << PollHistory({{QStringLiteral("a"), {}}});
+        QTest::newRow("keys sorted and escaped") << PollHistory({
+            {QStringLiteral("b/\"é\n"), {sample(1, 2, ServiceStatus::up)}},
+            {QStringLiteral("a"), {sample(1.5, std::nullopt, ServiceStatus::down)}},
+        });
+        QTest::newRow("numbers") << PollHistory({{QStringLiteral("k"),
+            {sample(786000000.123, 0.1, ServiceStatus::up), sample(-3, 1e300, ServiceStatus::unknown),
+             sample(4, std::numeric_limits<double>::infinity(), ServiceStatus::warn),
+             sample(5, std::numeric_limits<double>::quiet_NaN(), ServiceStatus::up)}}});
+    }
+    void savedBytesAreTheCompactEncoding()
+    {
+        QFETCH(PollHistory, history);
+        HistoryStore::save(history, m_folder->path());
+        QFile file(historyFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), writeJson(history.toJson(), JsonStyle::compact));
+    }
+
     void anOversizedHistoryIsSavedWithinTheCap()
     {
         PollHistory::Samples samples;

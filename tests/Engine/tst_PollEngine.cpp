@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -216,6 +217,41 @@ private slots:
         rig.clock.advance(wait);
         QCOMPARE(rig.clock.requestedSleeps(), (QList<double>{wait, wait}));
         QCOMPARE(rig.providers.fetchCount(first), 2);
+    }
+
+    void aLargeSetStartsInGroupsWithinOneInterval_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("interval");
+        QTest::addColumn<double>("lastDelay");
+        // Four at once, then one group every 4 ms; never later than the interval allows.
+        QTest::newRow("few start at once") << 4 << 60.0 << 0.0;
+        QTest::newRow("groups of four") << 10 << 60.0 << 0.008;
+        QTest::newRow("capped by the interval") << 6000 << 5.0 << 5.0 * 5999 / 6000;
+    }
+    void aLargeSetStartsInGroupsWithinOneInterval()
+    {
+        QFETCH(int, count);
+        QFETCH(double, interval);
+        QFETCH(double, lastDelay);
+        Rig rig;
+        QList<AnySourceConfig> sources;
+        for (int i = 0; i < count; ++i)
+            sources.append(source(QUuid::createUuid(), interval));
+        rig.engine.setSources(sources);
+        rig.clock.settle();
+        // The first four have polled and now sleep their interval; the others wait to start.
+        QList<double> delays;
+        for (double sleep : rig.clock.requestedSleeps()) {
+            if (sleep < interval)
+                delays.append(sleep);
+        }
+        QCOMPARE(delays.size(), count - std::min(count, 4));
+        if (!delays.isEmpty())
+            QCOMPARE(*std::max_element(delays.begin(), delays.end()), lastDelay);
+        rig.clock.advance(lastDelay);
+        for (const auto &config : std::as_const(sources))
+            QCOMPARE(rig.providers.fetchCount(config.id()), 1);
     }
 
     void failuresBackOff_data()

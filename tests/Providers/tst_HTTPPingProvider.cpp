@@ -35,6 +35,23 @@ SourceSnapshot poll(const HTTPPingConfig &config)
     return await(provider.fetch());
 }
 
+// Answers every request at once with a 200 and, when given, the transport's own time.
+class TimedClient : public HTTPClient {
+public:
+    explicit TimedClient(std::optional<double> elapsedSeconds) : m_elapsed(elapsedSeconds) {}
+    QCoro::Task<HTTPResult> data(HTTPRequest request, CancelToken) const override
+    {
+        HTTPResult result;
+        result.response.statusCode = 200;
+        result.response.url = request.url;
+        result.response.elapsedSeconds = m_elapsed;
+        co_return result;
+    }
+
+private:
+    std::optional<double> m_elapsed;
+};
+
 } // namespace
 
 class TestHTTPPingProvider : public QObject {
@@ -71,6 +88,27 @@ private slots:
         else
             QCOMPARE(check.detail, QStringLiteral("HTTP %1").arg(replyStatus));
         QCOMPARE(snapshot.widgets.first().id(), QStringLiteral("check:8D3C1A52-7F40-4E8E-9B3A-0C5F1E2D4A6B"));
+    }
+
+    // The transport's time is the latency; a client without one leaves the provider's clock.
+    void latencyIsTheTransportsTimeWhenItHasOne_data()
+    {
+        QTest::addColumn<std::optional<double>>("elapsed");
+        QTest::newRow("transport's time") << std::optional<double>(0.0125);
+        QTest::newRow("provider's clock") << std::optional<double>();
+    }
+    void latencyIsTheTransportsTimeWhenItHasOne()
+    {
+        QFETCH(std::optional<double>, elapsed);
+        HTTPPingProvider provider(pingConfig(QStringLiteral("http://127.0.0.1:1/")), {},
+                                  std::make_shared<TimedClient>(elapsed));
+        const auto check = onlyCheck(await(provider.fetch()));
+        QCOMPARE(check.status, ServiceStatus::up);
+        QVERIFY(check.latencyMs.has_value());
+        if (elapsed)
+            QCOMPARE(*check.latencyMs, 12.5);
+        else
+            QVERIFY(*check.latencyMs >= 0 && *check.latencyMs < 12.5 * 1000);
     }
 
     void unreachableIsADownCheck()

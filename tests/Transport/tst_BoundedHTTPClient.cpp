@@ -5,6 +5,7 @@
 #include "support/LocalHTTPServer.h"
 #include "support/TestSupport.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTest>
 #include <QTimer>
@@ -29,6 +30,41 @@ void trickle(QTcpSocket *socket, int interval)
     QObject::connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
     timer->start(interval);
 }
+
+// Keeps its connections open and answers every request on them with `body`, which follows the
+// head a moment later (a check that wants only the head has it before the body); counts
+// the connections the client closed.
+class KeepAliveServer : public QObject {
+public:
+    explicit KeepAliveServer(QByteArray body) : m_body(std::move(body))
+    {
+        m_server.listen(QHostAddress::LocalHost);
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+                connect(socket, &QTcpSocket::disconnected, this, [this] { ++m_closed; });
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    QByteArray pending = socket->property("pending").toByteArray() + socket->readAll();
+                    qsizetype end;
+                    while ((end = pending.indexOf("\r\n\r\n")) >= 0) {
+                        pending.remove(0, end + 4);
+                        socket->write("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(m_body.size())
+                                      + "\r\n\r\n");
+                        socket->flush();
+                        QTimer::singleShot(5, socket, [this, socket] { socket->write(m_body); });
+                    }
+                    socket->setProperty("pending", pending);
+                });
+            }
+        });
+    }
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(m_server.serverPort())); }
+    int closed() const { return m_closed; }
+
+private:
+    QTcpServer m_server;
+    QByteArray m_body;
+    int m_closed = 0;
+};
 
 } // namespace
 
@@ -216,6 +252,46 @@ private slots:
         QFETCH(QString, url);
         BoundedHTTPClient client;
         QCOMPARE(errorText([&] { await(client.data(get(QUrl(url)))); }), QStringLiteral("unsupported URL"));
+    }
+
+    // A check that reads only the head still leaves a connection fit for the next check when
+    // the rest of the body is small; a large one is cut off with its connection.
+    void headOnlyKeepsTheConnectionForSmallBodies_data()
+    {
+        QTest::addColumn<qint64>("bodySize");
+        QTest::addColumn<int>("closed");
+        QTest::newRow("small body") << qint64(2) << 0;
+        QTest::newRow("large body") << qint64(4 * 1024 * 1024) << 3;
+    }
+    void headOnlyKeepsTheConnectionForSmallBodies()
+    {
+        QFETCH(qint64, bodySize);
+        QFETCH(int, closed);
+        KeepAliveServer server(QByteArray(bodySize, 'x'));
+        BoundedHTTPClient client;
+        for (int i = 0; i < 3; ++i) {
+            const HTTPResponse response = await(client.responseHead(get(server.url())));
+            QCOMPARE(response.statusCode, 200);
+            // Let the dropped body drain before the next check, as the interval would.
+            QTest::qWait(20);
+        }
+        QTRY_COMPARE(server.closed(), closed);
+    }
+
+    // The transport times the exchange itself; the time is there for full and head-only reads.
+    void theTransportTimesTheExchange()
+    {
+        KeepAliveServer server("ok");
+        BoundedHTTPClient client;
+        QElapsedTimer clock;
+        clock.start();
+        const HTTPResult result = await(client.data(get(server.url())));
+        const HTTPResponse head = await(client.responseHead(get(server.url())));
+        const double total = double(clock.nsecsElapsed()) / 1e9;
+        for (const auto &elapsed : {result.response.elapsedSeconds, head.elapsedSeconds}) {
+            QVERIFY(elapsed);
+            QVERIFY(*elapsed >= 0 && *elapsed <= total);
+        }
     }
 
     void cancelAbortsAtOnce()
