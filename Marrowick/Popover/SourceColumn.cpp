@@ -148,7 +148,6 @@ void SourceColumn::place()
         entry.height = height;
         entry.measured = true;
     }
-    const int before = m_tops.back();
     computeTops();
     for (qsizetype i = 0; i < m_entries.size(); ++i) {
         const Entry &entry = m_entries.at(i);
@@ -156,13 +155,16 @@ void SourceColumn::place()
             entry.block->setGeometry(0, m_tops.at(i), width, entry.height);
     }
     m_placedWidth = width;
-    if (m_tops.back() != before || height() != m_tops.back())
+    if (m_hintedHeight != m_tops.back()) {
+        m_hintedHeight = m_tops.back();
         updateGeometry();
+    }
 }
 
 QSize SourceColumn::sizeHint() const
 {
-    return QSize(m_fallbackWidth, m_tops.back());
+    // As wide as the list leaves, which is narrower when the scroll bar shows.
+    return QSize(0, m_hintedHeight);
 }
 
 void SourceColumn::resizeEvent(QResizeEvent *event)

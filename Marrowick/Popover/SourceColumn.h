@@ -75,6 +75,8 @@ private:
     qint64 m_measuredHeight = 0;
     qint64 m_measuredRows = 0;
     int m_placedWidth = -1;
+    // The height last announced to the list's layout.
+    int m_hintedHeight = 0;
 };
 
 } // namespace marrowick

@@ -437,6 +437,8 @@ private slots:
         scrollTo(-1);
         QWidget *last = rowInView("S299");
         QVERIFY(last);
+        // Beside the scroll bar, not under it.
+        QVERIFY(last->mapTo(list->viewport(), QPoint(last->width(), 0)).x() <= list->viewport()->width());
         QCOMPARE(shownText(*last), QStringLiteral("S299|refused|refused|\u2014"));
         QVERIFY(!rowInView("S0"));
 
