@@ -312,16 +312,21 @@ qsizetype PopoverView::rowCount() const
 void PopoverView::redrawSource(qsizetype index, bool force, QList<QWidget *> &shows)
 {
     const WidgetLayout &layout = m_state->widgetLayout();
-    const QList<PopoverRows::Row> rows =
-        PopoverRows::rows(m_column->sourceAt(index), m_state->errors(), m_state->snapshots(), layout, layout.collapsed);
-    if (SourceBlock *block = m_column->blockAt(index)) {
-        const QUuid id = block->source().id();
-        QPointer<PopoverView> self(this);
-        block->setRows(rows, m_state->latencyHistory(), m_rowSettings, [self, id] {
-            if (self)
-                self->toggleCollapsed(id);
-        }, shows, force);
+    const AnySourceConfig &source = m_column->sourceAt(index);
+    SourceBlock *block = m_column->blockAt(index);
+    if (!block) {
+        m_column->setRowCount(index, PopoverRows::rowCount(source, m_state->errors(), m_state->snapshots(), layout,
+                                                           layout.collapsed));
+        return;
     }
+    const QList<PopoverRows::Row> rows =
+        PopoverRows::rows(source, m_state->errors(), m_state->snapshots(), layout, layout.collapsed);
+    const QUuid id = source.id();
+    QPointer<PopoverView> self(this);
+    block->setRows(rows, m_state->latencyHistory(), m_rowSettings, [self, id] {
+        if (self)
+            self->toggleCollapsed(id);
+    }, shows, force);
     m_column->setRowCount(index, rows.size());
 }
 
