@@ -2,6 +2,7 @@
 
 #include "Marrowick/App/AppSettings.h"
 #include "Marrowick/App/AppState.h"
+#include "Marrowick/Popover/ListDimming.h"
 #include "Marrowick/Popover/PausedBanner.h"
 #include "Marrowick/Popover/PopoverHeader.h"
 #include "Marrowick/Popover/PopoverRows.h"
@@ -16,7 +17,6 @@
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QApplication>
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -412,9 +412,8 @@ void PopoverView::refreshChrome()
     m_scroll->setVisible(hasSources);
     m_banner->setVisible(paused);
     if (paused) {
-        auto *effect = new QGraphicsOpacityEffect(m_column);
-        effect->setOpacity(pausedListOpacity);
-        m_column->setGraphicsEffect(effect);
+        if (!m_column->graphicsEffect())
+            m_column->setGraphicsEffect(new ListDimming(m_column, pausedListOpacity));
     } else {
         m_column->setGraphicsEffect(nullptr);
     }
