@@ -70,7 +70,13 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
     m_banner = new PausedBanner(m_list);
     list->addWidget(m_banner);
     m_column = new SourceColumn(popoverWidth - list->contentsMargins().left() - list->contentsMargins().right(),
-                                [this](SourceBlock *block, QList<QWidget *> &shows) { fillBlock(block, shows); }, m_list);
+                                [this](SourceBlock *block, QList<QWidget *> &shows) {
+                                    const WidgetLayout &widgets = m_state->widgetLayout();
+                                    setBlockRows(block,
+                                                 PopoverRows::rows(block->source(), m_state->errors(),
+                                                                   m_state->snapshots(), widgets, widgets.collapsed),
+                                                 true, shows);
+                                }, m_list);
     m_column->setObjectName(QStringLiteral("popover.groups"));
     list->addWidget(m_column);
     list->addStretch(1);
@@ -321,25 +327,19 @@ void PopoverView::redrawSource(qsizetype index, bool force, QList<QWidget *> &sh
     }
     const QList<PopoverRows::Row> rows =
         PopoverRows::rows(source, m_state->errors(), m_state->snapshots(), layout, layout.collapsed);
-    const QUuid id = source.id();
+    setBlockRows(block, rows, force, shows);
+    m_column->setRowCount(index, rows.size());
+}
+
+void PopoverView::setBlockRows(SourceBlock *block, const QList<PopoverRows::Row> &rows, bool force,
+                               QList<QWidget *> &shows)
+{
+    const QUuid id = block->source().id();
     QPointer<PopoverView> self(this);
     block->setRows(rows, m_state->latencyHistory(), m_rowSettings, [self, id] {
         if (self)
             self->toggleCollapsed(id);
     }, shows, force);
-    m_column->setRowCount(index, rows.size());
-}
-
-void PopoverView::fillBlock(SourceBlock *block, QList<QWidget *> &shows)
-{
-    const WidgetLayout &layout = m_state->widgetLayout();
-    const QUuid id = block->source().id();
-    QPointer<PopoverView> self(this);
-    block->setRows(PopoverRows::rows(block->source(), m_state->errors(), m_state->snapshots(), layout, layout.collapsed),
-                   m_state->latencyHistory(), m_rowSettings, [self, id] {
-                       if (self)
-                           self->toggleCollapsed(id);
-                   }, shows, true);
 }
 
 // Makes the blocks in and a screen around the visible part of the list, or all of them while

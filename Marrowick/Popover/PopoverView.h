@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Marrowick/App/OverallStatus.h"
+#include "Marrowick/Popover/PopoverRows.h"
 #include "Marrowick/Popover/RowChrome.h"
 #include "MarrowickKit/Async/Instant.h"
 
@@ -59,7 +60,8 @@ public:
     void flushPendingChanges();
 
     bool isScrolling() const { return m_scrolling; }
-    // Rows drawn: errors, empties, singles, headers and the children of expanded headers.
+    // Rows of every source, in sight or not: errors, empties, singles, headers and the children
+    // of expanded headers.
     qsizetype rowCount() const;
 
     // The tray's tooltip word for an overall status.
@@ -82,7 +84,7 @@ private:
     void redraw();
     void rebuildStructure(QList<QWidget *> &shows);
     void redrawSource(qsizetype index, bool force, QList<QWidget *> &shows);
-    void fillBlock(SourceBlock *block, QList<QWidget *> &shows);
+    void setBlockRows(SourceBlock *block, const QList<PopoverRows::Row> &rows, bool force, QList<QWidget *> &shows);
     void fillList();
     void showAll(const QList<QWidget *> &widgets);
     void toggleCollapsed(const QUuid &id);
