@@ -1,8 +1,11 @@
-// Opens the popup over 200 sources of every kind (argument 1 changes the count), then lets
-// every source answer with changed values, round after round, as a refresh of all sources
-// does. Prints how long the open popup takes to redraw after each full update (collecting
-// the changes, updating the rows and painting the window), how long opening it takes, and the
-// peak resident memory.
+// Opens the popup over sources of every kind, then lets every source answer with changed
+// values, round after round, as a refresh of all sources does. Prints how long opening takes
+// (reading the state as the shell does before showing, showing and the first paint), how long
+// the open popup takes to redraw after each full update (collecting the changes, updating the
+// rows and painting the window), and the peak resident memory.
+//
+//   bench_Popover [--sources 200,10000] [--rounds 40]
+// runs once per source count, each over a fresh state.
 #include "Marrowick/App/AppSettings.h"
 #include "Marrowick/App/AppState.h"
 #include "Marrowick/App/SourcesStore.h"
@@ -13,6 +16,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -115,16 +120,28 @@ QString peakMemory()
     return QStringLiteral("unknown");
 }
 
-} // namespace
+struct Options {
+    QList<int> sourceCounts{200};
+    int rounds = 40;
+};
 
-int main(int argc, char **argv)
+Options parseOptions(const QStringList &arguments)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int sourceCount = argc > 1 ? QByteArray(argv[1]).toInt() : 200;
-    const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 40;
+    Options options;
+    for (qsizetype i = 1; i + 1 < arguments.size(); i += 2) {
+        if (arguments.at(i) == QLatin1String("--sources")) {
+            options.sourceCounts.clear();
+            for (const QString &count : arguments.at(i + 1).split(QLatin1Char(',')))
+                options.sourceCounts.append(std::max(1, count.toInt()));
+        } else if (arguments.at(i) == QLatin1String("--rounds")) {
+            options.rounds = std::max(1, arguments.at(i + 1).toInt());
+        }
+    }
+    return options;
+}
 
+void run(int sourceCount, int rounds)
+{
     QTemporaryDir dir;
     AppSettings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
     const QString folder = dir.filePath(QStringLiteral("Marrowick"));
@@ -162,6 +179,17 @@ int main(int argc, char **argv)
     QCoreApplication::sendPostedEvents();
     popover.repaint();
     const double openMs = static_cast<double>(opening.nsecsElapsed()) / 1e6;
+    // Scrolling to the end makes the blocks there; timed as one step, painted.
+    QElapsedTimer scrolling;
+    scrolling.start();
+    if (auto *list = popover.findChild<QScrollArea *>(QStringLiteral("popover.list"))) {
+        QCoreApplication::sendPostedEvents();
+        list->verticalScrollBar()->setValue(list->verticalScrollBar()->maximum());
+        popover.repaint();
+        list->verticalScrollBar()->setValue(0);
+        popover.repaint();
+    }
+    const double scrollMs = static_cast<double>(scrolling.nsecsElapsed()) / 1e6;
     QCoreApplication::processEvents();
 
     const auto fullUpdate = [&] {
@@ -181,6 +209,13 @@ int main(int argc, char **argv)
     const double outageMs = fullUpdate();
     round = rounds + 1;
     const double recoveryMs = fullUpdate();
+    // Pausing dims the whole list at once.
+    QElapsedTimer pausing;
+    pausing.start();
+    state.setPaused(true);
+    popover.flushPendingChanges();
+    popover.repaint();
+    const double pauseMs = static_cast<double>(pausing.nsecsElapsed()) / 1e6;
     std::sort(redraws.begin(), redraws.end());
     std::printf("sources: %d, rows drawn: %lld, full updates: %d\n", sourceCount,
                 static_cast<long long>(popover.rowCount()), rounds);
@@ -188,6 +223,19 @@ int main(int argc, char **argv)
                 redraws.at(redraws.size() * 9 / 10), redraws.last());
     std::printf("every source failing at once: %.2f ms, all recovering: %.2f ms\n", outageMs, recoveryMs);
     std::printf("opening the popup: %.2f ms\n", openMs);
+    std::printf("scrolling to the end and back: %.2f ms\n", scrollMs);
+    std::printf("pausing: %.2f ms\n", pauseMs);
     std::printf("peak memory: %s\n", qPrintable(peakMemory()));
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const Options options = parseOptions(app.arguments());
+    for (int count : options.sourceCounts)
+        run(count, options.rounds);
     return 0;
 }

@@ -108,6 +108,44 @@ QList<Row> rows(const AnySourceConfig &source, const SourceMap<QString> &errors,
     return result;
 }
 
+qsizetype rowCount(const AnySourceConfig &source, const SourceMap<QString> &errors,
+                   const SourceMap<SourceSnapshot> &snapshots, const WidgetLayout &layout, const QSet<QString> &collapsed)
+{
+    const QUuid id = source.id();
+    if (errors.contains(id))
+        return 1;
+    const SourceSnapshot *snapshot = snapshots.find(id);
+    if (!snapshot)
+        return 0;
+    if (snapshot->widgets.isEmpty())
+        return 1;
+    // Widgets sharing an id are shown once, as the layout's ordering does.
+    const QList<WidgetData> &widgets = snapshot->widgets;
+    QSet<QString> seen;
+    const bool manyWidgets = widgets.size() > 32;
+    const auto repeated = [&](qsizetype index) {
+        const QString widgetID = widgets.at(index).id();
+        if (manyWidgets) {
+            const bool known = seen.contains(widgetID);
+            seen.insert(widgetID);
+            return known;
+        }
+        for (qsizetype earlier = 0; earlier < index; ++earlier) {
+            if (widgets.at(earlier).id() == widgetID)
+                return true;
+        }
+        return false;
+    };
+    qsizetype visible = 0;
+    for (qsizetype i = 0; i < widgets.size(); ++i) {
+        if (!repeated(i) && (layout.hidden.isEmpty() || !layout.hidden.contains(widgets.at(i).scopedID(id))))
+            ++visible;
+    }
+    if (visible <= 1)
+        return visible;
+    return collapsed.contains(uuidText(id)) ? 1 : 1 + visible;
+}
+
 QList<RowGroup> groups(const QList<Row> &rows)
 {
     QList<RowGroup> result;

@@ -132,6 +132,9 @@ QList<Row> rows(const QUuid &sourceID, const QList<AnySourceConfig> &sources, co
 // The same for a source already found, so one source's rows cost nothing per other source.
 QList<Row> rows(const AnySourceConfig &source, const SourceMap<QString> &errors,
                 const SourceMap<SourceSnapshot> &snapshots, const WidgetLayout &layout, const QSet<QString> &collapsed);
+// How many rows that makes, without building them: what a source out of sight costs.
+qsizetype rowCount(const AnySourceConfig &source, const SourceMap<QString> &errors,
+                   const SourceMap<SourceSnapshot> &snapshots, const WidgetLayout &layout, const QSet<QString> &collapsed);
 QList<RowGroup> groups(const QList<Row> &rows);
 
 // Up when a game server is online and for labelled values; every other widget's own status.

@@ -2,6 +2,7 @@
 
 #include "Marrowick/App/AppSettings.h"
 #include "Marrowick/App/AppState.h"
+#include "Marrowick/Popover/ListDimming.h"
 #include "Marrowick/Popover/PausedBanner.h"
 #include "Marrowick/Popover/PopoverHeader.h"
 #include "Marrowick/Popover/PopoverRows.h"
@@ -10,16 +11,18 @@
 #include "Marrowick/Popover/PopoverToolbar.h"
 #include "Marrowick/Popover/RelativeTimeText.h"
 #include "Marrowick/Popover/SourceBlock.h"
+#include "Marrowick/Popover/SourceColumn.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QApplication>
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <limits>
 
 namespace marrowick {
 
@@ -66,15 +69,23 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
     list->setSpacing(8);
     m_banner = new PausedBanner(m_list);
     list->addWidget(m_banner);
-    m_groups = new QWidget(m_list);
-    m_groups->setObjectName(QStringLiteral("popover.groups"));
-    m_groupsLayout = new QVBoxLayout(m_groups);
-    m_groupsLayout->setContentsMargins(0, 0, 0, 0);
-    m_groupsLayout->setSpacing(8);
-    list->addWidget(m_groups);
+    m_column = new SourceColumn(popoverWidth - list->contentsMargins().left() - list->contentsMargins().right(),
+                                [this](SourceBlock *block, QList<QWidget *> &shows) {
+                                    const WidgetLayout &widgets = m_state->widgetLayout();
+                                    setBlockRows(block,
+                                                 PopoverRows::rows(block->source(), m_state->errors(),
+                                                                   m_state->snapshots(), widgets, widgets.collapsed),
+                                                 true, shows);
+                                }, m_list);
+    m_column->setObjectName(QStringLiteral("popover.groups"));
+    list->addWidget(m_column);
     list->addStretch(1);
     m_scroll->setWidget(m_list);
     layout->addWidget(m_scroll);
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (isVisible())
+            fillList();
+    });
 
     m_emptyState = new QWidget(this);
     m_emptyState->setObjectName(QStringLiteral("popover.empty"));
@@ -263,13 +274,15 @@ void PopoverView::redraw()
         rebuildStructure(shows);
     } else {
         for (const QUuid &id : std::as_const(m_dirty)) {
-            if (SourceBlock *block = m_blocks.value(id))
-                redrawSource(block, false, shows);
+            const qsizetype index = m_column->indexOf(id);
+            if (index >= 0)
+                redrawSource(index, false, shows);
         }
     }
     showAll(shows);
     m_dirty.clear();
     m_structureDirty = false;
+    fillList();
     m_header->refresh(m_ticker->now());
     fitHeight();
 }
@@ -286,42 +299,73 @@ void PopoverView::rebuildStructure(QList<QWidget *> &shows)
         sources.insert(it->id(), &*it);
     const QList<QUuid> order = m_state->widgetLayout().orderedSources(m_state->sources());
 
-    QHash<QUuid, SourceBlock *> kept;
-    kept.reserve(order.size());
-    while (QLayoutItem *item = m_groupsLayout->takeAt(0))
-        delete item;
-    for (const QUuid &id : order) {
-        SourceBlock *block = m_blocks.take(id);
-        if (!block) {
-            block = new SourceBlock(*sources.value(id), m_groups);
-        } else {
-            block->setSource(*sources.value(id));
-        }
-        kept.insert(id, block);
-        m_groupsLayout->addWidget(block);
-        redrawSource(block, settingsChanged, shows);
-    }
-    for (SourceBlock *gone : std::as_const(m_blocks)) {
-        m_rowCount -= gone->rows().size();
-        delete gone;
-    }
-    m_blocks = std::move(kept);
+    QList<AnySourceConfig> ordered;
+    ordered.reserve(order.size());
+    for (const QUuid &id : order)
+        ordered.append(*sources.value(id));
+    m_column->setSources(ordered);
+    for (qsizetype index = 0; index < ordered.size(); ++index)
+        redrawSource(index, settingsChanged, shows);
     refreshChrome();
 }
 
-void PopoverView::redrawSource(SourceBlock *block, bool force, QList<QWidget *> &shows)
+qsizetype PopoverView::rowCount() const
+{
+    return m_column->rowCount();
+}
+
+// Sources out of sight only count their rows; their blocks read the state when they are made.
+void PopoverView::redrawSource(qsizetype index, bool force, QList<QWidget *> &shows)
 {
     const WidgetLayout &layout = m_state->widgetLayout();
+    const AnySourceConfig &source = m_column->sourceAt(index);
+    SourceBlock *block = m_column->blockAt(index);
+    if (!block) {
+        m_column->setRowCount(index, PopoverRows::rowCount(source, m_state->errors(), m_state->snapshots(), layout,
+                                                           layout.collapsed));
+        return;
+    }
     const QList<PopoverRows::Row> rows =
-        PopoverRows::rows(block->source(), m_state->errors(), m_state->snapshots(), layout, layout.collapsed);
-    const qsizetype before = block->rows().size();
+        PopoverRows::rows(source, m_state->errors(), m_state->snapshots(), layout, layout.collapsed);
+    setBlockRows(block, rows, force, shows);
+    m_column->setRowCount(index, rows.size());
+}
+
+void PopoverView::setBlockRows(SourceBlock *block, const QList<PopoverRows::Row> &rows, bool force,
+                               QList<QWidget *> &shows)
+{
     const QUuid id = block->source().id();
     QPointer<PopoverView> self(this);
     block->setRows(rows, m_state->latencyHistory(), m_rowSettings, [self, id] {
         if (self)
             self->toggleCollapsed(id);
     }, shows, force);
-    m_rowCount += rows.size() - before;
+}
+
+// Makes the blocks in and a screen around the visible part of the list, or all of them while
+// the list is short enough to be measured whole, and places them.
+void PopoverView::fillList()
+{
+    if (m_filling || !m_state)
+        return;
+    m_filling = true;
+    int top = std::numeric_limits<int>::min() / 2;
+    int bottom = std::numeric_limits<int>::max() / 2;
+    if (m_column->rowCount() >= scrollingRowCount) {
+        // The viewport is never taller than the popup, which may not be laid out yet.
+        top = m_scroll->verticalScrollBar()->value() - m_column->y() - maximumHeight;
+        bottom = top + 3 * maximumHeight;
+    }
+    // Measured blocks may turn out shorter than estimated and bring more into reach.
+    for (int pass = 0; pass < 4; ++pass) {
+        QList<QWidget *> shows;
+        const bool created = m_column->realize(top, bottom, shows);
+        showAll(shows);
+        m_column->place();
+        if (!created)
+            break;
+    }
+    m_filling = false;
 }
 
 // Showing a widget lays out every visible ancestor at once, which with many new rows (every
@@ -330,18 +374,18 @@ void PopoverView::redrawSource(SourceBlock *block, bool force, QList<QWidget *> 
 void PopoverView::showAll(const QList<QWidget *> &widgets)
 {
     constexpr qsizetype batch = 8;
-    const bool hideList = widgets.size() >= batch && m_groups->isVisible();
+    const bool hideList = widgets.size() >= batch && m_column->isVisible();
     QScrollBar *bar = m_scroll->verticalScrollBar();
     const int position = bar->value();
     QPointer<QWidget> focus = QApplication::focusWidget();
-    if (focus && !m_groups->isAncestorOf(focus))
+    if (focus && !m_column->isAncestorOf(focus))
         focus = nullptr;
     if (hideList)
-        m_groups->hide();
+        m_column->hide();
     for (QWidget *widget : widgets)
         widget->show();
     if (hideList) {
-        m_groups->show();
+        m_column->show();
         bar->setValue(position);
         if (focus)
             focus->setFocus();
@@ -368,11 +412,10 @@ void PopoverView::refreshChrome()
     m_scroll->setVisible(hasSources);
     m_banner->setVisible(paused);
     if (paused) {
-        auto *effect = new QGraphicsOpacityEffect(m_groups);
-        effect->setOpacity(pausedListOpacity);
-        m_groups->setGraphicsEffect(effect);
+        if (!m_column->graphicsEffect())
+            m_column->setGraphicsEffect(new ListDimming(m_column, pausedListOpacity));
     } else {
-        m_groups->setGraphicsEffect(nullptr);
+        m_column->setGraphicsEffect(nullptr);
     }
     m_toolbar->setPaused(paused);
 }
@@ -392,14 +435,14 @@ void PopoverView::fitHeight()
     // Ten rows always scroll, so only a shorter list is measured: the cost stays small
     // however many sources there are.
     int listHeight = 0;
-    if (hasSources && m_rowCount < scrollingRowCount) {
+    if (hasSources && rowCount() < scrollingRowCount) {
         // Rows that came and went post their layout requests; measure only after they ran.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
         QLayout *list = m_list->layout();
         list->activate();
         listHeight = list->hasHeightForWidth() ? list->totalHeightForWidth(popoverWidth) : list->totalSizeHint().height();
     }
-    m_scrolling = hasSources && (m_rowCount >= scrollingRowCount || chrome + listHeight > maximumHeight);
+    m_scrolling = hasSources && (rowCount() >= scrollingRowCount || chrome + listHeight > maximumHeight);
     if (!hasSources) {
         if (isVisible() || m_freshForShow)
             adjustSize();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Marrowick/App/OverallStatus.h"
+#include "Marrowick/Popover/PopoverRows.h"
 #include "Marrowick/Popover/RowChrome.h"
 #include "MarrowickKit/Async/Instant.h"
 
@@ -26,6 +27,7 @@ class PopoverHeader;
 class PopoverToolbar;
 class RelativeTimeTicker;
 class SourceBlock;
+class SourceColumn;
 
 // The tray popup: the header with the overall status, every source's rows on cards and in
 // collapsible groups, the paused banner or the empty state, and the settings, pause and quit
@@ -58,8 +60,9 @@ public:
     void flushPendingChanges();
 
     bool isScrolling() const { return m_scrolling; }
-    // Rows drawn: errors, empties, singles, headers and the children of expanded headers.
-    qsizetype rowCount() const { return m_rowCount; }
+    // Rows of every source, in sight or not: errors, empties, singles, headers and the children
+    // of expanded headers.
+    qsizetype rowCount() const;
 
     // The tray's tooltip word for an overall status.
     static QString statusTitle(OverallStatus status);
@@ -80,7 +83,9 @@ private:
     void scheduleRedraw();
     void redraw();
     void rebuildStructure(QList<QWidget *> &shows);
-    void redrawSource(SourceBlock *block, bool force, QList<QWidget *> &shows);
+    void redrawSource(qsizetype index, bool force, QList<QWidget *> &shows);
+    void setBlockRows(SourceBlock *block, const QList<PopoverRows::Row> &rows, bool force, QList<QWidget *> &shows);
+    void fillList();
     void showAll(const QList<QWidget *> &widgets);
     void toggleCollapsed(const QUuid &id);
     void refreshChrome();
@@ -97,15 +102,13 @@ private:
     QScrollArea *m_scroll;
     QWidget *m_list;
     PausedBanner *m_banner;
-    QWidget *m_groups;
-    QVBoxLayout *m_groupsLayout;
+    SourceColumn *m_column;
     QWidget *m_emptyState;
     PopoverToolbar *m_toolbar;
     RelativeTimeTicker *m_ticker;
 
-    QHash<QUuid, SourceBlock *> m_blocks;
-    qsizetype m_rowCount = 0;
     bool m_scrolling = false;
+    bool m_filling = false;
     RowSettings m_rowSettings;
 
     QTimer m_redrawTimer;

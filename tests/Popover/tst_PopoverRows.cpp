@@ -115,6 +115,10 @@ private slots:
         QTest::newRow("collapsed shows the header alone")
             << std::optional(two) << QString() << QStringList() << true
             << QStringList{QStringLiteral("header 2 [1 down \u00B7 1 up] 20 down collapsed")};
+        QTest::newRow("a repeated widget is shown once")
+            << std::optional(Widgets{up, up, down}) << QString() << QStringList() << false
+            << QStringList{QStringLiteral("header 2 [1 down \u00B7 1 up] 20 down"), QStringLiteral("child web"),
+                           QStringLiteral("child dns")};
         QTest::newRow("hosts and values have no latency")
             << std::optional(Widgets{host(QStringLiteral("nas")), values(QStringLiteral("Stats"))}) << QString()
             << QStringList() << false
@@ -142,6 +146,7 @@ private slots:
 
         const QList<Row> result = rows(sourceID, {source()}, errors, snapshots, layout, layout.collapsed);
         QCOMPARE(describe(result), expected);
+        QCOMPARE(rowCount(source(), errors, snapshots, layout, layout.collapsed), result.size());
         QCOMPARE(rows(QUuid::createUuid(), {source()}, errors, snapshots, layout, layout.collapsed), QList<Row>());
     }
 

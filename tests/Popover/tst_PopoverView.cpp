@@ -397,6 +397,62 @@ private slots:
         QVERIFY(find(popover, "sourceErrorRow"));
     }
 
+    void longListsDrawTheRowsThatComeIntoView()
+    {
+        PopoverRig rig;
+        QList<AnySourceConfig> sources;
+        for (int i = 0; i < 300; ++i) {
+            sources.append(tcp(QStringLiteral("S%1").arg(i)));
+            rig.answers.insert(sources.last().id(), Widgets{checkWidget("c", ServiceStatus::up, i)});
+        }
+        PopoverView &popover = rig.open(sources);
+        QCOMPARE(popover.rowCount(), 300);
+        QVERIFY(popover.findChildren<QWidget *>(QStringLiteral("checkRow")).size() < 100);
+
+        auto *list = find<QScrollArea>(popover, "popover.list");
+        QScrollBar *bar = list->verticalScrollBar();
+        // The row of a source, if it is drawn and at least partly inside the list's viewport.
+        const auto rowInView = [&](const QString &name) -> QWidget * {
+            for (QWidget *row : popover.findChildren<QWidget *>(QStringLiteral("checkRow"))) {
+                if (!visibleTexts(*row, "name").contains(name))
+                    continue;
+                const QRect inViewport(row->mapTo(list->viewport(), QPoint(0, 0)), row->size());
+                return inViewport.intersects(list->viewport()->rect()) ? row : nullptr;
+            }
+            return nullptr;
+        };
+        const auto scrollTo = [&](int value) {
+            // Rows measured on the way change the list's length; the end is where it settles.
+            for (int i = 0; i < 5; ++i) {
+                QCoreApplication::sendPostedEvents();
+                bar->setValue(value < 0 ? bar->maximum() : value);
+            }
+        };
+        QVERIFY(rowInView("S0"));
+        QVERIFY(!rowInView("S299"));
+
+        // A change of a source out of sight shows once it is scrolled to.
+        rig.answers.insert(sources.last().id(), Widgets{checkWidget("c", ServiceStatus::down, std::nullopt, "refused")});
+        rig.pollAll();
+        scrollTo(-1);
+        QWidget *last = rowInView("S299");
+        QVERIFY(last);
+        // Beside the scroll bar, not under it.
+        QVERIFY(last->mapTo(list->viewport(), QPoint(last->width(), 0)).x() <= list->viewport()->width());
+        QCOMPARE(shownText(*last), QStringLiteral("S299|refused|refused|\u2014"));
+        QVERIFY(!rowInView("S0"));
+
+        // Updates keep the place at the end, and the top comes back when scrolled to.
+        const int end = bar->value();
+        rig.answers.insert(sources.last().id(), Widgets{checkWidget("c", ServiceStatus::up, 7)});
+        rig.pollAll();
+        QCOMPARE(bar->value(), end);
+        QCOMPARE(shownText(*rowInView("S299")), QStringLiteral("S299|~|7ms"));
+        scrollTo(0);
+        QVERIFY(rowInView("S0"));
+        QVERIFY(popover.findChildren<QWidget *>(QStringLiteral("checkRow")).size() < 100);
+    }
+
     void noticesStayVisible()
     {
         PopoverRig rig;
