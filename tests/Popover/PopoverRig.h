@@ -51,7 +51,8 @@ struct PopoverRig : AppStateRig {
                 return std::make_unique<Provider>(this, config.id());
             },
             clock.sleepFunction(), clock.nowFunction(), !polling});
-        clock.advance(0);
+        // The first polls of a large set start a few virtual milliseconds apart.
+        clock.advance(1);
         popover = std::make_unique<PopoverView>(state.get());
         popover->setClock(clock.nowFunction());
         if (show) {
