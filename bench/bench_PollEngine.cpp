@@ -1,6 +1,7 @@
 // Polls 10,000 sources whose providers answer at once and whose waits last one event-loop
 // turn, with one subscriber that keeps the latest update as the application does. Prints
 // polls per second and the process's peak resident memory.
+#include "BenchSupport.h"
 #include "MarrowickKit/Engine/PollEngine.h"
 
 #include <QCoreApplication>
@@ -43,18 +44,6 @@ QCoro::Task<void> consume(PollEngine::Subscription *subscription, PollEngine::Up
         }
     } catch (const CancellationError &) {
     }
-}
-
-QString peakMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("unknown");
 }
 
 } // namespace
@@ -102,7 +91,7 @@ int main(int argc, char **argv)
     std::printf("setSources: %.1f ms\n", double(setSourcesNs) / 1e6);
     std::printf("polls: %lld in %.2f s = %.0f polls/s\n", static_cast<long long>(polls), seconds,
                 double(polls) / seconds);
-    std::printf("peak memory (VmHWM): %s\n", qPrintable(peakMemory()));
+    std::printf("peak memory (VmHWM): %s\n", qPrintable(bench::peakMemory()));
     stop = true;
     subscription.reset();
     QCoreApplication::processEvents();

@@ -6,6 +6,7 @@
 //
 //   bench_Popover [--sources 200,10000] [--rounds 40]
 // runs once per source count, each over a fresh state.
+#include "BenchSupport.h"
 #include "Marrowick/App/AppSettings.h"
 #include "Marrowick/App/AppState.h"
 #include "Marrowick/App/SourcesStore.h"
@@ -106,18 +107,6 @@ QList<AnySourceConfig> mixedSources(int count, QHash<QUuid, int> *kinds)
         sources.append(source);
     }
     return sources;
-}
-
-QString peakMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return QStringLiteral("unknown");
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("unknown");
 }
 
 struct Options {
@@ -225,7 +214,7 @@ void run(int sourceCount, int rounds)
     std::printf("opening the popup: %.2f ms\n", openMs);
     std::printf("scrolling to the end and back: %.2f ms\n", scrollMs);
     std::printf("pausing: %.2f ms\n", pauseMs);
-    std::printf("peak memory: %s\n", qPrintable(peakMemory()));
+    std::printf("peak memory: %s\n", qPrintable(bench::peakMemory()));
 }
 } // namespace
 
