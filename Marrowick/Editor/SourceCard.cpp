@@ -81,7 +81,7 @@ void SourceCard::paintEvent(QPaintEvent *)
         fill.setAlphaF(0.06);
         painter.fillPath(shape, fill);
         if (m_selected || hasFocus()) {
-            QColor outline = marrowickAccent(this);
+            QColor outline = marrowickAccentMark(this);
             if (!m_selected)
                 outline.setAlphaF(0.5);
             painter.setPen(QPen(outline, 1.5));
@@ -92,7 +92,7 @@ void SourceCard::paintEvent(QPaintEvent *)
         painter.fillPath(shape, cardFill(palette()));
         paintCardOutline(painter, area, 12, palette());
         if (hasFocus()) {
-            painter.setPen(QPen(marrowickAccent(this), 1.5));
+            painter.setPen(QPen(marrowickAccentMark(this), 1.5));
             painter.drawPath(shape);
         }
     }

@@ -38,7 +38,7 @@ protected:
         QColor other = palette().color(QPalette::WindowText);
         other.setAlphaF(0.6 * 0.3);
         for (int i = 0; i < OnboardingPages::pageCount; ++i) {
-            p.setBrush(i == *m_step ? marrowickAccent(this) : other);
+            p.setBrush(i == *m_step ? marrowickAccentMark(this) : other);
             p.drawEllipse(QRectF(i * 13, 0, 7, 7));
         }
     }

@@ -40,7 +40,7 @@ void SymbolButton::paintEvent(QPaintEvent *)
     paintSymbol(painter, m_symbol, symbolArea, secondaryColor(palette()));
     if (hasFocus()) {
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setPen(QPen(marrowickAccentMark(this), 2));
         painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
     }
 }

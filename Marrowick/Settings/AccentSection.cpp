@@ -41,14 +41,22 @@ void AccentSwatch::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF area = QRectF(rect());
+    // The focus ring has a margin of its own, so the chosen swatch's ring stays in sight.
+    if (hasFocus()) {
+        p.setPen(QPen(marrowickAccentMark(this), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+    const QRectF area = QRectF(rect()).adjusted(focusMargin, focusMargin, -focusMargin, -focusMargin);
     p.setPen(Qt::NoPen);
     p.setBrush(accentColor(m_hex));
     p.drawEllipse(area);
-    QColor ring = palette().color(QPalette::WindowText);
-    ring.setAlphaF(isChecked() ? 0.5 : 0.15);
+    // The chosen swatch is ringed in the ink that reads on its own colour: a ring in the
+    // window's text colour vanishes on a swatch of that colour (white in a dark theme).
+    QColor ring = isChecked() ? inkOn(accentColor(m_hex)) : palette().color(QPalette::WindowText);
+    ring.setAlphaF(isChecked() ? 0.85f : 0.15f);
     const qreal width = isChecked() ? 2 : 1;
-    p.setPen(QPen(hasFocus() ? marrowickAccent(this).darker(140) : ring, width));
+    p.setPen(QPen(ring, width));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(area.adjusted(width / 2, width / 2, -width / 2, -width / 2));
 }
@@ -63,7 +71,7 @@ AccentSection::AccentSection(AppSettings *settings, QWidget *parent) : QWidget(p
     presets->addWidget(new QLabel(QStringLiteral("Accent color"), this));
     presets->addStretch();
     auto *swatches = new QHBoxLayout;
-    swatches->setSpacing(8);
+    swatches->setSpacing(2);
     for (const QString &hex : AccentPresets::all()) {
         auto *swatch = new AccentSwatch(hex, this);
         connect(swatch, &QAbstractButton::clicked, this, [this, hex] {

@@ -19,14 +19,16 @@ QList<QString> all();
 bool isSelected(const QString &preset, const QString &accentHex);
 } // namespace AccentPresets
 
-// One preset: a filled circle, ringed more strongly when it is the chosen accent.
+// One preset: a filled circle, ringed in a contrasting ink when it is the chosen accent.
 class AccentSwatch : public QAbstractButton {
     Q_OBJECT
 
 public:
     AccentSwatch(const QString &hex, QWidget *parent = nullptr);
     QString hex() const { return m_hex; }
-    QSize sizeHint() const override { return {18, 18}; }
+    // An 18-point circle inside the focus ring's margin.
+    static constexpr int focusMargin = 3;
+    QSize sizeHint() const override { return {18 + 2 * focusMargin, 18 + 2 * focusMargin}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

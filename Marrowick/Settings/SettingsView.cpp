@@ -55,16 +55,18 @@ protected:
         p.setRenderHint(QPainter::Antialiasing);
         const QRectF area = QRectF(rect());
         QColor ink = palette().color(QPalette::WindowText);
+        // The chosen tab's fill must stand out of the window whatever the accent.
+        const QColor mark = marrowickAccentMark(this);
         if (isChecked()) {
             p.setPen(Qt::NoPen);
-            p.setBrush(marrowickAccent(this));
+            p.setBrush(mark);
             p.drawRoundedRect(area, area.height() / 2, area.height() / 2);
-            ink = marrowickOnAccent(this);
+            ink = inkOn(mark);
         } else {
             ink.setAlphaF(0.6);
         }
         if (hasFocus()) {
-            p.setPen(QPen(marrowickAccent(this), 1.5));
+            p.setPen(QPen(isChecked() ? ink : mark, 1.5));
             p.setBrush(Qt::NoBrush);
             p.drawRoundedRect(area.adjusted(1, 1, -1, -1), area.height() / 2 - 1, area.height() / 2 - 1);
         }
@@ -177,7 +179,7 @@ protected:
             y = cards.last()->geometry().bottom() + 4;
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(marrowickAccent(this), 2, Qt::SolidLine, Qt::RoundCap));
+        p.setPen(QPen(marrowickAccentMark(this), 2, Qt::SolidLine, Qt::RoundCap));
         p.drawLine(QPointF(20, y), QPointF(width() - 20, y));
     }
 
@@ -276,6 +278,7 @@ QWidget *SettingsView::buildSourcesTab()
     description->setPalette(secondary);
     empty->addWidget(description);
     auto *first = new PillButton(QStringLiteral("Add Your First Source"), PillButton::Kind::prominent, m_emptyState);
+    first->setSymbol(Symbol::plus);
     connect(first, &QAbstractButton::clicked, this, &SettingsView::showAddSource);
     empty->addSpacing(4);
     empty->addWidget(first, 0, Qt::AlignHCenter);
@@ -283,6 +286,7 @@ QWidget *SettingsView::buildSourcesTab()
 
     auto *add = new PillButton(QStringLiteral("Add Source\u2026"), PillButton::Kind::prominent, tab);
     add->setObjectName(addButtonIdentifier);
+    add->setSymbol(Symbol::plus);
     connect(add, &QAbstractButton::clicked, this, &SettingsView::showAddSource);
     auto *addBar = new QWidget(tab);
     auto *addRow = new QHBoxLayout(addBar);

@@ -53,7 +53,7 @@ protected:
             return;
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(marrowickAccent(this), 1.5));
+        p.setPen(QPen(marrowickAccentMark(this), 1.5));
         p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
     }
 };
@@ -126,7 +126,7 @@ void SmallSquareButton::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     QColor fill = palette().color(QPalette::WindowText);
     fill.setAlphaF(isDown() ? 0.12 : 0.03);
-    p.setPen(hasFocus() ? QPen(marrowickAccent(this), 1.5) : Qt::NoPen);
+    p.setPen(hasFocus() ? QPen(marrowickAccentMark(this), 1.5) : Qt::NoPen);
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
     const QColor ink = m_secondary ? secondaryText(palette()) : palette().color(QPalette::WindowText);

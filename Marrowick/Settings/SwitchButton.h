@@ -5,13 +5,14 @@
 namespace marrowick {
 
 // An on/off switch: a track in the accent colour when on, gray when off, with a round knob.
+// The focus ring sits in a margin around the track, so it never hides the state.
 class SwitchButton : public QAbstractButton {
     Q_OBJECT
 
 public:
     explicit SwitchButton(const QString &accessibleTitle, QWidget *parent = nullptr);
 
-    QSize sizeHint() const override { return {38, 22}; }
+    QSize sizeHint() const override { return {42, 26}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -2,6 +2,7 @@
 
 #include "Marrowick/App/AppSettings.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -69,6 +70,27 @@ double linearised(double c)
     return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
 }
 
+double luminance(const ColorComponents &c)
+{
+    return 0.2126 * linearised(c.red) + 0.7152 * linearised(c.green) + 0.0722 * linearised(c.blue);
+}
+
+ColorComponents components(const QColor &color)
+{
+    const QColor rgb = color.toRgb();
+    return {rgb.redF(), rgb.greenF(), rgb.blueF()};
+}
+
+QColor inkOn(const ColorComponents &fill)
+{
+    const double lighter = luminance(fill) + 0.05;
+    // The dark colour's own relative luminance plus 0.05, to the last bit.
+    constexpr double darkLuminance = 0.06169999617330105;
+    const double contrastWithWhite = 1.05 / lighter;
+    const double contrastWithDark = lighter / darkLuminance;
+    return contrastWithWhite <= contrastWithDark ? darkOnAccent() : QColor(Qt::white);
+}
+
 QColor withOpacity(QColor color, qreal opacity)
 {
     color.setAlphaF(static_cast<float>(opacity));
@@ -92,6 +114,36 @@ QFont calloutFont(const QFont &base, QFont::Weight weight)
         font.setPointSizeF(font.pointSizeF() - 1);
     font.setWeight(weight);
     return font;
+}
+
+qreal labelSymbolSide(const QFontMetricsF &metrics)
+{
+    return std::round(metrics.height() * 0.75);
+}
+
+qreal labelSymbolGap(const QFontMetricsF &metrics)
+{
+    return std::round(metrics.height() * 0.35);
+}
+
+// The label centred in `area`, the symbol (if any) before the text in the same colour.
+void paintLabel(QPainter &painter, const QRectF &area, const QString &label, const QFont &font, const QColor &color,
+                std::optional<Symbol> symbol)
+{
+    painter.setFont(font);
+    painter.setPen(color);
+    if (!symbol) {
+        painter.drawText(area, Qt::AlignCenter | Qt::TextSingleLine, label);
+        return;
+    }
+    const QFontMetricsF metrics(font);
+    const qreal side = labelSymbolSide(metrics);
+    const qreal left = area.center().x() - pillLabelWidth(font, label, symbol) / 2;
+    paintSymbol(painter, *symbol, QRectF(left, area.center().y() - side / 2, side, side), color);
+    const qreal textLeft = left + side + labelSymbolGap(metrics);
+    painter.setPen(color);
+    painter.drawText(QRectF(textLeft, area.top(), area.right() - textLeft, area.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
 }
 
 QPainterPath capsule(const QRectF &rect)
@@ -135,15 +187,52 @@ QColor darkOnAccent()
 
 QColor onAccentColor(const QString &hex)
 {
-    const ColorComponents c = componentsOrDefault(hex);
-    const double luminance =
-        0.2126 * linearised(c.red) + 0.7152 * linearised(c.green) + 0.0722 * linearised(c.blue);
-    const double lighter = luminance + 0.05;
-    // The dark colour's own relative luminance plus 0.05, to the last bit.
-    constexpr double darkLuminance = 0.06169999617330105;
-    const double contrastWithWhite = 1.05 / lighter;
-    const double contrastWithDark = lighter / darkLuminance;
-    return contrastWithWhite <= contrastWithDark ? darkOnAccent() : QColor(Qt::white);
+    return inkOn(componentsOrDefault(hex));
+}
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double first = luminance(components(a)) + 0.05;
+    const double second = luminance(components(b)) + 0.05;
+    return first > second ? first / second : second / first;
+}
+
+QColor inkOn(const QColor &fill)
+{
+    return inkOn(components(fill));
+}
+
+QColor composited(const QColor &color, const QColor &background)
+{
+    const float alpha = color.alphaF();
+    const auto mix = [alpha](float top, float bottom) { return top * alpha + bottom * (1 - alpha); };
+    return QColor::fromRgbF(mix(color.redF(), background.redF()), mix(color.greenF(), background.greenF()),
+                            mix(color.blueF(), background.blueF()));
+}
+
+QColor accentAgainst(const QColor &accent, const QColor &background)
+{
+    const QColor base = composited(accent, background);
+    if (contrastRatio(base, background) >= accentMarkContrast)
+        return base;
+    // Towards whichever end stands further from the background; that end always clears 3:1.
+    const QColor end = contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background)
+                           ? QColor(Qt::black)
+                           : QColor(Qt::white);
+    QColor mark = end;
+    for (int step = 1; step <= 20; ++step) {
+        QColor tint = end;
+        tint.setAlphaF(static_cast<float>(step / 20.0));
+        mark = composited(tint, base);
+        if (contrastRatio(mark, background) >= accentMarkContrast)
+            break;
+    }
+    return mark;
+}
+
+QColor marrowickAccentMark(const QWidget *widget)
+{
+    return accentAgainst(marrowickAccent(widget), widget->palette().color(QPalette::Window));
 }
 
 QColor marrowickAccent(const QWidget *widget)
@@ -208,6 +297,13 @@ void paintCardOutline(QPainter &painter, const QRectF &rect, qreal cornerRadius,
     painter.restore();
 }
 
+qreal pillLabelWidth(const QFont &font, const QString &label, std::optional<Symbol> symbol)
+{
+    const QFontMetricsF metrics(font);
+    const qreal text = metrics.horizontalAdvance(label);
+    return symbol ? labelSymbolSide(metrics) + labelSymbolGap(metrics) + text : text;
+}
+
 QFont MarrowickProminentPillStyle::font(const QFont &base)
 {
     return calloutFont(base, QFont::Bold);
@@ -215,15 +311,13 @@ QFont MarrowickProminentPillStyle::font(const QFont &base)
 
 void MarrowickProminentPillStyle::paint(QPainter &painter, const QRectF &rect, const QString &label,
                                         const QFont &base, bool pressed, const QColor &accent,
-                                        const QColor &onAccent)
+                                        const QColor &onAccent, std::optional<Symbol> symbol)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(painter.opacity() * (pressed ? pressedOpacity : 1.0));
     painter.fillPath(capsule(rect), accent);
-    painter.setFont(font(base));
-    painter.setPen(onAccent);
-    painter.drawText(rect - padding, Qt::AlignCenter | Qt::TextSingleLine, label);
+    paintLabel(painter, rect - padding, label, font(base), onAccent, symbol);
     painter.restore();
 }
 
@@ -233,16 +327,15 @@ QFont MarrowickGhostPillStyle::font(const QFont &base)
 }
 
 void MarrowickGhostPillStyle::paint(QPainter &painter, const QRectF &rect, const QString &label,
-                                    const QFont &base, bool pressed, const QPalette &palette)
+                                    const QFont &base, bool pressed, const QPalette &palette,
+                                    std::optional<Symbol> symbol)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(painter.opacity() * (pressed ? pressedOpacity : 1.0));
     painter.fillPath(capsule(rect), withOpacity(palette.color(QPalette::WindowText), 0.05));
     painter.strokePath(capsule(rect.adjusted(0.5, 0.5, -0.5, -0.5)), QPen(cardStroke(palette), 1));
-    painter.setFont(font(base));
-    painter.setPen(palette.color(QPalette::WindowText));
-    painter.drawText(rect - padding, Qt::AlignCenter | Qt::TextSingleLine, label);
+    paintLabel(painter, rect - padding, label, font(base), palette.color(QPalette::WindowText), symbol);
     painter.restore();
 }
 

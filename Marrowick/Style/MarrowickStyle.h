@@ -10,6 +10,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "Marrowick/Style/Symbol.h"
+
 #include <optional>
 
 class QPainter;
@@ -38,6 +40,22 @@ QColor accentColor(const QString &hex);
 QColor onAccentColor(const QString &hex);
 // The dark text colour used on light accents.
 QColor darkOnAccent();
+
+// The WCAG 2.0 contrast ratio of two opaque colours, 1 to 21.
+double contrastRatio(const QColor &a, const QColor &b);
+// White or the dark text colour, whichever reads better on `fill` (the on-accent rule).
+QColor inkOn(const QColor &fill);
+// `color` blended over `background` at its own opacity, as it lands on screen.
+QColor composited(const QColor &color, const QColor &background);
+
+// How far an accent mark (an "on" switch, a selection, a focus ring) must stand apart from
+// the background it is drawn on, so the state reads in every theme with every accent.
+constexpr double accentMarkContrast = 3.0;
+// The accent as drawn on `background`: darkened on light backgrounds, lightened on dark
+// ones, only as far as accentMarkContrast needs; an accent that already stands out is kept.
+QColor accentAgainst(const QColor &accent, const QColor &background);
+// The accent in effect for a widget, as a mark on its window's background.
+QColor marrowickAccentMark(const QWidget *widget);
 
 // The accent colours in effect for a widget: those of the nearest AccentInjector above it,
 // or the default accent's where none is.
@@ -68,6 +86,9 @@ QColor cardStroke(const QPalette &palette);
 // Strokes a card's outline 1 px wide inside `rect`, so it never spills past the card.
 void paintCardOutline(QPainter &painter, const QRectF &rect, qreal cornerRadius, const QPalette &palette);
 
+// The width of a pill's label in `font`: the text, led by the symbol and a gap when there is one.
+qreal pillLabelWidth(const QFont &font, const QString &label, std::optional<Symbol> symbol);
+
 // The filled, accent-coloured pill of a window's main action.
 struct MarrowickProminentPillStyle {
     static constexpr QMarginsF padding{16, 8, 16, 8};
@@ -75,7 +96,8 @@ struct MarrowickProminentPillStyle {
 
     static QFont font(const QFont &base);
     static void paint(QPainter &painter, const QRectF &rect, const QString &label, const QFont &base,
-                      bool pressed, const QColor &accent, const QColor &onAccent);
+                      bool pressed, const QColor &accent, const QColor &onAccent,
+                      std::optional<Symbol> symbol = std::nullopt);
 };
 
 // The outlined, quiet pill of secondary actions.
@@ -85,7 +107,7 @@ struct MarrowickGhostPillStyle {
 
     static QFont font(const QFont &base);
     static void paint(QPainter &painter, const QRectF &rect, const QString &label, const QFont &base,
-                      bool pressed, const QPalette &palette);
+                      bool pressed, const QPalette &palette, std::optional<Symbol> symbol = std::nullopt);
 };
 
 } // namespace marrowick

@@ -17,13 +17,20 @@ PillButton::PillButton(const QString &text, Kind kind, QWidget *parent)
     setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
 }
 
+void PillButton::setSymbol(Symbol symbol)
+{
+    m_symbol = symbol;
+    updateGeometry();
+    update();
+}
+
 QSize PillButton::sizeHint() const
 {
     const bool prominent = m_kind == Kind::prominent;
     const QFont pillFont = prominent ? MarrowickProminentPillStyle::font(font()) : MarrowickGhostPillStyle::font(font());
     const QMarginsF padding = prominent ? MarrowickProminentPillStyle::padding : MarrowickGhostPillStyle::padding;
     const QFontMetricsF metrics(pillFont);
-    const qreal width = metrics.horizontalAdvance(text()) + padding.left() + padding.right();
+    const qreal width = pillLabelWidth(pillFont, text(), m_symbol) + padding.left() + padding.right();
     const qreal height = metrics.height() + padding.top() + padding.bottom();
     return QSize(static_cast<int>(std::ceil(width)), static_cast<int>(std::ceil(height)));
 }
@@ -37,9 +44,9 @@ void PillButton::paintEvent(QPaintEvent *)
     const QRectF area = rect();
     if (m_kind == Kind::prominent) {
         MarrowickProminentPillStyle::paint(painter, area, text(), font(), isDown(), marrowickAccent(this),
-                                           marrowickOnAccent(this));
+                                           marrowickOnAccent(this), m_symbol);
     } else {
-        MarrowickGhostPillStyle::paint(painter, area, text(), font(), isDown(), palette());
+        MarrowickGhostPillStyle::paint(painter, area, text(), font(), isDown(), palette(), m_symbol);
     }
     if (hasFocus())
         paintFocusRing(painter, area);
@@ -50,7 +57,7 @@ void PillButton::paintFocusRing(QPainter &painter, const QRectF &area) const
 {
     painter.setRenderHint(QPainter::Antialiasing);
     // On the accent-filled pill the ring takes the text colour, or it would vanish in the fill.
-    const QColor colour = m_kind == Kind::prominent ? marrowickOnAccent(this) : palette().color(QPalette::Highlight);
+    const QColor colour = m_kind == Kind::prominent ? marrowickOnAccent(this) : marrowickAccentMark(this);
     painter.setPen(QPen(colour, 2));
     painter.setBrush(Qt::NoBrush);
     const QRectF ring = area.adjusted(1, 1, -1, -1);
