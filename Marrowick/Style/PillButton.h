@@ -1,6 +1,10 @@
 #pragma once
 
+#include "Marrowick/Style/Symbol.h"
+
 #include <QAbstractButton>
+
+#include <optional>
 
 class QPainter;
 
@@ -17,6 +21,9 @@ public:
     explicit PillButton(const QString &text, Kind kind = Kind::prominent, QWidget *parent = nullptr);
 
     Kind kind() const { return m_kind; }
+    // A symbol before the label, drawn in the label's colour.
+    std::optional<Symbol> symbol() const { return m_symbol; }
+    void setSymbol(Symbol symbol);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -27,6 +34,7 @@ private:
     void paintFocusRing(QPainter &painter, const QRectF &area) const;
 
     Kind m_kind;
+    std::optional<Symbol> m_symbol;
 };
 
 } // namespace marrowick

@@ -136,6 +136,38 @@ private slots:
         const double fillAlpha = prominent ? 1.0 : 0.05;
         QCOMPARE(qRound(image.pixelColor(100, 20).alphaF() * 100), qRound(fillAlpha * opacity * 100));
     }
+
+    // A symbol leads the label: the pill grows by it, and its ink lands left of the text.
+    void pillSymbolLeadsTheLabel_data()
+    {
+        QTest::addColumn<bool>("prominent");
+        QTest::newRow("prominent") << true;
+        QTest::newRow("ghost") << false;
+    }
+    void pillSymbolLeadsTheLabel()
+    {
+        QFETCH(bool, prominent);
+        const auto kind = prominent ? PillButton::Kind::prominent : PillButton::Kind::ghost;
+        PillButton plain(QStringLiteral("Add Source\u2026"), kind);
+        PillButton withSymbol(QStringLiteral("Add Source\u2026"), kind);
+        withSymbol.setSymbol(Symbol::plus);
+        QCOMPARE(withSymbol.symbol(), std::optional<Symbol>(Symbol::plus));
+        const int growth = withSymbol.sizeHint().width() - plain.sizeHint().width();
+        QVERIFY(growth >= 10);
+        QCOMPARE(withSymbol.sizeHint().height(), plain.sizeHint().height());
+
+        withSymbol.resize(withSymbol.sizeHint());
+        const QImage image = withSymbol.grab().toImage();
+        const QColor fill = image.pixelColor(4, image.height() / 2);
+        const int symbolLeft = int(prominent ? MarrowickProminentPillStyle::padding.left()
+                                             : MarrowickGhostPillStyle::padding.left());
+        int ink = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = symbolLeft; x < symbolLeft + growth; ++x)
+                ink += contrastRatio(image.pixelColor(x, y), fill) >= 2;
+        }
+        QVERIFY2(ink >= 6, qPrintable(QString::number(ink)));
+    }
 };
 
 QTEST_MAIN(TestMarrowickStyle)
