@@ -1,5 +1,7 @@
 #include "Marrowick/App/MenuBarIcon.h"
 
+#include "Marrowick/Style/MarrowickStyle.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -51,10 +53,12 @@ QRectF MenuBarIcon::dotRect(int pixels)
     return QRectF(pixels - diameter, (pixels - diameter) / 2, diameter, diameter);
 }
 
-void MenuBarIcon::paintRack(QPainter &painter, int pixels) const
+QPainterPath MenuBarIcon::rackPath(int pixels)
 {
     const qreal scale = pixels / designSize;
-    const qreal width = pixels - (dotDiameter + dotGap) * scale;
+    // Room on the left for the edge, which is as wide as the spacing between units.
+    const qreal left = qMax<qreal>(1, scale);
+    const qreal width = pixels - (dotDiameter + dotGap) * scale - left;
     const qreal height = pixels * 0.8;
     const qreal top = (pixels - height) / 2;
     const qreal spacing = qMax<qreal>(1, scale);
@@ -62,17 +66,34 @@ void MenuBarIcon::paintRack(QPainter &painter, int pixels) const
     const qreal radius = unitHeight * 0.25;
     const qreal led = qMax<qreal>(1, unitHeight * 0.3);
 
+    QPainterPath rack;
     for (int unit = 0; unit < rackUnits; ++unit) {
-        const QRectF box(0, top + unit * (unitHeight + spacing), width, unitHeight);
-        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-        painter.setBrush(m_symbolColor);
-        painter.drawRoundedRect(box, radius, radius);
+        const QRectF box(left, top + unit * (unitHeight + spacing), width, unitHeight);
+        QPainterPath body;
+        body.addRoundedRect(box, radius, radius);
         // The unit's light and drive slot are cut out, so the panel shows through them.
-        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        QPainterPath holes;
         const qreal middle = box.center().y();
-        painter.drawEllipse(QPointF(box.left() + unitHeight * 0.5, middle), led / 2, led / 2);
-        painter.drawRect(QRectF(box.left() + width * 0.45, middle - led / 4, width * 0.4, led / 2));
+        holes.addEllipse(QPointF(box.left() + unitHeight * 0.5, middle), led / 2, led / 2);
+        holes.addRect(QRectF(box.left() + width * 0.45, middle - led / 4, width * 0.4, led / 2));
+        rack.addPath(body.subtracted(holes));
     }
+    return rack;
+}
+
+QColor MenuBarIcon::edgeColor(const QColor &symbolColor)
+{
+    return inkOn(symbolColor);
+}
+
+void MenuBarIcon::paintRack(QPainter &painter, int pixels) const
+{
+    // A tray may sit on a panel of any colour, whatever the application's palette says: an
+    // edge of the opposite lightness keeps the rack in sight where its own colour is lost.
+    const QPainterPath rack = rackPath(pixels);
+    const qreal edge = qMax<qreal>(1, pixels / designSize);
+    painter.strokePath(rack, QPen(edgeColor(m_symbolColor), 2 * edge, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.fillPath(rack, m_symbolColor);
 }
 
 QImage MenuBarIcon::image(int pixels) const
@@ -81,9 +102,8 @@ QImage MenuBarIcon::image(int pixels) const
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
     paintRack(painter, pixels);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setPen(Qt::NoPen);
     painter.setBrush(dotColor(m_status));
     painter.drawEllipse(dotRect(pixels));
     return image;

@@ -1,4 +1,7 @@
 #include "Marrowick/App/MenuBarIcon.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QPainter>
 
 #include <QTest>
 
@@ -49,6 +52,45 @@ private slots:
             }
         }
         QVERIFY(rackPixels > pixels * pixels / 4);
+    }
+
+    // The panel's colour is the desktop's, not the application's: the rack must show on
+    // light and dark panels whatever colour the palette gave it.
+    void rackShowsOnLightAndDarkPanels_data()
+    {
+        QTest::addColumn<QColor>("symbol");
+        QTest::addColumn<QColor>("panel");
+        const QList<std::pair<const char *, QColor>> panels{{"white panel", Qt::white},
+                                                            {"light panel", QColor(0xE0, 0xE0, 0xE0)},
+                                                            {"mid panel", QColor(0x80, 0x80, 0x80)},
+                                                            {"dark panel", QColor(0x20, 0x20, 0x20)},
+                                                            {"black panel", Qt::black}};
+        const QList<std::pair<const char *, QColor>> symbols{{"light symbol", Qt::white},
+                                                             {"dark symbol", QColor(0x1C, 0x1C, 0x1E)}};
+        for (const auto &[symbolName, symbol] : symbols) {
+            for (const auto &[panelName, panel] : panels)
+                QTest::addRow("%s, %s", symbolName, panelName) << symbol << panel;
+        }
+    }
+    void rackShowsOnLightAndDarkPanels()
+    {
+        QFETCH(QColor, symbol);
+        QFETCH(QColor, panel);
+        for (const int pixels : MenuBarIcon::traySizes) {
+            QImage shown(pixels, pixels, QImage::Format_RGB32);
+            shown.fill(panel);
+            QPainter painter(&shown);
+            painter.drawImage(0, 0, MenuBarIcon(OverallStatus::up, symbol).image(pixels));
+            painter.end();
+            const QRect dot = MenuBarIcon::dotRect(pixels).toAlignedRect();
+            int visible = 0;
+            for (int y = 0; y < pixels; ++y) {
+                for (int x = 0; x < dot.left(); ++x)
+                    visible += contrastRatio(shown.pixelColor(x, y), panel) >= 3;
+            }
+            // A fifth of the rack's side of the icon, enough for its outline to read.
+            QVERIFY2(visible >= dot.left() * pixels / 5, qPrintable(QString::number(pixels)));
+        }
     }
 
     void iconOffersEveryTraySize()
