@@ -1,6 +1,9 @@
 #include "Marrowick/App/DBusAlertCenter.h"
 
+#include "Marrowick/Style/Symbol.h"
+
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCall>
@@ -30,10 +33,26 @@ bool meansNoServer(QDBusError::ErrorType error)
     }
 }
 
+// The "image-data" hint: width, height, row stride, alpha, bits per sample, channels, and
+// the RGBA bytes, not premultiplied.
+QVariant imageHint(const QImage &rgba)
+{
+    const QByteArray bytes(reinterpret_cast<const char *>(rgba.constBits()), rgba.sizeInBytes());
+    QDBusArgument argument;
+    argument.beginStructure();
+    argument << qint32(rgba.width()) << qint32(rgba.height()) << qint32(rgba.bytesPerLine()) << true << qint32(8)
+             << qint32(4) << bytes;
+    argument.endStructure();
+    return QVariant::fromValue(argument);
+}
+
 } // namespace
 
 DBusAlertCenter::DBusAlertCenter(QDBusConnection bus, QString desktopEntry, int answerTimeoutMs)
-    : m_bus(std::move(bus)), m_desktopEntry(std::move(desktopEntry)), m_answerTimeoutMs(answerTimeoutMs)
+    : m_bus(std::move(bus)),
+      m_image(imageHint(appMarkImage(imageSide))),
+      m_desktopEntry(std::move(desktopEntry)),
+      m_answerTimeoutMs(answerTimeoutMs)
 {
 }
 
@@ -63,6 +82,7 @@ void DBusAlertCenter::post(const AlertNotification &notification)
 {
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), m_desktopEntry);
+    hints.insert(QStringLiteral("image-data"), m_image);
     if (notification.sound)
         hints.insert(QStringLiteral("sound-name"), soundName);
     else

@@ -124,11 +124,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(marrowickAccent(this));
-        p.drawRoundedRect(QRectF(rect()), 6, 6);
-        paintSymbol(p, Symbol::serverRack, QRectF(rect()).adjusted(4, 4, -4, -4), marrowickOnAccent(this));
+        paintAppMark(p, QRectF(rect()), marrowickAccent(this), marrowickOnAccent(this));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "Marrowick/Style/Symbol.h"
 
+#include "Marrowick/App/AppSettings.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QPainter>
@@ -342,6 +343,31 @@ void paintSymbol(QPainter &painter, Symbol symbol, const QRectF &area, const QCo
     painter.setBrush(Qt::NoBrush);
     draw(painter, symbol, color);
     painter.restore();
+}
+
+void paintAppMark(QPainter &painter, const QRectF &area, const QColor &tile, const QColor &ink)
+{
+    const qreal side = std::min(area.width(), area.height());
+    const QRectF square(area.center() - QPointF(side / 2, side / 2), QSizeF(side, side));
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(tile);
+    painter.drawRoundedRect(square, side * 0.23, side * 0.23);
+    const qreal inset = side * 0.15;
+    paintSymbol(painter, Symbol::serverRack, square.adjusted(inset, inset, -inset, -inset), ink);
+    painter.restore();
+}
+
+QImage appMarkImage(int pixels)
+{
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    paintAppMark(painter, image.rect(), accentColor(AppSettings::defaultAccentHex),
+                 onAccentColor(AppSettings::defaultAccentHex));
+    painter.end();
+    return image.convertToFormat(QImage::Format_RGBA8888);
 }
 
 QIcon symbolIcon(Symbol symbol, const QColor &color, int size)

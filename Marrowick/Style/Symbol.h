@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QIcon>
+#include <QImage>
 #include <QRectF>
 #include <QWidget>
 
@@ -48,6 +49,11 @@ enum class Symbol {
 
 // Draws the symbol centred in `area` (a square of its shorter side) in `color`.
 void paintSymbol(QPainter &painter, Symbol symbol, const QRectF &area, const QColor &color);
+
+// The application's mark: the rack in `ink` on a rounded tile of `tile`.
+void paintAppMark(QPainter &painter, const QRectF &area, const QColor &tile, const QColor &ink);
+// The mark in the default accent, `pixels` square, with straight (not premultiplied) alpha.
+QImage appMarkImage(int pixels);
 
 // The symbol as an icon of the given size, for tool buttons.
 QIcon symbolIcon(Symbol symbol, const QColor &color, int size = 16);

@@ -8,6 +8,7 @@
 #include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QDeadlineTimer>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -36,6 +37,25 @@ QMap<QString, QString> hintsIn(const QString &monitorOutput)
     for (const QRegularExpressionMatch &match : entry.globalMatch(monitorOutput))
         hints.insert(match.captured(1), match.captured(2).remove(QLatin1Char('"')));
     return hints;
+}
+
+// The "image-data" hint's picture, checked against its own description; null when that
+// does not hold together.
+QImage imageIn(const QVariant &hint)
+{
+    if (!hint.canConvert<QDBusArgument>())
+        return {};
+    const QDBusArgument argument = hint.value<QDBusArgument>();
+    qint32 width = 0, height = 0, stride = 0, bitsPerSample = 0, channels = 0;
+    bool alpha = false;
+    QByteArray bytes;
+    argument.beginStructure();
+    argument >> width >> height >> stride >> alpha >> bitsPerSample >> channels >> bytes;
+    argument.endStructure();
+    if (!alpha || bitsPerSample != 8 || channels != 4 || stride < width * 4 || bytes.size() != stride * height)
+        return {};
+    return QImage(reinterpret_cast<const uchar *>(bytes.constData()), width, height, stride, QImage::Format_RGBA8888)
+        .copy();
 }
 
 } // namespace
@@ -294,6 +314,12 @@ private slots:
                  QStringLiteral("dev.tobrin.marrowick"));
         QCOMPARE(call.hints.contains(QStringLiteral("sound-name")), sound);
         QCOMPARE(unwrapped(call.hints.value(QStringLiteral("suppress-sound"))).toBool(), !sound);
+
+        // The mark travels as pixels too, for servers that find no installed icon.
+        const QImage image = imageIn(unwrapped(call.hints.value(QStringLiteral("image-data"))));
+        QCOMPARE(image.size(), QSize(DBusAlertCenter::imageSide, DBusAlertCenter::imageSide));
+        QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(image.pixelColor(image.width() / 2, 4), QColor(0x8B, 0xB8, 0xE8));
     }
 
     void aServerThatNeverAnswersIsNoServer()
@@ -348,6 +374,7 @@ private slots:
             QCOMPARE(hints.value(QStringLiteral("desktop-entry")), QStringLiteral("dev.tobrin.marrowick"));
             QCOMPARE(hints.value(QStringLiteral("sound-name")), sound ? DBusAlertCenter::soundName : QString());
             QCOMPARE(hints.value(QStringLiteral("suppress-sound")), sound ? QString() : QStringLiteral("true"));
+            QVERIFY(hints.contains(QStringLiteral("image-data")));
         }
         QTRY_VERIFY(!QDBusConnection::sessionBus().interface()->isServiceRegistered(DBusAlertCenter::service).value());
     }
