@@ -1,11 +1,14 @@
 // Renders the popup in each of its states with sample sources of every kind and a fixed
 // (virtual) clock. With MARROWICK_SCREENSHOTS=<folder> set, each state is written there as a PNG, so the
 // popup can be looked at without a tray; otherwise the states are only rendered.
+#include "Marrowick/App/DBusAlertCenter.h"
+#include "Marrowick/App/MenuBarIcon.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include "Popover/PopoverRig.h"
 
 #include <QDir>
+#include <QPainter>
 #include <QPixmap>
 #include <QTest>
 
@@ -153,6 +156,41 @@ private slots:
         openSamples(rig, samples);
         rig.settings->setCompactMode(true);
         capture(*rig.popover, QStringLiteral("error-compact"));
+    }
+
+    // The tray icon on light and dark panels, in a light and a dark symbol colour, beside the
+    // picture that notifications carry.
+    void trayIconAndNotificationMark()
+    {
+        const QList<QColor> panels{Qt::white, QColor(0xE0, 0xE0, 0xE0), QColor(0x20, 0x20, 0x20), Qt::black};
+        const QList<QColor> symbols{Qt::white, QColor(0x1C, 0x1C, 0x1E)};
+        const QList<OverallStatus> statuses{OverallStatus::up, OverallStatus::degraded, OverallStatus::down,
+                                            OverallStatus::unknown};
+        const int cell = 52;
+        const int icons = int(symbols.size() * statuses.size());
+        QImage picture(cell * icons + 60 + 72, cell * int(panels.size()), QImage::Format_RGB32);
+        picture.fill(Qt::gray);
+        QPainter painter(&picture);
+        for (int row = 0; row < panels.size(); ++row) {
+            painter.fillRect(QRect(0, row * cell, picture.width(), cell), panels[row]);
+            int column = 0;
+            for (const QColor &symbol : symbols) {
+                for (const OverallStatus status : statuses) {
+                    const MenuBarIcon icon(status, symbol);
+                    painter.drawImage(column * cell + 15, row * cell + 15, icon.image(22));
+                    ++column;
+                }
+            }
+            painter.drawImage(column * cell + 8, row * cell + 4, MenuBarIcon(OverallStatus::up, symbols[row % 2]).image(44));
+        }
+        painter.fillRect(QRect(picture.width() - 72, 0, 72, picture.height()), Qt::white);
+        painter.drawImage(picture.width() - 68, 4, appMarkImage(DBusAlertCenter::imageSide));
+        painter.end();
+        const QString folder = qEnvironmentVariable("MARROWICK_SCREENSHOTS");
+        if (folder.isEmpty())
+            return;
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(picture.save(QDir(folder).filePath(QStringLiteral("tray-icon-on-panels.png"))));
     }
 
 private:

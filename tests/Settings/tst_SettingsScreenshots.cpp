@@ -26,6 +26,18 @@ public:
     std::optional<QString> openFileName(QWidget *) override { return path; }
 };
 
+// A dark theme's palette, as a desktop with a dark Qt theme hands it over.
+QPalette darkPalette()
+{
+    QPalette palette;
+    for (const auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+        palette.setColor(role, QColor(0x35, 0x35, 0x35));
+    palette.setColor(QPalette::Base, QColor(0x2A, 0x2A, 0x2A));
+    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, Qt::white);
+    return palette;
+}
+
 } // namespace
 
 class TestSettingsScreenshots : public QObject {
@@ -90,21 +102,32 @@ private slots:
     {
         QTest::addColumn<bool>("withSources");
         QTest::addColumn<int>("scroll");
-        QTest::newRow("settings-general-empty") << false << 0;
-        QTest::newRow("settings-general") << true << 0;
-        QTest::newRow("settings-general-lower") << true << 1000;
+        QTest::addColumn<QString>("accent"); // empty: the default
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("settings-general-empty") << false << 0 << QString() << false;
+        QTest::newRow("settings-general") << true << 0 << QString() << false;
+        QTest::newRow("settings-general-lower") << true << 1000 << QString() << false;
+        QTest::newRow("settings-general-white-accent") << true << 0 << QStringLiteral("#FFFFFF") << false;
+        QTest::newRow("settings-general-white-accent-dark") << true << 0 << QStringLiteral("#FFFFFF") << true;
+        QTest::newRow("settings-general-dark-accent-dark") << true << 0 << QStringLiteral("#353535") << true;
     }
 
     void generalTab()
     {
         QFETCH(bool, withSources);
         QFETCH(int, scroll);
+        QFETCH(QString, accent);
+        QFETCH(bool, dark);
         test::AppStateRig rig;
         rig.build();
         rig.alerts->status = AuthorizationStatus::denied;
+        if (!accent.isEmpty())
+            rig.settings->setAccentHex(accent);
         if (withSources)
             addSamples(rig);
         SettingsView settings(rig.state.get(), {}, {});
+        if (dark)
+            settings.setPalette(darkPalette());
         new AccentInjector(&settings, rig.settings.get());
         settings.setTab(SettingsView::SettingsTab::general);
         settings.show();
