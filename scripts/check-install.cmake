@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Installs the build into a fresh prefix and checks that the desktop entry starts the
 # installed program and names an installed icon, under the id the program itself uses.
 # -DBUILD=<build folder> -DPREFIX=<scratch prefix> -DAPP_ID=<desktop entry id>
@@ -17,7 +18,8 @@ endforeach()
 
 file(STRINGS ${entry} lines)
 foreach(key Exec Icon)
-  list(FILTER lines INCLUDE REGEX "^${key}=" OUTPUT_VARIABLE found)
+  set(found ${lines})
+  list(FILTER found INCLUDE REGEX "^${key}=")
   list(LENGTH found count)
   if(NOT count EQUAL 1)
     message(FATAL_ERROR "${entry} has ${count} ${key} lines")
