@@ -68,7 +68,6 @@ class TestSingleInstance : public QObject {
 private:
     QTemporaryDir m_folder;
     QString m_identifier;
-    int m_connections = 0;
     QStringList m_connectionNames;
 
     // Each copy has a connection of its own, as each process would.
@@ -76,7 +75,7 @@ private:
     {
         if (!onBus)
             return QDBusConnection(QStringLiteral("no bus"));
-        const QString name = QStringLiteral("copy ") + QString::number(++m_connections);
+        const QString name = QStringLiteral("copy ") + QString::number(m_connectionNames.size());
         m_connectionNames.append(name);
         return QDBusConnection::connectToBus(QDBusConnection::SessionBus, name);
     }
