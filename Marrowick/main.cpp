@@ -1,6 +1,10 @@
 #include "Marrowick/App/MarrowickApp.h"
+#include "Marrowick/App/SingleInstance.h"
+#include "Marrowick/App/SourcesStore.h"
 
 #include <QApplication>
+
+#include <cstdio>
 
 using namespace marrowick;
 
@@ -15,7 +19,20 @@ int main(int argc, char *argv[])
     // A tray application: closing a window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
+    SingleInstance instance(MarrowickApp::bundleIdentifier, SourcesStore::defaultDirectory(),
+                            QDBusConnection::sessionBus());
+    switch (instance.claim()) {
+    case SingleInstance::Claim::owner:
+        break;
+    case SingleInstance::Claim::handedOver:
+        return 0;
+    case SingleInstance::Claim::alreadyRunning:
+        std::fprintf(stderr, "%s\n", qPrintable(instance.error()));
+        return 1;
+    }
+
     MarrowickApp marrowick(QCoreApplication::arguments());
+    QObject::connect(&instance, &SingleInstance::activationRequested, &marrowick, &MarrowickApp::showPopover);
     marrowick.start();
     return app.exec();
 }

@@ -43,6 +43,8 @@ public:
     void start();
     // Quits once the history is written; at once before the state was handed over.
     void requestQuit();
+    // Opens the popup beside the icon, or the window where there is no tray.
+    void showPopover();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -50,7 +52,6 @@ protected:
 private:
     void buildTray();
     void togglePopover();
-    void showPopover();
     void openSettings();
     void openOnboarding();
     void refreshTrayIcon();

@@ -4,6 +4,28 @@
 
 namespace marrowick {
 
+namespace {
+
+// A probe (an HTTP ping, a TCP port, a game server) reports its target as one widget of a
+// fetch that itself succeeded. A target that is not up is what the user is testing for, so
+// it fails the test with the reason the popup shows beside it.
+std::optional<QString> probeFailure(const WidgetData &widget)
+{
+    const auto reason = [](const QString &detail) {
+        return detail.isEmpty() ? QStringLiteral("Down") : detail;
+    };
+    if (const auto *check = widget.get<CheckResult>()) {
+        if (check->status != ServiceStatus::up)
+            return reason(check->detail.value_or(QString()));
+    } else if (const auto *game = widget.get<GameServerStatus>()) {
+        if (!game->online)
+            return reason(game->detail);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 QCoro::Task<std::optional<TestOutcome>> ConnectionTest::run(SourceFormState form, std::optional<QUuid> editingID,
                                                             CredentialStoreHandle stored, ProviderFactory makeProvider,
                                                             CancelToken cancel)
@@ -50,6 +72,10 @@ TestOutcome ConnectionTest::outcome(const SourceSnapshot &snapshot)
 {
     if (snapshot.widgets.isEmpty())
         return {false, emptySnapshotMessage};
+    for (const WidgetData &widget : snapshot.widgets) {
+        if (const auto failure = probeFailure(widget))
+            return {false, *failure};
+    }
     return {true, QStringLiteral("Connected")};
 }
 

@@ -37,6 +37,8 @@ public:
                                                        CredentialStoreHandle stored, ProviderFactory makeProvider,
                                                        CancelToken cancel = {});
 
+    // Passed only when something was fetched and no probed target (a check, a game server)
+    // is down; a down target fails with its reason.
     static TestOutcome outcome(const SourceSnapshot &snapshot);
     static TestOutcome outcome(const std::exception_ptr &error);
 };

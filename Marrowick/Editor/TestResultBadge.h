@@ -5,7 +5,7 @@
 namespace marrowick {
 
 // The connection test's result beside its button: a dot and the message in a tinted capsule,
-// green for a test that fetched something, red for anything else. The message is server text,
+// green for a test that fetched something and found its target up, red for anything else. The message is server text,
 // so it is drawn as plain text, on at most two lines.
 class TestResultBadge : public QWidget {
     Q_OBJECT

@@ -7,6 +7,7 @@
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
+#include "MarrowickKit/Providers/ProviderRegistry.h"
 
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
@@ -283,38 +284,67 @@ void TestAddSourceView::connectionTest_data()
 {
     QTest::addColumn<QString>("card");
     QTest::addColumn<QStringList>("steps");
+    // What listens behind %PORT: "tcp" (accepts), "http" (answers with httpStatus), "plain"
+    // (answers anything, TLS too, with a plain HTTP error) or "closed" (nothing).
+    QTest::addColumn<QString>("server");
     QTest::addColumn<int>("httpStatus");
     QTest::addColumn<bool>("passed");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("tcp port open") << "tcpPort" << QStringList{"name=A", "host=127.0.0.1:%PORT"} << 0 << true << "Connected";
-    QTest::newRow("status page without monitors") << "kuma" << QStringList{"name=A", "baseURL=http://127.0.0.1:%PORT", "statusPageSlug=s"}
-                                                  << 200 << false << ConnectionTest::emptySnapshotMessage;
-    QTest::newRow("server error") << "kuma" << QStringList{"name=A", "baseURL=http://127.0.0.1:%PORT", "statusPageSlug=s"}
-                                  << 500 << false << "HTTP 500";
+    const QStringList kuma{"name=A", "baseURL=http://127.0.0.1:%PORT", "statusPageSlug=s"};
+    QTest::newRow("tcp port open") << "tcpPort" << QStringList{"name=A", "host=127.0.0.1:%PORT"} << "tcp" << 0 << true
+                                   << "Connected";
+    QTest::newRow("tcp port closed") << "tcpPort" << QStringList{"name=A", "host=127.0.0.1:%PORT"} << "closed" << 0
+                                     << false << "closed";
+    QTest::newRow("http ping up") << "httpPing" << QStringList{"name=A", "baseURL=http://127.0.0.1:%PORT"} << "http"
+                                  << 200 << true << "Connected";
+    QTest::newRow("http ping unexpected status") << "httpPing" << QStringList{"name=A", "baseURL=http://127.0.0.1:%PORT"}
+                                                 << "http" << 503 << false << "HTTP 503";
+    // The TLS library words this one: the row expects the reason the source's own poll gives.
+    QTest::newRow("http ping TLS rejected") << "httpPing" << QStringList{"name=A", "baseURL=https://127.0.0.1:%PORT"}
+                                            << "plain" << 0 << false << "";
+    QTest::newRow("status page without monitors") << "kuma" << kuma << "http" << 200 << false
+                                                  << ConnectionTest::emptySnapshotMessage;
+    QTest::newRow("server error") << "kuma" << kuma << "http" << 500 << false << "HTTP 500";
 }
 
 void TestAddSourceView::connectionTest()
 {
     QFETCH(QString, card);
     QFETCH(QStringList, steps);
+    QFETCH(QString, server);
     QFETCH(int, httpStatus);
     QFETCH(bool, passed);
     QFETCH(QString, message);
 
     LocalTCPServer tcp;
+    LocalTCPServer plain(LocalTCPServer::sendAndClose("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n"));
     LocalHTTPServer http(LocalHTTPServer::fixed(httpStatus, R"({"heartbeatList":{}})"));
+    const QHash<QString, quint16> ports{{QStringLiteral("tcp"), tcp.port()},
+                                        {QStringLiteral("http"), http.port()},
+                                        {QStringLiteral("plain"), plain.port()},
+                                        {QStringLiteral("closed"), LocalTCPServer::closedPort()}};
     EditorRig rig;
     rig.open();
     rig.click(QStringLiteral("editor.type.") + card);
     rig.click(QStringLiteral("editor.next"));
-    rig.fill(steps, QString::number(httpStatus ? http.port() : tcp.port()));
+    rig.fill(steps, QString::number(ports.value(server)));
     QSignalSpy finished(rig.sheet.data(), &AddSourceView::connectionTestFinished);
     rig.click(QStringLiteral("editor.test"));
     QVERIFY(rig.sheet->isTesting());
     QCOMPARE(rig.find<PillButton>(QStringLiteral("editor.test"))->text(), QStringLiteral("Testing\u2026"));
     QVERIFY(!rig.find(QStringLiteral("editor.test"))->isEnabled());
     QVERIFY(finished.wait(5000));
+
+    if (message.isEmpty()) {
+        const auto config = rig.sheet->form()->buildConfig(QUuid::createUuid());
+        QVERIFY(config);
+        const auto provider = ProviderRegistry::makeProvider(*config, std::make_shared<InMemoryCredentialStore>());
+        const SourceSnapshot polled = QCoro::waitFor(provider->fetch({}));
+        QCOMPARE(polled.widgets.size(), 1);
+        message = polled.widgets.first().get<CheckResult>()->detail.value_or(QString());
+        QVERIFY(!message.isEmpty());
+    }
 
     auto *badge = rig.find<TestResultBadge>(QStringLiteral("editor.testBadge"));
     QVERIFY(badge->isVisibleTo(rig.sheet));
