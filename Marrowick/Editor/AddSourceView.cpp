@@ -6,6 +6,7 @@
 #include "Marrowick/Editor/SourceCard.h"
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
+#include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
@@ -15,7 +16,6 @@
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -602,15 +602,10 @@ void AddSourceView::failSave(const QString &message)
     m_isSaving = false;
     refreshFormStep();
 
-    auto *alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Couldn't Save Source"), QStringLiteral("Couldn't Save Source"),
-                                  QMessageBox::Ok, this);
-    alert->setObjectName(QStringLiteral("editor.saveError"));
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setTextFormat(Qt::PlainText);
-    alert->setInformativeText(message);
     // The keyring's text is shown as it stands, never read as markup.
-    if (auto *informative = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-        informative->setTextFormat(Qt::PlainText);
+    QMessageBox *alert = AlertBox::make(QMessageBox::Warning, QStringLiteral("Couldn't Save Source"), message, this);
+    alert->setObjectName(QStringLiteral("editor.saveError"));
+    alert->setStandardButtons(QMessageBox::Ok);
     connect(alert, &QMessageBox::finished, this, [this] { m_saveError.reset(); });
     alert->open();
     emit saveFinished(false);

@@ -34,6 +34,7 @@ class TestEditorScreenshots : public QObject {
 
 private slots:
     void typeStep();
+    void saveError();
     void formOfEachKind_data();
     void formOfEachKind();
     void gamePicker();
@@ -48,6 +49,23 @@ void TestEditorScreenshots::typeStep()
     rig.open();
     rig.click(QStringLiteral("editor.type.gameServer"));
     render(rig.sheet, QStringLiteral("editor-step1"));
+}
+
+void TestEditorScreenshots::saveError()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    rig.keyring->failure = QStringLiteral("The name org.freedesktop.secrets was not provided by any .service files");
+    rig.open();
+    rig.click(QStringLiteral("editor.type.beszel"));
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill({"name=Hub", "baseURL=https://hub", "secret=tok"});
+    QSignalSpy finished(rig.sheet.data(), &AddSourceView::saveFinished);
+    rig.click(QStringLiteral("editor.save"));
+    QTRY_COMPARE(finished.size(), 1);
+    auto *alert = rig.sheet->findChild<QWidget *>(QStringLiteral("editor.saveError"));
+    QVERIFY(alert);
+    render(alert, QStringLiteral("editor-save-error"));
 }
 
 void TestEditorScreenshots::formOfEachKind_data()
