@@ -348,6 +348,34 @@ private slots:
         QCOMPARE(find(popover, "checkRow")->layout()->contentsMargins(), QMargins(12, 4, 12, 4));
     }
 
+    void escapeDismissesThePopupButNotTheStandInWindow_data()
+    {
+        QTest::addColumn<bool>("popup");
+        QTest::newRow("popup beside the tray") << true;
+        QTest::newRow("window without a tray") << false;
+    }
+    void escapeDismissesThePopupButNotTheStandInWindow()
+    {
+        QFETCH(bool, popup);
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Lab");
+        rig.answers.insert(source.id(), checks(2));
+        PopoverView &popover = rig.open({source}, false);
+        popover.setWindowFlags(popup ? PopoverView::popupWindowFlags : Qt::WindowFlags(Qt::Window));
+        // The window manager leaves the popup alone: no taskbar button, no place in the switcher.
+        QCOMPARE(popover.windowFlags().testFlag(Qt::BypassWindowManagerHint), popup);
+        QCOMPARE(popover.windowFlags().testFlag(Qt::FramelessWindowHint), popup);
+        popover.show();
+        popover.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&popover));
+
+        // Wherever the focus is inside it.
+        auto *button = find<QAbstractButton>(popover, "popover.refresh");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Escape);
+        QCOMPARE(popover.isVisible(), !popup);
+    }
+
     void anErrorIsCutAfterTwoLines()
     {
         PopoverRig rig;
