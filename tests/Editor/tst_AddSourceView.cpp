@@ -1,6 +1,7 @@
 #include "Editor/EditorRig.h"
 
 #include "Marrowick/Editor/GameSourceForm.h"
+#include "Marrowick/Editor/SourceCard.h"
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Settings/SettingsView.h"
@@ -8,6 +9,7 @@
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
+#include "support/ImageDifference.h"
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
@@ -69,6 +71,8 @@ private slots:
     void quickStartCards_data();
     void quickStartCards();
     void typeStepAndBack();
+    void focusAndSelectionLookApart_data();
+    void focusAndSelectionLookApart();
     void gamePickerSearchesAndPortFollowsGame();
     void connectionTest_data();
     void connectionTest();
@@ -234,6 +238,47 @@ void TestAddSourceView::typeStepAndBack()
     rig.click(QStringLiteral("editor.cancel"));
     QTRY_VERIFY(!rig.sheet);
     QVERIFY(rig.state->sources().isEmpty());
+}
+
+void TestAddSourceView::focusAndSelectionLookApart_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("focusedAfter");
+    QTest::addColumn<bool>("selectedAfter");
+    QTest::addColumn<bool>("onTheEdge"); // the change is in the ring's band, not on the card
+    QTest::newRow("focus") << false << true << false << true;
+    QTest::newRow("focus on the selected card") << true << true << true << true;
+    QTest::newRow("selection") << false << false << true << false;
+}
+
+void TestAddSourceView::focusAndSelectionLookApart()
+{
+    QFETCH(bool, selected);
+    QFETCH(bool, focusedAfter);
+    QFETCH(bool, selectedAfter);
+    QFETCH(bool, onTheEdge);
+
+    EditorRig rig;
+    rig.open();
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    auto *card = rig.find<SourceCard>(QStringLiteral("editor.type.kuma"));
+    QWidget *elsewhere = rig.find(QStringLiteral("editor.type.beszel"));
+    QVERIFY(card && elsewhere);
+    elsewhere->setFocus();
+    card->setSelected(selected);
+    const QImage before = card->grab().toImage();
+    if (focusedAfter)
+        card->setFocus();
+    card->setSelected(selectedAfter);
+    const QList<QPoint> changed = test::differingPixels(before, card->grab().toImage());
+    QVERIFY(!changed.isEmpty());
+    // The ring is drawn around the card; the selection changes the card itself.
+    const QPainterPath cardShape = test::roundedArea(card->size(), SourceCard::focusMargin, 14);
+    if (onTheEdge)
+        QCOMPARE(test::pixelsInside(changed, cardShape), 0);
+    else
+        QVERIFY(test::pixelsInside(changed, test::roundedArea(card->size(), card->height() / 4, 0)) > 0);
 }
 
 void TestAddSourceView::gamePickerSearchesAndPortFollowsGame()
