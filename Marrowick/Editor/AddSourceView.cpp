@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
@@ -207,6 +208,22 @@ QWidget *AddSourceView::buildChooseTypeStep()
     connect(m_nextButton, &PillButton::clicked, this, &AddSourceView::continueToForm);
     pageLayout->addWidget(footer(m_nextButton));
     return page;
+}
+
+void AddSourceView::keyPressEvent(QKeyEvent *event)
+{
+    const bool confirm = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+                         && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!confirm || m_form || !m_nextButton) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // Next is this step's default button, though not a push button the dialog would press. A
+    // focused card is the choice Return confirms: an example opens its form, a type goes on.
+    if (auto *card = qobject_cast<SourceCard *>(focusWidget()))
+        card->click();
+    if (!m_form && m_nextButton && m_nextButton->isEnabled())
+        m_nextButton->click();
 }
 
 void AddSourceView::selectType(Type type)

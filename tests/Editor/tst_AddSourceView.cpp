@@ -71,6 +71,8 @@ private slots:
     void quickStartCards_data();
     void quickStartCards();
     void typeStepAndBack();
+    void returnOnTheTypeStepGoesOn_data();
+    void returnOnTheTypeStepGoesOn();
     void focusAndSelectionLookApart_data();
     void focusAndSelectionLookApart();
     void gamePickerSearchesAndPortFollowsGame();
@@ -238,6 +240,57 @@ void TestAddSourceView::typeStepAndBack()
     rig.click(QStringLiteral("editor.cancel"));
     QTRY_VERIFY(!rig.sheet);
     QVERIFY(rig.state->sources().isEmpty());
+}
+
+void TestAddSourceView::returnOnTheTypeStepGoesOn_data()
+{
+    QTest::addColumn<QString>("clicked");  // a type card clicked first, or none
+    QTest::addColumn<QString>("focused");  // the card that has the focus, or none
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("title");    // of the form shown afterwards; empty: still choosing
+
+    const int none = Qt::NoModifier;
+    QTest::newRow("nothing chosen") << "" << "" << int(Qt::Key_Return) << none << "";
+    QTest::newRow("chosen type") << "httpPing" << "" << int(Qt::Key_Return) << none << "HTTP Ping Config";
+    QTest::newRow("keypad Enter") << "httpPing" << "" << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
+                                  << "HTTP Ping Config";
+    QTest::newRow("focused type card") << "httpPing" << "editor.type.jsonWidget" << int(Qt::Key_Return) << none
+                                       << "Custom JSON Config";
+    QTest::newRow("focused example") << "httpPing" << "editor.example.statusPage" << int(Qt::Key_Return) << none
+                                     << "Uptime Kuma Config";
+    QTest::newRow("with Ctrl") << "httpPing" << "" << int(Qt::Key_Return) << int(Qt::ControlModifier) << "";
+}
+
+void TestAddSourceView::returnOnTheTypeStepGoesOn()
+{
+    QFETCH(QString, clicked);
+    QFETCH(QString, focused);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, title);
+
+    EditorRig rig;
+    rig.open();
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    if (!clicked.isEmpty())
+        rig.click(QStringLiteral("editor.type.") + clicked);
+    QWidget *target = rig.sheet;
+    if (!focused.isEmpty()) {
+        target = rig.find(focused);
+        QVERIFY(target);
+        target->setFocus(Qt::TabFocusReason);
+        QVERIFY(target->hasFocus());
+    }
+    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    if (title.isEmpty()) {
+        QVERIFY(!rig.sheet->form());
+        QVERIFY(rig.find(QStringLiteral("editor.next")));
+    } else {
+        QVERIFY(rig.sheet->form());
+        QCOMPARE(labelText(rig, QStringLiteral("editor.title")), title);
+    }
 }
 
 void TestAddSourceView::focusAndSelectionLookApart_data()
