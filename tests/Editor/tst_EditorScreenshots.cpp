@@ -69,15 +69,8 @@ void TestEditorScreenshots::typeStepFocus()
 void TestEditorScreenshots::saveError()
 {
     EditorRig rig;
-    rig.buildEditorState();
-    rig.keyring->failure = QStringLiteral("The name org.freedesktop.secrets was not provided by any .service files");
-    rig.open();
-    rig.click(QStringLiteral("editor.type.beszel"));
-    rig.click(QStringLiteral("editor.next"));
-    rig.fill({"name=Hub", "baseURL=https://hub", "secret=tok"});
-    QSignalSpy finished(rig.sheet.data(), &AddSourceView::saveFinished);
-    rig.click(QStringLiteral("editor.save"));
-    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(rig.saveThroughFailingKeyring(
+        QStringLiteral("The name org.freedesktop.secrets was not provided by any .service files")));
     auto *alert = rig.sheet->findChild<QWidget *>(QStringLiteral("editor.saveError"));
     QVERIFY(alert);
     render(alert, QStringLiteral("editor-save-error"));
