@@ -109,7 +109,7 @@ void MarrowickApp::start()
 {
     if (m_hasTray) {
         buildTray();
-        m_popover->setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+        m_popover->setWindowFlags(PopoverView::popupWindowFlags);
     } else {
         m_popover->setWindowFlags(Qt::Window);
         m_popover->setWindowTitle(QStringLiteral("Marrowick"));

@@ -6,6 +6,7 @@
 #include "Marrowick/Editor/SourceCard.h"
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
+#include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
@@ -14,8 +15,8 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -207,6 +208,22 @@ QWidget *AddSourceView::buildChooseTypeStep()
     connect(m_nextButton, &PillButton::clicked, this, &AddSourceView::continueToForm);
     pageLayout->addWidget(footer(m_nextButton));
     return page;
+}
+
+void AddSourceView::keyPressEvent(QKeyEvent *event)
+{
+    const bool confirm = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+                         && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!confirm || m_form || !m_nextButton) {
+        QDialog::keyPressEvent(event);
+        return;
+    }
+    // Next is this step's default button, though not a push button the dialog would press. A
+    // focused card is the choice Return confirms: an example opens its form, a type goes on.
+    if (auto *card = qobject_cast<SourceCard *>(focusWidget()))
+        card->click();
+    if (!m_form && m_nextButton && m_nextButton->isEnabled())
+        m_nextButton->click();
 }
 
 void AddSourceView::selectType(Type type)
@@ -602,15 +619,10 @@ void AddSourceView::failSave(const QString &message)
     m_isSaving = false;
     refreshFormStep();
 
-    auto *alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Couldn't Save Source"), QStringLiteral("Couldn't Save Source"),
-                                  QMessageBox::Ok, this);
-    alert->setObjectName(QStringLiteral("editor.saveError"));
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setTextFormat(Qt::PlainText);
-    alert->setInformativeText(message);
     // The keyring's text is shown as it stands, never read as markup.
-    if (auto *informative = alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-        informative->setTextFormat(Qt::PlainText);
+    QMessageBox *alert = AlertBox::make(QMessageBox::Warning, QStringLiteral("Couldn't Save Source"), message, this);
+    alert->setObjectName(QStringLiteral("editor.saveError"));
+    alert->setStandardButtons(QMessageBox::Ok);
     connect(alert, &QMessageBox::finished, this, [this] { m_saveError.reset(); });
     alert->open();
     emit saveFinished(false);

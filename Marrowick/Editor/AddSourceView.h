@@ -65,6 +65,9 @@ signals:
     // A save ended: the sheet closes on success, or shows why it failed.
     void saveFinished(bool saved);
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void showStep();
     QWidget *buildChooseTypeStep();

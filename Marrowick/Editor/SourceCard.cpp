@@ -71,30 +71,32 @@ void SourceCard::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF area = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const QRectF area = QRectF(rect()).adjusted(focusMargin, focusMargin, -focusMargin, -focusMargin);
     const QColor text = palette().color(QPalette::WindowText);
+    const QColor accent = marrowickAccent(this);
+    const qreal radius = m_kind == Kind::type ? 14 : 12;
 
     QPainterPath shape;
+    shape.addRoundedRect(area, radius, radius);
     if (m_kind == Kind::type) {
-        shape.addRoundedRect(area, 14, 14);
-        QColor fill = text;
-        fill.setAlphaF(0.06);
+        // Selected: tinted and outlined in the accent. Focus is the ring around the card, so
+        // a focused card and a selected one never look alike.
+        QColor fill = m_selected ? accent : text;
+        fill.setAlphaF(m_selected ? 0.16 : 0.06);
         painter.fillPath(shape, fill);
-        if (m_selected || hasFocus()) {
-            QColor outline = marrowickAccentMark(this);
-            if (!m_selected)
-                outline.setAlphaF(0.5);
-            painter.setPen(QPen(outline, 1.5));
-            painter.drawPath(shape);
+        if (m_selected) {
+            painter.setPen(QPen(marrowickAccentMark(this), 2));
+            painter.drawRoundedRect(area.adjusted(1, 1, -1, -1), radius - 1, radius - 1);
         }
     } else {
-        shape.addRoundedRect(area, 12, 12);
         painter.fillPath(shape, cardFill(palette()));
-        paintCardOutline(painter, area, 12, palette());
-        if (hasFocus()) {
-            painter.setPen(QPen(marrowickAccentMark(this), 1.5));
-            painter.drawPath(shape);
-        }
+        paintCardOutline(painter, area, radius, palette());
+    }
+    if (hasFocus()) {
+        const qreal outset = focusMargin - 1;
+        painter.setPen(QPen(marrowickAccentMark(this), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(area.adjusted(-outset, -outset, outset, outset), radius + outset, radius + outset);
     }
     if (isDown())
         painter.fillPath(shape, QColor(0, 0, 0, 20));

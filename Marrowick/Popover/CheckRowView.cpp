@@ -11,11 +11,9 @@ namespace marrowick {
 
 namespace {
 
-// Why the check is down, where it says.
-QString downText(const CheckResult &check)
-{
-    return check.detail.value_or(QStringLiteral("Down"));
-}
+// The reason, when there is one, is the detail line under the name already: the red text
+// only says that the check is down.
+const QString downText = QStringLiteral("Down");
 
 } // namespace
 
@@ -31,9 +29,9 @@ CheckRowView::CheckRowView(const CheckResult &check, const QList<double> &histor
     const NameBlock block = addNameBlock(layout, 2, this);
     m_name = block.name;
     m_detail = block.detail;
-    layout->addSpacing(8);
-    m_trailing = new RowTrailing(check.status, downText(check), check.latencyMs, history, settings, this);
-    layout->addWidget(m_trailing);
+    addNameSpacer(layout);
+    m_trailing = new RowTrailing(check.status, downText, check.latencyMs, history, settings, this);
+    addTrailing(layout, m_trailing);
     set(check, history, settings);
 }
 
@@ -43,7 +41,7 @@ void CheckRowView::set(const CheckResult &check, const QList<double> &history, c
     m_orb->setColor(statusColor(check.status));
     setLine(m_name, check.name);
     setOptionalLine(m_detail, check.detail);
-    m_trailing->set(check.status, downText(check), check.latencyMs, history, settings);
+    m_trailing->set(check.status, downText, check.latencyMs, history, settings);
 }
 
 } // namespace marrowick

@@ -12,8 +12,8 @@ namespace marrowick {
 class RowTrailing;
 class StatusOrb;
 
-// One HTTP or TCP check: orb, name and detail, then the detail (or "Down") in red while down,
-// the sparkline and the latency.
+// One HTTP or TCP check: orb, name and detail (the reason, while down), then "Down" in red
+// while down, the sparkline and the latency.
 class CheckRowView : public QWidget {
     Q_OBJECT
 

@@ -61,13 +61,13 @@ GameRowView::GameRowView(const GameServerStatus &game, const QList<double> &hist
     const NameBlock block = addNameBlock(layout, 1, this);
     m_name = block.name;
     m_subtitle = block.detail;
-    layout->addSpacing(8);
+    addNameSpacer(layout);
     m_players = plainLabel(QString(), textFont(font(), TextStyle::caption, QFont::DemiBold), this);
     m_players->setObjectName(QStringLiteral("players"));
     setLabelColor(m_players, secondaryColor(palette()));
     layout->addWidget(m_players);
     m_trailing = new RowTrailing(gameStatus(game), QStringLiteral("Offline"), game.latencyMs, history, settings, this);
-    layout->addWidget(m_trailing);
+    addTrailing(layout, m_trailing);
     set(game, history, settings);
 }
 

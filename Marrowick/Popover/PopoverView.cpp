@@ -17,6 +17,7 @@
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -187,6 +188,17 @@ void PopoverView::hideEvent(QHideEvent *event)
     m_structureDirty = false;
     m_freshForShow = false;
     QWidget::hideEvent(event);
+}
+
+void PopoverView::keyPressEvent(QKeyEvent *event)
+{
+    // Escape dismisses the popup, as it does a menu. The window that stands in where there is
+    // no tray stays: closing it would quit.
+    if (event->matches(QKeySequence::Cancel) && windowType() != Qt::Window) {
+        hide();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PopoverView::follow()

@@ -45,6 +45,10 @@ public:
     static constexpr int maximumHeight = 580;
     // Changes that arrive within this time are drawn together.
     static constexpr int redrawDelayMs = 16;
+    // The popup beside the tray icon: frameless, above other windows, and left alone by the
+    // window manager, so it gets no taskbar button and no place in the window switcher.
+    static constexpr Qt::WindowFlags popupWindowFlags =
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::BypassWindowManagerHint;
 
     explicit PopoverView(AppState *state, QWidget *parent = nullptr);
     ~PopoverView() override;
@@ -73,6 +77,7 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildEmptyState(QVBoxLayout *layout);

@@ -1,6 +1,7 @@
 #include "Marrowick/Popover/RowParts.h"
 
 #include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Popover/RowTrailing.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -19,8 +20,20 @@ NameBlock addNameBlock(QBoxLayout *row, int spacing, QWidget *parent)
     setLabelColor(detail, secondaryColor(parent->palette()));
     block->addWidget(name);
     block->addWidget(detail);
-    row->addLayout(block, 1);
+    row->addLayout(block);
     return NameBlock{name, detail};
+}
+
+void addNameSpacer(QBoxLayout *row)
+{
+    row->addItem(new QSpacerItem(8, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+}
+
+void addTrailing(QBoxLayout *row, RowTrailing *trailing)
+{
+    // The only stretch in the row: the trailing block grows first, up to its sparkline's
+    // width, and the spacer before it takes the rest.
+    row->addWidget(trailing, 1);
 }
 
 void setLine(QLabel *label, const QString &text)

@@ -18,7 +18,7 @@ RowTrailing::RowTrailing(ServiceStatus status, const QString &downText, std::opt
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("trailing"));
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     set(status, downText, latencyMs, history, settings);
 }
 
@@ -36,6 +36,8 @@ void RowTrailing::set(ServiceStatus status, const QString &downText, std::option
     m_history = sparkline ? history : QList<double>();
     m_latencyText = latency;
     setAccessibleName(down ? downText + QStringLiteral(", ") + latency : latency);
+    // Unchanged, this costs nothing; changed, it asks for a new layout itself.
+    setMaximumWidth(m_sparkline ? widthWithSparkline() : sizeHint().width());
     if (resized)
         updateGeometry();
     update();
@@ -52,6 +54,13 @@ int RowTrailing::downTextWidth() const
     return std::min(maximumDownTextWidth, static_cast<int>(std::ceil(width)));
 }
 
+int RowTrailing::widthWithSparkline() const
+{
+    return sizeHint().width() + sparklineSize.width() + spacing;
+}
+
+// Without the sparkline, which only takes room left over; its height counts all the same, so
+// the row keeps its height whether the room was there or not.
 QSize RowTrailing::sizeHint() const
 {
     const QSize pill = LatencyPill::pillSize(font(), m_latencyText);
@@ -61,7 +70,6 @@ QSize RowTrailing::sizeHint() const
         width += downTextWidth() + spacing;
         height = std::max(height, static_cast<int>(std::ceil(QFontMetricsF(downFont()).height())));
     } else if (m_sparkline) {
-        width += sparklineSize.width() + spacing;
         height = std::max(height, sparklineSize.height());
     }
     return QSize(width, height);
@@ -80,7 +88,7 @@ void RowTrailing::paintEvent(QPaintEvent *)
         painter.setPen(statusColor(ServiceStatus::down));
         const QString text = painter.fontMetrics().elidedText(m_downText, Qt::ElideRight, textWidth);
         painter.drawText(QRectF(end - textWidth, 0, textWidth, height()), Qt::AlignVCenter | Qt::AlignRight, text);
-    } else if (m_sparkline) {
+    } else if (showsSparkline()) {
         const QRectF area(end - sparklineSize.width(), (height() - sparklineSize.height()) / 2.0,
                           sparklineSize.width(), sparklineSize.height());
         Sparkline::paint(painter, area.adjusted(1, 1, -1, -1), m_history, marrowickAccent(this));

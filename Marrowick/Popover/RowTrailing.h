@@ -14,6 +14,10 @@ namespace marrowick {
 // when it has two samples or more and sparklines are on; then always the latency pill.
 // Painted as one widget, so a sparkline that comes or goes only changes this widget's size
 // instead of showing a child, which would lay out the whole list at once.
+//
+// The sparkline is the one part a row can do without: it is not in the size hint, the widget
+// grows up to its width only from the room the row has left, and it is drawn only when that
+// room was there. Add it to the row with stretch, after a spacer that takes what remains.
 class RowTrailing : public QWidget {
     Q_OBJECT
 
@@ -31,7 +35,7 @@ public:
 
     // What is drawn: the down text (empty unless down), whether the sparkline is, the pill's text.
     QString downText() const { return m_down ? m_downText : QString(); }
-    bool showsSparkline() const { return m_sparkline; }
+    bool showsSparkline() const { return m_sparkline && width() >= widthWithSparkline(); }
     QString latencyText() const { return m_latencyText; }
 
     QSize sizeHint() const override;
@@ -43,6 +47,7 @@ protected:
 private:
     QFont downFont() const;
     int downTextWidth() const;
+    int widthWithSparkline() const;
 
     bool m_down = false;
     QString m_downText;

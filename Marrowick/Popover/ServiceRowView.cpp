@@ -21,9 +21,9 @@ ServiceRowView::ServiceRowView(const ServiceRow &row, const QList<double> &histo
     const NameBlock block = addNameBlock(layout, 2, this);
     m_name = block.name;
     m_detail = block.detail;
-    layout->addSpacing(8);
+    addNameSpacer(layout);
     m_trailing = new RowTrailing(row.status, QStringLiteral("Unreachable"), row.latencyMs, history, settings, this);
-    layout->addWidget(m_trailing);
+    addTrailing(layout, m_trailing);
     set(row, history, settings);
 }
 

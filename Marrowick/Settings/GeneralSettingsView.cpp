@@ -6,6 +6,7 @@
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/SettingsTexts.h"
 #include "Marrowick/Settings/SwitchButton.h"
+#include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
@@ -16,7 +17,6 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProcess>
@@ -475,14 +475,7 @@ void GeneralSettingsView::setMessage(std::optional<MessageAlert> message)
     }
     m_message = std::move(message);
     if (m_message) {
-        auto *box = new QMessageBox(this);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setIcon(QMessageBox::NoIcon);
-        box->setTextFormat(Qt::PlainText);
-        box->setText(m_message->title);
-        box->setInformativeText(m_message->body);
-        if (auto *informative = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-            informative->setTextFormat(Qt::PlainText);
+        QMessageBox *box = AlertBox::make(QMessageBox::NoIcon, m_message->title, m_message->body, this);
         if (m_message->hasAction()) {
             QPushButton *action = box->addButton(*m_message->actionTitle, QMessageBox::ActionRole);
             const QUrl url = *m_message->actionURL;
@@ -534,12 +527,8 @@ void GeneralSettingsView::importSources()
     }
     m_pendingImport = imported;
     delete m_confirmationBox;
-    auto *box = new QMessageBox(this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setIcon(QMessageBox::Warning);
-    box->setTextFormat(Qt::PlainText);
-    box->setText(QStringLiteral("Replace Your Sources?"));
-    box->setInformativeText(replaceConfirmationMessage());
+    QMessageBox *box = AlertBox::make(QMessageBox::Warning, QStringLiteral("Replace Your Sources?"),
+                                      replaceConfirmationMessage(), this);
     QPushButton *cancel = box->addButton(QMessageBox::Cancel);
     QPushButton *replace = box->addButton(QStringLiteral("Replace"), QMessageBox::DestructiveRole);
     box->setDefaultButton(cancel);

@@ -35,7 +35,8 @@ QFont scaledFont(const QFont &base, qreal factor, bool semibold = false)
     return font;
 }
 
-// The wide edit button: its children only draw, the button takes every click.
+// The wide edit button: its children only draw, the button takes every click. Its focus
+// shows on the card's outline, clear of the texts it holds.
 class EditButton : public QAbstractButton {
 public:
     explicit EditButton(QWidget *parent) : QAbstractButton(parent)
@@ -47,15 +48,7 @@ public:
     QSize minimumSizeHint() const override { return layout() ? layout()->minimumSize() : QSize(); }
 
 protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        if (!hasFocus())
-            return;
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(marrowickAccentMark(this), 1.5));
-        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
-    }
+    void paintEvent(QPaintEvent *) override {}
 };
 
 // The kind's symbol on a faint rounded square.
@@ -295,7 +288,12 @@ void SourceRow::paintEvent(QPaintEvent *)
     QPainterPath shape;
     shape.addRoundedRect(area, cornerRadius, cornerRadius);
     p.fillPath(shape, cardFill(palette()));
-    paintCardOutline(p, area, cornerRadius, palette());
+    if (m_edit->hasFocus()) {
+        p.setPen(QPen(marrowickAccentMark(this), 2));
+        p.drawRoundedRect(area.adjusted(1, 1, -1, -1), cornerRadius - 1, cornerRadius - 1);
+    } else {
+        paintCardOutline(p, area, cornerRadius, palette());
+    }
 }
 
 bool SourceRow::handleKey(const QKeyEvent *event)
@@ -323,6 +321,8 @@ bool SourceRow::eventFilter(QObject *watched, QEvent *event)
     // The buttons take arrow keys for themselves; the card's own keys come first.
     if (event->type() == QEvent::KeyPress && handleKey(static_cast<QKeyEvent *>(event)))
         return true;
+    if (watched == m_edit && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+        update();
     // A press on the card that moves becomes a drag of the whole card, not a click.
     if (event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -157,6 +158,21 @@ struct EditorRig : AppStateRig {
                 type(QStringLiteral("editor.") + field, text);
             }
         }
+    }
+
+    // Adds a Beszel hub through the sheet over a keyring that fails with `failure`; true once
+    // the save has ended and said why.
+    bool saveThroughFailingKeyring(const QString &failure)
+    {
+        buildEditorState();
+        keyring->failure = failure;
+        open();
+        click(QStringLiteral("editor.type.beszel"));
+        click(QStringLiteral("editor.next"));
+        fill({"name=Hub", "baseURL=https://hub", "secret=tok"});
+        QSignalSpy finished(sheet.data(), &AddSourceView::saveFinished);
+        click(QStringLiteral("editor.save"));
+        return QTest::qWaitFor([&finished] { return finished.size() == 1; });
     }
 };
 

@@ -1,6 +1,7 @@
 #include "Editor/EditorRig.h"
 
 #include "Marrowick/Editor/GameSourceForm.h"
+#include "Marrowick/Editor/SourceCard.h"
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Settings/SettingsView.h"
@@ -9,6 +10,7 @@
 #include "MarrowickKit/Model/UuidText.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
 
+#include "support/ImageDifference.h"
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
@@ -70,6 +72,10 @@ private slots:
     void quickStartCards_data();
     void quickStartCards();
     void typeStepAndBack();
+    void returnOnTheTypeStepGoesOn_data();
+    void returnOnTheTypeStepGoesOn();
+    void focusAndSelectionLookApart_data();
+    void focusAndSelectionLookApart();
     void gamePickerSearchesAndPortFollowsGame();
     void connectionTest_data();
     void connectionTest();
@@ -235,6 +241,98 @@ void TestAddSourceView::typeStepAndBack()
     rig.click(QStringLiteral("editor.cancel"));
     QTRY_VERIFY(!rig.sheet);
     QVERIFY(rig.state->sources().isEmpty());
+}
+
+void TestAddSourceView::returnOnTheTypeStepGoesOn_data()
+{
+    QTest::addColumn<QString>("clicked");  // a type card clicked first, or none
+    QTest::addColumn<QString>("focused");  // the card that has the focus, or none
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("title");    // of the form shown afterwards; empty: still choosing
+
+    const int none = Qt::NoModifier;
+    QTest::newRow("nothing chosen") << "" << "" << int(Qt::Key_Return) << none << "";
+    QTest::newRow("chosen type") << "httpPing" << "" << int(Qt::Key_Return) << none << "HTTP Ping Config";
+    QTest::newRow("keypad Enter") << "httpPing" << "" << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
+                                  << "HTTP Ping Config";
+    QTest::newRow("focused type card") << "httpPing" << "editor.type.jsonWidget" << int(Qt::Key_Return) << none
+                                       << "Custom JSON Config";
+    QTest::newRow("focused example") << "httpPing" << "editor.example.statusPage" << int(Qt::Key_Return) << none
+                                     << "Uptime Kuma Config";
+    QTest::newRow("with Ctrl") << "httpPing" << "" << int(Qt::Key_Return) << int(Qt::ControlModifier) << "";
+}
+
+void TestAddSourceView::returnOnTheTypeStepGoesOn()
+{
+    QFETCH(QString, clicked);
+    QFETCH(QString, focused);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, title);
+
+    EditorRig rig;
+    rig.open();
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    if (!clicked.isEmpty())
+        rig.click(QStringLiteral("editor.type.") + clicked);
+    QWidget *target = rig.sheet;
+    if (!focused.isEmpty()) {
+        target = rig.find(focused);
+        QVERIFY(target);
+        target->setFocus(Qt::TabFocusReason);
+        QVERIFY(target->hasFocus());
+    }
+    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    if (title.isEmpty()) {
+        QVERIFY(!rig.sheet->form());
+        QVERIFY(rig.find(QStringLiteral("editor.next")));
+    } else {
+        QVERIFY(rig.sheet->form());
+        QCOMPARE(labelText(rig, QStringLiteral("editor.title")), title);
+    }
+}
+
+void TestAddSourceView::focusAndSelectionLookApart_data()
+{
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<bool>("focusedAfter");
+    QTest::addColumn<bool>("selectedAfter");
+    QTest::addColumn<bool>("onTheEdge"); // the change is in the ring's band, not on the card
+    QTest::newRow("focus") << false << true << false << true;
+    QTest::newRow("focus on the selected card") << true << true << true << true;
+    QTest::newRow("selection") << false << false << true << false;
+}
+
+void TestAddSourceView::focusAndSelectionLookApart()
+{
+    QFETCH(bool, selected);
+    QFETCH(bool, focusedAfter);
+    QFETCH(bool, selectedAfter);
+    QFETCH(bool, onTheEdge);
+
+    EditorRig rig;
+    rig.open();
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    auto *card = rig.find<SourceCard>(QStringLiteral("editor.type.kuma"));
+    QWidget *elsewhere = rig.find(QStringLiteral("editor.type.beszel"));
+    QVERIFY(card && elsewhere);
+    elsewhere->setFocus();
+    card->setSelected(selected);
+    const QImage before = card->grab().toImage();
+    if (focusedAfter)
+        card->setFocus();
+    card->setSelected(selectedAfter);
+    const QList<QPoint> changed = test::differingPixels(before, card->grab().toImage());
+    QVERIFY(!changed.isEmpty());
+    // The ring is drawn around the card; the selection changes the card itself.
+    const QPainterPath cardShape = test::roundedArea(card->size(), SourceCard::focusMargin, 14);
+    if (onTheEdge)
+        QCOMPARE(test::pixelsInside(changed, cardShape), 0);
+    else
+        QVERIFY(test::pixelsInside(changed, test::roundedArea(card->size(), card->height() / 4, 0)) > 0);
 }
 
 void TestAddSourceView::gamePickerSearchesAndPortFollowsGame()
@@ -418,15 +516,7 @@ void TestAddSourceView::connectionTestNeverWritesTheKeyring()
 void TestAddSourceView::keyringFailureKeepsSheetOpen()
 {
     EditorRig rig;
-    rig.buildEditorState();
-    rig.keyring->failure = QStringLiteral("keyring <b>locked</b>");
-    rig.open();
-    rig.click(QStringLiteral("editor.type.beszel"));
-    rig.click(QStringLiteral("editor.next"));
-    rig.fill({"name=Hub", "baseURL=https://hub", "secret=tok"});
-    QSignalSpy finished(rig.sheet.data(), &AddSourceView::saveFinished);
-    rig.click(QStringLiteral("editor.save"));
-    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(rig.saveThroughFailingKeyring(QStringLiteral("keyring <b>locked</b>")));
 
     auto *alert = rig.sheet->findChild<QMessageBox *>(QStringLiteral("editor.saveError"));
     QVERIFY(alert && alert->isVisible());

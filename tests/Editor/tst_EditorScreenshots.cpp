@@ -34,6 +34,8 @@ class TestEditorScreenshots : public QObject {
 
 private slots:
     void typeStep();
+    void typeStepFocus();
+    void saveError();
     void formOfEachKind_data();
     void formOfEachKind();
     void gamePicker();
@@ -48,6 +50,30 @@ void TestEditorScreenshots::typeStep()
     rig.open();
     rig.click(QStringLiteral("editor.type.gameServer"));
     render(rig.sheet, QStringLiteral("editor-step1"));
+}
+
+// The keyboard's focus on one card while another is selected.
+void TestEditorScreenshots::typeStepFocus()
+{
+    EditorRig rig;
+    rig.open();
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    rig.click(QStringLiteral("editor.type.gameServer"));
+    rig.find(QStringLiteral("editor.type.httpPing"))->setFocus(Qt::TabFocusReason);
+    render(rig.sheet, QStringLiteral("editor-step1-focus"));
+    rig.find(QStringLiteral("editor.type.gameServer"))->setFocus(Qt::TabFocusReason);
+    render(rig.sheet, QStringLiteral("editor-step1-focus-selected"));
+}
+
+void TestEditorScreenshots::saveError()
+{
+    EditorRig rig;
+    QVERIFY(rig.saveThroughFailingKeyring(
+        QStringLiteral("The name org.freedesktop.secrets was not provided by any .service files")));
+    auto *alert = rig.sheet->findChild<QWidget *>(QStringLiteral("editor.saveError"));
+    QVERIFY(alert);
+    render(alert, QStringLiteral("editor-save-error"));
 }
 
 void TestEditorScreenshots::formOfEachKind_data()

@@ -122,6 +122,16 @@ private slots:
         capture(*rig.popover, QStringLiteral("every-kind"));
     }
 
+    // The game row's name beside its players and sparkline; a check that is down.
+    void gameAndChecks()
+    {
+        PopoverRig rig;
+        Samples samples = everyKind();
+        samples.sources = samples.sources.mid(2, 3);
+        openSamples(rig, samples);
+        capture(*rig.popover, QStringLiteral("game-and-checks"));
+    }
+
     void collapsedGroups()
     {
         PopoverRig rig;

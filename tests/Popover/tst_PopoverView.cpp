@@ -29,6 +29,8 @@ using Widgets = QList<WidgetData>;
 // Everything a row view shows, in order: its visible labels and pills, "|"-separated.
 QString shownText(const QWidget &view)
 {
+    // As drawn: after the layout that a change asked for.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QStringList parts;
     for (const QWidget *child : view.findChildren<QWidget *>()) {
         if (!child->isVisible())
@@ -267,7 +269,7 @@ private slots:
                                       << "Lab|Unreachable|42ms";
         QTest::newRow("check down with detail")
             << Widgets{checkWidget("c", ServiceStatus::down, 15, "timed out")} << "checkRow"
-            << "Lab|timed out|timed out|15ms";
+            << "Lab|timed out|Down|15ms";
         QTest::newRow("check down without detail")
             << Widgets{checkWidget("c", ServiceStatus::down, std::nullopt)} << "checkRow" << "Lab|Down|\u2014";
         QTest::newRow("game online with names")
@@ -330,7 +332,10 @@ private slots:
         const AnySourceConfig source = tcp("Lab");
         rig.answers.insert(source.id(), Widgets{checkWidget("c", ServiceStatus::up)});
         PopoverView &popover = rig.open({source});
-        const auto sparkline = [&popover] { return find<RowTrailing>(popover, "trailing")->showsSparkline(); };
+        const auto sparkline = [&popover] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            return find<RowTrailing>(popover, "trailing")->showsSparkline();
+        };
         QVERIFY(!sparkline());
         rig.pollAll();
         QVERIFY(sparkline());
@@ -346,6 +351,80 @@ private slots:
         rig.settings->setCompactMode(true);
         popover.flushPendingChanges();
         QCOMPARE(find(popover, "checkRow")->layout()->contentsMargins(), QMargins(12, 4, 12, 4));
+    }
+
+    void namesGetTheirRoomBeforeTheSparkline_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<Widgets>("widgets");
+        QTest::addColumn<QString>("view");
+        QTest::addColumn<bool>("wholeName");
+        QTest::addColumn<int>("sparkline"); // 1 shown, 0 not, -1 as the font's widths allow
+        const Widgets game{WidgetData::game(GameServerStatus{"g", "g", true, 12, 20, {}, 30, ""})};
+        const Widgets check{checkWidget("c", ServiceStatus::up, 30, "HTTP 200")};
+        const Widgets service{WidgetData::service(ServiceRow{"s", "s", ServiceStatus::up, 30, "v2"})};
+        const QString longName = QStringLiteral("A game server with a name far too long for any popup row");
+        QTest::newRow("game") << "Minecraft" << game << "gameRow" << true << -1;
+        QTest::newRow("check") << "Home Assistant" << check << "checkRow" << true << -1;
+        QTest::newRow("service") << "Home Assistant" << service << "serviceRow" << true << -1;
+        QTest::newRow("check, short name") << "Lab" << check << "checkRow" << true << 1;
+        QTest::newRow("game, long name") << longName << game << "gameRow" << false << 0;
+        QTest::newRow("check, long name") << longName << check << "checkRow" << false << 0;
+    }
+    void namesGetTheirRoomBeforeTheSparkline()
+    {
+        QFETCH(QString, name);
+        QFETCH(Widgets, widgets);
+        QFETCH(QString, view);
+        QFETCH(bool, wholeName);
+        QFETCH(int, sparkline);
+        PopoverRig rig;
+        const AnySourceConfig source = tcp(name);
+        rig.answers.insert(source.id(), widgets);
+        PopoverView &popover = rig.open({source});
+        rig.pollAll();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+
+        QWidget *row = find(popover, view);
+        auto *label = find<LimitedLabel>(*row, "name");
+        auto *trailing = find<RowTrailing>(*row, "trailing");
+        QCOMPARE(label->text(), name);
+        const int natural = label->sizeHint().width();
+        // The trailing block keeps its down text and pill whole, whatever the name.
+        QVERIFY(trailing->width() >= trailing->sizeHint().width());
+        QVERIFY(trailing->geometry().right() < row->width());
+        // A name that cannot be whole takes all there is, before any sparkline.
+        QCOMPARE(label->width() >= natural, wholeName);
+        if (sparkline >= 0)
+            QCOMPARE(trailing->showsSparkline(), sparkline == 1);
+    }
+
+    void escapeDismissesThePopupButNotTheStandInWindow_data()
+    {
+        QTest::addColumn<bool>("popup");
+        QTest::newRow("popup beside the tray") << true;
+        QTest::newRow("window without a tray") << false;
+    }
+    void escapeDismissesThePopupButNotTheStandInWindow()
+    {
+        QFETCH(bool, popup);
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Lab");
+        rig.answers.insert(source.id(), checks(2));
+        PopoverView &popover = rig.open({source}, false);
+        popover.setWindowFlags(popup ? PopoverView::popupWindowFlags : Qt::WindowFlags(Qt::Window));
+        // The window manager leaves the popup alone: no taskbar button, no place in the switcher.
+        QCOMPARE(popover.windowFlags().testFlag(Qt::BypassWindowManagerHint), popup);
+        QCOMPARE(popover.windowFlags().testFlag(Qt::FramelessWindowHint), popup);
+        popover.show();
+        popover.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&popover));
+
+        // Wherever the focus is inside it.
+        auto *button = find<QAbstractButton>(popover, "popover.refresh");
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Escape);
+        QCOMPARE(popover.isVisible(), !popup);
     }
 
     void anErrorIsCutAfterTwoLines()
@@ -439,7 +518,7 @@ private slots:
         QVERIFY(last);
         // Beside the scroll bar, not under it.
         QVERIFY(last->mapTo(list->viewport(), QPoint(last->width(), 0)).x() <= list->viewport()->width());
-        QCOMPARE(shownText(*last), QStringLiteral("S299|refused|refused|\u2014"));
+        QCOMPARE(shownText(*last), QStringLiteral("S299|refused|Down|\u2014"));
         QVERIFY(!rowInView("S0"));
 
         // Updates keep the place at the end, and the top comes back when scrolled to.

@@ -4,6 +4,7 @@
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/GeneralSettingsView.h"
 #include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include "App/AppStateRig.h"
@@ -96,6 +97,11 @@ private slots:
         new AccentInjector(&settings, rig.settings.get());
         settings.setClock([&rig] { return rig.clock.now().advanced(95); });
         save(&settings, QStringLiteral("settings-sources"));
+
+        settings.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&settings));
+        settings.cards().first()->editButton()->setFocus(Qt::TabFocusReason);
+        save(&settings, QStringLiteral("settings-sources-focus"));
     }
 
     void generalTab_data()

@@ -5,6 +5,7 @@
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "App/AppStateRig.h"
+#include "support/ImageDifference.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -212,6 +213,24 @@ private slots:
         if (held)
             held->complete(Done{});
         rig.clock.settle();
+    }
+
+    void focusShowsOnTheCardsEdgeNotOverItsText()
+    {
+        AppState &state = buildWithThree();
+        SettingsView view(&state);
+        view.show();
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        SourceRow *card = view.cards().first();
+        view.cards().last()->editButton()->setFocus();
+        const QImage plain = card->grab().toImage();
+        card->editButton()->setFocus();
+        QVERIFY(card->editButton()->hasFocus());
+        const QList<QPoint> changed = test::differingPixels(plain, card->grab().toImage());
+        // The texts start 12 px in; the ring stays in the outline's band.
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(test::pixelsInside(changed, test::roundedArea(card->size(), 3, SourceRow::cornerRadius - 3)), 0);
     }
 
     void bellMutesAndUnmutes()

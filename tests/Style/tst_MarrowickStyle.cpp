@@ -1,8 +1,11 @@
 #include "Marrowick/App/AppSettings.h"
+#include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 
+#include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -167,6 +170,47 @@ private slots:
                 ink += contrastRatio(image.pixelColor(x, y), fill) >= 2;
         }
         QVERIFY2(ink >= 6, qPrintable(QString::number(ink)));
+    }
+
+    void alertsShowTheirTitleBoldAndTheirMessageReadably_data()
+    {
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("notice") << int(QMessageBox::NoIcon) << "Import Complete"
+                                << "3 sources were imported. Enter the secrets of Beszel and Kuma again.";
+        QTest::newRow("warning") << int(QMessageBox::Warning) << "Couldn't Save Source"
+                                 << "The name org.freedesktop.secrets was not provided by any .service files";
+        QTest::newRow("short") << int(QMessageBox::NoIcon) << "Up to Date" << "Yes.";
+        QTest::newRow("markup stays text") << int(QMessageBox::Warning) << "<b>Down</b>" << "<img src=x> &amp; more";
+    }
+    void alertsShowTheirTitleBoldAndTheirMessageReadably()
+    {
+        QFETCH(int, icon);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        QWidget window;
+        QPointer<QMessageBox> box = AlertBox::make(QMessageBox::Icon(icon), title, message, &window);
+        box->open();
+        QCoreApplication::processEvents();
+
+        const QLabel *titleLabel = AlertBox::titleLabel(*box);
+        const QLabel *messageLabel = AlertBox::messageLabel(*box);
+        QVERIFY(titleLabel && messageLabel);
+        QCOMPARE(titleLabel->text(), title);
+        QCOMPARE(titleLabel->textFormat(), Qt::PlainText);
+        QVERIFY(titleLabel->font().bold());
+        QVERIFY(!messageLabel->font().bold());
+        QCOMPARE(messageLabel->text(), message);
+        QCOMPARE(messageLabel->textFormat(), Qt::PlainText);
+        // Qt alone sizes a box by its word-wrapped message, a column a few words wide.
+        QVERIFY2(messageLabel->width() >= AlertBox::minimumTextWidth, qPrintable(QString::number(messageLabel->width())));
+        QVERIFY(box->width() > AlertBox::minimumTextWidth);
+
+        box->close();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(box.isNull());
     }
 };
 
