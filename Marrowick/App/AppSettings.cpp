@@ -1,6 +1,34 @@
 #include "Marrowick/App/AppSettings.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtDebug>
+
 namespace marrowick {
+
+namespace {
+
+// Makes the settings file readable by the owner only. QSettings replaces the file through
+// QSaveFile, which keeps the permissions of the file it replaces, so a file that exists
+// owner-only before the first write stays so.
+void keepOwnerOnly(const QSettings &store)
+{
+    const QString file = store.fileName();
+    // Not a file path where the settings live elsewhere (a registry).
+    if (!QFileInfo(file).isAbsolute())
+        return;
+    if (!QFileInfo::exists(file)) {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile created(file);
+        if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return;
+    }
+    if (!QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        qWarning().noquote() << QStringLiteral("Could not make %1 private to its owner.").arg(file);
+}
+
+} // namespace
 
 std::optional<bool> storedBool(const QVariant &value)
 {
@@ -19,6 +47,7 @@ std::optional<bool> storedBool(const QVariant &value)
 AppSettings::AppSettings(std::unique_ptr<QSettings> store, QObject *parent)
     : QObject(parent), m_store(std::move(store))
 {
+    keepOwnerOnly(*m_store);
 }
 
 AppSettings::~AppSettings() = default;

@@ -6,6 +6,8 @@
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QSet>
+#include <QStringList>
+#include <QtDebug>
 
 namespace marrowick {
 
@@ -47,8 +49,10 @@ AppState::AppState(AppStateServices services, QObject *parent)
 {
     Q_ASSERT(m_settings);
     // Loaded directly: reading the file neither writes it back nor starts polling.
-    m_sources = SourcesStore::load(m_sourcesDirectory);
+    m_sources = SourcesStore::load(m_sourcesDirectory, &m_sourcesLoadProblem);
     reindexSources();
+    connect(m_historyRecorder.get(), &HistoryRecorder::writeErrorChanged, this, &AppState::refreshStorageNotice);
+    refreshStorageNotice();
     m_widgetLayout = WidgetLayout::load(*m_settings);
     startObservingUpdates();
     loadHistory();
@@ -165,18 +169,43 @@ void AppState::persistSources()
 void AppState::writeSourcesFile()
 {
     QString failure;
-    try {
-        SourcesStore::save(m_sources, m_sourcesDirectory);
-    } catch (const std::exception &error) {
-        // The list stays as assigned in memory; the next change tries the write again.
-        failure = QString::fromUtf8(error.what());
-        if (failure.isEmpty())
-            failure = QStringLiteral("unknown error");
+    if (m_sourcesLoadProblem && m_sourcesLoadProblem->blocksSaving()) {
+        // Replacing it would lose every source it holds.
+        failure = QStringLiteral("%1 could not be read at start and is not replaced; fix it and restart Marrowick")
+                      .arg(SourcesStore::fileName());
+    } else {
+        try {
+            SourcesStore::save(m_sources, m_sourcesDirectory);
+        } catch (const std::exception &error) {
+            // The list stays as assigned in memory; the next change tries the write again.
+            failure = QString::fromUtf8(error.what());
+            if (failure.isEmpty())
+                failure = QStringLiteral("unknown error");
+        }
     }
     if (failure == m_sourcesSaveError)
         return;
     m_sourcesSaveError = failure;
+    if (!failure.isEmpty())
+        qWarning().noquote() << QStringLiteral("The sources could not be saved: %1").arg(failure);
     emit sourcesSaveErrorChanged(m_sourcesSaveError);
+}
+
+void AppState::refreshStorageNotice()
+{
+    QStringList lines;
+    for (const std::optional<FileProblem> &problem : {m_sourcesLoadProblem, m_historyRecorder->loadProblem()}) {
+        if (problem)
+            lines.append(problem->text());
+    }
+    if (const QString &error = m_historyRecorder->writeError(); !error.isEmpty())
+        lines.append(QStringLiteral("The history could not be saved (%1). Marrowick tries again at its next write.")
+                         .arg(error));
+    const QString notice = lines.join(QLatin1Char('\n'));
+    if (notice == m_storageNotice)
+        return;
+    m_storageNotice = notice;
+    emit storageNoticeChanged(m_storageNotice);
 }
 
 void AppState::deleteOrphanedSecrets(const QList<AnySourceConfig> &old, const QList<AnySourceConfig> &current)
@@ -457,7 +486,10 @@ void AppState::loadHistory()
         prefixes.insert(keyPrefix(source.id()));
     const qsizetype prefixLength = keyPrefix(QUuid()).size();
 
-    const PollHistory history = HistoryStore::load(m_sourcesDirectory);
+    // A file the recorder could not read at start has been told about once already.
+    const std::optional<FileProblem> &unread = m_historyRecorder->loadProblem();
+    const PollHistory history =
+        unread && unread->blocksSaving() ? PollHistory() : HistoryStore::load(m_sourcesDirectory);
     bool changed = false;
     for (auto it = history.samples().cbegin(); it != history.samples().cend(); ++it) {
         if (!prefixes.contains(it.key().left(prefixLength)))

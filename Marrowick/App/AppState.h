@@ -88,6 +88,9 @@ public:
     OverallStatus overallStatus() const;
     // Why the last write of "sources.json" failed; empty once a write succeeds.
     const QString &sourcesSaveError() const { return m_sourcesSaveError; }
+    // What the user should know about the data files, one sentence a line: a file found damaged
+    // or unreadable at start, and the history while it cannot be saved. Empty when all is well.
+    const QString &storageNotice() const { return m_storageNotice; }
 
     static OverallStatus computeOverallStatus(const SourceMap<SourceSnapshot> &snapshots,
                                               const SourceMap<QString> &errors);
@@ -109,7 +112,8 @@ public:
 
     // Chains one engine synchronisation behind the previous one, with the state of now.
     void syncEngine();
-    // Writes "sources.json", then synchronises.
+    // Writes "sources.json", then synchronises. A "sources.json" that could not be read at start
+    // is never replaced while it is there: the write fails and says so.
     void persistSources();
 
     CredentialStoreHandle credentials() const { return m_credentials; }
@@ -144,10 +148,12 @@ signals:
     void overallStatusChanged(marrowick::OverallStatus status);
     // The text is empty again once a write succeeds.
     void sourcesSaveErrorChanged(const QString &error);
+    void storageNoticeChanged(const QString &notice);
 
 private:
     void storeSources(QList<AnySourceConfig> sources);
     void writeSourcesFile();
+    void refreshStorageNotice();
     void setPollingActivity(bool on);
     void startObservingUpdates();
     static QCoro::Task<void> consumeUpdates(QPointer<AppState> self, PollEngine::Subscription *subscription);
@@ -187,7 +193,9 @@ private:
     ProcessActivity m_pollingActivity;
     std::function<Instant()> m_now;
     bool m_isUnderTest;
+    std::optional<FileProblem> m_sourcesLoadProblem;
     QString m_sourcesSaveError;
+    QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;
 };
 

@@ -56,10 +56,10 @@ QString defaultDirectory()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Marrowick");
 }
 
-QList<AnySourceConfig> load(const QString &directory)
+QList<AnySourceConfig> load(const QString &directory, std::optional<FileProblem> *problem)
 {
     const QDir folder(directory);
-    return JSONFileStore::load(folder.filePath(fileName()), folder.filePath(quarantineName()), sourcesFromJson)
+    return JSONFileStore::load(folder.filePath(fileName()), folder.filePath(quarantineName()), sourcesFromJson, problem)
         .value_or(QList<AnySourceConfig>());
 }
 

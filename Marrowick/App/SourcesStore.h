@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Model/AnySourceConfig.h"
 
 #include <QByteArray>
@@ -35,14 +36,15 @@ QString quarantineName();
 // The user's data folder for Marrowick; not created here, the first save creates it.
 QString defaultDirectory();
 
-// The stored sources; empty when the file is missing, or too large, unreadable or undecodable
-// (then moved to "sources.json.corrupt", so the next save cannot overwrite it). Never throws.
-QList<AnySourceConfig> load(const QString &directory);
+// The stored sources; empty when the file is missing, unreadable (then left in place), or too
+// large or undecodable (then moved to "sources.json.corrupt", or "-2", "-3", ... when taken, so
+// the next save cannot overwrite it). `problem` says which. Never throws.
+QList<AnySourceConfig> load(const QString &directory, std::optional<FileProblem> *problem = nullptr);
 
 // Pretty-printed with sorted keys and "/" written as "\/". Throws JsonEncodeError.
 QByteArray encode(const QList<AnySourceConfig> &sources);
 
-// Encodes and atomically replaces "sources.json", creating the folder. Throws
+// Encodes and atomically replaces "sources.json" (owner-only), creating the folder. Throws
 // JsonEncodeError or FileStoreError.
 void save(const QList<AnySourceConfig> &sources, const QString &directory);
 

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -216,6 +217,7 @@ void PopoverView::follow()
         connect(state, &AppState::errorsChanged, this, &PopoverView::scheduleRedraw),
         connect(state, &AppState::overallStatusChanged, this, &PopoverView::scheduleRedraw),
         connect(state, &AppState::sourcesSaveErrorChanged, this, &PopoverView::refreshSaveNotice),
+        connect(state, &AppState::storageNoticeChanged, this, &PopoverView::refreshSaveNotice),
     };
     if (AppSettings *settings = state->widgetLayoutDefaults()) {
         m_following.append(connect(settings, &AppSettings::changed, this, [this](const QString &key) {
@@ -477,11 +479,15 @@ void PopoverView::fitHeight()
 void PopoverView::refreshSaveNotice()
 {
     const QString error = m_state ? m_state->sourcesSaveError() : QString();
-    m_saveNotice->setText(error.isEmpty() ? QString()
-                                          : QStringLiteral("Your sources could not be saved (%1). Marrowick keeps "
-                                                           "them and tries again at your next change.")
-                                                .arg(error));
-    m_saveNotice->setVisible(!error.isEmpty());
+    QStringList lines;
+    if (!error.isEmpty())
+        lines.append(QStringLiteral("Your sources could not be saved (%1). Marrowick keeps them and tries again at "
+                                    "your next change.")
+                         .arg(error));
+    if (m_state && !m_state->storageNotice().isEmpty())
+        lines.append(m_state->storageNotice());
+    m_saveNotice->setText(lines.join(QLatin1Char('\n')));
+    m_saveNotice->setVisible(!lines.isEmpty());
     fitHeight();
 }
 

@@ -10,6 +10,7 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
+#include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Providers/ReleaseChecker.h"
 
 #include <QDesktopServices>
@@ -21,7 +22,6 @@
 #include <QPainterPath>
 #include <QProcess>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QStandardPaths>
@@ -503,9 +503,11 @@ void GeneralSettingsView::exportSources()
     const std::optional<QString> path = m_services.files->saveFileName(this, suggestedExportName);
     if (!path)
         return;
-    QSaveFile file(*path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        setMessage(SettingsTexts::exportFailed(file.errorString()));
+    try {
+        JSONFileStore::save(bytes, *path);
+    } catch (const FileStoreError &error) {
+        setMessage(SettingsTexts::exportFailed(QString::fromUtf8(error.what())));
+    }
 }
 
 void GeneralSettingsView::importSources()

@@ -2,15 +2,18 @@
 
 #include "MarrowickKit/Engine/HistoryStore.h"
 
+#include <QtDebug>
+
 namespace marrowick {
 
 HistoryRecorder::HistoryRecorder(QString directory, SleepFunction sleep, Clock now, QObject *parent)
     : QObject(parent),
       m_directory(std::move(directory)),
       m_sleep(std::move(sleep)),
-      m_now(std::move(now)),
-      m_history(HistoryStore::load(m_directory))
+      m_now(std::move(now))
 {
+    HistoryStore::removeLeftoverTemporaries(m_directory);
+    m_history = HistoryStore::load(m_directory, &m_loadProblem);
     m_history.trim(m_now());
 }
 
@@ -58,14 +61,30 @@ void HistoryRecorder::scheduleWrite()
 void HistoryRecorder::writeIfDirty()
 {
     m_pendingWrite.reset();
-    if (!m_isDirty)
+    // An unread file stays as it is; the user was told at start.
+    if (!m_isDirty || (m_loadProblem && m_loadProblem->blocksSaving()))
         return;
-    m_isDirty = false;
     try {
         HistoryStore::save(m_history, m_directory);
-    } catch (const std::exception &) {
-        // Dropped; the next change schedules the next attempt.
+    } catch (const std::exception &error) {
+        // Still dirty: the next change schedules the next attempt, and flush() tries too.
+        const QString text = QString::fromUtf8(error.what());
+        setWriteError(text.isEmpty() ? QStringLiteral("unknown error") : text);
+        return;
     }
+    m_isDirty = false;
+    setWriteError(QString());
+}
+
+void HistoryRecorder::setWriteError(const QString &error)
+{
+    if (error == m_writeError)
+        return;
+    m_writeError = error;
+    // Logged once per failure, not at every retry.
+    if (!error.isEmpty())
+        qWarning().noquote() << QStringLiteral("The history could not be saved: %1").arg(error);
+    emit writeErrorChanged(m_writeError);
 }
 
 QCoro::Task<void> HistoryRecorder::writeLater(CancelToken cancel)

@@ -2,6 +2,7 @@
 
 #include "MarrowickKit/Async/Cancellation.h"
 #include "MarrowickKit/Async/Instant.h"
+#include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Engine/PollHistory.h"
 #include "MarrowickKit/Async/Sleep.h"
 
@@ -19,13 +20,16 @@ namespace marrowick {
 
 // Owns the live poll history and writes "history.json" lazily: the first change after a quiet
 // spell schedules one write `writeDelay` seconds later, which saves everything changed meanwhile.
+// A failed write keeps the changes pending for the next one; a file that could not be read at
+// start is never written over while it is there.
 class HistoryRecorder : public QObject {
     Q_OBJECT
 public:
     static constexpr double writeDelay = 30.0;
     using Clock = std::function<Instant()>;
 
-    // Loads and trims the stored history at once; loading never marks it changed.
+    // Loads and trims the stored history at once, after removing temporaries of killed writes;
+    // loading never marks it changed.
     HistoryRecorder(QString directory, SleepFunction sleep, Clock now, QObject *parent = nullptr);
     ~HistoryRecorder() override;
 
@@ -34,19 +38,30 @@ public:
                 const PollHistory::LatencyRule &latencyOf);
     // Forgets the series of other sources; schedules a write only when a series went.
     void keepOnlySources(const QSet<QUuid> &sourceIDs);
-    // Cancels the scheduled write and saves now when anything changed. Save failures are
-    // dropped: there is nowhere to show them at quit.
+    // Cancels the scheduled write and saves now when anything changed. A failure is only
+    // logged and kept in writeError().
     QCoro::Task<void> flush();
+
+    // What was wrong with "history.json" at start; nothing when it loaded or was not there.
+    const std::optional<FileProblem> &loadProblem() const { return m_loadProblem; }
+    // Why the last write failed; empty once one succeeds.
+    const QString &writeError() const { return m_writeError; }
+
+signals:
+    void writeErrorChanged(const QString &error);
 
 private:
     void scheduleWrite();
     void writeIfDirty();
     QCoro::Task<void> writeLater(CancelToken cancel);
+    void setWriteError(const QString &error);
 
     QString m_directory;
     SleepFunction m_sleep;
     Clock m_now;
+    std::optional<FileProblem> m_loadProblem;
     PollHistory m_history;
+    QString m_writeError;
     std::optional<CancelSource> m_pendingWrite;
     bool m_isDirty = false;
 };

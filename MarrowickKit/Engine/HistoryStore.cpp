@@ -130,11 +130,17 @@ QString quarantineName()
     return QStringLiteral("history.json.corrupt");
 }
 
-PollHistory load(const QString &directory)
+PollHistory load(const QString &directory, std::optional<FileProblem> *problem)
 {
     const QDir folder(directory);
-    return JSONFileStore::load(folder.filePath(fileName()), folder.filePath(quarantineName()), &PollHistory::fromJson)
+    return JSONFileStore::load(folder.filePath(fileName()), folder.filePath(quarantineName()), &PollHistory::fromJson,
+                               problem)
         .value_or(PollHistory());
+}
+
+void removeLeftoverTemporaries(const QString &directory)
+{
+    JSONFileStore::removeLeftoverTemporaries(QDir(directory).filePath(fileName()));
 }
 
 void save(const PollHistory &history, const QString &directory)

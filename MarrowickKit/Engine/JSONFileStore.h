@@ -17,8 +17,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A file of ours that a load found but could not use, and what became of it.
+struct FileProblem {
+    enum class Kind {
+        setAside,   // damaged: moved whole to `copy`
+        leftInPlace // unreadable, or damaged and not movable: still at `file`, never overwritten
+    };
+    Kind kind = Kind::leftInPlace;
+    QString file;
+    QString copy;
+    QString reason;
+
+    // Whether a save must not replace `file`: its contents were never read and it is still there.
+    bool blocksSaving() const;
+    // One sentence for the user and the log: which file, and where it or its copy is.
+    QString text() const;
+};
+
 // The one reader and writer of the system's own JSON files. A damaged file costs its contents
-// but never blocks a start; a write either lands whole or leaves the old file whole.
+// but never blocks a start and is never lost; a write either lands whole or leaves the old file
+// whole.
 namespace JSONFileStore {
 
 inline constexpr qint64 maximumFileSize = 8388608;
@@ -27,37 +45,57 @@ inline constexpr qint64 maximumFileSize = 8388608;
 // pipe, a device) holds no bytes of ours and is never opened, so a pipe cannot block a start.
 bool holdsFile(const QString &file);
 
-// The first maximumFileSize + 1 bytes of the file, or nothing when it cannot be opened or read.
-std::optional<QByteArray> readCapped(const QString &file);
+// The first maximumFileSize + 1 bytes of the file, or nothing when it cannot be opened or read
+// (then `error` says why).
+std::optional<QByteArray> readCapped(const QString &file, QString *error = nullptr);
 
-// Replaces whatever is at `quarantine` with the file; failures are ignored, so a file that
-// cannot be moved is tried again at its next load.
-void moveToQuarantine(const QString &file, const QString &quarantine);
+// Moves the damaged file to `quarantine`, or to the first of `quarantine`-2, -3, ... that is
+// free: an earlier copy is never replaced. Logs what it did.
+FileProblem setAside(const QString &file, const QString &quarantine);
+
+// Records and logs that the file stays where it is, unread.
+FileProblem leaveInPlace(const QString &file, const QString &reason);
 
 // Decodes the file with `decode` (QJsonValue -> T, throwing JsonDecodeError for the wrong
-// shape). Nothing when no file is there. A file that is there but gives no value (unreadable,
-// over the cap, or not decodable) is moved to `quarantine`: left in place, the next save would
-// overwrite it. Never throws for the file's sake.
+// shape). Nothing when no file is there. A file that cannot be read is left in place; one that
+// is over the cap or not decodable is set aside whole (left in place, the next save would
+// overwrite it). Either way `problem`, when given, says so; it is reset otherwise. Never throws
+// for the file's sake.
 template<typename Decode>
-auto load(const QString &file, const QString &quarantine, Decode decode)
+auto load(const QString &file, const QString &quarantine, Decode decode, std::optional<FileProblem> *problem = nullptr)
     -> std::optional<std::invoke_result_t<Decode, QJsonValue>>
 {
+    if (problem)
+        problem->reset();
     if (!holdsFile(file))
         return std::nullopt;
-    const auto bytes = readCapped(file);
-    if (bytes && bytes->size() <= maximumFileSize) {
+    QString readError;
+    const auto bytes = readCapped(file, &readError);
+    if (!bytes) {
+        const FileProblem found = leaveInPlace(file, readError);
+        if (problem)
+            *problem = found;
+        return std::nullopt;
+    }
+    if (bytes->size() <= maximumFileSize) {
         try {
             return decode(parseJsonDocument(*bytes));
         } catch (const JsonDecodeError &) {
         }
     }
-    moveToQuarantine(file, quarantine);
+    const FileProblem found = setAside(file, quarantine);
+    if (problem)
+        *problem = found;
     return std::nullopt;
 }
 
-// Creates the file's folder when needed and replaces the file atomically. Bytes over the cap
-// are refused, since load would ignore what they produce. Throws FileStoreError.
+// Creates the file's folder when needed and replaces the file atomically, readable by the
+// owner only. Every write is checked, down to the bytes on disk before the switch. Bytes over
+// the cap are refused, since load would ignore what they produce. Throws FileStoreError.
 void save(const QByteArray &bytes, const QString &file);
+
+// Removes the temporaries of saves to `file` that a killed process left beside it.
+void removeLeftoverTemporaries(const QString &file);
 
 } // namespace JSONFileStore
 

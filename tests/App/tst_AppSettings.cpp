@@ -1,10 +1,13 @@
 #include "Marrowick/App/AppSettings.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
+
+#include <sys/stat.h>
 
 using namespace marrowick;
 
@@ -70,6 +73,36 @@ private slots:
             }
             QCOMPARE(get(*open(path)), stored);
         }
+    }
+
+    // The settings say which servers the user watches: readable by the owner only, also after
+    // QSettings has replaced the file, and also for a file an older version left world-readable.
+    void theFileIsOwnerOnly_data()
+    {
+        QTest::addColumn<int>("before"); // mode of an existing file; -1: none
+        QTest::newRow("new file") << -1;
+        QTest::newRow("world-readable file") << 0644;
+    }
+    void theFileIsOwnerOnly()
+    {
+        QFETCH(int, before);
+        const QString path = m_dir.filePath(QStringLiteral("private/settings.ini"));
+        if (before >= 0) {
+            QSettings raw(path, QSettings::IniFormat);
+            raw.setValue(SettingsKey::accentHex, QStringLiteral("#000000"));
+            raw.sync();
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(before)), 0);
+        }
+        {
+            auto settings = open(path);
+            settings->setCompactMode(true);
+            settings->sync();
+        }
+        struct stat info{};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 0777), 0600);
+        QCOMPARE(open(path)->compactMode(), true);
+        QVERIFY(QFile::remove(path));
     }
 
     void changedFiresOnlyWhenTheReadValueChanges_data() { addBooleanKeys(); }

@@ -5,8 +5,10 @@
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "App/AppStateRig.h"
+#include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -220,6 +222,74 @@ private slots:
         QCOMPARE(state.sourcesSaveError(), QString());
         QCOMPARE(failures.size(), 2);
         QCOMPARE(SourcesStore::load(folder()), (QList<AnySourceConfig>{tcp(idA), tcp(idB, QStringLiteral("B"))}));
+    }
+
+    // A data file that could not be used at start is said in the notice and never lost: a
+    // damaged one is set aside beside earlier copies, an unreadable one stays and is not saved over.
+    void unusableFilesAreToldAndKept_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("unreadable"); // else damaged
+        QTest::newRow("damaged sources") << QStringLiteral("sources.json") << false;
+        QTest::newRow("damaged history") << QStringLiteral("history.json") << false;
+        QTest::newRow("unreadable sources") << QStringLiteral("sources.json") << true;
+        QTest::newRow("unreadable history") << QStringLiteral("history.json") << true;
+    }
+    void unusableFilesAreToldAndKept()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, unreadable);
+        QVERIFY(QDir().mkpath(folder()));
+        const QByteArray bytes = unreadable ? QByteArray("[]") : QByteArray("[{");
+        const QByteArray earlierCopy = "an earlier damaged copy";
+        for (const auto &[name, contents] : {std::pair{file, bytes}, std::pair{file + ".corrupt", earlierCopy}}) {
+            QFile written(dataPath(name));
+            QVERIFY(written.open(QIODevice::WriteOnly));
+            written.write(contents);
+        }
+        const auto fileBytes = [this](const QString &name) {
+            QFile read(dataPath(name));
+            return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray("(none)");
+        };
+
+        if (!unreadable)
+            build();
+        else if (!test::withoutReadAccess(dataPath(file), m_rig->dir.path(), [this] { build(); }))
+            QSKIP("this system cannot make a file unreadable");
+        AppState &state = *m_rig->state;
+        const QString notice = unreadable
+            ? QStringLiteral("%1 could not be read (Permission denied). Marrowick started without it and leaves it "
+                             "untouched in %2.").arg(file, folder())
+            : QStringLiteral("%1 was damaged. Marrowick started without it and kept it as %2.")
+                  .arg(file, dataPath(file + ".corrupt-2"));
+        QCOMPARE(state.storageNotice(), notice);
+        QCOMPARE(fileBytes(file + ".corrupt"), earlierCopy);
+        QCOMPARE(fileBytes(unreadable ? file : file + ".corrupt-2"), bytes);
+
+        state.addSource(tcp(idA));
+        const bool refused = unreadable && file == SourcesStore::fileName();
+        QCOMPARE(state.sourcesSaveError().isEmpty(), !refused);
+        QCOMPARE(SourcesStore::load(folder()).size(), refused ? 0 : 1);
+        if (unreadable)
+            QCOMPARE(fileBytes(file), bytes);
+    }
+
+    void historyWriteFailuresAreToldUntilAWriteLands()
+    {
+        AppState &state = build();
+        QSignalSpy notices(&state, &AppState::storageNoticeChanged);
+        state.addSource(tcp(idA));
+        QVERIFY(QDir(folder()).mkdir(HistoryStore::fileName())); // a folder where the file goes
+        m_rig->clock.advance(30);
+        QVERIFY(state.storageNotice().startsWith(QLatin1String("The history could not be saved (")));
+        m_rig->clock.advance(30);
+        QCOMPARE(notices.size(), 1);
+
+        QVERIFY(QDir(folder()).rmdir(HistoryStore::fileName()));
+        m_rig->clock.advance(30);
+        QCOMPARE(state.storageNotice(), QString());
+        QCOMPARE(notices.size(), 2);
+        QVERIFY(HistoryStore::load(folder()).sampleCount() > 0);
     }
 
     void latencySeriesKeepTheNewestThirty()

@@ -4,11 +4,13 @@
 #include "MarrowickKit/Model/JsonWriter.h"
 #include "MarrowickKit/Model/UuidText.h"
 
+#include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 #include "support/VirtualClock.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +60,11 @@ class tst_HistoryRecorder : public QObject {
     void record(HistoryRecorder &recorder, const QUuid &id = firstID)
     {
         recorder.record(snapshot(id, m_clock->now()), statusOf, latencyOf);
+    }
+    QByteArray stored() const
+    {
+        QFile file(historyFile());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // Whether a write happened since the last call: each check removes the file it finds.
     bool wroteSinceLastCheck() const { return QFile::remove(historyFile()); }
@@ -179,18 +186,91 @@ private slots:
         QVERIFY(quarantined.readAll() == stored);
     }
 
-    void aFailedSaveIsDroppedAndRetriedAtTheNextChange()
+    // A read-only or full data folder: the old file stays, the failure is told once, and the
+    // changes are written by the next attempt that can.
+    void aFailedSaveIsToldAndRetried_data()
     {
-        QVERIFY(QDir(m_folder->path()).mkdir(HistoryStore::fileName())); // a folder where the file goes
+        QTest::addColumn<bool>("diskFull"); // else a folder stands where the file goes
+        QTest::newRow("folder in the way") << false;
+        QTest::newRow("disk full") << true;
+    }
+    void aFailedSaveIsToldAndRetried()
+    {
+        QFETCH(bool, diskFull);
+        if (diskFull) {
+            auto earlier = makeRecorder();
+            record(*earlier);
+            test::await(earlier->flush());
+        } else {
+            QVERIFY(QDir(m_folder->path()).mkdir(HistoryStore::fileName()));
+        }
+        const QByteArray before = stored();
         auto recorder = makeRecorder();
+        QSignalSpy told(recorder.get(), &HistoryRecorder::writeErrorChanged);
         record(*recorder);
+        {
+            const test::FileSizeLimit full(diskFull ? 1 : 0);
+            test::await(recorder->flush());
+            QVERIFY(!recorder->writeError().isEmpty());
+            record(*recorder);
+            m_clock->advance(30);
+        }
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(stored(), before);
+        QVERIFY(diskFull || QDir(m_folder->path()).rmdir(HistoryStore::fileName()));
+
         test::await(recorder->flush());
-        QVERIFY(QDir(m_folder->path()).rmdir(HistoryStore::fileName()));
+        QCOMPARE(recorder->writeError(), QString());
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(HistoryStore::load(m_folder->path()).samples(key(firstID)).size(), diskFull ? 3 : 2);
+    }
+
+    // Its samples may still matter to the user: it is neither renamed nor written over.
+    void anUnreadableFileIsNeverOverwritten()
+    {
+        HistoryStore::save(PollHistory({{key(secondID), {HistorySample{start, 5.0, ServiceStatus::up}}}}), m_folder->path());
+        const QByteArray before = stored();
+        std::unique_ptr<HistoryRecorder> recorder;
+        if (!test::withoutReadAccess(historyFile(), m_folder->path(), [&] { recorder = makeRecorder(); }))
+            QSKIP("this system cannot make a file unreadable");
+        QVERIFY(recorder->loadProblem());
+        QCOMPARE(recorder->loadProblem()->kind, FileProblem::Kind::leftInPlace);
+        QVERIFY(recorder->current().samples().isEmpty());
+        record(*recorder);
+        m_clock->advance(30);
         test::await(recorder->flush());
-        QVERIFY(!QFile::exists(historyFile()));
+        QCOMPARE(stored(), before);
+        QCOMPARE(recorder->writeError(), QString());
+
+        // Moved away by the user: writing goes on.
+        QVERIFY(QFile::rename(historyFile(), historyFile() + QStringLiteral(".mine")));
         record(*recorder);
         m_clock->advance(30);
         QCOMPARE(HistoryStore::load(m_folder->path()).samples(key(firstID)).size(), 2);
+    }
+
+    void leftoverTemporariesAreRemovedAtStart_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("temporary") << QStringLiteral("history.json.AbCdEf") << true;
+        QTest::newRow("lower-case temporary") << QStringLiteral("history.json.qwerty") << true;
+        QTest::newRow("damaged copy") << QStringLiteral("history.json.corrupt") << false;
+        QTest::newRow("later damaged copy") << QStringLiteral("history.json.corrupt-2") << false;
+        QTest::newRow("five letters") << QStringLiteral("history.json.AbCdE") << false;
+        QTest::newRow("seven letters") << QStringLiteral("history.json.AbCdEfG") << false;
+        QTest::newRow("a digit") << QStringLiteral("history.json.AbC1Ef") << false;
+        QTest::newRow("the sources' temporary") << QStringLiteral("sources.json.AbCdEf") << false;
+    }
+    void leftoverTemporariesAreRemovedAtStart()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, removed);
+        QFile file(m_folder->filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        auto recorder = makeRecorder();
+        QCOMPARE(QFile::exists(file.fileName()), !removed);
     }
 
     // Whatever the store writes must load back; past the cap the oldest samples give way.

@@ -1,17 +1,15 @@
 #include "MarrowickKit/Engine/JSONFileStore.h"
 
+#include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <csignal>
-
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace marrowick;
 
@@ -44,34 +42,11 @@ QByteArray paddedDocument(qint64 size)
     return bytes;
 }
 
-// Makes writes past `bytes` fail as on a full disk (EFBIG instead of a signal) while it lives.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(qint64 bytes)
-    {
-        if (bytes <= 0)
-            return;
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = rlim_t(bytes);
-        m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        if (!m_active)
-            return;
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = SIG_DFL;
-    bool m_active = false;
-};
+int modeOf(const QString &path)
+{
+    struct stat info{};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
 
 } // namespace
 
@@ -130,7 +105,8 @@ private slots:
         QVERIFY(!QFile::exists(m_quarantine));
     }
 
-    // Left in place, such a file would be overwritten by the next save: it is set aside whole.
+    // Left in place, such a file would be overwritten by the next save: it is set aside whole,
+    // and every earlier copy stays.
     void unusableFilesAreQuarantined_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -147,23 +123,47 @@ private slots:
         QFETCH(QByteArray, bytes);
         write(m_quarantine, "older damaged copy");
         write(m_file, bytes);
-        QCOMPARE(load(), std::nullopt);
+        std::optional<FileProblem> problem;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+            "^sources\\.json was damaged\\. Marrowick started without it and kept it as .*/sources\\.json\\.corrupt-2\\.$")));
+        QCOMPARE(JSONFileStore::load(m_file, m_quarantine, decodeName, &problem), std::nullopt);
         QVERIFY(!QFile::exists(m_file));
-        QVERIFY(contents(m_quarantine) == bytes);
+        QCOMPARE(contents(m_quarantine), QByteArray("older damaged copy"));
+        QVERIFY(contents(m_quarantine + "-2") == bytes);
+        QVERIFY(problem);
+        QCOMPARE(problem->kind, FileProblem::Kind::setAside);
+        QCOMPARE(problem->copy, m_quarantine + "-2");
+        QVERIFY(!problem->blocksSaving());
+
+        QCOMPARE(JSONFileStore::load(m_file, m_quarantine, decodeName, &problem), std::nullopt);
+        QCOMPARE(problem, std::nullopt);
+        write(m_file, "damaged again");
         QCOMPARE(load(), std::nullopt);
-        QVERIFY(contents(m_quarantine) == bytes);
+        QCOMPARE(contents(m_quarantine + "-3"), QByteArray("damaged again"));
+        QVERIFY(contents(m_quarantine + "-2") == bytes);
     }
 
-    void anUnreadableFileIsQuarantined()
+    // An unreadable file is not damaged: it stays, so that fixing its permissions brings it back.
+    void anUnreadableFileIsLeftInPlace()
     {
-        if (::geteuid() == 0)
-            QSKIP("root reads every file");
         write(m_file, "{\"name\":\"lab\"}");
-        QVERIFY(QFile::setPermissions(m_file, QFileDevice::WriteOwner));
-        QCOMPARE(load(), std::nullopt);
-        QVERIFY(!QFile::exists(m_file));
-        QVERIFY(QFile::setPermissions(m_quarantine, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QCOMPARE(contents(m_quarantine), QByteArray("{\"name\":\"lab\"}"));
+        std::optional<FileProblem> problem;
+        std::optional<QString> loaded = QStringLiteral("not loaded");
+        if (!test::withoutReadAccess(m_file, m_folder->path(),
+                                     [&] { loaded = JSONFileStore::load(m_file, m_quarantine, decodeName, &problem); }))
+            QSKIP("this system cannot make a file unreadable");
+        QCOMPARE(loaded, std::nullopt);
+        QVERIFY(problem);
+        QCOMPARE(problem->kind, FileProblem::Kind::leftInPlace);
+        QCOMPARE(problem->text(), QStringLiteral("sources.json could not be read (Permission denied). Marrowick started "
+                                                 "without it and leaves it untouched in %1.")
+                                      .arg(QDir::toNativeSeparators(m_folder->path())));
+        QVERIFY(problem->blocksSaving());
+        QVERIFY(!QFile::exists(m_quarantine));
+        QCOMPARE(load(), QStringLiteral("lab"));
+
+        QVERIFY(QFile::remove(m_file));
+        QVERIFY(!problem->blocksSaving());
     }
 
     void saveCreatesMissingFolders()
@@ -191,6 +191,11 @@ private slots:
                                       << paddedDocument(JSONFileStore::maximumFileSize + 1) << qint64(0);
         QTest::newRow("disk full mid-write") << QStringLiteral("sources.json") << paddedDocument(1 << 20)
                                              << qint64(64 * 1024);
+        // Small saves sit in QSaveFile's buffer until commit, which hides a failed last flush.
+        QTest::newRow("disk full within the buffer") << QStringLiteral("sources.json") << paddedDocument(6000)
+                                                     << qint64(4096);
+        QTest::newRow("disk full at the first byte") << QStringLiteral("sources.json") << paddedDocument(100)
+                                                     << qint64(1);
     }
     void failedSavesLeaveTheOldFile()
     {
@@ -200,12 +205,57 @@ private slots:
         write(m_file, "{\"name\":\"old\"}");
         std::exception_ptr error;
         {
-            const FileSizeLimit limit(diskRoom);
+            const test::FileSizeLimit limit(diskRoom);
             error = test::thrownBy([&] { JSONFileStore::save(bytes, m_folder->filePath(target)); });
         }
         QVERIFY(error);
         QCOMPARE(contents(m_file), QByteArray("{\"name\":\"old\"}"));
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{QStringLiteral("sources.json")});
+    }
+
+    // The same on a real file system without room; needs root to mount one.
+    void aFullFileSystemKeepsTheOldFile_data()
+    {
+        QTest::addColumn<qint64>("room");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("no room, small save") << qint64(0) << paddedDocument(500);
+        QTest::newRow("one page, buffered save") << qint64(4096) << paddedDocument(6000);
+        QTest::newRow("one page, large save") << qint64(4096) << paddedDocument(40000);
+    }
+    void aFullFileSystemKeepsTheOldFile()
+    {
+        QFETCH(qint64, room);
+        QFETCH(QByteArray, bytes);
+        test::SmallFilesystem disk(64 * 1024);
+        if (!disk.isMounted())
+            QSKIP("mounting a small file system needs root");
+        const QString file = QDir(disk.path()).filePath(QStringLiteral("sources.json"));
+        JSONFileStore::save("{\"name\":\"old\"}", file);
+        QVERIFY(disk.fill(room));
+        const QString error = test::errorText([&] { JSONFileStore::save(bytes, file); });
+        QVERIFY2(error.contains(QLatin1String("No space left on device")), qPrintable(error));
+        QCOMPARE(contents(file), QByteArray("{\"name\":\"old\"}"));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("filler"), QStringLiteral("sources.json")}));
+    }
+
+    void savedFilesAreOwnerOnly_data()
+    {
+        QTest::addColumn<int>("before"); // the mode of the file replaced; -1: none
+        QTest::newRow("new file") << -1;
+        QTest::newRow("replacing a world-readable file") << 0644;
+        QTest::newRow("replacing a world-writable file") << 0666;
+    }
+    void savedFilesAreOwnerOnly()
+    {
+        QFETCH(int, before);
+        if (before >= 0) {
+            write(m_file, "{}");
+            QCOMPARE(::chmod(QFile::encodeName(m_file).constData(), mode_t(before)), 0);
+        }
+        JSONFileStore::save("{\"name\":\"new\"}", m_file);
+        QCOMPARE(modeOf(m_file), 0600);
+        QCOMPARE(load(), QStringLiteral("new"));
     }
 };
 

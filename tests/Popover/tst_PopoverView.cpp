@@ -536,10 +536,23 @@ private slots:
     {
         PopoverRig rig;
         rig.alerts->status = AuthorizationStatus::denied;
+        QVERIFY(QDir().mkpath(rig.folder()));
+        QFile damaged(rig.folder() + QStringLiteral("/history.json"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("{");
+        damaged.close();
         PopoverView &popover = rig.open({});
         rig.clock.settle();
         QVERIFY(visibleTexts(popover, QString())
                     .contains(QStringLiteral("Alerts cannot be shown: no notification server answers.")));
+        const auto toldOfHistory = [&popover] {
+            bool told = false;
+            for (const QString &text : visibleTexts(popover, QString()))
+                told = told || text.contains(QLatin1String("history.json was damaged. Marrowick started without it "
+                                                           "and kept it as "));
+            return told;
+        };
+        QVERIFY(toldOfHistory());
 
         // A file where the data folder should be makes every write fail.
         QVERIFY(QDir(rig.folder()).removeRecursively());
@@ -551,6 +564,7 @@ private slots:
         for (const QString &text : visibleTexts(popover, QString()))
             told = told || text.startsWith(QLatin1String("Your sources could not be saved"));
         QVERIFY(told);
+        QVERIFY(toldOfHistory());
     }
 };
 

@@ -338,6 +338,8 @@ private slots:
         general.exportSources();
         QVERIFY(!general.message());
         QCOMPARE(fileBytes(*m_picker->path), fileBytes(m_rig->folder() + QStringLiteral("/sources.json")));
+        QCOMPARE(QFile::permissions(*m_picker->path),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
 
         general.importSources();
         QVERIFY(general.confirmationBox());

@@ -1,0 +1,96 @@
+#include "support/StorageFaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace marrowick::test {
+
+namespace {
+
+constexpr uid_t nobody = 65534;
+constexpr gid_t nogroup = 65534;
+
+} // namespace
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    if (bytes <= 0)
+        return;
+    ::getrlimit(RLIMIT_FSIZE, &m_old);
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_old;
+    limit.rlim_cur = rlim_t(bytes);
+    m_active = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    if (m_oldHandler)
+        std::signal(SIGXFSZ, m_oldHandler);
+    if (m_active)
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+}
+
+SmallFilesystem::SmallFilesystem(qint64 bytes)
+{
+    if (!m_folder.isValid())
+        return;
+    const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0700";
+    m_mounted = ::mount("tmpfs", QFile::encodeName(m_folder.path()).constData(), "tmpfs", 0, options.constData()) == 0;
+}
+
+SmallFilesystem::~SmallFilesystem()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_folder.path()).constData(), MNT_DETACH);
+}
+
+bool SmallFilesystem::fill(qint64 leave)
+{
+    QFile filler(QDir(path()).filePath(QStringLiteral("filler")));
+    if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    const QByteArray block(4096, 'f');
+    while (filler.write(block) == block.size()) {
+    }
+    return filler.resize(std::max<qint64>(0, filler.size() - leave));
+}
+
+bool withoutReadAccess(const QString &file, const QString &top, const std::function<void()> &call)
+{
+    const QFileDevice::Permissions before = QFile::permissions(file);
+    if (!QFile::setPermissions(file, QFileDevice::WriteOwner))
+        return false;
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        const QString root = QFileInfo(top).absoluteFilePath();
+        for (QDir folder = QFileInfo(file).absoluteDir(); folder.absolutePath().startsWith(root); folder.cdUp()) {
+            const QByteArray path = QFile::encodeName(folder.absolutePath());
+            struct stat info{};
+            if (::stat(path.constData(), &info) != 0 || ::chmod(path.constData(), info.st_mode | S_IXOTH | S_IROTH) != 0)
+                return false;
+            if (folder.isRoot())
+                break;
+        }
+        // The group too: root's group would be judged by the folders' group bits.
+        if (::setegid(nogroup) != 0 || ::seteuid(nobody) != 0) {
+            [[maybe_unused]] const int restored = ::setegid(0);
+            QFile::setPermissions(file, before);
+            return false;
+        }
+    }
+    call();
+    if (asRoot && (::seteuid(0) != 0 || ::setegid(0) != 0))
+        qFatal("could not return to root");
+    QFile::setPermissions(file, before);
+    return true;
+}
+
+} // namespace marrowick::test

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <functional>
+
+#include <sys/resource.h>
+
+namespace marrowick::test {
+
+// Makes writes past `bytes` fail as on a full disk (EFBIG instead of a signal) while it lives.
+// Works anywhere, so a full disk is always tested; 0 or less sets no limit.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(qint64 bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_active = false;
+};
+
+// A real tmpfs of `bytes` mounted on a temporary folder while it lives. Mounting needs root;
+// where it fails, isMounted() is false and callers skip.
+class SmallFilesystem {
+public:
+    explicit SmallFilesystem(qint64 bytes);
+    ~SmallFilesystem();
+    SmallFilesystem(const SmallFilesystem &) = delete;
+    SmallFilesystem &operator=(const SmallFilesystem &) = delete;
+
+    bool isMounted() const { return m_mounted; }
+    QString path() const { return m_folder.path(); }
+    // Takes all the free room but `leave` bytes with a filler file; false when it cannot.
+    bool fill(qint64 leave);
+
+private:
+    QTemporaryDir m_folder;
+    bool m_mounted = false;
+};
+
+// Runs `call` unable to read `file`: its read permission taken away and, since root reads
+// everything, as the unprivileged user "nobody" (the folders from the file up to `top` are
+// opened for it to search). Restores the permission afterwards. False, without calling, where
+// the file cannot be made unreadable.
+bool withoutReadAccess(const QString &file, const QString &top, const std::function<void()> &call);
+
+} // namespace marrowick::test
