@@ -158,10 +158,11 @@ void save(const QByteArray &bytes, const QString &file)
 
 void removeLeftoverTemporaries(const QString &file)
 {
-    // QSaveFile writes to the name followed by "." and six random letters, then renames.
+    // QSaveFile writes to the name followed by "." and six random letters, then renames. Six
+    // lower-case letters are more likely a copy the user made ("history.json.backup"): kept.
     const QFileInfo target(file);
     const QRegularExpression temporary(QLatin1Char('^') + QRegularExpression::escape(target.fileName()) +
-                                       QStringLiteral("\\.[A-Za-z]{6}$"));
+                                       QStringLiteral("\\.(?=[a-z]*[A-Z])[A-Za-z]{6}$"));
     const QDir folder = target.absoluteDir();
     const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : names) {

@@ -254,7 +254,7 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("removed");
         QTest::newRow("temporary") << QStringLiteral("history.json.AbCdEf") << true;
-        QTest::newRow("lower-case temporary") << QStringLiteral("history.json.qwerty") << true;
+        QTest::newRow("the user's copy") << QStringLiteral("history.json.backup") << false;
         QTest::newRow("damaged copy") << QStringLiteral("history.json.corrupt") << false;
         QTest::newRow("later damaged copy") << QStringLiteral("history.json.corrupt-2") << false;
         QTest::newRow("five letters") << QStringLiteral("history.json.AbCdE") << false;
