@@ -1,6 +1,6 @@
 #include "Marrowick/Editor/AddSourceView.h"
 
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/GameSourceForm.h"
 #include "Marrowick/Editor/LabeledFields.h"
 #include "Marrowick/Editor/SourceCard.h"

@@ -1,6 +1,6 @@
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/LabeledFields.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/Symbol.h"

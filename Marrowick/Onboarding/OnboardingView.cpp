@@ -1,7 +1,7 @@
 #include "Marrowick/Onboarding/OnboardingView.h"
 
-#include "Marrowick/App/AppSettings.h"
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Onboarding/OnboardingPages.h"
 #include "Marrowick/Settings/GeneralSettingsView.h"

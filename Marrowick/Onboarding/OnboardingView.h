@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Marrowick/App/AlertCenter.h"
+#include "Marrowick/State/AlertCenter.h"
 #include "Marrowick/Editor/AddSourceView.h"
 
 #include <QPointer>

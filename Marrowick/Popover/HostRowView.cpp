@@ -4,7 +4,7 @@
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/RowParts.h"
-#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/StatusOrb.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "Marrowick/Popover/MetricRing.h"
 
 #include "Marrowick/Popover/PopoverText.h"
-#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QFontMetrics>

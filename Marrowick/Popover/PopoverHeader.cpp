@@ -1,12 +1,12 @@
 #include "Marrowick/Popover/PopoverHeader.h"
 
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AppState.h"
 #include "Marrowick/Popover/PopoverSummary.h"
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
-#include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/RowParts.h"
-#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "Marrowick/Popover/PopoverRows.h"
 
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AppState.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <array>

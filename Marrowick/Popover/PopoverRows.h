@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Marrowick/App/WidgetLayout.h"
+#include "Marrowick/State/WidgetLayout.h"
 #include "MarrowickKit/Async/Instant.h"
 #include "MarrowickKit/Engine/SourceMap.h"
 #include "MarrowickKit/Model/AnySourceConfig.h"

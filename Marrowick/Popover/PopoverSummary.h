@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Marrowick/App/OverallStatus.h"
+#include "Marrowick/State/OverallStatus.h"
 #include "Marrowick/Popover/PopoverRows.h"
 
 #include <QString>

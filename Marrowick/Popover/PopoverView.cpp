@@ -1,7 +1,7 @@
 #include "Marrowick/Popover/PopoverView.h"
 
-#include "Marrowick/App/AppSettings.h"
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/AppState.h"
 #include "Marrowick/Popover/ListDimming.h"
 #include "Marrowick/Popover/PausedBanner.h"
 #include "Marrowick/Popover/PopoverHeader.h"
@@ -9,7 +9,7 @@
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/PopoverToolbar.h"
-#include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/SourceBlock.h"
 #include "Marrowick/Popover/SourceColumn.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"

@@ -3,7 +3,7 @@
 #include "Marrowick/Popover/LatencyPill.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/Sparkline.h"
-#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QFontMetricsF>

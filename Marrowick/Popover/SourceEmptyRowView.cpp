@@ -2,7 +2,7 @@
 
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/RowParts.h"
-#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/StatusOrb.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "Marrowick/Settings/AccentSection.h"
 
-#include "Marrowick/App/AppSettings.h"
+#include "Marrowick/State/AppSettings.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QFontDatabase>

@@ -1,8 +1,8 @@
 #include "Marrowick/Settings/GeneralSettingsView.h"
 
-#include "Marrowick/App/AppSettings.h"
-#include "Marrowick/App/AppState.h"
-#include "Marrowick/App/SourcesStore.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/AppState.h"
+#include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/SettingsTexts.h"
 #include "Marrowick/Settings/SwitchButton.h"

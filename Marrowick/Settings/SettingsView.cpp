@@ -1,8 +1,8 @@
 #include "Marrowick/Settings/SettingsView.h"
 
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/AddSourceView.h"
-#include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"

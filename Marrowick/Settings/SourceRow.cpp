@@ -1,7 +1,7 @@
 #include "Marrowick/Settings/SourceRow.h"
 
-#include "Marrowick/Popover/RelativeTimeText.h"
-#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/RelativeTimeText.h"
+#include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/Symbol.h"
 

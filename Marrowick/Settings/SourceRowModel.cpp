@@ -1,6 +1,6 @@
 #include "Marrowick/Settings/SourceRowModel.h"
 
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AppState.h"
 #include "Marrowick/Popover/PopoverRows.h"
 
 namespace marrowick {

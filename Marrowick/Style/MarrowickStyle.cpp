@@ -1,6 +1,6 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 
-#include "Marrowick/App/AppSettings.h"
+#include "Marrowick/State/AppSettings.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

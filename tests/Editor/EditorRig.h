@@ -1,6 +1,6 @@
 #pragma once
 
-#include "App/AppStateRig.h"
+#include "State/AppStateRig.h"
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Editor/LabeledFields.h"
 #include "MarrowickKit/Async/Completion.h"

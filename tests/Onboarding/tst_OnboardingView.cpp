@@ -1,10 +1,10 @@
-#include "Marrowick/App/AppSettings.h"
-#include "Marrowick/App/MenuBarLabel.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/Shell/MenuBarLabel.h"
 #include "Marrowick/Onboarding/OnboardingView.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Style/PillButton.h"
 
-#include "App/AppStateRig.h"
+#include "State/AppStateRig.h"
 
 #include <QApplication>
 #include <QSignalSpy>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "App/AppStateRig.h"
+#include "State/AppStateRig.h"
 
-#include "Marrowick/App/SourcesStore.h"
+#include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "MarrowickKit/Model/ProviderError.h"
 

@@ -3,11 +3,11 @@
 #include "Marrowick/Popover/LatencyPill.h"
 #include "Marrowick/Popover/MetricRing.h"
 #include "Marrowick/Popover/PopoverRows.h"
-#include "Marrowick/Popover/RelativeTimeText.h"
-#include "Marrowick/Popover/StatusOrb.h"
+#include "Marrowick/Style/RelativeTimeText.h"
+#include "Marrowick/Style/StatusOrb.h"
 #include "MarrowickKit/Model/UuidText.h"
 
-#include "App/AppStateRig.h"
+#include "State/AppStateRig.h"
 
 #include <QTest>
 

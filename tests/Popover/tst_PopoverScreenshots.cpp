@@ -1,8 +1,8 @@
 // Renders the popup in each of its states with sample sources of every kind and a fixed
 // (virtual) clock. With MARROWICK_SCREENSHOTS=<folder> set, each state is written there as a PNG, so the
 // popup can be looked at without a tray; otherwise the states are only rendered.
-#include "Marrowick/App/DBusAlertCenter.h"
-#include "Marrowick/App/MenuBarIcon.h"
+#include "Marrowick/State/DBusAlertCenter.h"
+#include "Marrowick/Shell/MenuBarIcon.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include "Popover/PopoverRig.h"

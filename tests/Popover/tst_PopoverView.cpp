@@ -2,7 +2,7 @@
 #include "Marrowick/Popover/MetricRing.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/PopoverToolbar.h"
-#include "Marrowick/Popover/RelativeTimeText.h"
+#include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/RowTrailing.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "MarrowickKit/Model/UuidText.h"

@@ -1,5 +1,5 @@
-#include "Marrowick/App/AppSettings.h"
-#include "Marrowick/App/SourcesStore.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Onboarding/OnboardingView.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "Marrowick/Settings/AccentSection.h"
@@ -11,7 +11,7 @@
 #include "MarrowickKit/Model/UuidText.h"
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
 
-#include "App/AppStateRig.h"
+#include "State/AppStateRig.h"
 #include "support/LocalHTTPServer.h"
 #include "support/TestSupport.h"
 

@@ -7,7 +7,7 @@
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
-#include "App/AppStateRig.h"
+#include "State/AppStateRig.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
-#include "Marrowick/App/AppSettings.h"
-#include "Marrowick/App/SourcesStore.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SourceRow.h"
 #include "MarrowickKit/Model/UuidText.h"
 
-#include "App/AppStateRig.h"
+#include "State/AppStateRig.h"
 #include "support/ImageDifference.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "Marrowick/App/AppSettings.h"
+#include "Marrowick/State/AppSettings.h"
 #include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"

@@ -1,0 +1,239 @@
+#include "Marrowick/Shell/MarrowickApp.h"
+
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/AppState.h"
+#include "Marrowick/State/DBusAlertCenter.h"
+#include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Shell/MenuBarLabel.h"
+#include "Marrowick/Onboarding/OnboardingView.h"
+#include "Marrowick/Popover/PopoverView.h"
+#include "Marrowick/Shell/PopupPlacement.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SettingsWindowFront.h"
+#include "Marrowick/State/SourcesStore.h"
+#include "Marrowick/Shell/TerminationSignals.h"
+#include "MarrowickKit/Credentials/KeychainCredentialStore.h"
+#include "MarrowickKit/Providers/ProviderRegistry.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+namespace marrowick {
+
+namespace {
+
+// A click on the tray icon first takes the focus from an open popup, which hides it; the
+// click itself then arrives. Within this time it is the same gesture, not a request to reopen.
+constexpr qint64 reopenGuardMs = 300;
+
+void quitSoon()
+{
+    // Queued, so a quit asked for before the event loop runs is not lost. exit(), not quit():
+    // quit() first asks every window to close, and the windowed popup answers a close with
+    // a quit request of its own.
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+}
+
+} // namespace
+
+MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
+    : QObject(parent),
+      m_arguments(std::move(arguments)),
+      m_settings(std::make_unique<AppSettings>(std::make_unique<QSettings>())),
+      m_appState(makeAppState(m_settings.get())),
+      m_hasTray(QSystemTrayIcon::isSystemTrayAvailable())
+{
+    m_popover = std::make_unique<PopoverView>(m_appState.get());
+    new AccentInjector(m_popover.get(), m_settings.get());
+    m_popover->installEventFilter(this);
+    connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
+
+    m_settingsWindow = std::make_unique<SettingsView>(m_appState.get(), m_arguments);
+    new AccentInjector(m_settingsWindow.get(), m_settings.get());
+    connect(m_settingsWindow.get(), &SettingsView::showWelcomeRequested, this, &MarrowickApp::openOnboarding);
+
+    LaunchContext context{m_arguments, AppState::environmentIsUnderTest(),
+                          [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); }};
+    LabelActions actions{
+        [this] { m_delegate.setAppState(m_appState.get()); },
+        [this] { openOnboarding(); },
+        [] {}, // activation needs no call of its own here: showing a window activates it
+        [this] { openSettings(); },
+    };
+    m_label = new MenuBarLabel(m_appState.get(), m_settings.get(), std::move(context), std::move(actions), this);
+    connect(m_label, &MenuBarLabel::iconChanged, this, &MarrowickApp::refreshTrayIcon);
+    connect(m_appState.get(), &AppState::sourcesSaveErrorChanged, this, &MarrowickApp::tellSourcesSaveFailure);
+
+    m_signals = new TerminationSignals(this);
+    connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit);
+
+    // A quit that goes around the delegate (a session manager, Qt itself) still writes the
+    // history once the state has been handed over; after a normal quit nothing is left to write.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (m_delegate.appState())
+            m_appState->historyRecorder()->flush();
+    });
+}
+
+MarrowickApp::~MarrowickApp()
+{
+    // The tray icon refers to its menu, and the windows read the state: they go first.
+    delete m_tray;
+    m_tray = nullptr;
+    delete m_onboarding;
+    m_popover.reset();
+    m_settingsWindow.reset();
+}
+
+std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)
+{
+    AppStateServices services;
+    services.credentials = std::make_shared<KeychainCredentialStore>(bundleIdentifier);
+    services.sourcesDirectory = SourcesStore::defaultDirectory();
+    services.settings = settings;
+    services.alertCenter = std::make_shared<DBusAlertCenter>();
+    services.makeProvider = [](const AnySourceConfig &config, CredentialStoreHandle credentials) {
+        return ProviderRegistry::makeProvider(config, std::move(credentials));
+    };
+    services.sleep = [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); };
+    services.now = [] { return Instant::now(); };
+    services.isUnderTest = AppState::environmentIsUnderTest();
+    return std::make_unique<AppState>(std::move(services));
+}
+
+void MarrowickApp::start()
+{
+    if (m_hasTray) {
+        buildTray();
+        m_popover->setWindowFlags(PopoverView::popupWindowFlags);
+    } else {
+        m_popover->setWindowFlags(Qt::Window);
+        m_popover->setWindowTitle(QStringLiteral("Marrowick"));
+        m_popover->setNotice(QStringLiteral("No system tray was found, so Marrowick shows this window instead. "
+                                            "Closing it quits Marrowick."));
+        m_popover->show();
+    }
+    // The label is shown now; its tasks start once the event loop runs.
+    QTimer::singleShot(0, m_label, &MenuBarLabel::appear);
+}
+
+void MarrowickApp::buildTray()
+{
+    m_tray = new QSystemTrayIcon(this);
+    m_trayMenu.addAction(QStringLiteral("Open Marrowick"), this, &MarrowickApp::showPopover);
+    m_trayMenu.addAction(QStringLiteral("Settings…"), this, &MarrowickApp::openSettings);
+    m_trayMenu.addSeparator();
+    m_trayMenu.addAction(QStringLiteral("Quit Marrowick"), this, &MarrowickApp::requestQuit);
+    m_tray->setContextMenu(&m_trayMenu);
+    connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger)
+            togglePopover();
+    });
+    refreshTrayIcon();
+    m_tray->show();
+}
+
+void MarrowickApp::refreshTrayIcon()
+{
+    if (!m_tray)
+        return;
+    m_tray->setIcon(m_label->icon().icon());
+    m_tray->setToolTip(QStringLiteral("Marrowick: ") + PopoverView::statusTitle(m_label->status()));
+}
+
+void MarrowickApp::togglePopover()
+{
+    if (m_popover->isVisible()) {
+        m_popover->hide();
+        return;
+    }
+    if (m_popoverHiddenAt.isValid() && m_popoverHiddenAt.elapsed() < reopenGuardMs)
+        return;
+    showPopover();
+}
+
+void MarrowickApp::showPopover()
+{
+    // The hidden popup has not followed the state: read it now so the size is right.
+    m_popover->syncWithState();
+    if (m_hasTray) {
+        m_popover->adjustSize();
+        const QRect icon = m_tray ? m_tray->geometry() : QRect();
+        const QPoint cursor = QCursor::pos();
+        QScreen *screen = QGuiApplication::screenAt(icon.isValid() ? icon.center() : cursor);
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (screen)
+            m_popover->move(popupPosition(m_popover->size(), icon, cursor, screen->availableGeometry()));
+    }
+    m_popover->show();
+    m_popover->raise();
+    m_popover->activateWindow();
+}
+
+bool MarrowickApp::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_popover.get()) {
+        if (m_hasTray && event->type() == QEvent::WindowDeactivate && m_popover->isVisible()) {
+            m_popover->hide();
+            m_popoverHiddenAt.start();
+        } else if (!m_hasTray && event->type() == QEvent::Close) {
+            // Without a tray this window is the only way back in: closing it quits.
+            event->ignore();
+            requestQuit();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void MarrowickApp::openSettings()
+{
+    m_settingsWindow->show();
+    bringSettingsWindowToFront();
+}
+
+void MarrowickApp::openOnboarding()
+{
+    if (!m_onboarding) {
+        m_onboarding = new OnboardingView(m_appState.get());
+        m_onboarding->setAttribute(Qt::WA_DeleteOnClose);
+        new AccentInjector(m_onboarding, m_settings.get());
+    }
+    m_onboarding->show();
+    m_onboarding->raise();
+    m_onboarding->activateWindow();
+}
+
+void MarrowickApp::tellSourcesSaveFailure(const QString &error)
+{
+    if (error.isEmpty()) {
+        m_toldSaveFailure = false;
+        return;
+    }
+    // The popup keeps a line while the failure lasts; the tray says it once.
+    if (m_toldSaveFailure || !m_tray)
+        return;
+    m_toldSaveFailure = true;
+    m_tray->showMessage(QStringLiteral("Marrowick could not save your sources"),
+                        QStringLiteral("Your change is kept while Marrowick runs and saved again at your next "
+                                       "change. %1")
+                            .arg(error),
+                        QSystemTrayIcon::Warning);
+}
+
+void MarrowickApp::requestQuit()
+{
+    // Nothing new starts or records once a quit is asked for: the history written next is the
+    // last word, and no poll stands between the request and the exit.
+    if (m_appState)
+        m_appState->engine()->setPaused(true);
+    if (m_delegate.applicationShouldTerminate(quitSoon) == AppDelegate::TerminateReply::terminateNow)
+        quitSoon();
+}
+
+} // namespace marrowick

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "Marrowick/Shell/AppDelegate.h"
+
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+class QSystemTrayIcon;
+
+namespace marrowick {
+
+class AppSettings;
+class AppState;
+class MenuBarLabel;
+class OnboardingView;
+class PopoverView;
+class SettingsView;
+class TerminationSignals;
+
+// The program's shell: builds the one AppState, puts the status icon in the tray with the
+// popup beside it, keeps the settings and first-run windows, and routes every quit through
+// the delegate so the history is written first. Where the desktop has no tray the popup opens
+// as an ordinary window instead, and closing it quits.
+class MarrowickApp : public QObject {
+    Q_OBJECT
+
+public:
+    static inline const QString bundleIdentifier = QStringLiteral("dev.tobrin.marrowick");
+
+    explicit MarrowickApp(QStringList arguments, QObject *parent = nullptr);
+    ~MarrowickApp() override;
+
+    // The state with the keyring, the user's data folder, the provider registry, the
+    // continuous-clock sleep and the wall clock.
+    static std::unique_ptr<AppState> makeAppState(AppSettings *settings);
+
+    // Shows the tray icon (or the window) and starts the label's launch tasks.
+    void start();
+    // Quits once the history is written; at once before the state was handed over.
+    void requestQuit();
+    // Opens the popup beside the icon, or the window where there is no tray.
+    void showPopover();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildTray();
+    void togglePopover();
+    void openSettings();
+    void openOnboarding();
+    void refreshTrayIcon();
+    void tellSourcesSaveFailure(const QString &error);
+
+    QStringList m_arguments;
+    std::unique_ptr<AppSettings> m_settings;
+    std::unique_ptr<AppState> m_appState;
+    AppDelegate m_delegate;
+    bool m_hasTray = false;
+    std::unique_ptr<PopoverView> m_popover;
+    std::unique_ptr<SettingsView> m_settingsWindow;
+    QPointer<OnboardingView> m_onboarding;
+    QMenu m_trayMenu;
+    QSystemTrayIcon *m_tray = nullptr;
+    MenuBarLabel *m_label = nullptr;
+    TerminationSignals *m_signals = nullptr;
+    QElapsedTimer m_popoverHiddenAt;
+    bool m_toldSaveFailure = false;
+};
+
+} // namespace marrowick

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "Marrowick/State/OverallStatus.h"
+
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+#include <QPainterPath>
+#include <QRectF>
+
+#include <array>
+
+namespace marrowick {
+
+// The tray icon: a server-rack symbol with a coloured dot beside it that tells the overall
+// state. The rack is edged in the opposite lightness, so it shows on light and dark panels. A plain value; the tray builds a new one whenever the status changes.
+class MenuBarIcon {
+public:
+    // The sizes trays ask for, in device pixels; each is drawn on its own so it stays crisp.
+    static constexpr std::array<int, 4> traySizes{16, 22, 32, 44};
+
+    explicit MenuBarIcon(OverallStatus status, QColor symbolColor = defaultSymbolColor());
+
+    OverallStatus status() const { return m_status; }
+
+    QImage image(int pixels) const;
+    QIcon icon() const;
+
+    static QColor dotColor(OverallStatus status);
+    // Where the dot sits in an image of `pixels` square.
+    static QRectF dotRect(int pixels);
+    // The text colour of the application palette: trays follow the desktop's theme.
+    static QColor defaultSymbolColor();
+    // White or the dark colour, whichever stands apart from the symbol's.
+    static QColor edgeColor(const QColor &symbolColor);
+
+private:
+    static QPainterPath rackPath(int pixels);
+    void paintRack(QPainter &painter, int pixels) const;
+
+    OverallStatus m_status;
+    QColor m_symbolColor;
+};
+
+} // namespace marrowick

@@ -1,0 +1,105 @@
+#include "Marrowick/Shell/SingleInstance.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDir>
+
+namespace marrowick {
+
+namespace {
+
+// A running copy answers at once; one that does not is hung, and the start gives up on it.
+constexpr int handOverTimeoutMs = 10000;
+
+} // namespace
+
+SingleInstance::SingleInstance(QString identifier, QString dataDirectory, QDBusConnection bus, QObject *parent)
+    : QObject(parent),
+      m_identifier(std::move(identifier)),
+      m_dataDirectory(std::move(dataDirectory)),
+      m_bus(std::move(bus)),
+      m_lock(QDir(m_dataDirectory).filePath(lockFileName))
+{
+    // Only a lock whose process is gone is stale. By age alone a copy running for more than
+    // the default half minute would lose its lock to the next start.
+    m_lock.setStaleLockTime(0);
+}
+
+SingleInstance::~SingleInstance()
+{
+    leaveBus();
+}
+
+QString SingleInstance::objectPath() const
+{
+    return QLatin1Char('/') + QString(m_identifier).replace(QLatin1Char('.'), QLatin1Char('/'));
+}
+
+SingleInstance::Claim SingleInstance::claim()
+{
+    // The bus decides a race between two starts: exactly one gets the name.
+    if (m_bus.isConnected() && !registerOnBus() && handOver())
+        return Claim::handedOver;
+    if (lockDataFolder())
+        return Claim::owner;
+    leaveBus();
+    return Claim::alreadyRunning;
+}
+
+void SingleInstance::Activate()
+{
+    emit activationRequested();
+}
+
+bool SingleInstance::registerOnBus()
+{
+    // The object first, so a start that finds the name finds the object behind it too.
+    if (!m_bus.registerObject(objectPath(), this, QDBusConnection::ExportScriptableSlots))
+        return false;
+    m_ownsName = m_bus.registerService(m_identifier);
+    if (!m_ownsName)
+        m_bus.unregisterObject(objectPath());
+    return m_ownsName;
+}
+
+bool SingleInstance::handOver()
+{
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(m_identifier, objectPath(), interfaceName, QStringLiteral("Activate"));
+    // With the GUI's event loop running, so that an owner in this same thread can answer too.
+    const QDBusMessage reply = m_bus.call(call, QDBus::BlockWithGui, handOverTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage;
+}
+
+bool SingleInstance::lockDataFolder()
+{
+    // The folder may not exist before the first save; the lock goes in it all the same.
+    QDir().mkpath(m_dataDirectory);
+    if (m_lock.tryLock(0))
+        return true;
+    if (m_lock.error() != QLockFile::LockFailedError) {
+        // A folder we cannot write is reported where saving fails; it holds no other copy.
+        qWarning("Marrowick could not lock its data folder %s; it runs without the lock.",
+                 qPrintable(QDir::toNativeSeparators(m_dataDirectory)));
+        return true;
+    }
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    m_lock.getLockInfo(&pid, &host, &application);
+    m_error = QStringLiteral("Marrowick is already running (process %1 on %2) and uses the data folder %3.")
+                  .arg(pid)
+                  .arg(host, QDir::toNativeSeparators(m_dataDirectory));
+    return false;
+}
+
+void SingleInstance::leaveBus()
+{
+    if (!m_ownsName)
+        return;
+    m_bus.unregisterService(m_identifier);
+    m_bus.unregisterObject(objectPath());
+    m_ownsName = false;
+}
+
+} // namespace marrowick

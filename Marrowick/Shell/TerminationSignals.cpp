@@ -1,0 +1,58 @@
+#include "Marrowick/Shell/TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace marrowick {
+
+namespace {
+
+// Written by the signal handler, read on the event loop: the only state a handler may touch.
+int signalPipe[2] = {-1, -1};
+constexpr int handledSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+} // namespace
+
+TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+{
+    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
+        return;
+    m_notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        char byte;
+        while (::read(signalPipe[1], &byte, 1) > 0) {
+        }
+        emit received();
+    });
+    struct sigaction action {};
+    action.sa_handler = handle;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : handledSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    if (!m_notifier)
+        return;
+    for (const int signal : handledSignals)
+        std::signal(signal, SIG_DFL);
+    delete m_notifier;
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    signalPipe[0] = signalPipe[1] = -1;
+}
+
+void TerminationSignals::handle(int)
+{
+    const char byte = 1;
+    if (::write(signalPipe[0], &byte, 1) < 0) {
+        // Full or closed: a quit is already on its way, or the process is ending.
+    }
+}
+
+} // namespace marrowick

@@ -1,0 +1,595 @@
+#include "Marrowick/State/AppState.h"
+
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/SourcesStore.h"
+#include "MarrowickKit/Engine/HistoryStore.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include <QSet>
+#include <QStringList>
+#include <QtDebug>
+
+namespace marrowick {
+
+namespace {
+
+AlertCenter::EventKind eventKind(AlertEvent::Kind kind)
+{
+    return kind == AlertEvent::Kind::recovered ? AlertCenter::EventKind::recovered : AlertCenter::EventKind::down;
+}
+
+// A widget key belongs to a source when it starts with the source's id text and "/".
+QString keyPrefix(const QUuid &sourceID)
+{
+    return uuidText(sourceID) + QLatin1Char('/');
+}
+
+QList<QString> secretReferences(const QList<AnySourceConfig> &sources)
+{
+    QList<QString> references;
+    for (const AnySourceConfig &source : sources) {
+        if (const std::optional<QString> reference = source.credentialRef(); reference && !references.contains(*reference))
+            references.append(*reference);
+    }
+    return references;
+}
+
+} // namespace
+
+AppState::AppState(AppStateServices services, QObject *parent)
+    : QObject(parent),
+      m_settings(services.settings),
+      m_alertCenter(std::move(services.alertCenter)),
+      m_engine(std::make_unique<PollEngine>(services.credentials, std::move(services.makeProvider), services.sleep)),
+      m_credentials(services.credentials),
+      m_historyRecorder(std::make_unique<HistoryRecorder>(services.sourcesDirectory, services.sleep, services.now)),
+      m_sourcesDirectory(services.sourcesDirectory),
+      m_now(std::move(services.now)),
+      m_isUnderTest(services.isUnderTest)
+{
+    Q_ASSERT(m_settings);
+    // Loaded directly: reading the file neither writes it back nor starts polling.
+    m_sources = SourcesStore::load(m_sourcesDirectory, &m_sourcesLoadProblem);
+    reindexSources();
+    connect(m_historyRecorder.get(), &HistoryRecorder::writeErrorChanged, this, &AppState::refreshStorageNotice);
+    refreshStorageNotice();
+    m_widgetLayout = WidgetLayout::load(*m_settings);
+    startObservingUpdates();
+    loadHistory();
+    if (!m_isUnderTest)
+        syncEngine();
+    m_lastOverallStatus = overallStatus();
+}
+
+AppState::~AppState()
+{
+    // Ends the update consumer: its waiting next() fails and it finds us gone. A running
+    // synchronisation finds the engine gone and does nothing.
+    m_updates.reset();
+    if (m_pollingActivity.isHeld())
+        m_pollingActivity.end();
+}
+
+bool AppState::environmentIsUnderTest()
+{
+    return qEnvironmentVariableIsSet(underTestVariable.toLatin1().constData());
+}
+
+// ---- Sources -------------------------------------------------------------------------------
+
+void AppState::storeSources(QList<AnySourceConfig> sources)
+{
+    if (sources == m_sources)
+        return;
+    m_sources = std::move(sources);
+    reindexSources();
+    emit sourcesChanged();
+}
+
+void AppState::reindexSources()
+{
+    m_sourceIndex.clear();
+    m_sourceIndex.reserve(m_sources.size());
+    for (qsizetype i = 0; i < m_sources.size(); ++i) {
+        // The first of duplicate ids wins, as a search from the front finds it.
+        if (!m_sourceIndex.contains(m_sources.at(i).id()))
+            m_sourceIndex.insert(m_sources.at(i).id(), i);
+    }
+}
+
+const AnySourceConfig *AppState::source(const QUuid &id) const
+{
+    const auto found = m_sourceIndex.constFind(id);
+    return found == m_sourceIndex.cend() ? nullptr : &m_sources.at(*found);
+}
+
+void AppState::setSources(QList<AnySourceConfig> sources)
+{
+    storeSources(std::move(sources));
+    persistSources();
+}
+
+void AppState::addSource(const AnySourceConfig &source)
+{
+    QList<AnySourceConfig> sources = m_sources;
+    sources.append(source);
+    setSources(std::move(sources));
+}
+
+void AppState::updateSource(const AnySourceConfig &source)
+{
+    const auto found = std::find_if(m_sources.cbegin(), m_sources.cend(),
+                                    [&](const AnySourceConfig &candidate) { return candidate.id() == source.id(); });
+    if (found == m_sources.cend())
+        return;
+    const AnySourceConfig replaced = *found;
+    QList<AnySourceConfig> sources = m_sources;
+    sources[found - m_sources.cbegin()] = source;
+    setSources(std::move(sources));
+    deleteOrphanedSecrets({replaced}, m_sources);
+}
+
+void AppState::deleteSource(const QUuid &id)
+{
+    QList<AnySourceConfig> removed;
+    QList<AnySourceConfig> remaining;
+    for (const AnySourceConfig &source : std::as_const(m_sources))
+        (source.id() == id ? removed : remaining).append(source);
+
+    const QString prefix = keyPrefix(id);
+    const qsizetype seriesBefore = m_latencyHistory.size();
+    m_latencyHistory.removeIf([&prefix](const auto &entry) { return entry.key().startsWith(prefix); });
+    if (m_latencyHistory.size() != seriesBefore)
+        emit latencyHistoryChanged();
+
+    setSources(std::move(remaining));
+    deleteOrphanedSecrets(removed, m_sources);
+    pruneRecorderHistory(m_sources);
+}
+
+void AppState::replaceSources(QList<AnySourceConfig> sources)
+{
+    const QList<AnySourceConfig> old = m_sources;
+    if (!m_latencyHistory.isEmpty()) {
+        m_latencyHistory.clear();
+        emit latencyHistoryChanged();
+    }
+    setSources(std::move(sources));
+    deleteOrphanedSecrets(old, m_sources);
+    pruneRecorderHistory(m_sources);
+    loadHistory();
+}
+
+void AppState::persistSources()
+{
+    writeSourcesFile();
+    syncEngine();
+}
+
+void AppState::writeSourcesFile()
+{
+    QString failure;
+    if (m_sourcesLoadProblem && m_sourcesLoadProblem->blocksSaving()) {
+        // Replacing it would lose every source it holds.
+        failure = QStringLiteral("%1 could not be read at start and is not replaced; fix it and restart Marrowick")
+                      .arg(SourcesStore::fileName());
+    } else {
+        try {
+            SourcesStore::save(m_sources, m_sourcesDirectory);
+        } catch (const std::exception &error) {
+            // The list stays as assigned in memory; the next change tries the write again.
+            failure = QString::fromUtf8(error.what());
+            if (failure.isEmpty())
+                failure = QStringLiteral("unknown error");
+        }
+    }
+    if (failure == m_sourcesSaveError)
+        return;
+    m_sourcesSaveError = failure;
+    if (!failure.isEmpty())
+        qWarning().noquote() << QStringLiteral("The sources could not be saved: %1").arg(failure);
+    emit sourcesSaveErrorChanged(m_sourcesSaveError);
+}
+
+void AppState::refreshStorageNotice()
+{
+    QStringList lines;
+    for (const std::optional<FileProblem> &problem : {m_sourcesLoadProblem, m_historyRecorder->loadProblem()}) {
+        if (problem)
+            lines.append(problem->text());
+    }
+    if (const QString &error = m_historyRecorder->writeError(); !error.isEmpty())
+        lines.append(QStringLiteral("The history could not be saved (%1). Marrowick tries again at its next write.")
+                         .arg(error));
+    const QString notice = lines.join(QLatin1Char('\n'));
+    if (notice == m_storageNotice)
+        return;
+    m_storageNotice = notice;
+    emit storageNoticeChanged(m_storageNotice);
+}
+
+void AppState::deleteOrphanedSecrets(const QList<AnySourceConfig> &old, const QList<AnySourceConfig> &current)
+{
+    const QList<QString> kept = secretReferences(current);
+    QList<QString> orphaned = secretReferences(old);
+    orphaned.removeIf([&kept](const QString &reference) { return kept.contains(reference); });
+    if (orphaned.isEmpty())
+        return;
+    [[maybe_unused]] auto task = removeSecrets(m_credentials, std::move(orphaned));
+}
+
+QCoro::Task<void> AppState::removeSecrets(CredentialStoreHandle credentials, QList<QString> references)
+{
+    for (const QString &reference : std::as_const(references)) {
+        try {
+            co_await credentials->removeSecret(reference);
+        } catch (...) {
+            // The secret stays in the keyring; nothing else depends on its removal.
+        }
+    }
+}
+
+void AppState::pruneRecorderHistory(const QList<AnySourceConfig> &keeping)
+{
+    QSet<QUuid> ids;
+    for (const AnySourceConfig &source : keeping)
+        ids.insert(source.id());
+    m_historyRecorder->keepOnlySources(ids);
+}
+
+// ---- Paused flag, layout, refresh ------------------------------------------------------------
+
+void AppState::setPaused(bool paused)
+{
+    if (paused != m_isPaused) {
+        m_isPaused = paused;
+        emit isPausedChanged();
+        notifyIfOverallStatusChanged();
+    }
+    syncEngine();
+}
+
+void AppState::setWidgetLayout(const WidgetLayout &layout)
+{
+    if (!(layout == m_widgetLayout)) {
+        m_widgetLayout = layout;
+        emit widgetLayoutChanged();
+    }
+    m_widgetLayout.save(*m_settings);
+}
+
+void AppState::refreshAll()
+{
+    if (m_isPaused)
+        return;
+    QList<QUuid> ids;
+    for (const AnySourceConfig &source : std::as_const(m_sources))
+        ids.append(source.id());
+    [[maybe_unused]] auto task = refreshEach(QPointer<PollEngine>(m_engine.get()), std::move(ids));
+}
+
+QCoro::Task<void> AppState::refreshEach(QPointer<PollEngine> engine, QList<QUuid> ids)
+{
+    co_await nextEventLoopTurn();
+    for (const QUuid &id : std::as_const(ids)) {
+        if (!engine)
+            co_return;
+        engine->refreshNow(id);
+    }
+}
+
+void AppState::setAlertEventsSink(std::function<void(const QList<AlertEvent> &)> sink)
+{
+    m_alertEventsSink = std::move(sink);
+}
+
+// ---- Engine synchronisation -------------------------------------------------------------------
+
+void AppState::syncEngine()
+{
+    const bool paused = m_isPaused;
+    setPollingActivity(!paused && !m_sources.isEmpty());
+    const Completion<Done> done;
+    std::optional<Completion<Done>> previous = std::exchange(m_syncDone, done);
+    [[maybe_unused]] auto task =
+        synchronise(std::move(previous), done, QPointer<PollEngine>(m_engine.get()), paused, m_sources);
+}
+
+QCoro::Task<void> AppState::synchronise(std::optional<Completion<Done>> previous, Completion<Done> done,
+                                        QPointer<PollEngine> engine, bool paused, QList<AnySourceConfig> sources)
+{
+    // Runs after the change that started it has finished, and after every earlier
+    // synchronisation, so the engine sees the changes in order.
+    co_await nextEventLoopTurn();
+    if (previous) {
+        const Completion<Done> before = *previous;
+        co_await before;
+    }
+    if (engine) {
+        if (paused) {
+            engine->setPaused(true);
+        } else {
+            engine->setPaused(false);
+            engine->setSources(sources);
+        }
+    }
+    done.complete({});
+}
+
+void AppState::setPollingActivity(bool on)
+{
+    if (on == m_pollingActivity.isHeld())
+        return;
+    if (on)
+        m_pollingActivity.begin(ProcessActivity::pollingReason);
+    else
+        m_pollingActivity.end();
+}
+
+// ---- Update consumer --------------------------------------------------------------------------
+
+void AppState::startObservingUpdates()
+{
+    m_updates = m_engine->updates();
+    [[maybe_unused]] auto task = consumeUpdates(QPointer<AppState>(this), m_updates.get());
+}
+
+QCoro::Task<void> AppState::consumeUpdates(QPointer<AppState> self, PollEngine::Subscription *subscription)
+{
+    for (;;) {
+        PollEngine::Update update;
+        try {
+            update = co_await subscription->next();
+        } catch (const CancellationError &) {
+            co_return; // the state, and with it the subscription, is gone
+        }
+        // An update handed over just before the state went still arrives: the subscription
+        // belongs to the state, so neither may be touched then.
+        if (!self)
+            co_return;
+        try {
+            self->handleUpdate(update);
+        } catch (const std::exception &) {
+            // One update that cannot be handled must not end the consumer.
+        }
+    }
+}
+
+void AppState::handleUpdate(const PollEngine::Update &update)
+{
+    if (!update.polledSourceID) {
+        setResults(update.snapshots, update.errors);
+        return;
+    }
+    // A poll changes only its own source's entries: the rest of the update is the state we hold.
+    const QUuid id = *update.polledSourceID;
+    const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(id) : nullptr;
+    bool latencyChanged = false;
+    if (snapshot) {
+        latencyChanged = recordLatency(*snapshot, id);
+        m_historyRecorder->record(*snapshot, historyStatus, historyLatency);
+    }
+    deliverAlerts(evaluateAlerts(id, update));
+    setPolledResult(id, update, latencyChanged);
+}
+
+void AppState::setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged)
+{
+    const SourceSnapshot *before = m_snapshots.find(sourceID);
+    const SourceSnapshot *after = update.snapshots.find(sourceID);
+    const bool snapshotChanged = before ? !(after && *after == *before) : after != nullptr;
+    const QString *errorBefore = m_errors.find(sourceID);
+    const QString *errorAfter = update.errors.find(sourceID);
+    const bool errorChanged = errorBefore ? !(errorAfter && *errorAfter == *errorBefore) : errorAfter != nullptr;
+
+    if (snapshotChanged)
+        m_tally.replaceSnapshot(before, after);
+    // Copies share everything with the engine's state; only a changed part is ever copied.
+    m_snapshots = update.snapshots;
+    m_errors = update.errors;
+    m_tally.setErrorCount(m_errors.size());
+    if (snapshotChanged)
+        emit snapshotsChanged();
+    if (errorChanged)
+        emit errorsChanged();
+    if (snapshotChanged || errorChanged || latencyChanged)
+        emit sourceResultChanged(sourceID);
+    notifyIfOverallStatusChanged();
+}
+
+void AppState::setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors)
+{
+    // Not a poll (the first state, or sources went): every source may differ.
+    QSet<QUuid> ids;
+    const auto note = [&ids](const QUuid &id, const auto &) { ids.insert(id); };
+    m_snapshots.forEach(note);
+    snapshots.forEach(note);
+    m_errors.forEach(note);
+    errors.forEach(note);
+    QList<QUuid> changed;
+    for (const QUuid &id : std::as_const(ids)) {
+        const SourceSnapshot *before = m_snapshots.find(id);
+        const SourceSnapshot *after = snapshots.find(id);
+        const QString *errorBefore = m_errors.find(id);
+        const QString *errorAfter = errors.find(id);
+        const bool snapshotChanged = before ? !(after && *after == *before) : after != nullptr;
+        const bool errorChanged = errorBefore ? !(errorAfter && *errorAfter == *errorBefore) : errorAfter != nullptr;
+        if (snapshotChanged)
+            m_tally.replaceSnapshot(before, after);
+        if (snapshotChanged || errorChanged)
+            changed.append(id);
+    }
+    const bool snapshotsDiffer = !(snapshots == m_snapshots);
+    const bool errorsDiffer = !(errors == m_errors);
+    m_snapshots = snapshots;
+    m_errors = errors;
+    m_tally.setErrorCount(m_errors.size());
+    if (snapshotsDiffer)
+        emit snapshotsChanged();
+    if (errorsDiffer)
+        emit errorsChanged();
+    for (const QUuid &id : std::as_const(changed))
+        emit sourceResultChanged(id);
+    notifyIfOverallStatusChanged();
+}
+
+ServiceStatus AppState::historyStatus(const WidgetData &widget)
+{
+    return std::visit(
+        [](const auto &payload) {
+            using Payload = std::decay_t<decltype(payload)>;
+            if constexpr (std::is_same_v<Payload, GameServerStatus>)
+                return payload.online ? ServiceStatus::up : ServiceStatus::down;
+            else if constexpr (std::is_same_v<Payload, KeyValues>)
+                return ServiceStatus::up;
+            else
+                return payload.status;
+        },
+        widget.value());
+}
+
+std::optional<double> AppState::historyLatency(const WidgetData &widget)
+{
+    return std::visit(
+        [](const auto &payload) -> std::optional<double> {
+            using Payload = std::decay_t<decltype(payload)>;
+            if constexpr (std::is_same_v<Payload, HostStats> || std::is_same_v<Payload, KeyValues>)
+                return std::nullopt;
+            else
+                return payload.latencyMs;
+        },
+        widget.value());
+}
+
+bool AppState::recordLatency(const SourceSnapshot &snapshot, const QUuid &sourceID)
+{
+    bool appended = false;
+    for (const WidgetData &widget : snapshot.widgets) {
+        const std::optional<double> latency = historyLatency(widget);
+        if (!latency)
+            continue;
+        QList<double> &series = m_latencyHistory[widget.scopedID(sourceID)];
+        series.append(*latency);
+        if (series.size() > latencySeriesLength)
+            series.remove(0, series.size() - latencySeriesLength);
+        appended = true;
+    }
+    if (appended)
+        emit latencyHistoryChanged();
+    return appended;
+}
+
+void AppState::loadHistory()
+{
+    QSet<QString> prefixes;
+    for (const AnySourceConfig &source : std::as_const(m_sources))
+        prefixes.insert(keyPrefix(source.id()));
+    const qsizetype prefixLength = keyPrefix(QUuid()).size();
+
+    // A file the recorder could not read at start has been told about once already.
+    const std::optional<FileProblem> &unread = m_historyRecorder->loadProblem();
+    const PollHistory history =
+        unread && unread->blocksSaving() ? PollHistory() : HistoryStore::load(m_sourcesDirectory);
+    bool changed = false;
+    for (auto it = history.samples().cbegin(); it != history.samples().cend(); ++it) {
+        if (!prefixes.contains(it.key().left(prefixLength)))
+            continue;
+        QList<double> latencies = history.latencies(it.key());
+        if (latencies.isEmpty())
+            continue;
+        if (latencies.size() > latencySeriesLength)
+            latencies.remove(0, latencies.size() - latencySeriesLength);
+        QList<double> &series = m_latencyHistory[it.key()];
+        if (series != latencies) {
+            series = std::move(latencies);
+            changed = true;
+        }
+    }
+    if (changed)
+        emit latencyHistoryChanged();
+}
+
+// ---- Alerts -----------------------------------------------------------------------------------
+
+QList<AlertEvent> AppState::evaluateAlerts(const QUuid &sourceID, const PollEngine::Update &update)
+{
+    const AnySourceConfig *source = this->source(sourceID);
+    // A poll that finished after its source was deleted counts for nothing.
+    if (!source)
+        return {};
+    const Instant now = m_now();
+    const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(sourceID) : nullptr;
+    if (snapshot)
+        return m_alertEvaluator.recordSuccess(*source, *snapshot, now);
+    return m_alertEvaluator.recordFailure(*source, now);
+}
+
+void AppState::deliverAlerts(const QList<AlertEvent> &events)
+{
+    if (m_alertEventsSink)
+        m_alertEventsSink(events);
+    if (m_isUnderTest || events.isEmpty())
+        return;
+    const bool quiet = m_settings->globalQuiet();
+    const bool notifyOnRecovery = m_settings->notifyOnRecovery();
+    const bool sound = m_settings->soundAlerts();
+    const Instant now = m_now();
+    for (const AlertEvent &event : events) {
+        if (quiet || (event.kind == AlertEvent::Kind::recovered && !notifyOnRecovery))
+            continue;
+        const AnySourceConfig *source = this->source(event.sourceID);
+        if (source && !source->config().alertsEnabled)
+            continue;
+        m_alertCenter->post(AlertNotification{event.title,
+                                              AlertCenter::bodyText(eventKind(event.kind), event.downSince, now),
+                                              sound});
+    }
+}
+
+// ---- Overall status ---------------------------------------------------------------------------
+
+OverallStatus AppState::overallStatus() const
+{
+    return m_isPaused ? OverallStatus::paused : m_tally.status();
+}
+
+OverallStatus AppState::computeOverallStatus(const SourceMap<SourceSnapshot> &snapshots,
+                                             const SourceMap<QString> &errors)
+{
+    bool anyDown = false;
+    bool anyWarning = false;
+    bool anyUp = false;
+    snapshots.forEach([&](const QUuid &, const SourceSnapshot &snapshot) {
+        for (const WidgetData &widget : snapshot.widgets) {
+            switch (historyStatus(widget)) {
+            case ServiceStatus::down:
+                anyDown = true;
+                break;
+            case ServiceStatus::warn:
+                anyWarning = true;
+                break;
+            case ServiceStatus::up:
+                anyUp = true;
+                break;
+            case ServiceStatus::unknown:
+                break;
+            }
+        }
+    });
+    if (anyDown)
+        return OverallStatus::down;
+    if (!errors.isEmpty() || anyWarning)
+        return OverallStatus::degraded;
+    return anyUp ? OverallStatus::up : OverallStatus::unknown;
+}
+
+void AppState::notifyIfOverallStatusChanged()
+{
+    const OverallStatus status = overallStatus();
+    if (status == m_lastOverallStatus)
+        return;
+    m_lastOverallStatus = status;
+    emit overallStatusChanged(status);
+}
+
+} // namespace marrowick

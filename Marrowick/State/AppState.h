@@ -1,0 +1,202 @@
+#pragma once
+
+#include "Marrowick/State/AlertCenter.h"
+#include "Marrowick/State/OverallStatus.h"
+#include "Marrowick/State/OverallStatusTally.h"
+#include "Marrowick/State/ProcessActivity.h"
+#include "Marrowick/State/WidgetLayout.h"
+#include "MarrowickKit/Engine/AlertEvaluator.h"
+#include "MarrowickKit/Model/AnySourceConfig.h"
+#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Credentials/CredentialStore.h"
+#include "MarrowickKit/Engine/HistoryRecorder.h"
+#include "MarrowickKit/Engine/PollEngine.h"
+#include "MarrowickKit/Async/Sleep.h"
+#include "MarrowickKit/Engine/SourceMap.h"
+#include "MarrowickKit/Engine/SourceProvider.h"
+#include "MarrowickKit/Model/SourceSnapshot.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUuid>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace marrowick {
+
+class AppSettings;
+
+// What AppState is built with. The application hands in the keyring, the real data folder,
+// the registry, the continuous-clock sleep and the wall clock; tests hand in fakes, a
+// temporary folder and virtual time.
+struct AppStateServices {
+    CredentialStoreHandle credentials;
+    QString sourcesDirectory;
+    // The settings the layout and the alert switches live in; must outlive the state.
+    AppSettings *settings = nullptr;
+    std::shared_ptr<AlertCenter> alertCenter;
+    ProviderFactory makeProvider;
+    SleepFunction sleep;
+    std::function<Instant()> now;
+    // Under an automated UI test the engine waits for the first change and nothing is posted.
+    bool isUnderTest = false;
+};
+
+// The one object every view reads and the only way views change anything. It owns the
+// sources (and keeps "sources.json" in step), the latest results, the latency series of the
+// sparklines, the widget layout and the paused flag; it drives the poll engine and turns its
+// updates into history and alerts. Main thread only. Each property has its own change signal,
+// emitted only when the value really differs; side effects of an assignment run either way.
+//
+// A poll costs the same at any number of sources: it touches only the polled source's entries,
+// history and alert counts, and the overall status is tallied incrementally. Views follow
+// `sourceResultChanged` for one source's results and the structural signals (`sourcesChanged`,
+// `widgetLayoutChanged`, `isPausedChanged`, `overallStatusChanged`) for the rest; nothing whose
+// work grows with the number of sources may follow `snapshotsChanged`, `errorsChanged` or
+// `latencyHistoryChanged`, which fire on every poll.
+class AppState : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr qsizetype latencySeriesLength = 30;
+    static inline const QString underTestVariable = QStringLiteral("XCTestConfigurationFilePath");
+
+    explicit AppState(AppStateServices services, QObject *parent = nullptr);
+    ~AppState() override;
+
+    // Whether the process environment names an automated UI test run.
+    static bool environmentIsUnderTest();
+
+    const QList<AnySourceConfig> &sources() const { return m_sources; }
+    const SourceMap<SourceSnapshot> &snapshots() const { return m_snapshots; }
+    const SourceMap<QString> &errors() const { return m_errors; }
+    const QHash<QString, QList<double>> &latencyHistory() const { return m_latencyHistory; }
+    const WidgetLayout &widgetLayout() const { return m_widgetLayout; }
+    // One source's configuration, latest snapshot and error; nothing when absent. A pointer
+    // lives until the state changes.
+    const AnySourceConfig *source(const QUuid &id) const;
+    const SourceSnapshot *snapshot(const QUuid &id) const { return m_snapshots.find(id); }
+    const QString *error(const QUuid &id) const { return m_errors.find(id); }
+    // The sparkline series of one widget key ("<source id>/<widget id>"); empty when absent.
+    QList<double> latencySeries(const QString &widgetKey) const { return m_latencyHistory.value(widgetKey); }
+    bool isPaused() const { return m_isPaused; }
+    OverallStatus overallStatus() const;
+    // Why the last write of "sources.json" failed; empty once a write succeeds.
+    const QString &sourcesSaveError() const { return m_sourcesSaveError; }
+    // What the user should know about the data files, one sentence a line: a file found damaged
+    // or unreadable at start, and the history while it cannot be saved. Empty when all is well.
+    const QString &storageNotice() const { return m_storageNotice; }
+
+    static OverallStatus computeOverallStatus(const SourceMap<SourceSnapshot> &snapshots,
+                                              const SourceMap<QString> &errors);
+
+    // Every assignment, also of an unchanged list, writes "sources.json" and re-synchronises.
+    void setSources(QList<AnySourceConfig> sources);
+    void addSource(const AnySourceConfig &source);
+    // Replaces the first source with the same id; an unknown id changes nothing at all.
+    void updateSource(const AnySourceConfig &source);
+    // Removes every source with the id, its latency series, orphaned secrets and history.
+    void deleteSource(const QUuid &id);
+    void replaceSources(QList<AnySourceConfig> sources);
+    // Polls every source now; nothing while paused.
+    void refreshAll();
+    // Every assignment re-synchronises the engine, also of an unchanged value.
+    void setPaused(bool paused);
+    // Stores and saves the layout.
+    void setWidgetLayout(const WidgetLayout &layout);
+
+    // Chains one engine synchronisation behind the previous one, with the state of now.
+    void syncEngine();
+    // Writes "sources.json", then synchronises. A "sources.json" that could not be read at start
+    // is never replaced while it is there: the write fails and says so.
+    void persistSources();
+
+    CredentialStoreHandle credentials() const { return m_credentials; }
+    std::shared_ptr<AlertCenter> alertCenter() const { return m_alertCenter; }
+    HistoryRecorder *historyRecorder() const { return m_historyRecorder.get(); }
+    PollEngine *engine() const { return m_engine.get(); }
+    AppSettings *widgetLayoutDefaults() const { return m_settings; }
+    const QString &sourcesDirectory() const { return m_sourcesDirectory; }
+    const ProcessActivity &pollingActivity() const { return m_pollingActivity; }
+
+    // Receives every batch of alert events before anything is posted.
+    void setAlertEventsSink(std::function<void(const QList<AlertEvent> &)> sink);
+
+    QList<AlertEvent> evaluateAlerts(const QUuid &sourceID, const PollEngine::Update &update);
+    void deliverAlerts(const QList<AlertEvent> &events);
+
+    // The statuses and latencies that the history keeps for each kind of widget.
+    static ServiceStatus historyStatus(const WidgetData &widget);
+    static std::optional<double> historyLatency(const WidgetData &widget);
+
+signals:
+    void sourcesChanged();
+    void snapshotsChanged();
+    void errorsChanged();
+    void latencyHistoryChanged();
+    // Once per handled engine update, for the polled source, when its snapshot, error or
+    // latency series changed; for every source whose results an update without a poll changed
+    // (a removed source's results went).
+    void sourceResultChanged(const QUuid &sourceID);
+    void widgetLayoutChanged();
+    void isPausedChanged();
+    void overallStatusChanged(marrowick::OverallStatus status);
+    // The text is empty again once a write succeeds.
+    void sourcesSaveErrorChanged(const QString &error);
+    void storageNoticeChanged(const QString &notice);
+
+private:
+    void storeSources(QList<AnySourceConfig> sources);
+    void writeSourcesFile();
+    void refreshStorageNotice();
+    void setPollingActivity(bool on);
+    void startObservingUpdates();
+    static QCoro::Task<void> consumeUpdates(QPointer<AppState> self, PollEngine::Subscription *subscription);
+    static QCoro::Task<void> synchronise(std::optional<Completion<Done>> previous, Completion<Done> done,
+                                         QPointer<PollEngine> engine, bool paused,
+                                         QList<AnySourceConfig> sources);
+    static QCoro::Task<void> refreshEach(QPointer<PollEngine> engine, QList<QUuid> ids);
+    static QCoro::Task<void> removeSecrets(CredentialStoreHandle credentials, QList<QString> references);
+    void handleUpdate(const PollEngine::Update &update);
+    void loadHistory();
+    void deleteOrphanedSecrets(const QList<AnySourceConfig> &old, const QList<AnySourceConfig> &current);
+    void pruneRecorderHistory(const QList<AnySourceConfig> &keeping);
+    bool recordLatency(const SourceSnapshot &snapshot, const QUuid &sourceID);
+    void reindexSources();
+    void setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged);
+    void setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors);
+    void notifyIfOverallStatusChanged();
+
+    QList<AnySourceConfig> m_sources;
+    QHash<QUuid, qsizetype> m_sourceIndex; // first position of each id in m_sources
+    OverallStatusTally m_tally;
+    SourceMap<SourceSnapshot> m_snapshots;
+    SourceMap<QString> m_errors;
+    QHash<QString, QList<double>> m_latencyHistory;
+    WidgetLayout m_widgetLayout;
+    AppSettings *m_settings;
+    AlertEvaluator m_alertEvaluator;
+    std::shared_ptr<AlertCenter> m_alertCenter;
+    std::function<void(const QList<AlertEvent> &)> m_alertEventsSink;
+    bool m_isPaused = false;
+    std::unique_ptr<PollEngine> m_engine;
+    CredentialStoreHandle m_credentials;
+    std::unique_ptr<HistoryRecorder> m_historyRecorder;
+    QString m_sourcesDirectory;
+    std::unique_ptr<PollEngine::Subscription> m_updates;
+    std::optional<Completion<Done>> m_syncDone;
+    ProcessActivity m_pollingActivity;
+    std::function<Instant()> m_now;
+    bool m_isUnderTest;
+    std::optional<FileProblem> m_sourcesLoadProblem;
+    QString m_sourcesSaveError;
+    QString m_storageNotice;
+    OverallStatus m_lastOverallStatus = OverallStatus::unknown;
+};
+
+} // namespace marrowick

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Marrowick/State/AlertCenter.h"
+
+#include <QDBusConnection>
+#include <QVariant>
+
+namespace marrowick {
+
+// Alerts through the desktop's notification server (org.freedesktop.Notifications).
+class DBusAlertCenter : public AlertCenter {
+public:
+    static inline const QString service = QStringLiteral("org.freedesktop.Notifications");
+    static inline const QString path = QStringLiteral("/org/freedesktop/Notifications");
+    static inline const QString interface = QStringLiteral("org.freedesktop.Notifications");
+    static inline const QString soundName = QStringLiteral("message-new-instant");
+    // The side of the mark sent with every notification, in pixels.
+    static constexpr int imageSide = 64;
+
+    // How long to wait for the server to answer before calling it absent.
+    static constexpr int serverInfoTimeoutMs = 3000;
+
+    // `desktopEntry` names the application's .desktop file and its icon, so the server can
+    // group its alerts and show its icon; the mark also travels as pixels, for servers that
+    // cannot find an installed icon.
+    explicit DBusAlertCenter(QDBusConnection bus = QDBusConnection::sessionBus(),
+                             QString desktopEntry = QStringLiteral("dev.tobrin.marrowick"),
+                             int answerTimeoutMs = serverInfoTimeoutMs);
+
+    QCoro::Task<AuthorizationStatus> authorizationStatus() override;
+    QCoro::Task<bool> requestAuthorization() override;
+    void post(const AlertNotification &notification) override;
+
+private:
+    QDBusConnection m_bus;
+    QVariant m_image;
+    QString m_desktopEntry;
+    int m_answerTimeoutMs;
+};
+
+} // namespace marrowick

@@ -1,0 +1,69 @@
+#include "Marrowick/Shell/MarrowickApp.h"
+#include "Marrowick/Popover/PopoverView.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace marrowick;
+
+namespace {
+
+PopoverView *popover()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *view = qobject_cast<PopoverView *>(window))
+            return view;
+    }
+    return nullptr;
+}
+
+int visibleLabelsStartingWith(const QWidget &root, const QString &start)
+{
+    int count = 0;
+    for (const QLabel *label : root.findChildren<QLabel *>())
+        count += label->isVisible() && label->text().startsWith(start) ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+class TestMarrowickApp : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_home;
+
+private slots:
+    void initTestCase()
+    {
+        // The shell reads the user's data folder and settings: keep both in a throw-away home.
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("data"))));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
+        QCoreApplication::setOrganizationName(QStringLiteral("tobrin"));
+        QCoreApplication::setApplicationName(QStringLiteral("MarrowickTest"));
+    }
+
+    void withoutATrayThePopupIsAnOrdinaryWindowThatSaysSo()
+    {
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            QSKIP("this desktop has a system tray");
+        MarrowickApp app({QStringLiteral("marrowick"), QStringLiteral("-uiTestDemoSources")});
+        app.start();
+        PopoverView *window = popover();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->windowType(), Qt::Window);
+        QCOMPARE(visibleLabelsStartingWith(*window, QStringLiteral("No system tray was found")), 1);
+
+        // It is the only way back in: closing it is a quit request, not a hidden window.
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+    }
+};
+
+QTEST_MAIN(TestMarrowickApp)
+#include "tst_MarrowickApp.moc"

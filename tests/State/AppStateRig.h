@@ -1,0 +1,88 @@
+#pragma once
+
+#include "Marrowick/State/AlertCenter.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/AppState.h"
+#include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
+
+#include "support/FakeProviders.h"
+#include "support/VirtualClock.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <memory>
+
+namespace marrowick::test {
+
+// Records what would reach the desktop's notification server.
+class RecordingAlertCenter : public AlertCenter {
+public:
+    QList<AlertNotification> posted;
+    AuthorizationStatus status = AuthorizationStatus::authorized;
+    int statusQueries = 0;
+    int requests = 0;
+
+    QCoro::Task<AuthorizationStatus> authorizationStatus() override
+    {
+        ++statusQueries;
+        co_return status;
+    }
+    QCoro::Task<bool> requestAuthorization() override
+    {
+        ++requests;
+        co_return true;
+    }
+    void post(const AlertNotification &notification) override { posted.append(notification); }
+};
+
+// An AppState in virtual time over a temporary data folder and settings file, with scripted
+// providers. Members are destroyed state first, clock last.
+struct AppStateRig {
+    QTemporaryDir dir;
+    VirtualClock clock;
+    FakeProviders providers;
+    std::shared_ptr<InMemoryCredentialStore> credentials = std::make_shared<InMemoryCredentialStore>();
+    std::unique_ptr<AppSettings> settings = std::make_unique<AppSettings>(
+        std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
+    std::shared_ptr<RecordingAlertCenter> alerts = std::make_shared<RecordingAlertCenter>();
+    std::unique_ptr<AppState> state;
+
+    ~AppStateRig()
+    {
+        state.reset();
+        VirtualClock::settle();
+    }
+
+    QString folder() const { return dir.filePath(QStringLiteral("Marrowick")); }
+
+    AppState &build(bool underTest = false)
+    {
+        state = std::make_unique<AppState>(AppStateServices{credentials, folder(), settings.get(), alerts,
+                                                            providers.factory(), clock.sleepFunction(),
+                                                            clock.nowFunction(), underTest});
+        return *state;
+    }
+};
+
+// Deletes every window without a parent, picked before any goes: a sheet goes with its window.
+inline void closeTopLevelWindows()
+{
+    QList<QPointer<QWidget>> windows;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (!window->parentWidget())
+            windows.append(window);
+    }
+    qDeleteAll(windows);
+}
+
+inline AnySourceConfig tcpSource(const QUuid &id, const QString &name = QStringLiteral("Router"))
+{
+    TCPPortConfig config(id, name, QStringLiteral("127.0.0.1"), 22);
+    config.pollInterval = 5;
+    return config;
+}
+
+} // namespace marrowick::test

@@ -1,0 +1,554 @@
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/AppState.h"
+#include "Marrowick/State/SourcesStore.h"
+#include "MarrowickKit/Engine/HistoryStore.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include "State/AppStateRig.h"
+#include "support/StorageFaults.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace marrowick;
+
+Q_DECLARE_METATYPE(marrowick::OverallStatus)
+
+namespace {
+
+const QUuid idA = parseUuid(u"AAAAAAAA-0000-4000-8000-000000000001").value();
+const QUuid idB = parseUuid(u"BBBBBBBB-0000-4000-8000-000000000002").value();
+
+AnySourceConfig tcp(const QUuid &id, const QString &name = QStringLiteral("Router"))
+{
+    TCPPortConfig config(id, name, QStringLiteral("127.0.0.1"), 22);
+    config.pollInterval = 5;
+    config.alertThreshold = 1;
+    return config;
+}
+
+AnySourceConfig kuma(const QUuid &id, const QString &passwordRef)
+{
+    return KumaConfig(id, QStringLiteral("Kuma"), QStringLiteral("http://kuma"), QStringLiteral("u"), passwordRef,
+                      std::nullopt);
+}
+
+AnySourceConfig muted(AnySourceConfig source)
+{
+    TCPPortConfig config = *source.get<TCPPortConfig>();
+    config.alertsEnabled = false;
+    return config;
+}
+
+// The key under which the fake providers' one check widget is kept.
+QString checkKey(const QUuid &id)
+{
+    return test::FakeProviders::snapshot(id, 1).widgets.first().scopedID(id);
+}
+
+SourceSnapshot snapshotOf(const QUuid &id, QList<WidgetData> widgets)
+{
+    return SourceSnapshot{id, Instant{}, std::move(widgets)};
+}
+
+WidgetData service(ServiceStatus status)
+{
+    return ServiceRow{QStringLiteral("s"), QStringLiteral("S"), status, std::nullopt, std::nullopt};
+}
+
+WidgetData game(bool online)
+{
+    GameServerStatus server;
+    server.id = QStringLiteral("g");
+    server.online = online;
+    return server;
+}
+
+} // namespace
+
+class TestAppState : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::AppStateRig> m_rig;
+
+    QString dataPath(const QString &name) const { return m_rig->folder() + QLatin1Char('/') + name; }
+    QString folder() const { return m_rig->folder(); }
+    AppState &build(bool underTest = false) { return m_rig->build(underTest); }
+    int fetches(const QUuid &id) const { return m_rig->providers.fetchCount(id); }
+
+    void seedHistory(const QString &key, int count)
+    {
+        PollHistory history;
+        for (int i = 1; i <= count; ++i)
+            history.append(key, HistorySample{Instant{double(i)}, double(i), ServiceStatus::up});
+        HistoryStore::save(history, folder());
+    }
+
+private slots:
+    void init() { m_rig = std::make_unique<test::AppStateRig>(); }
+    void cleanup() { m_rig.reset(); }
+
+    void constructionLoadsSourcesAndSeedsLatencies()
+    {
+        SourcesStore::save({tcp(idA), tcp(idB)}, folder());
+        PollHistory history;
+        for (int i = 1; i <= 45; ++i)
+            history.append(checkKey(idA), HistorySample{Instant{double(i)}, double(i), ServiceStatus::up});
+        history.append(checkKey(QUuid::createUuid()), HistorySample{Instant{1}, 7.0, ServiceStatus::up});
+        history.append(checkKey(idB), HistorySample{Instant{1}, std::nullopt, ServiceStatus::down});
+        HistoryStore::save(history, folder());
+
+        AppState &state = build(/*underTest*/ true);
+        QCOMPARE(state.sources(), (QList<AnySourceConfig>{tcp(idA), tcp(idB)}));
+        QCOMPARE(state.latencyHistory().keys(), QList<QString>{checkKey(idA)});
+        const QList<double> series = state.latencyHistory().value(checkKey(idA));
+        QCOMPARE(series.size(), 30);
+        QCOMPARE(series.first(), 16.0);
+        QCOMPARE(series.last(), 45.0);
+
+        // Under test nothing reaches the engine and no activity is begun until the first change.
+        m_rig->clock.advance(60);
+        QCOMPARE(fetches(idA), 0);
+        QVERIFY(!state.pollingActivity().isHeld());
+        state.setPaused(false);
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 1);
+        QVERIFY(state.pollingActivity().isHeld());
+    }
+
+    void launchPollsAndFollowsTheActivity()
+    {
+        SourcesStore::save({tcp(idA)}, folder());
+        AppState &state = build();
+        QCOMPARE(state.pollingActivity().reason(), QStringLiteral("Polling monitored sources"));
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 1);
+        QVERIFY(state.snapshots().contains(idA));
+        QCOMPARE(state.latencyHistory().value(checkKey(idA)), QList<double>{1.0});
+        QCOMPARE(state.overallStatus(), OverallStatus::up);
+
+        // Paused: the activity ends and no poll runs; resuming starts polling at once.
+        QSignalSpy statusSpy(&state, &AppState::overallStatusChanged);
+        state.setPaused(true);
+        QVERIFY(!state.pollingActivity().isHeld());
+        QCOMPARE(state.overallStatus(), OverallStatus::paused);
+        m_rig->clock.advance(600);
+        QCOMPARE(fetches(idA), 1);
+        QVERIFY(state.snapshots().contains(idA));
+        state.setPaused(false);
+        QCOMPARE(state.pollingActivity().beginCount(), 2);
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 2);
+        QCOMPARE(statusSpy.size(), 2);
+
+        state.deleteSource(idA);
+        QVERIFY(!state.pollingActivity().isHeld());
+    }
+
+    void launchWithoutSourcesHoldsNoActivity()
+    {
+        AppState &state = build();
+        m_rig->clock.advance(0);
+        QVERIFY(!state.pollingActivity().isHeld());
+        QCOMPARE(state.overallStatus(), OverallStatus::unknown);
+    }
+
+    void changesReachTheEngineInOrder()
+    {
+        AppState &state = build();
+        state.setPaused(true);
+        state.addSource(tcp(idA));
+        state.setPaused(false);
+        state.addSource(tcp(idB));
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 1);
+        QCOMPARE(fetches(idB), 1);
+    }
+
+    void everyOperationWritesTheFile()
+    {
+        AppState &state = build();
+        QSignalSpy sourcesSpy(&state, &AppState::sourcesChanged);
+        const auto stored = [this] { return SourcesStore::load(folder()); };
+
+        state.addSource(tcp(idA));
+        state.addSource(tcp(idB));
+        QCOMPARE(stored(), (QList<AnySourceConfig>{tcp(idA), tcp(idB)}));
+        state.updateSource(tcp(idA, QStringLiteral("Renamed")));
+        QCOMPARE(stored().first().displayName(), QStringLiteral("Renamed"));
+        state.deleteSource(idA);
+        QCOMPARE(stored(), QList<AnySourceConfig>{tcp(idB)});
+        QCOMPARE(sourcesSpy.size(), 4);
+
+        // An unknown id changes nothing at all: no write either.
+        QVERIFY(QFile::remove(dataPath(QStringLiteral("sources.json"))));
+        state.updateSource(tcp(idA));
+        QVERIFY(!QFile::exists(dataPath(QStringLiteral("sources.json"))));
+
+        // An unchanged list is still written, without a change signal.
+        state.setSources(state.sources());
+        QCOMPARE(stored(), QList<AnySourceConfig>{tcp(idB)});
+        QCOMPARE(sourcesSpy.size(), 4);
+        QCOMPARE(state.sourcesSaveError(), QString());
+    }
+
+    void aFailedWriteKeepsTheListAndRetries()
+    {
+        AppState &state = build();
+        QSignalSpy failures(&state, &AppState::sourcesSaveErrorChanged);
+        // A file where the data folder should be makes every write fail.
+        QFile blocker(folder());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        state.addSource(tcp(idA));
+        state.addSource(tcp(idB));
+        QCOMPARE(state.sources().size(), 2);
+        QVERIFY(!state.sourcesSaveError().isEmpty());
+        QCOMPARE(failures.size(), 1); // told once, not at every attempt
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idB), 1); // the engine is synchronised anyway
+
+        QVERIFY(QFile::remove(folder()));
+        state.setPaused(false); // not a change of the list: nothing retried yet
+        QVERIFY(!state.sourcesSaveError().isEmpty());
+        state.updateSource(tcp(idB, QStringLiteral("B")));
+        QCOMPARE(state.sourcesSaveError(), QString());
+        QCOMPARE(failures.size(), 2);
+        QCOMPARE(SourcesStore::load(folder()), (QList<AnySourceConfig>{tcp(idA), tcp(idB, QStringLiteral("B"))}));
+    }
+
+    // A data file that could not be used at start is said in the notice and never lost: a
+    // damaged one is set aside beside earlier copies, an unreadable one stays and is not saved over.
+    void unusableFilesAreToldAndKept_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("unreadable"); // else damaged
+        QTest::newRow("damaged sources") << QStringLiteral("sources.json") << false;
+        QTest::newRow("damaged history") << QStringLiteral("history.json") << false;
+        QTest::newRow("unreadable sources") << QStringLiteral("sources.json") << true;
+        QTest::newRow("unreadable history") << QStringLiteral("history.json") << true;
+    }
+    void unusableFilesAreToldAndKept()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, unreadable);
+        QVERIFY(QDir().mkpath(folder()));
+        const QByteArray bytes = unreadable ? QByteArray("[]") : QByteArray("[{");
+        const QByteArray earlierCopy = "an earlier damaged copy";
+        for (const auto &[name, contents] : {std::pair{file, bytes}, std::pair{file + ".corrupt", earlierCopy}}) {
+            QFile written(dataPath(name));
+            QVERIFY(written.open(QIODevice::WriteOnly));
+            written.write(contents);
+        }
+        const auto fileBytes = [this](const QString &name) {
+            QFile read(dataPath(name));
+            return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray("(none)");
+        };
+
+        if (!unreadable)
+            build();
+        else if (!test::withoutReadAccess(dataPath(file), m_rig->dir.path(), [this] { build(); }))
+            QSKIP("this system cannot make a file unreadable");
+        AppState &state = *m_rig->state;
+        const QString notice = unreadable
+            ? QStringLiteral("%1 could not be read (Permission denied). Marrowick started without it and leaves it "
+                             "untouched in %2.").arg(file, folder())
+            : QStringLiteral("%1 was damaged. Marrowick started without it and kept it as %2.")
+                  .arg(file, dataPath(file + ".corrupt-2"));
+        QCOMPARE(state.storageNotice(), notice);
+        QCOMPARE(fileBytes(file + ".corrupt"), earlierCopy);
+        QCOMPARE(fileBytes(unreadable ? file : file + ".corrupt-2"), bytes);
+
+        state.addSource(tcp(idA));
+        const bool refused = unreadable && file == SourcesStore::fileName();
+        QCOMPARE(state.sourcesSaveError().isEmpty(), !refused);
+        QCOMPARE(SourcesStore::load(folder()).size(), refused ? 0 : 1);
+        if (unreadable)
+            QCOMPARE(fileBytes(file), bytes);
+    }
+
+    void historyWriteFailuresAreToldUntilAWriteLands()
+    {
+        AppState &state = build();
+        QSignalSpy notices(&state, &AppState::storageNoticeChanged);
+        state.addSource(tcp(idA));
+        QVERIFY(QDir(folder()).mkdir(HistoryStore::fileName())); // a folder where the file goes
+        m_rig->clock.advance(30);
+        QVERIFY(state.storageNotice().startsWith(QLatin1String("The history could not be saved (")));
+        m_rig->clock.advance(30);
+        QCOMPARE(notices.size(), 1);
+
+        QVERIFY(QDir(folder()).rmdir(HistoryStore::fileName()));
+        m_rig->clock.advance(30);
+        QCOMPARE(state.storageNotice(), QString());
+        QCOMPARE(notices.size(), 2);
+        QVERIFY(HistoryStore::load(folder()).sampleCount() > 0);
+    }
+
+    void latencySeriesKeepTheNewestThirty()
+    {
+        AppState &state = build();
+        QSignalSpy latencySpy(&state, &AppState::latencyHistoryChanged);
+        state.addSource(tcp(idA));
+        m_rig->clock.advance(0);
+        for (int poll = 2; poll <= 31; ++poll)
+            m_rig->clock.advance(5);
+        QCOMPARE(fetches(idA), 31);
+        const QList<double> series = state.latencyHistory().value(checkKey(idA));
+        QCOMPARE(series.size(), 30);
+        QCOMPARE(series.first(), 2.0);
+        QCOMPARE(series.last(), 31.0);
+        QCOMPARE(latencySpy.size(), 31);
+        // The recorder got every poll too.
+        QCOMPARE(state.historyRecorder()->current().samples(checkKey(idA)).size(), 31);
+    }
+
+    void deletingASourceRemovesWhatHangsOnIt()
+    {
+        AppState &state = build();
+        state.addSource(tcp(idA));
+        state.addSource(tcp(idB));
+        m_rig->clock.advance(0);
+        QCOMPARE(state.latencyHistory().size(), 2);
+        QCOMPARE(state.historyRecorder()->current().samples().size(), 2);
+
+        state.deleteSource(idA);
+        QCOMPARE(state.latencyHistory().keys(), QList<QString>{checkKey(idB)});
+        QCOMPARE(state.historyRecorder()->current().samples().keys(), QList<QString>{checkKey(idB)});
+        // The results go with the engine's next update.
+        m_rig->clock.advance(0);
+        QVERIFY(!state.snapshots().contains(idA));
+        QVERIFY(state.snapshots().contains(idB));
+    }
+
+    void replacingReloadsTheLatencyHistoryFromTheFile()
+    {
+        seedHistory(checkKey(idA), 3);
+        SourcesStore::save({tcp(idA)}, folder());
+        AppState &state = build();
+        m_rig->clock.advance(0);
+        QCOMPARE(state.latencyHistory().value(checkKey(idA)), (QList<double>{1, 2, 3, 1}));
+        QVERIFY(QFile::remove(dataPath(QStringLiteral("sources.json"))));
+
+        state.replaceSources(state.sources());
+        QVERIFY(QFile::exists(dataPath(QStringLiteral("sources.json"))));
+        QCOMPARE(state.latencyHistory().value(checkKey(idA)), (QList<double>{1, 2, 3}));
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 1); // an unchanged source keeps its loop
+    }
+
+    void secretsNoSourceUsesAreRemoved()
+    {
+        for (const QString &reference : {QStringLiteral("shared"), QStringLiteral("old"), QStringLiteral("other")})
+            test::await(m_rig->credentials->setSecret(QStringLiteral("s"), reference));
+        const QUuid idC = QUuid::createUuid();
+        SourcesStore::save({kuma(idA, QStringLiteral("shared")), kuma(idB, QStringLiteral("shared")),
+                            kuma(idC, QStringLiteral("old"))},
+                           folder());
+        AppState &state = build(true);
+        const auto stored = [this] {
+            m_rig->clock.settle();
+            QStringList names = m_rig->credentials->secrets().keys();
+            names.sort();
+            return names;
+        };
+
+        state.deleteSource(idA);
+        QCOMPARE(stored(), (QStringList{QStringLiteral("old"), QStringLiteral("other"), QStringLiteral("shared")}));
+        state.updateSource(kuma(idC, QStringLiteral("new")));
+        QCOMPARE(stored(), (QStringList{QStringLiteral("other"), QStringLiteral("shared")}));
+        state.replaceSources({kuma(idC, QStringLiteral("new"))});
+        QCOMPARE(stored(), QStringList{QStringLiteral("other")});
+    }
+
+    void alertsFollowTheSwitches_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<bool>("mute");
+        QTest::addColumn<QStringList>("bodies");
+        QTest::addColumn<bool>("sound");
+        const QStringList both{QStringLiteral("Unreachable for less than a minute"), QStringLiteral("Back in under a minute")};
+        QTest::newRow("defaults") << QString() << QVariant() << false << both << true;
+        QTest::newRow("quiet") << SettingsKey::globalQuiet << QVariant(true) << false << QStringList() << true;
+        QTest::newRow("no recovery notices") << SettingsKey::notifyOnRecovery << QVariant(false) << false
+                                             << QStringList{both.first()} << true;
+        QTest::newRow("recovery stored as text") << SettingsKey::notifyOnRecovery << QVariant(QStringLiteral("off"))
+                                                 << false << both << true;
+        QTest::newRow("sound off") << SettingsKey::soundAlerts << QVariant(false) << false << both << false;
+        QTest::newRow("sound stored as text") << SettingsKey::soundAlerts << QVariant(QStringLiteral("no")) << false
+                                              << both << true;
+        QTest::newRow("muted source") << QString() << QVariant() << true << QStringList() << true;
+    }
+    void alertsFollowTheSwitches()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(bool, mute);
+        QFETCH(QStringList, bodies);
+        QFETCH(bool, sound);
+        if (!key.isEmpty()) {
+            QSettings raw(m_rig->dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+            raw.setValue(key, value);
+        }
+        AppState &state = build();
+        QList<AlertEvent> sunk;
+        state.setAlertEventsSink([&sunk](const QList<AlertEvent> &events) { sunk.append(events); });
+
+        m_rig->providers.failNext(idA, QStringLiteral("connection refused"));
+        state.addSource(mute ? muted(tcp(idA)) : tcp(idA));
+        m_rig->clock.advance(0);
+        QCOMPARE(state.errors().value(idA), QStringLiteral("connection refused"));
+        QCOMPARE(state.overallStatus(), OverallStatus::degraded);
+        m_rig->clock.advance(10);
+        QCOMPARE(state.overallStatus(), OverallStatus::up);
+
+        QCOMPARE(sunk.size(), 2); // the evaluator counts whatever is delivered
+        QCOMPARE(sunk.first().title, QStringLiteral("Router is unreachable"));
+        QStringList posted;
+        for (const AlertNotification &notification : std::as_const(m_rig->alerts->posted)) {
+            const AlertEvent &event = notification.body.startsWith(QLatin1String("Back")) ? sunk.last() : sunk.first();
+            QCOMPARE(notification.title, event.title);
+            QCOMPARE(notification.sound, sound);
+            posted.append(notification.body);
+        }
+        QCOMPARE(posted, bodies);
+    }
+
+    void underTestNothingIsPosted()
+    {
+        AppState &state = build(true);
+        int batches = 0;
+        state.setAlertEventsSink([&batches](const QList<AlertEvent> &) { ++batches; });
+        m_rig->providers.failNext(idA, QStringLiteral("down"));
+        state.addSource(tcp(idA));
+        m_rig->clock.advance(0);
+        QCOMPARE(batches, 1);
+        QVERIFY(m_rig->alerts->posted.isEmpty());
+    }
+
+    void resultsOfDeletedSourcesRaiseNoAlerts()
+    {
+        AppState &state = build();
+        state.addSource(tcp(idA));
+        PollEngine::Update update;
+        update.polledSourceID = idB;
+        QVERIFY(state.evaluateAlerts(idB, update).isEmpty());
+        // A success without its snapshot counts as a failure.
+        update.polledSourceID = idA;
+        update.polledSucceeded = true;
+        QCOMPARE(state.evaluateAlerts(idA, update).size(), 1);
+    }
+
+    void refreshAllPollsAtOnceUnlessPaused()
+    {
+        AppState &state = build();
+        state.addSource(tcp(idA));
+        m_rig->clock.advance(0);
+        state.refreshAll();
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 2);
+        state.setPaused(true);
+        state.refreshAll();
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 2);
+    }
+
+    void layoutAssignmentsAreSaved()
+    {
+        AppState &state = build();
+        QSignalSpy layoutSpy(&state, &AppState::widgetLayoutChanged);
+        WidgetLayout layout;
+        layout.collapsed.insert(uuidText(idA));
+        state.setWidgetLayout(layout);
+        state.setWidgetLayout(layout);
+        QCOMPARE(layoutSpy.size(), 1);
+        QCOMPARE(WidgetLayout::load(*m_rig->settings), layout);
+    }
+
+    void overallStatus_data()
+    {
+        QTest::addColumn<QList<SourceSnapshot>>("snapshots");
+        QTest::addColumn<bool>("withError");
+        QTest::addColumn<OverallStatus>("expected");
+        const QUuid c = QUuid::createUuid();
+        QTest::newRow("nothing") << QList<SourceSnapshot>{} << false << OverallStatus::unknown;
+        QTest::newRow("no widgets") << QList<SourceSnapshot>{snapshotOf(idA, {})} << false << OverallStatus::unknown;
+        QTest::newRow("unknown widget") << QList<SourceSnapshot>{snapshotOf(idA, {service(ServiceStatus::unknown)})}
+                                        << false << OverallStatus::unknown;
+        QTest::newRow("labelled values") << QList<SourceSnapshot>{snapshotOf(idA, {WidgetData::keyValues("T", {})})}
+                                         << false << OverallStatus::up;
+        QTest::newRow("warn beats up")
+            << QList<SourceSnapshot>{snapshotOf(idA, {service(ServiceStatus::warn), service(ServiceStatus::up)})}
+            << false << OverallStatus::degraded;
+        QTest::newRow("error") << QList<SourceSnapshot>{snapshotOf(idA, {service(ServiceStatus::up)})} << true
+                               << OverallStatus::degraded;
+        QTest::newRow("offline game beats error")
+            << QList<SourceSnapshot>{snapshotOf(idA, {service(ServiceStatus::warn)}), snapshotOf(c, {game(false)})}
+            << true << OverallStatus::down;
+        QTest::newRow("online game") << QList<SourceSnapshot>{snapshotOf(idA, {game(true)})} << false
+                                     << OverallStatus::up;
+    }
+    void overallStatus()
+    {
+        QFETCH(QList<SourceSnapshot>, snapshots);
+        QFETCH(bool, withError);
+        QFETCH(OverallStatus, expected);
+        SourceMap<SourceSnapshot> map;
+        for (const SourceSnapshot &snapshot : snapshots)
+            map.insert(snapshot.sourceID, snapshot);
+        SourceMap<QString> errors;
+        if (withError)
+            errors.insert(idB, QStringLiteral("timed out"));
+        QCOMPARE(AppState::computeOverallStatus(map, errors), expected);
+    }
+
+    void tallyAgreesWithTheFullComputation()
+    {
+        // Random polls, failures and removals over three sources: the running tally always
+        // says what a scan of every snapshot says.
+        QRandomGenerator random(7);
+        const QList<QUuid> ids{idA, idB, QUuid::createUuid()};
+        const QList<WidgetData> widgets{service(ServiceStatus::up),      service(ServiceStatus::down),
+                                        service(ServiceStatus::warn),    service(ServiceStatus::unknown),
+                                        game(true),                      game(false),
+                                        WidgetData::keyValues("T", {})};
+        SourceMap<SourceSnapshot> snapshots;
+        SourceMap<QString> errors;
+        OverallStatusTally tally;
+        for (int step = 0; step < 3000; ++step) {
+            const QUuid id = ids.at(random.bounded(int(ids.size())));
+            switch (random.bounded(4)) {
+            case 0: // a failed poll keeps the snapshot
+                errors.insert(id, QStringLiteral("timed out"));
+                break;
+            case 1: // the source went
+                tally.replaceSnapshot(snapshots.find(id), nullptr);
+                snapshots.remove(id);
+                errors.remove(id);
+                break;
+            default: {
+                QList<WidgetData> polled;
+                for (int count = random.bounded(4); count > 0; --count)
+                    polled.append(widgets.at(random.bounded(int(widgets.size()))));
+                const SourceSnapshot snapshot = snapshotOf(id, polled);
+                tally.replaceSnapshot(snapshots.find(id), &snapshot);
+                snapshots.insert(id, snapshot);
+                errors.remove(id);
+            }
+            }
+            tally.setErrorCount(errors.size());
+            QCOMPARE(tally.status(), AppState::computeOverallStatus(snapshots, errors));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppState)
+#include "tst_AppState.moc"
