@@ -9,9 +9,9 @@
 // For each N: one warm-up interval, then a window with the popup hidden and one with it shown.
 // Prints per window: checks made against checks due, CPU per check, latency error (reported
 // latency minus the server's delay), and memory.
-#include "Marrowick/App/AlertCenter.h"
-#include "Marrowick/App/AppSettings.h"
-#include "Marrowick/App/AppState.h"
+#include "Marrowick/State/AlertCenter.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/AppState.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 #include "MarrowickKit/Model/UuidText.h"

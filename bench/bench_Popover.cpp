@@ -7,9 +7,9 @@
 //   bench_Popover [--sources 200,10000] [--rounds 40]
 // runs once per source count, each over a fresh state.
 #include "BenchSupport.h"
-#include "Marrowick/App/AppSettings.h"
-#include "Marrowick/App/AppState.h"
-#include "Marrowick/App/SourcesStore.h"
+#include "Marrowick/State/AppSettings.h"
+#include "Marrowick/State/AppState.h"
+#include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 #include "MarrowickKit/Model/ProviderError.h"
