@@ -1,5 +1,6 @@
 #include "Marrowick/Editor/AddSourceView.h"
 
+#include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/GameSourceForm.h"
 #include "Marrowick/Editor/LabeledFields.h"
@@ -65,8 +66,10 @@ AddSourceView::AddSourceView(AppState *state, std::optional<AnySourceConfig> edi
     setObjectName(QStringLiteral("editor"));
     setWindowTitle(m_editingSource ? QStringLiteral("Edit Source") : QStringLiteral("Add Source"));
     setFixedSize(m_editingSource ? editingSize : addingSize);
-    if (state)
-        new AccentInjector(this, state->widgetLayoutDefaults());
+    if (AppSettings *settings = state ? state->widgetLayoutDefaults() : nullptr) {
+        auto *accent = new AccentInjector(this, settings->accentHex());
+        connect(settings, &AppSettings::accentHexChanged, accent, &AccentInjector::setAccentHex);
+    }
 
     if (m_editingSource) {
         m_form.emplace(*m_editingSource);

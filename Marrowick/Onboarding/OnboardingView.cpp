@@ -4,7 +4,7 @@
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Onboarding/OnboardingPages.h"
-#include "Marrowick/Settings/GeneralSettingsView.h"
+#include "Marrowick/State/NotificationSettings.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"

@@ -212,23 +212,7 @@ std::optional<double> averageLatency(const QList<WidgetData> &widgets)
 
 ServiceStatus worstStatus(const QList<WidgetData> &widgets)
 {
-    ServiceStatus result = ServiceStatus::unknown;
-    for (const WidgetData &widget : widgets) {
-        switch (widgetStatus(widget)) {
-        case ServiceStatus::down:
-            return ServiceStatus::down;
-        case ServiceStatus::warn:
-            result = ServiceStatus::warn;
-            break;
-        case ServiceStatus::up:
-            if (result == ServiceStatus::unknown)
-                result = ServiceStatus::up;
-            break;
-        case ServiceStatus::unknown:
-            break;
-        }
-    }
-    return result;
+    return AppState::worstStatus(widgets);
 }
 
 QList<Instant> fetchTimes(const SourceMap<SourceSnapshot> &snapshots)

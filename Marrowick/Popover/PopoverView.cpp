@@ -12,7 +12,6 @@
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/SourceBlock.h"
 #include "Marrowick/Popover/SourceColumn.h"
-#include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -95,7 +94,7 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
 
     m_toolbar = new PopoverToolbar(this);
     layout->addWidget(m_toolbar);
-    connect(m_toolbar->settingsButton(), &QAbstractButton::clicked, this, [] { bringSettingsWindowToFront(); });
+    connect(m_toolbar->settingsButton(), &QAbstractButton::clicked, this, &PopoverView::settingsRequested);
     connect(m_toolbar->pauseButton(), &QAbstractButton::clicked, this, [this] {
         if (m_state)
             m_state->setPaused(!m_state->isPaused());
@@ -132,7 +131,7 @@ void PopoverView::buildEmptyState(QVBoxLayout *layout)
     }
     auto *add = new PillButton(QStringLiteral("Add first source"), PillButton::Kind::prominent, m_emptyState);
     add->setObjectName(QStringLiteral("popover.addFirstSource"));
-    connect(add, &QAbstractButton::clicked, this, [] { bringSettingsWindowToFront(); });
+    connect(add, &QAbstractButton::clicked, this, &PopoverView::settingsRequested);
     empty->addWidget(add, 0, Qt::AlignHCenter);
     layout->addWidget(m_emptyState);
 }

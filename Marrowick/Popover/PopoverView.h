@@ -73,6 +73,8 @@ public:
 
 signals:
     void quitRequested();
+    // The settings button or the empty list's add button: the shell opens the settings window.
+    void settingsRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;

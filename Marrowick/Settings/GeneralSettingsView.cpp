@@ -2,6 +2,7 @@
 
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
+#include "Marrowick/State/NotificationSettings.h"
 #include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/SettingsTexts.h"
@@ -20,7 +21,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
-#include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShowEvent>
@@ -49,23 +49,6 @@ public:
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     }
 };
-
-// The program and argument that open a desktop's notification settings.
-std::optional<std::pair<QString, QStringList>> notificationSettingsCommand()
-{
-    const QString desktop = qEnvironmentVariable("XDG_CURRENT_DESKTOP").toUpper();
-    QList<std::pair<QString, QStringList>> candidates;
-    if (desktop.contains(QLatin1String("GNOME")) || desktop.contains(QLatin1String("UNITY")))
-        candidates.append({QStringLiteral("gnome-control-center"), {QStringLiteral("notifications")}});
-    if (desktop.contains(QLatin1String("KDE")))
-        candidates.append({QStringLiteral("systemsettings"), {QStringLiteral("kcm_notifications")}});
-    for (const auto &[program, arguments] : candidates) {
-        const QString path = QStandardPaths::findExecutable(program);
-        if (!path.isEmpty())
-            return std::pair{path, arguments};
-    }
-    return std::nullopt;
-}
 
 QColor secondary(const QPalette &palette)
 {
@@ -139,17 +122,6 @@ GeneralSettingsServices GeneralSettingsServices::system()
     services.openURL = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     services.openNotificationSettings = &marrowick::openNotificationSettings;
     return services;
-}
-
-bool canOpenNotificationSettings()
-{
-    return notificationSettingsCommand().has_value();
-}
-
-bool openNotificationSettings()
-{
-    const auto command = notificationSettingsCommand();
-    return command && QProcess::startDetached(command->first, command->second);
 }
 
 GeneralSettingsView::GeneralSettingsView(AppState *state, GeneralSettingsServices services, QWidget *parent)

@@ -51,12 +51,6 @@ struct GeneralSettingsServices {
     static GeneralSettingsServices system();
 };
 
-// The desktop's own notification settings, where one is known (GNOME, KDE Plasma). Starts it
-// and returns true; otherwise does nothing and returns false.
-bool openNotificationSettings();
-// Whether openNotificationSettings() has anything to open here.
-bool canOpenNotificationSettings();
-
 // The settings window's "General" tab: launch at login and the welcome screen, the
 // notification switches with the permission line, the accent colour, the appearance
 // switches, export and import of the sources, and the update check. Every failure it meets

@@ -1,7 +1,6 @@
 #include "Marrowick/Settings/SourceRowModel.h"
 
 #include "Marrowick/State/AppState.h"
-#include "Marrowick/Popover/PopoverRows.h"
 
 namespace marrowick {
 
@@ -33,7 +32,7 @@ ServiceStatus SourceRowModel::sourceStatus(const AppState &state, const QUuid &i
     if (state.errors().find(id))
         return ServiceStatus::down;
     if (const SourceSnapshot *snapshot = state.snapshots().find(id))
-        return PopoverRows::worstStatus(snapshot->widgets);
+        return AppState::worstStatus(snapshot->widgets);
     return ServiceStatus::unknown;
 }
 

@@ -4,6 +4,7 @@
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/State/DBusAlertCenter.h"
 #include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Shell/MenuBarLabel.h"
 #include "Marrowick/Onboarding/OnboardingView.h"
 #include "Marrowick/Popover/PopoverView.h"
@@ -48,12 +49,13 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
       m_hasTray(QSystemTrayIcon::isSystemTrayAvailable())
 {
     m_popover = std::make_unique<PopoverView>(m_appState.get());
-    new AccentInjector(m_popover.get(), m_settings.get());
+    followAccent(m_popover.get());
     m_popover->installEventFilter(this);
     connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
+    connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
     m_settingsWindow = std::make_unique<SettingsView>(m_appState.get(), m_arguments);
-    new AccentInjector(m_settingsWindow.get(), m_settings.get());
+    followAccent(m_settingsWindow.get());
     connect(m_settingsWindow.get(), &SettingsView::showWelcomeRequested, this, &MarrowickApp::openOnboarding);
 
     LaunchContext context{m_arguments, AppState::environmentIsUnderTest(),
@@ -95,7 +97,9 @@ std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)
     services.credentials = std::make_shared<KeychainCredentialStore>(bundleIdentifier);
     services.sourcesDirectory = SourcesStore::defaultDirectory();
     services.settings = settings;
-    services.alertCenter = std::make_shared<DBusAlertCenter>();
+    auto alerts = std::make_shared<DBusAlertCenter>();
+    alerts->setMark(appMarkImage(DBusAlertCenter::imageSide));
+    services.alertCenter = std::move(alerts);
     services.makeProvider = [](const AnySourceConfig &config, CredentialStoreHandle credentials) {
         return ProviderRegistry::makeProvider(config, std::move(credentials));
     };
@@ -191,6 +195,12 @@ bool MarrowickApp::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
+void MarrowickApp::followAccent(QWidget *window)
+{
+    auto *accent = new AccentInjector(window, m_settings->accentHex());
+    connect(m_settings.get(), &AppSettings::accentHexChanged, accent, &AccentInjector::setAccentHex);
+}
+
 void MarrowickApp::openSettings()
 {
     m_settingsWindow->show();
@@ -202,7 +212,7 @@ void MarrowickApp::openOnboarding()
     if (!m_onboarding) {
         m_onboarding = new OnboardingView(m_appState.get());
         m_onboarding->setAttribute(Qt::WA_DeleteOnClose);
-        new AccentInjector(m_onboarding, m_settings.get());
+        followAccent(m_onboarding);
     }
     m_onboarding->show();
     m_onboarding->raise();

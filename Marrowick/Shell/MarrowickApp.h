@@ -54,6 +54,8 @@ private:
     void togglePopover();
     void openSettings();
     void openOnboarding();
+    // The window shows the accent setting and follows its changes.
+    void followAccent(QWidget *window);
     void refreshTrayIcon();
     void tellSourcesSaveFailure(const QString &error);
 

@@ -1,6 +1,7 @@
 #include "Marrowick/Shell/MenuBarIcon.h"
 
 #include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Style/StatusOrb.h"
 
 #include <QGuiApplication>
 #include <QPainter>
@@ -27,18 +28,7 @@ MenuBarIcon::MenuBarIcon(OverallStatus status, QColor symbolColor)
 
 QColor MenuBarIcon::dotColor(OverallStatus status)
 {
-    switch (status) {
-    case OverallStatus::up:
-        return QColor(52, 199, 89);
-    case OverallStatus::degraded:
-        return QColor(255, 204, 0);
-    case OverallStatus::down:
-        return QColor(255, 59, 48);
-    case OverallStatus::paused:
-    case OverallStatus::unknown:
-        break;
-    }
-    return QColor(142, 142, 147);
+    return overallStatusColor(status);
 }
 
 QColor MenuBarIcon::defaultSymbolColor()

@@ -90,8 +90,10 @@ void AppSettings::setAccentHex(const QString &hex)
 {
     const QString before = accentHex();
     m_store->setValue(SettingsKey::accentHex, hex);
-    if (before != hex)
+    if (before != hex) {
         emit changed(SettingsKey::accentHex);
+        emit accentHexChanged(accentHex());
+    }
 }
 
 std::optional<QByteArray> AppSettings::widgetLayoutData() const

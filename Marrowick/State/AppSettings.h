@@ -67,6 +67,8 @@ public:
 signals:
     // `key` is one of SettingsKey.
     void changed(const QString &key);
+    // The accent alone, as a value for windows that follow it.
+    void accentHexChanged(const QString &hex);
 
 private:
     bool readBool(const QString &key, bool fallback) const;

@@ -448,6 +448,27 @@ ServiceStatus AppState::historyStatus(const WidgetData &widget)
         widget.value());
 }
 
+ServiceStatus AppState::worstStatus(const QList<WidgetData> &widgets)
+{
+    ServiceStatus result = ServiceStatus::unknown;
+    for (const WidgetData &widget : widgets) {
+        switch (historyStatus(widget)) {
+        case ServiceStatus::down:
+            return ServiceStatus::down;
+        case ServiceStatus::warn:
+            result = ServiceStatus::warn;
+            break;
+        case ServiceStatus::up:
+            if (result == ServiceStatus::unknown)
+                result = ServiceStatus::up;
+            break;
+        case ServiceStatus::unknown:
+            break;
+        }
+    }
+    return result;
+}
+
 std::optional<double> AppState::historyLatency(const WidgetData &widget)
 {
     return std::visit(

@@ -132,6 +132,8 @@ public:
 
     // The statuses and latencies that the history keeps for each kind of widget.
     static ServiceStatus historyStatus(const WidgetData &widget);
+    // Down before warn before up before unknown; unknown for no widgets.
+    static ServiceStatus worstStatus(const QList<WidgetData> &widgets);
     static std::optional<double> historyLatency(const WidgetData &widget);
 
 signals:

@@ -1,7 +1,5 @@
 #include "Marrowick/State/DBusAlertCenter.h"
 
-#include "Marrowick/Style/Symbol.h"
-
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusError>
@@ -50,10 +48,14 @@ QVariant imageHint(const QImage &rgba)
 
 DBusAlertCenter::DBusAlertCenter(QDBusConnection bus, QString desktopEntry, int answerTimeoutMs)
     : m_bus(std::move(bus)),
-      m_image(imageHint(appMarkImage(imageSide))),
       m_desktopEntry(std::move(desktopEntry)),
       m_answerTimeoutMs(answerTimeoutMs)
 {
+}
+
+void DBusAlertCenter::setMark(const QImage &mark)
+{
+    m_image = mark.isNull() ? QVariant() : imageHint(mark.convertToFormat(QImage::Format_RGBA8888));
 }
 
 QCoro::Task<AuthorizationStatus> DBusAlertCenter::authorizationStatus()
@@ -82,7 +84,8 @@ void DBusAlertCenter::post(const AlertNotification &notification)
 {
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), m_desktopEntry);
-    hints.insert(QStringLiteral("image-data"), m_image);
+    if (m_image.isValid())
+        hints.insert(QStringLiteral("image-data"), m_image);
     if (notification.sound)
         hints.insert(QStringLiteral("sound-name"), soundName);
     else

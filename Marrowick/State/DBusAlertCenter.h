@@ -3,6 +3,7 @@
 #include "Marrowick/State/AlertCenter.h"
 
 #include <QDBusConnection>
+#include <QImage>
 #include <QVariant>
 
 namespace marrowick {
@@ -21,8 +22,7 @@ public:
     static constexpr int serverInfoTimeoutMs = 3000;
 
     // `desktopEntry` names the application's .desktop file and its icon, so the server can
-    // group its alerts and show its icon; the mark also travels as pixels, for servers that
-    // cannot find an installed icon.
+    // group its alerts and show its icon.
     explicit DBusAlertCenter(QDBusConnection bus = QDBusConnection::sessionBus(),
                              QString desktopEntry = QStringLiteral("dev.tobrin.marrowick"),
                              int answerTimeoutMs = serverInfoTimeoutMs);
@@ -30,6 +30,9 @@ public:
     QCoro::Task<AuthorizationStatus> authorizationStatus() override;
     QCoro::Task<bool> requestAuthorization() override;
     void post(const AlertNotification &notification) override;
+    // The application's mark, sent as pixels with every notification for servers that cannot
+    // find an installed icon; none is sent while it is null.
+    void setMark(const QImage &mark);
 
 private:
     QDBusConnection m_bus;

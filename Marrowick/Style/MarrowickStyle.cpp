@@ -1,7 +1,5 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 
-#include "Marrowick/State/AppSettings.h"
-
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -62,7 +60,7 @@ ColorComponents componentsOrDefault(const QString &hex)
 {
     if (const auto components = parseHexColor(hex))
         return *components;
-    return *parseHexColor(AppSettings::defaultAccentHex);
+    return *parseHexColor(defaultAccentHex);
 }
 
 double linearised(double c)
@@ -237,28 +235,23 @@ QColor marrowickAccentMark(const QWidget *widget)
 
 QColor marrowickAccent(const QWidget *widget)
 {
-    return inheritedColor(widget, accentProperty, accentColor(AppSettings::defaultAccentHex));
+    return inheritedColor(widget, accentProperty, accentColor(defaultAccentHex));
 }
 
 QColor marrowickOnAccent(const QWidget *widget)
 {
-    return inheritedColor(widget, onAccentProperty, onAccentColor(AppSettings::defaultAccentHex));
+    return inheritedColor(widget, onAccentProperty, onAccentColor(defaultAccentHex));
 }
 
-AccentInjector::AccentInjector(QWidget *content, AppSettings *settings)
-    : QObject(content), m_content(content), m_settings(settings)
+AccentInjector::AccentInjector(QWidget *content, const QString &hex) : QObject(content), m_content(content)
 {
-    refresh();
-    connect(settings, &AppSettings::changed, this, [this](const QString &key) {
-        if (key == SettingsKey::accentHex)
-            refresh();
-    });
+    setAccentHex(hex);
 }
 
-void AccentInjector::refresh()
+void AccentInjector::setAccentHex(const QString &hex)
 {
-    if (m_content && m_settings)
-        apply(m_content, m_settings->accentHex());
+    if (m_content)
+        apply(m_content, hex);
 }
 
 void AccentInjector::apply(QWidget *content, const QString &hex)

@@ -18,7 +18,9 @@ class QPainter;
 
 namespace marrowick {
 
-class AppSettings;
+// The accent of a window that has none of its own, and the setting's default.
+inline const QString defaultAccentHex = QStringLiteral("#8BB8E8");
+
 
 // The three sRGB components of a hex colour, each in 0...1.
 struct ColorComponents {
@@ -62,22 +64,20 @@ QColor marrowickAccentMark(const QWidget *widget);
 QColor marrowickAccent(const QWidget *widget);
 QColor marrowickOnAccent(const QWidget *widget);
 
-// Puts the accent of the "accentHex" setting on a window's content and everything inside it,
-// and follows the setting live. Standard widgets see it as the palette's highlight; our own
+// Puts an accent, given as "#RRGGBB", on a window's content and everything inside it; the owner
+// of the setting hands in each new value. Standard widgets see it as the palette's highlight; our own
 // painting reads marrowickAccent(). Owned by the widget it decorates.
 class AccentInjector : public QObject {
     Q_OBJECT
 
 public:
-    AccentInjector(QWidget *content, AppSettings *settings);
+    AccentInjector(QWidget *content, const QString &hex);
 
     static void apply(QWidget *content, const QString &hex);
+    void setAccentHex(const QString &hex);
 
 private:
-    void refresh();
-
     QPointer<QWidget> m_content;
-    QPointer<AppSettings> m_settings;
 };
 
 // Fill and outline of the rounded cards that group content, from the palette's text colour.

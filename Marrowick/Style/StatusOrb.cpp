@@ -1,7 +1,5 @@
 #include "Marrowick/Style/StatusOrb.h"
 
-#include "Marrowick/Shell/MenuBarIcon.h"
-
 #include <QPainter>
 #include <QRadialGradient>
 
@@ -27,7 +25,18 @@ QColor statusColor(ServiceStatus status)
 QColor overallStatusColor(OverallStatus status)
 {
     // The tray's dot and the popup's orbs say the same thing in the same colours.
-    return MenuBarIcon::dotColor(status);
+    switch (status) {
+    case OverallStatus::up:
+        return QColor(52, 199, 89);
+    case OverallStatus::degraded:
+        return QColor(255, 204, 0);
+    case OverallStatus::down:
+        return QColor(255, 59, 48);
+    case OverallStatus::paused:
+    case OverallStatus::unknown:
+        break;
+    }
+    return QColor(142, 142, 147);
 }
 
 StatusOrb::StatusOrb(const QColor &color, qreal size, QWidget *parent)

@@ -1,6 +1,5 @@
 #include "Marrowick/Style/Symbol.h"
 
-#include "Marrowick/State/AppSettings.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QPainter>
@@ -364,8 +363,8 @@ QImage appMarkImage(int pixels)
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    paintAppMark(painter, image.rect(), accentColor(AppSettings::defaultAccentHex),
-                 onAccentColor(AppSettings::defaultAccentHex));
+    paintAppMark(painter, image.rect(), accentColor(defaultAccentHex),
+                 onAccentColor(defaultAccentHex));
     painter.end();
     return image.convertToFormat(QImage::Format_RGBA8888);
 }

@@ -514,11 +514,11 @@ private slots:
         QFETCH(QString, effective);
         GeneralSettingsView &general = open();
         AppSettings *settings = m_rig->settings.get();
-        new AccentInjector(m_window.get(), settings);
+        test::followAccent(m_window.get(), settings);
         auto *popover = new PopoverView(m_rig->state.get());
-        new AccentInjector(popover, settings);
+        test::followAccent(popover, settings);
         auto *onboarding = new OnboardingView(m_rig->state.get());
-        new AccentInjector(onboarding, settings);
+        test::followAccent(onboarding, settings);
 
         AccentSection *section = general.findChild<AccentSection *>();
         QCOMPARE(section->customField()->text(), QStringLiteral("#8BB8E8"));

@@ -89,12 +89,12 @@ private slots:
         test::AppStateRig rig;
         rig.build();
         SettingsView empty(rig.state.get(), {}, {});
-        new AccentInjector(&empty, rig.settings.get());
+        test::followAccent(&empty, rig.settings.get());
         save(&empty, QStringLiteral("settings-sources-empty"));
 
         addSamples(rig);
         SettingsView settings(rig.state.get(), {}, {});
-        new AccentInjector(&settings, rig.settings.get());
+        test::followAccent(&settings, rig.settings.get());
         settings.setClock([&rig] { return rig.clock.now().advanced(95); });
         save(&settings, QStringLiteral("settings-sources"));
 
@@ -134,7 +134,7 @@ private slots:
         SettingsView settings(rig.state.get(), {}, {});
         if (dark)
             settings.setPalette(darkPalette());
-        new AccentInjector(&settings, rig.settings.get());
+        test::followAccent(&settings, rig.settings.get());
         settings.setTab(SettingsView::SettingsTab::general);
         settings.show();
         rig.clock.settle();
@@ -228,7 +228,7 @@ private slots:
         if (withSource)
             state.addSource(test::tcpSource(QUuid::createUuid()));
         auto *window = new OnboardingView(&state);
-        new AccentInjector(window, rig.settings.get());
+        test::followAccent(window, rig.settings.get());
         window->show();
         rig.clock.settle();
         for (int i = 0; i < step; ++i)

@@ -1,6 +1,8 @@
 #include "Marrowick/Shell/MarrowickApp.h"
 #include "Marrowick/Popover/PopoverView.h"
+#include "Marrowick/Settings/SettingsWindowFront.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -62,6 +64,27 @@ private slots:
         // It is the only way back in: closing it is a quit request, not a hidden window.
         QVERIFY(!window->close());
         QVERIFY(window->isVisible());
+    }
+
+    // The popup only asks; the shell opens the settings window, from either button.
+    void thePopupsButtonsOpenTheSettingsWindow_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("toolbar") << QStringLiteral("popover.settings");
+        QTest::newRow("empty list") << QStringLiteral("popover.addFirstSource");
+    }
+    void thePopupsButtonsOpenTheSettingsWindow()
+    {
+        QFETCH(QString, button);
+        MarrowickApp app({QStringLiteral("marrowick")});
+        PopoverView *view = popover();
+        QVERIFY(view);
+        QWidget *settings = findSettingsWindow();
+        QVERIFY(settings && !settings->isVisible());
+        auto *pressed = view->findChild<QAbstractButton *>(button);
+        QVERIFY(pressed);
+        pressed->click();
+        QVERIFY(settings->isVisible());
     }
 };
 

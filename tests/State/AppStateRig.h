@@ -3,6 +3,7 @@
 #include "Marrowick/State/AlertCenter.h"
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
+#include "Marrowick/Style/MarrowickStyle.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 
 #include "support/FakeProviders.h"
@@ -68,6 +69,14 @@ struct AppStateRig {
 };
 
 // Deletes every window without a parent, picked before any goes: a sheet goes with its window.
+// The window shows the accent setting and follows it, as the shell wires it.
+inline AccentInjector *followAccent(QWidget *window, AppSettings *settings)
+{
+    auto *accent = new AccentInjector(window, settings->accentHex());
+    QObject::connect(settings, &AppSettings::accentHexChanged, accent, &AccentInjector::setAccentHex);
+    return accent;
+}
+
 inline void closeTopLevelWindows()
 {
     QList<QPointer<QWidget>> windows;

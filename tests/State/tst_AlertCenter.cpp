@@ -1,4 +1,5 @@
 #include "Marrowick/State/DBusAlertCenter.h"
+#include "Marrowick/Style/Symbol.h"
 
 #include "support/TestSupport.h"
 
@@ -304,6 +305,7 @@ private slots:
         QFETCH(bool, sound);
         startServer();
         DBusAlertCenter center;
+        center.setMark(appMarkImage(DBusAlertCenter::imageSide));
         const QString title = QStringLiteral("<b>NAS</b> is down");
         center.post(AlertNotification{title, QStringLiteral("Unreachable for 2 minutes"), sound});
         QTRY_COMPARE(m_server.calls.size(), 1);
@@ -359,6 +361,7 @@ private slots:
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
 
             DBusAlertCenter center;
+            center.setMark(appMarkImage(DBusAlertCenter::imageSide));
             QCOMPARE(test::await(center.authorizationStatus()), AuthorizationStatus::authorized);
             QCOMPARE(test::await(center.requestAuthorization()), true);
 

@@ -2,6 +2,7 @@
 #include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "State/AppStateRig.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -99,9 +100,11 @@ private slots:
         auto *inner = new QWidget(&window);
         auto *button = new PillButton(QStringLiteral("Save"), PillButton::Kind::prominent, inner);
         QWidget outside;
+        // A window without an accent of its own shows the setting's default.
+        QCOMPARE(defaultAccentHex, AppSettings::defaultAccentHex);
         QCOMPARE(marrowickAccent(button), accentColor(AppSettings::defaultAccentHex));
 
-        new AccentInjector(&window, &settings);
+        test::followAccent(&window, &settings);
         settings.setAccentHex(QStringLiteral("#000000"));
         QCOMPARE(marrowickAccent(button), QColor(0, 0, 0));
         QCOMPARE(marrowickOnAccent(button), QColor(Qt::white));
