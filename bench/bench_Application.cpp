@@ -3,12 +3,16 @@
 // The server runs on its own thread, and its CPU time is subtracted from the process's.
 //   bench_Application [--sources 100,1000] [--interval 5] [--duration 20] [--delay-ms 50]
 //                     [--popup hidden|shown|both] [--history full|empty] [--rss-every <s>] [--bare yes]
+//                     [--one-port yes]
 // --bare yes runs the providers alone in the same rhythm, for the bare cost of a check.
+// --one-port yes puts every source on one port of the server (one host:port with many checks)
+// instead of spreading them over up to 2,000.
 // Each run starts from a full history (as after days of running) unless --history empty; with
 // --rss-every the window prints the memory and CPU time at that period.
 // For each N: one warm-up interval, then a window with the popup hidden and one with it shown.
 // Prints per window: checks made against checks due, CPU per check, latency error (reported
-// latency minus the server's delay), and memory.
+// latency minus the server's delay), memory, and the connections opened in the window and
+// open at its end.
 #include "Marrowick/State/AlertCenter.h"
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
@@ -113,6 +117,7 @@ public:
     const std::vector<quint16> &ports() const { return m_ports; }
     double cpuSeconds() const { return clockSeconds(m_cpuClock); }
     long accepted() const { return m_accepted; }
+    long open() const { return m_open; }
 
 private:
     struct Connection {
@@ -179,6 +184,7 @@ private:
                 return;
             m_connections[fd].generation = ++m_generation;
             ++m_accepted;
+            ++m_open;
             add(fd);
         }
     }
@@ -192,6 +198,7 @@ private:
                 epoll_ctl(m_epoll, EPOLL_CTL_DEL, fd, nullptr);
                 close(fd);
                 m_connections.erase(fd);
+                --m_open;
                 return;
             }
             if (got < 0)
@@ -216,6 +223,7 @@ private:
     std::priority_queue<Reply, std::vector<Reply>, std::greater<>> m_replies;
     uint64_t m_generation = 0;
     std::atomic<long> m_accepted = 0;
+    std::atomic<long> m_open = 0;
     std::thread m_thread;
     clockid_t m_cpuClock{};
 };
@@ -335,6 +343,7 @@ struct Options {
     QList<int> sources{100, 1000};
     bool fullHistory = true;
     bool bare = false;
+    bool onePort = false;
     double rssEvery = 0;
     double interval = 5;
     double duration = 20;
@@ -373,13 +382,20 @@ void measureWindow(const char *phase, int n, const Options &options, const Delay
     const double made = double(log.count);
     std::printf("%6d sources  %-6s  checks %7.0f of %7.0f due (%5.1f%%), %d failed  CPU %5.1f%% of a core, "
                 "%6.0f us/check  latency error median %+6.2f ms, p99 %+7.2f ms  RSS %6.1f -> %6.1f MB (peak %6.1f)  "
-                "%ld connections opened\n",
+                "%ld connections opened, %ld open\n",
                 n, phase, made, due, 100.0 * made / due, int(std::size_t(log.failures) - failuresBefore),
                 100.0 * cpu / wall, made > 0 ? cpu / made * 1e6 : 0.0, log.percentile(0.5) - options.delayMs,
                 log.percentile(0.99) - options.delayMs, rssBefore, residentMegabytes(), peakMegabytes(),
-                server.accepted() - acceptedBefore);
+                server.accepted() - acceptedBefore, server.open());
     std::fflush(stdout);
     log.clear();
+}
+
+// Distinct targets as far as descriptors allow (a client keeps a few connections per port), or
+// one port for every source.
+int portsFor(int n, const Options &options)
+{
+    return options.onePort ? 1 : std::clamp(n, 1, 2000);
 }
 
 // The providers alone, in the same rhythm as the engine's loops (staggered start, a wait of one
@@ -404,7 +420,7 @@ QCoro::Task<void> bareLoop(std::shared_ptr<SourceProvider> provider, double dela
 
 void runBare(int n, const Options &options)
 {
-    const int portCount = std::clamp(n, 1, 2000);
+    const int portCount = portsFor(n, options);
     DelayServer server(portCount, options.delayMs / 1000.0);
     PollLog log;
     auto stop = std::make_shared<bool>(false);
@@ -425,8 +441,7 @@ void runBare(int n, const Options &options)
 
 void run(int n, const Options &options)
 {
-    // Distinct targets as far as descriptors allow: a client keeps a few connections per port.
-    const int portCount = std::clamp(n, 1, 2000);
+    const int portCount = portsFor(n, options);
     DelayServer server(portCount, options.delayMs / 1000.0);
     QTemporaryDir dir;
     AppSettings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
@@ -518,6 +533,8 @@ int main(int argc, char **argv)
             options.delayMs = value.toDouble();
         } else if (name == QLatin1String("--bare")) {
             options.bare = value == QLatin1String("yes");
+        } else if (name == QLatin1String("--one-port")) {
+            options.onePort = value == QLatin1String("yes");
         } else if (name == QLatin1String("--history")) {
             options.fullHistory = value != QLatin1String("empty");
         } else if (name == QLatin1String("--rss-every")) {
@@ -530,8 +547,8 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    std::printf("interval %.0f s, window %.0f s, server delay %.0f ms\n", options.interval, options.duration,
-                options.delayMs);
+    std::printf("interval %.0f s, window %.0f s, server delay %.0f ms%s\n", options.interval, options.duration,
+                options.delayMs, options.onePort ? ", every source on one port" : "");
     for (int n : std::as_const(options.sources)) {
         if (options.bare)
             runBare(n, options);

@@ -4,7 +4,8 @@
 set -euo pipefail
 
 # QtKeychain loads libsecret at run time to reach the Secret Service; it does not depend on it.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtkeychain-qt6-dev libsecret-1-0)
+# zlib decodes compressed replies.
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtkeychain-qt6-dev zlib1g-dev libsecret-1-0)
 # Test services: a private D-Bus session with a Secret Service, a DNS server for SRV lookups,
 # an X server, and a real notification server to check the alerts against.
 TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth dunst)

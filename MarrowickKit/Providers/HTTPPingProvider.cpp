@@ -40,8 +40,8 @@ QCoro::Task<SourceSnapshot> HTTPPingProvider::fetch(CancelToken cancel)
         // endless body (a camera feed, an event stream) is never read.
         const HTTPResponse response = co_await m_http->responseHead(request, cancel);
         const qint64 status = response.statusCode.value_or(-1);
-        // The transport's own stamps leave out the time the request spent queued in this
-        // process, and the time this thread was busy elsewhere before it saw the reply.
+        // The transport's own stamps run from handing the request to the network stack to
+        // reading the head, leaving out the time the poll spends around them.
         check.latencyMs = response.elapsedSeconds ? *response.elapsedSeconds * 1000.0
                                                   : static_cast<double>(clock.nsecsElapsed()) / 1e6;
         check.status = status == m_config.expectedStatus ? ServiceStatus::up : ServiceStatus::down;

@@ -1,15 +1,12 @@
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
 
+#include "MarrowickKit/Transport/ContentDecoder.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
+#include "MarrowickKit/Transport/NetworkManagerPool.h"
 
 #include <QElapsedTimer>
-#include <QNetworkAccessManager>
-#include <QNetworkCookie>
-#include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPointer>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -19,34 +16,6 @@
 namespace marrowick {
 
 namespace {
-
-// Keeps nothing and sends nothing, so no cookie survives from one poll to the next.
-class NoCookieJar : public QNetworkCookieJar {
-public:
-    using QNetworkCookieJar::QNetworkCookieJar;
-    QList<QNetworkCookie> cookiesForUrl(const QUrl &) const override { return {}; }
-    bool setCookiesFromUrl(const QList<QNetworkCookie> &, const QUrl &) override { return false; }
-    bool insertCookie(const QNetworkCookie &) override { return false; }
-};
-
-std::shared_ptr<QNetworkAccessManager> makeManager()
-{
-    // The shared client outlives the application object, but its manager's network thread must
-    // not: left running, it crashes on the first event after the application is gone. A manager
-    // made on the application's thread is therefore the application's child, deleted with it
-    // (which stops that thread); the client deletes it first when it goes first.
-    QCoreApplication *application = QCoreApplication::instance();
-    const bool onApplicationThread = application && application->thread() == QThread::currentThread();
-    auto *made = new QNetworkAccessManager(onApplicationThread ? application : nullptr);
-    std::shared_ptr<QNetworkAccessManager> manager(made, [guard = QPointer<QNetworkAccessManager>(made)](QNetworkAccessManager *) {
-        if (guard && QCoreApplication::instance())
-            delete guard.data();
-    });
-    manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
-    manager->setCookieJar(new NoCookieJar(manager.get()));
-    manager->setCache(nullptr);
-    return manager;
-}
 
 int milliseconds(double seconds)
 {
@@ -60,6 +29,11 @@ QNetworkRequest networkRequest(const HTTPRequest &request, double timeout)
     QNetworkRequest result(request.url);
     for (const auto &[name, value] : request.headers)
         result.setRawHeader(name, value);
+    // Asked for here, Qt leaves the body encoded and the transfer decodes it. Qt's own decoder
+    // takes what is not gzip for a raw deflate stream and misses a stream that was cut off,
+    // handing on a garbled or short body as if it were whole.
+    if (!result.hasRawHeader("Accept-Encoding"))
+        result.setRawHeader("Accept-Encoding", "gzip, deflate");
     result.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     result.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     result.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
@@ -70,12 +44,14 @@ QNetworkRequest networkRequest(const HTTPRequest &request, double timeout)
     return result;
 }
 
-// Errors that carry an HTTP status: the reply is an answer, whatever its code.
-bool isHTTPStatusError(QNetworkReply::NetworkError error)
+// Qt reports a status of 400 or more as an error of its own; the reply is an answer all the
+// same. The same error codes with a lower status are failures of the transfer.
+bool isHTTPStatusError(QNetworkReply::NetworkError error, int status)
 {
     const int code = static_cast<int>(error);
-    return (code >= 201 && code <= 299) || error == QNetworkReply::ProtocolInvalidOperationError
-        || (code >= 401 && code <= 499);
+    return status >= 400
+        && ((code >= 201 && code <= 299) || error == QNetworkReply::ProtocolInvalidOperationError
+            || (code >= 401 && code <= 499));
 }
 
 HTTPResponse responseHead(QNetworkReply *reply, std::optional<double> elapsedSeconds)
@@ -131,13 +107,13 @@ void drainThenDelete(QNetworkReply *reply, double timeout)
 // transfer then drops the rest of the body, or aborts it when the exchange was cut short.
 class Transfer {
 public:
-    Transfer(QNetworkReply *reply, qint64 maxBodyBytes, bool headOnly, double timeout, Completion<HTTPResult> done)
-        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_timeout(timeout), m_done(std::move(done))
+    // `sent` started just before the request was handed to the network manager.
+    Transfer(QNetworkReply *reply, QElapsedTimer sent, qint64 maxBodyBytes, bool headOnly, double timeout,
+             Completion<HTTPResult> done)
+        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_timeout(timeout), m_done(std::move(done)),
+          m_sent(sent)
     {
         m_reply->setReadBufferSize(std::min<qint64>(maxBodyBytes + 1, 256 * 1024));
-        // The manager queues requests per host; the clock starts when this one leaves that queue.
-        QObject::connect(m_reply, &QNetworkReply::socketStartedConnecting, &m_context, [this] { markSent(); });
-        QObject::connect(m_reply, &QNetworkReply::requestSent, &m_context, [this] { markSent(); });
         QObject::connect(m_reply, &QNetworkReply::metaDataChanged, &m_context, [this] { readHead(); });
         QObject::connect(m_reply, &QNetworkReply::readyRead, &m_context, [this] { readBody(); });
         QObject::connect(m_reply, &QNetworkReply::finished, &m_context, [this] { finish(); });
@@ -168,26 +144,23 @@ public:
     }
 
 private:
-    void markSent()
-    {
-        if (!m_sent.isValid())
-            m_sent.start();
-    }
-
     void readHead()
     {
-        if (m_headOnly && !m_done.isDone() && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+        if (m_headRead || !m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+            return;
+        m_headRead = true;
+        m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
+        if (!m_headOnly) {
+            m_decoder = ContentDecoder::forEncoding(m_reply->rawHeader("Content-Encoding"));
+        } else if (!m_done.isDone()) {
             m_answered = true;
             m_done.complete(HTTPResult{{}, head()});
-        } else if (m_sent.isValid() && !m_headElapsed
-                   && m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
-            m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
         }
     }
 
     HTTPResponse head()
     {
-        if (m_sent.isValid() && !m_headElapsed)
+        if (!m_headElapsed)
             m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
         return responseHead(m_reply, m_headElapsed);
     }
@@ -199,7 +172,14 @@ private:
             return;
         while (!m_done.isDone() && m_reply->bytesAvailable() > 0) {
             // Only what has arrived: a read asks for a buffer of the size it is given.
-            m_body += m_reply->read(std::min(m_reply->bytesAvailable(), m_maxBodyBytes + 1 - m_body.size()));
+            const QByteArray piece = m_reply->read(std::min(m_reply->bytesAvailable(), m_maxBodyBytes + 1 - m_body.size()));
+            if (!m_decoder) {
+                m_body += piece;
+            } else if (!m_decoder->feed(piece, m_body, m_maxBodyBytes)) {
+                m_done.fail(ProviderError::upstream(BoundedHTTPClient::undecodableBodyMessage()));
+                abort();
+                return;
+            }
             if (m_body.size() > m_maxBodyBytes) {
                 m_done.fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_maxBodyBytes)));
                 abort();
@@ -216,8 +196,11 @@ private:
         if (m_done.isDone())
             return;
         const auto error = m_reply->error();
-        const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        if (error == QNetworkReply::NoError || (answered && isHTTPStatusError(error)))
+        const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const bool answered = error == QNetworkReply::NoError || (status.isValid() && isHTTPStatusError(error, status.toInt()));
+        if (answered && m_decoder && !m_decoder->isWhole())
+            m_done.fail(ProviderError::upstream(BoundedHTTPClient::undecodableBodyMessage()));
+        else if (answered)
             m_done.complete(HTTPResult{std::move(m_body), head()});
         else
             m_done.fail(providerError(error, withoutSecrets(m_reply->errorString(), m_reply->request().url())));
@@ -228,25 +211,20 @@ private:
     qint64 m_maxBodyBytes;
     bool m_headOnly;
     double m_timeout;
+    bool m_headRead = false;
     bool m_answered = false;
     bool m_aborted = false;
     Completion<HTTPResult> m_done;
+    std::unique_ptr<ContentDecoder> m_decoder;
     QByteArray m_body;
     QElapsedTimer m_sent;
     std::optional<double> m_headElapsed;
 };
 
-QNetworkReply *send(QNetworkAccessManager &manager, const QNetworkRequest &request, const HTTPRequest &original)
-{
-    if (original.body.isEmpty())
-        return manager.sendCustomRequest(request, original.method);
-    return manager.sendCustomRequest(request, original.method, original.body);
-}
-
 } // namespace
 
 BoundedHTTPClient::BoundedHTTPClient(qint64 maxBodyBytes, double timeout, double deadline)
-    : m_manager(makeManager()), m_maxBodyBytes(std::max<qint64>(maxBodyBytes, 0)), m_timeout(timeout),
+    : m_managers(std::make_shared<NetworkManagerPool>()), m_maxBodyBytes(std::max<qint64>(maxBodyBytes, 0)), m_timeout(timeout),
       m_deadline(deadline)
 {
 }
@@ -270,10 +248,15 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
     const QString scheme = request.url.scheme().toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         throw ProviderError::upstream(QStringLiteral("unsupported URL"));
-    const auto manager = m_manager;
+    const auto managers = m_managers;
     Completion<HTTPResult> done;
-    Transfer transfer(send(*manager, networkRequest(request, m_timeout), request), m_maxBodyBytes, headOnly, m_timeout,
-                      done);
+    const QNetworkRequest outgoing = networkRequest(request, m_timeout);
+    // The clock starts here, not when Qt reports the request sent: that report comes from the
+    // network thread and can reach this thread after the reply itself.
+    QElapsedTimer sent;
+    sent.start();
+    QNetworkReply *reply = managers->send(outgoing, request.method, request.body);
+    Transfer transfer(reply, sent, m_maxBodyBytes, headOnly, m_timeout, done);
     HTTPResult result = co_await withTimeout<HTTPResult>(m_deadline, [&transfer] { transfer.abort(); }, done,
                                                          cancel, ProviderError::upstream(deadlineMessage(m_deadline)));
     co_return result;
@@ -282,6 +265,11 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
 QString BoundedHTTPClient::bodyLimitMessage(qint64 maxBodyBytes)
 {
     return QStringLiteral("response exceeded %1-byte limit").arg(maxBodyBytes);
+}
+
+QString BoundedHTTPClient::undecodableBodyMessage()
+{
+    return QStringLiteral("response body could not be decoded");
 }
 
 QString BoundedHTTPClient::deadlineMessage(double deadline)

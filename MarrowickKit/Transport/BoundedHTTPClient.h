@@ -4,14 +4,14 @@
 
 #include <memory>
 
-class QNetworkAccessManager;
-
 namespace marrowick {
+
+class NetworkManagerPool;
 
 // The HTTP client that bounds what a watched service can cost: a per-request time-out, a
 // deadline for the whole exchange (body included), a cap on the body that is enforced while
 // the body streams in, no cache, no cookies, and redirects handed back instead of followed.
-// Copies share one network manager, which lives on the thread that made the client.
+// Copies share one pool of network managers, which lives on the thread that made the client.
 class BoundedHTTPClient : public HTTPClient {
 public:
     static constexpr qint64 defaultMaxBodyBytes = 8388608;
@@ -29,14 +29,16 @@ public:
     // Ends the transfer once the status and headers are in, within the time-out and deadline.
     QCoro::Task<HTTPResponse> responseHead(HTTPRequest request, CancelToken cancel = {}) const override;
 
-    // "response exceeded <n>-byte limit" and "request exceeded its <s>s deadline".
+    // "response exceeded <n>-byte limit", "request exceeded its <s>s deadline", and the failure
+    // of a body that its Content-Encoding cannot decode.
     static QString bodyLimitMessage(qint64 maxBodyBytes);
+    static QString undecodableBodyMessage();
     static QString deadlineMessage(double deadline);
 
 private:
     QCoro::Task<HTTPResult> exchange(HTTPRequest request, bool headOnly, CancelToken cancel) const;
 
-    std::shared_ptr<QNetworkAccessManager> m_manager;
+    std::shared_ptr<NetworkManagerPool> m_managers;
     qint64 m_maxBodyBytes;
     double m_timeout;
     double m_deadline;

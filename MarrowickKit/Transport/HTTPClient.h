@@ -35,8 +35,8 @@ struct HTTPResponse {
     std::optional<int> statusCode;
     HTTPHeaders headers;
     QUrl url;
-    // Seconds from the request leaving (or its connection starting to open) to the head's
-    // arrival, as the transport saw them; absent when the client cannot tell.
+    // Seconds from the request being handed to the network stack to the head's arrival, as
+    // the transport saw them; absent when the client cannot tell.
     std::optional<double> elapsedSeconds;
 
     QByteArray header(const QByteArray &name) const { return headerValue(headers, name); }

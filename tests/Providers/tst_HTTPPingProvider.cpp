@@ -2,6 +2,7 @@
 #include "MarrowickKit/Providers/HTTPPingProvider.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 
+#include "support/DelayedHTTPServer.h"
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
@@ -109,6 +110,30 @@ private slots:
             QCOMPARE(*check.latencyMs, 12.5);
         else
             QVERIFY(*check.latencyMs >= 0 && *check.latencyMs < 12.5 * 1000);
+    }
+
+    // However many checks are in flight, none is timed below what the server took: the clock
+    // starts before the request leaves, never when this thread hears that it has.
+    void latencyNeverBelowTheServersDelay()
+    {
+        constexpr int sources = 1000;
+        constexpr int delayMs = 20;
+        DelayedHTTPServer server(delayMs);
+        const auto client = std::make_shared<BoundedHTTPClient>();
+        std::vector<std::unique_ptr<HTTPPingProvider>> providers;
+        std::vector<QCoro::Task<SourceSnapshot>> polls;
+        for (int i = 0; i < sources; ++i) {
+            providers.push_back(std::make_unique<HTTPPingProvider>(
+                pingConfig(server.url(QStringLiteral("/%1").arg(i)).toString()), CredentialStoreHandle(), client));
+            polls.push_back(providers.back()->fetch());
+        }
+        double lowest = 1e9;
+        for (auto &poll : polls) {
+            const auto check = onlyCheck(await(std::move(poll)));
+            QCOMPARE(check.status, ServiceStatus::up);
+            lowest = std::min(lowest, check.latencyMs.value_or(0.0));
+        }
+        QVERIFY2(lowest >= delayMs, qPrintable(QStringLiteral("lowest latency %1 ms").arg(lowest)));
     }
 
     void unreachableIsADownCheck()

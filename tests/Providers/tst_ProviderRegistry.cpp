@@ -6,6 +6,7 @@
 #include "MarrowickKit/Providers/KumaProvider.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
 #include "MarrowickKit/Providers/TCPPortProvider.h"
+#include "MarrowickKit/Transport/BoundedHTTPClient.h"
 
 #include "support/LocalHTTPServer.h"
 #include "support/TestSupport.h"
@@ -20,6 +21,25 @@ using namespace marrowick;
 using test::LocalHTTPServer;
 
 Q_DECLARE_METATYPE(marrowick::AnySourceConfig)
+
+namespace {
+
+// A source of each kind against one local server; secrets under "ref-1".
+AnySourceConfig configFor(const QString &kind, const QString &url, quint16 port)
+{
+    const QUuid id = QUuid::createUuid();
+    const std::map<QString, AnySourceConfig> configs{
+        {"kuma", KumaConfig(id, "Kuma", url, std::nullopt, std::nullopt, QStringLiteral("home"))},
+        {"beszel", BeszelConfig(id, "Hub", url, "ref-1")},
+        {"gameServer", GameServerConfig(id, "Pals", "palworld", "127.0.0.1", port, std::nullopt,
+                                        QStringLiteral("ref-1"), false)},
+        {"httpPing", HTTPPingConfig(id, "Site", url)},
+        {"tcpPort", TCPPortConfig(id, "Port", "127.0.0.1", port)},
+        {"jsonWidget", JSONWidgetConfig(id, "Router", url, std::nullopt, {})}};
+    return configs.at(kind);
+}
+
+} // namespace
 
 class tst_ProviderRegistry : public QObject {
     Q_OBJECT
@@ -135,22 +155,48 @@ private slots:
         const QString url = server.url().toString();
         auto store = std::make_shared<InMemoryCredentialStore>();
         test::await(store->setSecret("secret", "ref-1"));
-        const QUuid id = QUuid::createUuid();
-        const std::map<QString, AnySourceConfig> configs{
-            {"kuma", KumaConfig(id, "Kuma", url, std::nullopt, std::nullopt, QStringLiteral("home"))},
-            {"beszel", BeszelConfig(id, "Hub", url, "ref-1")},
-            {"gameServer", GameServerConfig(id, "Pals", "palworld", "127.0.0.1", server.port(), std::nullopt,
-                                            QStringLiteral("ref-1"), false)},
-            {"httpPing", HTTPPingConfig(id, "Site", url)},
-            {"tcpPort", TCPPortConfig(id, "Port", "127.0.0.1", server.port())},
-            {"jsonWidget", JSONWidgetConfig(id, "Router", url, std::nullopt, {})}};
-        const auto provider = ProviderRegistry::makeProvider(configs.at(kind), store);
+        const auto provider = ProviderRegistry::makeProvider(configFor(kind, url, server.port()), store);
 
         const auto thrown = test::thrownBy([&] { test::await(provider->fetch(cancel.token())); });
 
         QVERIFY(thrown);
         QVERIFY(isCancellation(thrown));
         QCOMPARE(server.requests().isEmpty(), !whileWaiting);
+    }
+
+    // A body that its Content-Encoding cannot decode fails the poll of every kind that reads
+    // the body, instead of passing as an empty document ("0 systems", "—" fields). A ping is
+    // judged by its head alone and never reads the body, so its check stays up.
+    void undecodableBodyFailsThePoll_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("encoding");
+        for (const char *kind : {"kuma", "beszel", "jsonWidget", "httpPing"}) {
+            QTest::addRow("%s, gzip", kind) << QString::fromLatin1(kind) << QByteArray("gzip");
+            QTest::addRow("%s, deflate", kind) << QString::fromLatin1(kind) << QByteArray("deflate");
+        }
+    }
+
+    void undecodableBodyFailsThePoll()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, encoding);
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, R"({"items": [], "heartbeatList": {}})",
+                                                      {{"Content-Encoding", encoding}}));
+        auto store = std::make_shared<InMemoryCredentialStore>();
+        test::await(store->setSecret("secret", "ref-1"));
+        const auto provider = ProviderRegistry::makeProvider(configFor(kind, server.url().toString(), server.port()), store);
+
+        SourceSnapshot snapshot;
+        const QString error = test::errorText([&] { snapshot = test::await(provider->fetch()); });
+
+        QVERIFY(!server.requests().isEmpty());
+        if (kind == QLatin1String("httpPing")) {
+            QCOMPARE(error, QString());
+            QCOMPARE(snapshot.widgets.first().get<CheckResult>()->status, ServiceStatus::up);
+        } else {
+            QCOMPARE(error, BoundedHTTPClient::undecodableBodyMessage());
+        }
     }
 
     void gameServerSecretComesFromTheStore()

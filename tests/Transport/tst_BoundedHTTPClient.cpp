@@ -178,13 +178,73 @@ private slots:
         QVERIFY(target.requests().isEmpty());
     }
 
+    // Qt reports these statuses as errors of its own; they are answers all the same.
+    void errorStatusIsAnAnswer_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("not found") << 404;
+        QTest::newRow("too many requests") << 429;
+        QTest::newRow("server error") << 500;
+        QTest::newRow("bad gateway") << 502;
+    }
+
     void errorStatusIsAnAnswer()
     {
-        LocalHTTPServer server(LocalHTTPServer::fixed(404, "gone"));
+        QFETCH(int, status);
+        LocalHTTPServer server(LocalHTTPServer::fixed(status, "gone"));
         BoundedHTTPClient client;
         const auto result = await(client.data(get(server.url())));
-        QCOMPARE(result.response.statusCode, 404);
+        QCOMPARE(result.response.statusCode, status);
         QCOMPARE(result.body, QByteArray("gone"));
+    }
+
+    // A body is handed on decoded. One that its Content-Encoding cannot decode, or whose stream
+    // was cut off, is a failed exchange, never a garbled or short body taken for the answer.
+    void contentEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("decoded");
+        QTest::addColumn<QString>("error"); // empty: decoded
+        const QByteArray json("{\"up\":true}");
+        const QByteArray gzipped("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xab\x56\x2a\x2d\x50\xb2\x2a\x29\x2a\x4d"
+                                 "\xad\x05\x00\x02\xba\xeb\xbf\x0b\x00\x00\x00", 31);
+        const QByteArray zlib = qCompress(json).mid(4);
+        const QByteArray page("<html><body>Service unavailable</body></html>");
+        const QString undecodable = BoundedHTTPClient::undecodableBodyMessage();
+        QTest::newRow("gzip") << QByteArray("gzip") << gzipped << json << QString();
+        QTest::newRow("two gzip members") << QByteArray("gzip") << gzipped + gzipped << json + json << QString();
+        QTest::newRow("deflate") << QByteArray("Deflate") << zlib << json << QString();
+        QTest::newRow("raw deflate") << QByteArray("deflate") << zlib.mid(2).chopped(4) << json << QString();
+        QTest::newRow("empty gzip body") << QByteArray("gzip") << QByteArray() << QByteArray() << QString();
+        QTest::newRow("not asked for") << QByteArray("br") << page << page << QString();
+        QTest::newRow("page sent as gzip") << QByteArray("gzip") << page << QByteArray() << undecodable;
+        QTest::newRow("JSON sent as gzip") << QByteArray("gzip") << json << QByteArray() << undecodable;
+        QTest::newRow("JSON sent as deflate") << QByteArray("deflate") << json << QByteArray() << undecodable;
+        QTest::newRow("gzip cut short") << QByteArray("gzip") << gzipped.chopped(3) << QByteArray() << undecodable;
+        QTest::newRow("gzip, bad checksum") << QByteArray("gzip") << gzipped.chopped(8) + QByteArray(8, '\0')
+                                            << QByteArray() << undecodable;
+        QTest::newRow("deflate cut short") << QByteArray("deflate") << zlib.chopped(5) << QByteArray() << undecodable;
+        QTest::newRow("bomb") << QByteArray("deflate") << qCompress(QByteArray(64 * 1024 * 1024, '\0'), 9).mid(4)
+                              << QByteArray() << BoundedHTTPClient::bodyLimitMessage(BoundedHTTPClient::defaultMaxBodyBytes);
+    }
+
+    void contentEncoding()
+    {
+        QFETCH(QByteArray, encoding);
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, decoded);
+        QFETCH(QString, error);
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, body, {{"Content-Encoding", encoding}}));
+        BoundedHTTPClient client;
+        if (error.isEmpty()) {
+            const auto result = await(client.data(get(server.url())));
+            QCOMPARE(result.response.statusCode, 200);
+            QCOMPARE(result.body, decoded);
+        } else {
+            QCOMPARE(errorText([&] { await(client.data(get(server.url()))); }), error);
+        }
+        QCOMPARE(server.requests().at(0).header("Accept-Encoding"), QByteArray("gzip, deflate"));
     }
 
     void cookiesNeitherKeptNorSent()
@@ -276,6 +336,35 @@ private slots:
             QTest::qWait(20);
         }
         QTRY_COMPARE(server.closed(), closed);
+    }
+
+    // Checks of one target are not queued behind each other: every request reaches the server
+    // before any is answered, also beyond the connections that one network manager keeps.
+    void requestsToOneTargetAllGoOut_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("one manager's connections") << 6;
+        QTest::newRow("many times that") << 100;
+    }
+
+    void requestsToOneTargetAllGoOut()
+    {
+        QFETCH(int, count);
+        QList<QTcpSocket *> waiting;
+        LocalHTTPServer server([&waiting, count](const ReceivedRequest &, QTcpSocket *socket) {
+            waiting.append(socket);
+            if (waiting.size() == count) {
+                for (QTcpSocket *held : std::as_const(waiting))
+                    LocalHTTPServer::respond(held, 200, "ok");
+            }
+        });
+        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 5.0, 5.0);
+        std::vector<QCoro::Task<HTTPResponse>> heads;
+        for (int i = 0; i < count; ++i)
+            heads.push_back(client.responseHead(get(server.url())));
+        for (auto &head : heads)
+            QCOMPARE(await(std::move(head)).statusCode, 200);
+        QCOMPARE(server.requests().size(), count);
     }
 
     // The transport times the exchange itself; the time is there for full and head-only reads.
