@@ -11,7 +11,6 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
-#include "MarrowickKit/Providers/ProviderRegistry.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -21,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -59,63 +59,67 @@ QString thresholdText(qint64 count)
 } // namespace
 
 AddSourceView::AddSourceView(AppState *state, std::optional<AnySourceConfig> editingSource, QWidget *parent)
-    : QDialog(parent), m_state(state), m_editingSource(std::move(editingSource))
+    : QDialog(parent), m_session(state, std::move(editingSource)), m_state(state)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);
     setObjectName(QStringLiteral("editor"));
-    setWindowTitle(m_editingSource ? QStringLiteral("Edit Source") : QStringLiteral("Add Source"));
-    setFixedSize(m_editingSource ? editingSize : addingSize);
+    setWindowTitle(m_session.isEditing() ? QStringLiteral("Edit Source") : QStringLiteral("Add Source"));
+    setFixedSize(m_session.isEditing() ? editingSize : addingSize);
     if (AppSettings *settings = state ? state->widgetLayoutDefaults() : nullptr) {
         auto *accent = new AccentInjector(this, settings->accentHex());
         connect(settings, &AppSettings::accentHexChanged, accent, &AccentInjector::setAccentHex);
     }
 
-    if (m_editingSource) {
-        m_form.emplace(*m_editingSource);
-        m_jsonFieldsText = SourceFormState::fieldLinesText(m_form->jsonFields);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_steps = new QStackedWidget(this);
+    layout->addWidget(m_steps);
+    // An edited source never goes back to choosing its type.
+    if (!m_session.isEditing()) {
+        m_typeStep = buildChooseTypeStep();
+        m_steps->addWidget(m_typeStep);
     }
-    m_layout = new QVBoxLayout(this);
-    m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->setSpacing(0);
+
+    connect(&m_session, &SourceFormSession::stepChanged, this, &AddSourceView::showStep);
+    connect(&m_session, &SourceFormSession::selectedTypeChanged, this, &AddSourceView::showSelectedType);
+    for (const auto changed : {&SourceFormSession::formChanged, &SourceFormSession::gameSearchChanged,
+                               &SourceFormSession::testingChanged, &SourceFormSession::testResultChanged,
+                               &SourceFormSession::savingChanged})
+        connect(&m_session, changed, this, &AddSourceView::refreshFormStep);
+    connect(&m_session, &SourceFormSession::connectionTestFinished, this, &AddSourceView::connectionTestFinished);
+    connect(&m_session, &SourceFormSession::saveFinished, this, &AddSourceView::finishSave);
     showStep();
 }
 
-AddSourceView::~AddSourceView()
-{
-    // A test nobody will see stops; a save already started runs to its end.
-    m_cancelTests.cancel();
-}
-
-QString AddSourceView::saveButtonTitle() const
-{
-    if (m_isSaving)
-        return QStringLiteral("Saving\u2026");
-    return m_editingSource ? QStringLiteral("Save Changes") : QStringLiteral("Save Source");
-}
+AddSourceView::~AddSourceView() = default;
 
 void AddSourceView::showStep()
 {
-    if (m_page) {
-        m_page->hide();
-        m_page->deleteLater();
+    // The form step of a dropped or replaced form goes; its fields differ by type.
+    if (m_formStep) {
+        m_steps->removeWidget(m_formStep);
+        m_formStep->hide();
+        m_formStep->deleteLater();
     }
-    m_typeCards.clear();
-    m_nextButton = m_saveButton = m_testButton = nullptr;
+    m_saveButton = m_testButton = nullptr;
     m_badge = nullptr;
     m_message = m_thresholdLabel = nullptr;
     m_alerts = nullptr;
     m_threshold = nullptr;
     m_gameFields = nullptr;
 
-    m_page = m_form ? buildFormStep() : buildChooseTypeStep();
-    m_layout->addWidget(m_page);
-    m_page->show();
-    if (m_form) {
-        refreshFormStep();
-        if (auto *name = m_page->findChild<LabeledTextField *>(QStringLiteral("editor.name")))
-            name->lineEdit()->setFocus();
+    if (!m_session.form()) {
+        m_steps->setCurrentWidget(m_typeStep);
+        return;
     }
+    m_formStep = buildFormStep();
+    m_steps->addWidget(m_formStep);
+    m_steps->setCurrentWidget(m_formStep);
+    refreshFormStep();
+    if (auto *name = m_formStep->findChild<LabeledTextField *>(QStringLiteral("editor.name")))
+        name->lineEdit()->setFocus();
 }
 
 QWidget *AddSourceView::sheetHeader(const QString &title, bool withBack)
@@ -138,7 +142,7 @@ QWidget *AddSourceView::sheetHeader(const QString &title, bool withBack)
         back->setToolTip(QStringLiteral("Back"));
         back->setAutoRaise(true);
         back->setIcon(symbolIcon(Symbol::chevronLeft, palette().color(QPalette::WindowText)));
-        connect(back, &QToolButton::clicked, this, &AddSourceView::backToTypePicker);
+        connect(back, &QToolButton::clicked, &m_session, &SourceFormSession::backToTypePicker);
         layout->addWidget(back, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
     }
     return header;
@@ -181,8 +185,8 @@ QWidget *AddSourceView::buildChooseTypeStep()
         auto *card = new SourceCard(SourceCard::Kind::type, SourceFormState::systemImage(type),
                                     SourceFormState::title(type), SourceFormState::subtitle(type), content);
         card->setObjectName(QStringLiteral("editor.type.") + SourceFormState::rawValue(type));
-        card->setSelected(m_type == type);
-        connect(card, &SourceCard::clicked, this, [this, type] { selectType(type); });
+        card->setSelected(m_session.selectedType() == type);
+        connect(card, &SourceCard::clicked, &m_session, [this, type] { m_session.selectType(type); });
         grid->addWidget(card, int(i / 3), int(i % 3));
         m_typeCards.append(card);
     }
@@ -197,7 +201,7 @@ QWidget *AddSourceView::buildChooseTypeStep()
         auto *card = new SourceCard(SourceCard::Kind::example, SourceFormState::systemImage(example),
                                     SourceFormState::title(example), SourceFormState::subtitle(example), content);
         card->setObjectName(QStringLiteral("editor.example.") + SourceFormState::rawValue(example));
-        connect(card, &SourceCard::clicked, this, [this, example] { applyExample(example); });
+        connect(card, &SourceCard::clicked, &m_session, [this, example] { m_session.applyExample(example); });
         examples->addWidget(card);
     }
     quickStart->addLayout(examples);
@@ -207,8 +211,8 @@ QWidget *AddSourceView::buildChooseTypeStep()
 
     m_nextButton = new PillButton(QStringLiteral("Next"), PillButton::Kind::prominent);
     m_nextButton->setObjectName(QStringLiteral("editor.next"));
-    m_nextButton->setEnabled(m_type.has_value());
-    connect(m_nextButton, &PillButton::clicked, this, &AddSourceView::continueToForm);
+    m_nextButton->setEnabled(m_session.selectedType().has_value());
+    connect(m_nextButton, &PillButton::clicked, &m_session, &SourceFormSession::continueToForm);
     pageLayout->addWidget(footer(m_nextButton));
     return page;
 }
@@ -217,7 +221,7 @@ void AddSourceView::keyPressEvent(QKeyEvent *event)
 {
     const bool confirm = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
                          && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!confirm || m_form || !m_nextButton) {
+    if (!confirm || m_session.form() || !m_nextButton) {
         QDialog::keyPressEvent(event);
         return;
     }
@@ -225,46 +229,17 @@ void AddSourceView::keyPressEvent(QKeyEvent *event)
     // focused card is the choice Return confirms: an example opens its form, a type goes on.
     if (auto *card = qobject_cast<SourceCard *>(focusWidget()))
         card->click();
-    if (!m_form && m_nextButton && m_nextButton->isEnabled())
+    if (!m_session.form() && m_nextButton->isEnabled())
         m_nextButton->click();
 }
 
-void AddSourceView::selectType(Type type)
+void AddSourceView::showSelectedType()
 {
-    m_type = type;
+    const auto type = m_session.selectedType();
     for (SourceCard *card : std::as_const(m_typeCards))
-        card->setSelected(card->objectName() == QStringLiteral("editor.type.") + SourceFormState::rawValue(type));
+        card->setSelected(type && card->objectName() == QStringLiteral("editor.type.") + SourceFormState::rawValue(*type));
     if (m_nextButton)
-        m_nextButton->setEnabled(true);
-}
-
-void AddSourceView::continueToForm()
-{
-    if (!m_type)
-        return;
-    m_form.emplace(*m_type);
-    showStep();
-}
-
-void AddSourceView::applyExample(SourceFormState::Example example)
-{
-    m_form = SourceFormState::exampleForm(example);
-    showStep();
-}
-
-void AddSourceView::backToTypePicker()
-{
-    if (m_editingSource)
-        return;
-    m_form.reset();
-    m_type.reset();
-    m_testPassed.reset();
-    m_testMessage.reset();
-    m_jsonFieldsText.clear();
-    m_gameSearch.clear();
-    // A test still running belongs to the form just dropped.
-    ++m_formGeneration;
-    showStep();
+        m_nextButton->setEnabled(type.has_value());
 }
 
 QWidget *AddSourceView::buildFormStep()
@@ -273,17 +248,18 @@ QWidget *AddSourceView::buildFormStep()
     auto *pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->setSpacing(0);
-    pageLayout->addWidget(sheetHeader(SourceFormState::title(m_form->type) + QStringLiteral(" Config"), !m_editingSource));
+    const SourceFormState &current = *m_session.form();
+    pageLayout->addWidget(sheetHeader(SourceFormState::title(current.type) + QStringLiteral(" Config"), !m_session.isEditing()));
 
     auto *content = new QWidget;
     auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(stepMargins);
     layout->setSpacing(12);
-    addTextField(layout, QStringLiteral("editor.name"), QStringLiteral("Name"), QString(), m_form->displayName,
+    addTextField(layout, QStringLiteral("editor.name"), QStringLiteral("Name"), QString(), current.displayName,
                  [](SourceFormState &form, const QString &text) { form.displayName = text; });
     addTypeFields(layout);
     addTextField(layout, QStringLiteral("editor.pollSeconds"), QStringLiteral("Check Every (Seconds)"),
-                 QString::number(SourceFormState::defaultPollSeconds(m_form->type)), m_form->pollSeconds,
+                 QString::number(SourceFormState::defaultPollSeconds(current.type)), current.pollSeconds,
                  [](SourceFormState &form, const QString &text) { form.pollSeconds = text; });
 
     m_message = new QLabel(content);
@@ -294,14 +270,14 @@ QWidget *AddSourceView::buildFormStep()
     layout->addWidget(m_message);
     layout->addWidget(alertsSection());
     layout->addWidget(testConnectionRow());
-    if (m_editingSource && m_state)
-        layout->addWidget(new SourceWidgetsSection(m_state, *m_editingSource, content));
+    if (const auto &editing = m_session.editingSource(); editing && m_state)
+        layout->addWidget(new SourceWidgetsSection(m_state, *editing, content));
     layout->addStretch();
     pageLayout->addWidget(scrolled(content, page), 1);
 
-    m_saveButton = new PillButton(saveButtonTitle(), PillButton::Kind::prominent);
+    m_saveButton = new PillButton(m_session.saveButtonTitle(), PillButton::Kind::prominent);
     m_saveButton->setObjectName(QStringLiteral("editor.save"));
-    connect(m_saveButton, &PillButton::clicked, this, &AddSourceView::save);
+    connect(m_saveButton, &PillButton::clicked, &m_session, &SourceFormSession::save);
     pageLayout->addWidget(footer(m_saveButton));
     return page;
 }
@@ -313,50 +289,52 @@ void AddSourceView::addTextField(QVBoxLayout *layout, const QString &name, const
     LabeledTextField *field = secure ? new LabeledSecureField(label, text, prompt) : new LabeledTextField(label, text, prompt);
     field->setObjectName(name);
     connect(field, &LabeledTextField::textEdited, this,
-            [this, set](const QString &typed) { editForm([&](SourceFormState &form) { set(form, typed); }); });
+            [this, set](const QString &typed) { m_session.edit([&](SourceFormState &form) { set(form, typed); }); });
     layout->addWidget(field);
 }
 
 void AddSourceView::addSecretField(QVBoxLayout *layout, const QString &label, const QString &prompt)
 {
-    addTextField(layout, QStringLiteral("editor.secret"), label, m_form->hasStoredSecret ? keepSecretPrompt : prompt,
-                 m_form->secret, [](SourceFormState &form, const QString &text) { form.secret = text; }, true);
+    const SourceFormState &current = *m_session.form();
+    addTextField(layout, QStringLiteral("editor.secret"), label, current.hasStoredSecret ? keepSecretPrompt : prompt,
+                 current.secret, [](SourceFormState &form, const QString &text) { form.secret = text; }, true);
 }
 
 void AddSourceView::addTypeFields(QVBoxLayout *layout)
 {
+    const SourceFormState &current = *m_session.form();
     const auto setURL = [](SourceFormState &form, const QString &text) { form.baseURL = text; };
-    switch (m_form->type) {
+    switch (current.type) {
     case Type::kuma:
         addTextField(layout, QStringLiteral("editor.baseURL"), QStringLiteral("Server URL"),
-                     QStringLiteral("https://192.168.1.20:3001"), m_form->baseURL, setURL);
+                     QStringLiteral("https://192.168.1.20:3001"), current.baseURL, setURL);
         addTextField(layout, QStringLiteral("editor.username"), QStringLiteral("Username (Metrics Auth)"), QString(),
-                     m_form->username, [](SourceFormState &form, const QString &text) { form.username = text; });
+                     current.username, [](SourceFormState &form, const QString &text) { form.username = text; });
         addSecretField(layout, QStringLiteral("Password (API Key)"),
                        QStringLiteral("Uptime Kuma API key \u2014 Settings \u2192 API Keys, not your login password"));
         addTextField(layout, QStringLiteral("editor.statusPageSlug"), QStringLiteral("Or Status Page Slug"),
-                     QStringLiteral("public"), m_form->statusPageSlug,
+                     QStringLiteral("public"), current.statusPageSlug,
                      [](SourceFormState &form, const QString &text) { form.statusPageSlug = text; });
         return;
     case Type::beszel:
         addTextField(layout, QStringLiteral("editor.baseURL"), QStringLiteral("Server URL"),
-                     QStringLiteral("https://192.168.1.20:8090"), m_form->baseURL, setURL);
+                     QStringLiteral("https://192.168.1.20:8090"), current.baseURL, setURL);
         addSecretField(layout, QStringLiteral("API Token"), QString());
         return;
     case Type::gameServer:
         addGameServerFields(layout);
         return;
     case Type::httpPing:
-        addTextField(layout, QStringLiteral("editor.baseURL"), QStringLiteral("URL"), QString(), m_form->baseURL, setURL);
+        addTextField(layout, QStringLiteral("editor.baseURL"), QStringLiteral("URL"), QString(), current.baseURL, setURL);
         return;
     case Type::tcpPort:
-        addTextField(layout, QStringLiteral("editor.host"), QStringLiteral("Host"), QString(), m_form->host,
+        addTextField(layout, QStringLiteral("editor.host"), QStringLiteral("Host"), QString(), current.host,
                      [](SourceFormState &form, const QString &text) { form.host = text; });
-        addTextField(layout, QStringLiteral("editor.port"), QStringLiteral("Port"), QString(), m_form->port(),
+        addTextField(layout, QStringLiteral("editor.port"), QStringLiteral("Port"), QString(), current.port(),
                      [](SourceFormState &form, const QString &text) { form.setPort(text); });
         return;
     case Type::jsonWidget:
-        addTextField(layout, QStringLiteral("editor.baseURL"), QStringLiteral("URL"), QString(), m_form->baseURL, setURL);
+        addTextField(layout, QStringLiteral("editor.baseURL"), QStringLiteral("URL"), QString(), current.baseURL, setURL);
         addSecretField(layout, QStringLiteral("Bearer Token (Optional)"), QString());
         addJSONFieldsEditor(layout);
         return;
@@ -376,50 +354,44 @@ void AddSourceView::addJSONFieldsEditor(QVBoxLayout *layout)
     editor->setFont(font);
     editor->setFixedHeight(80);
     editor->setTabChangesFocus(true);
-    editor->setPlainText(m_jsonFieldsText);
-    connect(editor, &QPlainTextEdit::textChanged, this, [this, editor] {
-        if (editor->toPlainText() == m_jsonFieldsText)
-            return;
-        m_jsonFieldsText = editor->toPlainText();
-        editForm([this](SourceFormState &form) { form.jsonFields = SourceFormState::parseFieldLines(m_jsonFieldsText); });
-    });
+    editor->setPlainText(m_session.jsonFieldsText());
+    connect(editor, &QPlainTextEdit::textChanged, this,
+            [this, editor] { m_session.setJSONFieldsText(editor->toPlainText()); });
     layout->addWidget(editor);
 }
 
 void AddSourceView::addGameServerFields(QVBoxLayout *layout)
 {
-    m_gameFields = new GameSourceForm(*m_form, m_gameSearch);
+    m_gameFields = new GameSourceForm(*m_session.form(), m_session.gameSearch());
     m_gameFields->setObjectName(QStringLiteral("editor.gameFields"));
-    connect(m_gameFields, &GameSourceForm::searchEdited, this, [this](const QString &text) {
-        m_gameSearch = text;
-        refreshFormStep();
-    });
+    connect(m_gameFields, &GameSourceForm::searchEdited, &m_session, &SourceFormSession::setGameSearch);
     connect(m_gameFields, &GameSourceForm::gamePicked, this,
-            [this](const QString &id) { editForm([&](SourceFormState &form) { form.setGameID(id); }); });
+            [this](const QString &id) { m_session.edit([&](SourceFormState &form) { form.setGameID(id); }); });
     connect(m_gameFields, &GameSourceForm::hostEdited, this,
-            [this](const QString &text) { editForm([&](SourceFormState &form) { form.host = text; }); });
+            [this](const QString &text) { m_session.edit([&](SourceFormState &form) { form.host = text; }); });
     connect(m_gameFields, &GameSourceForm::portEdited, this,
-            [this](const QString &text) { editForm([&](SourceFormState &form) { form.setPort(text); }); });
+            [this](const QString &text) { m_session.edit([&](SourceFormState &form) { form.setPort(text); }); });
     connect(m_gameFields, &GameSourceForm::useTLSToggled, this,
-            [this](bool on) { editForm([&](SourceFormState &form) { form.useTLS = on; }); });
+            [this](bool on) { m_session.edit([&](SourceFormState &form) { form.useTLS = on; }); });
     connect(m_gameFields, &GameSourceForm::secretEdited, this,
-            [this](const QString &text) { editForm([&](SourceFormState &form) { form.secret = text; }); });
+            [this](const QString &text) { m_session.edit([&](SourceFormState &form) { form.secret = text; }); });
     connect(m_gameFields, &GameSourceForm::queryPortEdited, this,
-            [this](const QString &text) { editForm([&](SourceFormState &form) { form.gameQueryPort = text; }); });
+            [this](const QString &text) { m_session.edit([&](SourceFormState &form) { form.gameQueryPort = text; }); });
     layout->addWidget(m_gameFields);
 }
 
 QWidget *AddSourceView::alertsSection()
 {
+    const SourceFormState &current = *m_session.form();
     auto *section = new QWidget;
     auto *layout = new QVBoxLayout(section);
     layout->setContentsMargins(0, 4, 0, 0);
     layout->setSpacing(6);
     m_alerts = new QCheckBox(QStringLiteral("Alerts"), section);
     m_alerts->setObjectName(QStringLiteral("editor.alerts"));
-    m_alerts->setChecked(m_form->alertsEnabled);
+    m_alerts->setChecked(current.alertsEnabled);
     connect(m_alerts, &QCheckBox::toggled, this,
-            [this](bool on) { editForm([on](SourceFormState &form) { form.alertsEnabled = on; }); });
+            [this](bool on) { m_session.edit([on](SourceFormState &form) { form.alertsEnabled = on; }); });
     layout->addWidget(m_alerts);
 
     auto *row = new QHBoxLayout;
@@ -429,11 +401,11 @@ QWidget *AddSourceView::alertsSection()
     m_threshold = new QSpinBox(section);
     m_threshold->setObjectName(QStringLiteral("editor.alertThreshold"));
     m_threshold->setRange(int(SourceFormState::alertThresholdMinimum), int(SourceFormState::alertThresholdMaximum));
-    m_threshold->setValue(int(m_form->alertThreshold));
+    m_threshold->setValue(int(current.alertThreshold));
     m_threshold->setAccessibleName(QStringLiteral("Failed checks before an alert"));
     m_thresholdLabel->setBuddy(m_threshold);
     connect(m_threshold, &QSpinBox::valueChanged, this,
-            [this](int value) { editForm([value](SourceFormState &form) { form.alertThreshold = value; }); });
+            [this](int value) { m_session.edit([value](SourceFormState &form) { form.alertThreshold = value; }); });
     row->addWidget(m_thresholdLabel);
     row->addWidget(m_threshold);
     row->addStretch();
@@ -449,7 +421,7 @@ QWidget *AddSourceView::testConnectionRow()
     layout->setSpacing(12);
     m_testButton = new PillButton(QStringLiteral("Test Connection"), PillButton::Kind::ghost, row);
     m_testButton->setObjectName(QStringLiteral("editor.test"));
-    connect(m_testButton, &PillButton::clicked, this, &AddSourceView::startConnectionTest);
+    connect(m_testButton, &PillButton::clicked, &m_session, &SourceFormSession::startConnectionTest);
     m_badge = new TestResultBadge(row);
     m_badge->setObjectName(QStringLiteral("editor.testBadge"));
     layout->addWidget(m_testButton, 0, Qt::AlignVCenter);
@@ -458,29 +430,11 @@ QWidget *AddSourceView::testConnectionRow()
     return row;
 }
 
-void AddSourceView::editForm(const std::function<void(SourceFormState &)> &edit)
-{
-    if (!m_form)
-        return;
-    const SourceFormState before = *m_form;
-    edit(*m_form);
-    if (*m_form != before)
-        clearTestResult();
-    refreshFormStep();
-}
-
-void AddSourceView::clearTestResult()
-{
-    ++m_formGeneration;
-    m_testPassed.reset();
-    m_testMessage.reset();
-}
-
 void AddSourceView::refreshFormStep()
 {
-    if (!m_form || !m_saveButton)
+    if (!m_session.form() || !m_saveButton)
         return;
-    const SourceFormState &form = *m_form;
+    const SourceFormState &form = *m_session.form();
 
     const QColor text = palette().color(QPalette::WindowText);
     QColor secondary = text;
@@ -500,17 +454,17 @@ void AddSourceView::refreshFormStep()
     m_message->setVisible(!m_message->text().isEmpty());
 
     const bool valid = form.isValid();
-    m_saveButton->setText(saveButtonTitle());
-    m_saveButton->setEnabled(valid && !m_isSaving);
+    m_saveButton->setText(m_session.saveButtonTitle());
+    m_saveButton->setEnabled(valid && !m_session.isSaving());
     m_saveButton->updateGeometry();
-    m_testButton->setText(m_isTesting ? QStringLiteral("Testing\u2026") : QStringLiteral("Test Connection"));
-    m_testButton->setEnabled(valid && !m_isTesting);
+    m_testButton->setText(m_session.isTesting() ? QStringLiteral("Testing\u2026") : QStringLiteral("Test Connection"));
+    m_testButton->setEnabled(valid && !m_session.isTesting());
     m_testButton->updateGeometry();
-    if (m_testPassed) {
-        const QString fallback = *m_testPassed ? QStringLiteral("Connected") : QStringLiteral("Failed");
-        m_badge->setResult(*m_testPassed, m_testMessage.value_or(fallback));
+    if (const auto passed = m_session.testPassed()) {
+        const QString fallback = *passed ? QStringLiteral("Connected") : QStringLiteral("Failed");
+        m_badge->setResult(*passed, m_session.testMessage().value_or(fallback));
     }
-    m_badge->setVisible(m_testPassed.has_value());
+    m_badge->setVisible(m_session.testPassed().has_value());
 
     if (m_alerts->isChecked() != form.alertsEnabled)
         m_alerts->setChecked(form.alertsEnabled);
@@ -521,112 +475,22 @@ void AddSourceView::refreshFormStep()
     m_thresholdLabel->setEnabled(form.alertsEnabled);
 
     if (m_gameFields)
-        m_gameFields->refresh(form, m_gameSearch);
+        m_gameFields->refresh(form, m_session.gameSearch());
 }
 
-void AddSourceView::startConnectionTest()
+void AddSourceView::finishSave(bool saved)
 {
-    if (!m_form || m_isTesting || !m_form->isValid() || !m_state)
+    if (saved) {
+        emit saveFinished(true);
+        accept();
         return;
-    m_isTesting = true;
-    refreshFormStep();
-    std::optional<QUuid> editingID;
-    if (m_editingSource)
-        editingID = m_editingSource->id();
-    runConnectionTest(this, *m_form, editingID, m_state->credentials(), m_formGeneration, m_cancelTests.token());
-}
-
-QCoro::Task<void> AddSourceView::runConnectionTest(QPointer<AddSourceView> self, SourceFormState form,
-                                                   std::optional<QUuid> editingID, CredentialStoreHandle stored,
-                                                   quint64 generation, CancelToken cancel)
-{
-    std::optional<TestOutcome> outcome;
-    try {
-        outcome = co_await ConnectionTest::run(std::move(form), editingID, std::move(stored),
-                                               &ProviderRegistry::makeProvider, cancel);
-    } catch (...) {
-        // Cancelled: the sheet is gone.
-        co_return;
     }
-    if (self)
-        self->finishConnectionTest(generation, outcome);
-}
-
-void AddSourceView::finishConnectionTest(quint64 generation, const std::optional<TestOutcome> &outcome)
-{
-    m_isTesting = false;
-    // A result for a form that has changed since, or was dropped by Back, would describe
-    // values the user no longer sees.
-    if (outcome && generation == m_formGeneration && m_form) {
-        m_testPassed = outcome->passed;
-        m_testMessage = outcome->message;
-    }
-    refreshFormStep();
-    emit connectionTestFinished();
-}
-
-void AddSourceView::save()
-{
-    if (m_isSaving || !m_form || !m_state)
-        return;
-    const QUuid id = m_editingSource ? m_editingSource->id() : QUuid::createUuid();
-    const auto config = m_form->buildConfig(id);
-    if (!config)
-        return;
-    m_isSaving = true;
-    refreshFormStep();
-    persistEditedSource(this, m_state, m_state->credentials(), *m_form, id, *config, m_editingSource.has_value());
-}
-
-QCoro::Task<void> AddSourceView::persistEditedSource(QPointer<AddSourceView> self, QPointer<AppState> state,
-                                                     CredentialStoreHandle credentials, SourceFormState form, QUuid id,
-                                                     AnySourceConfig config, bool editing)
-{
-    const auto reference = form.credentialRef(id);
-    if (!form.secret.isEmpty() && reference) {
-        QString failure;
-        try {
-            co_await credentials->setSecret(form.secret, *reference);
-        } catch (const std::exception &error) {
-            failure = QString::fromUtf8(error.what());
-        } catch (...) {
-            failure = QStringLiteral("unknown error");
-        }
-        if (!failure.isNull()) {
-            if (self)
-                self->failSave(failure);
-            co_return;
-        }
-    }
-    // The sheet may be gone by now; the source is saved all the same.
-    if (state) {
-        if (editing)
-            state->updateSource(config);
-        else
-            state->addSource(config);
-    }
-    if (self)
-        self->finishSave();
-}
-
-void AddSourceView::finishSave()
-{
-    m_isSaving = false;
-    emit saveFinished(true);
-    accept();
-}
-
-void AddSourceView::failSave(const QString &message)
-{
-    m_saveError = message;
-    m_isSaving = false;
-    refreshFormStep();
-
     // The keyring's text is shown as it stands, never read as markup.
-    QMessageBox *alert = AlertBox::make(QMessageBox::Warning, QStringLiteral("Couldn't Save Source"), message, this);
+    QMessageBox *alert = AlertBox::make(QMessageBox::Warning, QStringLiteral("Couldn't Save Source"),
+                                        m_session.saveError().value_or(QString()), this);
     alert->setObjectName(QStringLiteral("editor.saveError"));
     alert->setStandardButtons(QMessageBox::Ok);
-    connect(alert, &QMessageBox::finished, this, [this] { m_saveError.reset(); });
+    connect(alert, &QMessageBox::finished, &m_session, &SourceFormSession::dismissSaveError);
     alert->open();
     emit saveFinished(false);
 }

@@ -1,20 +1,17 @@
 #pragma once
 
-#include "Marrowick/Editor/ConnectionTest.h"
-#include "Marrowick/Editor/SourceFormState.h"
-#include "MarrowickKit/Async/Cancellation.h"
-#include "MarrowickKit/Model/AnySourceConfig.h"
+#include "Marrowick/Editor/SourceFormSession.h"
 
 #include <QDialog>
 #include <QPointer>
 
 #include <functional>
-
 #include <optional>
 
 class QLabel;
 class QCheckBox;
 class QSpinBox;
+class QStackedWidget;
 class QVBoxLayout;
 
 namespace marrowick {
@@ -29,9 +26,10 @@ class TestResultBadge;
 // with open(); it deletes itself when closed.
 //
 // A new source starts on the type step (six type cards and three filled-in examples), then
-// shows the form of the chosen kind; an existing source opens on its form. Save stores a typed
-// secret in the keyring first, then adds or updates the source and closes the sheet; a failed
-// keyring write leaves everything as it was and says why.
+// shows the form of the chosen kind; an existing source opens on its form. The two steps are
+// pages of a stack: the type step is built once, the form step anew for each form begun, as
+// its fields differ by type. What the sheet is doing lives in its session(); a successful
+// save closes the sheet, a failed one says why.
 class AddSourceView : public QDialog {
     Q_OBJECT
 
@@ -43,21 +41,15 @@ public:
                            QWidget *parent = nullptr);
     ~AddSourceView() override;
 
+    SourceFormSession &session() { return m_session; }
     // Present exactly while the form step shows.
-    const std::optional<SourceFormState> &form() const { return m_form; }
-    std::optional<SourceFormState::SourceType> selectedType() const { return m_type; }
-    bool isSaving() const { return m_isSaving; }
-    bool isTesting() const { return m_isTesting; }
-    std::optional<bool> testPassed() const { return m_testPassed; }
-    std::optional<QString> testMessage() const { return m_testMessage; }
-    QString saveButtonTitle() const;
-
-    void selectType(SourceFormState::SourceType type);
-    void continueToForm();
-    void applyExample(SourceFormState::Example example);
-    void backToTypePicker();
-    void startConnectionTest();
-    void save();
+    const std::optional<SourceFormState> &form() const { return m_session.form(); }
+    std::optional<SourceFormState::SourceType> selectedType() const { return m_session.selectedType(); }
+    bool isSaving() const { return m_session.isSaving(); }
+    bool isTesting() const { return m_session.isTesting(); }
+    std::optional<bool> testPassed() const { return m_session.testPassed(); }
+    std::optional<QString> testMessage() const { return m_session.testMessage(); }
+    QString saveButtonTitle() const { return m_session.saveButtonTitle(); }
 
 signals:
     // A connection test ended, whether or not its result is still shown.
@@ -83,37 +75,15 @@ private:
     void addGameServerFields(QVBoxLayout *layout);
     QWidget *alertsSection();
     QWidget *testConnectionRow();
-    void editForm(const std::function<void(SourceFormState &)> &edit);
-    void clearTestResult();
+    void showSelectedType();
     void refreshFormStep();
-    void finishConnectionTest(quint64 generation, const std::optional<TestOutcome> &outcome);
-    void failSave(const QString &message);
-    void finishSave();
+    void finishSave(bool saved);
 
-    static QCoro::Task<void> runConnectionTest(QPointer<AddSourceView> self, SourceFormState form,
-                                               std::optional<QUuid> editingID, CredentialStoreHandle stored,
-                                               quint64 generation, CancelToken cancel);
-    static QCoro::Task<void> persistEditedSource(QPointer<AddSourceView> self, QPointer<AppState> state,
-                                                 CredentialStoreHandle credentials, SourceFormState form, QUuid id,
-                                                 AnySourceConfig config, bool editing);
-
+    SourceFormSession m_session;
     QPointer<AppState> m_state;
-    std::optional<AnySourceConfig> m_editingSource;
-    std::optional<SourceFormState::SourceType> m_type;
-    std::optional<SourceFormState> m_form;
-    std::optional<bool> m_testPassed;
-    std::optional<QString> m_testMessage;
-    bool m_isTesting = false;
-    bool m_isSaving = false;
-    std::optional<QString> m_saveError;
-    QString m_jsonFieldsText;
-    QString m_gameSearch;
-    // Bumped by every change of the form: a test result for an older form is dropped.
-    quint64 m_formGeneration = 0;
-    CancelSource m_cancelTests;
-
-    QVBoxLayout *m_layout;
-    QPointer<QWidget> m_page;
+    QStackedWidget *m_steps;
+    QWidget *m_typeStep = nullptr;
+    QPointer<QWidget> m_formStep;
     QList<SourceCard *> m_typeCards;
     PillButton *m_nextButton = nullptr;
     PillButton *m_saveButton = nullptr;

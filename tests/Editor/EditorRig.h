@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Editor/ScriptedCredentialStore.h"
 #include "State/AppStateRig.h"
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Editor/LabeledFields.h"
-#include "MarrowickKit/Async/Completion.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,30 +14,6 @@
 #include <QTest>
 
 namespace marrowick::test {
-
-// The keyring of a test: in memory, and able to fail or to hold a write until released.
-class ScriptedCredentialStore : public InMemoryCredentialStore {
-public:
-    std::optional<QString> failure;
-    std::optional<Completion<Done>> gate;
-    int reads = 0;
-    int writes = 0;
-
-    QCoro::Task<std::optional<QString>> secret(QString referenceName) override
-    {
-        ++reads;
-        return InMemoryCredentialStore::secret(std::move(referenceName));
-    }
-    QCoro::Task<void> setSecret(QString secret, QString referenceName) override
-    {
-        ++writes;
-        if (gate)
-            co_await *gate;
-        if (failure)
-            throw std::runtime_error(failure->toStdString());
-        co_await InMemoryCredentialStore::setSecret(std::move(secret), std::move(referenceName));
-    }
-};
 
 // Every poll of every source reports these three checks.
 class ThreeWidgetProvider : public SourceProvider {

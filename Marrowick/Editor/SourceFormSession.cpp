@@ -1,0 +1,205 @@
+#include "Marrowick/Editor/SourceFormSession.h"
+
+#include "Marrowick/State/AppState.h"
+#include "MarrowickKit/Providers/ProviderRegistry.h"
+
+namespace marrowick {
+
+SourceFormSession::SourceFormSession(AppState *state, std::optional<AnySourceConfig> editingSource, QObject *parent)
+    : QObject(parent), m_state(state), m_editingSource(std::move(editingSource))
+{
+    if (m_editingSource) {
+        m_form.emplace(*m_editingSource);
+        m_jsonFieldsText = SourceFormState::fieldLinesText(m_form->jsonFields);
+    }
+}
+
+SourceFormSession::~SourceFormSession()
+{
+    // A test nobody will see stops; a save already started runs to its end.
+    m_cancelTests.cancel();
+}
+
+QString SourceFormSession::saveButtonTitle() const
+{
+    if (m_isSaving)
+        return QStringLiteral("Saving\u2026");
+    return m_editingSource ? QStringLiteral("Save Changes") : QStringLiteral("Save Source");
+}
+
+void SourceFormSession::selectType(SourceFormState::SourceType type)
+{
+    m_type = type;
+    emit selectedTypeChanged();
+}
+
+void SourceFormSession::continueToForm()
+{
+    if (!m_type)
+        return;
+    m_form.emplace(*m_type);
+    emit stepChanged();
+}
+
+void SourceFormSession::applyExample(SourceFormState::Example example)
+{
+    m_form = SourceFormState::exampleForm(example);
+    emit stepChanged();
+}
+
+void SourceFormSession::backToTypePicker()
+{
+    if (m_editingSource)
+        return;
+    m_form.reset();
+    m_type.reset();
+    m_jsonFieldsText.clear();
+    m_gameSearch.clear();
+    // A test still running belongs to the form just dropped.
+    clearTestResult();
+    emit selectedTypeChanged();
+    emit stepChanged();
+}
+
+void SourceFormSession::edit(const std::function<void(SourceFormState &)> &change)
+{
+    if (!m_form)
+        return;
+    const SourceFormState before = *m_form;
+    change(*m_form);
+    if (*m_form != before)
+        clearTestResult();
+    emit formChanged();
+}
+
+void SourceFormSession::setJSONFieldsText(const QString &text)
+{
+    if (!m_form || text == m_jsonFieldsText)
+        return;
+    m_jsonFieldsText = text;
+    edit([&text](SourceFormState &form) { form.jsonFields = SourceFormState::parseFieldLines(text); });
+}
+
+void SourceFormSession::setGameSearch(const QString &text)
+{
+    m_gameSearch = text;
+    emit gameSearchChanged();
+}
+
+void SourceFormSession::clearTestResult()
+{
+    ++m_formGeneration;
+    if (!m_testPassed && !m_testMessage)
+        return;
+    m_testPassed.reset();
+    m_testMessage.reset();
+    emit testResultChanged();
+}
+
+void SourceFormSession::startConnectionTest()
+{
+    if (!m_form || m_isTesting || !m_form->isValid() || !m_state)
+        return;
+    m_isTesting = true;
+    emit testingChanged();
+    std::optional<QUuid> editingID;
+    if (m_editingSource)
+        editingID = m_editingSource->id();
+    runConnectionTest(this, *m_form, editingID, m_state->credentials(), m_formGeneration, m_cancelTests.token());
+}
+
+QCoro::Task<void> SourceFormSession::runConnectionTest(QPointer<SourceFormSession> self, SourceFormState form,
+                                                       std::optional<QUuid> editingID, CredentialStoreHandle stored,
+                                                       quint64 generation, CancelToken cancel)
+{
+    std::optional<TestOutcome> outcome;
+    try {
+        outcome = co_await ConnectionTest::run(std::move(form), editingID, std::move(stored),
+                                               &ProviderRegistry::makeProvider, cancel);
+    } catch (...) {
+        // Cancelled: the session is gone.
+        co_return;
+    }
+    if (self)
+        self->finishConnectionTest(generation, outcome);
+}
+
+void SourceFormSession::finishConnectionTest(quint64 generation, const std::optional<TestOutcome> &outcome)
+{
+    m_isTesting = false;
+    emit testingChanged();
+    // A result for a form that has changed since, or was dropped by Back, would describe
+    // values the user no longer sees.
+    if (outcome && generation == m_formGeneration && m_form) {
+        m_testPassed = outcome->passed;
+        m_testMessage = outcome->message;
+        emit testResultChanged();
+    }
+    emit connectionTestFinished();
+}
+
+void SourceFormSession::save()
+{
+    if (m_isSaving || !m_form || !m_state)
+        return;
+    const QUuid id = m_editingSource ? m_editingSource->id() : QUuid::createUuid();
+    const auto config = m_form->buildConfig(id);
+    if (!config)
+        return;
+    m_isSaving = true;
+    emit savingChanged();
+    persistEditedSource(this, m_state, m_state->credentials(), *m_form, id, *config, m_editingSource.has_value());
+}
+
+QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSession> self, QPointer<AppState> state,
+                                                         CredentialStoreHandle credentials, SourceFormState form,
+                                                         QUuid id, AnySourceConfig config, bool editing)
+{
+    const auto reference = form.credentialRef(id);
+    if (!form.secret.isEmpty() && reference) {
+        QString failure;
+        try {
+            co_await credentials->setSecret(form.secret, *reference);
+        } catch (const std::exception &error) {
+            failure = QString::fromUtf8(error.what());
+        } catch (...) {
+            failure = QStringLiteral("unknown error");
+        }
+        if (!failure.isNull()) {
+            if (self)
+                self->failSave(failure);
+            co_return;
+        }
+    }
+    // The sheet may be gone by now; the source is saved all the same.
+    if (state) {
+        if (editing)
+            state->updateSource(config);
+        else
+            state->addSource(config);
+    }
+    if (self)
+        self->finishSave();
+}
+
+void SourceFormSession::finishSave()
+{
+    m_isSaving = false;
+    emit savingChanged();
+    emit saveFinished(true);
+}
+
+void SourceFormSession::failSave(const QString &message)
+{
+    m_saveError = message;
+    m_isSaving = false;
+    emit savingChanged();
+    emit saveFinished(false);
+}
+
+void SourceFormSession::dismissSaveError()
+{
+    m_saveError.reset();
+}
+
+} // namespace marrowick

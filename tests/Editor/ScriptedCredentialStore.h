@@ -1,0 +1,35 @@
+#pragma once
+
+#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
+
+#include <optional>
+#include <stdexcept>
+
+namespace marrowick::test {
+
+// The keyring of a test: in memory, and able to fail or to hold a write until released.
+class ScriptedCredentialStore : public InMemoryCredentialStore {
+public:
+    std::optional<QString> failure;
+    std::optional<Completion<Done>> gate;
+    int reads = 0;
+    int writes = 0;
+
+    QCoro::Task<std::optional<QString>> secret(QString referenceName) override
+    {
+        ++reads;
+        return InMemoryCredentialStore::secret(std::move(referenceName));
+    }
+    QCoro::Task<void> setSecret(QString secret, QString referenceName) override
+    {
+        ++writes;
+        if (gate)
+            co_await *gate;
+        if (failure)
+            throw std::runtime_error(failure->toStdString());
+        co_await InMemoryCredentialStore::setSecret(std::move(secret), std::move(referenceName));
+    }
+};
+
+} // namespace marrowick::test

@@ -1,0 +1,322 @@
+#include "Editor/ScriptedCredentialStore.h"
+#include "State/AppStateRig.h"
+#include "Marrowick/Editor/SourceFormSession.h"
+#include "MarrowickKit/Model/UuidText.h"
+
+#include "support/LocalHTTPServer.h"
+#include "support/LocalTCPServer.h"
+#include "support/TestSupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+using Type = SourceFormState::SourceType;
+
+namespace {
+
+// An AppState over a scripted keyring, without any widget.
+struct SessionRig : AppStateRig {
+    std::shared_ptr<ScriptedCredentialStore> keyring = std::make_shared<ScriptedCredentialStore>();
+
+    SessionRig()
+    {
+        state = std::make_unique<AppState>(AppStateServices{keyring, folder(), settings.get(), alerts,
+                                                            providers.factory(), clock.sleepFunction(),
+                                                            clock.nowFunction(), false});
+    }
+};
+
+// Runs "select:<type>", "continue", "example:<example>", "back", "name:<text>", "host:<text>",
+// "json:<lines>" and "search:<text>" in order.
+void run(SourceFormSession &session, const QStringList &actions)
+{
+    for (const QString &action : actions) {
+        const qsizetype colon = action.indexOf(QLatin1Char(':'));
+        const QString verb = action.left(colon);
+        const QString value = colon < 0 ? QString() : action.mid(colon + 1);
+        if (verb == QLatin1String("select"))
+            session.selectType(*SourceFormState::typeFromRawValue(value));
+        else if (verb == QLatin1String("continue"))
+            session.continueToForm();
+        else if (verb == QLatin1String("example"))
+            session.applyExample(*SourceFormState::exampleFromRawValue(value));
+        else if (verb == QLatin1String("back"))
+            session.backToTypePicker();
+        else if (verb == QLatin1String("name"))
+            session.edit([&](SourceFormState &form) { form.displayName = value; });
+        else if (verb == QLatin1String("host"))
+            session.edit([&](SourceFormState &form) { form.host = value; });
+        else if (verb == QLatin1String("json"))
+            session.setJSONFieldsText(value);
+        else if (verb == QLatin1String("search"))
+            session.setGameSearch(value);
+        else
+            qFatal("unknown action %s", qPrintable(action));
+    }
+}
+
+QString rawType(const std::optional<Type> &type)
+{
+    return type ? SourceFormState::rawValue(*type) : QString();
+}
+
+} // namespace
+
+class TestSourceFormSession : public QObject {
+    Q_OBJECT
+
+private slots:
+    void steps_data();
+    void steps();
+    void testResult_data();
+    void testResult();
+    void ignoredRequests_data();
+    void ignoredRequests();
+    void save_data();
+    void save();
+    void saveOutlivesTheSession();
+};
+
+void TestSourceFormSession::steps_data()
+{
+    QTest::addColumn<bool>("editing");
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<QString>("form");     // the form's type, empty without a form
+    QTest::addColumn<QString>("selected"); // the chosen type card, empty without one
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("jsonFieldsText");
+    QTest::addColumn<int>("stepChanges");
+
+    QTest::newRow("nothing chosen goes nowhere") << false << QStringList{"continue", "back"} << "" << "" << "" << ""
+                                                 << 1;
+    QTest::newRow("last chosen type goes on")
+        << false << QStringList{"select:beszel", "select:jsonWidget", "continue"} << "jsonWidget" << "jsonWidget" << ""
+        << "" << 1;
+    QTest::newRow("example keeps the chosen type") << false << QStringList{"select:tcpPort", "example:statusPage"}
+                                                   << "kuma" << "tcpPort" << "Status Page" << "" << 1;
+    QTest::newRow("back drops form and type")
+        << false << QStringList{"select:jsonWidget", "continue", "name:A", "json:x = y", "search:mine", "back"} << ""
+        << "" << "" << "" << 2;
+    QTest::newRow("a form begun after back starts empty")
+        << false << QStringList{"select:jsonWidget", "continue", "name:A", "json:x = y", "back", "select:jsonWidget",
+                                "continue"}
+        << "jsonWidget" << "jsonWidget" << "" << "" << 3;
+    QTest::newRow("field lines are parsed") << false << QStringList{"select:jsonWidget", "continue", "json:cpu = a.b"}
+                                            << "jsonWidget" << "jsonWidget" << "" << "cpu = a.b" << 1;
+    QTest::newRow("edits wait for a form") << false << QStringList{"name:A", "json:x = y"} << "" << "" << "" << "" << 0;
+    QTest::newRow("editing opens on the source") << true << QStringList{} << "jsonWidget" << "" << "API"
+                                                 << "Load = system.load" << 0;
+    QTest::newRow("editing never goes back") << true << QStringList{"back", "continue"} << "jsonWidget" << "" << "API"
+                                             << "Load = system.load" << 0;
+}
+
+void TestSourceFormSession::steps()
+{
+    QFETCH(bool, editing);
+    QFETCH(QStringList, actions);
+    QFETCH(QString, form);
+    QFETCH(QString, selected);
+    QFETCH(QString, name);
+    QFETCH(QString, jsonFieldsText);
+    QFETCH(int, stepChanges);
+
+    SessionRig rig;
+    std::optional<AnySourceConfig> source;
+    if (editing)
+        source = JSONWidgetConfig(QUuid::createUuid(), QStringLiteral("API"), QStringLiteral("https://api.lan/x"),
+                                  std::nullopt, {{QStringLiteral("Load"), QStringLiteral("system.load")}});
+    SourceFormSession session(rig.state.get(), source);
+    QSignalSpy changes(&session, &SourceFormSession::stepChanged);
+    run(session, actions);
+
+    QCOMPARE(session.form() ? SourceFormState::rawValue(session.form()->type) : QString(), form);
+    QCOMPARE(rawType(session.selectedType()), selected);
+    QCOMPARE(session.form() ? session.form()->displayName : QString(), name);
+    QCOMPARE(session.jsonFieldsText(), jsonFieldsText);
+    if (session.form())
+        QCOMPARE(session.form()->jsonFields, SourceFormState::parseFieldLines(jsonFieldsText));
+    if (!session.form())
+        QCOMPARE(session.gameSearch(), QString());
+    QCOMPARE(changes.size(), stepChanges);
+    QCOMPARE(session.saveButtonTitle(), editing ? QStringLiteral("Save Changes") : QStringLiteral("Save Source"));
+}
+
+void TestSourceFormSession::testResult_data()
+{
+    QTest::addColumn<QStringList>("whileTesting");
+    QTest::addColumn<QStringList>("afterwards");
+    QTest::addColumn<bool>("kept");
+
+    QTest::newRow("left alone") << QStringList{} << QStringList{} << true;
+    QTest::newRow("edit that changes nothing") << QStringList{} << QStringList{"name:A"} << true;
+    QTest::newRow("edit") << QStringList{} << QStringList{"name:B"} << false;
+    QTest::newRow("edit undone") << QStringList{} << QStringList{"name:B", "name:A"} << false;
+    // The result describes values the user no longer sees.
+    QTest::newRow("edited while testing") << QStringList{"name:B"} << QStringList{} << false;
+    QTest::newRow("edited and undone while testing") << QStringList{"name:B", "name:A"} << QStringList{} << false;
+    QTest::newRow("back while testing") << QStringList{"back", "select:tcpPort", "continue", "name:A", "host:%HOST"}
+                                        << QStringList{} << false;
+}
+
+void TestSourceFormSession::testResult()
+{
+    QFETCH(QStringList, whileTesting);
+    QFETCH(QStringList, afterwards);
+    QFETCH(bool, kept);
+
+    LocalTCPServer server;
+    const QString host = QStringLiteral("127.0.0.1:") + QString::number(server.port());
+    whileTesting.replaceInStrings(QStringLiteral("%HOST"), host);
+    SessionRig rig;
+    SourceFormSession session(rig.state.get());
+    run(session, {"select:tcpPort", "continue", "name:A", "host:" + host});
+    QVERIFY(session.form()->isValid());
+
+    QSignalSpy finished(&session, &SourceFormSession::connectionTestFinished);
+    session.startConnectionTest();
+    QVERIFY(session.isTesting());
+    run(session, whileTesting);
+    QVERIFY(finished.wait(5000));
+    QVERIFY(!session.isTesting());
+    run(session, afterwards);
+
+    QCOMPARE(session.testPassed(), kept ? std::optional<bool>(true) : std::nullopt);
+    QCOMPARE(session.testMessage(), kept ? std::optional<QString>(QStringLiteral("Connected")) : std::nullopt);
+    QCOMPARE(finished.size(), 1);
+    QVERIFY(rig.state->sources().isEmpty());
+}
+
+void TestSourceFormSession::ignoredRequests_data()
+{
+    QTest::addColumn<QStringList>("actions");
+    QTest::addColumn<bool>("test"); // a connection test is asked for, else a save
+
+    const QStringList incomplete{"select:tcpPort", "continue", "name:A"};
+    QTest::newRow("test without a form") << QStringList{} << true;
+    QTest::newRow("save without a form") << QStringList{} << false;
+    QTest::newRow("test of an incomplete form") << incomplete << true;
+    QTest::newRow("save of an incomplete form") << incomplete << false;
+}
+
+void TestSourceFormSession::ignoredRequests()
+{
+    QFETCH(QStringList, actions);
+    QFETCH(bool, test);
+
+    SessionRig rig;
+    SourceFormSession session(rig.state.get());
+    run(session, actions);
+    QSignalSpy testing(&session, &SourceFormSession::testingChanged);
+    QSignalSpy saving(&session, &SourceFormSession::savingChanged);
+    if (test)
+        session.startConnectionTest();
+    else
+        session.save();
+    QVERIFY(!session.isTesting());
+    QVERIFY(!session.isSaving());
+    QCOMPARE(testing.size() + saving.size(), 0);
+    VirtualClock::settle();
+    QVERIFY(rig.state->sources().isEmpty());
+    QCOMPARE(rig.keyring->writes, 0);
+}
+
+void TestSourceFormSession::save_data()
+{
+    QTest::addColumn<bool>("editing");
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("failure"); // of the keyring's write, empty when it works
+
+    QTest::newRow("adding with a secret") << false << "tok" << "";
+    QTest::newRow("editing keeps the stored secret") << true << "" << "";
+    QTest::newRow("editing with a new secret") << true << "new" << "";
+    QTest::newRow("keyring fails") << false << "tok" << "keyring locked";
+    QTest::newRow("keyring fails while editing") << true << "new" << "keyring locked";
+}
+
+void TestSourceFormSession::save()
+{
+    QFETCH(bool, editing);
+    QFETCH(QString, secret);
+    QFETCH(QString, failure);
+
+    SessionRig rig;
+    const QUuid id = QUuid::createUuid();
+    const BeszelConfig stored(id, QStringLiteral("Hub"), QStringLiteral("https://hub"), QStringLiteral("old-ref"));
+    std::optional<AnySourceConfig> source;
+    if (editing) {
+        test::await(rig.keyring->setSecret(QStringLiteral("old"), QStringLiteral("old-ref")));
+        rig.keyring->writes = 0;
+        rig.state->addSource(stored);
+        source = stored;
+    }
+    SourceFormSession session(rig.state.get(), source);
+    if (!editing)
+        run(session, {"select:beszel", "continue", "name:Hub"});
+    session.edit([&](SourceFormState &form) {
+        form.baseURL = QStringLiteral("https://hub2");
+        form.secret = secret;
+    });
+    if (!failure.isEmpty())
+        rig.keyring->failure = failure;
+    const QList<AnySourceConfig> sourcesBefore = rig.state->sources();
+    const QHash<QString, QString> secretsBefore = rig.keyring->secrets();
+
+    QSignalSpy finished(&session, &SourceFormSession::saveFinished);
+    QSignalSpy saving(&session, &SourceFormSession::savingChanged);
+    session.save();
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toBool(), failure.isEmpty());
+    QVERIFY(!session.isSaving());
+    QCOMPARE(saving.size(), 2);
+    QCOMPARE(rig.keyring->writes, secret.isEmpty() ? 0 : 1);
+
+    if (!failure.isEmpty()) {
+        // Nothing is stored, and the reason stays until it has been seen.
+        QCOMPARE(session.saveError(), failure);
+        QCOMPARE(rig.state->sources(), sourcesBefore);
+        QCOMPARE(rig.keyring->secrets(), secretsBefore);
+        QCOMPARE(session.saveButtonTitle(), editing ? QStringLiteral("Save Changes") : QStringLiteral("Save Source"));
+        session.dismissSaveError();
+        QVERIFY(!session.saveError());
+        return;
+    }
+    QVERIFY(!session.saveError());
+    QCOMPARE(rig.state->sources().size(), 1);
+    const auto *saved = rig.state->sources().first().get<BeszelConfig>();
+    QVERIFY(saved);
+    QCOMPARE(saved->baseURL, QStringLiteral("https://hub2"));
+    QCOMPARE(saved->id, editing ? id : saved->id);
+    QVERIFY(editing || saved->id != id);
+    QCOMPARE(saved->tokenRef, editing ? QStringLiteral("old-ref") : QStringLiteral("beszel-") + uuidText(saved->id));
+    QCOMPARE(rig.keyring->secrets().value(saved->tokenRef), secret.isEmpty() ? QStringLiteral("old") : secret);
+}
+
+void TestSourceFormSession::saveOutlivesTheSession()
+{
+    SessionRig rig;
+    Completion<Done> release;
+    rig.keyring->gate = release;
+    auto session = std::make_unique<SourceFormSession>(rig.state.get());
+    session->applyExample(SourceFormState::Example::statusPage);
+    session->edit([](SourceFormState &form) {
+        form.username = QStringLiteral("me");
+        form.secret = QStringLiteral("key");
+    });
+    session->save();
+    QVERIFY(session->isSaving());
+    QCOMPARE(session->saveButtonTitle(), QStringLiteral("Saving\u2026"));
+    // A second press while the first save runs stores nothing twice.
+    session->save();
+    QCOMPARE(rig.keyring->writes, 1);
+    session.reset();
+
+    release.complete(Done{});
+    QTRY_COMPARE(rig.state->sources().size(), 1);
+    QCOMPARE(rig.keyring->writes, 1);
+    QCOMPARE(rig.keyring->secrets().value(*rig.state->sources().first().credentialRef()), QStringLiteral("key"));
+}
+
+QTEST_GUILESS_MAIN(TestSourceFormSession)
+#include "tst_SourceFormSession.moc"
