@@ -67,19 +67,6 @@ QImage shot(QWidget *window, QAbstractButton *button, bool checked, bool focused
     return window->grab(button->geometry()).toImage();
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 QAbstractButton *boxButton(QMessageBox *box, const QString &text)
 {
     for (QAbstractButton *button : box->buttons()) {
@@ -213,14 +200,14 @@ private slots:
         services.launchAtLogin = launcher();
         QDir().mkpath(autostartFolder());
         const QString neighbour = autostartFolder() + QStringLiteral("/other.desktop");
-        writeFile(neighbour, "[Desktop Entry]\nExec=other\n");
+        QVERIFY(test::writeFile(neighbour, "[Desktop Entry]\nExec=other\n"));
         GeneralSettingsView &general = open(true, services);
         SwitchButton *toggle = general.switchNamed(QStringLiteral("Launch at login"));
         QVERIFY(!toggle->isChecked());
 
         toggle->click();
         const QString entry = autostartFolder() + QStringLiteral("/dev.tobrin.marrowick.desktop");
-        const QByteArray written = fileBytes(entry);
+        const QByteArray written = test::fileBytes(entry);
         QVERIFY(written.contains("\nExec=" + LaunchAtLogin::execValue(QFileInfo(QCoreApplication::applicationFilePath())
                                                                           .canonicalFilePath())
                                                   .toUtf8()
@@ -237,14 +224,14 @@ private slots:
 
         m_window->generalTab()->switchNamed(QStringLiteral("Launch at login"))->click();
         QVERIFY(!QFile::exists(entry));
-        QCOMPARE(fileBytes(neighbour), QByteArray("[Desktop Entry]\nExec=other\n"));
+        QCOMPARE(test::fileBytes(neighbour), QByteArray("[Desktop Entry]\nExec=other\n"));
     }
 
     void launchAtLoginFailureRestoresTheSwitch()
     {
         GeneralSettingsServices services;
         services.launchAtLogin = launcher();
-        writeFile(autostartFolder(), "a file where the folder should be");
+        QVERIFY(test::writeFile(autostartFolder(), "a file where the folder should be"));
         GeneralSettingsView &general = open(true, services);
         SwitchButton *toggle = general.switchNamed(QStringLiteral("Launch at login"));
         toggle->click();
@@ -320,7 +307,7 @@ private slots:
         m_picker->path = dir.filePath(QStringLiteral("marrowick-sources.json"));
         exportButton->click();
         QVERIFY(!general.message());
-        QCOMPARE(fileBytes(*m_picker->path), fileBytes(m_rig->folder() + QStringLiteral("/sources.json")));
+        QCOMPARE(test::fileBytes(*m_picker->path), test::fileBytes(m_rig->folder() + QStringLiteral("/sources.json")));
 
         general.buttonNamed(QStringLiteral("Import\u2026"))->click();
         QMessageBox *confirmation = general.confirmationBox();
@@ -347,11 +334,12 @@ private slots:
         AppState &state = *m_rig->state;
         state.addSource(test::tcpSource(QUuid::createUuid()));
         m_rig->clock.advance(0);
-        const QByteArray sources = fileBytes(m_rig->folder() + QStringLiteral("/sources.json"));
+        const QByteArray sources = test::fileBytes(m_rig->folder() + QStringLiteral("/sources.json"));
 
         QTemporaryDir dir;
         m_picker->path = dir.filePath(QStringLiteral("in.json"));
-        writeFile(*m_picker->path, SourcesStore::encode({test::tcpSource(QUuid::createUuid(), QStringLiteral("New"))}));
+        const AnySourceConfig incoming = test::tcpSource(QUuid::createUuid(), QStringLiteral("New"));
+        QVERIFY(test::writeFile(*m_picker->path, SourcesStore::encode({incoming})));
         general.importSources();
         QCOMPARE(general.confirmationBox()->informativeText(),
                  QStringLiteral("Marrowick deletes 1 source and adds 1 source from the file."));
@@ -360,7 +348,7 @@ private slots:
 
         QVERIFY(!general.sourcesTransfer()->pendingImport());
         QVERIFY(!general.message());
-        QCOMPARE(fileBytes(m_rig->folder() + QStringLiteral("/sources.json")), sources);
+        QCOMPARE(test::fileBytes(m_rig->folder() + QStringLiteral("/sources.json")), sources);
     }
 
     void importFailures_data()
@@ -379,7 +367,7 @@ private slots:
         GeneralSettingsView &general = open();
         QTemporaryDir dir;
         m_picker->path = dir.filePath(QStringLiteral("in.json"));
-        writeFile(*m_picker->path, content);
+        QVERIFY(test::writeFile(*m_picker->path, content));
         general.buttonNamed(QStringLiteral("Import\u2026"))->click();
         QVERIFY(!general.confirmationBox());
         QVERIFY(general.message());

@@ -32,19 +32,6 @@ public:
     }
 };
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
 AnySourceConfig hub(const QString &name)
 {
     const QUuid id = QUuid::createUuid();
@@ -104,9 +91,9 @@ private slots:
         state().addSource(HTTPPingConfig(QUuid::createUuid(), QStringLiteral("Site"), QStringLiteral("https://site.lab")));
         std::optional<QString> path = file(QStringLiteral("out.json"));
         if (kind == "existing")
-            writeFile(*path, "an older, longer export that must not leave a tail behind");
+            QVERIFY(test::writeFile(*path, "an older, longer export that must not leave a tail behind"));
         else if (kind == "under file") {
-            writeFile(file(QStringLiteral("plain")), "x");
+            QVERIFY(test::writeFile(file(QStringLiteral("plain")), "x"));
             path = file(QStringLiteral("plain/out.json"));
         } else if (kind == "cancelled")
             path.reset();
@@ -121,7 +108,7 @@ private slots:
         QCOMPARE(suggested, QStringLiteral("marrowick-sources.json"));
         if (written) {
             QCOMPARE(reported.size(), 0);
-            QCOMPARE(fileBytes(*path), fileBytes(storedSources()));
+            QCOMPARE(test::fileBytes(*path), test::fileBytes(storedSources()));
             QCOMPARE(QFile::permissions(*path), QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                     | QFileDevice::ReadUser | QFileDevice::WriteUser);
         } else if (kind == "cancelled") {
@@ -179,13 +166,13 @@ private slots:
         state().addSource(kept);
         state().addSource(test::tcpSource(QUuid::createUuid()));
         m_rig->clock.advance(0);
-        const QByteArray sources = fileBytes(storedSources());
+        const QByteArray sources = test::fileBytes(storedSources());
         const auto secrets = m_secrets->secrets();
         const auto history = state().historyRecorder()->current();
         const auto latencies = state().latencyHistory();
 
-        writeFile(file(QStringLiteral("in.json")),
-                  SourcesStore::encode({test::tcpSource(QUuid::createUuid(), QStringLiteral("New"))}));
+        QVERIFY(test::writeFile(file(QStringLiteral("in.json")),
+                  SourcesStore::encode({test::tcpSource(QUuid::createUuid(), QStringLiteral("New"))})));
         SourcesTransfer transfer(&state());
         QSignalSpy reported(&transfer, &SourcesTransfer::reported);
         transfer.importSources(opening(file(QStringLiteral("in.json"))));
@@ -197,7 +184,7 @@ private slots:
 
         QVERIFY(!transfer.pendingImport());
         QCOMPARE(reported.size(), 0);
-        QCOMPARE(fileBytes(storedSources()), sources);
+        QCOMPARE(test::fileBytes(storedSources()), sources);
         QCOMPARE(m_secrets->secrets(), secrets);
         QVERIFY(state().historyRecorder()->current() == history);
         QCOMPARE(state().latencyHistory(), latencies);
@@ -222,18 +209,18 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, body);
         state().addSource(test::tcpSource(QUuid::createUuid()));
-        const QByteArray sources = fileBytes(storedSources());
+        const QByteArray sources = test::fileBytes(storedSources());
         std::optional<QString> path = file(QStringLiteral("in.json"));
         if (kind == "text")
-            writeFile(*path, "these are my sources");
+            QVERIFY(test::writeFile(*path, "these are my sources"));
         else if (kind == "large")
-            writeFile(*path, "[" + QByteArray(SourcesStore::importLimit, ' ') + "]");
+            QVERIFY(test::writeFile(*path, "[" + QByteArray(SourcesStore::importLimit, ' ') + "]"));
         else if (kind == "folder")
             QDir().mkpath(*path);
         else if (kind == "fifo")
             QCOMPARE(mkfifo(QFile::encodeName(*path).constData(), 0600), 0);
         else if (kind == "empty")
-            writeFile(*path, "[]");
+            QVERIFY(test::writeFile(*path, "[]"));
         else if (kind == "cancelled")
             path.reset();
 
@@ -249,7 +236,7 @@ private slots:
             QCOMPARE(message.title, QStringLiteral("Import Failed"));
             QCOMPARE(message.body, body);
         }
-        QCOMPARE(fileBytes(storedSources()), sources);
+        QCOMPARE(test::fileBytes(storedSources()), sources);
     }
 
     // Imported sources keep no secret of their own; the report names those still without one.
@@ -273,9 +260,9 @@ private slots:
         QFETCH(QStringList, stored);
         QFETCH(QStringList, failing);
         QFETCH(QString, body);
-        writeFile(file(QStringLiteral("in.json")),
+        QVERIFY(test::writeFile(file(QStringLiteral("in.json")),
                   SourcesStore::encode({hub(QStringLiteral("Hub A")), test::tcpSource(QUuid::createUuid(), "Web"),
-                                        hub(QStringLiteral("Hub B"))}));
+                                        hub(QStringLiteral("Hub B"))})));
         SourcesTransfer transfer(&state());
         QSignalSpy reported(&transfer, &SourcesTransfer::reported);
         transfer.importSources(opening(file(QStringLiteral("in.json"))));
@@ -295,7 +282,7 @@ private slots:
 
     void ownerGoneDuringLookUp()
     {
-        writeFile(file(QStringLiteral("in.json")), SourcesStore::encode({hub(QStringLiteral("Hub"))}));
+        QVERIFY(test::writeFile(file(QStringLiteral("in.json")), SourcesStore::encode({hub(QStringLiteral("Hub"))})));
         auto transfer = std::make_unique<SourcesTransfer>(&state());
         transfer->importSources(opening(file(QStringLiteral("in.json"))));
         const Completion<Done> gate;
