@@ -3,16 +3,15 @@
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/State/NotificationSettings.h"
-#include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/SettingsTexts.h"
+#include "Marrowick/Settings/SourcesTransfer.h"
 #include "Marrowick/Settings/SwitchButton.h"
+#include "Marrowick/Settings/UpdateCheck.h"
 #include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
-#include "MarrowickKit/Engine/JSONFileStore.h"
-#include "MarrowickKit/Providers/ReleaseChecker.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -31,7 +30,6 @@ namespace marrowick {
 
 namespace {
 
-const QString suggestedExportName = QStringLiteral("marrowick-sources.json");
 const QString jsonFilter = QStringLiteral("JSON files (*.json);;All files (*)");
 
 class FileDialogPicker : public SourcesFilePicker {
@@ -125,7 +123,8 @@ GeneralSettingsServices GeneralSettingsServices::system()
 }
 
 GeneralSettingsView::GeneralSettingsView(AppState *state, GeneralSettingsServices services, QWidget *parent)
-    : QWidget(parent), m_state(state), m_settings(state->widgetLayoutDefaults()), m_services(std::move(services))
+    : QWidget(parent), m_state(state), m_settings(state->widgetLayoutDefaults()), m_services(std::move(services)),
+      m_transfer(new SourcesTransfer(state, this))
 {
     if (!m_services.files)
         m_services.files = std::make_shared<FileDialogPicker>();
@@ -135,6 +134,9 @@ GeneralSettingsView::GeneralSettingsView(AppState *state, GeneralSettingsService
         m_services.openURL = [](const QUrl &) {};
     if (!m_services.openNotificationSettings)
         m_services.openNotificationSettings = [] { return false; };
+    m_updateCheck = new UpdateCheck(m_services.manifestURL, m_services.http, m_services.installedVersion, this);
+    connect(m_transfer, &SourcesTransfer::reported, this, &GeneralSettingsView::setMessage);
+    connect(m_transfer, &SourcesTransfer::confirmationNeeded, this, &GeneralSettingsView::askToReplaceSources);
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -317,7 +319,9 @@ QWidget *GeneralSettingsView::updateCard()
     row->addWidget(version);
     row->addStretch();
     m_updateButton = new PillButton(QStringLiteral("Check for Updates"), PillButton::Kind::ghost, card);
-    connect(m_updateButton, &QAbstractButton::clicked, this, &GeneralSettingsView::checkForUpdates);
+    connect(m_updateButton, &QAbstractButton::clicked, m_updateCheck, &UpdateCheck::start);
+    connect(m_updateCheck, &UpdateCheck::checkingChanged, this, &GeneralSettingsView::showChecking);
+    connect(m_updateCheck, &UpdateCheck::finished, this, &GeneralSettingsView::setMessage);
     row->addWidget(m_updateButton);
     return card;
 }
@@ -463,136 +467,35 @@ void GeneralSettingsView::setMessage(std::optional<MessageAlert> message)
 
 void GeneralSettingsView::exportSources()
 {
-    if (!m_state)
-        return;
-    QByteArray bytes;
-    try {
-        bytes = SourcesStore::encode(m_state->sources());
-    } catch (const std::exception &error) {
-        setMessage(SettingsTexts::exportFailed(QString::fromUtf8(error.what())));
-        return;
-    }
-    const std::optional<QString> path = m_services.files->saveFileName(this, suggestedExportName);
-    if (!path)
-        return;
-    try {
-        JSONFileStore::save(bytes, *path);
-    } catch (const FileStoreError &error) {
-        setMessage(SettingsTexts::exportFailed(QString::fromUtf8(error.what())));
-    }
+    m_transfer->exportSources([this](const QString &name) { return m_services.files->saveFileName(this, name); });
 }
 
 void GeneralSettingsView::importSources()
 {
-    const std::optional<QString> path = m_services.files->openFileName(this);
-    if (!path)
-        return;
-    QList<AnySourceConfig> imported;
-    try {
-        imported = SourcesStore::importSources(*path);
-    } catch (...) {
-        // Whatever the reason, the user hears one plain sentence; nothing has changed.
-        setMessage(SettingsTexts::importUnreadable());
-        return;
-    }
-    if (imported.isEmpty()) {
-        setMessage(SettingsTexts::importEmpty());
-        return;
-    }
-    m_pendingImport = imported;
+    m_transfer->importSources([this] { return m_services.files->openFileName(this); });
+}
+
+void GeneralSettingsView::askToReplaceSources()
+{
     delete m_confirmationBox;
     QMessageBox *box = AlertBox::make(QMessageBox::Warning, QStringLiteral("Replace Your Sources?"),
-                                      replaceConfirmationMessage(), this);
+                                      m_transfer->replaceConfirmationMessage(), this);
     QPushButton *cancel = box->addButton(QMessageBox::Cancel);
     QPushButton *replace = box->addButton(QStringLiteral("Replace"), QMessageBox::DestructiveRole);
     box->setDefaultButton(cancel);
     box->setEscapeButton(cancel);
     connect(box, &QDialog::finished, this, [this, box, replace] {
         if (box->clickedButton() == replace)
-            replaceSourcesWithPendingImport();
+            m_transfer->replaceSourcesWithPendingImport();
         else
-            cancelPendingImport();
+            m_transfer->cancelPendingImport();
     });
     m_confirmationBox = box;
     box->open();
 }
 
-QString GeneralSettingsView::replaceConfirmationMessage() const
+void GeneralSettingsView::showChecking(bool checking)
 {
-    return SettingsTexts::replaceConfirmationMessage(m_state ? m_state->sources().size() : 0,
-                                                     m_pendingImport ? m_pendingImport->size() : 0);
-}
-
-void GeneralSettingsView::cancelPendingImport()
-{
-    m_pendingImport.reset();
-}
-
-void GeneralSettingsView::replaceSourcesWithPendingImport()
-{
-    if (!m_pendingImport || !m_state)
-        return;
-    const QList<AnySourceConfig> imported = *std::exchange(m_pendingImport, std::nullopt);
-    m_state->replaceSources(imported);
-    lookUpSecrets(this, m_state->credentials(), imported);
-}
-
-QCoro::Task<void> GeneralSettingsView::lookUpSecrets(QPointer<GeneralSettingsView> self,
-                                                     CredentialStoreHandle credentials, QList<AnySourceConfig> imported)
-{
-    QStringList needingSecret;
-    for (const AnySourceConfig &source : imported) {
-        const std::optional<QString> reference = source.credentialRef();
-        if (!reference)
-            continue;
-        bool found = false;
-        try {
-            found = (co_await credentials->secret(*reference)).has_value();
-        } catch (...) {
-            // A store that fails counts as a missing secret; the report goes on.
-        }
-        if (!found)
-            needingSecret.append(source.displayName());
-    }
-    if (self)
-        self->setMessage(SettingsTexts::importComplete(imported.size(), needingSecret));
-}
-
-void GeneralSettingsView::checkForUpdates()
-{
-    const QUrl manifest = m_services.manifestURL;
-    if (!manifest.isValid() || m_isCheckingForUpdates)
-        return;
-    setChecking(true);
-    // The shared client is made on first use, so a settings window that never checks makes none.
-    runReleaseCheck(this, manifest, m_services.http ? m_services.http : sharedHTTPClient(),
-                    m_services.installedVersion());
-}
-
-QCoro::Task<void> GeneralSettingsView::runReleaseCheck(QPointer<GeneralSettingsView> self, QUrl manifest,
-                                                       std::shared_ptr<const HTTPClient> http, QString installed)
-{
-    std::optional<ReleaseCheckResult> result;
-    try {
-        const ReleaseChecker checker(manifest, std::move(http));
-        result = co_await checker.check(installed);
-    } catch (...) {
-        // Every failure reads the same to the user.
-    }
-    if (self)
-        self->finishUpdateCheck(result);
-}
-
-void GeneralSettingsView::finishUpdateCheck(std::optional<ReleaseCheckResult> result)
-{
-    setMessage(result ? SettingsTexts::updateResult(*result) : SettingsTexts::updateCheckFailed());
-    setChecking(false);
-    emit updateCheckFinished();
-}
-
-void GeneralSettingsView::setChecking(bool checking)
-{
-    m_isCheckingForUpdates = checking;
     m_updateButton->setText(checking ? QStringLiteral("Checking\u2026") : QStringLiteral("Check for Updates"));
     m_updateButton->setEnabled(!checking);
     m_updateButton->updateGeometry();

@@ -3,8 +3,6 @@
 #include "Marrowick/State/AlertCenter.h"
 #include "Marrowick/Settings/LaunchAtLogin.h"
 #include "Marrowick/Settings/SettingsTexts.h"
-#include "MarrowickKit/Credentials/CredentialStore.h"
-#include "MarrowickKit/Model/AnySourceConfig.h"
 #include "MarrowickKit/Transport/HTTPClient.h"
 
 #include <QMessageBox>
@@ -25,7 +23,9 @@ namespace marrowick {
 class AppSettings;
 class AppState;
 class PillButton;
+class SourcesTransfer;
 class SwitchButton;
+class UpdateCheck;
 
 // Where the user picks the file to export to or import from. Nothing means the user cancelled.
 class SourcesFilePicker {
@@ -73,16 +73,12 @@ public:
     const std::optional<MessageAlert> &message() const { return m_message; }
     QMessageBox *messageBox() const { return m_messageBox; }
     // The replace confirmation while it waits for an answer.
-    const std::optional<QList<AnySourceConfig>> &pendingImport() const { return m_pendingImport; }
     QMessageBox *confirmationBox() const { return m_confirmationBox; }
-    QString replaceConfirmationMessage() const;
-    bool isCheckingForUpdates() const { return m_isCheckingForUpdates; }
+    SourcesTransfer *sourcesTransfer() const { return m_transfer; }
+    UpdateCheck *updateCheck() const { return m_updateCheck; }
 
     void exportSources();
     void importSources();
-    void replaceSourcesWithPendingImport();
-    void cancelPendingImport();
-    void checkForUpdates();
     void refreshNotificationStatus();
     void syncLaunchAtLoginFromSystem();
     void setMessage(std::optional<MessageAlert> message);
@@ -91,7 +87,6 @@ signals:
     void showWelcomeRequested();
     // A message was set; tests and screenshots wait for it.
     void messageChanged();
-    void updateCheckFinished();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -109,14 +104,9 @@ private:
     void showPermission(AuthorizationStatus status);
     void refreshSwitches(const QString &key);
     void refreshExportEnabled();
-    void finishImport(QList<AnySourceConfig> imported);
-    void finishUpdateCheck(std::optional<ReleaseCheckResult> result);
-    void setChecking(bool checking);
+    void askToReplaceSources();
+    void showChecking(bool checking);
 
-    static QCoro::Task<void> lookUpSecrets(QPointer<GeneralSettingsView> self, CredentialStoreHandle credentials,
-                                           QList<AnySourceConfig> imported);
-    static QCoro::Task<void> runReleaseCheck(QPointer<GeneralSettingsView> self, QUrl manifest,
-                                             std::shared_ptr<const HTTPClient> http, QString installed);
     static QCoro::Task<void> queryPermission(QPointer<GeneralSettingsView> self, std::shared_ptr<AlertCenter> center);
 
     QPointer<AppState> m_state;
@@ -124,8 +114,8 @@ private:
     GeneralSettingsServices m_services;
     AuthorizationStatus m_notificationStatus = AuthorizationStatus::notDetermined;
     std::optional<MessageAlert> m_message;
-    std::optional<QList<AnySourceConfig>> m_pendingImport;
-    bool m_isCheckingForUpdates = false;
+    SourcesTransfer *m_transfer = nullptr;
+    UpdateCheck *m_updateCheck = nullptr;
     bool m_applyingLaunchAtLogin = false;
     QLabel *m_permissionMessage = nullptr;
     PillButton *m_permissionButton = nullptr;

@@ -5,14 +5,16 @@
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/GeneralSettingsView.h"
 #include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SourcesTransfer.h"
 #include "Marrowick/Settings/SwitchButton.h"
+#include "Marrowick/Settings/UpdateCheck.h"
+#include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
-#include "MarrowickKit/Transport/BoundedHTTPClient.h"
 
 #include "State/AppStateRig.h"
-#include "support/LocalHTTPServer.h"
+#include "support/FakeHTTPClient.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -24,8 +26,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <sys/stat.h>
-
 using namespace marrowick;
 
 namespace {
@@ -35,24 +35,6 @@ public:
     std::optional<QString> path;
     std::optional<QString> saveFileName(QWidget *, const QString &) override { return path; }
     std::optional<QString> openFileName(QWidget *) override { return path; }
-};
-
-// Sends every request to the local server, keeping its path: the manifest address stays the
-// real https one, so the checker's own rules apply unchanged.
-class LocalRedirect : public HTTPClient {
-public:
-    explicit LocalRedirect(QUrl server) : m_server(std::move(server)) {}
-    QCoro::Task<HTTPResult> data(HTTPRequest request, CancelToken cancel) const override
-    {
-        QUrl local = m_server;
-        local.setPath(request.url.path());
-        request.url = local;
-        co_return co_await m_client.data(request, cancel);
-    }
-
-private:
-    QUrl m_server;
-    BoundedHTTPClient m_client;
 };
 
 QPalette themePalette(bool dark)
@@ -83,19 +65,6 @@ QImage shot(QWidget *window, QAbstractButton *button, bool checked, bool focused
     else
         button->clearFocus();
     return window->grab(button->geometry()).toImage();
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
 }
 
 QAbstractButton *boxButton(QMessageBox *box, const QString &text)
@@ -231,14 +200,14 @@ private slots:
         services.launchAtLogin = launcher();
         QDir().mkpath(autostartFolder());
         const QString neighbour = autostartFolder() + QStringLiteral("/other.desktop");
-        writeFile(neighbour, "[Desktop Entry]\nExec=other\n");
+        QVERIFY(test::writeFile(neighbour, "[Desktop Entry]\nExec=other\n"));
         GeneralSettingsView &general = open(true, services);
         SwitchButton *toggle = general.switchNamed(QStringLiteral("Launch at login"));
         QVERIFY(!toggle->isChecked());
 
         toggle->click();
         const QString entry = autostartFolder() + QStringLiteral("/dev.tobrin.marrowick.desktop");
-        const QByteArray written = fileBytes(entry);
+        const QByteArray written = test::fileBytes(entry);
         QVERIFY(written.contains("\nExec=" + LaunchAtLogin::execValue(QFileInfo(QCoreApplication::applicationFilePath())
                                                                           .canonicalFilePath())
                                                   .toUtf8()
@@ -255,14 +224,14 @@ private slots:
 
         m_window->generalTab()->switchNamed(QStringLiteral("Launch at login"))->click();
         QVERIFY(!QFile::exists(entry));
-        QCOMPARE(fileBytes(neighbour), QByteArray("[Desktop Entry]\nExec=other\n"));
+        QCOMPARE(test::fileBytes(neighbour), QByteArray("[Desktop Entry]\nExec=other\n"));
     }
 
     void launchAtLoginFailureRestoresTheSwitch()
     {
         GeneralSettingsServices services;
         services.launchAtLogin = launcher();
-        writeFile(autostartFolder(), "a file where the folder should be");
+        QVERIFY(test::writeFile(autostartFolder(), "a file where the folder should be"));
         GeneralSettingsView &general = open(true, services);
         SwitchButton *toggle = general.switchNamed(QStringLiteral("Launch at login"));
         toggle->click();
@@ -322,40 +291,37 @@ private slots:
         QVERIFY(!general.permissionButton()->isVisibleTo(&general));
     }
 
-    void exportThenImportRoundTrips()
+    void exportThenImportThroughTheButtons()
     {
         GeneralSettingsView &general = open();
         AppState &state = *m_rig->state;
+        PillButton *exportButton = general.buttonNamed(QStringLiteral("Export\u2026"));
+        QVERIFY(!exportButton->isEnabled());
         const QUuid hub = QUuid::createUuid();
         state.addSource(BeszelConfig(hub, QStringLiteral("Hub"), QStringLiteral("https://hub.lab"),
                                      QStringLiteral("beszel-") + uuidText(hub)));
         state.addSource(HTTPPingConfig(QUuid::createUuid(), QStringLiteral("Site"), QStringLiteral("https://site.lab")));
-        QVERIFY(general.buttonNamed(QStringLiteral("Export\u2026"))->isEnabled());
-        const QList<AnySourceConfig> before = state.sources();
+        QVERIFY(exportButton->isEnabled());
 
         QTemporaryDir dir;
         m_picker->path = dir.filePath(QStringLiteral("marrowick-sources.json"));
-        general.exportSources();
+        exportButton->click();
         QVERIFY(!general.message());
-        QCOMPARE(fileBytes(*m_picker->path), fileBytes(m_rig->folder() + QStringLiteral("/sources.json")));
-        QCOMPARE(QFile::permissions(*m_picker->path),
-                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
+        QCOMPARE(test::fileBytes(*m_picker->path), test::fileBytes(m_rig->folder() + QStringLiteral("/sources.json")));
 
-        general.importSources();
-        QVERIFY(general.confirmationBox());
-        QCOMPARE(general.confirmationBox()->informativeText(),
+        general.buttonNamed(QStringLiteral("Import\u2026"))->click();
+        QMessageBox *confirmation = general.confirmationBox();
+        QVERIFY(confirmation);
+        QCOMPARE(AlertBox::titleLabel(*confirmation)->text(), QStringLiteral("Replace Your Sources?"));
+        QCOMPARE(confirmation->informativeText(),
                  QStringLiteral("Marrowick deletes 2 sources and adds 2 sources from the file."));
+        QCOMPARE(confirmation->defaultButton(), boxButton(confirmation, QStringLiteral("Cancel")));
         QSignalSpy reported(&general, &GeneralSettingsView::messageChanged);
-        boxButton(general.confirmationBox(), QStringLiteral("Replace"))->click();
+        boxButton(confirmation, QStringLiteral("Replace"))->click();
         QTRY_COMPARE(reported.size(), 1);
 
         QCOMPARE(state.sources().size(), 2);
-        for (int i = 0; i < 2; ++i) {
-            QVERIFY(state.sources()[i].id() != before[i].id());
-            QCOMPARE(state.sources()[i].displayName(), before[i].displayName());
-            QCOMPARE(state.sources()[i].endpoint(), before[i].endpoint());
-        }
-        QCOMPARE(*state.sources()[0].credentialRef(), QStringLiteral("beszel-") + uuidText(state.sources()[0].id()));
+        QVERIFY(!general.sourcesTransfer()->pendingImport());
         QCOMPARE(general.message()->title, QStringLiteral("Import Complete"));
         QCOMPARE(general.message()->body, QStringLiteral("Marrowick now polls 2 sources. Open each of these sources and "
                                                          "enter its password or token again: Hub."));
@@ -366,73 +332,49 @@ private slots:
     {
         GeneralSettingsView &general = open(false);
         AppState &state = *m_rig->state;
-        const QUuid hub = QUuid::createUuid();
-        const QString reference = QStringLiteral("beszel-") + uuidText(hub);
-        test::await(m_rig->credentials->setSecret(QStringLiteral("token"), reference));
-        state.addSource(BeszelConfig(hub, QStringLiteral("Hub"), QStringLiteral("https://hub.lab"), reference));
         state.addSource(test::tcpSource(QUuid::createUuid()));
         m_rig->clock.advance(0);
-        const QByteArray sources = fileBytes(m_rig->folder() + QStringLiteral("/sources.json"));
-        const auto secrets = m_rig->credentials->secrets();
-        const auto history = state.historyRecorder()->current();
-        const auto latencies = state.latencyHistory();
+        const QByteArray sources = test::fileBytes(m_rig->folder() + QStringLiteral("/sources.json"));
 
         QTemporaryDir dir;
         m_picker->path = dir.filePath(QStringLiteral("in.json"));
-        writeFile(*m_picker->path, SourcesStore::encode({test::tcpSource(QUuid::createUuid(), QStringLiteral("New"))}));
+        const AnySourceConfig incoming = test::tcpSource(QUuid::createUuid(), QStringLiteral("New"));
+        QVERIFY(test::writeFile(*m_picker->path, SourcesStore::encode({incoming})));
         general.importSources();
         QCOMPARE(general.confirmationBox()->informativeText(),
-                 QStringLiteral("Marrowick deletes 2 sources and adds 1 source from the file."));
+                 QStringLiteral("Marrowick deletes 1 source and adds 1 source from the file."));
         boxButton(general.confirmationBox(), QStringLiteral("Cancel"))->click();
         m_rig->clock.settle();
 
-        QVERIFY(!general.pendingImport());
+        QVERIFY(!general.sourcesTransfer()->pendingImport());
         QVERIFY(!general.message());
-        QCOMPARE(fileBytes(m_rig->folder() + QStringLiteral("/sources.json")), sources);
-        QCOMPARE(m_rig->credentials->secrets(), secrets);
-        QVERIFY(state.historyRecorder()->current() == history);
-        QCOMPARE(state.latencyHistory(), latencies);
+        QCOMPARE(test::fileBytes(m_rig->folder() + QStringLiteral("/sources.json")), sources);
     }
 
     void importFailures_data()
     {
-        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("body");
-        const QString unreadable = QStringLiteral("Marrowick cannot read that file as a sources file.");
-        QTest::newRow("missing") << "missing" << unreadable;
-        QTest::newRow("not JSON") << "text" << unreadable;
-        QTest::newRow("over 8 MiB") << "large" << unreadable;
-        QTest::newRow("a folder") << "folder" << unreadable;
-        QTest::newRow("a pipe") << "fifo" << unreadable;
-        QTest::newRow("empty array") << "empty" << QStringLiteral("That file holds no source.");
+        QTest::newRow("not JSON") << QByteArray("these are my sources")
+                                  << "Marrowick cannot read that file as a sources file.";
+        QTest::newRow("empty array") << QByteArray("[]") << QStringLiteral("That file holds no source.");
     }
 
     void importFailures()
     {
-        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
         QFETCH(QString, body);
         GeneralSettingsView &general = open();
-        m_rig->state->addSource(test::tcpSource(QUuid::createUuid()));
-        const QByteArray sources = fileBytes(m_rig->folder() + QStringLiteral("/sources.json"));
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("in.json"));
-        if (kind == "text")
-            writeFile(path, "these are my sources");
-        else if (kind == "large")
-            writeFile(path, "[" + QByteArray(SourcesStore::importLimit, ' ') + "]");
-        else if (kind == "folder")
-            QDir().mkpath(path);
-        else if (kind == "fifo")
-            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else if (kind == "empty")
-            writeFile(path, "[]");
-        m_picker->path = path;
-        general.importSources();
+        m_picker->path = dir.filePath(QStringLiteral("in.json"));
+        QVERIFY(test::writeFile(*m_picker->path, content));
+        general.buttonNamed(QStringLiteral("Import\u2026"))->click();
         QVERIFY(!general.confirmationBox());
         QVERIFY(general.message());
         QCOMPARE(general.message()->title, QStringLiteral("Import Failed"));
         QCOMPARE(general.message()->body, body);
-        QCOMPARE(fileBytes(m_rig->folder() + QStringLiteral("/sources.json")), sources);
+        QCOMPARE(AlertBox::titleLabel(*general.messageBox())->text(), QStringLiteral("Import Failed"));
+        QCOMPARE(general.messageBox()->informativeText(), body);
 
         // A cancelled panel shows nothing at all.
         general.setMessage(std::nullopt);
@@ -444,32 +386,26 @@ private slots:
 
     void updateCheck_data()
     {
-        QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("manifest");
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("download");
-        const QByteArray newer = "{\"version\": \"1.4.0\", \"downloadURL\": \"https://tobrin.dev/m-1.4.0.tar.xz\"}";
-        QTest::newRow("newer") << 200 << newer << "Marrowick 1.4.0 Is Available" << true;
-        QTest::newRow("same") << 200 << QByteArray("{\"version\": \"1.2.3\", \"downloadURL\": \"https://tobrin.dev/m\"}")
+        QTest::newRow("newer") << QByteArray(
+            "{\"version\": \"1.4.0\", \"downloadURL\": \"https://tobrin.dev/m-1.4.0.tar.xz\"}")
+                               << "Marrowick 1.4.0 Is Available" << true;
+        QTest::newRow("same") << QByteArray("{\"version\": \"1.2.3\", \"downloadURL\": \"https://tobrin.dev/m\"}")
                               << "Marrowick Is Up to Date" << false;
-        QTest::newRow("older") << 200 << QByteArray("{\"version\": \"1.0.0\", \"downloadURL\": \"https://tobrin.dev/m\"}")
-                               << "Marrowick Is Up to Date" << false;
-        QTest::newRow("server error") << 500 << newer << "Couldn't Check for Updates" << false;
-        QTest::newRow("plain http download")
-            << 200 << QByteArray("{\"version\": \"2.0.0\", \"downloadURL\": \"http://tobrin.dev/m\"}")
-            << "Couldn't Check for Updates" << false;
     }
 
     void updateCheck()
     {
-        QFETCH(int, status);
         QFETCH(QByteArray, manifest);
         QFETCH(QString, title);
         QFETCH(bool, download);
-        test::LocalHTTPServer server(test::LocalHTTPServer::fixed(status, manifest));
+        auto http = std::make_shared<test::FakeHTTPClient>();
+        http->answer(QStringLiteral("/downloads/marrowick/latest.json"), test::FakeHTTPClient::Reply::ok(manifest));
         GeneralSettingsServices services;
         services.manifestURL = QUrl(QStringLiteral("https://tobrin.dev/downloads/marrowick/latest.json"));
-        services.http = std::make_shared<LocalRedirect>(server.url());
+        services.http = http;
         services.installedVersion = [] { return QStringLiteral("1.2.3"); };
         QList<QUrl> opened;
         services.openURL = [&opened](const QUrl &url) { opened.append(url); };
@@ -477,15 +413,15 @@ private slots:
         QVERIFY(general.findChild<QLabel *>() != nullptr);
 
         PillButton *button = general.buttonNamed(QStringLiteral("Check for Updates"));
-        QSignalSpy finished(&general, &GeneralSettingsView::updateCheckFinished);
+        QSignalSpy finished(general.updateCheck(), &UpdateCheck::finished);
         button->click();
         QCOMPARE(button->text(), QStringLiteral("Checking\u2026"));
         QVERIFY(!button->isEnabled());
         QVERIFY(finished.wait(5000));
-        QCOMPARE(server.requests().value(0).target, QByteArray("/downloads/marrowick/latest.json"));
         QCOMPARE(button->text(), QStringLiteral("Check for Updates"));
         QVERIFY(button->isEnabled());
         QCOMPARE(general.message()->title, title);
+        QCOMPARE(AlertBox::titleLabel(*general.messageBox())->text(), title);
         QAbstractButton *action = boxButton(general.messageBox(), QStringLiteral("Download"));
         QCOMPARE(action != nullptr, download);
         if (download) {

@@ -2,6 +2,7 @@
 
 #include <QCoro/QCoroTask>
 
+#include <QByteArray>
 #include <QEventLoop>
 #include <QString>
 
@@ -83,5 +84,10 @@ inline QString errorText(const std::function<void()> &call)
     }
     return {};
 }
+
+// A file's bytes; empty when it cannot be read.
+QByteArray fileBytes(const QString &path);
+// Writes (or replaces) a file; false when it cannot be written.
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 } // namespace marrowick::test
