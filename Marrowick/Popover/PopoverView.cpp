@@ -457,8 +457,14 @@ void PopoverView::fitHeight()
     }
     m_scrolling = hasSources && (rowCount() >= scrollingRowCount || chrome + listHeight > maximumHeight);
     if (!hasSources) {
-        if (isVisible() || m_freshForShow)
-            adjustSize();
+        // Measured at the popup's own width: adjustSize() would measure the wrapping notices
+        // at their one-line width and squeeze the empty list under them.
+        if (isVisible() || m_freshForShow) {
+            QLayout *whole = layout();
+            whole->activate();
+            resize(popoverWidth, whole->hasHeightForWidth() ? whole->totalHeightForWidth(popoverWidth)
+                                                            : whole->totalSizeHint().height());
+        }
         return;
     }
     // Notices come on top of the fixed height, up to the limit.

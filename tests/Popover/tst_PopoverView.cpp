@@ -550,6 +550,10 @@ private slots:
             return told;
         };
         QVERIFY(toldOfHistory());
+        // The empty list keeps its full height under the notices: nothing is squeezed.
+        const auto *add = find<QAbstractButton>(popover, "popover.addFirstSource");
+        QCOMPARE(add->height(), add->sizeHint().height());
+        QCOMPARE(popover.height(), popover.layout()->totalHeightForWidth(popover.width()));
 
         // A file where the data folder should be makes every write fail.
         QVERIFY(QDir(rig.folder()).removeRecursively());
