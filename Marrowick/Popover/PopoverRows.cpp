@@ -100,7 +100,7 @@ QList<Row> rows(const AnySourceConfig &source, const SourceMap<QString> &errors,
     const bool isCollapsed = collapsed.contains(uuidText(id));
     // The status counts hidden widgets too: a hidden widget that is down still marks its source.
     QList<Row> result{HeaderRow{source, visible.size(), aggregate(visibleWidgets), averageLatency(visibleWidgets),
-                                worstStatus(snapshot->widgets), isCollapsed}};
+                                AppState::worstStatus(snapshot->widgets), isCollapsed}};
     if (isCollapsed)
         return result;
     for (const WidgetEntry &entry : visible)
@@ -208,11 +208,6 @@ std::optional<double> averageLatency(const QList<WidgetData> &widgets)
     if (count == 0)
         return std::nullopt;
     return sum / static_cast<double>(count);
-}
-
-ServiceStatus worstStatus(const QList<WidgetData> &widgets)
-{
-    return AppState::worstStatus(widgets);
 }
 
 QList<Instant> fetchTimes(const SourceMap<SourceSnapshot> &snapshots)

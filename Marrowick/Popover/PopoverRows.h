@@ -147,8 +147,6 @@ QString aggregate(const QList<WidgetData> &widgets);
 QString aggregateText(const StatusCounts &counts);
 // The mean of the latencies present; absent when none is.
 std::optional<double> averageLatency(const QList<WidgetData> &widgets);
-// Down before warn before up before unknown; unknown for no widgets.
-ServiceStatus worstStatus(const QList<WidgetData> &widgets);
 QList<Instant> fetchTimes(const SourceMap<SourceSnapshot> &snapshots);
 
 } // namespace PopoverRows

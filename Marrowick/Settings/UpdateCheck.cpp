@@ -9,8 +9,7 @@ UpdateCheck::UpdateCheck(QUrl manifestURL, std::shared_ptr<const HTTPClient> htt
     : QObject(parent), m_manifestURL(std::move(manifestURL)), m_http(std::move(http)),
       m_installedVersion(std::move(installedVersion))
 {
-    if (!m_installedVersion)
-        m_installedVersion = &SettingsTexts::appShortVersion;
+    Q_ASSERT(m_installedVersion);
 }
 
 void UpdateCheck::start()

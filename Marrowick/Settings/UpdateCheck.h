@@ -19,7 +19,8 @@ class UpdateCheck : public QObject {
     Q_OBJECT
 
 public:
-    // No http: the application's shared client, made on the first check.
+    // No http: the application's shared client, made on the first check. `installedVersion` is
+    // required.
     UpdateCheck(QUrl manifestURL, std::shared_ptr<const HTTPClient> http, std::function<QString()> installedVersion,
                 QObject *parent = nullptr);
 

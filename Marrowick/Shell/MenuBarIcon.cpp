@@ -26,11 +26,6 @@ MenuBarIcon::MenuBarIcon(OverallStatus status, QColor symbolColor)
 {
 }
 
-QColor MenuBarIcon::dotColor(OverallStatus status)
-{
-    return overallStatusColor(status);
-}
-
 QColor MenuBarIcon::defaultSymbolColor()
 {
     return QGuiApplication::palette().color(QPalette::WindowText);
@@ -71,18 +66,13 @@ QPainterPath MenuBarIcon::rackPath(int pixels)
     return rack;
 }
 
-QColor MenuBarIcon::edgeColor(const QColor &symbolColor)
-{
-    return inkOn(symbolColor);
-}
-
 void MenuBarIcon::paintRack(QPainter &painter, int pixels) const
 {
     // A tray may sit on a panel of any colour, whatever the application's palette says: an
     // edge of the opposite lightness keeps the rack in sight where its own colour is lost.
     const QPainterPath rack = rackPath(pixels);
     const qreal edge = qMax<qreal>(1, pixels / designSize);
-    painter.strokePath(rack, QPen(edgeColor(m_symbolColor), 2 * edge, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.strokePath(rack, QPen(inkOn(m_symbolColor), 2 * edge, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.fillPath(rack, m_symbolColor);
 }
 
@@ -94,7 +84,7 @@ QImage MenuBarIcon::image(int pixels) const
     painter.setRenderHint(QPainter::Antialiasing);
     paintRack(painter, pixels);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(dotColor(m_status));
+    painter.setBrush(overallStatusColor(m_status));
     painter.drawEllipse(dotRect(pixels));
     return image;
 }

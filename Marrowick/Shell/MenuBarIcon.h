@@ -13,7 +13,8 @@
 namespace marrowick {
 
 // The tray icon: a server-rack symbol with a coloured dot beside it that tells the overall
-// state. The rack is edged in the opposite lightness, so it shows on light and dark panels. A plain value; the tray builds a new one whenever the status changes.
+// state. The rack is edged in the opposite lightness, so it shows on light and dark panels.
+// A plain value; the tray builds a new one whenever the status changes.
 class MenuBarIcon {
 public:
     // The sizes trays ask for, in device pixels; each is drawn on its own so it stays crisp.
@@ -26,13 +27,10 @@ public:
     QImage image(int pixels) const;
     QIcon icon() const;
 
-    static QColor dotColor(OverallStatus status);
     // Where the dot sits in an image of `pixels` square.
     static QRectF dotRect(int pixels);
     // The text colour of the application palette: trays follow the desktop's theme.
     static QColor defaultSymbolColor();
-    // White or the dark colour, whichever stands apart from the symbol's.
-    static QColor edgeColor(const QColor &symbolColor);
 
 private:
     static QPainterPath rackPath(int pixels);

@@ -1,6 +1,5 @@
 #include "Marrowick/Shell/SingleInstance.h"
 
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
 

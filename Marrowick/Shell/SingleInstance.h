@@ -35,8 +35,6 @@ public:
     // Why the claim gave alreadyRunning, in words for the user.
     const QString &error() const { return m_error; }
 
-    QString objectPath() const;
-
 public slots:
     // Called over the bus by a later start.
     Q_SCRIPTABLE void Activate();
@@ -45,6 +43,7 @@ signals:
     void activationRequested();
 
 private:
+    QString objectPath() const;
     bool registerOnBus();
     bool handOver();
     bool lockDataFolder();

@@ -139,7 +139,6 @@ void paintLabel(QPainter &painter, const QRectF &area, const QString &label, con
     const qreal left = area.center().x() - pillLabelWidth(font, label, symbol) / 2;
     paintSymbol(painter, *symbol, QRectF(left, area.center().y() - side / 2, side, side), color);
     const qreal textLeft = left + side + labelSymbolGap(metrics);
-    painter.setPen(color);
     painter.drawText(QRectF(textLeft, area.top(), area.right() - textLeft, area.height()),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, label);
 }

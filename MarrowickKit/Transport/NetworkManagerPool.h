@@ -31,7 +31,6 @@ public:
     NetworkManagerPool &operator=(const NetworkManagerPool &) = delete;
 
     QNetworkReply *send(const QNetworkRequest &request, const QByteArray &method, const QByteArray &body);
-    int managerCount() const { return int(m_slots.size()); }
 
 private:
     struct Slot {

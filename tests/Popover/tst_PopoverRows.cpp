@@ -206,7 +206,7 @@ private slots:
         QFETCH(QString, worst);
         QFETCH(QString, aggregate);
         QFETCH(QString, average);
-        QCOMPARE(serviceStatusText(worstStatus(widgets)), worst);
+        QCOMPARE(serviceStatusText(AppState::worstStatus(widgets)), worst);
         QCOMPARE(PopoverRows::aggregate(widgets), aggregate);
         const std::optional<double> mean = averageLatency(widgets);
         QCOMPARE(mean ? QString::number(*mean) : QStringLiteral("-"), average);
