@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include <csignal>
+
 #include <sys/resource.h>
 
 namespace marrowick::test {
@@ -20,7 +22,7 @@ public:
 
 private:
     rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
+    void (*m_oldHandler)(int) = SIG_ERR;
     bool m_active = false;
 };
 
