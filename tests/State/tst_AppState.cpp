@@ -1,6 +1,7 @@
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/State/SourcesStore.h"
+#include "MarrowickKit/Engine/HistoryRecorder.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -267,6 +268,7 @@ private slots:
         QCOMPARE(fileBytes(unreadable ? file : file + ".corrupt-2"), bytes);
 
         state.addSource(tcp(idA));
+        m_rig->clock.advance(HistoryRecorder::writeDelay); // past the history's write
         const bool refused = unreadable && file == SourcesStore::fileName();
         QCOMPARE(state.sourcesSaveError().isEmpty(), !refused);
         QCOMPARE(SourcesStore::load(folder()).size(), refused ? 0 : 1);
