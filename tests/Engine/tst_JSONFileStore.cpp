@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
 
 using namespace marrowick;
 
@@ -21,31 +20,12 @@ QString decodeName(const QJsonValue &json)
     return JsonObjectReader(json, QString()).string(QStringLiteral("name"));
 }
 
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A document of exactly `size` bytes that decodes, padded with white space.
 QByteArray paddedDocument(qint64 size)
 {
     QByteArray bytes = "{\"name\":\"padded\"}";
     bytes.append(QByteArray(size - bytes.size(), ' '));
     return bytes;
-}
-
-int modeOf(const QString &path)
-{
-    struct stat info{};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 
 } // namespace
@@ -79,7 +59,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
-        write(m_file, bytes);
+        QVERIFY(test::writeFile(m_file, bytes));
         QCOMPARE(load(), expected);
         QCOMPARE(QFileInfo(m_file).size(), bytes.size());
         QVERIFY(!QFile::exists(m_quarantine));
@@ -121,15 +101,15 @@ private slots:
     void unusableFilesAreQuarantined()
     {
         QFETCH(QByteArray, bytes);
-        write(m_quarantine, "older damaged copy");
-        write(m_file, bytes);
+        QVERIFY(test::writeFile(m_quarantine, "older damaged copy"));
+        QVERIFY(test::writeFile(m_file, bytes));
         std::optional<FileProblem> problem;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
             "^sources\\.json was damaged\\. Marrowick started without it and kept it as .*/sources\\.json\\.corrupt-2\\.$")));
         QCOMPARE(JSONFileStore::load(m_file, m_quarantine, decodeName, &problem), std::nullopt);
         QVERIFY(!QFile::exists(m_file));
-        QCOMPARE(contents(m_quarantine), QByteArray("older damaged copy"));
-        QVERIFY(contents(m_quarantine + "-2") == bytes);
+        QCOMPARE(test::fileBytes(m_quarantine), QByteArray("older damaged copy"));
+        QVERIFY(test::fileBytes(m_quarantine + "-2") == bytes);
         QVERIFY(problem);
         QCOMPARE(problem->kind, FileProblem::Kind::setAside);
         QCOMPARE(problem->copy, m_quarantine + "-2");
@@ -137,16 +117,16 @@ private slots:
 
         QCOMPARE(JSONFileStore::load(m_file, m_quarantine, decodeName, &problem), std::nullopt);
         QCOMPARE(problem, std::nullopt);
-        write(m_file, "damaged again");
+        QVERIFY(test::writeFile(m_file, "damaged again"));
         QCOMPARE(load(), std::nullopt);
-        QCOMPARE(contents(m_quarantine + "-3"), QByteArray("damaged again"));
-        QVERIFY(contents(m_quarantine + "-2") == bytes);
+        QCOMPARE(test::fileBytes(m_quarantine + "-3"), QByteArray("damaged again"));
+        QVERIFY(test::fileBytes(m_quarantine + "-2") == bytes);
     }
 
     // An unreadable file is not damaged: it stays, so that fixing its permissions brings it back.
     void anUnreadableFileIsLeftInPlace()
     {
-        write(m_file, "{\"name\":\"lab\"}");
+        QVERIFY(test::writeFile(m_file, "{\"name\":\"lab\"}"));
         std::optional<FileProblem> problem;
         std::optional<QString> loaded = QStringLiteral("not loaded");
         if (!test::withoutReadAccess(m_file, m_folder->path(),
@@ -170,12 +150,12 @@ private slots:
     {
         const QString file = m_folder->filePath(QStringLiteral("a/b/c/history.json"));
         JSONFileStore::save("{\"name\":\"new\"}", file);
-        QCOMPARE(contents(file), QByteArray("{\"name\":\"new\"}"));
+        QCOMPARE(test::fileBytes(file), QByteArray("{\"name\":\"new\"}"));
     }
 
     void saveReplacesTheWholeFile()
     {
-        write(m_file, QByteArray(4096, 'x'));
+        QVERIFY(test::writeFile(m_file, QByteArray(4096, 'x')));
         JSONFileStore::save("{\"name\":\"new\"}", m_file);
         QCOMPARE(load(), QStringLiteral("new"));
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{QStringLiteral("sources.json")});
@@ -202,14 +182,14 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QByteArray, bytes);
         QFETCH(qint64, diskRoom);
-        write(m_file, "{\"name\":\"old\"}");
+        QVERIFY(test::writeFile(m_file, "{\"name\":\"old\"}"));
         std::exception_ptr error;
         {
             const test::FileSizeLimit limit(diskRoom);
             error = test::thrownBy([&] { JSONFileStore::save(bytes, m_folder->filePath(target)); });
         }
         QVERIFY(error);
-        QCOMPARE(contents(m_file), QByteArray("{\"name\":\"old\"}"));
+        QCOMPARE(test::fileBytes(m_file), QByteArray("{\"name\":\"old\"}"));
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{QStringLiteral("sources.json")});
     }
 
@@ -234,7 +214,7 @@ private slots:
         QVERIFY(disk.fill(room));
         const QString error = test::errorText([&] { JSONFileStore::save(bytes, file); });
         QVERIFY2(error.contains(QLatin1String("No space left on device")), qPrintable(error));
-        QCOMPARE(contents(file), QByteArray("{\"name\":\"old\"}"));
+        QCOMPARE(test::fileBytes(file), QByteArray("{\"name\":\"old\"}"));
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files),
                  (QStringList{QStringLiteral("filler"), QStringLiteral("sources.json")}));
     }
@@ -250,11 +230,11 @@ private slots:
     {
         QFETCH(int, before);
         if (before >= 0) {
-            write(m_file, "{}");
+            QVERIFY(test::writeFile(m_file, "{}"));
             QCOMPARE(::chmod(QFile::encodeName(m_file).constData(), mode_t(before)), 0);
         }
         JSONFileStore::save("{\"name\":\"new\"}", m_file);
-        QCOMPARE(modeOf(m_file), 0600);
+        QCOMPARE(test::modeOf(m_file), 0600);
         QCOMPARE(load(), QStringLiteral("new"));
     }
 };

@@ -243,15 +243,8 @@ private slots:
         QVERIFY(QDir().mkpath(folder()));
         const QByteArray bytes = unreadable ? QByteArray("[]") : QByteArray("[{");
         const QByteArray earlierCopy = "an earlier damaged copy";
-        for (const auto &[name, contents] : {std::pair{file, bytes}, std::pair{file + ".corrupt", earlierCopy}}) {
-            QFile written(dataPath(name));
-            QVERIFY(written.open(QIODevice::WriteOnly));
-            written.write(contents);
-        }
-        const auto fileBytes = [this](const QString &name) {
-            QFile read(dataPath(name));
-            return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray("(none)");
-        };
+        QVERIFY(test::writeFile(dataPath(file), bytes));
+        QVERIFY(test::writeFile(dataPath(file + ".corrupt"), earlierCopy));
 
         if (!unreadable)
             build();
@@ -264,8 +257,8 @@ private slots:
             : QStringLiteral("%1 was damaged. Marrowick started without it and kept it as %2.")
                   .arg(file, dataPath(file + ".corrupt-2"));
         QCOMPARE(state.storageNotice(), notice);
-        QCOMPARE(fileBytes(file + ".corrupt"), earlierCopy);
-        QCOMPARE(fileBytes(unreadable ? file : file + ".corrupt-2"), bytes);
+        QCOMPARE(test::fileBytes(dataPath(file + ".corrupt")), earlierCopy);
+        QCOMPARE(test::fileBytes(dataPath(unreadable ? file : file + ".corrupt-2")), bytes);
 
         state.addSource(tcp(idA));
         m_rig->clock.advance(HistoryRecorder::writeDelay); // past the history's write
@@ -273,7 +266,7 @@ private slots:
         QCOMPARE(state.sourcesSaveError().isEmpty(), !refused);
         QCOMPARE(SourcesStore::load(folder()).size(), refused ? 0 : 1);
         if (unreadable)
-            QCOMPARE(fileBytes(file), bytes);
+            QCOMPARE(test::fileBytes(dataPath(file)), bytes);
     }
 
     void historyWriteFailuresAreToldUntilAWriteLands()

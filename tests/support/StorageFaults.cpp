@@ -39,6 +39,12 @@ FileSizeLimit::~FileSizeLimit()
         ::setrlimit(RLIMIT_FSIZE, &m_old);
 }
 
+int modeOf(const QString &path)
+{
+    struct stat info{};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
+
 SmallFilesystem::SmallFilesystem(qint64 bytes)
 {
     if (!m_folder.isValid())

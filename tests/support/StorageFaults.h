@@ -26,6 +26,9 @@ private:
     bool m_active = false;
 };
 
+// A file's permission bits, or -1 when it cannot be looked at.
+int modeOf(const QString &path);
+
 // A real tmpfs of `bytes` mounted on a temporary folder while it lives. Mounting needs root;
 // where it fails, isMounted() is false and callers skip.
 class SmallFilesystem {
