@@ -1,9 +1,10 @@
 #pragma once
 
-#include "Editor/ScriptedCredentialStore.h"
 #include "State/AppStateRig.h"
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Editor/LabeledFields.h"
+
+#include "support/ScriptedCredentialStore.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,9 +5,9 @@
 
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
+#include "support/Pictures.h"
 
 #include <QAbstractItemView>
-#include <QDir>
 #include <QSignalSpy>
 
 using namespace marrowick;
@@ -20,11 +20,7 @@ void render(QWidget *widget, const QString &name)
     QCoreApplication::processEvents();
     const QPixmap image = widget->grab();
     QVERIFY(!image.isNull());
-    const QString folder = qEnvironmentVariable("MARROWICK_SCREENSHOTS");
-    if (folder.isEmpty())
-        return;
-    QDir().mkpath(folder);
-    QVERIFY(image.save(QDir(folder).filePath(name + QStringLiteral(".png"))));
+    QVERIFY(saveScreenshot(image.toImage(), name));
 }
 
 } // namespace

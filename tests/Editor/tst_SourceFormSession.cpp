@@ -1,10 +1,10 @@
-#include "Editor/ScriptedCredentialStore.h"
 #include "State/AppStateRig.h"
 #include "Marrowick/Editor/SourceFormSession.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
+#include "support/ScriptedCredentialStore.h"
 #include "support/TestSupport.h"
 
 #include <QSignalSpy>
@@ -22,9 +22,8 @@ struct SessionRig : AppStateRig {
 
     SessionRig()
     {
-        state = std::make_unique<AppState>(AppStateServices{keyring, folder(), settings.get(), alerts,
-                                                            providers.factory(), clock.sleepFunction(),
-                                                            clock.nowFunction(), false});
+        credentials = keyring;
+        build();
     }
 };
 
@@ -137,7 +136,7 @@ void TestSourceFormSession::steps()
     QCOMPARE(session.jsonFieldsText(), jsonFieldsText);
     if (session.form())
         QCOMPARE(session.form()->jsonFields, SourceFormState::parseFieldLines(jsonFieldsText));
-    if (!session.form())
+    else
         QCOMPARE(session.gameSearch(), QString());
     QCOMPARE(changes.size(), stepChanges);
     QCOMPARE(session.saveButtonTitle(), editing ? QStringLiteral("Save Changes") : QStringLiteral("Save Source"));

@@ -61,11 +61,6 @@ class tst_HistoryRecorder : public QObject {
     {
         recorder.record(snapshot(id, m_clock->now()), statusOf, latencyOf);
     }
-    QByteArray stored() const
-    {
-        QFile file(historyFile());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     // Whether a write happened since the last call: each check removes the file it finds.
     bool wroteSinceLastCheck() const { return QFile::remove(historyFile()); }
 
@@ -147,16 +142,13 @@ private slots:
     {
         HistoryStore::save(PollHistory(PollHistory::Samples{{key(firstID), {HistorySample{start.advanced(-HistoryLimits::retention - 1), 5.0, ServiceStatus::up}}}}),
                            m_folder->path());
-        QFile file(historyFile());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray before = file.readAll();
-        file.close();
+        const QByteArray before = test::fileBytes(historyFile());
+        QVERIFY(!before.isEmpty());
 
         auto recorder = makeRecorder();
         QVERIFY(recorder->current().samples().isEmpty());
         m_clock->advance(60);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), before);
+        QCOMPARE(test::fileBytes(historyFile()), before);
     }
 
     void anUnusableFileIsSetAsideAndTheRecorderStartsEmpty_data()
@@ -170,10 +162,7 @@ private slots:
     void anUnusableFileIsSetAsideAndTheRecorderStartsEmpty()
     {
         QFETCH(QByteArray, stored);
-        QFile file(historyFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(stored);
-        file.close();
+        QVERIFY(test::writeFile(historyFile(), stored));
 
         auto recorder = makeRecorder();
         QVERIFY(recorder->current().samples().isEmpty());
@@ -181,9 +170,7 @@ private slots:
         record(*recorder);
         m_clock->advance(30);
         QCOMPARE(HistoryStore::load(m_folder->path()).samples(key(firstID)).size(), 1);
-        QFile quarantined(m_folder->filePath(HistoryStore::quarantineName()));
-        QVERIFY(quarantined.open(QIODevice::ReadOnly));
-        QVERIFY(quarantined.readAll() == stored);
+        QVERIFY(test::fileBytes(m_folder->filePath(HistoryStore::quarantineName())) == stored);
     }
 
     // A read-only or full data folder: the old file stays, the failure is told once, and the
@@ -204,7 +191,7 @@ private slots:
         } else {
             QVERIFY(QDir(m_folder->path()).mkdir(HistoryStore::fileName()));
         }
-        const QByteArray before = stored();
+        const QByteArray before = test::fileBytes(historyFile());
         auto recorder = makeRecorder();
         QSignalSpy told(recorder.get(), &HistoryRecorder::writeErrorChanged);
         record(*recorder);
@@ -216,7 +203,7 @@ private slots:
             m_clock->advance(30);
         }
         QCOMPARE(told.size(), 1);
-        QCOMPARE(stored(), before);
+        QCOMPARE(test::fileBytes(historyFile()), before);
         QVERIFY(diskFull || QDir(m_folder->path()).rmdir(HistoryStore::fileName()));
 
         test::await(recorder->flush());
@@ -229,7 +216,7 @@ private slots:
     void anUnreadableFileIsNeverOverwritten()
     {
         HistoryStore::save(PollHistory({{key(secondID), {HistorySample{start, 5.0, ServiceStatus::up}}}}), m_folder->path());
-        const QByteArray before = stored();
+        const QByteArray before = test::fileBytes(historyFile());
         std::unique_ptr<HistoryRecorder> recorder;
         if (!test::withoutReadAccess(historyFile(), m_folder->path(), [&] { recorder = makeRecorder(); }))
             QSKIP("this system cannot make a file unreadable");
@@ -239,7 +226,7 @@ private slots:
         record(*recorder);
         m_clock->advance(30);
         test::await(recorder->flush());
-        QCOMPARE(stored(), before);
+        QCOMPARE(test::fileBytes(historyFile()), before);
         QCOMPARE(recorder->writeError(), QString());
 
         // Moved away by the user: writing goes on.

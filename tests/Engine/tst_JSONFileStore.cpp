@@ -9,7 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <optional>
+
 #include <sys/stat.h>
+
 
 using namespace marrowick;
 
@@ -21,31 +24,12 @@ QString decodeName(const QJsonValue &json)
     return JsonObjectReader(json, QString()).string(QStringLiteral("name"));
 }
 
-void write(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A document of exactly `size` bytes that decodes, padded with white space.
 QByteArray paddedDocument(qint64 size)
 {
     QByteArray bytes = "{\"name\":\"padded\"}";
     bytes.append(QByteArray(size - bytes.size(), ' '));
     return bytes;
-}
-
-int modeOf(const QString &path)
-{
-    struct stat info{};
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 
 } // namespace
@@ -79,7 +63,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
-        write(m_file, bytes);
+        QVERIFY(test::writeFile(m_file, bytes));
         QCOMPARE(load(), expected);
         QCOMPARE(QFileInfo(m_file).size(), bytes.size());
         QVERIFY(!QFile::exists(m_quarantine));
@@ -121,15 +105,15 @@ private slots:
     void unusableFilesAreQuarantined()
     {
         QFETCH(QByteArray, bytes);
-        write(m_quarantine, "older damaged copy");
-        write(m_file, bytes);
+        QVERIFY(test::writeFile(m_quarantine, "older damaged copy"));
+        QVERIFY(test::writeFile(m_file, bytes));
         std::optional<FileProblem> problem;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
             "^sources\\.json was damaged\\. Marrowick started without it and kept it as .*/sources\\.json\\.corrupt-2\\.$")));
         QCOMPARE(JSONFileStore::load(m_file, m_quarantine, decodeName, &problem), std::nullopt);
         QVERIFY(!QFile::exists(m_file));
-        QCOMPARE(contents(m_quarantine), QByteArray("older damaged copy"));
-        QVERIFY(contents(m_quarantine + "-2") == bytes);
+        QCOMPARE(test::fileBytes(m_quarantine), QByteArray("older damaged copy"));
+        QVERIFY(test::fileBytes(m_quarantine + "-2") == bytes);
         QVERIFY(problem);
         QCOMPARE(problem->kind, FileProblem::Kind::setAside);
         QCOMPARE(problem->copy, m_quarantine + "-2");
@@ -137,16 +121,16 @@ private slots:
 
         QCOMPARE(JSONFileStore::load(m_file, m_quarantine, decodeName, &problem), std::nullopt);
         QCOMPARE(problem, std::nullopt);
-        write(m_file, "damaged again");
+        QVERIFY(test::writeFile(m_file, "damaged again"));
         QCOMPARE(load(), std::nullopt);
-        QCOMPARE(contents(m_quarantine + "-3"), QByteArray("damaged again"));
-        QVERIFY(contents(m_quarantine + "-2") == bytes);
+        QCOMPARE(test::fileBytes(m_quarantine + "-3"), QByteArray("damaged again"));
+        QVERIFY(test::fileBytes(m_quarantine + "-2") == bytes);
     }
 
     // An unreadable file is not damaged: it stays, so that fixing its permissions brings it back.
     void anUnreadableFileIsLeftInPlace()
     {
-        write(m_file, "{\"name\":\"lab\"}");
+        QVERIFY(test::writeFile(m_file, "{\"name\":\"lab\"}"));
         std::optional<FileProblem> problem;
         std::optional<QString> loaded = QStringLiteral("not loaded");
         if (!test::withoutReadAccess(m_file, m_folder->path(),
@@ -170,73 +154,70 @@ private slots:
     {
         const QString file = m_folder->filePath(QStringLiteral("a/b/c/history.json"));
         JSONFileStore::save("{\"name\":\"new\"}", file);
-        QCOMPARE(contents(file), QByteArray("{\"name\":\"new\"}"));
+        QCOMPARE(test::fileBytes(file), QByteArray("{\"name\":\"new\"}"));
     }
 
     void saveReplacesTheWholeFile()
     {
-        write(m_file, QByteArray(4096, 'x'));
+        QVERIFY(test::writeFile(m_file, QByteArray(4096, 'x')));
         JSONFileStore::save("{\"name\":\"new\"}", m_file);
         QCOMPARE(load(), QStringLiteral("new"));
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{QStringLiteral("sources.json")});
     }
 
+    // A failed save leaves the old file and no temporary. A file size limit stands in for a full
+    // disk anywhere; the real small file system needs root to mount and skips without it.
     void failedSavesLeaveTheOldFile_data()
     {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<qint64>("diskRoom"); // bytes a file may grow to before the disk is full; 0: no limit
-        QTest::newRow("folder is a file") << QStringLiteral("sources.json/inner.json") << QByteArray("{}") << qint64(0);
-        QTest::newRow("over the cap") << QStringLiteral("sources.json")
-                                      << paddedDocument(JSONFileStore::maximumFileSize + 1) << qint64(0);
-        QTest::newRow("disk full mid-write") << QStringLiteral("sources.json") << paddedDocument(1 << 20)
-                                             << qint64(64 * 1024);
+        QTest::addColumn<qint64>("room"); // bytes left before the disk is full; 0 with the limit: none
+        QTest::addColumn<bool>("realDisk");
+        const QString file = QStringLiteral("sources.json");
+        QTest::newRow("folder is a file") << QStringLiteral("sources.json/inner.json") << QByteArray("{}") << qint64(0)
+                                          << false;
+        QTest::newRow("over the cap") << file << paddedDocument(JSONFileStore::maximumFileSize + 1) << qint64(0)
+                                      << false;
+        QTest::newRow("disk full mid-write") << file << paddedDocument(1 << 20) << qint64(64 * 1024) << false;
         // Small saves sit in QSaveFile's buffer until commit, which hides a failed last flush.
-        QTest::newRow("disk full within the buffer") << QStringLiteral("sources.json") << paddedDocument(6000)
-                                                     << qint64(4096);
-        QTest::newRow("disk full at the first byte") << QStringLiteral("sources.json") << paddedDocument(100)
-                                                     << qint64(1);
+        QTest::newRow("disk full within the buffer") << file << paddedDocument(6000) << qint64(4096) << false;
+        QTest::newRow("disk full at the first byte") << file << paddedDocument(100) << qint64(1) << false;
+        QTest::newRow("real disk, no room, small save") << file << paddedDocument(500) << qint64(0) << true;
+        QTest::newRow("real disk, one page, buffered save") << file << paddedDocument(6000) << qint64(4096) << true;
+        QTest::newRow("real disk, one page, large save") << file << paddedDocument(40000) << qint64(4096) << true;
     }
     void failedSavesLeaveTheOldFile()
     {
         QFETCH(QString, target);
         QFETCH(QByteArray, bytes);
-        QFETCH(qint64, diskRoom);
-        write(m_file, "{\"name\":\"old\"}");
+        QFETCH(qint64, room);
+        QFETCH(bool, realDisk);
+        std::optional<test::SmallFilesystem> disk;
+        QString folder = m_folder->path();
+        if (realDisk) {
+            disk.emplace(64 * 1024);
+            if (!disk->isMounted())
+                QSKIP("mounting a small file system needs root");
+            folder = disk->path();
+        }
+        const QString file = QDir(folder).filePath(QStringLiteral("sources.json"));
+        QVERIFY(test::writeFile(file, "{\"name\":\"old\"}"));
+        if (realDisk)
+            QVERIFY(disk->fill(room));
         std::exception_ptr error;
         {
-            const test::FileSizeLimit limit(diskRoom);
-            error = test::thrownBy([&] { JSONFileStore::save(bytes, m_folder->filePath(target)); });
+            const test::FileSizeLimit limit(realDisk ? 0 : room);
+            error = test::thrownBy([&] { JSONFileStore::save(bytes, QDir(folder).filePath(target)); });
         }
         QVERIFY(error);
-        QCOMPARE(contents(m_file), QByteArray("{\"name\":\"old\"}"));
-        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{QStringLiteral("sources.json")});
-    }
-
-    // The same on a real file system without room; needs root to mount one.
-    void aFullFileSystemKeepsTheOldFile_data()
-    {
-        QTest::addColumn<qint64>("room");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("no room, small save") << qint64(0) << paddedDocument(500);
-        QTest::newRow("one page, buffered save") << qint64(4096) << paddedDocument(6000);
-        QTest::newRow("one page, large save") << qint64(4096) << paddedDocument(40000);
-    }
-    void aFullFileSystemKeepsTheOldFile()
-    {
-        QFETCH(qint64, room);
-        QFETCH(QByteArray, bytes);
-        test::SmallFilesystem disk(64 * 1024);
-        if (!disk.isMounted())
-            QSKIP("mounting a small file system needs root");
-        const QString file = QDir(disk.path()).filePath(QStringLiteral("sources.json"));
-        JSONFileStore::save("{\"name\":\"old\"}", file);
-        QVERIFY(disk.fill(room));
-        const QString error = test::errorText([&] { JSONFileStore::save(bytes, file); });
-        QVERIFY2(error.contains(QLatin1String("No space left on device")), qPrintable(error));
-        QCOMPARE(contents(file), QByteArray("{\"name\":\"old\"}"));
-        QCOMPARE(QDir(disk.path()).entryList(QDir::Files),
-                 (QStringList{QStringLiteral("filler"), QStringLiteral("sources.json")}));
+        if (realDisk) {
+            const QString text = test::errorText([&] { std::rethrow_exception(error); });
+            QVERIFY2(text.contains(QLatin1String("No space left on device")), qPrintable(text));
+        }
+        QCOMPARE(test::fileBytes(file), QByteArray("{\"name\":\"old\"}"));
+        const QStringList left = realDisk ? QStringList{QStringLiteral("filler"), QStringLiteral("sources.json")}
+                                          : QStringList{QStringLiteral("sources.json")};
+        QCOMPARE(QDir(folder).entryList(QDir::Files), left);
     }
 
     void savedFilesAreOwnerOnly_data()
@@ -250,11 +231,11 @@ private slots:
     {
         QFETCH(int, before);
         if (before >= 0) {
-            write(m_file, "{}");
+            QVERIFY(test::writeFile(m_file, "{}"));
             QCOMPARE(::chmod(QFile::encodeName(m_file).constData(), mode_t(before)), 0);
         }
         JSONFileStore::save("{\"name\":\"new\"}", m_file);
-        QCOMPARE(modeOf(m_file), 0600);
+        QCOMPARE(test::modeOf(m_file), 0600);
         QCOMPARE(load(), QStringLiteral("new"));
     }
 };

@@ -6,8 +6,8 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include "Popover/PopoverRig.h"
+#include "support/Pictures.h"
 
-#include <QDir>
 #include <QPainter>
 #include <QPixmap>
 #include <QTest>
@@ -79,11 +79,7 @@ private:
         const QPixmap image = popover.grab();
         QVERIFY(!image.isNull());
         QCOMPARE(image.width() / image.devicePixelRatio(), PopoverView::popoverWidth);
-        const QString folder = qEnvironmentVariable("MARROWICK_SCREENSHOTS");
-        if (folder.isEmpty())
-            return;
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(image.save(QDir(folder).filePath(QStringLiteral("popover-%1.png").arg(name))));
+        QVERIFY(test::saveScreenshot(image.toImage(), QStringLiteral("popover-") + name));
     }
 
     // A rig at the fixed date whose sample sources have answered a few times.
@@ -196,11 +192,7 @@ private slots:
         painter.fillRect(QRect(picture.width() - 72, 0, 72, picture.height()), Qt::white);
         painter.drawImage(picture.width() - 68, 4, appMarkImage(DBusAlertCenter::imageSide));
         painter.end();
-        const QString folder = qEnvironmentVariable("MARROWICK_SCREENSHOTS");
-        if (folder.isEmpty())
-            return;
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(picture.save(QDir(folder).filePath(QStringLiteral("tray-icon-on-panels.png"))));
+        QVERIFY(test::saveScreenshot(picture, QStringLiteral("tray-icon-on-panels")));
     }
 
 private:

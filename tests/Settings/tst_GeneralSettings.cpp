@@ -15,6 +15,7 @@
 
 #include "State/AppStateRig.h"
 #include "support/FakeHTTPClient.h"
+#include "support/Pictures.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -36,14 +37,6 @@ public:
     std::optional<QString> saveFileName(QWidget *, const QString &) override { return path; }
     std::optional<QString> openFileName(QWidget *) override { return path; }
 };
-
-QPalette themePalette(bool dark)
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, dark ? QColor(0x35, 0x35, 0x35) : QColor(0xEF, 0xEF, 0xEF));
-    palette.setColor(QPalette::WindowText, dark ? QColor(Qt::white) : QColor(Qt::black));
-    return palette;
-}
 
 // The strongest contrast with `against` among the pixels of `area` in `image`.
 double strongestContrast(const QImage &image, const QRect &area, const QColor &against)
@@ -494,7 +487,7 @@ private slots:
         QFETCH(QString, hex);
         QFETCH(bool, dark);
         QWidget window;
-        window.setPalette(themePalette(dark));
+        window.setPalette(test::themePalette(dark));
         window.setAutoFillBackground(true);
         auto *toggle = new SwitchButton(QStringLiteral("Sound"), &window);
         auto *swatch = new AccentSwatch(hex, &window);
@@ -502,7 +495,7 @@ private slots:
         AccentInjector::apply(&window, hex);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        const QColor background = themePalette(dark).color(QPalette::Window);
+        const QColor background = test::themePalette(dark).color(QPalette::Window);
 
         // Switch 42 by 26: the track inset 3, its knob 16 wide at one end.
         const QImage on = shot(&window, toggle, true, false);

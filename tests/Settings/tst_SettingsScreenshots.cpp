@@ -8,9 +8,9 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include "State/AppStateRig.h"
+#include "support/Pictures.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -27,24 +27,10 @@ public:
     std::optional<QString> openFileName(QWidget *) override { return path; }
 };
 
-// A dark theme's palette, as a desktop with a dark Qt theme hands it over.
-QPalette darkPalette()
-{
-    QPalette palette;
-    for (const auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
-        palette.setColor(role, QColor(0x35, 0x35, 0x35));
-    palette.setColor(QPalette::Base, QColor(0x2A, 0x2A, 0x2A));
-    for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(role, Qt::white);
-    return palette;
-}
-
 } // namespace
 
 class TestSettingsScreenshots : public QObject {
     Q_OBJECT
-
-    QString m_folder = qEnvironmentVariable("MARROWICK_SCREENSHOTS");
 
     void save(QWidget *widget, const QString &name)
     {
@@ -52,10 +38,7 @@ class TestSettingsScreenshots : public QObject {
         QCoreApplication::processEvents();
         const QPixmap picture = widget->grab();
         QVERIFY(!picture.isNull());
-        if (!m_folder.isEmpty()) {
-            QDir().mkpath(m_folder);
-            QVERIFY(picture.save(QDir(m_folder).filePath(name + QStringLiteral(".png"))));
-        }
+        QVERIFY(test::saveScreenshot(picture.toImage(), name));
     }
 
     // Sources of several kinds: one up, one failing after an older success, one muted.
@@ -133,7 +116,7 @@ private slots:
             addSamples(rig);
         SettingsView settings(rig.state.get(), {}, {});
         if (dark)
-            settings.setPalette(darkPalette());
+            settings.setPalette(test::themePalette(true));
         test::followAccent(&settings, rig.settings.get());
         settings.setTab(SettingsView::SettingsTab::general);
         settings.show();

@@ -4,6 +4,7 @@
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "State/AppStateRig.h"
+#include "support/ScriptedCredentialStore.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -15,22 +16,6 @@
 using namespace marrowick;
 
 namespace {
-
-// A keyring whose reads can fail for chosen names or wait until released.
-class ScriptedSecrets : public InMemoryCredentialStore {
-public:
-    QSet<QString> failing;
-    std::optional<Completion<Done>> gate;
-
-    QCoro::Task<std::optional<QString>> secret(QString referenceName) override
-    {
-        if (gate)
-            co_await *gate;
-        if (failing.contains(referenceName))
-            throw CredentialError::timedOut();
-        co_return co_await InMemoryCredentialStore::secret(std::move(referenceName));
-    }
-};
 
 AnySourceConfig hub(const QString &name)
 {
@@ -49,7 +34,7 @@ class TestSourcesTransfer : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::AppStateRig> m_rig;
-    std::shared_ptr<ScriptedSecrets> m_secrets;
+    std::shared_ptr<test::ScriptedCredentialStore> m_secrets;
     std::unique_ptr<QTemporaryDir> m_files;
 
     AppState &state() { return *m_rig->state; }
@@ -61,7 +46,7 @@ private slots:
     {
         m_files = std::make_unique<QTemporaryDir>();
         m_rig = std::make_unique<test::AppStateRig>();
-        m_secrets = std::make_shared<ScriptedSecrets>();
+        m_secrets = std::make_shared<test::ScriptedCredentialStore>();
         m_rig->credentials = m_secrets;
         m_rig->build(true);
     }
@@ -271,7 +256,7 @@ private slots:
             if (stored.contains(source.displayName()))
                 test::await(m_secrets->setSecret(QStringLiteral("secret"), *source.credentialRef()));
             if (failing.contains(source.displayName()))
-                m_secrets->failing.insert(*source.credentialRef());
+                m_secrets->failingReads.insert(*source.credentialRef());
         }
         transfer.replaceSourcesWithPendingImport();
         QTRY_COMPARE(reported.size(), 1);
@@ -286,7 +271,7 @@ private slots:
         auto transfer = std::make_unique<SourcesTransfer>(&state());
         transfer->importSources(opening(file(QStringLiteral("in.json"))));
         const Completion<Done> gate;
-        m_secrets->gate = gate;
+        m_secrets->readGate = gate;
         transfer->replaceSourcesWithPendingImport();
         QCOMPARE(state().sources().size(), 1);
         transfer.reset();

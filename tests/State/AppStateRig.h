@@ -68,7 +68,6 @@ struct AppStateRig {
     }
 };
 
-// Deletes every window without a parent, picked before any goes: a sheet goes with its window.
 // The window shows the accent setting and follows it, as the shell wires it.
 inline AccentInjector *followAccent(QWidget *window, AppSettings *settings)
 {
@@ -77,6 +76,7 @@ inline AccentInjector *followAccent(QWidget *window, AppSettings *settings)
     return accent;
 }
 
+// Deletes every window without a parent, picked before any goes: a sheet goes with its window.
 inline void closeTopLevelWindows()
 {
     QList<QPointer<QWidget>> windows;

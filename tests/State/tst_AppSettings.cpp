@@ -1,5 +1,7 @@
 #include "Marrowick/State/AppSettings.h"
 
+#include "support/StorageFaults.h"
+
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -98,9 +100,7 @@ private slots:
             settings->setCompactMode(true);
             settings->sync();
         }
-        struct stat info{};
-        QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
-        QCOMPARE(int(info.st_mode & 0777), 0600);
+        QCOMPARE(test::modeOf(path), 0600);
         QCOMPARE(open(path)->compactMode(), true);
         QVERIFY(QFile::remove(path));
     }

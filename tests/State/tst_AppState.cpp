@@ -1,6 +1,7 @@
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/State/SourcesStore.h"
+#include "MarrowickKit/Engine/HistoryRecorder.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -242,15 +243,8 @@ private slots:
         QVERIFY(QDir().mkpath(folder()));
         const QByteArray bytes = unreadable ? QByteArray("[]") : QByteArray("[{");
         const QByteArray earlierCopy = "an earlier damaged copy";
-        for (const auto &[name, contents] : {std::pair{file, bytes}, std::pair{file + ".corrupt", earlierCopy}}) {
-            QFile written(dataPath(name));
-            QVERIFY(written.open(QIODevice::WriteOnly));
-            written.write(contents);
-        }
-        const auto fileBytes = [this](const QString &name) {
-            QFile read(dataPath(name));
-            return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray("(none)");
-        };
+        QVERIFY(test::writeFile(dataPath(file), bytes));
+        QVERIFY(test::writeFile(dataPath(file + ".corrupt"), earlierCopy));
 
         if (!unreadable)
             build();
@@ -263,15 +257,16 @@ private slots:
             : QStringLiteral("%1 was damaged. Marrowick started without it and kept it as %2.")
                   .arg(file, dataPath(file + ".corrupt-2"));
         QCOMPARE(state.storageNotice(), notice);
-        QCOMPARE(fileBytes(file + ".corrupt"), earlierCopy);
-        QCOMPARE(fileBytes(unreadable ? file : file + ".corrupt-2"), bytes);
+        QCOMPARE(test::fileBytes(dataPath(file + ".corrupt")), earlierCopy);
+        QCOMPARE(test::fileBytes(dataPath(unreadable ? file : file + ".corrupt-2")), bytes);
 
         state.addSource(tcp(idA));
+        m_rig->clock.advance(HistoryRecorder::writeDelay); // past the history's write
         const bool refused = unreadable && file == SourcesStore::fileName();
         QCOMPARE(state.sourcesSaveError().isEmpty(), !refused);
         QCOMPARE(SourcesStore::load(folder()).size(), refused ? 0 : 1);
         if (unreadable)
-            QCOMPARE(fileBytes(file), bytes);
+            QCOMPARE(test::fileBytes(dataPath(file)), bytes);
     }
 
     void historyWriteFailuresAreToldUntilAWriteLands()

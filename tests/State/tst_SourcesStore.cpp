@@ -2,6 +2,8 @@
 #include "MarrowickKit/Model/JsonReading.h"
 #include "MarrowickKit/Model/UuidText.h"
 
+#include "support/TestSupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -26,13 +28,6 @@ AnySourceConfig beszel()
 {
     return BeszelConfig(beszelID, QStringLiteral("Hub"), QStringLiteral("http://hub.lan"),
                         QStringLiteral("beszel-old"));
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 QSet<QUuid> idsOf(const QList<AnySourceConfig> &sources)
@@ -93,7 +88,7 @@ private slots:
     void unreadableFilesGiveNoSources()
     {
         QFETCH(QByteArray, bytes);
-        writeFile(path(QStringLiteral("sources.json")), bytes);
+        QVERIFY(test::writeFile(path(QStringLiteral("sources.json")), bytes));
         QVERIFY(SourcesStore::load(m_dir->path()).isEmpty());
         QCOMPARE(QFile::exists(path(QStringLiteral("sources.json.corrupt"))), true);
         QCOMPARE(QFile::exists(path(QStringLiteral("sources.json"))), false);
@@ -103,7 +98,7 @@ private slots:
     {
         const AnySourceConfig duplicate = TCPPortConfig(kumaID, QStringLiteral("Same id"), QStringLiteral("h"), 22);
         const QString file = path(QStringLiteral("export.json"));
-        writeFile(file, SourcesStore::encode({kuma(std::nullopt), beszel(), duplicate}));
+        QVERIFY(test::writeFile(file, SourcesStore::encode({kuma(std::nullopt), beszel(), duplicate})));
 
         const QList<AnySourceConfig> first = SourcesStore::importSources(file);
         QCOMPARE(first.size(), 2);
@@ -161,7 +156,7 @@ private slots:
         QByteArray bytes = SourcesStore::encode({beszel()});
         bytes.append(QByteArray(size - bytes.size(), ' '));
         const QString file = path(QStringLiteral("big.json"));
-        writeFile(file, bytes);
+        QVERIFY(test::writeFile(file, bytes));
         try {
             QCOMPARE(SourcesStore::importSources(file).size(), 1);
             QVERIFY(accepted);
@@ -191,7 +186,7 @@ private slots:
             }
         }
         const QString empty = path(QStringLiteral("empty.json"));
-        writeFile(empty, QByteArray());
+        QVERIFY(test::writeFile(empty, QByteArray()));
         QVERIFY_THROWS_EXCEPTION(JsonDecodeError, SourcesStore::importSources(empty));
     }
 };

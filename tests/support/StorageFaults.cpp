@@ -32,10 +32,17 @@ FileSizeLimit::FileSizeLimit(qint64 bytes)
 
 FileSizeLimit::~FileSizeLimit()
 {
-    if (m_oldHandler)
+    // SIG_DFL is null on glibc, so compare with SIG_ERR: the default must come back too.
+    if (m_oldHandler != SIG_ERR)
         std::signal(SIGXFSZ, m_oldHandler);
     if (m_active)
         ::setrlimit(RLIMIT_FSIZE, &m_old);
+}
+
+int modeOf(const QString &path)
+{
+    struct stat info{};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 
 SmallFilesystem::SmallFilesystem(qint64 bytes)

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include <csignal>
+
 #include <sys/resource.h>
 
 namespace marrowick::test {
@@ -20,9 +22,12 @@ public:
 
 private:
     rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
+    void (*m_oldHandler)(int) = SIG_ERR;
     bool m_active = false;
 };
+
+// A file's permission bits, or -1 when it cannot be looked at.
+int modeOf(const QString &path);
 
 // A real tmpfs of `bytes` mounted on a temporary folder while it lives. Mounting needs root;
 // where it fails, isMounted() is false and callers skip.

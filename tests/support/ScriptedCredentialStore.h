@@ -3,23 +3,31 @@
 #include "MarrowickKit/Async/Completion.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 
+#include <QSet>
+
 #include <optional>
 #include <stdexcept>
 
 namespace marrowick::test {
 
-// The keyring of a test: in memory, and able to fail or to hold a write until released.
+// The keyring of a test: in memory, and able to fail or to hold a read or a write until released.
 class ScriptedCredentialStore : public InMemoryCredentialStore {
 public:
-    std::optional<QString> failure;
-    std::optional<Completion<Done>> gate;
+    std::optional<QString> failure; // of every write
+    std::optional<Completion<Done>> gate; // holds writes
+    QSet<QString> failingReads; // names whose reads time out
+    std::optional<Completion<Done>> readGate;
     int reads = 0;
     int writes = 0;
 
     QCoro::Task<std::optional<QString>> secret(QString referenceName) override
     {
         ++reads;
-        return InMemoryCredentialStore::secret(std::move(referenceName));
+        if (readGate)
+            co_await *readGate;
+        if (failingReads.contains(referenceName))
+            throw CredentialError::timedOut();
+        co_return co_await InMemoryCredentialStore::secret(std::move(referenceName));
     }
     QCoro::Task<void> setSecret(QString secret, QString referenceName) override
     {
