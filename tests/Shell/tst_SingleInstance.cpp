@@ -1,14 +1,24 @@
 #include "Marrowick/Shell/SingleInstance.h"
 
+#include "support/StorageFaults.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
 #include <QDBusConnectionInterface>
 #include <QDir>
-#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <memory>
+#include <optional>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 using namespace marrowick;
 
@@ -24,13 +34,39 @@ bool isOnBus(const QString &name)
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value();
 }
 
+// The process the lock file names, as a later start reads it.
 qint64 lockHolder(const QString &path)
 {
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    QLockFile(path).getLockInfo(&pid, &host, &application);
-    return pid;
+    return test::fileBytes(path).split('\n').value(0).toLongLong();
+}
+
+// How a second process holds the lock in the table below.
+enum class Holder {
+    none,
+    copy,     // a SingleInstance, as a running copy of the program
+    bareLock, // the lock alone, the file left as the row made it
+};
+
+const char *const holdArgument = "--hold-lock";
+
+// The second process: holds the lock of `folder` until its standard input closes. It says on
+// its first line whether it got it.
+int holdLock(const QString &folder, Holder holder)
+{
+    bool held = false;
+    std::optional<SingleInstance> instance;
+    if (holder == Holder::copy) {
+        instance.emplace(programIdentifier, folder, QDBusConnection(QStringLiteral("no bus")));
+        held = instance->claim() == SingleInstance::Claim::owner;
+    } else {
+        const int fd = ::open(QFile::encodeName(QDir(folder).filePath(SingleInstance::lockFileName)).constData(), O_RDWR);
+        held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    }
+    std::printf("%s\n", held ? "held" : "not held");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
 }
 
 // A copy of the program in a throw-away home, offscreen, on the session bus of this test.
@@ -89,8 +125,6 @@ private:
 private slots:
     void initTestCase()
     {
-        if (!QDBusConnection::sessionBus().isConnected())
-            QSKIP("no session bus");
         m_identifier = QStringLiteral("dev.tobrin.marrowicktest.p") + QString::number(QCoreApplication::applicationPid());
     }
 
@@ -116,6 +150,8 @@ private slots:
 
     void secondStart()
     {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus");
         QFETCH(bool, firstOnBus);
         QFETCH(bool, secondOnBus);
         QFETCH(Claim, second);
@@ -143,8 +179,108 @@ private slots:
         QCOMPARE(isOnBus(m_identifier), secondOnBus);
     }
 
+    // Only a live process that holds the lock keeps a start out, and only such a process is
+    // named. Without a bus, so the lock alone decides.
+    void theLockFile_data()
+    {
+        QTest::addColumn<QByteArray>("contents"); // null: no file
+        QTest::addColumn<int>("mode");            // -1: as written
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<Holder>("holder");
+        QTest::addColumn<Claim>("claim");
+        QTest::addColumn<bool>("named"); // the message names the holder's process
+
+        const QByteArray host = QSysInfo::machineHostName().toUtf8();
+        const QByteArray gone = "4194305\nMarrowick\n" + host + '\n'; // above any pid the kernel gives
+        const QByteArray unlocked = "1\nMarrowick\n" + host + '\n'; // alive, but holds nothing
+        QTest::newRow("no file") << QByteArray() << -1 << 022 << false << Holder::none << Claim::owner << false;
+        QTest::newRow("empty file") << QByteArray("") << -1 << 022 << false << Holder::none << Claim::owner << false;
+        QTest::newRow("garbage") << QByteArray("\xff\x00garbage\n\n") << -1 << 022 << false << Holder::none
+                                 << Claim::owner << false;
+        QTest::newRow("names a process that is gone") << gone << -1 << 022 << false << Holder::none << Claim::owner
+                                                      << false;
+        QTest::newRow("names a live process that holds nothing")
+            << unlocked << -1 << 022 << false << Holder::none << Claim::owner << false;
+        // Root reads it all the same; as a user the file is made readable again.
+        QTest::newRow("unreadable") << unlocked << 0 << 022 << false << Holder::none << Claim::owner << false;
+        QTest::newRow("world-writable") << unlocked << 0666 << 022 << false << Holder::none << Claim::owner << false;
+        QTest::newRow("created under umask 000") << QByteArray() << -1 << 0 << false << Holder::none << Claim::owner
+                                                 << false;
+        QTest::newRow("held by a running copy") << QByteArray() << -1 << 022 << false << Holder::copy
+                                                << Claim::alreadyRunning << true;
+        QTest::newRow("held, naming nobody") << QByteArray("") << -1 << 022 << false << Holder::bareLock
+                                             << Claim::alreadyRunning << false;
+        QTest::newRow("full disk, held by a running copy") << QByteArray() << -1 << 022 << true << Holder::copy
+                                                           << Claim::alreadyRunning << false;
+        QTest::newRow("full disk, old file, held by a running copy")
+            << gone << -1 << 022 << true << Holder::copy << Claim::alreadyRunning << true;
+    }
+    void theLockFile()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(int, mode);
+        QFETCH(int, mask);
+        QFETCH(bool, fullDisk);
+        QFETCH(Holder, holder);
+        QFETCH(Claim, claim);
+        QFETCH(bool, named);
+
+        std::optional<test::SmallFilesystem> disk;
+        QTemporaryDir scratch;
+        QString folder = scratch.path();
+        if (fullDisk) {
+            disk.emplace(64 * 1024);
+            if (!disk->isMounted())
+                QSKIP("mounting a small file system needs root");
+            folder = disk->path();
+        }
+        const QString lock = QDir(folder).filePath(SingleInstance::lockFileName);
+        if (!contents.isNull())
+            QVERIFY(test::writeFile(lock, contents));
+        if (mode >= 0)
+            QCOMPARE(::chmod(QFile::encodeName(lock).constData(), mode_t(mode)), 0);
+        if (fullDisk)
+            QVERIFY(disk->fill(0));
+
+        QProcess second;
+        if (holder != Holder::none) {
+            second.start(QCoreApplication::applicationFilePath(),
+                         {QString::fromLatin1(holdArgument), folder, QString::number(int(holder))});
+            QVERIFY(second.waitForReadyRead(30000));
+            QCOMPARE(second.readLine(), QByteArray("held\n"));
+        }
+        const mode_t umaskBefore = ::umask(mode_t(mask));
+        SingleInstance instance(m_identifier, folder, QDBusConnection(QStringLiteral("no bus")));
+        const Claim claimed = instance.claim();
+        ::umask(umaskBefore);
+        QCOMPARE(claimed, claim);
+        QCOMPARE(test::modeOf(lock), 0600);
+
+        // The copy that runs holds it for real; either way the message names only a live holder.
+        std::optional<SingleInstance> later;
+        if (claimed == Claim::owner) {
+            later.emplace(m_identifier, folder, QDBusConnection(QStringLiteral("no bus")));
+            QCOMPARE(later->claim(), Claim::alreadyRunning);
+        }
+        const QString error = later ? later->error() : instance.error();
+        const qint64 holderPid = later ? QCoreApplication::applicationPid() : second.processId();
+        const QString expected = named || later ? QStringLiteral("Marrowick is already running (process %1 on %2) "
+                                                                 "and uses the data folder %3.")
+                                                      .arg(holderPid)
+                                                      .arg(QSysInfo::machineHostName(), folder)
+                                                : QStringLiteral("Marrowick is already running and uses the data "
+                                                                 "folder %1.")
+                                                      .arg(folder);
+        QCOMPARE(error, expected);
+        second.closeWriteChannel();
+        QVERIFY(second.state() == QProcess::NotRunning || second.waitForFinished(30000));
+    }
+
     void programStartedTwiceAndAfterACrash()
     {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus");
         if (isOnBus(programIdentifier))
             QSKIP("a copy of the program already runs on this bus");
         QTemporaryDir home;
@@ -160,7 +296,7 @@ private slots:
         QCOMPARE(second.process.exitCode(), 0);
         QCOMPARE(first.process.state(), QProcess::Running);
 
-        // Killed: its lock file stays behind, naming a process that is gone.
+        // Killed: its lock file stays behind, naming a process that is gone, and is not locked.
         const qint64 crashed = first.process.processId();
         first.process.kill();
         QVERIFY(first.process.waitForFinished());
@@ -178,5 +314,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSingleInstance)
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], holdArgument) == 0)
+        return holdLock(QFile::decodeName(argv[2]), Holder(QByteArray(argv[3]).toInt()));
+    TestSingleInstance test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_SingleInstance.moc"
