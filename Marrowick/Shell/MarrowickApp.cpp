@@ -51,6 +51,7 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     m_popover = std::make_unique<PopoverView>(m_appState.get());
     followAccent(m_popover.get());
     m_popover->installEventFilter(this);
+    m_placer = new PopupPlacer(m_popover.get());
     connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
     connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
@@ -172,7 +173,7 @@ void MarrowickApp::showPopover()
         if (!screen)
             screen = QGuiApplication::primaryScreen();
         if (screen)
-            m_popover->move(popupPosition(m_popover->size(), icon, cursor, screen->availableGeometry()));
+            m_placer->place({icon, cursor, screen->availableGeometry()});
     }
     m_popover->show();
     m_popover->raise();

@@ -19,6 +19,7 @@ class AppState;
 class MenuBarLabel;
 class OnboardingView;
 class PopoverView;
+class PopupPlacer;
 class SettingsView;
 class TerminationSignals;
 
@@ -65,6 +66,7 @@ private:
     AppDelegate m_delegate;
     bool m_hasTray = false;
     std::unique_ptr<PopoverView> m_popover;
+    PopupPlacer *m_placer = nullptr; // a child of the popup
     std::unique_ptr<SettingsView> m_settingsWindow;
     QPointer<OnboardingView> m_onboarding;
     QMenu m_trayMenu;
