@@ -48,6 +48,8 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
       m_appState(makeAppState(m_settings.get())),
       m_hasTray(QSystemTrayIcon::isSystemTrayAvailable())
 {
+    // Before any window exists; every window without an icon of its own shows this one.
+    QApplication::setWindowIcon(applicationIcon());
     m_popover = std::make_unique<PopoverView>(m_appState.get());
     followAccent(m_popover.get());
     m_popover->installEventFilter(this);
@@ -90,6 +92,16 @@ MarrowickApp::~MarrowickApp()
     delete m_onboarding;
     m_popover.reset();
     m_settingsWindow.reset();
+}
+
+QIcon MarrowickApp::applicationIcon()
+{
+    if (QIcon::hasThemeIcon(bundleIdentifier))
+        return QIcon::fromTheme(bundleIdentifier);
+    QIcon mark;
+    for (const int side : {16, 22, 24, 32, 48, 64, 128, 256})
+        mark.addPixmap(QPixmap::fromImage(appMarkImage(side)));
+    return mark;
 }
 
 std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)

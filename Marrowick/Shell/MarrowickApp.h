@@ -3,6 +3,7 @@
 #include "Marrowick/Shell/AppDelegate.h"
 
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -35,6 +36,10 @@ public:
 
     explicit MarrowickApp(QStringList arguments, QObject *parent = nullptr);
     ~MarrowickApp() override;
+
+    // The installed icon where the icon theme finds it, else the mark drawn at the sizes title
+    // bars and taskbars ask for: no window is left with the window manager's generic icon.
+    static QIcon applicationIcon();
 
     // The state with the keyring, the user's data folder, the provider registry, the
     // continuous-clock sleep and the wall clock.
