@@ -16,8 +16,6 @@
 #include <memory>
 #include <optional>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 
 using namespace marrowick;
@@ -40,29 +38,14 @@ qint64 lockHolder(const QString &path)
     return test::fileBytes(path).split('\n').value(0).toLongLong();
 }
 
-// How a second process holds the lock in the table below.
-enum class Holder {
-    none,
-    copy,     // a SingleInstance, as a running copy of the program
-    bareLock, // the lock alone, the file left as the row made it
-};
-
 const char *const holdArgument = "--hold-lock";
 
-// The second process: holds the lock of `folder` until its standard input closes. It says on
-// its first line whether it got it.
-int holdLock(const QString &folder, Holder holder)
+// The second process: a copy that claims `folder` and holds it until its standard input
+// closes. Its first line says whether it got it.
+int holdLock(const QString &folder)
 {
-    bool held = false;
-    std::optional<SingleInstance> instance;
-    if (holder == Holder::copy) {
-        instance.emplace(programIdentifier, folder, QDBusConnection(QStringLiteral("no bus")));
-        held = instance->claim() == SingleInstance::Claim::owner;
-    } else {
-        const int fd = ::open(QFile::encodeName(QDir(folder).filePath(SingleInstance::lockFileName)).constData(), O_RDWR);
-        held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    }
-    std::printf("%s\n", held ? "held" : "not held");
+    SingleInstance instance(programIdentifier, folder, QDBusConnection(QStringLiteral("no bus")));
+    std::printf("%s\n", instance.claim() == SingleInstance::Claim::owner ? "held" : "not held");
     std::fflush(stdout);
     while (std::getchar() != EOF) {
     }
@@ -187,34 +170,24 @@ private slots:
         QTest::addColumn<int>("mode");            // -1: as written
         QTest::addColumn<int>("mask");
         QTest::addColumn<bool>("fullDisk");
-        QTest::addColumn<Holder>("holder");
-        QTest::addColumn<Claim>("claim");
+        QTest::addColumn<bool>("held");  // by a copy in a second process
         QTest::addColumn<bool>("named"); // the message names the holder's process
 
         const QByteArray host = QSysInfo::machineHostName().toUtf8();
         const QByteArray gone = "4194305\nMarrowick\n" + host + '\n'; // above any pid the kernel gives
         const QByteArray unlocked = "1\nMarrowick\n" + host + '\n'; // alive, but holds nothing
-        QTest::newRow("no file") << QByteArray() << -1 << 022 << false << Holder::none << Claim::owner << false;
-        QTest::newRow("empty file") << QByteArray("") << -1 << 022 << false << Holder::none << Claim::owner << false;
-        QTest::newRow("garbage") << QByteArray("\xff\x00garbage\n\n") << -1 << 022 << false << Holder::none
-                                 << Claim::owner << false;
-        QTest::newRow("names a process that is gone") << gone << -1 << 022 << false << Holder::none << Claim::owner
-                                                      << false;
-        QTest::newRow("names a live process that holds nothing")
-            << unlocked << -1 << 022 << false << Holder::none << Claim::owner << false;
-        // Root reads it all the same; as a user the file is made readable again.
-        QTest::newRow("unreadable") << unlocked << 0 << 022 << false << Holder::none << Claim::owner << false;
-        QTest::newRow("world-writable") << unlocked << 0666 << 022 << false << Holder::none << Claim::owner << false;
-        QTest::newRow("created under umask 000") << QByteArray() << -1 << 0 << false << Holder::none << Claim::owner
-                                                 << false;
-        QTest::newRow("held by a running copy") << QByteArray() << -1 << 022 << false << Holder::copy
-                                                << Claim::alreadyRunning << true;
-        QTest::newRow("held, naming nobody") << QByteArray("") << -1 << 022 << false << Holder::bareLock
-                                             << Claim::alreadyRunning << false;
-        QTest::newRow("full disk, held by a running copy") << QByteArray() << -1 << 022 << true << Holder::copy
-                                                           << Claim::alreadyRunning << false;
-        QTest::newRow("full disk, old file, held by a running copy")
-            << gone << -1 << 022 << true << Holder::copy << Claim::alreadyRunning << true;
+        QTest::newRow("no file") << QByteArray() << -1 << 022 << false << false << true;
+        QTest::newRow("empty file") << QByteArray("") << -1 << 022 << false << false << true;
+        QTest::newRow("garbage") << QByteArray("\xff\x00garbage\n\n") << -1 << 022 << false << false << true;
+        QTest::newRow("names a process that is gone") << gone << -1 << 022 << false << false << true;
+        QTest::newRow("names a live process that holds nothing") << unlocked << -1 << 022 << false << false << true;
+        // Root reads it all the same; for a user the file is made readable again.
+        QTest::newRow("unreadable") << unlocked << 0 << 022 << false << false << true;
+        QTest::newRow("created under umask 000") << QByteArray() << -1 << 0 << false << false << true;
+        QTest::newRow("held by a running copy") << QByteArray() << -1 << 022 << false << true << true;
+        // A new file gets no line on a full disk, an old one keeps its page for it.
+        QTest::newRow("full disk, held, new file") << QByteArray() << -1 << 022 << true << true << false;
+        QTest::newRow("full disk, held, old file") << gone << -1 << 022 << true << true << true;
     }
     void theLockFile()
     {
@@ -222,8 +195,7 @@ private slots:
         QFETCH(int, mode);
         QFETCH(int, mask);
         QFETCH(bool, fullDisk);
-        QFETCH(Holder, holder);
-        QFETCH(Claim, claim);
+        QFETCH(bool, held);
         QFETCH(bool, named);
 
         std::optional<test::SmallFilesystem> disk;
@@ -242,39 +214,32 @@ private slots:
             QCOMPARE(::chmod(QFile::encodeName(lock).constData(), mode_t(mode)), 0);
         if (fullDisk)
             QVERIFY(disk->fill(0));
-
         QProcess second;
-        if (holder != Holder::none) {
-            second.start(QCoreApplication::applicationFilePath(),
-                         {QString::fromLatin1(holdArgument), folder, QString::number(int(holder))});
+        if (held) {
+            second.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(holdArgument), folder});
             QVERIFY(second.waitForReadyRead(30000));
             QCOMPARE(second.readLine(), QByteArray("held\n"));
         }
-        const mode_t umaskBefore = ::umask(mode_t(mask));
+
+        const mode_t maskBefore = ::umask(mode_t(mask));
         SingleInstance instance(m_identifier, folder, QDBusConnection(QStringLiteral("no bus")));
         const Claim claimed = instance.claim();
-        ::umask(umaskBefore);
-        QCOMPARE(claimed, claim);
+        ::umask(maskBefore);
+        QCOMPARE(claimed, held ? Claim::alreadyRunning : Claim::owner);
         QCOMPARE(test::modeOf(lock), 0600);
-
-        // The copy that runs holds it for real; either way the message names only a live holder.
+        // A copy that runs holds the lock for real: the next start is kept out and told who.
         std::optional<SingleInstance> later;
-        if (claimed == Claim::owner) {
+        if (!held) {
             later.emplace(m_identifier, folder, QDBusConnection(QStringLiteral("no bus")));
             QCOMPARE(later->claim(), Claim::alreadyRunning);
         }
-        const QString error = later ? later->error() : instance.error();
-        const qint64 holderPid = later ? QCoreApplication::applicationPid() : second.processId();
-        const QString expected = named || later ? QStringLiteral("Marrowick is already running (process %1 on %2) "
-                                                                 "and uses the data folder %3.")
-                                                      .arg(holderPid)
-                                                      .arg(QSysInfo::machineHostName(), folder)
-                                                : QStringLiteral("Marrowick is already running and uses the data "
-                                                                 "folder %1.")
-                                                      .arg(folder);
-        QCOMPARE(error, expected);
+        const qint64 holder = held ? second.processId() : QCoreApplication::applicationPid();
+        const QString who = named ? QStringLiteral(" (process %1 on %2)").arg(holder).arg(QSysInfo::machineHostName())
+                                  : QString();
+        QCOMPARE(held ? instance.error() : later->error(),
+                 QStringLiteral("Marrowick is already running%1 and uses the data folder %2.").arg(who, folder));
         second.closeWriteChannel();
-        QVERIFY(second.state() == QProcess::NotRunning || second.waitForFinished(30000));
+        QVERIFY(!held || second.waitForFinished(30000));
     }
 
     void programStartedTwiceAndAfterACrash()
@@ -317,8 +282,8 @@ private slots:
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc == 4 && qstrcmp(argv[1], holdArgument) == 0)
-        return holdLock(QFile::decodeName(argv[2]), Holder(QByteArray(argv[3]).toInt()));
+    if (argc == 3 && qstrcmp(argv[1], holdArgument) == 0)
+        return holdLock(QFile::decodeName(argv[2]));
     TestSingleInstance test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
