@@ -79,21 +79,26 @@ InstanceLock::Result InstanceLock::tryLock()
 
 int InstanceLock::openFile()
 {
+    // Creating the file or reusing it needs no data blocks, so locking works on a full disk.
     const QByteArray path = QFile::encodeName(m_path);
     int fd = ::open(path.constData(), O_RDWR | O_CREAT | openFlags, ownerOnly);
-    if (fd < 0 && errno == EACCES) {
-        // A file of ours that lost its permission bits gets them back. Creating or
-        // reusing the file needs no data blocks, so this works on a full disk too.
+    int error = errno;
+    if (fd < 0 && error == EACCES) {
+        // A file of ours that lost its permission bits gets them back.
         struct stat info {};
         if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()
-            && ::chmod(path.constData(), ownerOnly) == 0)
+            && ::chmod(path.constData(), ownerOnly) == 0) {
             fd = ::open(path.constData(), O_RDWR | openFlags);
+            error = errno;
+        }
     }
     // Someone else's file, or a read-only file system: a read-only descriptor still locks.
-    if (fd < 0 && (errno == EACCES || errno == EROFS))
+    if (fd < 0 && (error == EACCES || error == EROFS)) {
         fd = ::open(path.constData(), O_RDONLY | openFlags);
+        error = errno;
+    }
     if (fd < 0) {
-        m_error = errorText(errno);
+        m_error = errorText(error);
         return -1;
     }
     struct stat info {};
