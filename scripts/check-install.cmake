@@ -1,9 +1,11 @@
 cmake_minimum_required(VERSION 3.25)
-# Installs the build into a fresh prefix and checks that the desktop entry starts the
+# Installs the build into a fresh prefix as the README says (stripped) and checks that the
+# program carries no symbols or debug information, and that the desktop entry starts the
 # installed program and names an installed icon, under the id the program itself uses.
 # -DBUILD=<build folder> -DPREFIX=<scratch prefix> -DAPP_ID=<desktop entry id>
+# -DREADELF=<readelf, or empty to skip the symbol check>
 file(REMOVE_RECURSE ${PREFIX})
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX}
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${PREFIX} --strip
   RESULT_VARIABLE result OUTPUT_QUIET ERROR_VARIABLE errors)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${errors}")
@@ -35,4 +37,15 @@ endif()
 file(STRINGS ${entry} header LIMIT_COUNT 1)
 if(NOT header STREQUAL "[Desktop Entry]")
   message(FATAL_ERROR "${entry} does not start with its group header")
+endif()
+
+if(READELF)
+  execute_process(COMMAND ${READELF} --section-headers --wide ${PREFIX}/bin/marrowick
+    RESULT_VARIABLE result OUTPUT_VARIABLE sections ERROR_VARIABLE errors)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "readelf failed: ${errors}")
+  endif()
+  if(sections MATCHES "\\.(symtab|debug_[a-z]+)")
+    message(FATAL_ERROR "bin/marrowick is not stripped: it has a ${CMAKE_MATCH_0} section")
+  endif()
 endif()

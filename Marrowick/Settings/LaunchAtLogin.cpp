@@ -114,9 +114,10 @@ void LaunchAtLogin::registerEntry() const
                                             "Name=Marrowick\n"
                                             "Comment=Watches your home lab from the system tray\n"
                                             "Exec=%1\n"
+                                            "Icon=%2\n"
                                             "Terminal=false\n"
                                             "X-GNOME-Autostart-enabled=true\n")
-                                 .arg(execValue(program))
+                                 .arg(execValue(program), m_applicationID)
                                  .toUtf8();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())

@@ -48,9 +48,12 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
       m_appState(makeAppState(m_settings.get())),
       m_hasTray(QSystemTrayIcon::isSystemTrayAvailable())
 {
+    // Before any window exists; every window without an icon of its own shows this one.
+    QApplication::setWindowIcon(applicationIcon());
     m_popover = std::make_unique<PopoverView>(m_appState.get());
     followAccent(m_popover.get());
     m_popover->installEventFilter(this);
+    m_placer = new PopupPlacer(m_popover.get());
     connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
     connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
@@ -89,6 +92,16 @@ MarrowickApp::~MarrowickApp()
     delete m_onboarding;
     m_popover.reset();
     m_settingsWindow.reset();
+}
+
+QIcon MarrowickApp::applicationIcon()
+{
+    if (QIcon::hasThemeIcon(bundleIdentifier))
+        return QIcon::fromTheme(bundleIdentifier);
+    QIcon mark;
+    for (const int side : {16, 22, 24, 32, 48, 64, 128, 256})
+        mark.addPixmap(QPixmap::fromImage(appMarkImage(side)));
+    return mark;
 }
 
 std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)
@@ -172,7 +185,7 @@ void MarrowickApp::showPopover()
         if (!screen)
             screen = QGuiApplication::primaryScreen();
         if (screen)
-            m_popover->move(popupPosition(m_popover->size(), icon, cursor, screen->availableGeometry()));
+            m_placer->place({icon, cursor, screen->availableGeometry()});
     }
     m_popover->show();
     m_popover->raise();

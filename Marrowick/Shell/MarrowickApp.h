@@ -3,6 +3,7 @@
 #include "Marrowick/Shell/AppDelegate.h"
 
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
@@ -19,6 +20,7 @@ class AppState;
 class MenuBarLabel;
 class OnboardingView;
 class PopoverView;
+class PopupPlacer;
 class SettingsView;
 class TerminationSignals;
 
@@ -34,6 +36,10 @@ public:
 
     explicit MarrowickApp(QStringList arguments, QObject *parent = nullptr);
     ~MarrowickApp() override;
+
+    // The installed icon where the icon theme finds it, else the mark drawn at the sizes title
+    // bars and taskbars ask for: no window is left with the window manager's generic icon.
+    static QIcon applicationIcon();
 
     // The state with the keyring, the user's data folder, the provider registry, the
     // continuous-clock sleep and the wall clock.
@@ -65,6 +71,7 @@ private:
     AppDelegate m_delegate;
     bool m_hasTray = false;
     std::unique_ptr<PopoverView> m_popover;
+    PopupPlacer *m_placer = nullptr; // a child of the popup
     std::unique_ptr<SettingsView> m_settingsWindow;
     QPointer<OnboardingView> m_onboarding;
     QMenu m_trayMenu;

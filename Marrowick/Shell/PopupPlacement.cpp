@@ -1,5 +1,8 @@
 #include "Marrowick/Shell/PopupPlacement.h"
 
+#include <QResizeEvent>
+#include <QWidget>
+
 #include <algorithm>
 
 namespace marrowick {
@@ -16,14 +19,43 @@ int clampedStart(int start, int length, int areaStart, int areaLength)
 
 } // namespace
 
-QPoint popupPosition(QSize popup, QRect iconGeometry, QPoint cursor, QRect screenArea)
+QPoint popupPosition(QSize popup, const PopupAnchor &anchor)
 {
-    const QRect anchor = iconGeometry.isValid() && !iconGeometry.isEmpty() ? iconGeometry : QRect(cursor, QSize(1, 1));
-    const bool opensDownward = anchor.center().y() < screenArea.center().y();
-    const int x = anchor.center().x() - popup.width() / 2;
-    const int y = opensDownward ? anchor.bottom() + 1 + gap : anchor.top() - gap - popup.height();
-    return QPoint(clampedStart(x, popup.width(), screenArea.left(), screenArea.width()),
-                  clampedStart(y, popup.height(), screenArea.top(), screenArea.height()));
+    const QRect &icon = anchor.iconGeometry;
+    const QRect &area = anchor.screenArea;
+    const QRect target = icon.isValid() && !icon.isEmpty() ? icon : QRect(anchor.cursor, QSize(1, 1));
+    const bool opensDownward = target.center().y() < area.center().y();
+    const int x = target.center().x() - popup.width() / 2;
+    const int y = opensDownward ? target.bottom() + 1 + gap : target.top() - gap - popup.height();
+    return QPoint(clampedStart(x, popup.width(), area.left(), area.width()),
+                  clampedStart(y, popup.height(), area.top(), area.height()));
+}
+
+PopupPlacer::PopupPlacer(QWidget *popup) : QObject(popup), m_popup(popup)
+{
+    popup->installEventFilter(this);
+}
+
+void PopupPlacer::place(const PopupAnchor &anchor)
+{
+    m_anchor = anchor;
+    moveFor(m_popup->size());
+}
+
+bool PopupPlacer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_popup && event->type() == QEvent::Resize)
+        moveFor(static_cast<QResizeEvent *>(event)->size());
+    return QObject::eventFilter(watched, event);
+}
+
+void PopupPlacer::moveFor(QSize size)
+{
+    if (!m_anchor)
+        return;
+    const QPoint position = popupPosition(size, *m_anchor);
+    if (m_popup->pos() != position)
+        m_popup->move(position);
 }
 
 } // namespace marrowick

@@ -19,9 +19,6 @@ SingleInstance::SingleInstance(QString identifier, QString dataDirectory, QDBusC
       m_bus(std::move(bus)),
       m_lock(QDir(m_dataDirectory).filePath(lockFileName))
 {
-    // Only a lock whose process is gone is stale. By age alone a copy running for more than
-    // the default half minute would lose its lock to the next start.
-    m_lock.setStaleLockTime(0);
 }
 
 SingleInstance::~SingleInstance()
@@ -74,21 +71,29 @@ bool SingleInstance::lockDataFolder()
 {
     // The folder may not exist before the first save; the lock goes in it all the same.
     QDir().mkpath(m_dataDirectory);
-    if (m_lock.tryLock(0))
+    const QString folder = QDir::toNativeSeparators(m_dataDirectory);
+    switch (m_lock.tryLock()) {
+    case InstanceLock::Result::locked:
         return true;
-    if (m_lock.error() != QLockFile::LockFailedError) {
+    case InstanceLock::Result::unavailable:
         // A folder we cannot write is reported where saving fails; it holds no other copy.
-        qWarning("Marrowick could not lock its data folder %s; it runs without the lock.",
-                 qPrintable(QDir::toNativeSeparators(m_dataDirectory)));
+        qWarning("Marrowick could not lock its data folder %s (%s); it runs without the lock.", qPrintable(folder),
+                 qPrintable(m_lock.error()));
         return true;
+    case InstanceLock::Result::heldByAnother:
+        break;
     }
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    m_lock.getLockInfo(&pid, &host, &application);
-    m_error = QStringLiteral("Marrowick is already running (process %1 on %2) and uses the data folder %3.")
-                  .arg(pid)
-                  .arg(host, QDir::toNativeSeparators(m_dataDirectory));
+    // Only a process that really holds the lock is named.
+    if (m_lock.holderPid() <= 0)
+        m_error = QStringLiteral("Marrowick is already running and uses the data folder %1.").arg(folder);
+    else if (m_lock.holderHost().isEmpty())
+        m_error = QStringLiteral("Marrowick is already running (process %1) and uses the data folder %2.")
+                      .arg(m_lock.holderPid())
+                      .arg(folder);
+    else
+        m_error = QStringLiteral("Marrowick is already running (process %1 on %2) and uses the data folder %3.")
+                      .arg(m_lock.holderPid())
+                      .arg(m_lock.holderHost(), folder);
     return false;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "Marrowick/Shell/InstanceLock.h"
+
 #include <QDBusConnection>
-#include <QLockFile>
 #include <QObject>
 #include <QString>
 
@@ -10,8 +11,8 @@ namespace marrowick {
 // Keeps one running copy per user. The first start owns the data folder, through a lock file
 // in it, and where there is a session bus a well-known name on it. A later start asks the
 // owner over the bus to open its popup and then exits, so two copies never poll the same
-// sources or write the same files. A lock left by a copy that crashed names a process that is
-// gone, and the next start takes it over.
+// sources or write the same files. The lock ends with its process, so a copy that crashed
+// keeps no later start out.
 class SingleInstance : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "dev.tobrin.marrowick.Instance")
@@ -52,7 +53,7 @@ private:
     QString m_identifier;
     QString m_dataDirectory;
     QDBusConnection m_bus;
-    QLockFile m_lock;
+    InstanceLock m_lock;
     bool m_ownsName = false;
     QString m_error;
 };

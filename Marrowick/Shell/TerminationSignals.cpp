@@ -47,6 +47,11 @@ TerminationSignals::~TerminationSignals()
     signalPipe[0] = signalPipe[1] = -1;
 }
 
+void ignoreFileSizeSignal()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
 void TerminationSignals::handle(int)
 {
     const char byte = 1;

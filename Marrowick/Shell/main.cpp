@@ -1,5 +1,6 @@
 #include "Marrowick/Shell/MarrowickApp.h"
 #include "Marrowick/Shell/SingleInstance.h"
+#include "Marrowick/Shell/TerminationSignals.h"
 #include "Marrowick/State/SourcesStore.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ using namespace marrowick;
 
 int main(int argc, char *argv[])
 {
+    ignoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("tobrin"));
     QApplication::setOrganizationDomain(QStringLiteral("tobrin.dev"));

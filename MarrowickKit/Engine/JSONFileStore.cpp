@@ -41,8 +41,15 @@ bool isTaken(const QString &path)
 // disk would otherwise switch in an empty or cut file and call it saved.
 QString writeThrough(QSaveFile &output, const QByteArray &bytes)
 {
-    if (output.write(bytes) != bytes.size() || !output.flush() || output.error() != QFileDevice::NoError)
+    const qint64 written = output.write(bytes);
+    if (written != bytes.size() || !output.flush() || output.error() != QFileDevice::NoError) {
+        // A write cut short (at the file-size limit, on a full disk) sets no reason; the next
+        // attempt at the rest fails with one.
+        if (written > 0 && written < bytes.size())
+            output.write(bytes.constData() + written, bytes.size() - written);
+        output.flush();
         return output.errorString();
+    }
     if (output.size() != bytes.size())
         return QStringLiteral("only %1 of %2 bytes were written").arg(output.size()).arg(bytes.size());
     return QString();

@@ -205,6 +205,7 @@ private slots:
                                                                           .canonicalFilePath())
                                                   .toUtf8()
                                      + "\n"));
+        QVERIFY(written.contains("\nIcon=dev.tobrin.marrowick\n")); // the installed icon, as the menu entry
         QCOMPARE(launcher().status(), LaunchAtLogin::Status::enabled);
         QVERIFY(m_rig->settings->launchAtLogin());
         QVERIFY(!general.message());

@@ -66,6 +66,19 @@ private slots:
         QVERIFY(window->isVisible());
     }
 
+    // Title bars and taskbars show the program's icon, not the window manager's generic one,
+    // whether or not an icon theme has the installed icon.
+    void windowsCarryTheApplicationIcon()
+    {
+        MarrowickApp app({QStringLiteral("marrowick")});
+        const QIcon icon = QApplication::windowIcon();
+        for (const int side : {16, 32, 48})
+            QVERIFY(!icon.pixmap(side).isNull());
+        QWidget *settings = findSettingsWindow();
+        QVERIFY(settings);
+        QCOMPARE(settings->windowIcon().cacheKey(), icon.cacheKey());
+    }
+
     // The popup only asks; the shell opens the settings window, from either button.
     void thePopupsButtonsOpenTheSettingsWindow_data()
     {

@@ -1,14 +1,22 @@
 #include "Marrowick/Shell/SingleInstance.h"
 
+#include "support/StorageFaults.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
 #include <QDBusConnectionInterface>
 #include <QDir>
-#include <QLockFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
 #include <memory>
+#include <optional>
+
+#include <sys/stat.h>
 
 using namespace marrowick;
 
@@ -24,13 +32,24 @@ bool isOnBus(const QString &name)
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value();
 }
 
+// The process the lock file names, as a later start reads it.
 qint64 lockHolder(const QString &path)
 {
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    QLockFile(path).getLockInfo(&pid, &host, &application);
-    return pid;
+    return test::fileBytes(path).split('\n').value(0).toLongLong();
+}
+
+const char *const holdArgument = "--hold-lock";
+
+// The second process: a copy that claims `folder` and holds it until its standard input
+// closes. Its first line says whether it got it.
+int holdLock(const QString &folder)
+{
+    SingleInstance instance(programIdentifier, folder, QDBusConnection(QStringLiteral("no bus")));
+    std::printf("%s\n", instance.claim() == SingleInstance::Claim::owner ? "held" : "not held");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    return 0;
 }
 
 // A copy of the program in a throw-away home, offscreen, on the session bus of this test.
@@ -89,8 +108,6 @@ private:
 private slots:
     void initTestCase()
     {
-        if (!QDBusConnection::sessionBus().isConnected())
-            QSKIP("no session bus");
         m_identifier = QStringLiteral("dev.tobrin.marrowicktest.p") + QString::number(QCoreApplication::applicationPid());
     }
 
@@ -116,6 +133,8 @@ private slots:
 
     void secondStart()
     {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus");
         QFETCH(bool, firstOnBus);
         QFETCH(bool, secondOnBus);
         QFETCH(Claim, second);
@@ -143,8 +162,90 @@ private slots:
         QCOMPARE(isOnBus(m_identifier), secondOnBus);
     }
 
+    // Only a live process that holds the lock keeps a start out, and only such a process is
+    // named. Without a bus, so the lock alone decides.
+    void theLockFile_data()
+    {
+        QTest::addColumn<QByteArray>("contents"); // null: no file
+        QTest::addColumn<int>("mode");            // -1: as written
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<bool>("held");  // by a copy in a second process
+        QTest::addColumn<bool>("named"); // the message names the holder's process
+
+        const QByteArray host = QSysInfo::machineHostName().toUtf8();
+        const QByteArray gone = "4194305\nMarrowick\n" + host + '\n'; // above any pid the kernel gives
+        const QByteArray unlocked = "1\nMarrowick\n" + host + '\n'; // alive, but holds nothing
+        QTest::newRow("no file") << QByteArray() << -1 << 022 << false << false << true;
+        QTest::newRow("empty file") << QByteArray("") << -1 << 022 << false << false << true;
+        QTest::newRow("garbage") << QByteArray("\xff\x00garbage\n\n") << -1 << 022 << false << false << true;
+        QTest::newRow("names a process that is gone") << gone << -1 << 022 << false << false << true;
+        QTest::newRow("names a live process that holds nothing") << unlocked << -1 << 022 << false << false << true;
+        // Root reads it all the same; for a user the file is made readable again.
+        QTest::newRow("unreadable") << unlocked << 0 << 022 << false << false << true;
+        QTest::newRow("created under umask 000") << QByteArray() << -1 << 0 << false << false << true;
+        QTest::newRow("held by a running copy") << QByteArray() << -1 << 022 << false << true << true;
+        // A new file gets no line on a full disk, an old one keeps its page for it.
+        QTest::newRow("full disk, held, new file") << QByteArray() << -1 << 022 << true << true << false;
+        QTest::newRow("full disk, held, old file") << gone << -1 << 022 << true << true << true;
+    }
+    void theLockFile()
+    {
+        QFETCH(QByteArray, contents);
+        QFETCH(int, mode);
+        QFETCH(int, mask);
+        QFETCH(bool, fullDisk);
+        QFETCH(bool, held);
+        QFETCH(bool, named);
+
+        std::optional<test::SmallFilesystem> disk;
+        QTemporaryDir scratch;
+        QString folder = scratch.path();
+        if (fullDisk) {
+            disk.emplace(64 * 1024);
+            if (!disk->isMounted())
+                QSKIP("mounting a small file system needs root");
+            folder = disk->path();
+        }
+        const QString lock = QDir(folder).filePath(SingleInstance::lockFileName);
+        if (!contents.isNull())
+            QVERIFY(test::writeFile(lock, contents));
+        if (mode >= 0)
+            QCOMPARE(::chmod(QFile::encodeName(lock).constData(), mode_t(mode)), 0);
+        if (fullDisk)
+            QVERIFY(disk->fill(0));
+        QProcess second;
+        if (held) {
+            second.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(holdArgument), folder});
+            QVERIFY(second.waitForReadyRead(30000));
+            QCOMPARE(second.readLine(), QByteArray("held\n"));
+        }
+
+        const mode_t maskBefore = ::umask(mode_t(mask));
+        SingleInstance instance(m_identifier, folder, QDBusConnection(QStringLiteral("no bus")));
+        const Claim claimed = instance.claim();
+        ::umask(maskBefore);
+        QCOMPARE(claimed, held ? Claim::alreadyRunning : Claim::owner);
+        QCOMPARE(test::modeOf(lock), 0600);
+        // A copy that runs holds the lock for real: the next start is kept out and told who.
+        std::optional<SingleInstance> later;
+        if (!held) {
+            later.emplace(m_identifier, folder, QDBusConnection(QStringLiteral("no bus")));
+            QCOMPARE(later->claim(), Claim::alreadyRunning);
+        }
+        const qint64 holder = held ? second.processId() : QCoreApplication::applicationPid();
+        const QString who = named ? QStringLiteral(" (process %1 on %2)").arg(holder).arg(QSysInfo::machineHostName())
+                                  : QString();
+        QCOMPARE(held ? instance.error() : later->error(),
+                 QStringLiteral("Marrowick is already running%1 and uses the data folder %2.").arg(who, folder));
+        second.closeWriteChannel();
+        QVERIFY(!held || second.waitForFinished(30000));
+    }
+
     void programStartedTwiceAndAfterACrash()
     {
+        if (!QDBusConnection::sessionBus().isConnected())
+            QSKIP("no session bus");
         if (isOnBus(programIdentifier))
             QSKIP("a copy of the program already runs on this bus");
         QTemporaryDir home;
@@ -160,7 +261,7 @@ private slots:
         QCOMPARE(second.process.exitCode(), 0);
         QCOMPARE(first.process.state(), QProcess::Running);
 
-        // Killed: its lock file stays behind, naming a process that is gone.
+        // Killed: its lock file stays behind, naming a process that is gone, and is not locked.
         const qint64 crashed = first.process.processId();
         first.process.kill();
         QVERIFY(first.process.waitForFinished());
@@ -178,5 +279,13 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSingleInstance)
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], holdArgument) == 0)
+        return holdLock(QFile::decodeName(argv[2]));
+    TestSingleInstance test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_SingleInstance.moc"
