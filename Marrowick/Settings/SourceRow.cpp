@@ -161,6 +161,7 @@ void ElidedLabel::paintEvent(QPaintEvent *)
 
 SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
 {
+    markSurface(this, cardFillOpacity);
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(10);
