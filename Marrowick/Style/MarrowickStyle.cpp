@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextDocument>
 #include <QVarLengthArray>
 
 #include <cmath>
@@ -267,6 +268,11 @@ QColor marrowickAccentMark(const QWidget *widget)
 bool accentSurroundingsChanged(const QEvent *event)
 {
     return event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange;
+}
+
+QString plainToolTip(const QString &text)
+{
+    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 QColor marrowickAccent(const QWidget *widget)
