@@ -4,6 +4,7 @@
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
@@ -21,6 +22,13 @@ constexpr qreal verticalPadding = 3;
 // About eleven days: no real answer takes longer, and every value up to it prints exactly.
 constexpr double latencyLimit = 1e9;
 
+QColor pillFill(const QPalette &palette)
+{
+    QColor fill = palette.color(QPalette::WindowText);
+    fill.setAlphaF(0.03f);
+    return fill;
+}
+
 } // namespace
 
 QString latencyText(const std::optional<QString> &prefix, std::optional<double> latencyMs)
@@ -37,6 +45,7 @@ LatencyPill::LatencyPill(std::optional<QString> prefix, std::optional<double> la
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setObjectName(QStringLiteral("latencyPill"));
     setLatency(latencyMs);
+    m_ink = ink(this);
 }
 
 void LatencyPill::setLatency(std::optional<double> latencyMs)
@@ -66,28 +75,38 @@ QSize LatencyPill::pillSize(const QFont &base, const QString &text)
 void LatencyPill::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paint(painter, rect(), m_text, font(), palette(), marrowickAccent(this));
+    paint(painter, rect(), m_text, font(), palette(), m_ink);
+}
+
+void LatencyPill::changeEvent(QEvent *event)
+{
+    if (accentSurroundingsChanged(event))
+        m_ink = ink(this);
+    QWidget::changeEvent(event);
+}
+
+QColor LatencyPill::ink(const QWidget *widget)
+{
+    return marrowickAccentOn(widget, accentTextContrast, pillFill(widget->palette()));
 }
 
 void LatencyPill::paint(QPainter &painter, const QRectF &area, const QString &text, const QFont &base,
-                        const QPalette &palette, const QColor &accent)
+                        const QPalette &palette, const QColor &ink)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath capsule;
     capsule.addRoundedRect(area.adjusted(0.5, 0.5, -0.5, -0.5), area.height() / 2, area.height() / 2);
-    QColor fill = palette.color(QPalette::WindowText);
-    fill.setAlphaF(0.03f);
-    painter.fillPath(capsule, fill);
+    painter.fillPath(capsule, pillFill(palette));
     QColor stroke = cardStroke(palette);
     stroke.setAlphaF(stroke.alphaF() * 0.7f);
     painter.strokePath(capsule, QPen(stroke, 1));
 
     const QRectF symbol(area.left() + horizontalPadding, area.top() + (area.height() - symbolSide) / 2, symbolSide,
                         symbolSide);
-    paintSymbol(painter, Symbol::waveform, symbol, accent);
+    paintSymbol(painter, Symbol::waveform, symbol, ink);
     painter.setFont(textFont(base, TextStyle::caption, QFont::DemiBold));
-    painter.setPen(accent);
+    painter.setPen(ink);
     const QRectF textArea(symbol.right() + spacing, area.top(), area.right() - symbol.right() - spacing - horizontalPadding,
                           area.height());
     painter.drawText(textArea, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, text);

@@ -4,6 +4,7 @@
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
+#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -26,6 +27,19 @@ std::optional<double> usable(std::optional<double> pct)
     return pct && !std::isnan(*pct) ? pct : std::nullopt;
 }
 
+QColor trackColor(const QPalette &palette)
+{
+    QColor track = palette.color(QPalette::WindowText);
+    track.setAlphaF(0.12f);
+    return track;
+}
+
+// The arc lies on its track: the accent must stand out of that.
+QColor arcAccent(const QWidget *ring)
+{
+    return marrowickAccentOn(ring, accentMarkContrast, trackColor(ring->palette()));
+}
+
 } // namespace
 
 MetricRing::MetricRing(const QString &label, std::optional<double> pct, QWidget *parent)
@@ -33,6 +47,14 @@ MetricRing::MetricRing(const QString &label, std::optional<double> pct, QWidget 
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAccessibleName(label + QLatin1Char(' ') + percentText(pct));
+    m_accent = arcAccent(this);
+}
+
+void MetricRing::changeEvent(QEvent *event)
+{
+    if (accentSurroundingsChanged(event))
+        m_accent = arcAccent(this);
+    QWidget::changeEvent(event);
 }
 
 void MetricRing::setPct(std::optional<double> pct)
@@ -88,14 +110,12 @@ void MetricRing::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF ring((width() - ringSide) / 2.0, 0, ringSide, ringSide);
     const QRectF circle = ring.adjusted(lineWidth / 2, lineWidth / 2, -lineWidth / 2, -lineWidth / 2);
-    QColor track = palette().color(QPalette::WindowText);
-    track.setAlphaF(0.12f);
-    painter.setPen(QPen(track, lineWidth));
+    painter.setPen(QPen(trackColor(palette()), lineWidth));
     painter.drawEllipse(circle);
 
     const double fraction = fillFraction(m_pct);
     if (fraction > 0) {
-        painter.setPen(QPen(ringColor(m_pct, marrowickAccent(this)), lineWidth, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(ringColor(m_pct, m_accent), lineWidth, Qt::SolidLine, Qt::RoundCap));
         // Qt's angles run counter-clockwise from three o'clock: start at twelve and go clockwise.
         painter.drawArc(circle, 90 * 16, -static_cast<int>(std::lround(fraction * 360 * 16)));
     }

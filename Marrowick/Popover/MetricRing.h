@@ -32,10 +32,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     QString m_label;
     std::optional<double> m_pct;
+    // Read once per accent or theme, not per paint.
+    QColor m_accent;
 };
 
 } // namespace marrowick

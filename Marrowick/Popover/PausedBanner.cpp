@@ -15,6 +15,13 @@ namespace marrowick {
 namespace {
 
 constexpr qreal radius = 12;
+constexpr float fillOpacity = 0.1f;
+
+QColor tint(QColor accent, float opacity)
+{
+    accent.setAlphaF(opacity);
+    return accent;
+}
 
 } // namespace
 
@@ -42,17 +49,17 @@ PausedBanner::PausedBanner(QWidget *parent) : QWidget(parent)
 
 void PausedBanner::followAccent()
 {
-    const QColor accent = marrowickAccent(this);
+    // The heading is text on the banner's own tint of the accent.
+    const QColor ink = marrowickAccentOn(this, accentTextContrast, tint(marrowickAccent(this), fillOpacity));
     for (auto *symbol : findChildren<SymbolView *>())
-        symbol->setColor(accent);
+        symbol->setColor(ink);
     if (auto *heading = findChild<QLabel *>(QStringLiteral("title")))
-        setLabelColor(heading, accent);
+        setLabelColor(heading, ink);
 }
 
 void PausedBanner::changeEvent(QEvent *event)
 {
-    // The accent arrives with the palette of the window it is put in.
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange)
+    if (accentSurroundingsChanged(event))
         followAccent();
     QWidget::changeEvent(event);
 }
@@ -64,14 +71,10 @@ void PausedBanner::paintEvent(QPaintEvent *)
     const QColor accent = marrowickAccent(this);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), radius, radius);
-    QColor fill = accent;
-    fill.setAlphaF(0.1f);
-    painter.fillPath(shape, fill);
+    painter.fillPath(shape, tint(accent, fillOpacity));
     QPainterPath border;
     border.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
-    QColor line = accent;
-    line.setAlphaF(0.2f);
-    painter.strokePath(border, QPen(line, 1));
+    painter.strokePath(border, QPen(tint(accent, 0.2f), 1));
 }
 
 } // namespace marrowick

@@ -9,6 +9,7 @@
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 
@@ -50,6 +51,7 @@ PopoverHeader::PopoverHeader(AppState *state, QWidget *parent) : QWidget(parent)
     QFont brandFont = m_brand->font();
     brandFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.5);
     m_brand->setFont(brandFont);
+    setLabelColor(m_brand, marrowickAccentOn(this, accentTextContrast));
     layout->addWidget(m_brand);
 
     auto *status = new QHBoxLayout;
@@ -85,12 +87,18 @@ PopoverHeader::PopoverHeader(AppState *state, QWidget *parent) : QWidget(parent)
     layout->addWidget(m_countsLine);
 }
 
+void PopoverHeader::changeEvent(QEvent *event)
+{
+    if (accentSurroundingsChanged(event))
+        setLabelColor(m_brand, marrowickAccentOn(this, accentTextContrast));
+    QWidget::changeEvent(event);
+}
+
 void PopoverHeader::refresh(Instant now)
 {
     const bool paused = m_state->isPaused();
     const bool hasSources = !m_state->sources().isEmpty();
     const OverallStatus overall = m_state->overallStatus();
-    setLabelColor(m_brand, marrowickAccent(this));
     m_orb->setColor(overallStatusColor(overall));
     setLine(m_summary, PopoverSummary::summaryText(overall, hasSources));
     m_paused->setVisible(paused);

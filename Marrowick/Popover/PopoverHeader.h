@@ -40,6 +40,9 @@ public:
     // Recomputes every text from the state: one pass over all widgets.
     void refresh(Instant now);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     AppState *m_state;
     QLabel *m_brand;

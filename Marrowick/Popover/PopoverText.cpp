@@ -1,5 +1,8 @@
 #include "Marrowick/Popover/PopoverText.h"
 
+#include "Marrowick/Style/MarrowickStyle.h"
+
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QPainter>
@@ -134,6 +137,21 @@ int LimitedLabel::heightForWidth(int width) const
     const QMargins margins = contentsMargins();
     const qsizetype lines = m_maxLines == 1 ? 1 : visibleLines(width - margins.left() - margins.right()).size();
     return static_cast<int>(std::max<qsizetype>(lines, 1)) * fontMetrics().lineSpacing() + margins.top() + margins.bottom();
+}
+
+bool LimitedLabel::isCut() const
+{
+    // Line breaks and the blanks where lines wrap are not text that goes missing.
+    const auto withoutBlanks = [](QString text) { return text.removeIf([](QChar c) { return c.isSpace(); }); };
+    return withoutBlanks(visibleLines(contentsRect().width()).join(QString())) != withoutBlanks(text());
+}
+
+bool LimitedLabel::event(QEvent *event)
+{
+    // Decided on hover, so neither a new text nor a new width costs anything.
+    if (event->type() == QEvent::ToolTip)
+        setToolTip(isCut() ? plainToolTip(text()) : QString());
+    return QLabel::event(event);
 }
 
 void LimitedLabel::paintEvent(QPaintEvent *)

@@ -29,7 +29,7 @@ qint64 truncatedForDisplay(double value, double limit);
 
 // A plain-text label of at most `maxLines` lines that yields its width to its neighbours and
 // cuts the rest with an ellipsis instead of widening the fixed-width popup. text() stays the
-// whole text.
+// whole text, and shows as the tooltip while the text is cut.
 class LimitedLabel : public QLabel {
     Q_OBJECT
 
@@ -39,6 +39,8 @@ public:
     int maxLines() const { return m_maxLines; }
     // The lines as drawn at `width`, the last one elided when text is left over.
     QStringList visibleLines(int width) const;
+    // Whether the lines as drawn now leave some of the text out.
+    bool isCut() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -46,6 +48,7 @@ public:
     int heightForWidth(int width) const override;
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:

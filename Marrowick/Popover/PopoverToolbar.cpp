@@ -9,6 +9,12 @@
 
 namespace marrowick {
 
+namespace {
+
+constexpr qreal capsuleFillOpacity = 0.08;
+
+} // namespace
+
 SymbolButton::SymbolButton(Symbol symbol, const QString &identifier, QWidget *parent)
     : QAbstractButton(parent), m_symbol(symbol)
 {
@@ -50,6 +56,7 @@ PopoverToolbar::PopoverToolbar(QWidget *parent) : QWidget(parent)
     auto *outer = new QHBoxLayout(this);
     outer->setContentsMargins(14, 8, 14, 8);
     m_capsule = new QWidget(this);
+    markSurface(m_capsule, capsuleFillOpacity);
     auto *buttons = new QHBoxLayout(m_capsule);
     buttons->setContentsMargins(10, 6, 10, 6);
     buttons->setSpacing(8);
@@ -79,7 +86,7 @@ void PopoverToolbar::paintEvent(QPaintEvent *)
     QPainterPath capsule;
     capsule.addRoundedRect(area, area.height() / 2, area.height() / 2);
     QColor fill = palette().color(QPalette::WindowText);
-    fill.setAlphaF(0.08f);
+    fill.setAlphaF(static_cast<float>(capsuleFillOpacity));
     painter.fillPath(capsule, fill);
     QPainterPath border;
     const QRectF inner = area.adjusted(0.5, 0.5, -0.5, -0.5);

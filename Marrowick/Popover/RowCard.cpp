@@ -22,6 +22,7 @@ namespace {
 
 constexpr qreal cardRadius = 10;
 constexpr qreal panelRadius = 12;
+constexpr qreal panelFillOpacity = 0.02;
 
 SourceGroupHeaderRowView::Values headerValues(const HeaderRow &header)
 {
@@ -33,6 +34,7 @@ SourceGroupHeaderRowView::Values headerValues(const HeaderRow &header)
 
 RowCard::RowCard(QWidget *parent) : QWidget(parent)
 {
+    markSurface(this, cardFillOpacity);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 }
@@ -135,6 +137,7 @@ void RowCard::paintEvent(QPaintEvent *)
 
 GroupChildrenPanel::GroupChildrenPanel(QWidget *parent) : QWidget(parent)
 {
+    markSurface(this, panelFillOpacity);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(12, 0, 0, 0);
     layout->setSpacing(8);
@@ -148,7 +151,7 @@ void GroupChildrenPanel::paintEvent(QPaintEvent *)
     panel.addRoundedRect(QRectF(rect()), panelRadius, panelRadius);
     painter.setClipPath(panel);
     QColor fill = palette().color(QPalette::WindowText);
-    fill.setAlphaF(0.02f);
+    fill.setAlphaF(static_cast<float>(panelFillOpacity));
     painter.fillRect(rect(), fill);
     QColor line = marrowickAccent(this);
     line.setAlphaF(0.2f);

@@ -6,6 +6,7 @@
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -19,7 +20,21 @@ RowTrailing::RowTrailing(ServiceStatus status, const QString &downText, std::opt
 {
     setObjectName(QStringLiteral("trailing"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    readInks();
     set(status, downText, latencyMs, history, settings);
+}
+
+void RowTrailing::readInks()
+{
+    m_pillInk = LatencyPill::ink(this);
+    m_lineInk = marrowickAccentMark(this);
+}
+
+void RowTrailing::changeEvent(QEvent *event)
+{
+    if (accentSurroundingsChanged(event))
+        readInks();
+    QWidget::changeEvent(event);
 }
 
 void RowTrailing::set(ServiceStatus status, const QString &downText, std::optional<double> latencyMs,
@@ -80,7 +95,7 @@ void RowTrailing::paintEvent(QPaintEvent *)
     QPainter painter(this);
     const QSize pill = LatencyPill::pillSize(font(), m_latencyText);
     const QRectF pillArea(width() - pill.width(), (height() - pill.height()) / 2.0, pill.width(), pill.height());
-    LatencyPill::paint(painter, pillArea, m_latencyText, font(), palette(), marrowickAccent(this));
+    LatencyPill::paint(painter, pillArea, m_latencyText, font(), palette(), m_pillInk);
     const qreal end = pillArea.left() - spacing;
     if (m_down) {
         const int textWidth = downTextWidth();
@@ -91,7 +106,7 @@ void RowTrailing::paintEvent(QPaintEvent *)
     } else if (showsSparkline()) {
         const QRectF area(end - sparklineSize.width(), (height() - sparklineSize.height()) / 2.0,
                           sparklineSize.width(), sparklineSize.height());
-        Sparkline::paint(painter, area.adjusted(1, 1, -1, -1), m_history, marrowickAccent(this));
+        Sparkline::paint(painter, area.adjusted(1, 1, -1, -1), m_history, m_lineInk);
     }
 }
 

@@ -43,8 +43,10 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void readInks();
     QFont downFont() const;
     int downTextWidth() const;
     int widthWithSparkline() const;
@@ -54,6 +56,10 @@ private:
     bool m_sparkline = false;
     QList<double> m_history;
     QString m_latencyText;
+    // The accent as the pill's text and as the sparkline, adjusted to the card once per
+    // accent or theme rather than per paint.
+    QColor m_pillInk;
+    QColor m_lineInk;
 };
 
 } // namespace marrowick

@@ -5,8 +5,10 @@
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/RowParts.h"
+#include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/StatusOrb.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 
@@ -86,6 +88,14 @@ QString SourceGroupHeaderRowView::accessibilityLabel(const Values &values)
 QString SourceGroupHeaderRowView::accessibilityHint(bool collapsed)
 {
     return collapsed ? QStringLiteral("Double-tap to expand") : QStringLiteral("Double-tap to collapse");
+}
+
+bool SourceGroupHeaderRowView::event(QEvent *event)
+{
+    // The whole row is the button, so a cut name shows on the row's own tooltip.
+    if (event->type() == QEvent::ToolTip)
+        setToolTip(m_name->isCut() ? plainToolTip(m_name->text()) : QString());
+    return QAbstractButton::event(event);
 }
 
 void SourceGroupHeaderRowView::paintEvent(QPaintEvent *)

@@ -14,6 +14,7 @@ namespace marrowick {
 
 class CountBadge;
 class LatencyPill;
+class LimitedLabel;
 class StatusOrb;
 class SymbolView;
 
@@ -41,11 +42,12 @@ public:
     static QString accessibilityHint(bool collapsed);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     StatusOrb *m_orb;
-    QLabel *m_name;
+    LimitedLabel *m_name;
     CountBadge *m_badge;
     QLabel *m_aggregate;
     LatencyPill *m_pill;

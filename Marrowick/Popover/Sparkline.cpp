@@ -47,7 +47,7 @@ QList<QPointF> Sparkline::points() const
 void Sparkline::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paint(painter, QRectF(rect()).adjusted(1, 1, -1, -1), m_values, marrowickAccent(this));
+    paint(painter, QRectF(rect()).adjusted(1, 1, -1, -1), m_values, marrowickAccentMark(this));
 }
 
 void Sparkline::paint(QPainter &painter, const QRectF &area, const QList<double> &values, const QColor &color)

@@ -82,7 +82,7 @@ QFrame *divider(QWidget *parent)
 // A rounded card: cardFill inside a 1 px cardStroke outline.
 class Card : public QWidget {
 public:
-    using QWidget::QWidget;
+    explicit Card(QWidget *parent) : QWidget(parent) { markSurface(this, cardFillOpacity); }
 
 protected:
     void paintEvent(QPaintEvent *) override

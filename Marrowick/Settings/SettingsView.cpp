@@ -78,7 +78,9 @@ protected:
 // The capsule that holds the tab buttons.
 class TabBar : public QWidget {
 public:
-    using QWidget::QWidget;
+    static constexpr qreal fillOpacity = 0.04;
+
+    explicit TabBar(QWidget *parent) : QWidget(parent) { markSurface(this, fillOpacity); }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -86,7 +88,7 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         QColor fill = palette().color(QPalette::WindowText);
-        fill.setAlphaF(0.04);
+        fill.setAlphaF(fillOpacity);
         p.setPen(Qt::NoPen);
         p.setBrush(fill);
         const QRectF area = QRectF(rect());

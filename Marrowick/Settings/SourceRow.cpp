@@ -6,6 +6,7 @@
 #include "Marrowick/Style/Symbol.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QKeyEvent>
@@ -13,6 +14,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 
 namespace marrowick {
@@ -126,10 +129,11 @@ void SmallSquareButton::paintEvent(QPaintEvent *)
     paintSymbol(p, m_symbol, QRectF(6, 6, 14, 14), ink);
 }
 
-ElidedLabel::ElidedLabel(QWidget *parent) : QWidget(parent)
+// Not transparent for the mouse, or its tooltip would never show: the presses it ignores
+// reach the button below all the same.
+ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget *parent) : QWidget(parent), m_mode(mode)
 {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
 void ElidedLabel::setText(const QString &text)
@@ -138,29 +142,54 @@ void ElidedLabel::setText(const QString &text)
         return;
     m_text = text;
     setAccessibleName(text);
+    elide();
     updateGeometry();
+}
+
+void ElidedLabel::elide()
+{
+    m_shown = fontMetrics().elidedText(m_text, m_mode, width());
+    setToolTip(m_shown == m_text ? QString() : plainToolTip(m_text));
     update();
 }
 
 QSize ElidedLabel::sizeHint() const
 {
-    return {fontMetrics().horizontalAdvance(m_text), fontMetrics().height()};
+    // Rounded up, or the text's last fraction of a pixel would cost it an ellipsis.
+    const int width = static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(m_text))) + 1;
+    return {width, fontMetrics().height()};
 }
 
 QSize ElidedLabel::minimumSizeHint() const
 {
-    return {fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) * 4, fontMetrics().height()};
+    return {fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) * 2, fontMetrics().height()};
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    elide();
+}
+
+void ElidedLabel::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        elide();
+        updateGeometry();
+    }
 }
 
 void ElidedLabel::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setPen(palette().color(foregroundRole()));
-    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(m_text, Qt::ElideMiddle, width()));
+    p.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter, m_shown);
 }
 
 SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
 {
+    markSurface(this, cardFillOpacity);
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(12, 12, 12, 12);
     row->setSpacing(10);
@@ -187,7 +216,7 @@ SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
     m_orb = new StatusOrb(statusColor(ServiceStatus::unknown), 8, m_edit);
     m_orb->setAttribute(Qt::WA_TransparentForMouseEvents);
     title->addWidget(m_orb);
-    m_name = plainLabel(m_edit);
+    m_name = new ElidedLabel(Qt::ElideRight, m_edit);
     m_name->setFont(scaledFont(font(), 1.0, true));
     title->addWidget(m_name, 1);
     texts->addLayout(title);
@@ -197,10 +226,12 @@ SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
     const QFont caption = scaledFont(font(), 0.85);
     QPalette secondary = palette();
     secondary.setColor(QPalette::WindowText, secondaryText(palette()));
-    m_typeTitle = plainLabel(m_edit);
+    // Only the age keeps its whole width: the kind and the address give way to it.
+    m_typeTitle = new ElidedLabel(Qt::ElideRight, m_edit);
+    m_typeTitle->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     auto *dot = plainLabel(m_edit);
     dot->setText(QStringLiteral("\u00B7"));
-    m_endpoint = new ElidedLabel(m_edit);
+    m_endpoint = new ElidedLabel(Qt::ElideMiddle, m_edit);
     m_age = new RelativeTimeText({}, m_edit);
     m_age->setAttribute(Qt::WA_TransparentForMouseEvents);
     for (QWidget *piece : std::initializer_list<QWidget *>{m_typeTitle, dot, m_endpoint, m_age}) {
@@ -220,6 +251,9 @@ SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
     m_error->setPalette(secondary);
     m_error->setForegroundRole(QPalette::WindowText);
     m_error->setWordWrap(true);
+    // A word longer than the card (an address, say) is cut at its edge rather than widening
+    // the card past the window.
+    m_error->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     // At most two lines of a long failure text.
     m_error->setMaximumHeight(m_error->fontMetrics().lineSpacing() * 2 + 2);
     m_error->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -251,11 +285,11 @@ void SourceRow::setModel(const SourceRowModel &model)
     m_name->setText(model.name);
     m_typeTitle->setText(model.typeTitle);
     m_endpoint->setText(model.endpoint);
-    m_edit->setToolTip(model.editTip());
+    m_edit->setToolTip(plainToolTip(model.editTip()));
     m_edit->setAccessibleName(model.name);
     m_bell->setSymbol(model.alertsEnabled ? Symbol::bell : Symbol::bellSlash, !model.alertsEnabled);
     m_bell->setAccessibleName(model.muteLabel());
-    m_trash->setToolTip(model.deleteLabel());
+    m_trash->setToolTip(plainToolTip(model.deleteLabel()));
     m_trash->setAccessibleName(model.deleteLabel());
     m_error->setText(model.error.value_or(QString()));
     m_error->setVisible(model.error.has_value());
@@ -268,6 +302,11 @@ void SourceRow::setNow(Instant now)
     if (m_model.fetchedAt)
         m_age->setDate(*m_model.fetchedAt, now);
     m_age->setVisible(m_model.fetchedAt.has_value());
+}
+
+QWidget *SourceRow::ageLabel() const
+{
+    return m_age;
 }
 
 QString SourceRow::ageText() const

@@ -50,6 +50,8 @@ public:
     void setNow(Instant now);
 
     QAbstractButton *editButton() const { return m_edit; }
+    ElidedLabel *nameLabel() const { return m_name; }
+    QWidget *ageLabel() const;
     SmallSquareButton *bellButton() const { return m_bell; }
     SmallSquareButton *trashButton() const { return m_trash; }
     QString ageText() const;
@@ -79,8 +81,8 @@ private:
     QAbstractButton *m_edit;
     SymbolView *m_kindIcon;
     StatusOrb *m_orb;
-    QLabel *m_name;
-    QLabel *m_typeTitle;
+    ElidedLabel *m_name;
+    ElidedLabel *m_typeTitle;
     ElidedLabel *m_endpoint;
     RelativeTimeText *m_age;
     QLabel *m_error;
@@ -89,22 +91,31 @@ private:
     QPoint m_pressAt;
 };
 
-// A one-line label that shortens its plain text in the middle when it does not fit.
+// A one-line label that shortens its plain text, at the end or in the middle, when it does
+// not fit; the whole text is then its tooltip. Clicks pass through to the widget below.
 class ElidedLabel : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ElidedLabel(QWidget *parent = nullptr);
+    explicit ElidedLabel(Qt::TextElideMode mode, QWidget *parent = nullptr);
     void setText(const QString &text);
     QString text() const { return m_text; }
+    // The text as drawn at the present width and font.
+    QString shownText() const { return m_shown; }
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+    void elide();
+
+    Qt::TextElideMode m_mode;
     QString m_text;
+    QString m_shown;
 };
 
 } // namespace marrowick

@@ -28,11 +28,11 @@ void SwitchButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QColor background = palette().color(QPalette::Window);
     QColor off = palette().color(QPalette::WindowText);
     off.setAlphaF(0.2f);
-    // The accent as a mark, so a light accent on a light window still reads as "on".
-    const QColor trackColor = isChecked() ? marrowickAccentMark(this) : composited(off, background);
+    // The accent as a mark on the card the switch sits on, so a light accent on a light card
+    // still reads as "on".
+    const QColor trackColor = isChecked() ? marrowickAccentMark(this) : composited(off, surfaceBehind(this));
     if (hasFocus()) {
         const QRectF ring = QRectF(rect()).adjusted(1, 1, -1, -1);
         p.setPen(QPen(marrowickAccentMark(this), 2));

@@ -1,8 +1,11 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextDocument>
+#include <QVarLengthArray>
 
 #include <cmath>
 
@@ -12,6 +15,7 @@ namespace {
 
 const char accentProperty[] = "marrowickAccent";
 const char onAccentProperty[] = "marrowickOnAccent";
+const char surfaceProperty[] = "marrowickSurfaceFill";
 
 bool isHorizontalSpace(QChar c)
 {
@@ -207,12 +211,16 @@ QColor composited(const QColor &color, const QColor &background)
                             mix(color.blueF(), background.blueF()));
 }
 
-QColor accentAgainst(const QColor &accent, const QColor &background)
+QColor accentAgainst(const QColor &accent, const QColor &background, double ratio)
 {
+    // Drawn in 8 bits over translucent layers, a colour lands up to about 1 % off: aim a
+    // little higher so the ratio holds on screen.
+    ratio += 0.1;
     const QColor base = composited(accent, background);
-    if (contrastRatio(base, background) >= accentMarkContrast)
+    if (contrastRatio(base, background) >= ratio)
         return base;
-    // Towards whichever end stands further from the background; that end always clears 3:1.
+    // Towards whichever end stands further from the background; that end stands at least
+    // 4.58:1 from any background, so text and marks alike can reach their ratio.
     const QColor end = contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background)
                            ? QColor(Qt::black)
                            : QColor(Qt::white);
@@ -221,15 +229,50 @@ QColor accentAgainst(const QColor &accent, const QColor &background)
         QColor tint = end;
         tint.setAlphaF(static_cast<float>(step / 20.0));
         mark = composited(tint, base);
-        if (contrastRatio(mark, background) >= accentMarkContrast)
+        if (contrastRatio(mark, background) >= ratio)
             break;
     }
     return mark;
 }
 
+void markSurface(QWidget *widget, qreal fillOpacity)
+{
+    widget->setProperty(surfaceProperty, fillOpacity);
+}
+
+QColor surfaceBehind(const QWidget *widget)
+{
+    QVarLengthArray<const QWidget *, 8> surfaces;
+    for (const QWidget *w = widget; w; w = w->isWindow() ? nullptr : w->parentWidget()) {
+        if (w->property(surfaceProperty).isValid())
+            surfaces.append(w);
+    }
+    QColor surface = widget->window()->palette().color(QPalette::Window);
+    for (auto it = surfaces.crbegin(); it != surfaces.crend(); ++it)
+        surface = composited(withOpacity((*it)->palette().color(QPalette::WindowText),
+                                         (*it)->property(surfaceProperty).toReal()),
+                             surface);
+    return surface;
+}
+
+QColor marrowickAccentOn(const QWidget *widget, double ratio, const QColor &layer)
+{
+    return accentAgainst(marrowickAccent(widget), composited(layer, surfaceBehind(widget)), ratio);
+}
+
 QColor marrowickAccentMark(const QWidget *widget)
 {
-    return accentAgainst(marrowickAccent(widget), widget->palette().color(QPalette::Window));
+    return marrowickAccentOn(widget, accentMarkContrast);
+}
+
+bool accentSurroundingsChanged(const QEvent *event)
+{
+    return event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange;
+}
+
+QString plainToolTip(const QString &text)
+{
+    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 QColor marrowickAccent(const QWidget *widget)
@@ -271,7 +314,7 @@ void AccentInjector::apply(QWidget *content, const QString &hex)
 
 QColor cardFill(const QPalette &palette)
 {
-    return withOpacity(palette.color(QPalette::WindowText), 0.04);
+    return withOpacity(palette.color(QPalette::WindowText), cardFillOpacity);
 }
 
 QColor cardStroke(const QPalette &palette)

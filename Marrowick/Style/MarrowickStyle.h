@@ -14,6 +14,7 @@
 
 #include <optional>
 
+class QEvent;
 class QPainter;
 
 namespace marrowick {
@@ -50,14 +51,33 @@ QColor inkOn(const QColor &fill);
 // `color` blended over `background` at its own opacity, as it lands on screen.
 QColor composited(const QColor &color, const QColor &background);
 
-// How far an accent mark (an "on" switch, a selection, a focus ring) must stand apart from
-// the background it is drawn on, so the state reads in every theme with every accent.
+// How far an accent mark (an "on" switch, a selection, a focus ring, a chart line) must stand
+// apart from the background it is drawn on, so it reads in every theme with every accent.
 constexpr double accentMarkContrast = 3.0;
+// The same for text drawn in the accent.
+constexpr double accentTextContrast = 4.5;
 // The accent as drawn on `background`: darkened on light backgrounds, lightened on dark
-// ones, only as far as accentMarkContrast needs; an accent that already stands out is kept.
-QColor accentAgainst(const QColor &accent, const QColor &background);
-// The accent in effect for a widget, as a mark on its window's background.
+// ones, only as far as `ratio` needs; an accent that already stands out is kept.
+QColor accentAgainst(const QColor &accent, const QColor &background, double ratio = accentMarkContrast);
+
+// The opacity of the text colour that fills a card (cardFill).
+constexpr qreal cardFillOpacity = 0.04;
+// Marks a widget that fills itself with its text colour at `fillOpacity` before its children
+// draw (a card, a panel), so an accent inside it is measured against that fill.
+void markSurface(QWidget *widget, qreal fillOpacity);
+// The opaque colour behind what `widget` draws: its window's background under the fill of
+// every marked surface it sits in, itself included.
+QColor surfaceBehind(const QWidget *widget);
+// The accent as `widget` draws it: `ratio` apart from its surface, or from `layer` (a
+// translucent fill it paints first) laid over that surface.
+QColor marrowickAccentOn(const QWidget *widget, double ratio, const QColor &layer = Qt::transparent);
+// The accent in effect for a widget, as a mark on the surface it sits on.
 QColor marrowickAccentMark(const QWidget *widget);
+// True after events that may change a widget's accent or what lies behind it: the accent
+// arrives with the palette. Widgets that keep an adjusted accent read it again then.
+bool accentSurroundingsChanged(const QEvent *event);
+// Plain text as a tooltip: Qt would read a name such as "<b>Lab</b>" as markup.
+QString plainToolTip(const QString &text);
 
 // The accent colours in effect for a widget: those of the nearest AccentInjector above it,
 // or the default accent's where none is.

@@ -414,7 +414,7 @@ QColor SymbolView::color() const
 {
     if (m_color.isValid())
         return m_color;
-    return m_useAccent ? marrowickAccent(this) : palette().color(QPalette::WindowText);
+    return m_useAccent ? marrowickAccentMark(this) : palette().color(QPalette::WindowText);
 }
 
 void SymbolView::paintEvent(QPaintEvent *)

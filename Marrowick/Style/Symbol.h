@@ -59,7 +59,7 @@ QImage appMarkImage(int pixels);
 QIcon symbolIcon(Symbol symbol, const QColor &color, int size = 16);
 
 // A symbol as a widget of a fixed square size. Without a colour of its own it takes the
-// palette's window text, or the accent with `useAccent`.
+// palette's window text, or with `useAccent` the accent as a mark on what lies behind it.
 class SymbolView : public QWidget {
     Q_OBJECT
 

@@ -11,12 +11,15 @@
 #include <QDir>
 #include <QFile>
 #include <QGraphicsOpacityEffect>
+#include <QHelpEvent>
 #include <QLayout>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <QToolTip>
 
 using namespace marrowick;
 using namespace marrowick::test;
@@ -394,6 +397,42 @@ private slots:
         QCOMPARE(label->width() >= natural, wholeName);
         if (sparkline >= 0)
             QCOMPARE(trailing->showsSparkline(), sparkline == 1);
+    }
+
+    // Resting the pointer on a cut name shows it whole, as plain text; a whole name shows nothing.
+    void cutNamesShowWholeOnHover_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QVariant>("answer"); // Widgets, or an error text
+        QTest::addColumn<QString>("view");
+        const QString longName = QStringLiteral("A game server with a name far too long for any popup row");
+        const QVariant check = QVariant::fromValue(Widgets{checkWidget("c", ServiceStatus::up)});
+        QTest::newRow("whole name") << "Lab" << check << "checkRow";
+        QTest::newRow("cut name") << longName << check << "checkRow";
+        QTest::newRow("markup stays text") << "<b>Lab</b> & " + longName << check << "checkRow";
+        QTest::newRow("group header") << longName << QVariant::fromValue(checks(2)) << "groupHeaderRow";
+        QTest::newRow("failing source") << longName << QVariant(QStringLiteral("refused")) << "sourceErrorRow";
+    }
+    void cutNamesShowWholeOnHover()
+    {
+        QFETCH(QString, name);
+        QFETCH(QVariant, answer);
+        QFETCH(QString, view);
+        PopoverRig rig;
+        const AnySourceConfig source = tcp(name);
+        rig.answers.insert(source.id(), answer.canConvert<Widgets>() ? PopoverRig::Answer(answer.value<Widgets>())
+                                                                     : PopoverRig::Answer(answer.toString()));
+        PopoverView &popover = rig.open({source});
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const auto *label = find<LimitedLabel>(*find(popover, view), "name");
+        const QPoint at = label->mapTo(&popover, QPoint(2, label->height() / 2));
+        QHelpEvent hover(QEvent::ToolTip, at, popover.mapToGlobal(at));
+        QApplication::sendEvent(popover.childAt(at), &hover);
+        const bool cut = name != QStringLiteral("Lab");
+        QCOMPARE(hover.isAccepted(), cut);
+        if (cut)
+            QCOMPARE(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), name);
+        QToolTip::hideText();
     }
 
     void escapeDismissesThePopupButNotTheStandInWindow_data()

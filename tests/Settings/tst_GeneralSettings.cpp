@@ -15,7 +15,6 @@
 
 #include "State/AppStateRig.h"
 #include "support/FakeHTTPClient.h"
-#include "support/Pictures.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -37,28 +36,6 @@ public:
     std::optional<QString> saveFileName(QWidget *, const QString &) override { return path; }
     std::optional<QString> openFileName(QWidget *) override { return path; }
 };
-
-// The strongest contrast with `against` among the pixels of `area` in `image`.
-double strongestContrast(const QImage &image, const QRect &area, const QColor &against)
-{
-    double best = 1;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x)
-            best = std::max(best, contrastRatio(image.pixelColor(x, y), against));
-    }
-    return best;
-}
-
-// The widget as it shows in its window: checked or not, with the keyboard focus or not.
-QImage shot(QWidget *window, QAbstractButton *button, bool checked, bool focused)
-{
-    button->setChecked(checked);
-    if (focused)
-        button->setFocus();
-    else
-        button->clearFocus();
-    return window->grab(button->geometry()).toImage();
-}
 
 QAbstractButton *boxButton(QMessageBox *box, const QString &text)
 {
@@ -466,59 +443,6 @@ private slots:
             QCOMPARE(swatch->isChecked(), swatch->hex() == selected);
         for (QWidget *window : std::initializer_list<QWidget *>{m_window.get(), popover, onboarding})
             QCOMPARE(marrowickAccent(window), QColor(effective));
-    }
-
-    // Every accent, preset or custom, in a light and a dark theme: "on" reads apart from "off"
-    // and from the window, the knob from its track, the chosen swatch from the others, and
-    // the focus ring from the window.
-    void accentMarksStandOutInEveryTheme_data()
-    {
-        QTest::addColumn<QString>("hex");
-        QTest::addColumn<bool>("dark");
-        QStringList accents = AccentPresets::all();
-        accents << QStringLiteral("#000000") << QStringLiteral("#808080") << QStringLiteral("#FFFF00")
-                << QStringLiteral("#353535") << QStringLiteral("#EFEFEF");
-        for (const QString &hex : accents) {
-            QTest::addRow("%s light", qPrintable(hex)) << hex << false;
-            QTest::addRow("%s dark", qPrintable(hex)) << hex << true;
-        }
-    }
-    void accentMarksStandOutInEveryTheme()
-    {
-        QFETCH(QString, hex);
-        QFETCH(bool, dark);
-        QWidget window;
-        window.setPalette(test::themePalette(dark));
-        window.setAutoFillBackground(true);
-        auto *toggle = new SwitchButton(QStringLiteral("Sound"), &window);
-        auto *swatch = new AccentSwatch(hex, &window);
-        swatch->move(60, 0);
-        AccentInjector::apply(&window, hex);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        const QColor background = test::themePalette(dark).color(QPalette::Window);
-
-        // Switch 42 by 26: the track inset 3, its knob 16 wide at one end.
-        const QImage on = shot(&window, toggle, true, false);
-        const QImage off = shot(&window, toggle, false, false);
-        const QColor onTrack = on.pixelColor(8, 13);
-        const QColor offTrack = off.pixelColor(33, 13);
-        QVERIFY2(contrastRatio(onTrack, background) >= 3, "on against the window");
-        QVERIFY2(contrastRatio(onTrack, offTrack) >= 1.5, "on against off");
-        QVERIFY2(contrastRatio(on.pixelColor(29, 13), onTrack) >= 1.5, "knob on the on track");
-        QVERIFY2(contrastRatio(off.pixelColor(13, 13), offTrack) >= 1.5, "knob on the off track");
-        for (const bool checked : {true, false}) {
-            const QImage focused = shot(&window, toggle, checked, true);
-            QVERIFY2(toggle->hasFocus(), "the switch takes the focus");
-            QVERIFY2(strongestContrast(focused, QRect(15, 0, 12, 2), background) >= 3, "switch focus ring");
-        }
-
-        // Swatch 24 by 24: the 18-point circle inset 3, its ring at the circle's edge.
-        const QImage chosen = shot(&window, swatch, true, false);
-        const QImage other = shot(&window, swatch, false, false);
-        QVERIFY2(contrastRatio(chosen.pixelColor(12, 4), other.pixelColor(12, 4)) >= 2, "chosen against not chosen");
-        const QImage focused = shot(&window, swatch, false, true);
-        QVERIFY2(strongestContrast(focused, QRect(9, 0, 6, 2), background) >= 3, "swatch focus ring");
     }
 };
 

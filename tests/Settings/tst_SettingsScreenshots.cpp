@@ -41,12 +41,13 @@ class TestSettingsScreenshots : public QObject {
         QVERIFY(test::saveScreenshot(picture.toImage(), name));
     }
 
-    // Sources of several kinds: one up, one failing after an older success, one muted.
+    // Sources of several kinds: up, failing after an older success, muted, with a long name
+    // and with a long word in its name and in its failure.
     void addSamples(test::AppStateRig &rig)
     {
         const QUuid lab = QUuid::createUuid();
         const QUuid nas = QUuid::createUuid();
-        const QUuid game = QUuid::createUuid();
+        const QUuid attic = QUuid::createUuid();
         AppState &state = *rig.state;
         HTTPPingConfig http(lab, QStringLiteral("Home Assistant"),
                             QStringLiteral("https://homeassistant.lab.example.net:8123/api/health/and/a/long/path"));
@@ -54,9 +55,14 @@ class TestSettingsScreenshots : public QObject {
         TCPPortConfig tcp(nas, QStringLiteral("NAS SSH"), QStringLiteral("192.168.1.20"), 22);
         tcp.alertsEnabled = false;
         state.addSource(tcp);
-        state.addSource(TCPPortConfig(game, QStringLiteral("Minecraft"), QStringLiteral("mc.lab"), 25565));
+        state.addSource(TCPPortConfig(QUuid::createUuid(), QStringLiteral("Minecraft"), QStringLiteral("mc.lab"), 25565));
+        state.addSource(HTTPPingConfig(attic, QStringLiteral("Home Assistant on the rack in the attic"),
+                                       QStringLiteral("https://homeassistant.attic.example.net:8123/api")));
+        state.addSource(TCPPortConfig(QUuid::createUuid(), QStringLiteral("Supercalifragilisticexpialidocious-NAS"),
+                                      QStringLiteral("nas.lab"), 22));
         rig.clock.advance(0);
         rig.providers.failNext(nas, QStringLiteral("connection refused"));
+        rig.providers.failNext(attic, QStringLiteral("https://homeassistant.attic.example.net:8123/api refused"));
         state.refreshAll();
         rig.clock.advance(0);
     }
@@ -85,6 +91,24 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&settings));
         settings.cards().first()->editButton()->setFocus(Qt::TabFocusReason);
         save(&settings, QStringLiteral("settings-sources-focus"));
+    }
+
+    // The desktop's font at 10 and 20 points: names and addresses give way to the controls.
+    void sourcesTabAtFontSizes()
+    {
+        const QFont before = QApplication::font();
+        for (const int points : {10, 20}) {
+            QFont font = before;
+            font.setPointSize(points);
+            QApplication::setFont(font);
+            test::AppStateRig rig;
+            rig.build();
+            addSamples(rig);
+            SettingsView settings(rig.state.get(), {}, {});
+            settings.setClock([&rig] { return rig.clock.now().advanced(95); });
+            save(&settings, QStringLiteral("settings-sources-%1pt").arg(points));
+        }
+        QApplication::setFont(before);
     }
 
     void generalTab_data()

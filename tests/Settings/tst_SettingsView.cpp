@@ -10,8 +10,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QHelpEvent>
 #include <QMimeData>
+#include <QScopeGuard>
+#include <QScrollArea>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <QToolTip>
 
 using namespace marrowick;
 
@@ -231,6 +236,69 @@ private slots:
         // The texts start 12 px in; the ring stays in the outline's band.
         QVERIFY(!changed.isEmpty());
         QCOMPARE(test::pixelsInside(changed, test::roundedArea(card->size(), 3, SourceRow::cornerRadius - 3)), 0);
+    }
+
+    // Whatever the name and the desktop's font, the window keeps its size and every card's
+    // controls inside it; a cut name shows whole, as plain text, when the pointer rests on it.
+    void rowControlsStayInsideTheWindow_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("name");
+        const QStringList names{QStringLiteral("<b>Router</b> & the NAS in the attic rack"),
+                                QStringLiteral("Supercalifragilisticexpialidocious").repeated(3),
+                                QStringLiteral("\u5BB6\u5EAD\u5B9F\u9A13\u5BA4\u306E\u30B5\u30FC\u30D0\u30FC"
+                                               "\U0001F5A5\uFE0F\U0001F468\u200D\U0001F469\u200D\U0001F467"
+                                               "\u5199\u771F\u306E\u30D0\u30C3\u30AF\u30A2\u30C3\u30D7NAS")};
+        for (const int points : {10, 14, 20}) {
+            for (qsizetype i = 0; i < names.size(); ++i)
+                QTest::addRow("%d pt, name %d", points, int(i)) << points << names[i];
+        }
+    }
+    void rowControlsStayInsideTheWindow()
+    {
+        QFETCH(int, points);
+        QFETCH(QString, name);
+        const QFont before = QApplication::font();
+        const auto restore = qScopeGuard([&before] { QApplication::setFont(before); });
+        QFont font = before;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        test::AppStateRig rig;
+        AppState &state = rig.build();
+        const QUuid id = QUuid::createUuid();
+        state.addSource(HTTPPingConfig(id, name, QStringLiteral("https://homeassistant.lab.example.net:8123/api")));
+        rig.clock.advance(0);
+        // A failure of one long word, after a success: the card shows its age and the error.
+        rig.providers.failNext(id, QStringLiteral("https://homeassistant.lab.example.net:8123/api/health/refused"));
+        state.refreshAll();
+        rig.clock.advance(0);
+        SettingsView view(&state, {}, {});
+        view.show();
+        QCOMPARE(view.size(), SettingsView::windowSize);
+
+        SourceRow *card = view.cards().value(0);
+        QVERIFY(card && card->ageLabel()->isVisible() && !card->errorText().isEmpty());
+        const QWidget *viewport = view.findChild<QScrollArea *>()->viewport();
+        const QRect shown(viewport->mapTo(&view, QPoint()), viewport->size());
+        for (const QWidget *control : std::initializer_list<const QWidget *>{
+                 card->nameLabel(), card->ageLabel(), card->editButton(), card->bellButton(), card->trashButton()})
+            QVERIFY2(shown.contains(QRect(control->mapTo(&view, QPoint()), control->size())),
+                     control->metaObject()->className());
+
+        ElidedLabel *label = card->nameLabel();
+        QCOMPARE(label->text(), name);
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->shownText()) <= label->width());
+        const bool cut = label->shownText() != name;
+        QVERIFY(cut || name.size() < 100);
+        // Hovered, as the window hands the event on from the widget under the pointer.
+        const QPoint at = label->mapTo(&view, QPoint(4, label->height() / 2));
+        QHelpEvent hover(QEvent::ToolTip, at, view.mapToGlobal(at));
+        QApplication::sendEvent(view.childAt(at), &hover);
+        QCOMPARE(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), cut ? name : "Edit " + name);
+        QToolTip::hideText();
+        // The name only draws: a click on it edits the source.
+        QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(4, label->height() / 2));
+        QCOMPARE(view.editingSourceID(), std::optional<QUuid>(id));
     }
 
     void bellMutesAndUnmutes()

@@ -1,18 +1,75 @@
 #include "Marrowick/State/AppSettings.h"
+#include "Marrowick/Onboarding/OnboardingView.h"
+#include "Marrowick/Popover/LatencyPill.h"
+#include "Marrowick/Popover/MetricRing.h"
+#include "Marrowick/Popover/RowTrailing.h"
+#include "Marrowick/Settings/AccentSection.h"
+#include "Marrowick/Settings/GeneralSettingsView.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SwitchButton.h"
 #include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/Symbol.h"
+#include "Popover/PopoverRig.h"
 #include "State/AppStateRig.h"
+#include "support/Pictures.h"
 
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace marrowick;
 
 namespace {
+
+// A part of a window as the window draws it, at four times its size: every stem of a small
+// text then has pixels wholly in the text's colour, whatever the font.
+class SharpShot {
+public:
+    static constexpr int scale = 4;
+
+    explicit SharpShot(QWidget *part) : m_part(part)
+    {
+        QWidget *window = part->window();
+        m_image = QImage(part->size() * scale, QImage::Format_ARGB32_Premultiplied);
+        m_image.setDevicePixelRatio(scale);
+        m_image.fill(Qt::transparent);
+        window->render(&m_image, QPoint(), QRegion(QRect(part->mapTo(window, QPoint()), part->size())));
+    }
+
+    // The colour in the middle of a pixel of `widget` (the part or inside it).
+    QColor at(const QWidget *widget, QPoint point) const
+    {
+        return m_image.pixelColor(widget->mapTo(m_part, point) * scale + QPoint(scale / 2, scale / 2));
+    }
+
+    // The strongest contrast with `against` among the pixels of `area` of `widget`.
+    double strongest(const QWidget *widget, const QRect &area, const QColor &against) const
+    {
+        const QRect scaled(widget->mapTo(m_part, area.topLeft()) * scale, area.size() * scale);
+        double best = 1;
+        for (int y = scaled.top(); y <= scaled.bottom(); ++y) {
+            for (int x = scaled.left(); x <= scaled.right(); ++x)
+                best = std::max(best, contrastRatio(m_image.pixelColor(x, y), against));
+        }
+        return best;
+    }
+
+private:
+    QWidget *m_part;
+    QImage m_image;
+};
+
+// A window in a light or dark theme with an accent, as the shell shows it.
+void dress(QWidget *window, const QString &hex, bool dark)
+{
+    window->setPalette(test::themePalette(dark));
+    AccentInjector::apply(window, hex);
+}
 
 // Components as whole 0...255 values, so the table reads like the hex it came from.
 QList<int> bytes(const ColorComponents &c)
@@ -29,6 +86,145 @@ QString gray(int value)
 
 class TestMarrowickStyle : public QObject {
     Q_OBJECT
+
+    QStringList m_shortfalls;
+
+    void need(const char *what, double ratio, double least)
+    {
+        if (ratio < least)
+            m_shortfalls.append(QStringLiteral("%1 %2:1").arg(QLatin1String(what)).arg(ratio, 0, 'f', 2));
+    }
+
+    // The General tab: the chosen tab on its bar; a switch on its card, on and off, with its
+    // knob and focus ring; a swatch's focus ring on its card; the chosen swatch.
+    void checkSettingsWindow(const QString &hex, bool dark)
+    {
+        test::AppStateRig rig;
+        rig.build(true);
+        SettingsView window(rig.state.get(), {}, {});
+        dress(&window, hex, dark);
+        window.setTab(SettingsView::SettingsTab::general);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        GeneralSettingsView *general = window.generalTab();
+
+        QAbstractButton *tab = window.tabButton(SettingsView::SettingsTab::general);
+        const SharpShot bar(tab->parentWidget());
+        need("chosen tab on its bar", contrastRatio(bar.at(tab, {6, 10}), bar.at(tab->parentWidget(), {2, 10})), 3);
+
+        // Switch 42 by 26: the track inset 3, its knob 16 wide at one end.
+        SwitchButton *toggle = general->switchNamed(QStringLiteral("Sound alerts"));
+        toggle->setChecked(true);
+        const SharpShot on(toggle);
+        toggle->setChecked(false);
+        const SharpShot off(toggle);
+        const QColor card = on.at(toggle, {0, 0});
+        const QColor onTrack = on.at(toggle, {8, 13});
+        const QColor offTrack = off.at(toggle, {33, 13});
+        need("on track on its card", contrastRatio(onTrack, card), 3);
+        need("on track against off", contrastRatio(onTrack, offTrack), 1.5);
+        need("knob on the on track", contrastRatio(on.at(toggle, {29, 13}), onTrack), 1.5);
+        need("knob on the off track", contrastRatio(off.at(toggle, {13, 13}), offTrack), 1.5);
+        for (const bool checked : {true, false}) {
+            toggle->setChecked(checked);
+            toggle->setFocus();
+            need("switch focus ring", SharpShot(toggle).strongest(toggle, QRect(15, 0, 12, 2), card), 3);
+        }
+
+        // Swatch 24 by 24: the 18-point circle inset 3, its ring at the circle's edge.
+        const QList<AccentSwatch *> swatches = general->findChild<AccentSection *>()->swatches();
+        general->findChild<QScrollArea *>()->ensureWidgetVisible(swatches[1]);
+        swatches[1]->setFocus();
+        const SharpShot focused(swatches[1]);
+        need("swatch focus ring", focused.strongest(swatches[1], QRect(9, 0, 6, 2), focused.at(swatches[1], {0, 0})), 3);
+        if (const qsizetype preset = AccentPresets::all().indexOf(hex); preset >= 0) {
+            swatches[preset]->setChecked(true);
+            const QColor chosen = SharpShot(swatches[preset]).at(swatches[preset], {12, 4});
+            swatches[preset]->setChecked(false);
+            need("chosen swatch", contrastRatio(chosen, SharpShot(swatches[preset]).at(swatches[preset], {12, 4})), 2);
+        }
+    }
+
+    // The popup: the brand, a row's sparkline and latency pill on its card, a group's pill, a
+    // host's ring on its track, a toolbar focus ring on its capsule and the paused banner.
+    void checkPopover(const QString &hex, bool dark)
+    {
+        using test::find;
+        test::PopoverRig rig;
+        const AnySourceConfig single = test::tcp(QStringLiteral("Lab"));
+        const AnySourceConfig group = test::tcp(QStringLiteral("Kuma"));
+        const AnySourceConfig host = test::tcp(QStringLiteral("Beszel"));
+        rig.answers.insert(group.id(), QList<WidgetData>{test::checkWidget("1", ServiceStatus::up, 30),
+                                                         test::checkWidget("2", ServiceStatus::up, 50)});
+        rig.answers.insert(host.id(), QList<WidgetData>{
+            WidgetData::host(HostStats{"nas", "nas", ServiceStatus::up, 23, 40, 50, {}})});
+        PopoverView &popover = rig.open({single, group, host});
+        // Dressed after its rows were made: they follow a new theme and accent.
+        dress(&popover, hex, dark);
+        for (int poll = 0; poll < 3; ++poll) {
+            rig.answers.insert(single.id(), QList<WidgetData>{test::checkWidget("c", ServiceStatus::up, 20 + poll * 7)});
+            rig.pollAll();
+        }
+        popover.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&popover));
+        auto *settings = find<QAbstractButton>(popover, "popover.settings");
+        settings->setFocus();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const SharpShot shot(&popover);
+
+        const QWidget *header = find(popover, "popover.header");
+        const QLabel *brand = header->findChildren<QLabel *>().value(0);
+        QCOMPARE(brand->text(), QStringLiteral("MARROWICK"));
+        need("brand", shot.strongest(brand, brand->rect(), shot.at(header, {2, 2})), 4.5);
+
+        const auto *trailing = find<RowTrailing>(*find(popover, "checkRow"), "trailing");
+        QVERIFY(trailing->showsSparkline());
+        const QSize pill = LatencyPill::pillSize(trailing->font(), trailing->latencyText());
+        const QRect pillArea(QPoint(trailing->width() - pill.width(), (trailing->height() - pill.height()) / 2), pill);
+        const QSize spark = RowTrailing::sparklineSize;
+        const int sparkRight = pillArea.left() - RowTrailing::spacing;
+        const QColor card = shot.at(trailing, {sparkRight + 4, 0});
+        need("sparkline", shot.strongest(trailing, QRect(QPoint(sparkRight - spark.width(), 0), spark), card), 3);
+        // The text starts after the padding, the symbol and the gap: 8 + 9 + 5.
+        const auto pillText = [&shot](const QWidget *widget, const QRect &area) {
+            const QColor fill = shot.at(widget, area.topLeft() + QPoint(4, area.height() / 2));
+            return shot.strongest(widget, area.adjusted(22, 2, -8, -2), fill);
+        };
+        need("row's latency pill", pillText(trailing, pillArea), 4.5);
+        const auto *groupPill = find<LatencyPill>(*find(popover, "groupHeaderRow"), "latencyPill");
+        need("group's latency pill", pillText(groupPill, groupPill->rect()), 4.5);
+
+        // A ring 26 wide, its line 3 wide: 23 % fills it from twelve o'clock; its left is track.
+        const auto *ring = find(popover, "hostRow")->findChildren<MetricRing *>().value(0);
+        const int left = (ring->width() - 26) / 2;
+        need("ring on its track", shot.strongest(ring, QRect(left + 15, 0, 3, 3), shot.at(ring, {left + 1, 13})), 3);
+        need("toolbar focus ring", shot.strongest(settings, QRect(12, 0, 4, 2), shot.at(settings, {0, 0})), 3);
+
+        rig.state->setPaused(true);
+        popover.flushPendingChanges();
+        QWidget *banner = find(popover, "popover.pausedBanner");
+        const SharpShot paused(banner);
+        const QColor tint = paused.at(banner, {4, banner->height() / 2});
+        const QLabel *heading = find<QLabel>(*banner, "title");
+        need("paused banner heading", paused.strongest(heading, heading->rect(), tint), 4.5);
+        const auto *symbol = banner->findChild<SymbolView *>();
+        need("paused banner symbol", paused.strongest(symbol, symbol->rect(), tint), 3);
+    }
+
+    // The first-run window's page symbol on the window.
+    void checkOnboarding(const QString &hex, bool dark)
+    {
+        test::AppStateRig rig;
+        OnboardingView window(&rig.build(true));
+        dress(&window, hex, dark);
+        window.show();
+        const QList<SymbolView *> symbols = window.findChildren<SymbolView *>();
+        const auto symbol = std::find_if(symbols.cbegin(), symbols.cend(),
+                                         [](const SymbolView *s) { return s->isVisible() && s->width() == 60; });
+        QVERIFY(symbol != symbols.cend());
+        const SharpShot shot((*symbol)->parentWidget());
+        need("page symbol", shot.strongest(*symbol, (*symbol)->rect(), shot.at((*symbol)->parentWidget(), {2, 2})), 3);
+    }
 
 private slots:
     void parsesHexColours_data()
@@ -173,6 +369,31 @@ private slots:
                 ink += contrastRatio(image.pixelColor(x, y), fill) >= 2;
         }
         QVERIFY2(ink >= 6, qPrintable(QString::number(ink)));
+    }
+
+    // Every accent, preset or custom, in a light and a dark theme, on real renders: accent text
+    // stands 4.5:1 and accent marks and lines 3:1 apart from what lies right behind them.
+    void accentStandsOutWhereverItIsDrawn_data()
+    {
+        QTest::addColumn<QString>("hex");
+        QTest::addColumn<bool>("dark");
+        QStringList accents = AccentPresets::all();
+        accents << QStringLiteral("#000000") << QStringLiteral("#101010") << QStringLiteral("#808080")
+                << QStringLiteral("#FFFF00") << QStringLiteral("#353535") << QStringLiteral("#EFEFEF");
+        for (const QString &hex : accents) {
+            QTest::addRow("%s light", qPrintable(hex)) << hex << false;
+            QTest::addRow("%s dark", qPrintable(hex)) << hex << true;
+        }
+    }
+    void accentStandsOutWhereverItIsDrawn()
+    {
+        QFETCH(QString, hex);
+        QFETCH(bool, dark);
+        m_shortfalls.clear();
+        checkSettingsWindow(hex, dark);
+        checkPopover(hex, dark);
+        checkOnboarding(hex, dark);
+        QVERIFY2(m_shortfalls.isEmpty(), qPrintable(m_shortfalls.join(QStringLiteral(", "))));
     }
 
     void alertsShowTheirTitleBoldAndTheirMessageReadably_data()
