@@ -49,6 +49,7 @@ AppState::AppState(AppStateServices services, QObject *parent)
 {
     Q_ASSERT(m_settings);
     // Loaded directly: reading the file neither writes it back nor starts polling.
+    SourcesStore::removeLeftoverTemporaries(m_sourcesDirectory);
     m_sources = SourcesStore::load(m_sourcesDirectory, &m_sourcesLoadProblem);
     reindexSources();
     connect(m_historyRecorder.get(), &HistoryRecorder::writeErrorChanged, this, &AppState::refreshStorageNotice);

@@ -269,6 +269,31 @@ private slots:
             QCOMPARE(test::fileBytes(dataPath(file)), bytes);
     }
 
+    // Only names our own saves make are removed: anything else may be the user's.
+    void leftoverTemporariesAreRemovedAtStart_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("history's temporary") << QStringLiteral("history.json.marrowick-Ab12cD.tmp") << true;
+        QTest::newRow("sources' temporary") << QStringLiteral("sources.json.marrowick-x9Y8z7.tmp") << true;
+        QTest::newRow("earlier versions' temporary") << QStringLiteral("sources.json.AbCdEf") << false;
+        QTest::newRow("the user's copy") << QStringLiteral("history.json.backup") << false;
+        QTest::newRow("the user's old list") << QStringLiteral("sources.json.old") << false;
+        QTest::newRow("damaged copy") << QStringLiteral("sources.json.corrupt-2") << false;
+        QTest::newRow("five characters") << QStringLiteral("history.json.marrowick-Ab12c.tmp") << false;
+        QTest::newRow("another ending") << QStringLiteral("sources.json.marrowick-Ab12cD.tmp~") << false;
+        QTest::newRow("another file's") << QStringLiteral("notes.json.marrowick-Ab12cD.tmp") << false;
+    }
+    void leftoverTemporariesAreRemovedAtStart()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, removed);
+        QVERIFY(QDir().mkpath(folder()));
+        QVERIFY(test::writeFile(dataPath(name), "{}"));
+        build(true);
+        QCOMPARE(QFile::exists(dataPath(name)), !removed);
+    }
+
     void historyWriteFailuresAreToldUntilAWriteLands()
     {
         AppState &state = build();
