@@ -53,6 +53,8 @@ AppState::AppState(AppStateServices services, QObject *parent)
     m_sources = SourcesStore::load(m_sourcesDirectory, &m_sourcesLoadProblem);
     reindexSources();
     connect(m_historyRecorder.get(), &HistoryRecorder::writeErrorChanged, this, &AppState::refreshStorageNotice);
+    // The history is written about every half minute while polling: a free retry for the sources.
+    connect(m_historyRecorder.get(), &HistoryRecorder::writeAttempted, this, &AppState::retryUnsavedSources);
     refreshStorageNotice();
     m_widgetLayout = WidgetLayout::load(*m_settings);
     startObservingUpdates();
@@ -190,6 +192,33 @@ void AppState::writeSourcesFile()
     if (!failure.isEmpty())
         qWarning().noquote() << QStringLiteral("The sources could not be saved: %1").arg(failure);
     emit sourcesSaveErrorChanged(m_sourcesSaveError);
+}
+
+void AppState::retryUnsavedSources()
+{
+    if (!m_sourcesSaveError.isEmpty())
+        writeSourcesFile();
+}
+
+QString AppState::unsavedSourcesText() const
+{
+    if (m_sourcesSaveError.isEmpty())
+        return QString();
+    return QStringLiteral("Your sources could not be saved (%1). Marrowick keeps your changes while it runs and "
+                          "tries again, also when it quits.")
+        .arg(m_sourcesSaveError);
+}
+
+QCoro::Task<void> AppState::saveBeforeQuit()
+{
+    co_await m_historyRecorder->flush();
+    retryUnsavedSources();
+    if (m_sourcesSaveError.isEmpty() || m_toldUnsavedAtQuit)
+        co_return;
+    m_toldUnsavedAtQuit = true;
+    qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved sources; the changes since the last save "
+                                           "are lost: %1")
+                                .arg(m_sourcesSaveError);
 }
 
 void AppState::refreshStorageNotice()

@@ -86,8 +86,12 @@ public:
     QList<double> latencySeries(const QString &widgetKey) const { return m_latencyHistory.value(widgetKey); }
     bool isPaused() const { return m_isPaused; }
     OverallStatus overallStatus() const;
-    // Why the last write of "sources.json" failed; empty once a write succeeds.
+    // Why the last write of "sources.json" failed; empty once a write succeeds. While it is
+    // set, the sources in memory are unsaved and the write is tried again after every write of
+    // the history, at the next change and before quitting.
     const QString &sourcesSaveError() const { return m_sourcesSaveError; }
+    // What every window says while the sources are unsaved; empty once they are saved.
+    QString unsavedSourcesText() const;
     // What the user should know about the data files, one sentence a line: a file found damaged
     // or unreadable at start, and the history while it cannot be saved. Empty when all is well.
     const QString &storageNotice() const { return m_storageNotice; }
@@ -115,6 +119,9 @@ public:
     // Writes "sources.json", then synchronises. A "sources.json" that could not be read at start
     // is never replaced while it is there: the write fails and says so.
     void persistSources();
+    // Writes the history and unsaved sources before the process ends; logs, once, sources that
+    // still cannot be saved.
+    QCoro::Task<void> saveBeforeQuit();
 
     CredentialStoreHandle credentials() const { return m_credentials; }
     std::shared_ptr<AlertCenter> alertCenter() const { return m_alertCenter; }
@@ -155,6 +162,7 @@ signals:
 private:
     void storeSources(QList<AnySourceConfig> sources);
     void writeSourcesFile();
+    void retryUnsavedSources();
     void refreshStorageNotice();
     void setPollingActivity(bool on);
     void startObservingUpdates();
@@ -197,6 +205,7 @@ private:
     bool m_isUnderTest;
     std::optional<FileProblem> m_sourcesLoadProblem;
     QString m_sourcesSaveError;
+    bool m_toldUnsavedAtQuit = false;
     QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;
 };
