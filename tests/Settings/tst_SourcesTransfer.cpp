@@ -5,6 +5,7 @@
 
 #include "State/AppStateRig.h"
 #include "support/ScriptedCredentialStore.h"
+#include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -65,6 +66,7 @@ private slots:
         QTest::newRow("new file") << "new" << true;
         QTest::newRow("over an older export") << "existing" << true;
         QTest::newRow("inside a file") << "under file" << false;
+        QTest::newRow("disk full") << "full" << false;
         QTest::newRow("cancelled") << "cancelled" << false;
     }
 
@@ -86,10 +88,13 @@ private slots:
         SourcesTransfer transfer(&state());
         QSignalSpy reported(&transfer, &SourcesTransfer::reported);
         QString suggested;
-        transfer.exportSources([&](const QString &name) {
-            suggested = name;
-            return path;
-        });
+        {
+            const test::FileSizeLimit full(kind == "full" ? 1 : 0);
+            transfer.exportSources([&](const QString &name) {
+                suggested = name;
+                return path;
+            });
+        }
         QCOMPARE(suggested, QStringLiteral("marrowick-sources.json"));
         if (written) {
             QCOMPARE(reported.size(), 0);
@@ -103,6 +108,7 @@ private slots:
             const auto message = reported.first().first().value<MessageAlert>();
             QCOMPARE(message.title, QStringLiteral("Export Failed"));
             QVERIFY(!message.body.isEmpty());
+            QVERIFY(!QFile::exists(*path));
         }
     }
 
@@ -224,20 +230,26 @@ private slots:
         QCOMPARE(test::fileBytes(storedSources()), sources);
     }
 
-    // Imported sources keep no secret of their own; the report names those still without one.
+    // Imported sources keep no secret of their own; the report names those still without one,
+    // and says so when the sources file could not be written (the import is in effect).
     void secretLookUp_data()
     {
         QTest::addColumn<QStringList>("stored");
         QTest::addColumn<QStringList>("failing");
         QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("diskFull");
         const QString intro = QStringLiteral("Marrowick now polls 3 sources.");
         const QString again = QStringLiteral(" Open each of these sources and enter its password or token again: ");
-        QTest::newRow("all stored") << QStringList{"Hub A", "Hub B"} << QStringList() << intro;
-        QTest::newRow("one missing") << QStringList{"Hub A"} << QStringList() << intro + again + "Hub B.";
-        QTest::newRow("none stored") << QStringList() << QStringList() << intro + again + "Hub A, Hub B.";
-        QTest::newRow("store fails") << QStringList{"Hub B"} << QStringList{"Hub A"} << intro + again + "Hub A.";
+        QTest::newRow("all stored") << QStringList{"Hub A", "Hub B"} << QStringList() << intro << false;
+        QTest::newRow("one missing") << QStringList{"Hub A"} << QStringList() << intro + again + "Hub B." << false;
+        QTest::newRow("none stored") << QStringList() << QStringList() << intro + again + "Hub A, Hub B." << false;
+        QTest::newRow("store fails") << QStringList{"Hub B"} << QStringList{"Hub A"} << intro + again + "Hub A."
+                                     << false;
         QTest::newRow("store fails for all") << QStringList() << QStringList{"Hub A", "Hub B"}
-                                             << intro + again + "Hub A, Hub B.";
+                                             << intro + again + "Hub A, Hub B." << false;
+        QTest::newRow("disk full") << QStringList{"Hub A", "Hub B"} << QStringList() << intro << true;
+        QTest::newRow("disk full, one missing") << QStringList{"Hub A"} << QStringList() << intro + again + "Hub B."
+                                                << true;
     }
 
     void secretLookUp()
@@ -245,6 +257,7 @@ private slots:
         QFETCH(QStringList, stored);
         QFETCH(QStringList, failing);
         QFETCH(QString, body);
+        QFETCH(bool, diskFull);
         QVERIFY(test::writeFile(file(QStringLiteral("in.json")),
                   SourcesStore::encode({hub(QStringLiteral("Hub A")), test::tcpSource(QUuid::createUuid(), "Web"),
                                         hub(QStringLiteral("Hub B"))})));
@@ -258,11 +271,16 @@ private slots:
             if (failing.contains(source.displayName()))
                 m_secrets->failingReads.insert(*source.credentialRef());
         }
-        transfer.replaceSourcesWithPendingImport();
+        {
+            const test::FileSizeLimit full(diskFull ? 1 : 0);
+            transfer.replaceSourcesWithPendingImport();
+        }
         QTRY_COMPARE(reported.size(), 1);
+        QCOMPARE(state().sources().size(), 3);
         const auto message = reported.first().first().value<MessageAlert>();
-        QCOMPARE(message.title, QStringLiteral("Import Complete"));
-        QCOMPARE(message.body, body);
+        QCOMPARE(message.title, diskFull ? QStringLiteral("Import Not Saved") : QStringLiteral("Import Complete"));
+        QCOMPARE(message.body, diskFull ? body + QLatin1Char(' ') + state().unsavedSourcesText() : body);
+        QCOMPARE(message.body.contains(QLatin1String("File too large")), diskFull);
     }
 
     void ownerGoneDuringLookUp()
