@@ -654,8 +654,16 @@ void TestAddSourceView::widgetsSectionHidesAndReorders()
     QVERIFY(disk);
     auto *eye = disk->findChild<QToolButton *>();
     QCOMPARE(eye->accessibleName(), QStringLiteral("Hide Disk"));
-    QTest::mouseClick(eye, Qt::LeftButton);
+    auto *unsaved = rig.find<QLabel>(QStringLiteral("editor.widgetsUnsaved"));
+    QVERIFY(!unsaved->isVisibleTo(rig.sheet));
+    {
+        // On a full disk the change is in effect and the sheet says it is not saved.
+        const FileSizeLimit full(1);
+        QTest::mouseClick(eye, Qt::LeftButton);
+    }
     QCOMPARE(popupOrder(), (QStringList{"CPU", "Memory"}));
+    QVERIFY(unsaved->isVisibleTo(rig.sheet));
+    QCOMPARE(unsaved->text(), rig.settings->unsavedText());
     QTRY_COMPARE(rig.find(QStringLiteral("editor.widget:") + prefix + QStringLiteral("disk"))
                      ->findChild<QToolButton *>()->accessibleName(),
                  QStringLiteral("Show Disk"));
@@ -664,6 +672,7 @@ void TestAddSourceView::widgetsSectionHidesAndReorders()
     auto *list = rig.find<QListWidget>(QStringLiteral("editor.widgetList"));
     QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
     QTRY_COMPARE(popupOrder(), (QStringList{"Memory", "CPU"}));
+    QVERIFY(!unsaved->isVisibleTo(rig.sheet));
     auto *section = rig.find<SourceWidgetsSection>(QStringLiteral("editor.widgets"));
     QTRY_COMPARE(section->entries().size(), 3);
     QCOMPARE(section->entries().first().widget.displayName(), QStringLiteral("Memory"));
