@@ -67,11 +67,11 @@ AppSettings::AppSettings(std::unique_ptr<QSettings> store, QObject *parent)
 AppSettings::~AppSettings()
 {
     // QSettings would try once more and say nothing.
-    if (m_writeError.isEmpty())
+    if (writeError().isEmpty())
         return;
     sync();
-    if (!m_writeError.isEmpty())
-        qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved settings: %1").arg(m_writeError);
+    if (!writeError().isEmpty())
+        qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved settings: %1").arg(writeError());
 }
 
 bool AppSettings::readBool(const QString &key, bool fallback) const
@@ -145,30 +145,12 @@ void AppSettings::sync()
     // status() keeps an object's first error for good. After a failure a fresh object on the
     // same file, made while the old one still holds the unwritten changes, takes them over
     // and tells whether this write lands.
-    if (!m_writeError.isEmpty())
+    if (!writeError().isEmpty())
         m_store = std::make_unique<QSettings>(m_store->fileName(), m_store->format());
     m_store->sync();
-    setWriteError(m_store->status() == QSettings::NoError ? QString() : writeFailure(m_store->fileName()));
-}
-
-QString AppSettings::unsavedText() const
-{
-    if (m_writeError.isEmpty())
-        return QString();
-    return QStringLiteral("Your settings could not be saved (%1). Marrowick keeps them while it runs and tries "
-                          "again, also when it quits.")
-        .arg(m_writeError);
-}
-
-void AppSettings::setWriteError(const QString &error)
-{
-    if (error == m_writeError)
-        return;
-    m_writeError = error;
-    // Logged once per failure, not at every retry.
-    if (!error.isEmpty())
-        qWarning().noquote() << QStringLiteral("The settings could not be saved: %1").arg(error);
-    emit writeErrorChanged(m_writeError);
+    const QString failure = m_store->status() == QSettings::NoError ? QString() : writeFailure(m_store->fileName());
+    if (m_writeFailure.record(failure))
+        emit writeErrorChanged(failure);
 }
 
 } // namespace marrowick

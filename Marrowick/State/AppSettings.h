@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Marrowick/State/SaveFailure.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSettings>
@@ -66,9 +68,9 @@ public:
     // the changes stay in effect and the next write tries them again.
     void sync();
     // Why the last write failed; empty once one lands.
-    const QString &writeError() const { return m_writeError; }
+    const QString &writeError() const { return m_writeFailure.reason(); }
     // What a window says while the settings are unsaved; empty once they are saved.
-    QString unsavedText() const;
+    QString unsavedText() const { return m_writeFailure.text(); }
 
 signals:
     // `key` is one of SettingsKey.
@@ -80,10 +82,9 @@ signals:
 private:
     bool readBool(const QString &key, bool fallback) const;
     void writeBool(const QString &key, bool on, bool fallback);
-    void setWriteError(const QString &error);
 
     std::unique_ptr<QSettings> m_store;
-    QString m_writeError;
+    SaveFailure m_writeFailure{QStringLiteral("settings")};
 };
 
 // The Boolean a stored value holds: a real Boolean, or the text "true" or "false"; nothing for

@@ -186,39 +186,26 @@ void AppState::writeSourcesFile()
                 failure = QStringLiteral("unknown error");
         }
     }
-    if (failure == m_sourcesSaveError)
-        return;
-    m_sourcesSaveError = failure;
-    if (!failure.isEmpty())
-        qWarning().noquote() << QStringLiteral("The sources could not be saved: %1").arg(failure);
-    emit sourcesSaveErrorChanged(m_sourcesSaveError);
+    if (m_sourcesSaveFailure.record(failure))
+        emit sourcesSaveErrorChanged(failure);
 }
 
 void AppState::retryUnsavedSources()
 {
-    if (!m_sourcesSaveError.isEmpty())
+    if (!sourcesSaveError().isEmpty())
         writeSourcesFile();
-}
-
-QString AppState::unsavedSourcesText() const
-{
-    if (m_sourcesSaveError.isEmpty())
-        return QString();
-    return QStringLiteral("Your sources could not be saved (%1). Marrowick keeps your changes while it runs and "
-                          "tries again, also when it quits.")
-        .arg(m_sourcesSaveError);
 }
 
 QCoro::Task<void> AppState::saveBeforeQuit()
 {
     co_await m_historyRecorder->flush();
     retryUnsavedSources();
-    if (m_sourcesSaveError.isEmpty() || m_toldUnsavedAtQuit)
+    if (sourcesSaveError().isEmpty() || m_toldUnsavedAtQuit)
         co_return;
     m_toldUnsavedAtQuit = true;
     qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved sources; the changes since the last save "
                                            "are lost: %1")
-                                .arg(m_sourcesSaveError);
+                                .arg(sourcesSaveError());
 }
 
 void AppState::refreshStorageNotice()

@@ -4,6 +4,7 @@
 #include "Marrowick/State/OverallStatus.h"
 #include "Marrowick/State/OverallStatusTally.h"
 #include "Marrowick/State/ProcessActivity.h"
+#include "Marrowick/State/SaveFailure.h"
 #include "Marrowick/State/WidgetLayout.h"
 #include "MarrowickKit/Engine/AlertEvaluator.h"
 #include "MarrowickKit/Model/AnySourceConfig.h"
@@ -89,9 +90,9 @@ public:
     // Why the last write of "sources.json" failed; empty once a write succeeds. While it is
     // set, the sources in memory are unsaved and the write is tried again after every write of
     // the history, at the next change and before quitting.
-    const QString &sourcesSaveError() const { return m_sourcesSaveError; }
+    const QString &sourcesSaveError() const { return m_sourcesSaveFailure.reason(); }
     // What every window says while the sources are unsaved; empty once they are saved.
-    QString unsavedSourcesText() const;
+    QString unsavedSourcesText() const { return m_sourcesSaveFailure.text(); }
     // What the user should know about the data files, one sentence a line: a file found damaged
     // or unreadable at start, and the history while it cannot be saved. Empty when all is well.
     const QString &storageNotice() const { return m_storageNotice; }
@@ -204,7 +205,7 @@ private:
     std::function<Instant()> m_now;
     bool m_isUnderTest;
     std::optional<FileProblem> m_sourcesLoadProblem;
-    QString m_sourcesSaveError;
+    SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};
     bool m_toldUnsavedAtQuit = false;
     QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;
