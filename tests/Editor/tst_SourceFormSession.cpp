@@ -1,12 +1,10 @@
 #include "State/AppStateRig.h"
 #include "Marrowick/Editor/SourceFormSession.h"
-#include "Marrowick/State/SourcesStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
 #include "support/ScriptedCredentialStore.h"
-#include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
 #include <QSignalSpy>
@@ -228,15 +226,12 @@ void TestSourceFormSession::save_data()
     QTest::addColumn<bool>("editing");
     QTest::addColumn<QString>("secret");
     QTest::addColumn<QString>("failure"); // of the keyring's write, empty when it works
-    QTest::addColumn<bool>("diskFull");    // the sources file cannot be written
 
-    QTest::newRow("adding with a secret") << false << "tok" << "" << false;
-    QTest::newRow("editing keeps the stored secret") << true << "" << "" << false;
-    QTest::newRow("editing with a new secret") << true << "new" << "" << false;
-    QTest::newRow("keyring fails") << false << "tok" << "keyring locked" << false;
-    QTest::newRow("keyring fails while editing") << true << "new" << "keyring locked" << false;
-    QTest::newRow("disk full") << false << "tok" << "" << true;
-    QTest::newRow("disk full while editing") << true << "" << "" << true;
+    QTest::newRow("adding with a secret") << false << "tok" << "";
+    QTest::newRow("editing keeps the stored secret") << true << "" << "";
+    QTest::newRow("editing with a new secret") << true << "new" << "";
+    QTest::newRow("keyring fails") << false << "tok" << "keyring locked";
+    QTest::newRow("keyring fails while editing") << true << "new" << "keyring locked";
 }
 
 void TestSourceFormSession::save()
@@ -244,7 +239,6 @@ void TestSourceFormSession::save()
     QFETCH(bool, editing);
     QFETCH(QString, secret);
     QFETCH(QString, failure);
-    QFETCH(bool, diskFull);
 
     SessionRig rig;
     const QUuid id = QUuid::createUuid();
@@ -270,29 +264,9 @@ void TestSourceFormSession::save()
 
     QSignalSpy finished(&session, &SourceFormSession::saveFinished);
     QSignalSpy saving(&session, &SourceFormSession::savingChanged);
-    std::optional<FileSizeLimit> full;
-    if (diskFull)
-        full.emplace(1);
     session.save();
     QTRY_COMPARE(finished.size(), 1);
-    QCOMPARE(finished.first().first().toBool(), failure.isEmpty() && !diskFull);
-
-    if (diskFull) {
-        // In effect but unsaved, and said so; saving again, with room, replaces it.
-        QCOMPARE(session.saveError(), rig.state->unsavedSourcesText());
-        QVERIFY(session.saveError()->contains(QLatin1String("File too large")));
-        QCOMPARE(rig.state->sources().size(), 1);
-        const QList<AnySourceConfig> applied = rig.state->sources();
-        full.reset();
-        session.dismissSaveError();
-        session.save();
-        QTRY_COMPARE(finished.size(), 2);
-        QVERIFY(finished.last().first().toBool());
-        QCOMPARE(rig.state->sources(), applied);
-        QCOMPARE(SourcesStore::load(rig.folder()), applied);
-        QCOMPARE(rig.keyring->writes, secret.isEmpty() ? 0 : 2);
-        return;
-    }
+    QCOMPARE(finished.first().first().toBool(), failure.isEmpty());
     QVERIFY(!session.isSaving());
     QCOMPARE(saving.size(), 2);
     QCOMPARE(rig.keyring->writes, secret.isEmpty() ? 0 : 1);

@@ -324,9 +324,6 @@ private slots:
         QTest::newRow("sources' temporary") << QStringLiteral("sources.json.marrowick-x9Y8z7.tmp") << true;
         QTest::newRow("earlier versions' temporary") << QStringLiteral("sources.json.AbCdEf") << false;
         QTest::newRow("the user's copy") << QStringLiteral("history.json.backup") << false;
-        QTest::newRow("the user's old list") << QStringLiteral("sources.json.old") << false;
-        QTest::newRow("damaged copy") << QStringLiteral("sources.json.corrupt-2") << false;
-        QTest::newRow("five characters") << QStringLiteral("history.json.marrowick-Ab12c.tmp") << false;
         QTest::newRow("another ending") << QStringLiteral("sources.json.marrowick-Ab12cD.tmp~") << false;
         QTest::newRow("another file's") << QStringLiteral("notes.json.marrowick-Ab12cD.tmp") << false;
     }
