@@ -142,13 +142,14 @@ void SourceFormSession::save()
 {
     if (m_isSaving || !m_form || !m_state)
         return;
-    const QUuid id = m_editingSource ? m_editingSource->id() : QUuid::createUuid();
+    const QUuid id = m_editingSource ? m_editingSource->id() : m_appliedID.value_or(QUuid::createUuid());
     const auto config = m_form->buildConfig(id);
     if (!config)
         return;
     m_isSaving = true;
     emit savingChanged();
-    persistEditedSource(this, m_state, m_state->credentials(), *m_form, id, *config, m_editingSource.has_value());
+    const bool replacing = m_editingSource || (m_appliedID && m_state->source(*m_appliedID));
+    persistEditedSource(this, m_state, m_state->credentials(), *m_form, id, *config, replacing);
 }
 
 QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSession> self, QPointer<AppState> state,
@@ -177,6 +178,11 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
             state->updateSource(config);
         else
             state->addSource(config);
+        if (!state->sourcesSaveError().isEmpty()) {
+            if (self)
+                self->failUnsavedFile(id, state->unsavedSourcesText());
+            co_return;
+        }
     }
     if (self)
         self->finishSave();
@@ -195,6 +201,12 @@ void SourceFormSession::failSave(const QString &message)
     m_isSaving = false;
     emit savingChanged();
     emit saveFinished(false);
+}
+
+void SourceFormSession::failUnsavedFile(const QUuid &id, const QString &message)
+{
+    m_appliedID = id;
+    failSave(message);
 }
 
 void SourceFormSession::dismissSaveError()

@@ -21,7 +21,9 @@ class AppState;
 // Adding starts with no form (the type step); continueToForm() or applyExample() begins one,
 // backToTypePicker() drops it. Editing starts on the edited source's form and keeps it. Save
 // stores a typed secret in the keyring first, then adds or updates the source; a failed
-// keyring write leaves everything as it was and keeps the reason in saveError().
+// keyring write leaves everything as it was and keeps the reason in saveError(). A sources
+// file that cannot be written fails the save too, with the source in effect: saving again
+// replaces that source rather than adding another.
 class SourceFormSession : public QObject {
     Q_OBJECT
 
@@ -77,6 +79,7 @@ private:
     void finishConnectionTest(quint64 generation, const std::optional<TestOutcome> &outcome);
     void failSave(const QString &message);
     void finishSave();
+    void failUnsavedFile(const QUuid &id, const QString &message);
 
     static QCoro::Task<void> runConnectionTest(QPointer<SourceFormSession> self, SourceFormState form,
                                                std::optional<QUuid> editingID, CredentialStoreHandle stored,
@@ -94,6 +97,8 @@ private:
     bool m_isTesting = false;
     bool m_isSaving = false;
     std::optional<QString> m_saveError;
+    // The source a save put in effect although the file could not be written.
+    std::optional<QUuid> m_appliedID;
     QString m_jsonFieldsText;
     QString m_gameSearch;
     // Bumped by every change of the form: a test result for an older form is dropped.

@@ -1,5 +1,7 @@
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 
+#include "Marrowick/State/AppSettings.h"
+
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/LabeledFields.h"
 #include "Marrowick/Style/MarrowickStyle.h"
@@ -90,6 +92,15 @@ SourceWidgetsSection::SourceWidgetsSection(AppState *state, AnySourceConfig sour
     m_list->setDefaultDropAction(Qt::MoveAction);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     layout->addWidget(m_list);
+    m_unsaved = new QLabel(this);
+    m_unsaved->setObjectName(QStringLiteral("editor.widgetsUnsaved"));
+    m_unsaved->setTextFormat(Qt::PlainText);
+    m_unsaved->setWordWrap(true);
+    styleCaption(m_unsaved, false, false);
+    QPalette warning = m_unsaved->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xFF, 0x3B, 0x30));
+    m_unsaved->setPalette(warning);
+    layout->addWidget(m_unsaved);
 
     // After the drop has finished, whether the list moved its row or re-inserted it.
     connect(m_list->model(), &QAbstractItemModel::rowsMoved, this, &SourceWidgetsSection::syncOrderFromList,
@@ -99,7 +110,17 @@ SourceWidgetsSection::SourceWidgetsSection(AppState *state, AnySourceConfig sour
     // Rebuilt after the event that changed the layout, never inside a drop the list is handling.
     connect(state, &AppState::snapshotsChanged, this, &SourceWidgetsSection::refresh, Qt::QueuedConnection);
     connect(state, &AppState::widgetLayoutChanged, this, &SourceWidgetsSection::refresh, Qt::QueuedConnection);
+    connect(state->widgetLayoutDefaults(), &AppSettings::writeErrorChanged, this,
+            &SourceWidgetsSection::refreshUnsaved);
     refresh();
+    refreshUnsaved();
+}
+
+void SourceWidgetsSection::refreshUnsaved()
+{
+    const QString text = m_state ? m_state->widgetLayoutDefaults()->unsavedText() : QString();
+    m_unsaved->setText(text);
+    m_unsaved->setVisible(!text.isEmpty());
 }
 
 QList<WidgetEntry> SourceWidgetsSection::entries() const

@@ -15,7 +15,8 @@ class AppState;
 
 // The widgets of one source as its latest poll reported them, in the user's order, each with
 // an eye to hide it from the popup or show it again, and draggable to reorder. Every change
-// goes into the widget layout and is saved at once, whatever the sheet does afterwards.
+// goes into the widget layout and is saved at once, whatever the sheet does afterwards; while
+// the settings cannot be saved, a line under the list says so.
 class SourceWidgetsSection : public QWidget {
     Q_OBJECT
 
@@ -31,10 +32,12 @@ public:
 private:
     void refresh();
     void syncOrderFromList();
+    void refreshUnsaved();
 
     QPointer<AppState> m_state;
     AnySourceConfig m_source;
     QLabel *m_empty;
+    QLabel *m_unsaved;
     QListWidget *m_list;
     QList<WidgetEntry> m_shown;
     QSet<QString> m_shownHidden;

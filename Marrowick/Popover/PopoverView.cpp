@@ -483,12 +483,9 @@ void PopoverView::fitHeight()
 
 void PopoverView::refreshSaveNotice()
 {
-    const QString error = m_state ? m_state->sourcesSaveError() : QString();
     QStringList lines;
-    if (!error.isEmpty())
-        lines.append(QStringLiteral("Your sources could not be saved (%1). Marrowick keeps them and tries again at "
-                                    "your next change.")
-                         .arg(error));
+    if (m_state && !m_state->sourcesSaveError().isEmpty())
+        lines.append(m_state->unsavedSourcesText());
     if (m_state && !m_state->storageNotice().isEmpty())
         lines.append(m_state->storageNotice());
     m_saveNotice->setText(lines.join(QLatin1Char('\n')));

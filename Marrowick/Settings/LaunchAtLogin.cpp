@@ -1,11 +1,12 @@
 #include "Marrowick/Settings/LaunchAtLogin.h"
 
+#include "MarrowickKit/Engine/AtomicFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace marrowick {
@@ -119,9 +120,12 @@ void LaunchAtLogin::registerEntry() const
                                             "X-GNOME-Autostart-enabled=true\n")
                                  .arg(execValue(program), m_applicationID)
                                  .toUtf8();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(entry) != entry.size() || !file.commit())
-        throw LaunchAtLoginError(QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString()));
+    // QSaveFile would switch in an empty entry on a full disk and call it written.
+    try {
+        AtomicFile::write(entry, path);
+    } catch (const FileStoreError &error) {
+        throw LaunchAtLoginError(QString::fromUtf8(error.what()));
+    }
 }
 
 void LaunchAtLogin::unregisterEntry() const

@@ -46,6 +46,12 @@ MessageAlert importComplete(qsizetype imported, const QStringList &namesNeedingS
     return {QStringLiteral("Import Complete"), importSummaryMessage(countPhrase(imported), namesNeedingSecret), {}, {}};
 }
 
+MessageAlert importNotSaved(qsizetype imported, const QStringList &namesNeedingSecret, const QString &unsaved)
+{
+    return {QStringLiteral("Import Not Saved"),
+            importSummaryMessage(countPhrase(imported), namesNeedingSecret) + QLatin1Char(' ') + unsaved, {}, {}};
+}
+
 MessageAlert launchAtLoginFailed(const QString &description)
 {
     return {QStringLiteral("Couldn't Update Launch at Login"), description, {}, {}};

@@ -37,6 +37,8 @@ MessageAlert exportFailed(const QString &description);
 MessageAlert importUnreadable();
 MessageAlert importEmpty();
 MessageAlert importComplete(qsizetype imported, const QStringList &namesNeedingSecret);
+// The sources were replaced but could not be saved; `unsaved` says why and what becomes of them.
+MessageAlert importNotSaved(qsizetype imported, const QStringList &namesNeedingSecret, const QString &unsaved);
 MessageAlert launchAtLoginFailed(const QString &description);
 
 MessageAlert updateResult(const ReleaseCheckResult &result);

@@ -1,5 +1,6 @@
 #include "Marrowick/Settings/SettingsView.h"
 
+#include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Style/RelativeTimeText.h"
@@ -227,6 +228,19 @@ SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettin
     }
     m_content->addWidget(centred(bar, this, 12));
 
+    m_saveNotice = new QLabel(this);
+    m_saveNotice->setObjectName(QStringLiteral("settings.saveNotice"));
+    m_saveNotice->setTextFormat(Qt::PlainText);
+    m_saveNotice->setWordWrap(true);
+    m_saveNotice->setContentsMargins(20, 0, 20, 8);
+    QFont caption = m_saveNotice->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    m_saveNotice->setFont(caption);
+    QPalette warning = m_saveNotice->palette();
+    warning.setColor(QPalette::WindowText, QColor(0xE5, 0x3E, 0x3E));
+    m_saveNotice->setPalette(warning);
+    m_content->addWidget(m_saveNotice);
+
     m_sourcesTab = buildSourcesTab();
     m_content->addWidget(m_sourcesTab, 1);
 
@@ -234,7 +248,10 @@ SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettin
     // A poll redraws the polled source's card alone, so its cost does not grow with the list.
     connect(state, &AppState::sourceResultChanged, this, &SettingsView::refreshSourceResult);
     connect(state, &AppState::widgetLayoutChanged, this, &SettingsView::refreshSources);
+    connect(state, &AppState::sourcesSaveErrorChanged, this, &SettingsView::refreshSaveNotice);
+    connect(state->widgetLayoutDefaults(), &AppSettings::writeErrorChanged, this, &SettingsView::refreshSaveNotice);
     rebuildSources();
+    refreshSaveNotice();
 }
 
 SettingsView::~SettingsView() = default;
@@ -496,6 +513,17 @@ void SettingsView::refreshSourceResult(const QUuid &id)
     SourceRowModel model = card->model();
     model.readResults(*m_state);
     card->setModel(model);
+}
+
+void SettingsView::refreshSaveNotice()
+{
+    QStringList lines;
+    if (m_state) {
+        lines = QStringList{m_state->unsavedSourcesText(), m_state->widgetLayoutDefaults()->unsavedText()};
+        lines.removeAll(QString());
+    }
+    m_saveNotice->setText(lines.join(QLatin1Char('\n')));
+    m_saveNotice->setVisible(!lines.isEmpty());
 }
 
 SourceRow *SettingsView::makeCard()

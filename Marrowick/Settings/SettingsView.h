@@ -15,6 +15,7 @@
 #include <optional>
 
 class QAbstractButton;
+class QLabel;
 class QScrollArea;
 class QVBoxLayout;
 
@@ -73,6 +74,9 @@ public:
     // "<name> — <address>" for each card, in the order shown.
     QStringList sourceLines() const;
     QWidget *emptyState() const { return m_emptyState; }
+    // Under the tabs while a change made here is in effect but not saved: why, and what
+    // becomes of it.
+    QLabel *saveNotice() const { return m_saveNotice; }
 
     // Tests and screenshots fix the clock the ages are measured with.
     void setClock(std::function<Instant()> now);
@@ -92,6 +96,7 @@ private:
     void refreshSources();
     void rebuildSources();
     void refreshSourceResult(const QUuid &id);
+    void refreshSaveNotice();
     SourceRow *makeCard();
     void startDrag(const QUuid &id);
     void moveByKeyboard(const QUuid &id, int places);
@@ -108,6 +113,7 @@ private:
     QScrollArea *m_scroll;
     SourcesListPanel *m_list;
     QWidget *m_emptyState;
+    QLabel *m_saveNotice;
     QHash<QUuid, SourceRow *> m_cards;
     QPointer<AddSourceView> m_sheet;
     std::optional<QUuid> m_editingID;

@@ -69,11 +69,11 @@ void SourcesTransfer::replaceSourcesWithPendingImport()
         return;
     const QList<AnySourceConfig> imported = *std::exchange(m_pendingImport, std::nullopt);
     m_state->replaceSources(imported);
-    lookUpSecrets(this, m_state->credentials(), imported);
+    lookUpSecrets(this, m_state->credentials(), imported, m_state->unsavedSourcesText());
 }
 
 QCoro::Task<void> SourcesTransfer::lookUpSecrets(QPointer<SourcesTransfer> self, CredentialStoreHandle credentials,
-                                                 QList<AnySourceConfig> imported)
+                                                 QList<AnySourceConfig> imported, QString unsaved)
 {
     QStringList needingSecret;
     for (const AnySourceConfig &source : imported) {
@@ -89,8 +89,10 @@ QCoro::Task<void> SourcesTransfer::lookUpSecrets(QPointer<SourcesTransfer> self,
         if (!found)
             needingSecret.append(source.displayName());
     }
-    if (self)
-        emit self->reported(SettingsTexts::importComplete(imported.size(), needingSecret));
+    if (!self)
+        co_return;
+    emit self->reported(unsaved.isEmpty() ? SettingsTexts::importComplete(imported.size(), needingSecret)
+                                          : SettingsTexts::importNotSaved(imported.size(), needingSecret, unsaved));
 }
 
 } // namespace marrowick

@@ -18,7 +18,8 @@ class AppState;
 
 // Export of the sources to a file and import from one. An import replaces every source, so
 // it waits as the pending import until the user confirms or cancels; once replaced, the
-// report names the sources whose password or token must be entered again.
+// report names the sources whose password or token must be entered again, and says so when
+// the replaced sources could not be saved.
 class SourcesTransfer : public QObject {
     Q_OBJECT
 
@@ -47,8 +48,9 @@ signals:
     void confirmationNeeded();
 
 private:
+    // Reports the finished import; `unsaved` is why the sources file was not written, if it was not.
     static QCoro::Task<void> lookUpSecrets(QPointer<SourcesTransfer> self, CredentialStoreHandle credentials,
-                                           QList<AnySourceConfig> imported);
+                                           QList<AnySourceConfig> imported, QString unsaved);
 
     QPointer<AppState> m_state;
     std::optional<QList<AnySourceConfig>> m_pendingImport;

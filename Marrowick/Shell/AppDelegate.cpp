@@ -27,10 +27,8 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate(std::functio
 
 QCoro::Task<void> AppDelegate::flushThenReply(QPointer<AppState> state, std::function<void()> replyToTerminate)
 {
-    if (state) {
-        HistoryRecorder *recorder = state->historyRecorder();
-        co_await recorder->flush();
-    }
+    if (state)
+        co_await state->saveBeforeQuit();
     replyToTerminate();
 }
 

@@ -11,8 +11,8 @@ namespace marrowick {
 
 class AppState;
 
-// Holds a quit back until the poll history is on disk. Until the tray label hands it the
-// state there is nothing to write, and a quit goes through at once.
+// Holds a quit back until the poll history and unsaved sources are written. Until the tray
+// label hands it the state there is nothing to write, and a quit goes through at once.
 class AppDelegate : public QObject {
     Q_OBJECT
 
@@ -24,9 +24,9 @@ public:
     AppState *appState() const;
     void setAppState(AppState *state);
 
-    // Terminate later: `replyToTerminate` runs once "history.json" is written, however long
-    // that takes. A second request while the first is waiting is answered later too and gets
-    // no second reply.
+    // Terminate later: `replyToTerminate` runs once the state has saved what it can, however
+    // long that takes. A second request while the first is waiting is answered later too and
+    // gets no second reply.
     TerminateReply applicationShouldTerminate(std::function<void()> replyToTerminate);
 
 private:

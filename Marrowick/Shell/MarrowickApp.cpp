@@ -77,10 +77,11 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit);
 
     // A quit that goes around the delegate (a session manager, Qt itself) still writes the
-    // history once the state has been handed over; after a normal quit nothing is left to write.
+    // history and unsaved sources once the state has been handed over; after a normal quit
+    // nothing is left to write.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         if (m_delegate.appState())
-            m_appState->historyRecorder()->flush();
+            m_appState->saveBeforeQuit();
     });
 }
 
@@ -242,10 +243,7 @@ void MarrowickApp::tellSourcesSaveFailure(const QString &error)
     if (m_toldSaveFailure || !m_tray)
         return;
     m_toldSaveFailure = true;
-    m_tray->showMessage(QStringLiteral("Marrowick could not save your sources"),
-                        QStringLiteral("Your change is kept while Marrowick runs and saved again at your next "
-                                       "change. %1")
-                            .arg(error),
+    m_tray->showMessage(QStringLiteral("Marrowick could not save your sources"), m_appState->unsavedSourcesText(),
                         QSystemTrayIcon::Warning);
 }
 

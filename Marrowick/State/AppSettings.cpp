@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QtDebug>
 
 namespace marrowick {
@@ -28,6 +29,19 @@ void keepOwnerOnly(const QSettings &store)
         qWarning().noquote() << QStringLiteral("Could not make %1 private to its owner.").arg(file);
 }
 
+// QSettings tells only that a write failed; the folder's state tells the likely reason.
+QString writeFailure(const QString &file)
+{
+    const QFileInfo info(file);
+    QString reason = QStringLiteral("the file could not be written");
+    const QStorageInfo disk(info.absolutePath());
+    if (disk.isValid() && disk.bytesAvailable() < info.size() + 4096)
+        reason = QStringLiteral("No space left on device");
+    else if (!QFileInfo(info.absolutePath()).isWritable())
+        reason = QStringLiteral("Permission denied");
+    return QStringLiteral("Could not save \"%1\": %2").arg(file, reason);
+}
+
 } // namespace
 
 std::optional<bool> storedBool(const QVariant &value)
@@ -50,7 +64,15 @@ AppSettings::AppSettings(std::unique_ptr<QSettings> store, QObject *parent)
     keepOwnerOnly(*m_store);
 }
 
-AppSettings::~AppSettings() = default;
+AppSettings::~AppSettings()
+{
+    // QSettings would try once more and say nothing.
+    if (writeError().isEmpty())
+        return;
+    sync();
+    if (!writeError().isEmpty())
+        qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved settings: %1").arg(writeError());
+}
 
 bool AppSettings::readBool(const QString &key, bool fallback) const
 {
@@ -61,6 +83,7 @@ void AppSettings::writeBool(const QString &key, bool on, bool fallback)
 {
     const bool before = readBool(key, fallback);
     m_store->setValue(key, on);
+    sync();
     if (before != on)
         emit changed(key);
 }
@@ -90,6 +113,7 @@ void AppSettings::setAccentHex(const QString &hex)
 {
     const QString before = accentHex();
     m_store->setValue(SettingsKey::accentHex, hex);
+    sync();
     if (before != hex) {
         emit changed(SettingsKey::accentHex);
         emit accentHexChanged(accentHex());
@@ -111,13 +135,22 @@ void AppSettings::setWidgetLayoutData(const std::optional<QByteArray> &data)
         m_store->setValue(SettingsKey::widgetLayout, *data);
     else
         m_store->remove(SettingsKey::widgetLayout);
+    sync();
     if (before != data)
         emit changed(SettingsKey::widgetLayout);
 }
 
 void AppSettings::sync()
 {
+    // status() keeps an object's first error for good. After a failure a fresh object on the
+    // same file, made while the old one still holds the unwritten changes, takes them over
+    // and tells whether this write lands.
+    if (!writeError().isEmpty())
+        m_store = std::make_unique<QSettings>(m_store->fileName(), m_store->format());
     m_store->sync();
+    const QString failure = m_store->status() == QSettings::NoError ? QString() : writeFailure(m_store->fileName());
+    if (m_writeFailure.record(failure))
+        emit writeErrorChanged(failure);
 }
 
 } // namespace marrowick

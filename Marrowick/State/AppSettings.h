@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Marrowick/State/SaveFailure.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QSettings>
@@ -25,6 +27,7 @@ inline const QString widgetLayout = QStringLiteral("widgetLayout");
 
 // The one reader and writer of the user's settings. QSettings has no change signal, so every
 // write goes through here and `changed` fires when the value a reader sees really changes.
+// Every write reaches the disk at once, so a failure is known while the user is there to see it.
 //
 // Booleans are stored as the texts "true" and "false". A stored value that is neither (a
 // hand-edited "yes", a number) is not a Boolean and reads as the key's default.
@@ -61,20 +64,27 @@ public:
     // Absent removes the entry.
     void setWidgetLayoutData(const std::optional<QByteArray> &data);
 
-    // Writes pending changes to disk.
+    // Writes pending changes to disk, as every setter does. A failure is kept in writeError();
+    // the changes stay in effect and the next write tries them again.
     void sync();
+    // Why the last write failed; empty once one lands.
+    const QString &writeError() const { return m_writeFailure.reason(); }
+    // What a window says while the settings are unsaved; empty once they are saved.
+    QString unsavedText() const { return m_writeFailure.text(); }
 
 signals:
     // `key` is one of SettingsKey.
     void changed(const QString &key);
     // The accent alone, as a value for windows that follow it.
     void accentHexChanged(const QString &hex);
+    void writeErrorChanged(const QString &error);
 
 private:
     bool readBool(const QString &key, bool fallback) const;
     void writeBool(const QString &key, bool on, bool fallback);
 
     std::unique_ptr<QSettings> m_store;
+    SaveFailure m_writeFailure{QStringLiteral("settings")};
 };
 
 // The Boolean a stored value holds: a real Boolean, or the text "true" or "false"; nothing for

@@ -49,9 +49,12 @@ AppState::AppState(AppStateServices services, QObject *parent)
 {
     Q_ASSERT(m_settings);
     // Loaded directly: reading the file neither writes it back nor starts polling.
+    SourcesStore::removeLeftoverTemporaries(m_sourcesDirectory);
     m_sources = SourcesStore::load(m_sourcesDirectory, &m_sourcesLoadProblem);
     reindexSources();
     connect(m_historyRecorder.get(), &HistoryRecorder::writeErrorChanged, this, &AppState::refreshStorageNotice);
+    // The history is written about every half minute while polling: a free retry for the sources.
+    connect(m_historyRecorder.get(), &HistoryRecorder::writeAttempted, this, &AppState::retryUnsavedSources);
     refreshStorageNotice();
     m_widgetLayout = WidgetLayout::load(*m_settings);
     startObservingUpdates();
@@ -183,12 +186,26 @@ void AppState::writeSourcesFile()
                 failure = QStringLiteral("unknown error");
         }
     }
-    if (failure == m_sourcesSaveError)
-        return;
-    m_sourcesSaveError = failure;
-    if (!failure.isEmpty())
-        qWarning().noquote() << QStringLiteral("The sources could not be saved: %1").arg(failure);
-    emit sourcesSaveErrorChanged(m_sourcesSaveError);
+    if (m_sourcesSaveFailure.record(failure))
+        emit sourcesSaveErrorChanged(failure);
+}
+
+void AppState::retryUnsavedSources()
+{
+    if (!sourcesSaveError().isEmpty())
+        writeSourcesFile();
+}
+
+QCoro::Task<void> AppState::saveBeforeQuit()
+{
+    co_await m_historyRecorder->flush();
+    retryUnsavedSources();
+    if (sourcesSaveError().isEmpty() || m_toldUnsavedAtQuit)
+        co_return;
+    m_toldUnsavedAtQuit = true;
+    qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved sources; the changes since the last save "
+                                           "are lost: %1")
+                                .arg(sourcesSaveError());
 }
 
 void AppState::refreshStorageNotice()

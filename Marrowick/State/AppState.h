@@ -4,6 +4,7 @@
 #include "Marrowick/State/OverallStatus.h"
 #include "Marrowick/State/OverallStatusTally.h"
 #include "Marrowick/State/ProcessActivity.h"
+#include "Marrowick/State/SaveFailure.h"
 #include "Marrowick/State/WidgetLayout.h"
 #include "MarrowickKit/Engine/AlertEvaluator.h"
 #include "MarrowickKit/Model/AnySourceConfig.h"
@@ -86,8 +87,12 @@ public:
     QList<double> latencySeries(const QString &widgetKey) const { return m_latencyHistory.value(widgetKey); }
     bool isPaused() const { return m_isPaused; }
     OverallStatus overallStatus() const;
-    // Why the last write of "sources.json" failed; empty once a write succeeds.
-    const QString &sourcesSaveError() const { return m_sourcesSaveError; }
+    // Why the last write of "sources.json" failed; empty once a write succeeds. While it is
+    // set, the sources in memory are unsaved and the write is tried again after every write of
+    // the history, at the next change and before quitting.
+    const QString &sourcesSaveError() const { return m_sourcesSaveFailure.reason(); }
+    // What every window says while the sources are unsaved; empty once they are saved.
+    QString unsavedSourcesText() const { return m_sourcesSaveFailure.text(); }
     // What the user should know about the data files, one sentence a line: a file found damaged
     // or unreadable at start, and the history while it cannot be saved. Empty when all is well.
     const QString &storageNotice() const { return m_storageNotice; }
@@ -115,6 +120,9 @@ public:
     // Writes "sources.json", then synchronises. A "sources.json" that could not be read at start
     // is never replaced while it is there: the write fails and says so.
     void persistSources();
+    // Writes the history and unsaved sources before the process ends; logs, once, sources that
+    // still cannot be saved.
+    QCoro::Task<void> saveBeforeQuit();
 
     CredentialStoreHandle credentials() const { return m_credentials; }
     std::shared_ptr<AlertCenter> alertCenter() const { return m_alertCenter; }
@@ -155,6 +163,7 @@ signals:
 private:
     void storeSources(QList<AnySourceConfig> sources);
     void writeSourcesFile();
+    void retryUnsavedSources();
     void refreshStorageNotice();
     void setPollingActivity(bool on);
     void startObservingUpdates();
@@ -196,7 +205,8 @@ private:
     std::function<Instant()> m_now;
     bool m_isUnderTest;
     std::optional<FileProblem> m_sourcesLoadProblem;
-    QString m_sourcesSaveError;
+    SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};
+    bool m_toldUnsavedAtQuit = false;
     QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;
 };

@@ -1,5 +1,6 @@
 #include "Marrowick/State/SourcesStore.h"
 
+#include "MarrowickKit/Engine/AtomicFile.h"
 #include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Model/JsonWriter.h"
 #include "MarrowickKit/Model/UuidText.h"
@@ -61,6 +62,11 @@ QList<AnySourceConfig> load(const QString &directory, std::optional<FileProblem>
     const QDir folder(directory);
     return JSONFileStore::load(folder.filePath(fileName()), folder.filePath(quarantineName()), sourcesFromJson, problem)
         .value_or(QList<AnySourceConfig>());
+}
+
+void removeLeftoverTemporaries(const QString &directory)
+{
+    AtomicFile::removeLeftoverTemporaries(QDir(directory).filePath(fileName()));
 }
 
 QByteArray encode(const QList<AnySourceConfig> &sources)

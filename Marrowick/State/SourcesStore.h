@@ -41,6 +41,9 @@ QString defaultDirectory();
 // the next save cannot overwrite it). `problem` says which. Never throws.
 QList<AnySourceConfig> load(const QString &directory, std::optional<FileProblem> *problem = nullptr);
 
+// Removes what saves killed midway left beside "sources.json".
+void removeLeftoverTemporaries(const QString &directory);
+
 // Pretty-printed with sorted keys and "/" written as "\/". Throws JsonEncodeError.
 QByteArray encode(const QList<AnySourceConfig> &sources);
 

@@ -64,16 +64,18 @@ void HistoryRecorder::writeIfDirty()
     // An unread file stays as it is; the user was told at start.
     if (!m_isDirty || (m_loadProblem && m_loadProblem->blocksSaving()))
         return;
+    QString failure;
     try {
         HistoryStore::save(m_history, m_directory);
     } catch (const std::exception &error) {
         // Still dirty: the next change schedules the next attempt, and flush() tries too.
-        const QString text = QString::fromUtf8(error.what());
-        setWriteError(text.isEmpty() ? QStringLiteral("unknown error") : text);
-        return;
+        failure = QString::fromUtf8(error.what());
+        if (failure.isEmpty())
+            failure = QStringLiteral("unknown error");
     }
-    m_isDirty = false;
-    setWriteError(QString());
+    m_isDirty = !failure.isEmpty();
+    setWriteError(failure);
+    emit writeAttempted();
 }
 
 void HistoryRecorder::setWriteError(const QString &error)

@@ -49,6 +49,8 @@ public:
 
 signals:
     void writeErrorChanged(const QString &error);
+    // After every attempt to write the file, whether it landed or not.
+    void writeAttempted();
 
 private:
     void scheduleWrite();

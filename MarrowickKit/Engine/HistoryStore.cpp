@@ -1,5 +1,6 @@
 #include "MarrowickKit/Engine/HistoryStore.h"
 
+#include "MarrowickKit/Engine/AtomicFile.h"
 #include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Model/JsonWriter.h"
 
@@ -140,7 +141,7 @@ PollHistory load(const QString &directory, std::optional<FileProblem> *problem)
 
 void removeLeftoverTemporaries(const QString &directory)
 {
-    JSONFileStore::removeLeftoverTemporaries(QDir(directory).filePath(fileName()));
+    AtomicFile::removeLeftoverTemporaries(QDir(directory).filePath(fileName()));
 }
 
 void save(const PollHistory &history, const QString &directory)

@@ -3,9 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QStorageInfo>
 #include <QtDebug>
 
 namespace marrowick {
@@ -14,11 +11,6 @@ namespace {
 
 // Enough for every damage a user could meet; past it the file stays where it is.
 constexpr int maximumSetAsideCopies = 1000;
-
-[[noreturn]] void fail(const QString &message)
-{
-    throw FileStoreError(message.toStdString());
-}
 
 QString fileNameOf(const QString &file)
 {
@@ -34,34 +26,6 @@ bool isTaken(const QString &path)
 {
     const QFileInfo info(path);
     return info.exists() || info.isSymLink();
-}
-
-// Writes everything through to the file; an empty text when all of it arrived, else why not.
-// QSaveFile buffers small writes and commit() does not report a failed final flush, so a full
-// disk would otherwise switch in an empty or cut file and call it saved.
-QString writeThrough(QSaveFile &output, const QByteArray &bytes)
-{
-    const qint64 written = output.write(bytes);
-    if (written != bytes.size() || !output.flush() || output.error() != QFileDevice::NoError) {
-        // A write cut short (at the file-size limit, on a full disk) sets no reason; the next
-        // attempt at the rest fails with one.
-        if (written > 0 && written < bytes.size())
-            output.write(bytes.constData() + written, bytes.size() - written);
-        output.flush();
-        return output.errorString();
-    }
-    if (output.size() != bytes.size())
-        return QStringLiteral("only %1 of %2 bytes were written").arg(output.size()).arg(bytes.size());
-    return QString();
-}
-
-// A short write leaves no system error behind, so a full disk is named from its free space.
-QString writeFailure(const QString &reported, const QString &folder, qint64 needed)
-{
-    const QStorageInfo disk(folder);
-    if (disk.isValid() && disk.bytesAvailable() < needed)
-        return QStringLiteral("No space left on device");
-    return reported;
 }
 
 } // namespace
@@ -139,45 +103,13 @@ FileProblem leaveInPlace(const QString &file, const QString &reason)
 void save(const QByteArray &bytes, const QString &file)
 {
     if (bytes.size() > maximumFileSize) {
-        fail(QStringLiteral("Could not save \"%1\": %2 bytes exceed the limit of %3 bytes.")
-                 .arg(file)
-                 .arg(bytes.size())
-                 .arg(maximumFileSize));
+        throw FileStoreError(QStringLiteral("Could not save \"%1\": %2 bytes exceed the limit of %3 bytes.")
+                                 .arg(file)
+                                 .arg(bytes.size())
+                                 .arg(maximumFileSize)
+                                 .toStdString());
     }
-    const QString folder = QFileInfo(file).absolutePath();
-    if (!QDir().mkpath(folder))
-        fail(QStringLiteral("Could not create the folder \"%1\".").arg(folder));
-
-    QSaveFile output(file);
-    if (!output.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("Could not save \"%1\": %2").arg(file, output.errorString()));
-    // Sources name servers and accounts, the history says when they were down: ours alone.
-    QString failure = output.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-                          ? writeThrough(output, bytes)
-                          : output.errorString();
-    if (!failure.isEmpty()) {
-        output.cancelWriting();
-        fail(QStringLiteral("Could not save \"%1\": %2").arg(file, writeFailure(failure, folder, bytes.size())));
-    }
-    if (!output.commit())
-        fail(QStringLiteral("Could not save \"%1\": %2").arg(file, output.errorString()));
-}
-
-void removeLeftoverTemporaries(const QString &file)
-{
-    // QSaveFile writes to the name followed by "." and six random letters, then renames. Six
-    // lower-case letters are more likely a copy the user made ("history.json.backup"): kept.
-    const QFileInfo target(file);
-    const QRegularExpression temporary(QLatin1Char('^') + QRegularExpression::escape(target.fileName()) +
-                                       QStringLiteral("\\.(?=[a-z]*[A-Z])[A-Za-z]{6}$"));
-    const QDir folder = target.absoluteDir();
-    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        if (!temporary.match(name).hasMatch())
-            continue;
-        if (!QFile::remove(folder.filePath(name)))
-            qWarning().noquote() << QStringLiteral("Could not remove the leftover %1.").arg(folder.filePath(name));
-    }
+    AtomicFile::write(bytes, file);
 }
 
 } // namespace JSONFileStore

@@ -1,21 +1,15 @@
 #pragma once
 
+#include "MarrowickKit/Engine/AtomicFile.h"
 #include "MarrowickKit/Model/JsonReading.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
-#include <stdexcept>
 #include <type_traits>
 
 namespace marrowick {
-
-// A file of ours that could not be saved; the text says which file and why.
-class FileStoreError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 // A file of ours that a load found but could not use, and what became of it.
 struct FileProblem {
@@ -89,13 +83,9 @@ auto load(const QString &file, const QString &quarantine, Decode decode, std::op
     return std::nullopt;
 }
 
-// Creates the file's folder when needed and replaces the file atomically, readable by the
-// owner only. Every write is checked, down to the bytes on disk before the switch. Bytes over
-// the cap are refused, since load would ignore what they produce. Throws FileStoreError.
+// Replaces the file through AtomicFile::write. Bytes over the cap are refused, since load would
+// ignore what they produce. Throws FileStoreError.
 void save(const QByteArray &bytes, const QString &file);
-
-// Removes the temporaries of saves to `file` that a killed process left beside it.
-void removeLeftoverTemporaries(const QString &file);
 
 } // namespace JSONFileStore
 

@@ -5,6 +5,7 @@
 #include "Marrowick/Editor/LabeledFields.h"
 
 #include "support/ScriptedCredentialStore.h"
+#include "support/StorageFaults.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -137,12 +138,17 @@ struct EditorRig : AppStateRig {
         }
     }
 
-    // Adds a Beszel hub through the sheet over a keyring that fails with `failure`; true once
-    // the save has ended and said why.
-    bool saveThroughFailingKeyring(const QString &failure)
+    // Adds a Beszel hub through the sheet over a keyring that fails with `keyringFailure`, or
+    // with no room for the sources file when it is empty; true once the save has ended and said
+    // why.
+    bool saveFailing(const QString &keyringFailure)
     {
         buildEditorState();
-        keyring->failure = failure;
+        std::optional<FileSizeLimit> full;
+        if (keyringFailure.isEmpty())
+            full.emplace(1);
+        else
+            keyring->failure = keyringFailure;
         open();
         click(QStringLiteral("editor.type.beszel"));
         click(QStringLiteral("editor.next"));

@@ -6,6 +6,7 @@
 #include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SourceRow.h"
+#include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
@@ -100,7 +101,8 @@ private slots:
     void connectionTestResultOfAnOlderFormIsDropped();
     void connectionTestNeverWritesTheKeyring_data();
     void connectionTestNeverWritesTheKeyring();
-    void keyringFailureKeepsSheetOpen();
+    void failedSaveKeepsSheetOpen_data();
+    void failedSaveKeepsSheetOpen();
     void editingKeepsTheStoredSecret_data();
     void editingKeepsTheStoredSecret();
     void saveOutlivesTheSheet();
@@ -530,18 +532,29 @@ void TestAddSourceView::connectionTestNeverWritesTheKeyring()
     QCOMPARE(rig.keyring->secrets(), (QHash<QString, QString>{{"hand-named", "stored"}}));
 }
 
-void TestAddSourceView::keyringFailureKeepsSheetOpen()
+// The sheet stays open and says why. A full disk leaves the source in effect but unsaved: saving
+// again, with room, stores it once.
+void TestAddSourceView::failedSaveKeepsSheetOpen_data()
 {
+    QTest::addColumn<QString>("keyringFailure"); // empty: the disk is full
+    QTest::newRow("keyring") << "keyring <b>locked</b>";
+    QTest::newRow("full disk") << "";
+}
+
+void TestAddSourceView::failedSaveKeepsSheetOpen()
+{
+    QFETCH(QString, keyringFailure);
     EditorRig rig;
-    QVERIFY(rig.saveThroughFailingKeyring(QStringLiteral("keyring <b>locked</b>")));
+    QVERIFY(rig.saveFailing(keyringFailure));
 
     auto *alert = rig.sheet->findChild<QMessageBox *>(QStringLiteral("editor.saveError"));
     QVERIFY(alert && alert->isVisible());
     QCOMPARE(alert->text(), QStringLiteral("Couldn't Save Source"));
-    QCOMPARE(alert->informativeText(), QStringLiteral("keyring <b>locked</b>"));
+    const bool diskFull = keyringFailure.isEmpty();
+    QCOMPARE(alert->informativeText(), diskFull ? rig.state->unsavedSourcesText() : keyringFailure);
     QCOMPARE(alert->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"))->textFormat(), Qt::PlainText);
-    QVERIFY(rig.state->sources().isEmpty());
-    QVERIFY(rig.keyring->secrets().isEmpty());
+    QCOMPARE(rig.state->sources().size(), diskFull ? 1 : 0);
+    QCOMPARE(rig.keyring->secrets().size(), diskFull ? 1 : 0);
     QVERIFY(saveEnabled(rig));
     QCOMPARE(rig.find<PillButton>(QStringLiteral("editor.save"))->text(), QStringLiteral("Save Source"));
     alert->accept();
@@ -549,6 +562,7 @@ void TestAddSourceView::keyringFailureKeepsSheetOpen()
     rig.keyring->failure.reset();
     saveAndWaitForClose(rig);
     QCOMPARE(rig.state->sources().size(), 1);
+    QCOMPARE(SourcesStore::load(rig.folder()), rig.state->sources());
 }
 
 void TestAddSourceView::editingKeepsTheStoredSecret_data()
@@ -640,8 +654,16 @@ void TestAddSourceView::widgetsSectionHidesAndReorders()
     QVERIFY(disk);
     auto *eye = disk->findChild<QToolButton *>();
     QCOMPARE(eye->accessibleName(), QStringLiteral("Hide Disk"));
-    QTest::mouseClick(eye, Qt::LeftButton);
+    auto *unsaved = rig.find<QLabel>(QStringLiteral("editor.widgetsUnsaved"));
+    QVERIFY(!unsaved->isVisibleTo(rig.sheet));
+    {
+        // On a full disk the change is in effect and the sheet says it is not saved.
+        const FileSizeLimit full(1);
+        QTest::mouseClick(eye, Qt::LeftButton);
+    }
     QCOMPARE(popupOrder(), (QStringList{"CPU", "Memory"}));
+    QVERIFY(unsaved->isVisibleTo(rig.sheet));
+    QCOMPARE(unsaved->text(), rig.settings->unsavedText());
     QTRY_COMPARE(rig.find(QStringLiteral("editor.widget:") + prefix + QStringLiteral("disk"))
                      ->findChild<QToolButton *>()->accessibleName(),
                  QStringLiteral("Show Disk"));
@@ -650,6 +672,7 @@ void TestAddSourceView::widgetsSectionHidesAndReorders()
     auto *list = rig.find<QListWidget>(QStringLiteral("editor.widgetList"));
     QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
     QTRY_COMPARE(popupOrder(), (QStringList{"Memory", "CPU"}));
+    QVERIFY(!unsaved->isVisibleTo(rig.sheet));
     auto *section = rig.find<SourceWidgetsSection>(QStringLiteral("editor.widgets"));
     QTRY_COMPARE(section->entries().size(), 3);
     QCOMPARE(section->entries().first().widget.displayName(), QStringLiteral("Memory"));

@@ -65,7 +65,7 @@ void TestEditorScreenshots::typeStepFocus()
 void TestEditorScreenshots::saveError()
 {
     EditorRig rig;
-    QVERIFY(rig.saveThroughFailingKeyring(
+    QVERIFY(rig.saveFailing(
         QStringLiteral("The name org.freedesktop.secrets was not provided by any .service files")));
     auto *alert = rig.sheet->findChild<QWidget *>(QStringLiteral("editor.saveError"));
     QVERIFY(alert);

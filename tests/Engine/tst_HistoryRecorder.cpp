@@ -236,30 +236,6 @@ private slots:
         QCOMPARE(HistoryStore::load(m_folder->path()).samples(key(firstID)).size(), 2);
     }
 
-    void leftoverTemporariesAreRemovedAtStart_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("removed");
-        QTest::newRow("temporary") << QStringLiteral("history.json.AbCdEf") << true;
-        QTest::newRow("the user's copy") << QStringLiteral("history.json.backup") << false;
-        QTest::newRow("damaged copy") << QStringLiteral("history.json.corrupt") << false;
-        QTest::newRow("later damaged copy") << QStringLiteral("history.json.corrupt-2") << false;
-        QTest::newRow("five letters") << QStringLiteral("history.json.AbCdE") << false;
-        QTest::newRow("seven letters") << QStringLiteral("history.json.AbCdEfG") << false;
-        QTest::newRow("a digit") << QStringLiteral("history.json.AbC1Ef") << false;
-        QTest::newRow("the sources' temporary") << QStringLiteral("sources.json.AbCdEf") << false;
-    }
-    void leftoverTemporariesAreRemovedAtStart()
-    {
-        QFETCH(QString, name);
-        QFETCH(bool, removed);
-        QFile file(m_folder->filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        auto recorder = makeRecorder();
-        QCOMPARE(QFile::exists(file.fileName()), !removed);
-    }
-
     // Whatever the store writes must load back; past the cap the oldest samples give way.
     // The file holds exactly the system's compact JSON of the history.
     void savedBytesAreTheCompactEncoding_data()

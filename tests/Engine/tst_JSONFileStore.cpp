@@ -11,7 +11,12 @@
 
 #include <optional>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 
 using namespace marrowick;
@@ -157,11 +162,55 @@ private slots:
         QCOMPARE(test::fileBytes(file), QByteArray("{\"name\":\"new\"}"));
     }
 
+    // A link (into a dotfiles folder, say) stays a link; the file it names gets the bytes.
+    void saveReplacesTheWholeFile_data()
+    {
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("file") << false;
+        QTest::newRow("link to a file elsewhere") << true;
+    }
     void saveReplacesTheWholeFile()
     {
-        QVERIFY(test::writeFile(m_file, QByteArray(4096, 'x')));
+        QFETCH(bool, throughLink);
+        const QString stored = throughLink ? m_folder->filePath(QStringLiteral("dotfiles/sources.json")) : m_file;
+        QVERIFY(QDir().mkpath(QFileInfo(stored).path()));
+        QVERIFY(test::writeFile(stored, QByteArray(4096, 'x')));
+        if (throughLink)
+            QVERIFY(QFile::link(stored, m_file));
         JSONFileStore::save("{\"name\":\"new\"}", m_file);
         QCOMPARE(load(), QStringLiteral("new"));
+        QCOMPARE(QFileInfo(m_file).isSymLink(), throughLink);
+        QCOMPARE(test::fileBytes(stored), QByteArray("{\"name\":\"new\"}"));
+        QCOMPARE(QDir(QFileInfo(stored).path()).entryList(QDir::Files), QStringList{QStringLiteral("sources.json")});
+    }
+
+    // A save killed midway (here by the file size signal) leaves the old file whole and a
+    // temporary that the next start recognises as its own.
+    void aKilledSaveLeavesATemporaryTheNextStartRemoves()
+    {
+        QVERIFY(test::writeFile(m_file, "{\"name\":\"old\"}"));
+        const QByteArray bytes = paddedDocument(1 << 20);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const rlimit noCore{0, 0};
+            const rlimit small{4096, 4096};
+            ::setrlimit(RLIMIT_CORE, &noCore);
+            std::signal(SIGXFSZ, SIG_DFL);
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            try {
+                JSONFileStore::save(bytes, m_file);
+            } catch (...) {
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+        QCOMPARE(test::fileBytes(m_file), QByteArray("{\"name\":\"old\"}"));
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files).size(), 2);
+
+        AtomicFile::removeLeftoverTemporaries(m_file);
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{QStringLiteral("sources.json")});
     }
 

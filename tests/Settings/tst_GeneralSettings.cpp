@@ -5,6 +5,7 @@
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/GeneralSettingsView.h"
 #include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourcesTransfer.h"
 #include "Marrowick/Settings/SwitchButton.h"
 #include "Marrowick/Settings/UpdateCheck.h"
@@ -15,6 +16,7 @@
 
 #include "State/AppStateRig.h"
 #include "support/FakeHTTPClient.h"
+#include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -212,6 +214,77 @@ private slots:
         QCOMPARE(general.message()->title, QStringLiteral("Couldn't Update Launch at Login"));
         QVERIFY(!general.message()->body.isEmpty());
         QFile::remove(autostartFolder());
+    }
+
+    // On a full disk every save this window starts says so in the window, with the reason,
+    // while the change stays in effect; the notice goes once a later write lands.
+    void failedSavesShowInTheWindow_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("message"); // the alert's title; empty: none
+        QTest::addColumn<bool>("sources");    // the notice speaks of the sources, else of the settings
+        QTest::newRow("import") << "import" << "Import Not Saved" << true;
+        QTest::newRow("mute") << "mute" << "" << true;
+        QTest::newRow("reorder") << "reorder" << "" << false;
+        QTest::newRow("switch") << "switch" << "" << false;
+        QTest::newRow("launch at login") << "login" << "Couldn't Update Launch at Login" << false;
+    }
+    void failedSavesShowInTheWindow()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, message);
+        QFETCH(bool, sources);
+        GeneralSettingsServices services;
+        services.launchAtLogin = launcher();
+        GeneralSettingsView *general = &open(true, services);
+        AppState &state = *m_rig->state;
+        state.addSource(test::tcpSource(QUuid::createUuid(), QStringLiteral("A")));
+        state.addSource(test::tcpSource(QUuid::createUuid(), QStringLiteral("B")));
+        QTemporaryDir dir;
+        m_picker->path = dir.filePath(QStringLiteral("in.json"));
+        QVERIFY(test::writeFile(*m_picker->path, SourcesStore::encode({test::tcpSource(QUuid::createUuid())})));
+        if (message.isEmpty() && action != "switch") {
+            m_window->setTab(SettingsView::SettingsTab::sources);
+            general = nullptr;
+        }
+        QLabel *notice = m_window->saveNotice();
+        QVERIFY(!notice->isVisibleTo(m_window.get()));
+        const QList<AnySourceConfig> before = state.sources();
+        {
+            const test::FileSizeLimit full(1);
+            if (action == "import") {
+                general->importSources();
+                boxButton(general->confirmationBox(), QStringLiteral("Replace"))->click();
+            } else if (action == "mute") {
+                m_window->cards()[0]->bellButton()->click();
+            } else if (action == "reorder") {
+                QTest::keyClick(m_window->cards()[1]->editButton(), Qt::Key_Up, Qt::AltModifier);
+            } else {
+                general->switchNamed(action == "switch" ? QStringLiteral("Compact mode")
+                                                        : QStringLiteral("Launch at login"))
+                    ->click();
+            }
+        }
+        if (!message.isEmpty())
+            QTRY_COMPARE(general->message().value_or(MessageAlert()).title, message);
+        QVERIFY(notice->isVisibleTo(m_window.get()));
+        QCOMPARE(notice->text(), sources ? state.unsavedSourcesText() : m_rig->settings->unsavedText());
+        QCOMPARE(state.sources() != before, sources);
+        if (action == "import") {
+            QCOMPARE(general->message()->body,
+                     QStringLiteral("Marrowick now polls 1 source. ") + state.unsavedSourcesText());
+        }
+        if (action == "login") {
+            QVERIFY(!general->switchNamed(QStringLiteral("Launch at login"))->isChecked());
+            QVERIFY(!QFile::exists(launcher().entryPath()));
+            QVERIFY(general->message()->body.startsWith(QLatin1String("Could not save \"")));
+        }
+
+        if (sources)
+            state.setSources(state.sources());
+        else
+            m_rig->settings->sync();
+        QVERIFY(!notice->isVisibleTo(m_window.get()));
     }
 
     void execValueQuotesWhatDesktopEntriesReserve_data()

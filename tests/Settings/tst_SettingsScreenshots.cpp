@@ -9,6 +9,7 @@
 
 #include "State/AppStateRig.h"
 #include "support/Pictures.h"
+#include "support/StorageFaults.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -91,6 +92,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&settings));
         settings.cards().first()->editButton()->setFocus(Qt::TabFocusReason);
         save(&settings, QStringLiteral("settings-sources-focus"));
+
+        // A mute and a reorder on a full disk: both in effect, neither saved.
+        {
+            const test::FileSizeLimit full(1);
+            settings.cards()[1]->bellButton()->click();
+            QTest::keyClick(settings.cards()[1]->editButton(), Qt::Key_Up, Qt::AltModifier);
+        }
+        save(&settings, QStringLiteral("settings-sources-unsaved"));
     }
 
     // The desktop's font at 10 and 20 points: names and addresses give way to the controls.
@@ -159,12 +168,18 @@ private slots:
         settings.setTab(SettingsView::SettingsTab::general);
         settings.show();
         GeneralSettingsView *general = settings.generalTab();
+        {
+            const test::FileSizeLimit full(1);
+            rig.state->setSources(rig.state->sources());
+        }
         const QList<std::pair<QString, MessageAlert>> messages{
             {QStringLiteral("alert-export-failed"), SettingsTexts::exportFailed(QStringLiteral("Permission denied"))},
             {QStringLiteral("alert-import-unreadable"), SettingsTexts::importUnreadable()},
             {QStringLiteral("alert-import-empty"), SettingsTexts::importEmpty()},
             {QStringLiteral("alert-import-complete"),
              SettingsTexts::importComplete(3, {QStringLiteral("Beszel"), QStringLiteral("Kuma")})},
+            {QStringLiteral("alert-import-not-saved"),
+             SettingsTexts::importNotSaved(20, {QStringLiteral("Beszel")}, rig.state->unsavedSourcesText())},
             {QStringLiteral("alert-launch-at-login"),
              SettingsTexts::launchAtLoginFailed(QStringLiteral("/home/me/.config/autostart cannot be created."))},
             {QStringLiteral("alert-update-available"),

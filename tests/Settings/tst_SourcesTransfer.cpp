@@ -5,6 +5,7 @@
 
 #include "State/AppStateRig.h"
 #include "support/ScriptedCredentialStore.h"
+#include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -65,6 +66,7 @@ private slots:
         QTest::newRow("new file") << "new" << true;
         QTest::newRow("over an older export") << "existing" << true;
         QTest::newRow("inside a file") << "under file" << false;
+        QTest::newRow("disk full") << "full" << false;
         QTest::newRow("cancelled") << "cancelled" << false;
     }
 
@@ -86,10 +88,13 @@ private slots:
         SourcesTransfer transfer(&state());
         QSignalSpy reported(&transfer, &SourcesTransfer::reported);
         QString suggested;
-        transfer.exportSources([&](const QString &name) {
-            suggested = name;
-            return path;
-        });
+        {
+            const test::FileSizeLimit full(kind == "full" ? 1 : 0);
+            transfer.exportSources([&](const QString &name) {
+                suggested = name;
+                return path;
+            });
+        }
         QCOMPARE(suggested, QStringLiteral("marrowick-sources.json"));
         if (written) {
             QCOMPARE(reported.size(), 0);
@@ -103,6 +108,7 @@ private slots:
             const auto message = reported.first().first().value<MessageAlert>();
             QCOMPARE(message.title, QStringLiteral("Export Failed"));
             QVERIFY(!message.body.isEmpty());
+            QVERIFY(!QFile::exists(*path));
         }
     }
 

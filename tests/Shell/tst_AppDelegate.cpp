@@ -1,7 +1,9 @@
 #include "Marrowick/Shell/AppDelegate.h"
+#include "Marrowick/State/SourcesStore.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
 
 #include "State/AppStateRig.h"
+#include "support/StorageFaults.h"
 
 #include <QFile>
 #include <QTest>
@@ -21,12 +23,17 @@ private slots:
         QCOMPARE(replies, 0);
     }
 
-    void quitWritesTheHistoryFirst()
+    void quitWritesTheHistoryAndUnsavedSourcesFirst()
     {
         test::AppStateRig rig;
         AppState &state = rig.build();
         const QUuid id = QUuid::createUuid();
         state.addSource(test::tcpSource(id));
+        {
+            const test::FileSizeLimit full(1);
+            state.addSource(test::tcpSource(QUuid::createUuid(), QStringLiteral("Unsaved")));
+        }
+        QVERIFY(!state.sourcesSaveError().isEmpty());
         rig.clock.advance(0);
         const QString historyFile = rig.folder() + QStringLiteral("/history.json");
         QVERIFY(!QFile::exists(historyFile)); // the delayed write has not come yet
@@ -37,7 +44,7 @@ private slots:
         bool writtenBeforeReply = false;
         const auto reply = [&] {
             ++replies;
-            writtenBeforeReply = QFile::exists(historyFile);
+            writtenBeforeReply = QFile::exists(historyFile) && SourcesStore::load(rig.folder()) == state.sources();
         };
         QCOMPARE(delegate.applicationShouldTerminate(reply), AppDelegate::TerminateReply::terminateLater);
         QCOMPARE(delegate.applicationShouldTerminate(reply), AppDelegate::TerminateReply::terminateLater);
@@ -45,7 +52,7 @@ private slots:
         QCOMPARE(replies, 1);
         QVERIFY(writtenBeforeReply);
         QCOMPARE(HistoryStore::load(rig.folder()), state.historyRecorder()->current());
-        QCOMPARE(state.historyRecorder()->current().sampleCount(), 1);
+        QCOMPARE(state.historyRecorder()->current().sampleCount(), 2);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "Marrowick/State/AppSettings.h"
 
 #include "support/StorageFaults.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -138,6 +139,65 @@ private slots:
         QCOMPARE(settings->soundAlerts(), false);
         QCOMPARE(settings->accentHex(), QStringLiteral("#FF0000"));
         QCOMPARE(settings->widgetLayoutData(), std::optional<QByteArray>("{\"order\":[]}"));
+    }
+
+    // A write that fails is told once with its reason, stays in effect, and lands with the
+    // next write once there is room; without room at quit, the loss is logged.
+    void aFailedWriteIsToldAndRetried_data()
+    {
+        QTest::addColumn<bool>("realDisk"); // else a file size limit
+        QTest::addColumn<bool>("roomAtQuit");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("limit") << false << true << "the file could not be written";
+        QTest::newRow("limit, none at quit") << false << false << "the file could not be written";
+        QTest::newRow("real disk") << true << true << "No space left on device";
+        QTest::newRow("real disk, none at quit") << true << false << "No space left on device";
+    }
+    void aFailedWriteIsToldAndRetried()
+    {
+        QFETCH(bool, realDisk);
+        QFETCH(bool, roomAtQuit);
+        QFETCH(QString, reason);
+        std::optional<test::SmallFilesystem> disk;
+        QString path = newPath();
+        if (realDisk) {
+            disk.emplace(64 * 1024);
+            if (!disk->isMounted())
+                QSKIP("mounting a small file system needs root");
+            path = disk->path() + QStringLiteral("/settings.ini");
+        }
+        auto settings = open(path);
+        settings->setAccentHex(QStringLiteral("#FF0000"));
+        QSignalSpy told(settings.get(), &AppSettings::writeErrorChanged);
+        std::optional<test::FileSizeLimit> limit;
+        if (realDisk)
+            QVERIFY(disk->fill(0));
+        else
+            limit.emplace(1);
+
+        settings->setCompactMode(true);
+        settings->setSoundAlerts(false);
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(settings->writeError(), QStringLiteral("Could not save \"%1\": %2").arg(path, reason));
+        QVERIFY(settings->unsavedText().contains(settings->writeError()));
+        QCOMPARE(settings->compactMode(), true);
+
+        if (roomAtQuit) {
+            limit.reset();
+            QVERIFY(!realDisk || disk->release());
+            settings->setGlobalQuiet(true);
+            QCOMPARE(settings->writeError(), QString());
+            QCOMPARE(told.size(), 2);
+        } else {
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Marrowick quits with unsaved settings: ")
+                                                              + settings->writeError()));
+        }
+        settings.reset();
+        // What the next start reads; another object here would share this process's cache.
+        const QByteArray stored = test::fileBytes(path);
+        QVERIFY(stored.contains("accentHex=#FF0000"));
+        QCOMPARE(stored.contains("compactMode=true"), roomAtQuit);
+        QCOMPARE(stored.contains("soundAlerts=false"), roomAtQuit);
     }
 
     void accentHexKeepsAnyTextAndSignalsChanges()

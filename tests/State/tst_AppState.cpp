@@ -199,30 +199,76 @@ private slots:
         QCOMPARE(state.sourcesSaveError(), QString());
     }
 
-    void aFailedWriteKeepsTheListAndRetries()
+    // A change that could not be saved stays in effect, is told once, and is written by the
+    // next change, the next write of the history or the quit, whichever comes first once there
+    // is room: the next start has it. Still without room at quit, the loss is logged once.
+    void anUnsavedChangeIsKeptAndRetried_data()
     {
+        QTest::addColumn<QString>("retry"); // "none": the disk is still full at quit
+        QTest::addColumn<bool>("realDisk");
+        QTest::newRow("next change") << "change" << false;
+        QTest::newRow("next history write") << "history" << false;
+        QTest::newRow("quit") << "quit" << false;
+        QTest::newRow("quit without room") << "none" << false;
+        QTest::newRow("real disk, next history write") << "history" << true;
+        QTest::newRow("real disk, quit") << "quit" << true;
+        QTest::newRow("real disk, quit without room") << "none" << true;
+    }
+    void anUnsavedChangeIsKeptAndRetried()
+    {
+        QFETCH(QString, retry);
+        QFETCH(bool, realDisk);
+        std::optional<test::SmallFilesystem> disk;
+        std::optional<test::FileSizeLimit> limit;
+        if (realDisk) {
+            disk.emplace(64 * 1024, folder());
+            if (!disk->isMounted())
+                QSKIP("mounting a small file system needs root");
+        }
         AppState &state = build();
         QSignalSpy failures(&state, &AppState::sourcesSaveErrorChanged);
-        // A file where the data folder should be makes every write fail.
-        QFile blocker(folder());
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-
         state.addSource(tcp(idA));
+        if (realDisk)
+            QVERIFY(disk->fill(0));
+        else
+            limit.emplace(1);
+
         state.addSource(tcp(idB));
-        QCOMPARE(state.sources().size(), 2);
+        state.updateSource(tcp(idB, QStringLiteral("B")));
+        QCOMPARE(state.sources(), (QList<AnySourceConfig>{tcp(idA), tcp(idB, QStringLiteral("B"))}));
         QVERIFY(!state.sourcesSaveError().isEmpty());
         QCOMPARE(failures.size(), 1); // told once, not at every attempt
-        m_rig->clock.advance(0);
-        QCOMPARE(fetches(idB), 1); // the engine is synchronised anyway
+        m_rig->clock.advance(0);      // polls; the history's write is due in half a minute
+        QCOMPARE(fetches(idB), 1);    // the engine is synchronised anyway
+        state.setPaused(false);       // not a change of the list: nothing retried
+        QCOMPARE(SourcesStore::load(folder()), QList<AnySourceConfig>{tcp(idA)});
 
-        QVERIFY(QFile::remove(folder()));
-        state.setPaused(false); // not a change of the list: nothing retried yet
-        QVERIFY(!state.sourcesSaveError().isEmpty());
-        state.updateSource(tcp(idB, QStringLiteral("B")));
-        QCOMPARE(state.sourcesSaveError(), QString());
-        QCOMPARE(failures.size(), 2);
-        QCOMPARE(SourcesStore::load(folder()), (QList<AnySourceConfig>{tcp(idA), tcp(idB, QStringLiteral("B"))}));
+        if (retry != "none") {
+            limit.reset();
+            QVERIFY(!realDisk || disk->release());
+        }
+        const QRegularExpression lost(QStringLiteral("^Marrowick quits with unsaved sources; the changes since the "
+                                                     "last save are lost: "));
+        if (retry == "change") {
+            state.addSource(tcp(QUuid::createUuid()));
+        } else if (retry == "history") {
+            m_rig->clock.advance(HistoryRecorder::writeDelay);
+        } else {
+            if (retry == "none")
+                QTest::ignoreMessage(QtWarningMsg, lost);
+            test::await(state.saveBeforeQuit());
+            // The other quit path finds nothing new to say.
+            QTest::failOnWarning(lost);
+            test::await(state.saveBeforeQuit());
+        }
+        const bool saved = retry != "none";
+        QCOMPARE(state.sourcesSaveError().isEmpty(), saved);
+        QCOMPARE(failures.size(), saved ? 2 : 1);
+        const QList<AnySourceConfig> expected = saved ? state.sources() : QList<AnySourceConfig>{tcp(idA)};
+
+        limit.reset();
+        m_rig->state.reset();
+        QCOMPARE(build(true).sources(), expected);
     }
 
     // A data file that could not be used at start is said in the notice and never lost: a
@@ -267,6 +313,28 @@ private slots:
         QCOMPARE(SourcesStore::load(folder()).size(), refused ? 0 : 1);
         if (unreadable)
             QCOMPARE(test::fileBytes(dataPath(file)), bytes);
+    }
+
+    // Only names our own saves make are removed: anything else may be the user's.
+    void leftoverTemporariesAreRemovedAtStart_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("history's temporary") << QStringLiteral("history.json.marrowick-Ab12cD.tmp") << true;
+        QTest::newRow("sources' temporary") << QStringLiteral("sources.json.marrowick-x9Y8z7.tmp") << true;
+        QTest::newRow("earlier versions' temporary") << QStringLiteral("sources.json.AbCdEf") << false;
+        QTest::newRow("the user's copy") << QStringLiteral("history.json.backup") << false;
+        QTest::newRow("another ending") << QStringLiteral("sources.json.marrowick-Ab12cD.tmp~") << false;
+        QTest::newRow("another file's") << QStringLiteral("notes.json.marrowick-Ab12cD.tmp") << false;
+    }
+    void leftoverTemporariesAreRemovedAtStart()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, removed);
+        QVERIFY(QDir().mkpath(folder()));
+        QVERIFY(test::writeFile(dataPath(name), "{}"));
+        build(true);
+        QCOMPARE(QFile::exists(dataPath(name)), !removed);
     }
 
     void historyWriteFailuresAreToldUntilAWriteLands()

@@ -45,18 +45,23 @@ int modeOf(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
 }
 
-SmallFilesystem::SmallFilesystem(qint64 bytes)
+SmallFilesystem::SmallFilesystem(qint64 bytes, const QString &at) : m_path(at.isEmpty() ? m_folder.path() : at)
 {
-    if (!m_folder.isValid())
+    if (!m_folder.isValid() || !QDir().mkpath(m_path))
         return;
     const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0700";
-    m_mounted = ::mount("tmpfs", QFile::encodeName(m_folder.path()).constData(), "tmpfs", 0, options.constData()) == 0;
+    m_mounted = ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs", 0, options.constData()) == 0;
 }
 
 SmallFilesystem::~SmallFilesystem()
 {
     if (m_mounted)
-        ::umount2(QFile::encodeName(m_folder.path()).constData(), MNT_DETACH);
+        ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+}
+
+bool SmallFilesystem::release()
+{
+    return QFile::remove(QDir(path()).filePath(QStringLiteral("filler")));
 }
 
 bool SmallFilesystem::fill(qint64 leave)

@@ -29,22 +29,25 @@ private:
 // A file's permission bits, or -1 when it cannot be looked at.
 int modeOf(const QString &path);
 
-// A real tmpfs of `bytes` mounted on a temporary folder while it lives. Mounting needs root;
-// where it fails, isMounted() is false and callers skip.
+// A real tmpfs of `bytes` mounted while it lives on `at` (created when missing), or on a
+// temporary folder. Mounting needs root; where it fails, isMounted() is false and callers skip.
 class SmallFilesystem {
 public:
-    explicit SmallFilesystem(qint64 bytes);
+    explicit SmallFilesystem(qint64 bytes, const QString &at = QString());
     ~SmallFilesystem();
     SmallFilesystem(const SmallFilesystem &) = delete;
     SmallFilesystem &operator=(const SmallFilesystem &) = delete;
 
     bool isMounted() const { return m_mounted; }
-    QString path() const { return m_folder.path(); }
+    QString path() const { return m_path; }
     // Takes all the free room but `leave` bytes with a filler file; false when it cannot.
     bool fill(qint64 leave);
+    // Gives the filler's room back.
+    bool release();
 
 private:
     QTemporaryDir m_folder;
+    QString m_path;
     bool m_mounted = false;
 };
 

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <stdexcept>
+
+namespace marrowick {
+
+// A file of ours that could not be saved; the text says which file and why.
+class FileStoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Replacing a file so that a reader finds either the old bytes or all of the new ones, even
+// after a full disk or a kill midway.
+namespace AtomicFile {
+
+// Writes `bytes` to a new temporary beside the file, owner-only, checks that every byte reached
+// the disk, then renames it over the file. A link stays a link: the file it names is replaced.
+// Creates the folder when needed. On failure the file is untouched and the temporary gone.
+// Throws FileStoreError.
+void write(const QByteArray &bytes, const QString &file);
+
+// Removes the temporaries that writes of `file` killed midway left beside it: only names that
+// write() makes, never a copy the user made.
+void removeLeftoverTemporaries(const QString &file);
+
+} // namespace AtomicFile
+
+} // namespace marrowick
