@@ -39,8 +39,7 @@ bool isSafeHeaderText(const QByteArray &text)
     return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
 }
 
-// The request as it goes on the wire. Qt's former defaults stay: a browser-like User-Agent, and
-// the credentials of a URL's user info sent as Basic authorization.
+// The request as it goes on the wire, with the browser-like User-Agent that Qt used to add.
 QByteArray requestBytes(const HTTPRequest &request, const HTTPTarget &target)
 {
     QByteArray path = request.url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
@@ -58,10 +57,6 @@ QByteArray requestBytes(const HTTPRequest &request, const HTTPTarget &target)
     addIfAbsent("User-Agent", "Mozilla/5.0");
     // Asked for here and decoded strictly by ContentDecoder.
     addIfAbsent("Accept-Encoding", "gzip, deflate");
-    if (!request.url.userName().isEmpty()) {
-        const QByteArray credentials = request.url.userName().toUtf8() + ':' + request.url.password().toUtf8();
-        addIfAbsent("Authorization", "Basic " + credentials.toBase64());
-    }
     if (!request.body.isEmpty() || request.method == "POST" || request.method == "PUT" || request.method == "PATCH")
         addIfAbsent("Content-Length", QByteArray::number(request.body.size()));
     QByteArray bytes = request.method + ' ' + path + " HTTP/1.1\r\n";
@@ -396,9 +391,10 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
     const HTTPTarget target = HTTPTarget::of(request.url);
     const QByteArray wire = requestBytes(request, target);
     const Transfer::Limits limits{m_maxBodyBytes, m_timeout, headOnly};
+    const double deadline = m_deadline;
     QElapsedTimer clock;
     clock.start();
-    const auto remaining = [this, &clock] { return m_deadline - static_cast<double>(clock.nsecsElapsed()) / 1e9; };
+    const auto remaining = [deadline, &clock] { return deadline - static_cast<double>(clock.nsecsElapsed()) / 1e9; };
     bool mayReuse = true;
     while (true) {
         Completion<HTTPResult> done;
@@ -407,7 +403,7 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
         std::exception_ptr failure;
         try {
             co_return co_await withTimeout<HTTPResult>(remaining(), [&transfer] { transfer.abort(); }, done, cancel,
-                                                       ProviderError::upstream(deadlineMessage(m_deadline)));
+                                                       ProviderError::upstream(deadlineMessage(deadline)));
         } catch (...) {
             failure = std::current_exception();
         }
@@ -417,7 +413,7 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
             continue;
         }
         if (transfer.closedBeforeReply() && !target.tls
-            && co_await speaksTLS(target, std::min(tlsProbeSeconds, std::min(m_timeout, remaining())), cancel))
+            && co_await speaksTLS(target, std::min(tlsProbeSeconds, std::min(limits.timeout, remaining())), cancel))
             throw ProviderError::upstream(HTTPReplyReader::speaksTLSMessage());
         std::rethrow_exception(failure);
     }

@@ -76,11 +76,12 @@ QList<QByteArray> listElements(const QByteArray &value)
     return elements;
 }
 
-// A TLS record (handshake or alert) starts with its type and the major version 3.
+// A TLS server's first record is a handshake (0x16) or an alert (0x15); no HTTP reply starts
+// with either byte.
 bool startsLikeTLS(QByteArrayView bytes)
 {
     const auto type = static_cast<unsigned char>(bytes[0]);
-    return (type == 0x15 || type == 0x16) && (bytes.size() < 2 || bytes[1] == '\x03');
+    return type == 0x15 || type == 0x16;
 }
 
 } // namespace

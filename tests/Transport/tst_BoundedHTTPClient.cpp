@@ -648,11 +648,11 @@ private slots:
     }
 
     // Checks of one target are not queued behind each other: every request reaches the server
-    // before any is answered, also beyond the connections that one network manager keeps.
+    // before any is answered.
     void requestsToOneTargetAllGoOut_data()
     {
         QTest::addColumn<int>("count");
-        QTest::newRow("one manager's connections") << 6;
+        QTest::newRow("a browser's connections") << 6;
         QTest::newRow("many times that") << 100;
     }
 
