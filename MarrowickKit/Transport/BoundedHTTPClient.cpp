@@ -224,6 +224,11 @@ private:
                 headArrived();
             if (!m_piece.isEmpty())
                 takeBody();
+            // Chunk framing and empty gzip members carry next to nothing: what a body may cost
+            // on the wire is bounded too.
+            m_wireBytes += taken;
+            if (!m_failed && !m_limits.headOnly && m_wireBytes > 2 * (m_limits.maxBodyBytes + HTTPReplyReader::maxHeadBytes))
+                return fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_limits.maxBodyBytes)));
             if (m_reader.stage() == HTTPReplyReader::Stage::failed)
                 return fail(ProviderError::upstream(m_reader.failure()));
             if (m_reader.stage() == HTTPReplyReader::Stage::complete)
@@ -328,6 +333,7 @@ private:
     QByteArray m_piece;
     QByteArray m_body;
     qint64 m_drained = 0;
+    qint64 m_wireBytes = 0;
     bool m_reused = false;
     bool m_failed = false;
     bool m_leftover = false;
