@@ -116,9 +116,10 @@ private:
         }
     }
 
+    // Also reached once more when the time-out fires before the deferred deletion.
     void drop()
     {
-        if (m_connection->socket())
+        if (m_connection && m_connection->socket())
             disconnect(m_connection->socket(), nullptr, this, nullptr);
         m_connection.reset();
         deleteLater();
@@ -224,10 +225,12 @@ private:
                 headArrived();
             if (!m_piece.isEmpty())
                 takeBody();
+            if (m_failed)
+                return;
             // Chunk framing and empty gzip members carry next to nothing: what a body may cost
             // on the wire is bounded too.
             m_wireBytes += taken;
-            if (!m_failed && !m_limits.headOnly && m_wireBytes > 2 * (m_limits.maxBodyBytes + HTTPReplyReader::maxHeadBytes))
+            if (!m_limits.headOnly && m_wireBytes > 2 * (m_limits.maxBodyBytes + HTTPReplyReader::maxHeadBytes))
                 return fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_limits.maxBodyBytes)));
             if (m_reader.stage() == HTTPReplyReader::Stage::failed)
                 return fail(ProviderError::upstream(m_reader.failure()));
