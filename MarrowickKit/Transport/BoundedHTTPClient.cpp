@@ -89,7 +89,8 @@ public:
     {
         QTcpSocket *socket = m_connection->socket();
         connect(socket, &QTcpSocket::readyRead, this, &Drain::read);
-        connect(socket, &QTcpSocket::disconnected, this, &Drain::drop);
+        // Queued: a socket being destroyed (with its pool, or the application) emits it too.
+        connect(socket, &QTcpSocket::disconnected, this, &Drain::drop, Qt::QueuedConnection);
         QTimer::singleShot(milliseconds(timeout), this, &Drain::drop);
         read();
     }
@@ -161,7 +162,9 @@ public:
         QObject::connect(socket, &QTcpSocket::readyRead, &m_context, [this] { read(); });
         QObject::connect(socket, &QTcpSocket::bytesWritten, &m_context, [this] { m_idle.start(); });
         QObject::connect(socket, &QTcpSocket::errorOccurred, &m_context, [this](auto error) { socketError(error); });
-        QObject::connect(socket, &QTcpSocket::disconnected, &m_context, [this] { peerClosed(); });
+        // Queued: a socket being destroyed with the application emits it too. A peer's close is
+        // also reported at once, as an error.
+        QObject::connect(socket, &QTcpSocket::disconnected, &m_context, [this] { peerClosed(); }, Qt::QueuedConnection);
         m_idle.start(milliseconds(m_limits.timeout));
         if (socket->state() == QAbstractSocket::ConnectedState)
             send();
