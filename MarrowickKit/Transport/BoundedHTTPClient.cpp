@@ -1,12 +1,14 @@
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
 
 #include "MarrowickKit/Transport/ContentDecoder.h"
+#include "MarrowickKit/Transport/HTTPConnectionPool.h"
+#include "MarrowickKit/Transport/HTTPReplyReader.h"
+#include "MarrowickKit/Transport/NWByteChannel.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
-#include "MarrowickKit/Transport/NetworkManagerPool.h"
 
 #include <QElapsedTimer>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QNetworkProxy>
+#include <QSslSocket>
 #include <QTimer>
 
 #include <algorithm>
@@ -24,208 +26,359 @@ int milliseconds(double seconds)
     return static_cast<int>(std::clamp(std::ceil(seconds * 1000.0), 1.0, 2147483647.0));
 }
 
-QNetworkRequest networkRequest(const HTTPRequest &request, double timeout)
-{
-    QNetworkRequest result(request.url);
-    for (const auto &[name, value] : request.headers)
-        result.setRawHeader(name, value);
-    // Asked for here, Qt leaves the body encoded and the transfer decodes it. Qt's own decoder
-    // takes what is not gzip for a raw deflate stream and misses a stream that was cut off,
-    // handing on a garbled or short body as if it were whole.
-    if (!result.hasRawHeader("Accept-Encoding"))
-        result.setRawHeader("Accept-Encoding", "gzip, deflate");
-    result.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    result.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    result.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    result.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    result.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    // The client's own time-out replaces whatever the caller asked for.
-    result.setTransferTimeout(milliseconds(timeout));
-    return result;
-}
-
-// Qt reports a status of 400 or more as an error of its own; the reply is an answer all the
-// same. The same error codes with a lower status are failures of the transfer.
-bool isHTTPStatusError(QNetworkReply::NetworkError error, int status)
-{
-    const int code = static_cast<int>(error);
-    return status >= 400
-        && ((code >= 201 && code <= 299) || error == QNetworkReply::ProtocolInvalidOperationError
-            || (code >= 401 && code <= 499));
-}
-
-HTTPResponse responseHead(QNetworkReply *reply, std::optional<double> elapsedSeconds)
-{
-    HTTPResponse response;
-    response.elapsedSeconds = elapsedSeconds;
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (status.isValid())
-        response.statusCode = status.toInt();
-    for (const auto &[name, value] : reply->rawHeaderPairs())
-        response.headers.append({name, value});
-    response.url = reply->url();
-    return response;
-}
-
-// Qt names the URL in some of its error texts; a token in the query or a password in the user
-// info must not reach the user's error row.
-QString withoutSecrets(QString text, const QUrl &url)
-{
-    const QString shown = url.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment).toString();
-    for (const QString &form : {url.toString(), url.toDisplayString(), QString::fromUtf8(url.toEncoded())}) {
-        if (!form.isEmpty())
-            text.replace(form, shown);
-    }
-    return text;
-}
+// Reads at most this much of a socket at a time.
+constexpr qint64 readBytes = 64 * 1024;
 
 // After a head-only check, the rest of a small body is read and dropped so that the connection
 // can serve the next check instead of being torn down. A body larger than this, or one that
-// has not ended within the time-out, closes the connection as before.
+// has not ended within the time-out, closes the connection.
 constexpr qint64 drainableBodyBytes = 64 * 1024;
 
-void drainThenDelete(QNetworkReply *reply, double timeout)
+bool isSafeHeaderText(const QByteArray &text)
 {
-    auto *context = new QObject(reply);
-    auto drained = std::make_shared<qint64>(0);
-    auto drain = [reply, drained] {
-        while (reply->bytesAvailable() > 0 && *drained <= drainableBodyBytes)
-            *drained += reply->skip(reply->bytesAvailable());
-        if (*drained > drainableBodyBytes)
-            reply->abort();
-    };
-    QObject::connect(reply, &QNetworkReply::readyRead, context, drain);
-    QObject::connect(reply, &QNetworkReply::finished, context, [reply] { reply->deleteLater(); });
-    QTimer::singleShot(milliseconds(timeout), context, [reply] { reply->abort(); });
-    drain();
-    if (reply->isFinished())
-        reply->deleteLater();
+    return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
 }
 
-// One exchange: reads the body as it streams in and fails once more than the cap has come. A
-// head-only exchange ends with an empty body as soon as the status is known; destroying the
-// transfer then drops the rest of the body, or aborts it when the exchange was cut short.
+// The request as it goes on the wire, with the browser-like User-Agent that Qt used to add.
+QByteArray requestBytes(const HTTPRequest &request, const HTTPTarget &target)
+{
+    QByteArray path = request.url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    if (!path.startsWith('/'))
+        path.prepend('/');
+    HTTPHeaders headers = request.headers;
+    const auto addIfAbsent = [&headers](const QByteArray &name, const QByteArray &value) {
+        if (headerValue(headers, name).isNull())
+            headers.append({name, value});
+    };
+    QByteArray host = target.host.contains(QLatin1Char(':')) ? '[' + target.host.toLatin1() + ']' : target.host.toLatin1();
+    if (request.url.port() >= 0 && request.url.port() != (target.tls ? 443 : 80))
+        host += ':' + QByteArray::number(target.port);
+    addIfAbsent("Host", host);
+    addIfAbsent("User-Agent", "Mozilla/5.0");
+    // Asked for here and decoded strictly by ContentDecoder.
+    addIfAbsent("Accept-Encoding", "gzip, deflate");
+    if (!request.body.isEmpty() || request.method == "POST" || request.method == "PUT" || request.method == "PATCH")
+        addIfAbsent("Content-Length", QByteArray::number(request.body.size()));
+    QByteArray bytes = request.method + ' ' + path + " HTTP/1.1\r\n";
+    for (const auto &[name, value] : std::as_const(headers)) {
+        if (name.isEmpty() || name.contains(':') || !isSafeHeaderText(name) || !isSafeHeaderText(value))
+            throw ProviderError::misconfigured(QStringLiteral("invalid HTTP header ") + QString::fromLatin1(name));
+        bytes += name + ": " + value + "\r\n";
+    }
+    bytes += "\r\n" + request.body;
+    return bytes;
+}
+
+// The failure of a socket, in the short words of the other network errors. A TLS failure keeps
+// Qt's reason, which names the certificate's fault.
+ProviderError socketFailure(QAbstractSocket::SocketError error, const QString &errorString)
+{
+    if (error == QAbstractSocket::SslHandshakeFailedError)
+        return ProviderError::upstream(QStringLiteral("SSL handshake failed: ") + errorString);
+    return providerError(error, errorString);
+}
+
+// Reads the rest of a small body that a head-only check left, then gives the connection back;
+// a large or slow body, or a closed connection, drops it. Dies with the socket.
+class Drain : public QObject {
+public:
+    Drain(std::weak_ptr<HTTPConnectionPool> pool, std::unique_ptr<HTTPConnection> connection, HTTPReplyReader reader,
+          qint64 drained, double timeout)
+        : QObject(connection->socket()), m_pool(std::move(pool)), m_connection(std::move(connection)),
+          m_reader(std::move(reader)), m_drained(drained)
+    {
+        QTcpSocket *socket = m_connection->socket();
+        connect(socket, &QTcpSocket::readyRead, this, &Drain::read);
+        // Queued: a socket being destroyed (with its pool, or the application) emits it too.
+        connect(socket, &QTcpSocket::disconnected, this, &Drain::drop, Qt::QueuedConnection);
+        QTimer::singleShot(milliseconds(timeout), this, &Drain::drop);
+        read();
+    }
+
+private:
+    void read()
+    {
+        QTcpSocket *socket = m_connection->socket();
+        QByteArray dropped;
+        while (socket->bytesAvailable() > 0 && m_reader.stage() == HTTPReplyReader::Stage::body && m_drained <= drainableBodyBytes) {
+            const QByteArray bytes = socket->read(std::min(socket->bytesAvailable(), readBytes));
+            if (m_reader.feed(bytes, dropped) < bytes.size())
+                return drop();
+            m_drained += dropped.size();
+            dropped.clear();
+        }
+        if (m_reader.keepsConnection() && m_drained <= drainableBodyBytes) {
+            disconnect(socket, nullptr, this, nullptr);
+            if (const auto pool = m_pool.lock())
+                pool->giveBack(std::move(m_connection));
+            deleteLater();
+        } else if (m_reader.stage() != HTTPReplyReader::Stage::body || m_drained > drainableBodyBytes) {
+            drop();
+        }
+    }
+
+    // Also reached once more when the time-out fires before the deferred deletion.
+    void drop()
+    {
+        if (m_connection && m_connection->socket())
+            disconnect(m_connection->socket(), nullptr, this, nullptr);
+        m_connection.reset();
+        deleteLater();
+    }
+
+    std::weak_ptr<HTTPConnectionPool> m_pool;
+    std::unique_ptr<HTTPConnection> m_connection;
+    HTTPReplyReader m_reader;
+    qint64 m_drained;
+};
+
+// One attempt at an exchange on one connection: connects when the connection is new, sends the
+// request, and reads the reply as it streams in, failing once its head or its body exceeds its
+// cap. Every wait has the time-out, restarted by each byte that moves. A head-only exchange
+// ends with an empty body as soon as the head is in; destroying the transfer then drains the
+// rest of a small body, gives a connection whose reply was read whole back to the pool, and
+// closes any other.
 class Transfer {
 public:
-    // `sent` started just before the request was handed to the network manager.
-    Transfer(QNetworkReply *reply, QElapsedTimer sent, qint64 maxBodyBytes, bool headOnly, double timeout,
-             Completion<HTTPResult> done)
-        : m_reply(reply), m_maxBodyBytes(maxBodyBytes), m_headOnly(headOnly), m_timeout(timeout), m_done(std::move(done)),
-          m_sent(sent)
+    struct Limits {
+        qint64 maxBodyBytes;
+        double timeout;
+        bool headOnly;
+    };
+
+    Transfer(std::shared_ptr<HTTPConnectionPool> pool, std::unique_ptr<HTTPConnection> connection, QByteArray request,
+             bool headRequest, const QUrl &url, Limits limits, Completion<HTTPResult> done)
+        : m_pool(std::move(pool)), m_connection(std::move(connection)), m_request(std::move(request)),
+          m_reader(headRequest), m_url(url), m_limits(limits), m_done(std::move(done))
     {
-        m_reply->setReadBufferSize(std::min<qint64>(maxBodyBytes + 1, 256 * 1024));
-        QObject::connect(m_reply, &QNetworkReply::metaDataChanged, &m_context, [this] { readHead(); });
-        QObject::connect(m_reply, &QNetworkReply::readyRead, &m_context, [this] { readBody(); });
-        QObject::connect(m_reply, &QNetworkReply::finished, &m_context, [this] { finish(); });
-        if (m_reply->isFinished())
-            finish();
+        // The clock starts before connecting: a new connection's set-up is part of the answer.
+        m_sent.start();
+        m_connection->startExchange();
+        m_reused = m_connection->isReused();
+        QTcpSocket *socket = m_connection->socket();
+        m_idle.setSingleShot(true);
+        m_idle.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_idle, &QTimer::timeout, &m_context, [this] { fail(timedOutError()); });
+        QObject::connect(socket, &QTcpSocket::readyRead, &m_context, [this] { read(); });
+        QObject::connect(socket, &QTcpSocket::bytesWritten, &m_context, [this] { m_idle.start(); });
+        QObject::connect(socket, &QTcpSocket::errorOccurred, &m_context, [this](auto error) { socketError(error); });
+        // Queued: a socket being destroyed with the application emits it too. A peer's close is
+        // also reported at once, as an error.
+        QObject::connect(socket, &QTcpSocket::disconnected, &m_context, [this] { peerClosed(); }, Qt::QueuedConnection);
+        m_idle.start(milliseconds(m_limits.timeout));
+        if (socket->state() == QAbstractSocket::ConnectedState)
+            send();
+        else if (auto *tls = qobject_cast<QSslSocket *>(socket)) {
+            QObject::connect(tls, &QSslSocket::encrypted, &m_context, [this] { send(); });
+            QObject::connect(tls, &QSslSocket::sslErrors, &m_context, [this](const QList<QSslError> &errors) {
+                fail(ProviderError::upstream(QStringLiteral("SSL handshake failed: ") + errors.value(0).errorString()));
+            });
+            tls->connectToHostEncrypted(m_connection->target().host, m_connection->target().port);
+        } else {
+            QObject::connect(socket, &QTcpSocket::connected, &m_context, [this] { send(); });
+            socket->connectToHost(m_connection->target().host, m_connection->target().port);
+        }
     }
 
     ~Transfer()
     {
-        QObject::disconnect(m_reply, nullptr, &m_context, nullptr);
-        if (m_answered && !m_aborted && m_reply->isRunning()) {
-            drainThenDelete(m_reply, m_timeout);
-            return;
+        if (m_connection->socket())
+            QObject::disconnect(m_connection->socket(), nullptr, &m_context, nullptr);
+        if (m_reader.keepsConnection() && !m_leftover && !m_failed) {
+            m_pool->giveBack(std::move(m_connection));
+        } else if (m_limits.headOnly && m_reader.stage() == HTTPReplyReader::Stage::body && m_done.isDone() && !m_failed
+                   && m_connection->socket()) {
+            new Drain(m_pool, std::move(m_connection), std::move(m_reader), m_drained, m_limits.timeout);
         }
-        if (m_reply->isRunning())
-            m_reply->abort();
-        m_reply->deleteLater();
     }
 
     Transfer(const Transfer &) = delete;
     Transfer &operator=(const Transfer &) = delete;
 
+    // Ends the transfer and its connection (the deadline passed, or the caller cancelled).
     void abort()
     {
-        m_aborted = true;
-        if (m_reply->isRunning())
-            m_reply->abort();
+        m_failed = true;
+        close();
     }
+
+    // The peer closed the connection before a byte of the reply, as a server does with an idle
+    // connection it has just given up, or a TLS server with plain HTTP.
+    bool closedBeforeReply() const { return m_closedBeforeReply; }
+    bool wasReused() const { return m_reused; }
 
 private:
-    void readHead()
+    void send()
     {
-        if (m_headRead || !m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-            return;
-        m_headRead = true;
-        m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
-        if (!m_headOnly) {
-            m_decoder = ContentDecoder::forEncoding(m_reply->rawHeader("Content-Encoding"));
-        } else if (!m_done.isDone()) {
-            m_answered = true;
-            m_done.complete(HTTPResult{{}, head()});
-        }
+        m_idle.start();
+        if (m_connection->socket()->write(m_request) < 0)
+            socketError(m_connection->socket()->error());
     }
 
-    HTTPResponse head()
+    void read()
     {
-        if (!m_headElapsed)
-            m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
-        return responseHead(m_reply, m_headElapsed);
-    }
-
-    void readBody()
-    {
-        readHead();
-        if (m_headOnly)
-            return;
-        while (!m_done.isDone() && m_reply->bytesAvailable() > 0) {
-            // Only what has arrived: a read asks for a buffer of the size it is given.
-            const QByteArray piece = m_reply->read(std::min(m_reply->bytesAvailable(), m_maxBodyBytes + 1 - m_body.size()));
-            if (!m_decoder) {
-                m_body += piece;
-            } else if (!m_decoder->feed(piece, m_body, m_maxBodyBytes)) {
-                m_done.fail(ProviderError::upstream(BoundedHTTPClient::undecodableBodyMessage()));
-                abort();
+        QTcpSocket *socket = m_connection->socket();
+        while (!m_failed && socket && socket->bytesAvailable() > 0) {
+            m_idle.start();
+            const QByteArray bytes = socket->read(std::min(socket->bytesAvailable(), readBytes));
+            const bool hadHead = m_reader.hasHead();
+            const qsizetype taken = m_reader.feed(bytes, m_piece);
+            m_leftover = m_leftover || taken < bytes.size();
+            if (!hadHead && m_reader.hasHead())
+                headArrived();
+            if (!m_piece.isEmpty())
+                takeBody();
+            if (m_failed)
                 return;
-            }
-            if (m_body.size() > m_maxBodyBytes) {
-                m_done.fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_maxBodyBytes)));
-                abort();
-            }
+            // Chunk framing and empty gzip members carry next to nothing: what a body may cost
+            // on the wire is bounded too.
+            m_wireBytes += taken;
+            if (!m_limits.headOnly && m_wireBytes > 2 * (m_limits.maxBodyBytes + HTTPReplyReader::maxHeadBytes))
+                return fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_limits.maxBodyBytes)));
+            if (m_reader.stage() == HTTPReplyReader::Stage::failed)
+                return fail(ProviderError::upstream(m_reader.failure()));
+            if (m_reader.stage() == HTTPReplyReader::Stage::complete)
+                return finish();
         }
     }
 
-    // Qt 6.4 sometimes finishes a chunked reply without an error when the peer closed in the
-    // middle of a chunk; nothing outside Qt can tell that body from a whole one. A cut-off
-    // body with a Content-Length, or one cut before the body, fails as it should.
+    void headArrived()
+    {
+        m_headElapsed = static_cast<double>(m_sent.nsecsElapsed()) / 1e9;
+        if (m_limits.headOnly)
+            m_done.complete(HTTPResult{{}, head()});
+        else
+            m_decoder = ContentDecoder::forEncoding(headerValue(m_reader.headers(), "Content-Encoding"));
+    }
+
+    HTTPResponse head() const
+    {
+        HTTPResponse response;
+        response.statusCode = m_reader.status();
+        response.headers = m_reader.headers();
+        response.url = m_url;
+        response.elapsedSeconds = m_headElapsed;
+        return response;
+    }
+
+    void takeBody()
+    {
+        const QByteArray piece = std::exchange(m_piece, {});
+        if (m_limits.headOnly) {
+            m_drained += piece.size();
+            if (m_drained > drainableBodyBytes)
+                abort();
+            return;
+        }
+        if (!m_decoder)
+            m_body += piece;
+        else if (!m_decoder->feed(piece, m_body, m_limits.maxBodyBytes))
+            return fail(ProviderError::upstream(BoundedHTTPClient::undecodableBodyMessage()));
+        if (m_body.size() > m_limits.maxBodyBytes)
+            fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_limits.maxBodyBytes)));
+    }
+
     void finish()
     {
-        readBody();
-        if (m_done.isDone())
-            return;
-        const auto error = m_reply->error();
-        const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        const bool answered = error == QNetworkReply::NoError || (status.isValid() && isHTTPStatusError(error, status.toInt()));
-        if (answered && m_decoder && !m_decoder->isWhole())
-            m_done.fail(ProviderError::upstream(BoundedHTTPClient::undecodableBodyMessage()));
-        else if (answered)
+        m_idle.stop();
+        if (m_decoder && !m_decoder->isWhole())
+            return fail(ProviderError::upstream(BoundedHTTPClient::undecodableBodyMessage()));
+        if (!m_limits.headOnly)
             m_done.complete(HTTPResult{std::move(m_body), head()});
-        else
-            m_done.fail(providerError(error, withoutSecrets(m_reply->errorString(), m_reply->request().url())));
+    }
+
+    void socketError(QAbstractSocket::SocketError error)
+    {
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            return peerClosed();
+        fail(socketFailure(error, m_connection->socket() ? m_connection->socket()->errorString() : QString()));
+    }
+
+    void peerClosed()
+    {
+        if (m_failed || m_reader.stage() == HTTPReplyReader::Stage::complete)
+            return;
+        read();
+        if (m_failed || m_reader.stage() == HTTPReplyReader::Stage::complete)
+            return;
+        m_closedBeforeReply = !m_reader.receivedAny();
+        m_reader.closed();
+        if (m_reader.stage() == HTTPReplyReader::Stage::complete)
+            return finish();
+        fail(ProviderError::upstream(m_reader.failure()));
+    }
+
+    void fail(const ProviderError &error)
+    {
+        m_failed = true;
+        m_done.fail(error);
+        close();
+    }
+
+    void close()
+    {
+        m_idle.stop();
+        if (QTcpSocket *socket = m_connection->socket()) {
+            QObject::disconnect(socket, nullptr, &m_context, nullptr);
+            socket->abort();
+        }
     }
 
     QObject m_context;
-    QNetworkReply *m_reply;
-    qint64 m_maxBodyBytes;
-    bool m_headOnly;
-    double m_timeout;
-    bool m_headRead = false;
-    bool m_answered = false;
-    bool m_aborted = false;
+    std::shared_ptr<HTTPConnectionPool> m_pool;
+    std::unique_ptr<HTTPConnection> m_connection;
+    QByteArray m_request;
+    HTTPReplyReader m_reader;
+    QUrl m_url;
+    Limits m_limits;
     Completion<HTTPResult> m_done;
-    std::unique_ptr<ContentDecoder> m_decoder;
-    QByteArray m_body;
+    QTimer m_idle;
     QElapsedTimer m_sent;
     std::optional<double> m_headElapsed;
+    std::unique_ptr<ContentDecoder> m_decoder;
+    QByteArray m_piece;
+    QByteArray m_body;
+    qint64 m_drained = 0;
+    qint64 m_wireBytes = 0;
+    bool m_reused = false;
+    bool m_failed = false;
+    bool m_leftover = false;
+    bool m_closedBeforeReply = false;
 };
+
+// A TLS server answers a handshake within a round trip; a plain server that keeps quiet must not
+// hold a failed poll much longer.
+constexpr double tlsProbeSeconds = 3.0;
+
+// Whether a TLS server listens on `target`'s port: asked when plain HTTP met a silent close, as
+// servers built on OpenSSL answer it. Only a finished handshake, or a certificate presented for
+// checking, counts; anything else, a time-out included, is no.
+QCoro::Task<bool> speaksTLS(HTTPTarget target, double seconds, CancelToken cancel)
+{
+    std::unique_ptr<QSslSocket, SocketDeleter> socket(new QSslSocket);
+    socket->setProxy(QNetworkProxy::NoProxy);
+    QSslSocket *raw = socket.get();
+    Completion<bool> answer;
+    QObject context;
+    QObject::connect(raw, &QSslSocket::encrypted, &context, [answer] { answer.complete(true); });
+    QObject::connect(raw, &QSslSocket::sslErrors, &context, [answer] { answer.complete(true); });
+    QObject::connect(raw, &QSslSocket::errorOccurred, &context, [answer] { answer.complete(false); });
+    raw->connectToHostEncrypted(target.host, target.port);
+    bool speaks = false;
+    try {
+        speaks = co_await withTimeout<bool>(seconds, [raw] { raw->abort(); }, answer, cancel);
+    } catch (const ProviderError &) {
+    }
+    cancel.throwIfCancelled();
+    raw->abort();
+    co_return speaks;
+}
 
 } // namespace
 
 BoundedHTTPClient::BoundedHTTPClient(qint64 maxBodyBytes, double timeout, double deadline)
-    : m_managers(std::make_shared<NetworkManagerPool>()), m_maxBodyBytes(std::max<qint64>(maxBodyBytes, 0)), m_timeout(timeout),
-      m_deadline(deadline)
+    : m_connections(std::make_shared<HTTPConnectionPool>()), m_maxBodyBytes(std::max<qint64>(maxBodyBytes, 0)),
+      m_timeout(timeout), m_deadline(deadline)
 {
 }
 
@@ -243,23 +396,39 @@ QCoro::Task<HTTPResponse> BoundedHTTPClient::responseHead(HTTPRequest request, C
 QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool headOnly, CancelToken cancel) const
 {
     cancel.throwIfCancelled();
-    // The network manager would also read local files and data URLs; a watched service is
-    // only ever reached over HTTP.
     const QString scheme = request.url.scheme().toLower();
-    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+    if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || request.url.host().isEmpty())
         throw ProviderError::upstream(QStringLiteral("unsupported URL"));
-    const auto managers = m_managers;
-    Completion<HTTPResult> done;
-    const QNetworkRequest outgoing = networkRequest(request, m_timeout);
-    // The clock starts here, not when Qt reports the request sent: that report comes from the
-    // network thread and can reach this thread after the reply itself.
-    QElapsedTimer sent;
-    sent.start();
-    QNetworkReply *reply = managers->send(outgoing, request.method, request.body);
-    Transfer transfer(reply, sent, m_maxBodyBytes, headOnly, m_timeout, done);
-    HTTPResult result = co_await withTimeout<HTTPResult>(m_deadline, [&transfer] { transfer.abort(); }, done,
-                                                         cancel, ProviderError::upstream(deadlineMessage(m_deadline)));
-    co_return result;
+    const auto connections = m_connections;
+    const HTTPTarget target = HTTPTarget::of(request.url);
+    const QByteArray wire = requestBytes(request, target);
+    const Transfer::Limits limits{m_maxBodyBytes, m_timeout, headOnly};
+    const double deadline = m_deadline;
+    QElapsedTimer clock;
+    clock.start();
+    const auto remaining = [deadline, &clock] { return deadline - static_cast<double>(clock.nsecsElapsed()) / 1e9; };
+    bool mayReuse = true;
+    while (true) {
+        Completion<HTTPResult> done;
+        Transfer transfer(connections, connections->take(target, mayReuse), wire, request.method == "HEAD", request.url,
+                          limits, done);
+        std::exception_ptr failure;
+        try {
+            co_return co_await withTimeout<HTTPResult>(remaining(), [&transfer] { transfer.abort(); }, done, cancel,
+                                                       ProviderError::upstream(deadlineMessage(deadline)));
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // A kept connection that the server closed as the request went out: once more on a new one.
+        if (transfer.closedBeforeReply() && transfer.wasReused() && mayReuse) {
+            mayReuse = false;
+            continue;
+        }
+        if (transfer.closedBeforeReply() && !target.tls
+            && co_await speaksTLS(target, std::min(tlsProbeSeconds, std::min(limits.timeout, remaining())), cancel))
+            throw ProviderError::upstream(HTTPReplyReader::speaksTLSMessage());
+        std::rethrow_exception(failure);
+    }
 }
 
 QString BoundedHTTPClient::bodyLimitMessage(qint64 maxBodyBytes)

@@ -6,12 +6,14 @@
 
 namespace marrowick {
 
-class NetworkManagerPool;
+class HTTPConnectionPool;
 
-// The HTTP client that bounds what a watched service can cost: a per-request time-out, a
-// deadline for the whole exchange (body included), a cap on the body that is enforced while
-// the body streams in, no cache, no cookies, and redirects handed back instead of followed.
-// Copies share one pool of network managers, which lives on the thread that made the client.
+// The HTTP/1.1 client that bounds what a watched service can cost: a time-out on every wait
+// (connecting, sending, each read), a deadline for the whole exchange (body included), caps on
+// the reply's head and on its body that are enforced while they stream in, no cache, no
+// cookies, and redirects handed back instead of followed. https is verified as Qt does by
+// default (system certificates, the host's name). Copies share one pool of keep-alive
+// connections, which lives on the thread that made the client and does all its work there.
 class BoundedHTTPClient : public HTTPClient {
 public:
     static constexpr qint64 defaultMaxBodyBytes = 8388608;
@@ -38,7 +40,7 @@ public:
 private:
     QCoro::Task<HTTPResult> exchange(HTTPRequest request, bool headOnly, CancelToken cancel) const;
 
-    std::shared_ptr<NetworkManagerPool> m_managers;
+    std::shared_ptr<HTTPConnectionPool> m_connections;
     qint64 m_maxBodyBytes;
     double m_timeout;
     double m_deadline;

@@ -15,6 +15,7 @@ const QString timedOutText = QStringLiteral("timed out");
 const QString refusedText = QStringLiteral("connection refused");
 const QString unreachableText = QStringLiteral("host unreachable");
 const QString notFoundText = QStringLiteral("host not found");
+const QString closedText = QStringLiteral("connection closed");
 
 struct KnownText {
     const char *english;
@@ -79,32 +80,12 @@ ProviderError providerError(QAbstractSocket::SocketError error, const QString &e
         return ProviderError::upstream(notFoundText);
     case QAbstractSocket::SocketTimeoutError:
         return ProviderError::upstream(timedOutText);
+    case QAbstractSocket::RemoteHostClosedError:
+        return ProviderError::upstream(closedText);
     case QAbstractSocket::NetworkError:
     case QAbstractSocket::UnknownSocketError:
     case QAbstractSocket::SocketAccessError:
     case QAbstractSocket::TemporaryError:
-        return byTextOr(errorString, errorString);
-    default:
-        return ProviderError::upstream(errorString);
-    }
-}
-
-ProviderError providerError(QNetworkReply::NetworkError error, const QString &errorString)
-{
-    switch (error) {
-    case QNetworkReply::TimeoutError:
-    // The only aborts we do not turn into our own errors are the transfer time-out's.
-    case QNetworkReply::OperationCanceledError:
-        return ProviderError::upstream(timedOutText);
-    case QNetworkReply::ConnectionRefusedError:
-        return ProviderError::upstream(refusedText);
-    case QNetworkReply::HostNotFoundError:
-        return ProviderError::upstream(notFoundText);
-    case QNetworkReply::RemoteHostClosedError:
-    case QNetworkReply::TemporaryNetworkFailureError:
-    case QNetworkReply::NetworkSessionFailedError:
-        return byTextOr(errorString, unreachableText);
-    case QNetworkReply::UnknownNetworkError:
         return byTextOr(errorString, errorString);
     default:
         return ProviderError::upstream(errorString);

@@ -5,7 +5,6 @@
 #include "MarrowickKit/Model/ProviderError.h"
 
 #include <QAbstractSocket>
-#include <QNetworkReply>
 #include <QTimer>
 
 #include <QCoro/QCoroTask>
@@ -18,19 +17,18 @@
 namespace marrowick {
 
 // The one rule by which a failure becomes the text the user sees. A ProviderError passes
-// unchanged; network failures become "timed out", "connection refused", "host unreachable" or
-// "host not found"; anything else becomes an upstream error with its own text. A cancellation
-// is no failure: callers pass it on (isCancellation) before asking for a text.
+// unchanged; network failures become "timed out", "connection refused", "host unreachable",
+// "host not found" or "connection closed"; anything else becomes an upstream error with its own
+// text. A cancellation is no failure: callers pass it on (isCancellation) before asking for a text.
 ProviderError providerError(std::exception_ptr error);
 ProviderError providerError(QAbstractSocket::SocketError error, const QString &errorString);
-ProviderError providerError(QNetworkReply::NetworkError error, const QString &errorString);
 // By errno, for failures seen on a raw socket or resolver call.
 ProviderError providerErrorForErrno(int code);
 
 ProviderError timedOutError();
 
 // Awaits `work` but gives up after `seconds`: the time-out calls `cancelling` (which aborts the
-// socket or reply) and fails with `onTimeout` ("timed out" unless the caller names another). A cancelled `cancel` token calls `cancelling` at
+// socket) and fails with `onTimeout` ("timed out" unless the caller names another). A cancelled `cancel` token calls `cancelling` at
 // once and throws CancellationError. The completion is finished before `cancelling` runs, so
 // signals that an abort emits cannot overtake the time-out or the cancellation.
 template<typename T>

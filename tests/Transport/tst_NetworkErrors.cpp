@@ -27,6 +27,8 @@ private slots:
                                      << "host unreachable";
         QTest::newRow("ETIMEDOUT") << int(QAbstractSocket::NetworkError) << "Connection timed out" << "timed out";
         QTest::newRow("EHOSTDOWN") << int(QAbstractSocket::UnknownSocketError) << "Host is down" << "host unreachable";
+        QTest::newRow("closed") << int(QAbstractSocket::RemoteHostClosedError) << "The remote host closed the connection"
+                                << "connection closed";
         QTest::newRow("other text kept") << int(QAbstractSocket::NetworkError) << "Weird failure" << "Weird failure";
     }
 
@@ -38,30 +40,6 @@ private slots:
         const auto mapped = providerError(static_cast<QAbstractSocket::SocketError>(error), errorString);
         QCOMPARE(mapped.kind(), ProviderError::Kind::upstream);
         QCOMPARE(mapped.description(), text);
-    }
-
-    void replyErrors_data()
-    {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<QString>("errorString");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("time-out") << int(QNetworkReply::TimeoutError) << "" << "timed out";
-        QTest::newRow("transfer time-out") << int(QNetworkReply::OperationCanceledError) << "" << "timed out";
-        QTest::newRow("refused") << int(QNetworkReply::ConnectionRefusedError) << "" << "connection refused";
-        QTest::newRow("not found") << int(QNetworkReply::HostNotFoundError) << "" << "host not found";
-        QTest::newRow("connection lost") << int(QNetworkReply::RemoteHostClosedError) << "" << "host unreachable";
-        QTest::newRow("merged unreachable") << int(QNetworkReply::UnknownNetworkError) << "No route to host"
-                                            << "host unreachable";
-        QTest::newRow("TLS") << int(QNetworkReply::SslHandshakeFailedError) << "SSL handshake failed"
-                             << "SSL handshake failed";
-    }
-
-    void replyErrors()
-    {
-        QFETCH(int, error);
-        QFETCH(QString, errorString);
-        QFETCH(QString, text);
-        QCOMPARE(providerError(static_cast<QNetworkReply::NetworkError>(error), errorString).description(), text);
     }
 
     void errnoValues_data()

@@ -1,0 +1,112 @@
+#include "MarrowickKit/Transport/HTTPConnectionPool.h"
+
+#include <QCoreApplication>
+#include <QNetworkProxy>
+#include <QSslSocket>
+#include <QThread>
+
+#include <algorithm>
+#include <cmath>
+
+namespace marrowick {
+
+namespace {
+
+// Bounds what Qt itself holds of a peer's stream between two reads.
+constexpr qint64 socketBufferBytes = 64 * 1024;
+
+} // namespace
+
+HTTPTarget HTTPTarget::of(const QUrl &url)
+{
+    const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    return HTTPTarget{tls, url.host(QUrl::FullyEncoded), quint16(url.port(tls ? 443 : 80))};
+}
+
+QString HTTPTarget::key() const
+{
+    return (tls ? QLatin1String("https://") : QLatin1String("http://")) + host + QLatin1Char(':') + QString::number(port);
+}
+
+HTTPConnection::~HTTPConnection()
+{
+    if (!m_socket)
+        return;
+    m_socket->abort();
+    m_socket->deleteLater();
+}
+
+bool HTTPConnection::isOpenAndClean() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesAvailable() == 0;
+}
+
+HTTPConnectionPool::HTTPConnectionPool(double idleSeconds) : m_idleSeconds(idleSeconds)
+{
+    QCoreApplication *application = QCoreApplication::instance();
+    const bool onApplicationThread = application && application->thread() == QThread::currentThread();
+    m_sockets = new QObject(onApplicationThread ? application : nullptr);
+    const double checkEvery = std::clamp(idleSeconds * 1000.0 / 4.0, 1.0, 60000.0);
+    m_expiry.setInterval(int(std::ceil(checkEvery)));
+    QObject::connect(&m_expiry, &QTimer::timeout, [this] { closeExpired(); });
+}
+
+HTTPConnectionPool::~HTTPConnectionPool()
+{
+    m_idle.clear();
+    delete m_sockets.data();
+}
+
+std::unique_ptr<HTTPConnection> HTTPConnectionPool::take(const HTTPTarget &target, bool mayReuse)
+{
+    const auto found = m_idle.find(target.key());
+    if (mayReuse && found != m_idle.end()) {
+        // The most recently used first: the others may then expire.
+        while (!found->second.empty()) {
+            std::unique_ptr<HTTPConnection> connection = std::move(found->second.back().connection);
+            found->second.pop_back();
+            if (connection->isOpenAndClean())
+                return connection;
+        }
+        m_idle.erase(found);
+    }
+    QTcpSocket *socket = target.tls ? new QSslSocket(m_sockets) : new QTcpSocket(m_sockets);
+    socket->setProxy(QNetworkProxy::NoProxy);
+    socket->setReadBufferSize(socketBufferBytes);
+    return std::make_unique<HTTPConnection>(target, socket);
+}
+
+void HTTPConnectionPool::giveBack(std::unique_ptr<HTTPConnection> connection)
+{
+    if (!connection->isOpenAndClean())
+        return;
+    QElapsedTimer since;
+    since.start();
+    const QString key = connection->target().key();
+    m_idle[key].push_back(Idle{std::move(connection), since});
+    if (!m_expiry.isActive())
+        m_expiry.start();
+}
+
+qsizetype HTTPConnectionPool::idleCount() const
+{
+    qsizetype count = 0;
+    for (const auto &[key, idle] : m_idle)
+        count += qsizetype(idle.size());
+    return count;
+}
+
+void HTTPConnectionPool::closeExpired()
+{
+    const auto limit = qint64(m_idleSeconds * 1e9);
+    for (auto it = m_idle.begin(); it != m_idle.end();) {
+        std::erase_if(it->second, [limit](const Idle &idle) {
+            return idle.since.nsecsElapsed() >= limit || !idle.connection->isOpenAndClean();
+        });
+        it = it->second.empty() ? m_idle.erase(it) : std::next(it);
+    }
+    if (m_idle.empty())
+        m_expiry.stop();
+}
+
+} // namespace marrowick
