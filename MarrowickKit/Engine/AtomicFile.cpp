@@ -67,6 +67,20 @@ QString writeThrough(int fd, const QByteArray &bytes)
     return QString();
 }
 
+// Makes a rename in `folder` survive a power cut. The new file is in place either way, so a
+// failure is only logged.
+void syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced)
+        qWarning().noquote() << QStringLiteral("Could not make the disk hold the new file in %1: %2")
+                                    .arg(folder, systemError(error));
+}
+
 } // namespace
 
 void write(const QByteArray &bytes, const QString &file)
@@ -92,6 +106,7 @@ void write(const QByteArray &bytes, const QString &file)
         ::unlink(temporary.constData());
         fail(file, failure);
     }
+    syncFolder(folder);
 }
 
 void removeLeftoverTemporaries(const QString &file)

@@ -18,7 +18,8 @@ public:
 namespace AtomicFile {
 
 // Writes `bytes` to a new temporary beside the file, owner-only, checks that every byte reached
-// the disk, then renames it over the file. A link stays a link: the file it names is replaced.
+// the disk, then renames it over the file and makes the folder hold the rename, so that a power
+// cut does not bring the old file back. A link stays a link: the file it names is replaced.
 // Creates the folder when needed. On failure the file is untouched and the temporary gone.
 // Throws FileStoreError.
 void write(const QByteArray &bytes, const QString &file);
