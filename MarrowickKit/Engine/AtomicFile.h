@@ -24,6 +24,16 @@ namespace AtomicFile {
 // Throws FileStoreError.
 void write(const QByteArray &bytes, const QString &file);
 
+// Checks that a file of `bytes` fits beside the file: writes that many bytes to a temporary
+// there, makes sure the disk holds them, and removes it. For writers that cannot tell when
+// their own last bytes were refused. Throws FileStoreError with the reason (a full disk, a
+// file-size limit).
+void checkRoom(qint64 bytes, const QString &file);
+
+// Makes the disk hold a file another writer has put in place (one that does not sync), and
+// its folder the name. Throws FileStoreError when the file's bytes may not be on the disk.
+void syncToDisk(const QString &file);
+
 // Removes the temporaries that writes of `file` killed midway left beside it: only names that
 // write() makes, never a copy the user made.
 void removeLeftoverTemporaries(const QString &file);
