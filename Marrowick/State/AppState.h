@@ -105,7 +105,8 @@ public:
     void addSource(const AnySourceConfig &source);
     // Replaces the first source with the same id; an unknown id changes nothing at all.
     void updateSource(const AnySourceConfig &source);
-    // Removes every source with the id, its latency series, orphaned secrets and history.
+    // Removes every source with the id, its latency series and history; the secrets no other
+    // source uses go once the list without it is saved.
     void deleteSource(const QUuid &id);
     void replaceSources(QList<AnySourceConfig> sources);
     // Polls every source now; nothing while paused.
@@ -175,7 +176,10 @@ private:
     static QCoro::Task<void> removeSecrets(CredentialStoreHandle credentials, QList<QString> references);
     void handleUpdate(const PollEngine::Update &update);
     void loadHistory();
-    void deleteOrphanedSecrets(const QList<AnySourceConfig> &old, const QList<AnySourceConfig> &current);
+    // Notes the secrets of sources about to be replaced or removed; each write that lands
+    // removes those no source uses any more.
+    void noteSecretsOf(const QList<AnySourceConfig> &going);
+    void removeUnusedSecrets();
     void pruneRecorderHistory(const QList<AnySourceConfig> &keeping);
     bool recordLatency(const SourceSnapshot &snapshot, const QUuid &sourceID);
     void reindexSources();
@@ -206,6 +210,8 @@ private:
     bool m_isUnderTest;
     std::optional<FileProblem> m_sourcesLoadProblem;
     SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};
+    // References of sources that went, kept in the keyring while the file may still name them.
+    QList<QString> m_secretsToRemove;
     bool m_toldUnsavedAtQuit = false;
     QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;
