@@ -197,14 +197,17 @@ void AppState::retryUnsavedSources()
 
 QCoro::Task<void> AppState::saveBeforeQuit()
 {
-    co_await m_historyRecorder->flush();
+    // Before the first suspension: a quit hook may drop this task, and nothing after a
+    // suspension would run before the process ends.
     retryUnsavedSources();
-    if (sourcesSaveError().isEmpty() || m_toldUnsavedAtQuit)
-        co_return;
-    m_toldUnsavedAtQuit = true;
-    qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved sources; the changes since the last save "
-                                           "are lost: %1")
-                                .arg(sourcesSaveError());
+    m_settings->sync();
+    if (!sourcesSaveError().isEmpty() && !m_toldUnsavedAtQuit) {
+        m_toldUnsavedAtQuit = true;
+        qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved sources; the changes since the last "
+                                               "save are lost: %1")
+                                    .arg(sourcesSaveError());
+    }
+    co_await m_historyRecorder->flush();
 }
 
 void AppState::refreshStorageNotice()

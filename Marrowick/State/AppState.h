@@ -121,8 +121,9 @@ public:
     // Writes "sources.json", then synchronises. A "sources.json" that could not be read at start
     // is never replaced while it is there: the write fails and says so.
     void persistSources();
-    // Writes the history and unsaved sources before the process ends; logs, once, sources that
-    // still cannot be saved.
+    // Writes unsaved sources and settings, then the history, before the process ends; logs,
+    // once, sources that still cannot be saved. Everything but the history is done when the
+    // call returns, also where the task is dropped.
     QCoro::Task<void> saveBeforeQuit();
 
     CredentialStoreHandle credentials() const { return m_credentials; }
