@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QtDebug>
 
+#include <cctype>
+
 namespace marrowick {
 
 namespace {
@@ -49,13 +51,33 @@ std::unique_ptr<QSettings> reopened(const QSettings &store)
     return fresh;
 }
 
-// The bytes of `value` in QDataStream's form, never fewer than its text holds.
-qint64 serialisedSize(const QVariant &value)
+// The most bytes QSettings writes for the bytes of a text or data value: plain ASCII as it is,
+// anything else escaped in up to four ("\x7f", "\""), and so a hex digit after an escape.
+qint64 escapedSizeBound(const QByteArray &bytes)
 {
+    qint64 size = 0;
+    bool afterEscape = false;
+    for (const char c : bytes) {
+        const bool plain = c >= 0x20 && c < 0x7f && c != '"' && c != '\\'
+            && !(afterEscape && std::isxdigit(static_cast<unsigned char>(c)));
+        size += plain ? 1 : 4;
+        afterEscape = !plain;
+    }
+    return size;
+}
+
+// The most bytes QSettings writes for a value, quotes and type markers aside. Other types than
+// texts and data (Booleans, lists) are small: four times their QDataStream form.
+qint64 valueSizeBound(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QByteArray)
+        return escapedSizeBound(value.toByteArray());
+    if (value.typeId() == QMetaType::QString)
+        return escapedSizeBound(value.toString().toUtf8());
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
     out << value;
-    return bytes.size();
+    return 4 * bytes.size();
 }
 
 // Whether `file` is whole as QSettings writes it for `keys` keys: one line per key (it escapes
@@ -259,15 +281,15 @@ void AppSettings::handOverUnsaved()
 
 qint64 AppSettings::writtenSizeBound() const
 {
-    // QSettings writes a byte as at most four ("\x7f"), a key's UTF-8 byte as at most two
-    // ("%U4E2D"), plus quotes, "@ByteArray()" and the like, and section names. The file's size
-    // on top covers whatever it holds now, once more.
+    // A key's UTF-8 byte takes at most two ("%U4E2D" for three); quotes, "@ByteArray()", "=",
+    // the line end and section names take less than the rest of the allowance.
     constexpr qint64 perKey = 32;
+    constexpr qint64 perFile = 64;
     QStringList keys = m_store->allKeys() + m_unsaved.keys();
     keys.removeDuplicates();
-    qint64 bound = QFileInfo(m_store->fileName()).size();
+    qint64 bound = perFile;
     for (const QString &key : std::as_const(keys))
-        bound += 4 * key.toUtf8().size() + 4 * serialisedSize(value(key)) + perKey;
+        bound += 4 * key.toUtf8().size() + valueSizeBound(value(key)) + perKey;
     return bound;
 }
 

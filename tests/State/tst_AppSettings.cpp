@@ -188,15 +188,15 @@ private slots:
 
     // A write that does not fit, on a full disk or past a file-size limit, leaves the file as it
     // was, is told once with its reason, stays in effect, and lands with the next write once
-    // there is room; without room at quit, the loss is logged. The limits run in a child, where
-    // they cut nothing of the test's own.
-    void aWriteThatDoesNotFitIsToldAndRetried_data()
+    // there is room; without room at quit, the loss is logged. One that fits, if barely, lands.
+    // The limits run in a child, where they cut nothing of the test's own.
+    void aWriteLandsWholeOrIsToldAndRetried_data()
     {
         QTest::addColumn<qint64>("limit"); // the child's file-size limit; 0: a real small disk
         QTest::addColumn<qint64>("room");  // bytes left on the disk
         QTest::addColumn<int>("layoutBytes");
         QTest::addColumn<bool>("roomAtQuit");
-        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("reason"); // empty: the write fits
         const QString tooLarge = QStringLiteral("File too large");
         const QString noSpace = QStringLiteral("No space left on device");
         QTest::newRow("limit of 1 byte") << qint64(1) << qint64(0) << 10 << true << tooLarge;
@@ -208,8 +208,10 @@ private slots:
         QTest::newRow("real disk, 4 KiB left, 10 kB layout") << qint64(0) << qint64(4096) << 10000 << true << noSpace;
         QTest::newRow("real disk, 4 KiB left, 10 kB layout, none at quit")
             << qint64(0) << qint64(4096) << 10000 << false << noSpace;
+        // Room for the second write's new file beside the one the first write left.
+        QTest::newRow("real disk, 24 KiB left, 10 kB layout") << qint64(0) << qint64(24576) << 10000 << true << QString();
     }
-    void aWriteThatDoesNotFitIsToldAndRetried()
+    void aWriteLandsWholeOrIsToldAndRetried()
     {
         QFETCH(qint64, limit);
         QFETCH(qint64, room);
@@ -226,7 +228,8 @@ private slots:
         }
         open(path)->setAccentHex(QStringLiteral("#FF0000"));
         const QByteArray before = test::fileBytes(path);
-        const QString error = QStringLiteral("Could not save \"%1\": %2").arg(path, reason);
+        const bool fits = reason.isEmpty();
+        const QString error = fits ? QString() : QStringLiteral("Could not save \"%1\": %2").arg(path, reason);
         const QString lost = QStringLiteral("Marrowick quits with unsaved settings: ") + error;
 
         QStringList outcome;
@@ -243,14 +246,15 @@ private slots:
                 QTest::ignoreMessage(QtWarningMsg, qPrintable(lost));
             outcome = writeWithoutRoom(path, layoutBytes, roomAtQuit, [&disk] { return disk->release(); });
         }
-        QCOMPARE(outcome, (QStringList{error, QStringLiteral("told 1 time(s)"), QStringLiteral("file kept"),
+        QCOMPARE(outcome, (QStringList{error, QStringLiteral("told %1 time(s)").arg(fits ? 0 : 1),
+                                       fits ? QStringLiteral("file changed") : QStringLiteral("file kept"),
                                        QStringLiteral("in effect"), roomAtQuit ? QString() : error}));
         // What the next start reads; another object here would share this process's cache.
         const QByteArray stored = test::fileBytes(path);
         if (roomAtQuit) {
-            QVERIFY(stored.contains("accentHex=#FF0000"));
-            QVERIFY(stored.contains("compactMode=true"));
-            QCOMPARE(open(path)->widgetLayoutData(), std::optional<QByteArray>(QByteArray(layoutBytes, 'L')));
+            QVERIFY(stored.contains("accentHex=#FF0000\n"));
+            QVERIFY(stored.contains("compactMode=true\n"));
+            QVERIFY(stored.contains("widgetLayout=@ByteArray(" + QByteArray(layoutBytes, 'L') + ")\n"));
         } else {
             QCOMPARE(stored, before);
         }
