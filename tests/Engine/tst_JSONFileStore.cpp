@@ -287,11 +287,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    if (const std::optional<QStringList> arguments = test::childArguments(saveScenario))
-        return saveInChild(*arguments);
-    tst_JSONFileStore test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return test::runTestsOrChild<tst_JSONFileStore>(argc, argv, saveScenario, saveInChild);
 }
+
 #include "tst_JSONFileStore.moc"

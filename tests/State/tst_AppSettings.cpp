@@ -289,11 +289,7 @@ private slots:
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    if (const std::optional<QStringList> arguments = test::childArguments(writeScenario))
-        return writeInChild(*arguments);
-    TestAppSettings test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    return test::runTestsOrChild<TestAppSettings>(argc, argv, writeScenario, writeInChild);
 }
+
 #include "tst_AppSettings.moc"

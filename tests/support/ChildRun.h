@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
+#include <functional>
 #include <optional>
 
 namespace marrowick::test {
@@ -31,5 +34,18 @@ std::optional<QStringList> childArguments(const QString &scenario);
 
 // Lifts the soft file-size limit to the hard one.
 bool liftFileSizeLimit();
+
+// The main() of a test binary that also runs as its own child: the scenario's part with its
+// arguments under "--child <scenario>", else the tests.
+template<typename Tests>
+int runTestsOrChild(int argc, char *argv[], const QString &scenario,
+                    const std::function<int(const QStringList &)> &child)
+{
+    QCoreApplication app(argc, argv);
+    if (const std::optional<QStringList> arguments = childArguments(scenario))
+        return child(*arguments);
+    Tests tests;
+    return QTest::qExec(&tests, argc, argv);
+}
 
 } // namespace marrowick::test
