@@ -6,6 +6,7 @@
 #include "Marrowick/Editor/LabeledFields.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/Symbol.h"
+#include "Marrowick/Style/WarningLabel.h"
 
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
@@ -92,14 +93,7 @@ SourceWidgetsSection::SourceWidgetsSection(AppState *state, AnySourceConfig sour
     m_list->setDefaultDropAction(Qt::MoveAction);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     layout->addWidget(m_list);
-    m_unsaved = new QLabel(this);
-    m_unsaved->setObjectName(QStringLiteral("editor.widgetsUnsaved"));
-    m_unsaved->setTextFormat(Qt::PlainText);
-    m_unsaved->setWordWrap(true);
-    styleCaption(m_unsaved, false, false);
-    QPalette warning = m_unsaved->palette();
-    warning.setColor(QPalette::WindowText, QColor(0xFF, 0x3B, 0x30));
-    m_unsaved->setPalette(warning);
+    m_unsaved = makeWarningLabel(QStringLiteral("editor.widgetsUnsaved"), this);
     layout->addWidget(m_unsaved);
 
     // After the drop has finished, whether the list moved its row or re-inserted it.

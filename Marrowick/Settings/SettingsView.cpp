@@ -10,6 +10,7 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
+#include "Marrowick/Style/WarningLabel.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QAbstractButton>
@@ -228,17 +229,8 @@ SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettin
     }
     m_content->addWidget(centred(bar, this, 12));
 
-    m_saveNotice = new QLabel(this);
-    m_saveNotice->setObjectName(QStringLiteral("settings.saveNotice"));
-    m_saveNotice->setTextFormat(Qt::PlainText);
-    m_saveNotice->setWordWrap(true);
+    m_saveNotice = makeWarningLabel(QStringLiteral("settings.saveNotice"), this);
     m_saveNotice->setContentsMargins(20, 0, 20, 8);
-    QFont caption = m_saveNotice->font();
-    caption.setPointSizeF(caption.pointSizeF() * 0.85);
-    m_saveNotice->setFont(caption);
-    QPalette warning = m_saveNotice->palette();
-    warning.setColor(QPalette::WindowText, QColor(0xE5, 0x3E, 0x3E));
-    m_saveNotice->setPalette(warning);
     m_content->addWidget(m_saveNotice);
 
     m_sourcesTab = buildSourcesTab();

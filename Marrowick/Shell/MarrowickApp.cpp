@@ -77,11 +77,13 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit);
 
     // A quit that goes around the delegate (a session manager, Qt itself) still writes the
-    // history and unsaved sources once the state has been handed over; after a normal quit
-    // nothing is left to write.
+    // history, unsaved sources and settings once the state has been handed over; after a normal
+    // quit nothing is left to write. No event loop runs after this signal: the task is dropped,
+    // and saveBeforeQuit() saves the sources and settings before it first suspends.
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        if (m_delegate.appState())
-            m_appState->saveBeforeQuit();
+        if (!m_delegate.appState())
+            return;
+        [[maybe_unused]] auto dropped = m_appState->saveBeforeQuit();
     });
 }
 

@@ -1,10 +1,15 @@
 #include "Marrowick/State/AppSettings.h"
 
+#include "MarrowickKit/Engine/AtomicFile.h"
+
+#include <QCoreApplication>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStorageInfo>
 #include <QtDebug>
+
+#include <cctype>
 
 namespace marrowick {
 
@@ -29,17 +34,72 @@ void keepOwnerOnly(const QSettings &store)
         qWarning().noquote() << QStringLiteral("Could not make %1 private to its owner.").arg(file);
 }
 
-// QSettings tells only that a write failed; the folder's state tells the likely reason.
-QString writeFailure(const QString &file)
+// Worded as the other files' failed saves.
+std::string savingFailure(const QString &file, const QString &reason)
 {
-    const QFileInfo info(file);
-    QString reason = QStringLiteral("the file could not be written");
-    const QStorageInfo disk(info.absolutePath());
-    if (disk.isValid() && disk.bytesAvailable() < info.size() + 4096)
-        reason = QStringLiteral("No space left on device");
-    else if (!QFileInfo(info.absolutePath()).isWritable())
-        reason = QStringLiteral("Permission denied");
-    return QStringLiteral("Could not save \"%1\": %2").arg(file, reason);
+    return QStringLiteral("Could not save \"%1\": %2").arg(file, reason).toStdString();
+}
+
+// A new object on the same settings, made as `store` was: status() keeps an object's first
+// error for good.
+std::unique_ptr<QSettings> reopened(const QSettings &store)
+{
+    auto fresh = store.organizationName().isEmpty()
+        ? std::make_unique<QSettings>(store.fileName(), store.format())
+        : std::make_unique<QSettings>(store.format(), store.scope(), store.organizationName(), store.applicationName());
+    fresh->setFallbacksEnabled(store.fallbacksEnabled());
+    return fresh;
+}
+
+// The most bytes QSettings writes for the bytes of a text or data value: plain ASCII as it is,
+// anything else escaped in up to four ("\x7f", "\""), and so a hex digit after an escape.
+qint64 escapedSizeBound(const QByteArray &bytes)
+{
+    qint64 size = 0;
+    bool afterEscape = false;
+    for (const char c : bytes) {
+        const bool plain = c >= 0x20 && c < 0x7f && c != '"' && c != '\\'
+            && !(afterEscape && std::isxdigit(static_cast<unsigned char>(c)));
+        size += plain ? 1 : 4;
+        afterEscape = !plain;
+    }
+    return size;
+}
+
+// The most bytes QSettings writes for a value, quotes and type markers aside. Other types than
+// texts and data (Booleans, lists) are small: four times their QDataStream form.
+qint64 valueSizeBound(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::QByteArray)
+        return escapedSizeBound(value.toByteArray());
+    if (value.typeId() == QMetaType::QString)
+        return escapedSizeBound(value.toString().toUtf8());
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << value;
+    return 4 * bytes.size();
+}
+
+// Whether `file` is whole as QSettings writes it for `keys` keys: one line per key (it escapes
+// line ends in values), section names in brackets, blank lines between sections, a line end at
+// the end; no bytes at all for no keys. A file cut short lacks its last line end or lines.
+bool isWholeSettingsFile(const QString &file, qsizetype keys)
+{
+    QFile stored(file);
+    if (!stored.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray bytes = stored.readAll();
+    if (bytes.isEmpty())
+        return keys == 0;
+    if (!bytes.endsWith('\n'))
+        return false;
+    qsizetype keyLines = 0;
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (const QByteArray &line : lines) {
+        if (!line.isEmpty() && !line.startsWith('['))
+            ++keyLines;
+    }
+    return keyLines == keys;
 }
 
 } // namespace
@@ -62,28 +122,40 @@ AppSettings::AppSettings(std::unique_ptr<QSettings> store, QObject *parent)
     : QObject(parent), m_store(std::move(store))
 {
     keepOwnerOnly(*m_store);
+    if (QFileInfo(m_store->fileName()).isAbsolute())
+        AtomicFile::removeLeftoverTemporaries(m_store->fileName());
 }
 
 AppSettings::~AppSettings()
 {
-    // QSettings would try once more and say nothing.
-    if (writeError().isEmpty())
-        return;
+    // The unsaved changes never reached QSettings, which would otherwise try once more,
+    // unchecked, and say nothing.
     sync();
     if (!writeError().isEmpty())
         qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved settings: %1").arg(writeError());
 }
 
+QVariant AppSettings::value(const QString &key) const
+{
+    const auto unsaved = m_unsaved.constFind(key);
+    return unsaved != m_unsaved.cend() ? *unsaved : m_store->value(key);
+}
+
+void AppSettings::store(const QString &key, const QVariant &value)
+{
+    m_unsaved.insert(key, value);
+    sync();
+}
+
 bool AppSettings::readBool(const QString &key, bool fallback) const
 {
-    return storedBool(m_store->value(key)).value_or(fallback);
+    return storedBool(value(key)).value_or(fallback);
 }
 
 void AppSettings::writeBool(const QString &key, bool on, bool fallback)
 {
     const bool before = readBool(key, fallback);
-    m_store->setValue(key, on);
-    sync();
+    store(key, on);
     if (before != on)
         emit changed(key);
 }
@@ -105,15 +177,14 @@ void AppSettings::setOnboardingCompleted(bool done) { writeBool(SettingsKey::onb
 
 QString AppSettings::accentHex() const
 {
-    const QVariant value = m_store->value(SettingsKey::accentHex);
-    return value.typeId() == QMetaType::QString ? value.toString() : defaultAccentHex;
+    const QVariant stored = value(SettingsKey::accentHex);
+    return stored.typeId() == QMetaType::QString ? stored.toString() : defaultAccentHex;
 }
 
 void AppSettings::setAccentHex(const QString &hex)
 {
     const QString before = accentHex();
-    m_store->setValue(SettingsKey::accentHex, hex);
-    sync();
+    store(SettingsKey::accentHex, hex);
     if (before != hex) {
         emit changed(SettingsKey::accentHex);
         emit accentHexChanged(accentHex());
@@ -122,35 +193,104 @@ void AppSettings::setAccentHex(const QString &hex)
 
 std::optional<QByteArray> AppSettings::widgetLayoutData() const
 {
-    const QVariant value = m_store->value(SettingsKey::widgetLayout);
-    if (value.typeId() != QMetaType::QByteArray)
+    const QVariant stored = value(SettingsKey::widgetLayout);
+    if (stored.typeId() != QMetaType::QByteArray)
         return std::nullopt;
-    return value.toByteArray();
+    return stored.toByteArray();
 }
 
 void AppSettings::setWidgetLayoutData(const std::optional<QByteArray> &data)
 {
     const std::optional<QByteArray> before = widgetLayoutData();
-    if (data)
-        m_store->setValue(SettingsKey::widgetLayout, *data);
-    else
-        m_store->remove(SettingsKey::widgetLayout);
-    sync();
+    store(SettingsKey::widgetLayout, data ? QVariant(*data) : QVariant());
     if (before != data)
         emit changed(SettingsKey::widgetLayout);
 }
 
 void AppSettings::sync()
 {
-    // status() keeps an object's first error for good. After a failure a fresh object on the
-    // same file, made while the old one still holds the unwritten changes, takes them over
-    // and tells whether this write lands.
-    if (!writeError().isEmpty())
-        m_store = std::make_unique<QSettings>(m_store->fileName(), m_store->format());
-    m_store->sync();
-    const QString failure = m_store->status() == QSettings::NoError ? QString() : writeFailure(m_store->fileName());
+    if (m_unsaved.isEmpty())
+        return;
+    const QString failure = writeUnsaved();
     if (m_writeFailure.record(failure))
         emit writeErrorChanged(failure);
+}
+
+QString AppSettings::writeUnsaved()
+{
+    const QString file = m_store->fileName();
+    // Not a file where the settings live elsewhere (a registry): nothing to check around it.
+    const bool isFile = QFileInfo(file).isAbsolute();
+    QHash<QString, QVariant> intended;
+    try {
+        if (isFile)
+            AtomicFile::checkRoom(writtenSizeBound(), file);
+        // A fresh object takes over what the failed one left unwritten, and writes it at once.
+        if (m_store->status() != QSettings::NoError)
+            m_store = reopened(*m_store);
+        if (isFile)
+            intended = intendedContents(file);
+        handOverUnsaved();
+        if (m_store->status() != QSettings::NoError)
+            throw FileStoreError(savingFailure(file, QStringLiteral("the file could not be written")));
+        if (isFile && !isWholeSettingsFile(file, intended.size())) {
+            // QSettings takes the file for written and may have read the cut one back: every
+            // value the file should hold is unsaved.
+            m_unsaved.insert(intended);
+            throw FileStoreError(savingFailure(file, QStringLiteral("the file was not written whole")));
+        }
+        if (isFile)
+            AtomicFile::syncToDisk(file);
+    } catch (const FileStoreError &error) {
+        return QString::fromUtf8(error.what());
+    }
+    m_unsaved.clear();
+    return QString();
+}
+
+QHash<QString, QVariant> AppSettings::intendedContents(const QString &file) const
+{
+    // The file's keys alone, without those of the system-wide fallbacks. Made while QSettings
+    // holds no unwritten change, so that it writes nothing.
+    const QSettings own(file, m_store->format());
+    QHash<QString, QVariant> contents;
+    const QStringList keys = own.allKeys();
+    for (const QString &key : keys)
+        contents.insert(key, own.value(key));
+    for (auto change = m_unsaved.cbegin(); change != m_unsaved.cend(); ++change) {
+        if (change->isValid())
+            contents.insert(change.key(), *change);
+        else
+            contents.remove(change.key());
+    }
+    return contents;
+}
+
+void AppSettings::handOverUnsaved()
+{
+    for (auto change = m_unsaved.cbegin(); change != m_unsaved.cend(); ++change) {
+        if (change->isValid())
+            m_store->setValue(change.key(), *change);
+        else
+            m_store->remove(change.key());
+    }
+    m_store->sync();
+    // Each change also asked for a later write of its own, which would go unchecked.
+    QCoreApplication::removePostedEvents(m_store.get(), QEvent::UpdateRequest);
+}
+
+qint64 AppSettings::writtenSizeBound() const
+{
+    // A key's UTF-8 byte takes at most two ("%U4E2D" for three); quotes, "@ByteArray()", "=",
+    // the line end and section names take less than the rest of the allowance.
+    constexpr qint64 perKey = 32;
+    constexpr qint64 perFile = 64;
+    QStringList keys = m_store->allKeys() + m_unsaved.keys();
+    keys.removeDuplicates();
+    qint64 bound = perFile;
+    for (const QString &key : std::as_const(keys))
+        bound += 4 * key.toUtf8().size() + valueSizeBound(value(key)) + perKey;
+    return bound;
 }
 
 } // namespace marrowick

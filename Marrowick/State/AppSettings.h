@@ -3,6 +3,7 @@
 #include "Marrowick/State/SaveFailure.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QSettings>
 #include <QString>
@@ -28,6 +29,11 @@ inline const QString widgetLayout = QStringLiteral("widgetLayout");
 // The one reader and writer of the user's settings. QSettings has no change signal, so every
 // write goes through here and `changed` fires when the value a reader sees really changes.
 // Every write reaches the disk at once, so a failure is known while the user is there to see it.
+//
+// QSettings does not tell when the last bytes of its file were refused (a full disk, a file-size
+// limit): it reports success for a file it left cut or empty. So a change reaches QSettings only
+// once a file of that size is known to fit, and the file is checked after the write; until then
+// the change is kept here, read from here, and written again by the next write.
 //
 // Booleans are stored as the texts "true" and "false". A stored value that is neither (a
 // hand-edited "yes", a number) is not a Boolean and reads as the key's default.
@@ -64,8 +70,9 @@ public:
     // Absent removes the entry.
     void setWidgetLayoutData(const std::optional<QByteArray> &data);
 
-    // Writes pending changes to disk, as every setter does. A failure is kept in writeError();
-    // the changes stay in effect and the next write tries them again.
+    // Writes pending changes to disk, as every setter does; nothing when none are pending. A
+    // failure is kept in writeError(); the changes stay in effect and the next write tries them
+    // again.
     void sync();
     // Why the last write failed; empty once one lands.
     const QString &writeError() const { return m_writeFailure.reason(); }
@@ -80,10 +87,23 @@ signals:
     void writeErrorChanged(const QString &error);
 
 private:
+    QVariant value(const QString &key) const;
+    // An invalid value removes the key.
+    void store(const QString &key, const QVariant &value);
     bool readBool(const QString &key, bool fallback) const;
     void writeBool(const QString &key, bool on, bool fallback);
+    // Writes the unsaved changes once they fit and checks what landed; an empty text, else why.
+    QString writeUnsaved();
+    qint64 writtenSizeBound() const;
+    // What the file should hold once the unsaved changes are in it.
+    QHash<QString, QVariant> intendedContents(const QString &file) const;
+    // Has QSettings write the unsaved changes.
+    void handOverUnsaved();
 
     std::unique_ptr<QSettings> m_store;
+    // Changes not yet in the file, by key; an invalid value is a removal. Kept out of QSettings
+    // until a write fits: it writes what it holds on its own, unchecked, when it gets to it.
+    QHash<QString, QVariant> m_unsaved;
     SaveFailure m_writeFailure{QStringLiteral("settings")};
 };
 

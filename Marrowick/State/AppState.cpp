@@ -125,11 +125,10 @@ void AppState::updateSource(const AnySourceConfig &source)
                                     [&](const AnySourceConfig &candidate) { return candidate.id() == source.id(); });
     if (found == m_sources.cend())
         return;
-    const AnySourceConfig replaced = *found;
     QList<AnySourceConfig> sources = m_sources;
     sources[found - m_sources.cbegin()] = source;
+    noteSecretsOf({*found});
     setSources(std::move(sources));
-    deleteOrphanedSecrets({replaced}, m_sources);
 }
 
 void AppState::deleteSource(const QUuid &id)
@@ -145,20 +144,19 @@ void AppState::deleteSource(const QUuid &id)
     if (m_latencyHistory.size() != seriesBefore)
         emit latencyHistoryChanged();
 
+    noteSecretsOf(removed);
     setSources(std::move(remaining));
-    deleteOrphanedSecrets(removed, m_sources);
     pruneRecorderHistory(m_sources);
 }
 
 void AppState::replaceSources(QList<AnySourceConfig> sources)
 {
-    const QList<AnySourceConfig> old = m_sources;
     if (!m_latencyHistory.isEmpty()) {
         m_latencyHistory.clear();
         emit latencyHistoryChanged();
     }
+    noteSecretsOf(m_sources);
     setSources(std::move(sources));
-    deleteOrphanedSecrets(old, m_sources);
     pruneRecorderHistory(m_sources);
     loadHistory();
 }
@@ -188,6 +186,7 @@ void AppState::writeSourcesFile()
     }
     if (m_sourcesSaveFailure.record(failure))
         emit sourcesSaveErrorChanged(failure);
+    removeUnusedSecrets();
 }
 
 void AppState::retryUnsavedSources()
@@ -198,14 +197,17 @@ void AppState::retryUnsavedSources()
 
 QCoro::Task<void> AppState::saveBeforeQuit()
 {
-    co_await m_historyRecorder->flush();
+    // Before the first suspension: a quit hook may drop this task, and nothing after a
+    // suspension would run before the process ends.
     retryUnsavedSources();
-    if (sourcesSaveError().isEmpty() || m_toldUnsavedAtQuit)
-        co_return;
-    m_toldUnsavedAtQuit = true;
-    qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved sources; the changes since the last save "
-                                           "are lost: %1")
-                                .arg(sourcesSaveError());
+    m_settings->sync();
+    if (!sourcesSaveError().isEmpty() && !m_toldUnsavedAtQuit) {
+        m_toldUnsavedAtQuit = true;
+        qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved sources; the changes since the last "
+                                               "save are lost: %1")
+                                    .arg(sourcesSaveError());
+    }
+    co_await m_historyRecorder->flush();
 }
 
 void AppState::refreshStorageNotice()
@@ -225,14 +227,25 @@ void AppState::refreshStorageNotice()
     emit storageNoticeChanged(m_storageNotice);
 }
 
-void AppState::deleteOrphanedSecrets(const QList<AnySourceConfig> &old, const QList<AnySourceConfig> &current)
+void AppState::noteSecretsOf(const QList<AnySourceConfig> &going)
 {
-    const QList<QString> kept = secretReferences(current);
-    QList<QString> orphaned = secretReferences(old);
-    orphaned.removeIf([&kept](const QString &reference) { return kept.contains(reference); });
-    if (orphaned.isEmpty())
+    for (const QString &reference : secretReferences(going)) {
+        if (!m_secretsToRemove.contains(reference))
+            m_secretsToRemove.append(reference);
+    }
+}
+
+void AppState::removeUnusedSecrets()
+{
+    // Until a write lands, the sources on disk, which the next start loads, may still use them.
+    if (!sourcesSaveError().isEmpty() || m_secretsToRemove.isEmpty())
         return;
-    [[maybe_unused]] auto task = removeSecrets(m_credentials, std::move(orphaned));
+    const QList<QString> used = secretReferences(m_sources);
+    QList<QString> unused = std::exchange(m_secretsToRemove, {});
+    unused.removeIf([&used](const QString &reference) { return used.contains(reference); });
+    if (unused.isEmpty())
+        return;
+    [[maybe_unused]] auto task = removeSecrets(m_credentials, std::move(unused));
 }
 
 QCoro::Task<void> AppState::removeSecrets(CredentialStoreHandle credentials, QList<QString> references)

@@ -105,7 +105,8 @@ public:
     void addSource(const AnySourceConfig &source);
     // Replaces the first source with the same id; an unknown id changes nothing at all.
     void updateSource(const AnySourceConfig &source);
-    // Removes every source with the id, its latency series, orphaned secrets and history.
+    // Removes every source with the id, its latency series and history; the secrets no other
+    // source uses go once the list without it is saved.
     void deleteSource(const QUuid &id);
     void replaceSources(QList<AnySourceConfig> sources);
     // Polls every source now; nothing while paused.
@@ -120,8 +121,9 @@ public:
     // Writes "sources.json", then synchronises. A "sources.json" that could not be read at start
     // is never replaced while it is there: the write fails and says so.
     void persistSources();
-    // Writes the history and unsaved sources before the process ends; logs, once, sources that
-    // still cannot be saved.
+    // Writes unsaved sources and settings, then the history, before the process ends; logs,
+    // once, sources that still cannot be saved. Everything but the history is done when the
+    // call returns, also where the task is dropped.
     QCoro::Task<void> saveBeforeQuit();
 
     CredentialStoreHandle credentials() const { return m_credentials; }
@@ -175,7 +177,10 @@ private:
     static QCoro::Task<void> removeSecrets(CredentialStoreHandle credentials, QList<QString> references);
     void handleUpdate(const PollEngine::Update &update);
     void loadHistory();
-    void deleteOrphanedSecrets(const QList<AnySourceConfig> &old, const QList<AnySourceConfig> &current);
+    // Notes the secrets of sources about to be replaced or removed; each write that lands
+    // removes those no source uses any more.
+    void noteSecretsOf(const QList<AnySourceConfig> &going);
+    void removeUnusedSecrets();
     void pruneRecorderHistory(const QList<AnySourceConfig> &keeping);
     bool recordLatency(const SourceSnapshot &snapshot, const QUuid &sourceID);
     void reindexSources();
@@ -206,6 +211,8 @@ private:
     bool m_isUnderTest;
     std::optional<FileProblem> m_sourcesLoadProblem;
     SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};
+    // References of sources that went, kept in the keyring while the file may still name them.
+    QList<QString> m_secretsToRemove;
     bool m_toldUnsavedAtQuit = false;
     QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;

@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -43,12 +44,12 @@ QString writtenPath(const QString &file)
     return canonical.isEmpty() ? info.symLinkTarget() : canonical;
 }
 
-// Writes every byte to `fd` and makes sure the disk holds them; an empty text, else why not.
-QString writeThrough(int fd, const QByteArray &bytes)
+// Writes `size` bytes from `data` to `fd`; an empty text, else why not.
+QString writeAll(int fd, const char *data, qint64 size)
 {
     qint64 written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = ::write(fd, bytes.constData() + written, size_t(bytes.size() - written));
+    while (written < size) {
+        const ssize_t count = ::write(fd, data + written, size_t(size - written));
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0)
@@ -57,14 +58,50 @@ QString writeThrough(int fd, const QByteArray &bytes)
             return QStringLiteral("the disk took no more bytes");
         written += count;
     }
+    return QString();
+}
+
+// Makes sure the disk holds the `size` bytes written to `fd`; an empty text, else why not.
+QString syncAndCheckSize(int fd, qint64 size)
+{
     if (::fsync(fd) != 0)
         return systemError(errno);
     struct stat info{};
     if (::fstat(fd, &info) != 0)
         return systemError(errno);
-    if (info.st_size != bytes.size())
-        return QStringLiteral("only %1 of %2 bytes were written").arg(info.st_size).arg(bytes.size());
+    if (info.st_size != size)
+        return QStringLiteral("only %1 of %2 bytes were written").arg(info.st_size).arg(size);
     return QString();
+}
+
+// Creates the folder when needed and a new temporary beside `target`, exclusively and
+// owner-only: sources name servers and accounts, the history says when they were down.
+// Returns its descriptor and sets `name`; throws FileStoreError.
+int createTemporary(const QString &file, const QString &target, QByteArray &name)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw FileStoreError(QStringLiteral("Could not create the folder \"%1\".").arg(folder).toStdString());
+    name = QFile::encodeName(target + temporaryInfix) + QByteArray(randomLength, 'X')
+        + QFile::encodeName(temporarySuffix);
+    const int fd = ::mkostemps(name.data(), int(temporarySuffix.size()), O_CLOEXEC);
+    if (fd < 0)
+        fail(file, systemError(errno));
+    return fd;
+}
+
+// Makes a rename in `folder` survive a power cut. The new file is in place either way, so a
+// failure is only logged.
+void syncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    const int error = errno;
+    if (fd >= 0)
+        ::close(fd);
+    if (!synced)
+        qWarning().noquote() << QStringLiteral("Could not make the disk hold the new file in %1: %2")
+                                    .arg(folder, systemError(error));
 }
 
 } // namespace
@@ -72,18 +109,11 @@ QString writeThrough(int fd, const QByteArray &bytes)
 void write(const QByteArray &bytes, const QString &file)
 {
     const QString target = writtenPath(file);
-    const QString folder = QFileInfo(target).absolutePath();
-    if (!QDir().mkpath(folder))
-        throw FileStoreError(QStringLiteral("Could not create the folder \"%1\".").arg(folder).toStdString());
-
-    // Created exclusively and owner-only: sources name servers and accounts, the history says
-    // when they were down.
-    QByteArray temporary = QFile::encodeName(target + temporaryInfix) + QByteArray(randomLength, 'X')
-        + QFile::encodeName(temporarySuffix);
-    const int fd = ::mkostemps(temporary.data(), int(temporarySuffix.size()), O_CLOEXEC);
-    if (fd < 0)
-        fail(file, systemError(errno));
-    QString failure = writeThrough(fd, bytes);
+    QByteArray temporary;
+    const int fd = createTemporary(file, target, temporary);
+    QString failure = writeAll(fd, bytes.constData(), bytes.size());
+    if (failure.isEmpty())
+        failure = syncAndCheckSize(fd, bytes.size());
     if (::close(fd) != 0 && failure.isEmpty())
         failure = systemError(errno);
     if (failure.isEmpty() && ::rename(temporary.constData(), QFile::encodeName(target).constData()) != 0)
@@ -92,6 +122,38 @@ void write(const QByteArray &bytes, const QString &file)
         ::unlink(temporary.constData());
         fail(file, failure);
     }
+    syncFolder(QFileInfo(target).absolutePath());
+}
+
+void checkRoom(qint64 bytes, const QString &file)
+{
+    QByteArray temporary;
+    const int fd = createTemporary(file, writtenPath(file), temporary);
+    static constexpr qint64 blockSize = 64 * 1024;
+    const QByteArray block(blockSize, '\0');
+    QString failure;
+    for (qint64 written = 0; written < bytes && failure.isEmpty(); written += blockSize)
+        failure = writeAll(fd, block.constData(), std::min(blockSize, bytes - written));
+    if (failure.isEmpty())
+        failure = syncAndCheckSize(fd, bytes);
+    ::close(fd);
+    ::unlink(temporary.constData());
+    if (!failure.isEmpty())
+        fail(file, failure);
+}
+
+void syncToDisk(const QString &file)
+{
+    const QString target = writtenPath(file);
+    const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        fail(file, systemError(errno));
+    const bool synced = ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!synced)
+        fail(file, systemError(error));
+    syncFolder(QFileInfo(target).absolutePath());
 }
 
 void removeLeftoverTemporaries(const QString &file)

@@ -18,10 +18,21 @@ public:
 namespace AtomicFile {
 
 // Writes `bytes` to a new temporary beside the file, owner-only, checks that every byte reached
-// the disk, then renames it over the file. A link stays a link: the file it names is replaced.
+// the disk, then renames it over the file and makes the folder hold the rename, so that a power
+// cut does not bring the old file back. A link stays a link: the file it names is replaced.
 // Creates the folder when needed. On failure the file is untouched and the temporary gone.
 // Throws FileStoreError.
 void write(const QByteArray &bytes, const QString &file);
+
+// Checks that a file of `bytes` fits beside the file: writes that many bytes to a temporary
+// there, makes sure the disk holds them, and removes it. For writers that cannot tell when
+// their own last bytes were refused. Throws FileStoreError with the reason (a full disk, a
+// file-size limit).
+void checkRoom(qint64 bytes, const QString &file);
+
+// Makes the disk hold a file another writer has put in place (one that does not sync), and
+// its folder the name. Throws FileStoreError when the file's bytes may not be on the disk.
+void syncToDisk(const QString &file);
 
 // Removes the temporaries that writes of `file` killed midway left beside it: only names that
 // write() makes, never a copy the user made.

@@ -1,5 +1,6 @@
 #include "MarrowickKit/Engine/JSONFileStore.h"
 
+#include "support/ChildRun.h"
 #include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
@@ -13,11 +14,7 @@
 
 #include <csignal>
 
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 
 using namespace marrowick;
 
@@ -35,6 +32,20 @@ QByteArray paddedDocument(qint64 size)
     QByteArray bytes = "{\"name\":\"padded\"}";
     bytes.append(QByteArray(size - bytes.size(), ' '));
     return bytes;
+}
+
+// The child's part of the killed save: saves a padded document of the given size to the file.
+const QString saveScenario = QStringLiteral("save");
+
+int saveInChild(const QStringList &arguments)
+{
+    if (arguments.size() != 2)
+        return 2;
+    try {
+        JSONFileStore::save(paddedDocument(arguments.at(1).toLongLong()), arguments.at(0));
+    } catch (...) {
+    }
+    return 0;
 }
 
 } // namespace
@@ -189,24 +200,9 @@ private slots:
     void aKilledSaveLeavesATemporaryTheNextStartRemoves()
     {
         QVERIFY(test::writeFile(m_file, "{\"name\":\"old\"}"));
-        const QByteArray bytes = paddedDocument(1 << 20);
-        const pid_t child = ::fork();
-        QVERIFY(child >= 0);
-        if (child == 0) {
-            const rlimit noCore{0, 0};
-            const rlimit small{4096, 4096};
-            ::setrlimit(RLIMIT_CORE, &noCore);
-            std::signal(SIGXFSZ, SIG_DFL);
-            ::setrlimit(RLIMIT_FSIZE, &small);
-            try {
-                JSONFileStore::save(bytes, m_file);
-            } catch (...) {
-            }
-            ::_exit(0);
-        }
-        int status = 0;
-        QCOMPARE(::waitpid(child, &status, 0), child);
-        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+        const test::ChildRun child = test::runChild(saveScenario, {m_file, QString::number(1 << 20)}, 4096, true);
+        QCOMPARE(child.exitStatus, QProcess::CrashExit);
+        QCOMPARE(child.exitCode, SIGXFSZ);
         QCOMPARE(test::fileBytes(m_file), QByteArray("{\"name\":\"old\"}"));
         QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files).size(), 2);
 
@@ -289,5 +285,9 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(tst_JSONFileStore)
+int main(int argc, char *argv[])
+{
+    return test::runTestsOrChild<tst_JSONFileStore>(argc, argv, saveScenario, saveInChild);
+}
+
 #include "tst_JSONFileStore.moc"

@@ -1,0 +1,23 @@
+#include "Marrowick/Style/WarningLabel.h"
+
+#include "Marrowick/Style/StatusOrb.h"
+
+namespace marrowick {
+
+QLabel *makeWarningLabel(const QString &objectName, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(objectName);
+    // The texts quote file names and system messages, never markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    QFont caption = label->font();
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    label->setFont(caption);
+    QPalette warning = label->palette();
+    warning.setColor(QPalette::WindowText, statusColor(ServiceStatus::down));
+    label->setPalette(warning);
+    return label;
+}
+
+} // namespace marrowick
