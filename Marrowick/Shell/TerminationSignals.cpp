@@ -49,7 +49,13 @@ TerminationSignals::~TerminationSignals()
 
 void ignoreFileSizeSignal()
 {
-    std::signal(SIGXFSZ, SIG_IGN);
+    // Caught rather than ignored: an ignored signal stays ignored in the programs this one starts
+    // (a browser opened for a link), a caught one is back to the default there.
+    struct sigaction action {};
+    action.sa_handler = [](int) {};
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGXFSZ, &action, nullptr);
 }
 
 void TerminationSignals::handle(int)

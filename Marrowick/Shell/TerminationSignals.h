@@ -26,7 +26,7 @@ private:
 };
 
 // A write past the file-size limit (`ulimit -f`) would end the process with SIGXFSZ, losing the
-// unsaved history and leaving the lock behind. Ignored, the write fails with EFBIG instead and
+// unsaved history and leaving the lock behind. Caught, the write fails with EFBIG instead and
 // takes the path of any failed save. Called once at start, before anything is written.
 void ignoreFileSizeSignal();
 

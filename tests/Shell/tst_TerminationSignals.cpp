@@ -37,6 +37,12 @@ int writeOverTheSizeLimit(const QString &folder, bool startLikeTheProgram, int b
     } catch (const std::exception &error) {
         std::printf("%s\n", error.what());
     }
+    // A program started from here must meet the default disposition again.
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("kill -XFSZ $$")});
+    shell.waitForFinished(30000);
+    std::printf("started program %s\n", shell.exitStatus() == QProcess::CrashExit ? "ended" : "lived on");
+    std::fflush(stdout);
     return 0;
 }
 
@@ -46,8 +52,9 @@ class TestTerminationSignals : public QObject {
     Q_OBJECT
 
 private slots:
-    // Past `ulimit -f` a write ends the process unless the signal is ignored; the program
-    // ignores it at start, so the save fails as on a full disk, with the reason.
+    // Past `ulimit -f` a write ends the process unless the signal is caught; the program
+    // catches it at start, so the save fails as on a full disk, with the reason, while the
+    // programs it starts keep the default.
     void aWriteOverTheFileSizeLimit_data()
     {
         QTest::addColumn<bool>("startLikeTheProgram");
@@ -70,6 +77,7 @@ private slots:
         QCOMPARE(child.exitStatus(), startLikeTheProgram ? QProcess::NormalExit : QProcess::CrashExit);
         QCOMPARE(child.exitCode(), startLikeTheProgram ? 0 : SIGXFSZ);
         QVERIFY2(!startLikeTheProgram || output.contains("File too large"), output.constData());
+        QVERIFY2(!startLikeTheProgram || output.contains("started program ended"), output.constData());
     }
 };
 
