@@ -1,5 +1,6 @@
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
 
+#include "MarrowickKit/Transport/AddressRace.h"
 #include "MarrowickKit/Transport/ContentDecoder.h"
 #include "MarrowickKit/Transport/HTTPConnectionPool.h"
 #include "MarrowickKit/Transport/HTTPReplyReader.h"
@@ -155,29 +156,20 @@ public:
         m_sent.start();
         m_connection->startExchange();
         m_reused = m_connection->isReused();
-        QTcpSocket *socket = m_connection->socket();
         m_idle.setSingleShot(true);
         m_idle.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_idle, &QTimer::timeout, &m_context, [this] { fail(timedOutError()); });
-        QObject::connect(socket, &QTcpSocket::readyRead, &m_context, [this] { read(); });
-        QObject::connect(socket, &QTcpSocket::bytesWritten, &m_context, [this] { m_idle.start(); });
-        QObject::connect(socket, &QTcpSocket::errorOccurred, &m_context, [this](auto error) { socketError(error); });
-        // Queued: a socket being destroyed with the application emits it too. A peer's close is
-        // also reported at once, as an error.
-        QObject::connect(socket, &QTcpSocket::disconnected, &m_context, [this] { peerClosed(); }, Qt::QueuedConnection);
         m_idle.start(milliseconds(m_limits.timeout));
-        if (socket->state() == QAbstractSocket::ConnectedState)
+        if (QTcpSocket *socket = m_connection->socket()) {
+            watch(socket);
             send();
-        else if (auto *tls = qobject_cast<QSslSocket *>(socket)) {
-            QObject::connect(tls, &QSslSocket::encrypted, &m_context, [this] { send(); });
-            QObject::connect(tls, &QSslSocket::sslErrors, &m_context, [this](const QList<QSslError> &errors) {
-                fail(ProviderError::upstream(QStringLiteral("SSL handshake failed: ") + errors.value(0).errorString()));
-            });
-            tls->connectToHostEncrypted(m_connection->target().host, m_connection->target().port);
-        } else {
-            QObject::connect(socket, &QTcpSocket::connected, &m_context, [this] { send(); });
-            socket->connectToHost(m_connection->target().host, m_connection->target().port);
+            return;
         }
+        const HTTPTarget &target = m_connection->target();
+        m_race = std::make_unique<AddressRace>([pool = m_pool.get(), tls = target.tls] { return pool->newSocket(tls); },
+                                               [this](QTcpSocket *socket) { connected(socket); },
+                                               [this](const ProviderError &error) { fail(error); });
+        m_race->connectTo(target.host, target.port);
     }
 
     ~Transfer()
@@ -208,6 +200,33 @@ public:
     bool wasReused() const { return m_reused; }
 
 private:
+    void watch(QTcpSocket *socket)
+    {
+        QObject::connect(socket, &QTcpSocket::readyRead, &m_context, [this] { read(); });
+        QObject::connect(socket, &QTcpSocket::bytesWritten, &m_context, [this] { m_idle.start(); });
+        QObject::connect(socket, &QTcpSocket::errorOccurred, &m_context, [this](auto error) { socketError(error); });
+        // Queued: a socket being destroyed with the application emits it too. A peer's close is
+        // also reported at once, as an error.
+        QObject::connect(socket, &QTcpSocket::disconnected, &m_context, [this] { peerClosed(); }, Qt::QueuedConnection);
+    }
+
+    // A new connection's socket has connected to one of the host's addresses; TLS is then
+    // started for the host's name, which the certificate must carry.
+    void connected(QTcpSocket *socket)
+    {
+        m_connection->adopt(socket);
+        watch(socket);
+        auto *tls = qobject_cast<QSslSocket *>(socket);
+        if (!tls)
+            return send();
+        QObject::connect(tls, &QSslSocket::encrypted, &m_context, [this] { send(); });
+        QObject::connect(tls, &QSslSocket::sslErrors, &m_context, [this](const QList<QSslError> &errors) {
+            fail(ProviderError::upstream(QStringLiteral("SSL handshake failed: ") + errors.value(0).errorString()));
+        });
+        tls->setPeerVerifyName(m_connection->target().host);
+        tls->startClientEncryption();
+    }
+
     void send()
     {
         m_idle.start();
@@ -318,6 +337,8 @@ private:
     void close()
     {
         m_idle.stop();
+        if (m_race)
+            m_race->abort();
         if (QTcpSocket *socket = m_connection->socket()) {
             QObject::disconnect(socket, nullptr, &m_context, nullptr);
             socket->abort();
@@ -344,6 +365,8 @@ private:
     bool m_failed = false;
     bool m_leftover = false;
     bool m_closedBeforeReply = false;
+    // Last: gone before the pool that made its sockets.
+    std::unique_ptr<AddressRace> m_race;
 };
 
 // A TLS server answers a handshake within a round trip; a plain server that keeps quiet must not

@@ -70,10 +70,15 @@ std::unique_ptr<HTTPConnection> HTTPConnectionPool::take(const HTTPTarget &targe
         }
         m_idle.erase(found);
     }
-    QTcpSocket *socket = target.tls ? new QSslSocket(m_sockets) : new QTcpSocket(m_sockets);
+    return std::make_unique<HTTPConnection>(target, nullptr);
+}
+
+QTcpSocket *HTTPConnectionPool::newSocket(bool tls) const
+{
+    QTcpSocket *socket = tls ? new QSslSocket(m_sockets) : new QTcpSocket(m_sockets);
     socket->setProxy(QNetworkProxy::NoProxy);
     socket->setReadBufferSize(socketBufferBytes);
-    return std::make_unique<HTTPConnection>(target, socket);
+    return socket;
 }
 
 void HTTPConnectionPool::giveBack(std::unique_ptr<HTTPConnection> connection)

@@ -24,7 +24,7 @@ struct HTTPTarget {
     QString key() const;
 };
 
-// One connection to a target; its socket is a QSslSocket for https. The socket dies with the
+// One connection to a target; its socket, a QSslSocket for https, comes once connected. The socket dies with the
 // application when that comes first (a TLS socket must not outlive the TLS library's plugin),
 // so it is held weakly.
 class HTTPConnection {
@@ -36,6 +36,8 @@ public:
 
     const HTTPTarget &target() const { return m_target; }
     QTcpSocket *socket() const { return m_socket.data(); }
+    // Takes the socket a new connection connected.
+    void adopt(QTcpSocket *socket) { m_socket = socket; }
     // Whether it served an exchange before this one.
     bool isReused() const { return m_exchanges > 1; }
     void startExchange() { ++m_exchanges; }
@@ -61,8 +63,10 @@ public:
     HTTPConnectionPool(const HTTPConnectionPool &) = delete;
     HTTPConnectionPool &operator=(const HTTPConnectionPool &) = delete;
 
-    // An idle connection to `target` (when `mayReuse`), or a new one not yet connected.
+    // An idle connection to `target` (when `mayReuse`), or a new one without a socket yet.
     std::unique_ptr<HTTPConnection> take(const HTTPTarget &target, bool mayReuse = true);
+    // A socket for a new connection's attempt, owned by the pool until handed on.
+    QTcpSocket *newSocket(bool tls) const;
     // A connection whose reply was read whole and that may carry another request.
     void giveBack(std::unique_ptr<HTTPConnection> connection);
     qsizetype idleCount() const;

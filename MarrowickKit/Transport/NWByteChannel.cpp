@@ -1,5 +1,6 @@
 #include "MarrowickKit/Transport/NWByteChannel.h"
 
+#include "MarrowickKit/Transport/AddressRace.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include <QNetworkProxy>
@@ -112,18 +113,22 @@ QCoro::Task<std::unique_ptr<ByteChannel>> NWByteChannelFactory::connect(QString 
 {
     validatePort(port, QStringLiteral("port"));
     cancel.throwIfCancelled();
-    std::unique_ptr<QTcpSocket, SocketDeleter> socket(new QTcpSocket);
-    socket->setProxy(QNetworkProxy::NoProxy);
-    socket->setReadBufferSize(socketBufferBytes);
-    QTcpSocket *raw = socket.get();
+    std::unique_ptr<QTcpSocket, SocketDeleter> socket;
     Completion<Done> ready;
-    QObject context;
-    QObject::connect(raw, &QTcpSocket::connected, &context, [ready] { ready.complete({}); });
-    QObject::connect(raw, &QTcpSocket::errorOccurred, &context, [raw, ready](auto error) {
-        ready.fail(providerError(error, raw->errorString()));
-    });
-    raw->connectToHost(host, port);
-    co_await withTimeout<Done>(m_timeout, [raw] { raw->abort(); }, ready, cancel);
+    AddressRace race(
+        [] {
+            auto *attempt = new QTcpSocket;
+            attempt->setProxy(QNetworkProxy::NoProxy);
+            attempt->setReadBufferSize(socketBufferBytes);
+            return attempt;
+        },
+        [&socket, ready](QTcpSocket *winner) {
+            socket.reset(winner);
+            ready.complete({});
+        },
+        [ready](const ProviderError &error) { ready.fail(error); });
+    race.connectTo(host, port);
+    co_await withTimeout<Done>(m_timeout, [&race] { race.abort(); }, ready, cancel);
     std::unique_ptr<ByteChannel> channel = std::make_unique<NWByteChannel>(std::move(socket), m_timeout, cancel);
     co_return channel;
 }

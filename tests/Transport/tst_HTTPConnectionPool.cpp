@@ -31,7 +31,9 @@ private slots:
         HTTPConnectionPool pool(event == QLatin1String("expire") ? 0.05 : 3600.0);
         const HTTPTarget target{false, QStringLiteral("127.0.0.1"), server.port()};
         auto connection = pool.take(target);
-        const QPointer<QTcpSocket> socket = connection->socket();
+        QVERIFY(!connection->socket());
+        const QPointer<QTcpSocket> socket = pool.newSocket(target.tls);
+        connection->adopt(socket);
         socket->connectToHost(target.host, target.port);
         QVERIFY(socket->waitForConnected(5000));
         QTRY_COMPARE(accepted.size(), 1);

@@ -1,15 +1,12 @@
 #include "MarrowickKit/Transport/NWByteChannel.h"
 #include "MarrowickKit/Model/ProviderError.h"
 
+#include "support/FullBacklogListener.h"
 #include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
 #include <QTimer>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace marrowick;
 using namespace marrowick::test;
@@ -23,39 +20,6 @@ std::unique_ptr<ByteChannel> connectTo(quint16 port, double timeout = NWByteChan
 {
     return await(NWByteChannelFactory(timeout).connect(localHost, port, cancel));
 }
-
-// A listener whose accept queue is full, so a further connection attempt is never answered.
-class FullBacklogListener {
-public:
-    FullBacklogListener()
-    {
-        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::listen(m_listener, 0);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        for (int &filler : m_fillers) {
-            filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-            ::connect(filler, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        }
-    }
-    ~FullBacklogListener()
-    {
-        for (int filler : m_fillers)
-            ::close(filler);
-        ::close(m_listener);
-    }
-    quint16 port() const { return m_port; }
-
-private:
-    int m_listener = -1;
-    int m_fillers[3] = {-1, -1, -1};
-    quint16 m_port = 0;
-};
 
 } // namespace
 
