@@ -24,9 +24,9 @@ struct HTTPTarget {
     QString key() const;
 };
 
-// One connection to a target; its socket, a QSslSocket for https, comes once connected. The socket dies with the
-// application when that comes first (a TLS socket must not outlive the TLS library's plugin),
-// so it is held weakly.
+// One connection to a target; its socket, a QSslSocket for https, comes once connected. The
+// socket dies with the application when that comes first (a TLS socket must not outlive the TLS
+// library's plugin), so it is held weakly.
 class HTTPConnection {
 public:
     HTTPConnection(HTTPTarget target, QTcpSocket *socket) : m_target(std::move(target)), m_socket(socket) {}
