@@ -2,6 +2,7 @@
 #include "MarrowickKit/Async/Cancellation.h"
 #include "MarrowickKit/Model/ProviderError.h"
 
+#include "support/Compression.h"
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
@@ -567,6 +568,32 @@ private slots:
             QCOMPARE(errorText([&] { await(client.data(get(server.url()))); }), error);
         }
         QCOMPARE(server.requests().at(0).header("Accept-Encoding"), QByteArray("gzip, deflate"));
+    }
+
+    // The same compressed body decodes the same when it comes in two writes, wherever the cut.
+    void compressedBodyInPieces_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        const QByteArray a = gzipMember("{\"a\":1,");
+        const QByteArray b = gzipMember("\"b\":2}");
+        const QByteArray zlib = qCompress(QByteArray("{\"a\":1,\"b\":2}")).mid(4);
+        const QByteArray gzipHead = okHead(a.size() + b.size(), "Content-Encoding: gzip\r\n");
+        const auto chunk = [](const QByteArray &data) { return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n"; };
+        QTest::newRow("gzip, a member a write") << QByteArrayList{gzipHead + a, b};
+        QTest::newRow("gzip, cut inside the second magic") << QByteArrayList{gzipHead + a + b.first(1), b.mid(1)};
+        QTest::newRow("gzip, chunked, a member a chunk")
+            << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk(a),
+                              chunk(b) + "0\r\n\r\n"};
+        const QByteArray deflateHead = okHead(zlib.size(), "Content-Encoding: deflate\r\n");
+        QTest::newRow("deflate") << QByteArrayList{deflateHead + zlib.first(1), zlib.mid(1)};
+    }
+
+    void compressedBodyInPieces()
+    {
+        QFETCH(QByteArrayList, pieces);
+        ReplyServer server([&](int) { return pieces; });
+        BoundedHTTPClient client;
+        QCOMPARE(await(client.data(get(server.url()))).body, QByteArray("{\"a\":1,\"b\":2}"));
     }
 
     void cookiesNeitherKeptNorSent()
