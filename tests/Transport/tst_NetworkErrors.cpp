@@ -42,6 +42,31 @@ private slots:
         QCOMPARE(mapped.description(), text);
     }
 
+    // A TLS fault keeps Qt's words, which name it; a failed connection under the handshake gets
+    // the short text it has elsewhere.
+    void handshakeErrors_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<QString>("errorString");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("TLS fault") << int(QAbstractSocket::SslHandshakeFailedError) << "Error during SSL handshake"
+                                   << "SSL handshake failed: Error during SSL handshake";
+        QTest::newRow("closed") << int(QAbstractSocket::RemoteHostClosedError) << "The remote host closed the connection"
+                                << "SSL handshake failed: connection closed";
+        QTest::newRow("ETIMEDOUT") << int(QAbstractSocket::NetworkError) << "Connection timed out"
+                                   << "SSL handshake failed: timed out";
+    }
+
+    void handshakeErrors()
+    {
+        QFETCH(int, error);
+        QFETCH(QString, errorString);
+        QFETCH(QString, text);
+        const auto mapped = handshakeError(static_cast<QAbstractSocket::SocketError>(error), errorString);
+        QCOMPARE(mapped.kind(), ProviderError::Kind::upstream);
+        QCOMPARE(mapped.description(), text);
+    }
+
     void errnoValues_data()
     {
         QTest::addColumn<int>("code");
