@@ -233,7 +233,7 @@ bool HTTPReplyReader::fieldLine(QByteArrayView line)
     if (colon <= 0)
         return false;
     const QByteArrayView name = withoutTrailingWhitespace(line.first(colon));
-    if (name.isEmpty() || !std::all_of(name.begin(), name.end(), isTokenChar))
+    if (!std::all_of(name.begin(), name.end(), isTokenChar))
         return false;
     m_continuable = true;
     if (m_stage != Stage::head)
