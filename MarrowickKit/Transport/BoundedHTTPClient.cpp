@@ -70,15 +70,6 @@ QByteArray requestBytes(const HTTPRequest &request, const HTTPTarget &target)
     return bytes;
 }
 
-// The failure of a socket, in the short words of the other network errors. A TLS failure keeps
-// Qt's reason, which names the certificate's fault.
-ProviderError socketFailure(QAbstractSocket::SocketError error, const QString &errorString)
-{
-    if (error == QAbstractSocket::SslHandshakeFailedError)
-        return ProviderError::upstream(QStringLiteral("SSL handshake failed: ") + errorString);
-    return providerError(error, errorString);
-}
-
 // Reads the rest of a small body that a head-only check left, then gives the connection back;
 // a large or slow body, or a closed connection, drops it. Dies with the socket.
 class Drain : public QObject {
@@ -221,7 +212,7 @@ private:
             return send();
         QObject::connect(tls, &QSslSocket::encrypted, &m_context, [this] { send(); });
         QObject::connect(tls, &QSslSocket::sslErrors, &m_context, [this](const QList<QSslError> &errors) {
-            fail(ProviderError::upstream(QStringLiteral("SSL handshake failed: ") + errors.value(0).errorString()));
+            fail(handshakeError(errors.value(0).errorString()));
         });
         tls->setPeerVerifyName(m_connection->target().host);
         tls->startClientEncryption();
@@ -306,17 +297,30 @@ private:
             m_done.complete(HTTPResult{std::move(m_body), head()});
     }
 
+    // A failure during the TLS handshake, a close included, is the handshake's: no HTTP was
+    // spoken yet.
     void socketError(QAbstractSocket::SocketError error)
     {
+        const QString text = m_connection->socket() ? m_connection->socket()->errorString() : QString();
+        if (handshaking() || error == QAbstractSocket::SslHandshakeFailedError)
+            return fail(handshakeError(error, text));
         if (error == QAbstractSocket::RemoteHostClosedError)
             return peerClosed();
-        fail(socketFailure(error, m_connection->socket() ? m_connection->socket()->errorString() : QString()));
+        fail(providerError(error, text));
+    }
+
+    bool handshaking() const
+    {
+        const auto *tls = qobject_cast<const QSslSocket *>(m_connection->socket());
+        return tls && !tls->isEncrypted();
     }
 
     void peerClosed()
     {
         if (m_failed || m_reader.stage() == HTTPReplyReader::Stage::complete)
             return;
+        if (handshaking())
+            return fail(handshakeError(QAbstractSocket::RemoteHostClosedError, {}));
         read();
         if (m_failed || m_reader.stage() == HTTPReplyReader::Stage::complete)
             return;

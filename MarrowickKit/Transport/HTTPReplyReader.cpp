@@ -76,6 +76,20 @@ QList<QByteArray> listElements(const QByteArray &value)
     return elements;
 }
 
+QByteArrayView withoutTrailingWhitespace(QByteArrayView text)
+{
+    while (!text.isEmpty() && (text.back() == ' ' || text.back() == '\t'))
+        text.chop(1);
+    return text;
+}
+
+// The fields that tell where the body ends.
+bool isFramingField(QByteArrayView name)
+{
+    return name.compare("Content-Length", Qt::CaseInsensitive) == 0
+        || name.compare("Transfer-Encoding", Qt::CaseInsensitive) == 0;
+}
+
 // A TLS server's first record is a handshake (0x16) or an alert (0x15); no HTTP reply starts
 // with either byte.
 bool startsLikeTLS(QByteArrayView bytes)
@@ -172,7 +186,7 @@ void HTTPReplyReader::wholeLine(QByteArrayView line)
         // Trailers are read like headers and dropped.
         if (line.isEmpty())
             return complete();
-        if (!headerLine(line))
+        if (!fieldLine(line))
             fail(malformedReply());
         return;
     case ChunkPart::data:
@@ -187,7 +201,7 @@ void HTTPReplyReader::headLine(QByteArrayView line)
             fail(malformedReply());
     } else if (line.isEmpty()) {
         endOfHead();
-    } else if (!headerLine(line)) {
+    } else if (!fieldLine(line)) {
         fail(malformedReply());
     }
 }
@@ -200,20 +214,47 @@ bool HTTPReplyReader::statusLine(QByteArrayView line)
     if (!isDigit(line[9]) || !isDigit(line[10]) || !isDigit(line[11]) || (line.size() > 12 && line[12] != ' '))
         return false;
     m_http10 = line[7] == '0';
+    m_continuable = false;
     m_status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
     return m_status >= 100;
 }
 
-bool HTTPReplyReader::headerLine(QByteArrayView line)
+// "Name: value", also with white space before the colon, as some embedded servers send it. A
+// line that starts with white space continues the field before it (obsolete line folding, read
+// as one space); there is none to continue right after the status line. Either form in a field
+// that frames the body keeps the connection from carrying another request: a reader that takes
+// the field otherwise frames the reply otherwise, and the bytes after it must not count as the
+// next reply.
+bool HTTPReplyReader::fieldLine(QByteArrayView line)
 {
+    if (line.front() == ' ' || line.front() == '\t')
+        return continuationLine(line);
     const qsizetype colon = line.indexOf(':');
     if (colon <= 0)
         return false;
-    const QByteArrayView name = line.first(colon);
+    const QByteArrayView name = withoutTrailingWhitespace(line.first(colon));
     if (!std::all_of(name.begin(), name.end(), isTokenChar))
         return false;
-    if (m_stage == Stage::head)
-        m_headers.append({name.toByteArray(), line.sliced(colon + 1).trimmed().toByteArray()});
+    m_continuable = true;
+    if (m_stage != Stage::head)
+        return true;
+    m_headers.append({name.toByteArray(), line.sliced(colon + 1).trimmed().toByteArray()});
+    m_irregularFraming = m_irregularFraming || (name.size() < colon && isFramingField(name));
+    return true;
+}
+
+bool HTTPReplyReader::continuationLine(QByteArrayView line)
+{
+    if (!m_continuable)
+        return false;
+    const QByteArrayView more = line.trimmed();
+    if (m_stage != Stage::head || more.isEmpty())
+        return true;
+    auto &[name, value] = m_headers.last();
+    if (!value.isEmpty())
+        value += ' ';
+    value += more;
+    m_irregularFraming = m_irregularFraming || isFramingField(name);
     return true;
 }
 
@@ -226,9 +267,11 @@ void HTTPReplyReader::endOfHead()
             return fail(malformedReply());
         m_status = 0;
         m_headers.clear();
+        m_irregularFraming = false;
         return;
     }
     m_headDone = true;
+    m_continuable = false;
     QList<QByteArray> connection;
     QList<QByteArray> codings;
     std::optional<qint64> length;
@@ -249,15 +292,16 @@ void HTTPReplyReader::endOfHead()
                 return fail(malformedReply());
         }
     }
-    m_keepAlive = m_http10 ? connection.contains("keep-alive") : !connection.contains("close");
+    m_keepAlive = (m_http10 ? connection.contains("keep-alive") : !connection.contains("close")) && !m_irregularFraming;
     if (m_headRequest || m_status == 204 || m_status == 304) {
         m_framing = Framing::none;
     } else if (!codings.isEmpty()) {
         if (codings != QList<QByteArray>{"chunked"})
             return fail(QStringLiteral("unsupported transfer encoding"));
+        // A length beside the chunked coding is a reply that peers may read two ways.
+        if (length)
+            return fail(malformedReply());
         m_framing = Framing::chunked;
-        // A length beside the chunked coding is a message that peers may read two ways.
-        m_keepAlive = m_keepAlive && !length;
     } else if (length) {
         m_framing = Framing::length;
         m_remaining = *length;

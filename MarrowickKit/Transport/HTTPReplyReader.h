@@ -8,12 +8,14 @@
 
 namespace marrowick {
 
-// Reads one HTTP/1.1 reply from a connection's bytes as they arrive, strictly: the status line,
-// the headers, and a body framed by Content-Length, the chunked coding or the end of the
-// connection; interim 1xx replies are skipped. The head (with any interim heads, and the
-// trailers of a chunked body) is capped, so a peer that sends headers without end costs a read
-// of the cap, not a poll's whole time-out. A reply cut short or malformed fails with a short
-// text; body bytes are handed on as they came, still in their Content-Encoding.
+// Reads one HTTP/1.1 reply from a connection's bytes as they arrive, to the same result however
+// they are cut: the status line, the headers (folded lines and white space before a colon, as
+// embedded servers send them, included), and a body framed strictly by Content-Length, the
+// chunked coding or the end of the connection; interim 1xx replies are skipped. The head (with
+// any interim heads, and the trailers of a chunked body) is capped, so a peer that sends
+// headers without end costs a read of the cap, not a poll's whole time-out. A reply cut short,
+// malformed or framed two ways fails with a short text; body bytes are handed on as they came,
+// still in their Content-Encoding.
 class HTTPReplyReader {
 public:
     static constexpr qsizetype maxHeadBytes = 64 * 1024;
@@ -55,7 +57,8 @@ private:
     qsizetype feedChunked(QByteArrayView bytes, QByteArray &body);
     void headLine(QByteArrayView line);
     bool statusLine(QByteArrayView line);
-    bool headerLine(QByteArrayView line);
+    bool fieldLine(QByteArrayView line);
+    bool continuationLine(QByteArrayView line);
     void endOfHead();
     void chunkSizeLine(QByteArrayView line);
     void fail(const QString &text);
@@ -69,6 +72,8 @@ private:
     int m_status = 0;
     bool m_http10 = false;
     HTTPHeaders m_headers;
+    bool m_continuable = false;     // the last line was a field, which a folded line continues
+    bool m_irregularFraming = false; // a framing field was folded or spaced before its colon
     QByteArray m_line;         // the line being read
     qsizetype m_lineBytes = 0; // head (or trailer) bytes read, counted against the cap
     Framing m_framing = Framing::none;

@@ -58,6 +58,23 @@ ProviderError timedOutError()
     return ProviderError::upstream(timedOutText);
 }
 
+ProviderError handshakeError(const QString &reason)
+{
+    return ProviderError::upstream(QStringLiteral("SSL handshake failed: ") + reason);
+}
+
+ProviderError handshakeError(QAbstractSocket::SocketError error, const QString &errorString)
+{
+    switch (error) {
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return handshakeError(errorString);
+    default:
+        return handshakeError(providerError(error, errorString).description());
+    }
+}
+
 ProviderError providerError(std::exception_ptr error)
 {
     try {

@@ -27,6 +27,12 @@ ProviderError providerErrorForErrno(int code);
 
 ProviderError timedOutError();
 
+// A TLS handshake that did not finish: "SSL handshake failed: " and why, in Qt's words for a
+// fault of TLS itself (a certificate, the protocol) and in the short texts above for a failure
+// of the connection under it ("SSL handshake failed: connection closed").
+ProviderError handshakeError(const QString &reason);
+ProviderError handshakeError(QAbstractSocket::SocketError error, const QString &errorString);
+
 // Awaits `work` but gives up after `seconds`: the time-out calls `cancelling` (which aborts the
 // socket) and fails with `onTimeout` ("timed out" unless the caller names another). A cancelled `cancel` token calls `cancelling` at
 // once and throws CancellationError. The completion is finished before `cancelling` runs, so

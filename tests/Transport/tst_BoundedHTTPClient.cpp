@@ -2,6 +2,7 @@
 #include "MarrowickKit/Async/Cancellation.h"
 #include "MarrowickKit/Model/ProviderError.h"
 
+#include "support/Compression.h"
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
 #include "support/TestSupport.h"
@@ -16,6 +17,8 @@
 #include <QTimer>
 
 #include <cctype>
+
+#include <sys/socket.h>
 
 using namespace marrowick;
 using namespace marrowick::test;
@@ -256,12 +259,16 @@ private slots:
         QTest::newRow("another protocol") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << false << malformed;
         QTest::newRow("status without a code") << QByteArray("HTTP/1.1 abc\r\n\r\n") << false << malformed;
         QTest::newRow("header without a colon") << QByteArray("HTTP/1.1 200 OK\r\nBroken\r\n\r\n") << false << malformed;
-        QTest::newRow("space before the colon") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length : 2\r\n\r\nok")
-                                                << false << malformed;
-        QTest::newRow("folded header") << QByteArray("HTTP/1.1 200 OK\r\nX-A: 1\r\n 2\r\nContent-Length: 0\r\n\r\n")
-                                       << false << malformed;
+        QTest::newRow("space inside a name") << QByteArray("HTTP/1.1 200 OK\r\nContent Type: x\r\nContent-Length: 0\r\n\r\n")
+                                             << false << malformed;
+        QTest::newRow("folded line with no field before") << QByteArray("HTTP/1.1 200 OK\r\n X-A: 1\r\nContent-Length: 0\r\n\r\n")
+                                                          << false << malformed;
         QTest::newRow("lengths disagree") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nok")
                                           << false << malformed;
+        QTest::newRow("length folded into two") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n 2\r\n\r\nok")
+                                                << false << malformed;
+        QTest::newRow("length beside chunked") << chunked.chopped(2) + "Content-Length: 2\r\n\r\n2\r\nok\r\n0\r\n\r\n"
+                                               << false << malformed;
         QTest::newRow("negative length") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n") << false << malformed;
         QTest::newRow("bad chunk size") << chunked + "zz\r\nab\r\n" << false << malformed;
         QTest::newRow("chunk longer than its size") << chunked + "2\r\nabc\r\n0\r\n\r\n" << false << malformed;
@@ -294,23 +301,37 @@ private slots:
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
         QTest::newRow("chunked, extensions, trailers")
             << QByteArray("GET")
             << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;x=1\r\nabc\r\nA\r\n0123456789\r\n0\r\nX-Sum: 1\r\n\r\n")
-            << 200 << QByteArray("abc0123456789");
+            << 200 << QByteArray("abc0123456789") << QByteArray();
         QTest::newRow("interim replies first") << QByteArray("GET")
                                                << "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 103 Early Hints\r\nLink: </a>\r\n\r\n"
                                                       + okHead(2) + "ok"
-                                               << 200 << QByteArray("ok");
+                                               << 200 << QByteArray("ok") << QByteArray();
         QTest::newRow("body to the close") << QByteArray("GET") << QByteArray("HTTP/1.0 200 OK\r\n\r\nuntil the end") << 200
-                                           << QByteArray("until the end");
-        QTest::newRow("HEAD has no body") << QByteArray("HEAD") << okHead(1000) << 200 << QByteArray();
+                                           << QByteArray("until the end") << QByteArray();
+        QTest::newRow("HEAD has no body") << QByteArray("HEAD") << okHead(1000) << 200 << QByteArray() << QByteArray();
         QTest::newRow("204 has no body") << QByteArray("GET") << QByteArray("HTTP/1.1 204 No Content\r\n\r\n") << 204
-                                         << QByteArray();
+                                         << QByteArray() << QByteArray();
         QTest::newRow("304 has no body") << QByteArray("GET") << QByteArray("HTTP/1.1 304 Not Modified\r\nContent-Length: 9\r\n\r\n")
-                                         << 304 << QByteArray();
+                                         << 304 << QByteArray() << QByteArray();
         QTest::newRow("bare line feeds, no reason") << QByteArray("GET") << QByteArray("HTTP/1.1 503\nContent-Length: 4\n\ndown")
-                                                    << 503 << QByteArray("down");
+                                                    << 503 << QByteArray("down") << QByteArray();
+        // Obsolete forms that embedded servers (cameras, routers, printers) still send.
+        const QByteArray json("application/json; charset=utf-8");
+        QTest::newRow("folded fields") << QByteArray("GET")
+                                       << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/json;\r\n\t charset=utf-8\r\n"
+                                                     "X-A:\r\n 1\r\nContent-Length: 2\r\n\r\nok")
+                                       << 200 << QByteArray("ok") << json;
+        QTest::newRow("white space before colons") << QByteArray("GET")
+                                                   << "HTTP/1.1 200 OK\r\nContent-Type : " + json + "\r\nContent-Length\t: 2\r\n\r\nok"
+                                                   << 200 << QByteArray("ok") << json;
+        QTest::newRow("spaced, folded chunked coding")
+            << QByteArray("GET")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding :\r\n chunked\r\n\r\n2\r\nok\r\n0\r\nX-A: 1\r\n 2\r\n\r\n")
+            << 200 << QByteArray("ok") << QByteArray();
     }
 
     void replyFramings()
@@ -319,6 +340,7 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(int, status);
         QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
         LocalTCPServer server({}, [&](QTcpSocket *socket, const QByteArray &soFar) {
             if (soFar.endsWith("\r\n\r\n")) {
                 socket->write(reply);
@@ -331,6 +353,7 @@ private slots:
         const HTTPResult result = await(client.data(request));
         QCOMPARE(result.response.statusCode, status);
         QCOMPARE(result.body, body);
+        QCOMPARE(result.response.header("content-type"), contentType);
     }
 
     // A server that sends a reply without end costs a read of a cap: the head's, or, for a body
@@ -413,6 +436,36 @@ private slots:
         QCOMPARE(server.accepted(), 1);
     }
 
+    // A TLS server that cuts its handshake short is named as such, not as an HTTP reply that
+    // never came. Qt reports each cut as the peer's close.
+    void tlsHandshakeCut_data()
+    {
+        QTest::addColumn<QString>("cut");
+        QTest::newRow("closed after the client's hello") << "close";
+        QTest::newRow("server hello cut short") << "truncate";
+        QTest::newRow("reset") << "reset";
+    }
+
+    void tlsHandshakeCut()
+    {
+        QFETCH(QString, cut);
+        LocalTCPServer server({}, [cut](QTcpSocket *socket, const QByteArray &soFar) {
+            // The client's hello is one record: type, version, then its length in two bytes.
+            if (soFar.size() < 5 || soFar.size() < 5 + (uchar(soFar[3]) << 8 | uchar(soFar[4])))
+                return;
+            if (cut == QLatin1String("truncate")) // a record of 122 bytes that brings 40
+                socket->write(QByteArray::fromHex("160303007a020000760303") + QByteArray(34, '\x11'));
+            if (cut != QLatin1String("reset"))
+                return socket->disconnectFromHost();
+            const linger hard{1, 0};
+            setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+            socket->abort();
+        });
+        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 3600.0, 3600.0);
+        const QUrl url(QStringLiteral("https://127.0.0.1:%1/").arg(server.port()));
+        QCOMPARE(errorText([&] { await(client.data(get(url))); }), QStringLiteral("SSL handshake failed: connection closed"));
+    }
+
     // A connection carries the next request only when its last reply was read whole and nothing
     // else came after it; a kept connection that the server drops as the next request goes out
     // is replaced once, unseen. Each reply's body is the number of the request it answers.
@@ -426,6 +479,9 @@ private slots:
         QTest::newRow("body to the close") << "untilClose" << 2;
         QTest::newRow("a second reply sent unasked") << "pipelined" << 2;
         QTest::newRow("kept connection dropped at the next request") << "dropsSecond" << 2;
+        QTest::newRow("white space before a colon") << "spacedType" << 1;
+        QTest::newRow("white space before the length's colon") << "spacedLength" << 2;
+        QTest::newRow("folded length") << "foldedLength" << 2;
     }
 
     void connectionReuse()
@@ -444,6 +500,12 @@ private slots:
                 return {okHead(1) + body + okHead(5) + "stale"};
             if (server == QLatin1String("dropsSecond") && n == 2)
                 return {};
+            if (server == QLatin1String("spacedType"))
+                return {okHead(1, "Content-Type : text/plain\r\n") + body};
+            if (server == QLatin1String("spacedLength"))
+                return {"HTTP/1.1 200 OK\r\nContent-Length : 1\r\n\r\n" + body};
+            if (server == QLatin1String("foldedLength"))
+                return {"HTTP/1.1 200 OK\r\nContent-Length:\r\n 1\r\n\r\n" + body};
             return {okHead(1) + body};
         });
         BoundedHTTPClient client;
@@ -567,6 +629,32 @@ private slots:
             QCOMPARE(errorText([&] { await(client.data(get(server.url()))); }), error);
         }
         QCOMPARE(server.requests().at(0).header("Accept-Encoding"), QByteArray("gzip, deflate"));
+    }
+
+    // The same compressed body decodes the same when it comes in two writes, wherever the cut.
+    void compressedBodyInPieces_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces");
+        const QByteArray a = gzipMember("{\"a\":1,");
+        const QByteArray b = gzipMember("\"b\":2}");
+        const QByteArray zlib = qCompress(QByteArray("{\"a\":1,\"b\":2}")).mid(4);
+        const QByteArray gzipHead = okHead(a.size() + b.size(), "Content-Encoding: gzip\r\n");
+        const auto chunk = [](const QByteArray &data) { return QByteArray::number(data.size(), 16) + "\r\n" + data + "\r\n"; };
+        QTest::newRow("gzip, a member a write") << QByteArrayList{gzipHead + a, b};
+        QTest::newRow("gzip, cut inside the second magic") << QByteArrayList{gzipHead + a + b.first(1), b.mid(1)};
+        QTest::newRow("gzip, chunked, a member a chunk")
+            << QByteArrayList{"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nTransfer-Encoding: chunked\r\n\r\n" + chunk(a),
+                              chunk(b) + "0\r\n\r\n"};
+        const QByteArray deflateHead = okHead(zlib.size(), "Content-Encoding: deflate\r\n");
+        QTest::newRow("deflate") << QByteArrayList{deflateHead + zlib.first(1), zlib.mid(1)};
+    }
+
+    void compressedBodyInPieces()
+    {
+        QFETCH(QByteArrayList, pieces);
+        ReplyServer server([&](int) { return pieces; });
+        BoundedHTTPClient client;
+        QCOMPARE(await(client.data(get(server.url()))).body, QByteArray("{\"a\":1,\"b\":2}"));
     }
 
     void cookiesNeitherKeptNorSent()

@@ -30,6 +30,8 @@ private slots:
         QTest::newRow("closed") << int(QAbstractSocket::RemoteHostClosedError) << "The remote host closed the connection"
                                 << "connection closed";
         QTest::newRow("other text kept") << int(QAbstractSocket::NetworkError) << "Weird failure" << "Weird failure";
+        QTest::newRow("TLS fault") << int(QAbstractSocket::SslHandshakeFailedError) << "Error during SSL handshake"
+                                   << "Error during SSL handshake";
     }
 
     void socketErrors()
@@ -40,6 +42,9 @@ private slots:
         const auto mapped = providerError(static_cast<QAbstractSocket::SocketError>(error), errorString);
         QCOMPARE(mapped.kind(), ProviderError::Kind::upstream);
         QCOMPARE(mapped.description(), text);
+        // During a TLS handshake the same words say what ended it ("connection closed").
+        const auto handshake = handshakeError(static_cast<QAbstractSocket::SocketError>(error), errorString);
+        QCOMPARE(handshake.description(), QStringLiteral("SSL handshake failed: ") + text);
     }
 
     void errnoValues_data()
