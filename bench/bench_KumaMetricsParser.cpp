@@ -43,5 +43,9 @@ int main()
     measure("unterminated value", QStringLiteral("monitor_status{a=\"") + QString(size, u'\\'));
     measure("many empty pairs", QStringLiteral("monitor_status{") + QStringLiteral("a=\"\",").repeated(size / 5));
     measure("backslash escapes", QStringLiteral("monitor_status{monitor_name=\"") + QString(size, u'\\') + QStringLiteral("\"} 1"));
+    // Monitors that share a name and every label each need an id of their own.
+    for (const int monitors : {5000, 10000, 20000})
+        measure(qPrintable(QStringLiteral("%1 alike monitors").arg(monitors)),
+                QStringLiteral("monitor_status{monitor_name=\"a\"} 1\n").repeated(monitors));
     return 0;
 }

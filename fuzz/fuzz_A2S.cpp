@@ -1,29 +1,43 @@
 // Feeds arbitrary datagrams to the Steam query client: the packet parser, both reply parsers,
-// the keyword reader, and a whole request loop with challenges and split reassembly.
+// the keyword reader, and a whole request loop with challenges and split reassembly. The loop
+// may fail only as the client reports failures (a reply error or a provider error), and its
+// limits must hold whatever the server sends: a bounded number of requests and datagrams.
 #include "MarrowickKit/Games/A2SQueryClient.h"
+
+#include "MarrowickKit/Model/ProviderError.h"
 
 #include <QList>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 using namespace marrowick;
 
 namespace {
 
-// Serves the fuzzer's datagrams in turn; never suspends, so a driven task ends at once.
+// Serves the fuzzer's datagrams in turn and fails as the real session does once they run out;
+// never suspends, so a driven task ends at once.
 class ReplaySession : public UDPSession {
 public:
     explicit ReplaySession(QList<QByteArray> datagrams) : m_datagrams(std::move(datagrams)) {}
 
-    QCoro::Task<void> send(QByteArray) override { co_return; }
+    QCoro::Task<void> send(QByteArray) override
+    {
+        ++sent;
+        co_return;
+    }
     QCoro::Task<QByteArray> receive() override
     {
         if (m_datagrams.isEmpty())
-            throw std::runtime_error("timed out");
+            throw ProviderError::upstream(QStringLiteral("timed out"));
+        ++received;
         co_return m_datagrams.takeFirst();
     }
     void close() override {}
+
+    int sent = 0;
+    int received = 0;
 
 private:
     QList<QByteArray> m_datagrams;
@@ -48,10 +62,37 @@ QCoro::Task<void> drive(UDPSession *session)
     try {
         const A2SWire::Deadline never{1.0, [] { return 0.0; }};
         const auto info = co_await A2SWire::requestInfo(session, never);
+        // Split replies come back in the form of a simple one.
+        if (!info.reply.startsWith("\xFF\xFF\xFF\xFF"))
+            std::abort();
         A2SWire::parseInfo(info.reply, true);
         co_await A2SWire::requestPlayers(session, never, info.challenge);
+    } catch (const A2SReplyError &) {
+    } catch (const ProviderError &) {
     } catch (...) {
+        // An unawaited task would keep any other exception to itself.
+        std::abort();
     }
+}
+
+void checkPacket(const QByteArray &input)
+{
+    try {
+        const auto packet = A2SWire::parse(input);
+        if (const auto *split = std::get_if<A2SWire::SplitPacket>(&packet)) {
+            if (split->total < 1 || split->total > A2SWire::maxSplitParts || split->number < 0
+                || split->number >= split->total)
+                std::abort();
+        }
+    } catch (const A2SReplyError &) {
+    }
+}
+
+void checkPlayers(const QByteArray &input)
+{
+    const auto names = A2SWire::parsePlayers(input);
+    if (names && names->size() > quint8(input.at(5)))
+        std::abort();
 }
 
 } // namespace
@@ -59,16 +100,19 @@ QCoro::Task<void> drive(UDPSession *session)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
-    try {
-        A2SWire::parse(input);
-    } catch (const A2SReplyError &) {
-    }
+    checkPacket(input);
     A2SWire::parseInfo(input, true);
     A2SWire::parseInfo(input, false);
-    A2SWire::parsePlayers(input);
+    checkPlayers(input);
     A2SWire::keywordCounts(QString::fromUtf8(input));
 
     ReplaySession session(splitInput(input));
-    drive(&session);
+    if (!drive(&session).isReady())
+        std::abort();
+    // Each of the two requests is sent once and again for each challenge it answers, and reads
+    // at most a whole split reply per request sent.
+    constexpr int mostSent = 2 * (1 + A2SWire::maxChallenges);
+    if (session.sent > mostSent || session.received > mostSent * A2SWire::maxSplitParts)
+        std::abort();
     return 0;
 }

@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the HTTP reply reader, whole and then split at every point the input
-// chooses: the reader must take the same bytes, reach the same end and hand on the same body
-// however the connection cuts the stream.
+// chooses: the reader must take the same bytes, reach the same end and hand on the same head and
+// body however the connection cuts the stream.
 #include "MarrowickKit/Transport/HTTPReplyReader.h"
 
 #include <cstddef>
@@ -14,6 +14,8 @@ namespace {
 struct Outcome {
     HTTPReplyReader::Stage stage;
     qsizetype taken = 0;
+    int status = 0;
+    HTTPHeaders headers;
     QByteArray body;
     QString failure;
     bool keepsConnection = false;
@@ -38,6 +40,8 @@ Outcome read(QByteArrayView input, bool headRequest, qsizetype pieceSize, bool c
     if (reader.stage() == HTTPReplyReader::Stage::failed && reader.failure().isEmpty())
         std::abort();
     outcome.stage = reader.stage();
+    outcome.status = reader.status();
+    outcome.headers = reader.headers();
     outcome.failure = reader.failure();
     outcome.keepsConnection = reader.keepsConnection();
     return outcome;
@@ -57,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const Outcome split = read(input, headRequest, pieceSize, closeAtEnd);
     // A failing line may be taken in part before it fails; all else must agree.
     const bool failed = whole.stage == HTTPReplyReader::Stage::failed;
-    if (whole.stage != split.stage || (!failed && whole.taken != split.taken) || whole.body != split.body
+    if (whole.stage != split.stage || (!failed && whole.taken != split.taken) || whole.status != split.status
+        || whole.headers != split.headers || whole.body != split.body
         || whole.failure != split.failure || whole.keepsConnection != split.keepsConnection)
         std::abort();
     if (whole.body.size() > input.size())

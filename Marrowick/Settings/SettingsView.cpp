@@ -57,18 +57,19 @@ protected:
         p.setRenderHint(QPainter::Antialiasing);
         const QRectF area = QRectF(rect());
         QColor ink = palette().color(QPalette::WindowText);
-        // The chosen tab's fill must stand out of the window whatever the accent.
-        const QColor mark = marrowickAccentMark(this);
+        // The chosen tab's fill must stand out of the bar, and its title out of the fill,
+        // whatever the accent.
         if (isChecked()) {
+            const QColor fill = marrowickAccentFill(this);
             p.setPen(Qt::NoPen);
-            p.setBrush(mark);
+            p.setBrush(fill);
             p.drawRoundedRect(area, area.height() / 2, area.height() / 2);
-            ink = inkOn(mark);
+            ink = inkOn(fill);
         } else {
             ink.setAlphaF(0.6);
         }
         if (hasFocus()) {
-            p.setPen(QPen(isChecked() ? ink : mark, 1.5));
+            p.setPen(QPen(isChecked() ? ink : marrowickAccentMark(this), 1.5));
             p.setBrush(Qt::NoBrush);
             p.drawRoundedRect(area.adjusted(1, 1, -1, -1), area.height() / 2 - 1, area.height() / 2 - 1);
         }

@@ -211,28 +211,64 @@ QColor composited(const QColor &color, const QColor &background)
                             mix(color.blueF(), background.blueF()));
 }
 
-QColor accentAgainst(const QColor &accent, const QColor &background, double ratio)
+namespace {
+
+// Drawn in 8 bits over translucent layers, a colour lands up to about 1 % off: aim a little
+// higher so a ratio holds on screen.
+constexpr double onScreenMargin = 0.1;
+
+// Whichever of black and white stands further from `background`: at least 4.58:1 from any
+// background, so text and marks alike can reach their ratio moving towards it.
+QColor farEnd(const QColor &background)
 {
-    // Drawn in 8 bits over translucent layers, a colour lands up to about 1 % off: aim a
-    // little higher so the ratio holds on screen.
-    ratio += 0.1;
-    const QColor base = composited(accent, background);
-    if (contrastRatio(base, background) >= ratio)
+    return contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background) ? QColor(Qt::black)
+                                                                                        : QColor(Qt::white);
+}
+
+// `base` moved towards `end` in twentieths, as far as `enough` needs; `end` when no step does.
+template<typename Enough>
+QColor movedTowards(const QColor &base, const QColor &end, Enough enough)
+{
+    if (enough(base))
         return base;
-    // Towards whichever end stands further from the background; that end stands at least
-    // 4.58:1 from any background, so text and marks alike can reach their ratio.
-    const QColor end = contrastRatio(Qt::black, background) >= contrastRatio(Qt::white, background)
-                           ? QColor(Qt::black)
-                           : QColor(Qt::white);
-    QColor mark = end;
-    for (int step = 1; step <= 20; ++step) {
+    for (int step = 1; step < 20; ++step) {
         QColor tint = end;
         tint.setAlphaF(static_cast<float>(step / 20.0));
-        mark = composited(tint, base);
-        if (contrastRatio(mark, background) >= ratio)
-            break;
+        const QColor moved = composited(tint, base);
+        if (enough(moved))
+            return moved;
     }
-    return mark;
+    return end;
+}
+
+bool carriesText(const QColor &fill)
+{
+    return contrastRatio(inkOn(components(fill)), fill) >= accentTextContrast + onScreenMargin;
+}
+
+} // namespace
+
+QColor accentAgainst(const QColor &accent, const QColor &background, double ratio)
+{
+    return movedTowards(composited(accent, background), farEnd(background), [&](const QColor &mark) {
+        return contrastRatio(mark, background) >= ratio + onScreenMargin;
+    });
+}
+
+QColor accentFillAgainst(const QColor &accent, const QColor &background)
+{
+    // Moving away from the background the fill keeps its ratio while the ink that suits the
+    // far end gains on it, so one direction serves both.
+    return movedTowards(composited(accent, background), farEnd(background), [&](const QColor &fill) {
+        return contrastRatio(fill, background) >= accentMarkContrast + onScreenMargin && carriesText(fill);
+    });
+}
+
+QColor accentTextFill(const QColor &accent)
+{
+    // Away from its ink, which then only gains.
+    const QColor away = inkOn(accent) == darkOnAccent() ? QColor(Qt::white) : QColor(Qt::black);
+    return movedTowards(accent, away, carriesText);
 }
 
 void markSurface(QWidget *widget, qreal fillOpacity)
@@ -263,6 +299,11 @@ QColor marrowickAccentOn(const QWidget *widget, double ratio, const QColor &laye
 QColor marrowickAccentMark(const QWidget *widget)
 {
     return marrowickAccentOn(widget, accentMarkContrast);
+}
+
+QColor marrowickAccentFill(const QWidget *widget)
+{
+    return accentFillAgainst(marrowickAccent(widget), surfaceBehind(widget));
 }
 
 bool accentSurroundingsChanged(const QEvent *event)
@@ -299,12 +340,12 @@ void AccentInjector::setAccentHex(const QString &hex)
 void AccentInjector::apply(QWidget *content, const QString &hex)
 {
     const QColor accent = accentColor(hex);
-    const QColor onAccent = onAccentColor(hex);
     content->setProperty(accentProperty, accent);
-    content->setProperty(onAccentProperty, onAccent);
+    content->setProperty(onAccentProperty, onAccentColor(hex));
     QPalette palette = content->palette();
-    palette.setColor(QPalette::Highlight, accent);
-    palette.setColor(QPalette::HighlightedText, onAccent);
+    const QColor selection = accentTextFill(accent);
+    palette.setColor(QPalette::Highlight, selection);
+    palette.setColor(QPalette::HighlightedText, inkOn(selection));
     content->setPalette(palette);
     // Our own painting reads the property, which sends no event: repaint explicitly.
     content->update();

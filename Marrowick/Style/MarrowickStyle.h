@@ -59,6 +59,13 @@ constexpr double accentTextContrast = 4.5;
 // The accent as drawn on `background`: darkened on light backgrounds, lightened on dark
 // ones, only as far as `ratio` needs; an accent that already stands out is kept.
 QColor accentAgainst(const QColor &accent, const QColor &background, double ratio = accentMarkContrast);
+// The accent as a fill that carries text (its ink, inkOn): the fill accentMarkContrast apart
+// from `background` and the ink accentTextContrast apart from the fill, moved as accentAgainst
+// moves it, only as far as both need.
+QColor accentFillAgainst(const QColor &accent, const QColor &background);
+// The accent as a fill of text wherever it lies (a selection): moved away from its ink only as
+// far as the text needs.
+QColor accentTextFill(const QColor &accent);
 
 // The opacity of the text colour that fills a card (cardFill).
 constexpr qreal cardFillOpacity = 0.04;
@@ -73,6 +80,9 @@ QColor surfaceBehind(const QWidget *widget);
 QColor marrowickAccentOn(const QWidget *widget, double ratio, const QColor &layer = Qt::transparent);
 // The accent in effect for a widget, as a mark on the surface it sits on.
 QColor marrowickAccentMark(const QWidget *widget);
+// The accent in effect for a widget, as a fill that carries text on the surface it sits on (a
+// chosen tab, a window's main action); inkOn gives its text colour.
+QColor marrowickAccentFill(const QWidget *widget);
 // True after events that may change a widget's accent or what lies behind it: the accent
 // arrives with the palette. Widgets that keep an adjusted accent read it again then.
 bool accentSurroundingsChanged(const QEvent *event);
@@ -85,8 +95,8 @@ QColor marrowickAccent(const QWidget *widget);
 QColor marrowickOnAccent(const QWidget *widget);
 
 // Puts an accent, given as "#RRGGBB", on a window's content and everything inside it; the owner
-// of the setting hands in each new value. Standard widgets see it as the palette's highlight; our own
-// painting reads marrowickAccent(). Owned by the widget it decorates.
+// of the setting hands in each new value. Standard widgets see it as the palette's highlight (as
+// a fill for text, accentTextFill); our own painting reads marrowickAccent(). Owned by the widget it decorates.
 class AccentInjector : public QObject {
     Q_OBJECT
 

@@ -42,22 +42,23 @@ void PillButton::paintEvent(QPaintEvent *)
     if (!isEnabled())
         painter.setOpacity(0.45);
     const QRectF area = rect();
+    // The main action's fill stands out of the window behind it, and its label out of the fill.
+    const QColor fill = m_kind == Kind::prominent ? marrowickAccentFill(this) : QColor();
     if (m_kind == Kind::prominent) {
-        MarrowickProminentPillStyle::paint(painter, area, text(), font(), isDown(), marrowickAccent(this),
-                                           marrowickOnAccent(this), m_symbol);
+        MarrowickProminentPillStyle::paint(painter, area, text(), font(), isDown(), fill, inkOn(fill), m_symbol);
     } else {
         MarrowickGhostPillStyle::paint(painter, area, text(), font(), isDown(), palette(), m_symbol);
     }
     if (hasFocus())
-        paintFocusRing(painter, area);
+        paintFocusRing(painter, area, fill);
 }
 
 // Keyboard users need to see which pill Space will press.
-void PillButton::paintFocusRing(QPainter &painter, const QRectF &area) const
+void PillButton::paintFocusRing(QPainter &painter, const QRectF &area, const QColor &fill) const
 {
     painter.setRenderHint(QPainter::Antialiasing);
     // On the accent-filled pill the ring takes the text colour, or it would vanish in the fill.
-    const QColor colour = m_kind == Kind::prominent ? marrowickOnAccent(this) : marrowickAccentMark(this);
+    const QColor colour = m_kind == Kind::prominent ? inkOn(fill) : marrowickAccentMark(this);
     painter.setPen(QPen(colour, 2));
     painter.setBrush(Qt::NoBrush);
     const QRectF ring = area.adjusted(1, 1, -1, -1);

@@ -11,7 +11,7 @@ class QPainter;
 namespace marrowick {
 
 // A push button drawn as one of the two shared pills. The prominent one takes its colours
-// from the accent in effect (marrowickAccent).
+// from the accent in effect, as a fill for text on the surface behind it (marrowickAccentFill).
 class PillButton : public QAbstractButton {
     Q_OBJECT
 
@@ -31,7 +31,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void paintFocusRing(QPainter &painter, const QRectF &area) const;
+    void paintFocusRing(QPainter &painter, const QRectF &area, const QColor &fill) const;
 
     Kind m_kind;
     std::optional<Symbol> m_symbol;

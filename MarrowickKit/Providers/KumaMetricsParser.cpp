@@ -152,19 +152,28 @@ QString distinction(QStringView labelText)
     return says(type) ? type : QString();
 }
 
+// The ids given so far, and for each base id the ordinal to try next, so that many series
+// alike in every label cost one look-up each rather than one per series before them.
+struct TakenIDs {
+    QSet<QString> ids;
+    QHash<QString, int> nextOrdinal;
+};
+
 // The widget id of a monitor whose name other monitors share. Alerts, history and layout are
 // keyed by id, so each needs its own: the name followed by its distinction in parentheses,
 // "Twin (https://a.lan/)"; without one, the plain name. Should that id be taken already (two
 // series alike in every label), " #2", " #3" ... follow in line order. A name that occurs once
 // keeps the name alone as its id, so what was stored under it stays valid.
-QString sharedNameID(const Sample &sample, QSet<QString> &taken)
+QString sharedNameID(const Sample &sample, TakenIDs &taken)
 {
     const QString what = distinction(sample.labels);
     const QString base = what.isEmpty() ? sample.monitorName : sample.monitorName + QStringLiteral(" (") + what + u')';
     QString id = base;
-    for (int ordinal = 2; taken.contains(id); ++ordinal)
-        id = base + QStringLiteral(" #") + QString::number(ordinal);
-    taken.insert(id);
+    int ordinal = taken.nextOrdinal.value(base, 2);
+    while (taken.ids.contains(id))
+        id = base + QStringLiteral(" #") + QString::number(ordinal++);
+    taken.nextOrdinal.insert(base, ordinal);
+    taken.ids.insert(id);
     return id;
 }
 
@@ -248,10 +257,10 @@ QList<ServiceRow> parse(const QString &text)
             statuses.append(std::move(*found));
         }
     }
-    QSet<QString> taken;
+    TakenIDs taken;
     for (const auto &status : std::as_const(statuses)) {
         if (nameCounts.value(status.monitorName) == 1)
-            taken.insert(status.monitorName);
+            taken.ids.insert(status.monitorName);
     }
 
     QList<ServiceRow> rows;

@@ -140,6 +140,10 @@ void TestKumaMetricsParser::parse_data()
     QTest::newRow("suffixed id already a name")
         << status("monitor_name=\"a #2\"", "1") + status("monitor_name=\"a\"", "1") + status("monitor_name=\"a\"", "0")
         << QStringList{"a #2|up|-", "a|up|-", "a as a #3|down|-"};
+    QTest::newRow("alike series number on past a taken suffix")
+        << status("monitor_name=\"a\"", "1") + status("monitor_name=\"a\"", "0") + status("monitor_name=\"a #3\"", "1")
+               + status("monitor_name=\"a\"", "2") + status("monitor_name=\"a\"", "3")
+        << QStringList{"a|up|-", "a as a #2|down|-", "a #3|up|-", "a as a #4|warn|-", "a as a #5|warn|-"};
     QTest::newRow("unique name takes a time of other labels")
         << status("monitor_name=\"a\",job=\"x\"", "1") + time("monitor_name=\"a\"", "6") << QStringList{"a|up|6"};
     QTest::newRow("shared name takes only its own series' time")

@@ -102,6 +102,30 @@ private slots:
         save(&settings, QStringLiteral("settings-sources-unsaved"));
     }
 
+    // Accents close to the window behind them: yellow on a light one, near-black on a dark one.
+    void sourcesTabAccents_data()
+    {
+        QTest::addColumn<QString>("accent");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("settings-sources-yellow-accent") << QStringLiteral("#FFE600") << false;
+        QTest::newRow("settings-sources-near-black-accent-dark") << QStringLiteral("#101010") << true;
+    }
+
+    void sourcesTabAccents()
+    {
+        QFETCH(QString, accent);
+        QFETCH(bool, dark);
+        test::AppStateRig rig;
+        rig.build();
+        rig.settings->setAccentHex(accent);
+        addSamples(rig);
+        SettingsView settings(rig.state.get(), {}, {});
+        settings.setPalette(test::themePalette(dark));
+        test::followAccent(&settings, rig.settings.get());
+        settings.setClock([&rig] { return rig.clock.now().advanced(95); });
+        save(&settings, QString::fromLatin1(QTest::currentDataTag()));
+    }
+
     // The desktop's font at 10 and 20 points: names and addresses give way to the controls.
     void sourcesTabAtFontSizes()
     {

@@ -95,8 +95,24 @@ class TestMarrowickStyle : public QObject {
             m_shortfalls.append(QStringLiteral("%1 %2:1").arg(QLatin1String(what)).arg(ratio, 0, 'f', 2));
     }
 
+    // A capsule filled with the accent that carries a label (a chosen tab, a window's main
+    // action): the fill read beside its rounded end, the label `inset` inside its edges. The
+    // fill against what lies right above the capsule, the label against the fill.
+    void checkFilledCapsule(const char *what, QAbstractButton *capsule, const QMargins &inset, bool onWindow)
+    {
+        const SharpShot shot(capsule->parentWidget());
+        const int middle = capsule->height() / 2;
+        const QColor fill = shot.at(capsule, {middle, middle});
+        if (onWindow)
+            need(qPrintable(QStringLiteral("%1 on the window").arg(QLatin1String(what))),
+                 contrastRatio(fill, shot.at(capsule, {capsule->width() / 2, -4})), 3);
+        need(qPrintable(QStringLiteral("%1's text").arg(QLatin1String(what))),
+             shot.strongest(capsule, capsule->rect() - inset, fill), 4.5);
+    }
+
     // The General tab: the chosen tab on its bar; a switch on its card, on and off, with its
-    // knob and focus ring; a swatch's focus ring on its card; the chosen swatch.
+    // knob and focus ring; a swatch's focus ring on its card; the chosen swatch. The Sources
+    // tab: its chosen tab and its main action.
     void checkSettingsWindow(const QString &hex, bool dark)
     {
         test::AppStateRig rig;
@@ -111,6 +127,7 @@ class TestMarrowickStyle : public QObject {
         QAbstractButton *tab = window.tabButton(SettingsView::SettingsTab::general);
         const SharpShot bar(tab->parentWidget());
         need("chosen tab on its bar", contrastRatio(bar.at(tab, {6, 10}), bar.at(tab->parentWidget(), {2, 10})), 3);
+        checkFilledCapsule("chosen tab", tab, QMargins(14, 4, 14, 4), false);
 
         // Switch 42 by 26: the track inset 3, its knob 16 wide at one end.
         SwitchButton *toggle = general->switchNamed(QStringLiteral("Sound alerts"));
@@ -143,6 +160,16 @@ class TestMarrowickStyle : public QObject {
             swatches[preset]->setChecked(false);
             need("chosen swatch", contrastRatio(chosen, SharpShot(swatches[preset]).at(swatches[preset], {12, 4})), 2);
         }
+
+        window.setTab(SettingsView::SettingsTab::sources);
+        checkFilledCapsule("chosen Sources tab", window.tabButton(SettingsView::SettingsTab::sources), QMargins(14, 4, 14, 4),
+                           false);
+        auto *add = window.findChild<PillButton *>(SettingsView::addButtonIdentifier);
+        QVERIFY(add && add->isVisible());
+        checkFilledCapsule("Add Source button", add, QMargins(16, 6, 16, 6), true);
+        // Standard widgets draw selections in the palette's highlight.
+        const QPalette palette = add->palette();
+        need("selected text", contrastRatio(palette.color(QPalette::HighlightedText), palette.color(QPalette::Highlight)), 4.5);
     }
 
     // The popup: the brand, a row's sparkline and latency pill on its card, a group's pill, a
@@ -224,6 +251,12 @@ class TestMarrowickStyle : public QObject {
         QVERIFY(symbol != symbols.cend());
         const SharpShot shot((*symbol)->parentWidget());
         need("page symbol", shot.strongest(*symbol, (*symbol)->rect(), shot.at((*symbol)->parentWidget(), {2, 2})), 3);
+        const QList<PillButton *> pills = window.findChildren<PillButton *>();
+        const auto forward = std::find_if(pills.cbegin(), pills.cend(), [](const PillButton *pill) {
+            return pill->isVisible() && pill->kind() == PillButton::Kind::prominent;
+        });
+        QVERIFY(forward != pills.cend());
+        checkFilledCapsule("first-run window's main button", *forward, QMargins(16, 6, 16, 6), true);
     }
 
 private slots:
@@ -372,14 +405,16 @@ private slots:
     }
 
     // Every accent, preset or custom, in a light and a dark theme, on real renders: accent text
-    // stands 4.5:1 and accent marks and lines 3:1 apart from what lies right behind them.
+    // and text on an accent fill stand 4.5:1, and accent marks, lines and the fill of a main
+    // action 3:1 apart from what lies right behind them.
     void accentStandsOutWhereverItIsDrawn_data()
     {
         QTest::addColumn<QString>("hex");
         QTest::addColumn<bool>("dark");
         QStringList accents = AccentPresets::all();
         accents << QStringLiteral("#000000") << QStringLiteral("#101010") << QStringLiteral("#808080")
-                << QStringLiteral("#FFFF00") << QStringLiteral("#353535") << QStringLiteral("#EFEFEF");
+                << QStringLiteral("#FFFF00") << QStringLiteral("#FFE600") << QStringLiteral("#353535")
+                << QStringLiteral("#EFEFEF");
         for (const QString &hex : accents) {
             QTest::addRow("%s light", qPrintable(hex)) << hex << false;
             QTest::addRow("%s dark", qPrintable(hex)) << hex << true;
