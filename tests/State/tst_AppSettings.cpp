@@ -68,13 +68,12 @@ int writeInChild(const QStringList &arguments)
 const QByteArray soundFile = "[General]\naccentHex=#FF0000\ncompactMode=true\nglobalQuiet=true\n"
                              "onboardingCompleted=true\nshowSparklines=false\nsoundAlerts=false\n";
 
+// The same bytes at every run; `size` a multiple of four.
 QByteArray randomBytes(qsizetype size)
 {
-    QRandomGenerator random(28);
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &byte : bytes)
-        byte = char(random.bounded(256));
-    return bytes;
+    QList<quint32> words(size / 4);
+    QRandomGenerator(28).fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
 }
 
 } // namespace
