@@ -335,18 +335,6 @@ private slots:
             QCOMPARE(test::fileBytes(dataPath(file)), bytes);
     }
 
-    // A damaged settings file is told with the data files.
-    void aDamagedSettingsFileIsTold()
-    {
-        const QString file = m_rig->dir.filePath(QStringLiteral("damaged.ini"));
-        QVERIFY(test::writeFile(file, "[General]\ncompactMode=true\nonboardingCompl"));
-        const QString told = QStringLiteral("damaged.ini was damaged. Marrowick read what it could and kept a copy as "
-                                            "%1.corrupt.").arg(file);
-        QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
-        m_rig->settings = std::make_unique<AppSettings>(std::make_unique<QSettings>(file, QSettings::IniFormat));
-        QCOMPARE(build().storageNotice(), told);
-    }
-
     // Only names our own saves make are removed: anything else may be the user's.
     void leftoverTemporariesAreRemovedAtStart_data()
     {
