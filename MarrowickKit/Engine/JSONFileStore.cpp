@@ -35,6 +35,7 @@ QString quarantineName(const QString &quarantine, int n)
     return n == 1 ? quarantine : quarantine + QLatin1Char('-') + QString::number(n);
 }
 
+// False also where either cannot be read to its end.
 bool holdSameBytes(const QString &one, const QString &other)
 {
     QFile a(one);
@@ -42,11 +43,11 @@ bool holdSameBytes(const QString &one, const QString &other)
     if (a.size() != b.size() || !a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
         return false;
     constexpr qint64 blockSize = 64 * 1024;
-    while (!a.atEnd()) {
-        if (a.read(blockSize) != b.read(blockSize))
+    for (QByteArray block = a.read(blockSize); !block.isEmpty(); block = a.read(blockSize)) {
+        if (block != b.read(blockSize))
             return false;
     }
-    return a.error() == QFileDevice::NoError && b.error() == QFileDevice::NoError;
+    return a.error() == QFileDevice::NoError && b.error() == QFileDevice::NoError && b.atEnd();
 }
 
 // The copy of `file` already kept under one of the quarantine's names, if any.
@@ -59,6 +60,7 @@ std::optional<QString> earlierCopy(const QString &file, const QString &quarantin
     return std::nullopt;
 }
 
+// Logs the problem for the user, and hands it on.
 FileProblem told(const FileProblem &problem)
 {
     qWarning().noquote() << problem.text();
