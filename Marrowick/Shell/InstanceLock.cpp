@@ -82,6 +82,9 @@ int InstanceLock::openFile()
     // Creating the file or reusing it needs no data blocks, so locking works on a full disk.
     const QByteArray path = QFile::encodeName(m_path);
     int fd = ::open(path.constData(), O_RDWR | O_CREAT | openFlags, ownerOnly);
+    // The cause to report: the opens below only try other ways in, and fail for their own
+    // reasons (a read-only open of a file that was never created finds nothing).
+    const int firstError = errno;
     int error = errno;
     if (fd < 0 && error == EACCES) {
         // A file of ours that lost its permission bits gets them back.
@@ -93,12 +96,10 @@ int InstanceLock::openFile()
         }
     }
     // Someone else's file, or a read-only file system: a read-only descriptor still locks.
-    if (fd < 0 && (error == EACCES || error == EROFS)) {
+    if (fd < 0 && (error == EACCES || error == EROFS))
         fd = ::open(path.constData(), O_RDONLY | openFlags);
-        error = errno;
-    }
     if (fd < 0) {
-        m_error = errorText(error);
+        m_error = errorText(firstError);
         return -1;
     }
     struct stat info {};

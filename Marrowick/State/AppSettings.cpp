@@ -15,6 +15,9 @@ namespace marrowick {
 
 namespace {
 
+// Beside the file, as the data files keep theirs.
+const QString quarantineSuffix = QStringLiteral(".corrupt");
+
 // Makes the settings file readable by the owner only. QSettings replaces the file through
 // QSaveFile, which keeps the permissions of the file it replaces, so a file that exists
 // owner-only before the first write stays so.
@@ -32,6 +35,14 @@ void keepOwnerOnly(const QSettings &store)
     }
     if (!QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         qWarning().noquote() << QStringLiteral("Could not make %1 private to its owner.").arg(file);
+}
+
+// Every key of SettingsKey.
+QStringList ownKeys()
+{
+    return {SettingsKey::launchAtLogin, SettingsKey::globalQuiet, SettingsKey::soundAlerts,
+            SettingsKey::notifyOnRecovery, SettingsKey::showSparklines, SettingsKey::compactMode,
+            SettingsKey::accentHex, SettingsKey::onboardingCompleted, SettingsKey::widgetLayout};
 }
 
 // Worded as the other files' failed saves.
@@ -122,8 +133,10 @@ AppSettings::AppSettings(std::unique_ptr<QSettings> store, QObject *parent)
     : QObject(parent), m_store(std::move(store))
 {
     keepOwnerOnly(*m_store);
-    if (QFileInfo(m_store->fileName()).isAbsolute())
+    if (QFileInfo(m_store->fileName()).isAbsolute()) {
         AtomicFile::removeLeftoverTemporaries(m_store->fileName());
+        keepDamagedFile();
+    }
 }
 
 AppSettings::~AppSettings()
@@ -133,6 +146,29 @@ AppSettings::~AppSettings()
     sync();
     if (!writeError().isEmpty())
         qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved settings: %1").arg(writeError());
+}
+
+void AppSettings::keepDamagedFile()
+{
+    // QSettings finds damage as it parses a section, and tells only the object that parsed it
+    // (a process parses a file once): every section now, through the store itself.
+    m_store->allKeys();
+    if (m_store->status() != QSettings::FormatError)
+        return;
+    const QString file = m_store->fileName();
+    m_loadProblem = JSONFileStore::copyAside(file, file + quarantineSuffix);
+    if (m_loadProblem->kind != FileProblem::Kind::copiedAside)
+        return;
+    // The file keeps what could be read of our own keys, written at once so that the next start
+    // reads a sound file. The rest was damage read as keys, which QSettings would not even write
+    // back whole.
+    const QSettings own(file, m_store->format());
+    for (const QString &key : ownKeys()) {
+        if (const QVariant stored = own.value(key); stored.isValid())
+            m_unsaved.insert(key, stored);
+    }
+    m_replacesFile = true;
+    sync();
 }
 
 QVariant AppSettings::value(const QString &key) const
@@ -209,7 +245,7 @@ void AppSettings::setWidgetLayoutData(const std::optional<QByteArray> &data)
 
 void AppSettings::sync()
 {
-    if (m_unsaved.isEmpty())
+    if (m_unsaved.isEmpty() && !m_replacesFile)
         return;
     const QString failure = writeUnsaved();
     if (m_writeFailure.record(failure))
@@ -223,6 +259,9 @@ QString AppSettings::writeUnsaved()
     const bool isFile = QFileInfo(file).isAbsolute();
     QHash<QString, QVariant> intended;
     try {
+        // Writing it would lose the keys after the damage, of which no copy could be kept.
+        if (m_loadProblem && m_loadProblem->blocksSaving())
+            throw FileStoreError(m_loadProblem->savingRefusal().toStdString());
         if (isFile)
             AtomicFile::checkRoom(writtenSizeBound(), file);
         // A fresh object takes over what the failed one left unwritten, and writes it at once.
@@ -231,6 +270,9 @@ QString AppSettings::writeUnsaved()
         if (isFile)
             intended = intendedContents(file);
         handOverUnsaved();
+        // Clearing a file of which QSettings read no key is no change to it: it writes nothing.
+        if (m_replacesFile && intended.isEmpty())
+            AtomicFile::write(QByteArray(), file);
         if (m_store->status() != QSettings::NoError)
             throw FileStoreError(savingFailure(file, QStringLiteral("the file could not be written")));
         if (isFile && !isWholeSettingsFile(file, intended.size())) {
@@ -245,6 +287,7 @@ QString AppSettings::writeUnsaved()
         return QString::fromUtf8(error.what());
     }
     m_unsaved.clear();
+    m_replacesFile = false;
     return QString();
 }
 
@@ -254,7 +297,7 @@ QHash<QString, QVariant> AppSettings::intendedContents(const QString &file) cons
     // holds no unwritten change, so that it writes nothing.
     const QSettings own(file, m_store->format());
     QHash<QString, QVariant> contents;
-    const QStringList keys = own.allKeys();
+    const QStringList keys = m_replacesFile ? QStringList() : own.allKeys();
     for (const QString &key : keys)
         contents.insert(key, own.value(key));
     for (auto change = m_unsaved.cbegin(); change != m_unsaved.cend(); ++change) {
@@ -268,6 +311,8 @@ QHash<QString, QVariant> AppSettings::intendedContents(const QString &file) cons
 
 void AppSettings::handOverUnsaved()
 {
+    if (m_replacesFile)
+        m_store->clear();
     for (auto change = m_unsaved.cbegin(); change != m_unsaved.cend(); ++change) {
         if (change->isValid())
             m_store->setValue(change.key(), *change);
@@ -285,7 +330,7 @@ qint64 AppSettings::writtenSizeBound() const
     // the line end and section names take less than the rest of the allowance.
     constexpr qint64 perKey = 32;
     constexpr qint64 perFile = 64;
-    QStringList keys = m_store->allKeys() + m_unsaved.keys();
+    QStringList keys = (m_replacesFile ? QStringList() : m_store->allKeys()) + m_unsaved.keys();
     keys.removeDuplicates();
     qint64 bound = perFile;
     for (const QString &key : std::as_const(keys))

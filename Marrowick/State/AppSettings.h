@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Marrowick/State/SaveFailure.h"
+#include "MarrowickKit/Engine/JSONFileStore.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -34,6 +35,15 @@ inline const QString widgetLayout = QStringLiteral("widgetLayout");
 // limit): it reports success for a file it left cut or empty. So a change reaches QSettings only
 // once a file of that size is known to fit, and the file is checked after the write; until then
 // the change is kept here, read from here, and written again by the next write.
+//
+// A file that QSettings finds damaged (a line cut inside a key, binary bytes) is read as far as
+// it goes, and what it could not read would be gone with the first write. So before anything
+// writes it, a copy is kept beside it, "<file>.corrupt" or the next free name, and the user is
+// told; then the file is written again with what could be read of the keys of SettingsKey, and
+// nothing else. Where no copy can be kept, the file is never written. A value of the wrong type
+// is not damage: it reads as the key's default and stays in the file until that key is set.
+// QSettings reads a file of any size whole; a large one that it reads without an error loses
+// nothing and is kept as it is.
 //
 // Booleans are stored as the texts "true" and "false". A stored value that is neither (a
 // hand-edited "yes", a number) is not a Boolean and reads as the key's default.
@@ -78,6 +88,9 @@ public:
     const QString &writeError() const { return m_writeFailure.reason(); }
     // What a window says while the settings are unsaved; empty once they are saved.
     QString unsavedText() const { return m_writeFailure.text(); }
+    // The settings file as found damaged at start: copied aside, or left as it is where it could
+    // not be. Nothing when it was sound.
+    const std::optional<FileProblem> &loadProblem() const { return m_loadProblem; }
 
 signals:
     // `key` is one of SettingsKey.
@@ -87,6 +100,8 @@ signals:
     void writeErrorChanged(const QString &error);
 
 private:
+    // Keeps a copy of a file that QSettings found damaged, and writes what could be read of it.
+    void keepDamagedFile();
     QVariant value(const QString &key) const;
     // An invalid value removes the key.
     void store(const QString &key, const QVariant &value);
@@ -104,7 +119,10 @@ private:
     // Changes not yet in the file, by key; an invalid value is a removal. Kept out of QSettings
     // until a write fits: it writes what it holds on its own, unchecked, when it gets to it.
     QHash<QString, QVariant> m_unsaved;
+    // The unsaved changes replace every key of the file, not only their own.
+    bool m_replacesFile = false;
     SaveFailure m_writeFailure{QStringLiteral("settings")};
+    std::optional<FileProblem> m_loadProblem;
 };
 
 // The Boolean a stored value holds: a real Boolean, or the text "true" or "false"; nothing for

@@ -172,8 +172,7 @@ void AppState::writeSourcesFile()
     QString failure;
     if (m_sourcesLoadProblem && m_sourcesLoadProblem->blocksSaving()) {
         // Replacing it would lose every source it holds.
-        failure = QStringLiteral("%1 could not be read at start and is not replaced; fix it and restart Marrowick")
-                      .arg(SourcesStore::fileName());
+        failure = m_sourcesLoadProblem->savingRefusal();
     } else {
         try {
             SourcesStore::save(m_sources, m_sourcesDirectory);
@@ -213,7 +212,8 @@ QCoro::Task<void> AppState::saveBeforeQuit()
 void AppState::refreshStorageNotice()
 {
     QStringList lines;
-    for (const std::optional<FileProblem> &problem : {m_sourcesLoadProblem, m_historyRecorder->loadProblem()}) {
+    for (const std::optional<FileProblem> &problem :
+         {m_sourcesLoadProblem, m_historyRecorder->loadProblem(), m_settings->loadProblem()}) {
         if (problem)
             lines.append(problem->text());
     }

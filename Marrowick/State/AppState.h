@@ -93,8 +93,9 @@ public:
     const QString &sourcesSaveError() const { return m_sourcesSaveFailure.reason(); }
     // What every window says while the sources are unsaved; empty once they are saved.
     QString unsavedSourcesText() const { return m_sourcesSaveFailure.text(); }
-    // What the user should know about the data files, one sentence a line: a file found damaged
-    // or unreadable at start, and the history while it cannot be saved. Empty when all is well.
+    // What the user should know about the data files and the settings, one sentence a line: a
+    // file found damaged or unreadable at start, and the history while it cannot be saved. Empty
+    // when all is well.
     const QString &storageNotice() const { return m_storageNotice; }
 
     static OverallStatus computeOverallStatus(const SourceMap<SourceSnapshot> &snapshots,

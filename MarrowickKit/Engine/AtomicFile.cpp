@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -104,6 +105,39 @@ void syncFolder(const QString &folder)
                                     .arg(folder, systemError(error));
 }
 
+// Gives the finished temporary the name `target` unless that is taken: 0, EEXIST, or why not.
+int renameToNewName(const QByteArray &temporary, const QByteArray &target)
+{
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the exclusive rename; a hard link is exclusive too.
+    if (::link(temporary.constData(), target.constData()) != 0)
+        return errno;
+    ::unlink(temporary.constData());
+    return 0;
+}
+
+// Copies what `source` holds to `fd`; an empty text, else why not. `size` is what was copied.
+QString copyAll(int source, int fd, qint64 &size)
+{
+    QByteArray buffer(64 * 1024, Qt::Uninitialized);
+    size = 0;
+    for (;;) {
+        const ssize_t count = ::read(source, buffer.data(), size_t(buffer.size()));
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return systemError(errno);
+        if (count == 0)
+            return QString();
+        if (const QString failure = writeAll(fd, buffer.constData(), count); !failure.isEmpty())
+            return failure;
+        size += count;
+    }
+}
+
 } // namespace
 
 void write(const QByteArray &bytes, const QString &file)
@@ -123,6 +157,40 @@ void write(const QByteArray &bytes, const QString &file)
         fail(file, failure);
     }
     syncFolder(QFileInfo(target).absolutePath());
+}
+
+bool copyToNewName(const QString &file, const QString &copy)
+{
+    const int source = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    if (source < 0)
+        fail(copy, systemError(errno));
+    const QString folder = QFileInfo(copy).absolutePath();
+    QByteArray temporary;
+    int fd = -1;
+    try {
+        fd = createTemporary(copy, QDir(folder).filePath(QFileInfo(file).fileName()), temporary);
+    } catch (const FileStoreError &) {
+        ::close(source);
+        throw;
+    }
+    qint64 size = 0;
+    QString failure = copyAll(source, fd, size);
+    ::close(source);
+    if (failure.isEmpty())
+        failure = syncAndCheckSize(fd, size);
+    if (::close(fd) != 0 && failure.isEmpty())
+        failure = systemError(errno);
+    const int renamed = failure.isEmpty() ? renameToNewName(temporary, QFile::encodeName(copy)) : -1;
+    if (renamed != 0)
+        ::unlink(temporary.constData());
+    if (renamed == EEXIST)
+        return false;
+    if (renamed != 0 && failure.isEmpty())
+        failure = systemError(renamed);
+    if (!failure.isEmpty())
+        fail(copy, failure);
+    syncFolder(folder);
+    return true;
 }
 
 void checkRoom(qint64 bytes, const QString &file)

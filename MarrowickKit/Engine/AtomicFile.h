@@ -24,6 +24,12 @@ namespace AtomicFile {
 // Throws FileStoreError.
 void write(const QByteArray &bytes, const QString &file);
 
+// Copies `file` to `copy`, a name that must be new: false when it is taken, and nothing is
+// replaced. As write() writes, owner-only and every byte on the disk before the name appears,
+// through a temporary named as those of `file` (so removeLeftoverTemporaries(file) clears what
+// a kill leaves) in the folder of `copy`. Throws FileStoreError.
+bool copyToNewName(const QString &file, const QString &copy);
+
 // Checks that a file of `bytes` fits beside the file: writes that many bytes to a temporary
 // there, makes sure the disk holds them, and removes it. For writers that cannot tell when
 // their own last bytes were refused. Throws FileStoreError with the reason (a full disk, a

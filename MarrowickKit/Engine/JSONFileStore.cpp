@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QtDebug>
 
+#include <functional>
+
 namespace marrowick {
 
 namespace {
@@ -28,6 +30,69 @@ bool isTaken(const QString &path)
     return info.exists() || info.isSymLink();
 }
 
+QString quarantineName(const QString &quarantine, int n)
+{
+    return n == 1 ? quarantine : quarantine + QLatin1Char('-') + QString::number(n);
+}
+
+// False also where either cannot be read to its end.
+bool holdSameBytes(const QString &one, const QString &other)
+{
+    QFile a(one);
+    QFile b(other);
+    if (a.size() != b.size() || !a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly))
+        return false;
+    constexpr qint64 blockSize = 64 * 1024;
+    for (QByteArray block = a.read(blockSize); !block.isEmpty(); block = a.read(blockSize)) {
+        if (block != b.read(blockSize))
+            return false;
+    }
+    return a.error() == QFileDevice::NoError && b.error() == QFileDevice::NoError && b.atEnd();
+}
+
+// The copy of `file` already kept under one of the quarantine's names, if any.
+std::optional<QString> earlierCopy(const QString &file, const QString &quarantine)
+{
+    for (int n = 1; n <= maximumSetAsideCopies && isTaken(quarantineName(quarantine, n)); ++n) {
+        if (holdSameBytes(file, quarantineName(quarantine, n)))
+            return quarantineName(quarantine, n);
+    }
+    return std::nullopt;
+}
+
+// Logs the problem for the user, and hands it on.
+FileProblem told(const FileProblem &problem)
+{
+    qWarning().noquote() << problem.text();
+    return problem;
+}
+
+enum class Placed { done, taken, failed };
+
+// Puts the file, through `place`, at `quarantine` or the first of `quarantine`-2, -3, ... that
+// is free: an earlier copy is never replaced. `place` says whether it did, found the name taken
+// meanwhile (the next is tried), or failed (then why, in its second argument). The name it
+// used, or nothing and `reason`.
+std::optional<QString> placeAtFreeName(const QString &quarantine, QString &reason,
+                                       const std::function<Placed(const QString &, QString &)> &place)
+{
+    for (int n = 1; n <= maximumSetAsideCopies; ++n) {
+        const QString name = quarantineName(quarantine, n);
+        if (isTaken(name))
+            continue;
+        switch (place(name, reason)) {
+        case Placed::done:
+            return name;
+        case Placed::taken:
+            continue;
+        case Placed::failed:
+            return std::nullopt;
+        }
+    }
+    reason = QStringLiteral("no free name to keep it under");
+    return std::nullopt;
+}
+
 } // namespace
 
 bool FileProblem::blocksSaving() const
@@ -41,8 +106,18 @@ QString FileProblem::text() const
         return QStringLiteral("%1 was damaged. Marrowick started without it and kept it as %2.")
             .arg(fileNameOf(file), QDir::toNativeSeparators(copy));
     }
+    if (kind == Kind::copiedAside) {
+        return QStringLiteral("%1 was damaged. Marrowick read what it could and kept a copy as %2.")
+            .arg(fileNameOf(file), QDir::toNativeSeparators(copy));
+    }
     return QStringLiteral("%1 could not be read (%2). Marrowick started without it and leaves it untouched in %3.")
         .arg(fileNameOf(file), reason, folderOf(file));
+}
+
+QString FileProblem::savingRefusal() const
+{
+    return QStringLiteral("%1 could not be read at start and is not replaced; fix it and restart Marrowick")
+        .arg(fileNameOf(file));
 }
 
 namespace JSONFileStore {
@@ -73,31 +148,39 @@ std::optional<QByteArray> readCapped(const QString &file, QString *error)
 FileProblem setAside(const QString &file, const QString &quarantine)
 {
     QString reason;
-    for (int n = 1; n <= maximumSetAsideCopies; ++n) {
-        const QString copy = n == 1 ? quarantine : quarantine + QLatin1Char('-') + QString::number(n);
-        if (isTaken(copy))
-            continue;
+    const std::optional<QString> copy = placeAtFreeName(quarantine, reason, [&file](const QString &name, QString &why) {
         QFile moved(file);
-        if (moved.rename(copy)) {
-            const FileProblem problem{FileProblem::Kind::setAside, file, copy, QString()};
-            qWarning().noquote() << problem.text();
-            return problem;
+        if (moved.rename(name))
+            return Placed::done;
+        why = moved.errorString();
+        return isTaken(name) ? Placed::taken : Placed::failed;
+    });
+    if (!copy)
+        return leaveInPlace(file, QStringLiteral("damaged, and it could not be set aside: %1").arg(reason));
+    return told({FileProblem::Kind::setAside, file, *copy, QString()});
+}
+
+FileProblem copyAside(const QString &file, const QString &quarantine)
+{
+    if (const std::optional<QString> kept = earlierCopy(file, quarantine))
+        return told({FileProblem::Kind::copiedAside, file, *kept, QString()});
+    QString reason;
+    const std::optional<QString> copy = placeAtFreeName(quarantine, reason, [&file](const QString &name, QString &why) {
+        try {
+            return AtomicFile::copyToNewName(file, name) ? Placed::done : Placed::taken;
+        } catch (const FileStoreError &error) {
+            why = QString::fromUtf8(error.what());
+            return Placed::failed;
         }
-        reason = moved.errorString();
-        // Taken meanwhile: the next name. Anything else would fail again.
-        if (!isTaken(copy))
-            break;
-    }
-    if (reason.isEmpty())
-        reason = QStringLiteral("no free name to set it aside under");
-    return leaveInPlace(file, QStringLiteral("damaged, and it could not be set aside: %1").arg(reason));
+    });
+    if (!copy)
+        return leaveInPlace(file, QStringLiteral("damaged, and no copy of it could be kept: %1").arg(reason));
+    return told({FileProblem::Kind::copiedAside, file, *copy, QString()});
 }
 
 FileProblem leaveInPlace(const QString &file, const QString &reason)
 {
-    const FileProblem problem{FileProblem::Kind::leftInPlace, file, QString(), reason};
-    qWarning().noquote() << problem.text();
-    return problem;
+    return told({FileProblem::Kind::leftInPlace, file, QString(), reason});
 }
 
 void save(const QByteArray &bytes, const QString &file)

@@ -14,8 +14,9 @@ namespace marrowick {
 // A file of ours that a load found but could not use, and what became of it.
 struct FileProblem {
     enum class Kind {
-        setAside,   // damaged: moved whole to `copy`
-        leftInPlace // unreadable, or damaged and not movable: still at `file`, never overwritten
+        setAside,    // damaged: moved whole to `copy`
+        copiedAside, // damaged but still read as far as it goes (the settings): copied whole to `copy`
+        leftInPlace  // unreadable, or damaged and not movable: still at `file`, never overwritten
     };
     Kind kind = Kind::leftInPlace;
     QString file;
@@ -26,6 +27,8 @@ struct FileProblem {
     bool blocksSaving() const;
     // One sentence for the user and the log: which file, and where it or its copy is.
     QString text() const;
+    // Why a save refuses to replace it, while blocksSaving().
+    QString savingRefusal() const;
 };
 
 // The one reader and writer of the system's own JSON files. A damaged file costs its contents
@@ -46,6 +49,11 @@ std::optional<QByteArray> readCapped(const QString &file, QString *error = nullp
 // Moves the damaged file to `quarantine`, or to the first of `quarantine`-2, -3, ... that is
 // free: an earlier copy is never replaced. Logs what it did.
 FileProblem setAside(const QString &file, const QString &quarantine);
+
+// Copies the damaged file, which stays in use, as setAside() names its copy: an earlier copy is
+// never replaced, and one that holds the same bytes is named instead of a new one. Where no copy
+// can be kept, the file is left in place. Logs what it did.
+FileProblem copyAside(const QString &file, const QString &quarantine);
 
 // Records and logs that the file stays where it is, unread.
 FileProblem leaveInPlace(const QString &file, const QString &reason);

@@ -143,6 +143,34 @@ private slots:
         QVERIFY(test::fileBytes(m_quarantine + "-2") == bytes);
     }
 
+    // A damaged file that stays in use (read as far as it goes) is copied beside earlier copies,
+    // once for the same bytes: until it is written again, every start finds it damaged.
+    void aFileInUseIsCopiedOncePerDamage()
+    {
+        QVERIFY(test::writeFile(m_file, "damaged"));
+        QVERIFY(test::writeFile(m_quarantine, "an earlier copy"));
+        const QString copy = m_quarantine + "-2";
+        const QRegularExpression told(QStringLiteral("^sources\\.json was damaged\\. Marrowick read what it could and "
+                                                     "kept a copy as .*/sources\\.json\\.corrupt-[23]\\.$"));
+        for (int start = 1; start <= 2; ++start) {
+            QTest::ignoreMessage(QtWarningMsg, told);
+            const FileProblem problem = JSONFileStore::copyAside(m_file, m_quarantine);
+            QCOMPARE(problem.kind, FileProblem::Kind::copiedAside);
+            QCOMPARE(problem.copy, copy);
+            QVERIFY(!problem.blocksSaving());
+        }
+        QCOMPARE(test::fileBytes(m_file), QByteArray("damaged"));
+        QCOMPARE(test::fileBytes(m_quarantine), QByteArray("an earlier copy"));
+        QCOMPARE(test::fileBytes(copy), QByteArray("damaged"));
+        QCOMPARE(test::modeOf(copy), 0600);
+
+        QVERIFY(test::writeFile(m_file, "damaged again"));
+        QTest::ignoreMessage(QtWarningMsg, told);
+        QCOMPARE(JSONFileStore::copyAside(m_file, m_quarantine).copy, m_quarantine + "-3");
+        QCOMPARE(test::fileBytes(m_quarantine + "-3"), QByteArray("damaged again"));
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files).size(), 4); // no temporary left
+    }
+
     // An unreadable file is not damaged: it stays, so that fixing its permissions brings it back.
     void anUnreadableFileIsLeftInPlace()
     {

@@ -2,9 +2,13 @@
 #include "Marrowick/Popover/PopoverView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
 
+#include "support/TestSupport.h"
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -77,6 +81,27 @@ private slots:
         QWidget *settings = findSettingsWindow();
         QVERIFY(settings);
         QCOMPARE(settings->windowIcon().cacheKey(), icon.cacheKey());
+    }
+
+    // The copy of a damaged settings file is made before anything at start writes the file,
+    // and the popup says where it is.
+    void aDamagedSettingsFileIsCopiedBeforeTheStartWritesIt()
+    {
+        const QString file = m_home.filePath(QStringLiteral("config/tobrin/MarrowickTest.conf"));
+        const QByteArray damaged = "[General]\naccentHex=#FF0000\nglobalQuiet=true\nonboardingCompl";
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QVERIFY(test::writeFile(file, damaged));
+        const QString told = QStringLiteral("MarrowickTest.conf was damaged. Marrowick read what it could and kept a "
+                                            "copy as %1.corrupt.").arg(file);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
+
+        MarrowickApp app({QStringLiteral("marrowick")});
+        app.start();
+        QCoreApplication::processEvents(); // the launch tasks, the first-run window among them
+        QCOMPARE(test::fileBytes(file + QStringLiteral(".corrupt")), damaged);
+        QCOMPARE(test::fileBytes(file), QByteArray("[General]\naccentHex=#FF0000\nglobalQuiet=true\n"));
+        app.showPopover();
+        QCOMPARE(visibleLabelsStartingWith(*popover(), told), 1);
     }
 
     // The popup only asks; the shell opens the settings window, from either button.

@@ -242,6 +242,59 @@ private slots:
         QVERIFY(!held || second.waitForFinished(30000));
     }
 
+    // A data folder that cannot take the lock file does not keep the program from running, and
+    // the warning gives the cause: the first one met, not that of a later attempt.
+    void anUnwritableFolderIsToldWhy_data()
+    {
+        QTest::addColumn<bool>("readOnlyDisk"); // else a folder of another user
+        QTest::addColumn<bool>("folderExists");
+        QTest::addColumn<QString>("cause");
+        const QString denied = QStringLiteral("Permission denied");
+        const QString readOnly = QStringLiteral("Read-only file system");
+        QTest::newRow("another user's folder") << false << true << denied;
+        QTest::newRow("in another user's folder") << false << false << denied;
+        QTest::newRow("read-only disk") << true << true << readOnly;
+        QTest::newRow("on a read-only disk") << true << false << readOnly;
+    }
+    void anUnwritableFolderIsToldWhy()
+    {
+        QFETCH(bool, readOnlyDisk);
+        QFETCH(bool, folderExists);
+        QFETCH(QString, cause);
+        QTemporaryDir scratch;
+        std::optional<test::SmallFilesystem> disk;
+        QString top = scratch.path();
+        if (readOnlyDisk) {
+            disk.emplace(64 * 1024);
+            if (!disk->isMounted())
+                QSKIP("mounting a small file system needs root");
+            top = disk->path();
+        }
+        const QString folder = QDir(top).filePath(QStringLiteral("Marrowick"));
+        QVERIFY(!folderExists || QDir().mkdir(folder));
+        if (readOnlyDisk)
+            QVERIFY(disk->makeReadOnly());
+        else // closed to the user the test runs as; root is made "nobody" for it below
+            QVERIFY(QFile::setPermissions(folderExists ? folder : top, QFile::ReadOwner | QFile::ExeOwner
+                                              | QFile::ReadOther | QFile::ExeOther));
+
+        QTest::ignoreMessage(QtWarningMsg,
+                             qPrintable(QStringLiteral("Marrowick could not lock its data folder %1 (%2); it runs "
+                                                       "without the lock.").arg(folder, cause)));
+        std::optional<Claim> claimed;
+        const auto claim = [&] {
+            claimed = SingleInstance(m_identifier, folder, QDBusConnection(QStringLiteral("no bus"))).claim();
+        };
+        if (readOnlyDisk)
+            claim();
+        else
+            QVERIFY(test::asUnprivilegedUser(top, top, claim));
+        QCOMPARE(claimed, std::optional<Claim>(Claim::owner));
+        QVERIFY(!QFile::exists(QDir(folder).filePath(SingleInstance::lockFileName)));
+        QFile::setPermissions(top, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
     void programStartedTwiceAndAfterACrash()
     {
         if (!QDBusConnection::sessionBus().isConnected())

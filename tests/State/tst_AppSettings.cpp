@@ -5,6 +5,8 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,6 +64,18 @@ int writeInChild(const QStringList &arguments)
     return 0;
 }
 
+// Every key away from its default.
+const QByteArray soundFile = "[General]\naccentHex=#FF0000\ncompactMode=true\nglobalQuiet=true\n"
+                             "onboardingCompleted=true\nshowSparklines=false\nsoundAlerts=false\n";
+
+// The same bytes at every run; `size` a multiple of four.
+QByteArray randomBytes(qsizetype size)
+{
+    QList<quint32> words(size / 4);
+    QRandomGenerator(28).fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char *>(words.constData()), size);
+}
+
 } // namespace
 
 using BoolGetter = std::function<bool(const AppSettings &)>;
@@ -77,6 +91,18 @@ private:
     int m_fileNumber = 0;
 
     QString newPath() { return m_dir.filePath(QStringLiteral("settings-%1.ini").arg(++m_fileNumber)); }
+
+    // Whether QSettings reads the bytes as a file without damage; in a file of their own, since
+    // a process reads each file once.
+    bool readsWhole(const QByteArray &bytes)
+    {
+        const QString path = newPath();
+        if (!test::writeFile(path, bytes))
+            return false;
+        QSettings settings(path, QSettings::IniFormat);
+        settings.allKeys();
+        return settings.status() == QSettings::NoError;
+    }
 
     static void addBooleanKeys()
     {
@@ -258,6 +284,100 @@ private slots:
         } else {
             QCOMPARE(stored, before);
         }
+    }
+
+    // What QSettings cannot read of a damaged file is gone with the next write, so a copy of it
+    // is kept first, beside an earlier one, and the user is told. Where none can be kept, the file
+    // is not written. A file of the wrong types or of any size that QSettings reads whole is not
+    // damaged: it is kept as it is, and a value of the wrong type reads as its default.
+    void aDamagedFileIsCopiedBeforeAnythingWritesIt_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<bool>("damaged"); // as QSettings says
+        QTest::addColumn<bool>("onboardingCompleted");
+        QTest::addColumn<bool>("compactMode");
+        const qsizetype overTheCap = 9 * 1024 * 1024;
+        const QByteArray cut = soundFile.left(soundFile.indexOf("onboardingCompleted") + 15);
+        // Without a "=", QSettings reads not even a key of garbage.
+        const QByteArray png = "\x89PNG\r\n\x1a\n" + randomBytes(4096).replace('=', '_');
+        QTest::newRow("sound") << soundFile << false << false << true << true;
+        QTest::newRow("cut inside a key") << cut << false << true << false << true;
+        QTest::newRow("binary") << png << false << true << false << false;
+        QTest::newRow("binary, over 8 MiB") << randomBytes(overTheCap) << false << true << false << false;
+        QTest::newRow("settings over 8 MiB")
+            << soundFile + "padding=" + QByteArray(overTheCap, 'p') + '\n' << false << false << true << true;
+        QTest::newRow("wrong types") << QByteArray("[General]\naccentHex=1, 2\ncompactMode=@Rect(1 2 3 4)\n"
+                                                   "onboardingCompleted=yes\nsoundAlerts=@ByteArray(false)\n"
+                                                   "widgetLayout=plain text\n")
+                                     << false << false << false << false;
+        QTest::newRow("cut inside a key, no room for a copy") << cut << true << true << false << true;
+    }
+    void aDamagedFileIsCopiedBeforeAnythingWritesIt()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, fullDisk);
+        QFETCH(bool, damaged);
+        QFETCH(bool, onboardingCompleted);
+        QFETCH(bool, compactMode);
+        std::optional<test::SmallFilesystem> disk;
+        QString path = newPath();
+        if (fullDisk) {
+            disk.emplace(64 * 1024);
+            if (!disk->isMounted())
+                QSKIP("mounting a small file system needs root");
+            path = disk->path() + QStringLiteral("/settings.ini");
+        }
+        const QString earlier = path + QStringLiteral(".corrupt");
+        const QString copy = earlier + QStringLiteral("-2");
+        QVERIFY(test::writeFile(path, bytes));
+        QVERIFY(test::writeFile(earlier, "an earlier copy"));
+        QVERIFY(!fullDisk || disk->fill(0));
+        const QString name = QFileInfo(path).fileName();
+        const QString told = !damaged ? QString()
+            : fullDisk ? QStringLiteral("%1 could not be read (damaged, and no copy of it could be kept: Could not "
+                                        "save \"%2\": No space left on device). Marrowick started without it and "
+                                        "leaves it untouched in %3.")
+                             .arg(name, copy, disk->path())
+                       : QStringLiteral("%1 was damaged. Marrowick read what it could and kept a copy as %2.")
+                             .arg(name, copy);
+        if (damaged)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
+
+        auto settings = open(path);
+        QCOMPARE(settings->loadProblem() ? settings->loadProblem()->text() : QString(), told);
+        QCOMPARE(settings->onboardingCompleted(), onboardingCompleted);
+        QCOMPARE(settings->compactMode(), compactMode);
+        QCOMPARE(test::fileBytes(earlier), QByteArray("an earlier copy"));
+        QCOMPARE(QFile::exists(copy), damaged && !fullDisk);
+        if (QFile::exists(copy)) {
+            QVERIFY(test::fileBytes(copy) == bytes);
+            QCOMPARE(test::modeOf(copy), 0600);
+        }
+
+        const QString refused = name + QStringLiteral(" could not be read at start and is not replaced; fix it and "
+                                                      "restart Marrowick");
+        if (fullDisk) {
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("The settings could not be saved: ") + refused));
+            QTest::ignoreMessage(QtWarningMsg,
+                                 qPrintable(QStringLiteral("Marrowick quits with unsaved settings: ") + refused));
+        }
+        // A damaged file is written again at once, with what could be read of the settings: the
+        // next start reads it whole. Any other stays as it is until a value is set.
+        QCOMPARE(test::fileBytes(path) == bytes, !damaged || fullDisk);
+        QVERIFY(fullDisk || readsWhole(test::fileBytes(path)));
+        settings->setGlobalQuiet(false);
+        const QByteArray written = test::fileBytes(path);
+        QCOMPARE(settings->writeError(), fullDisk ? refused : QString());
+        if (fullDisk) {
+            QVERIFY(written == bytes);
+            return;
+        }
+        QVERIFY(written.contains("globalQuiet=false\n"));
+        QVERIFY(readsWhole(written));
+        QCOMPARE(written.contains("compactMode=true\n"), compactMode);
+        // Values of the wrong type stay until set.
+        QCOMPARE(written.contains("compactMode=@Rect(1 2 3 4)\n"), bytes.contains("@Rect"));
     }
 
     void accentHexKeepsAnyTextAndSignalsChanges()

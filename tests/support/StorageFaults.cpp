@@ -75,34 +75,46 @@ bool SmallFilesystem::fill(qint64 leave)
     return filler.resize(std::max<qint64>(0, filler.size() - leave));
 }
 
+bool SmallFilesystem::makeReadOnly()
+{
+    return m_mounted
+        && ::mount("tmpfs", QFile::encodeName(m_path).constData(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+}
+
+bool asUnprivilegedUser(const QString &folder, const QString &top, const std::function<void()> &call)
+{
+    if (::geteuid() != 0) {
+        call();
+        return true;
+    }
+    const QString root = QFileInfo(top).absoluteFilePath();
+    for (QDir up(QFileInfo(folder).absoluteFilePath()); up.absolutePath().startsWith(root); up.cdUp()) {
+        const QByteArray path = QFile::encodeName(up.absolutePath());
+        struct stat info{};
+        if (::stat(path.constData(), &info) != 0 || ::chmod(path.constData(), info.st_mode | S_IXOTH | S_IROTH) != 0)
+            return false;
+        if (up.isRoot())
+            break;
+    }
+    // The group too: root's group would be judged by the folders' group bits.
+    if (::setegid(nogroup) != 0 || ::seteuid(nobody) != 0) {
+        [[maybe_unused]] const int restored = ::setegid(0);
+        return false;
+    }
+    call();
+    if (::seteuid(0) != 0 || ::setegid(0) != 0)
+        qFatal("could not return to root");
+    return true;
+}
+
 bool withoutReadAccess(const QString &file, const QString &top, const std::function<void()> &call)
 {
     const QFileDevice::Permissions before = QFile::permissions(file);
     if (!QFile::setPermissions(file, QFileDevice::WriteOwner))
         return false;
-    const bool asRoot = ::geteuid() == 0;
-    if (asRoot) {
-        const QString root = QFileInfo(top).absoluteFilePath();
-        for (QDir folder = QFileInfo(file).absoluteDir(); folder.absolutePath().startsWith(root); folder.cdUp()) {
-            const QByteArray path = QFile::encodeName(folder.absolutePath());
-            struct stat info{};
-            if (::stat(path.constData(), &info) != 0 || ::chmod(path.constData(), info.st_mode | S_IXOTH | S_IROTH) != 0)
-                return false;
-            if (folder.isRoot())
-                break;
-        }
-        // The group too: root's group would be judged by the folders' group bits.
-        if (::setegid(nogroup) != 0 || ::seteuid(nobody) != 0) {
-            [[maybe_unused]] const int restored = ::setegid(0);
-            QFile::setPermissions(file, before);
-            return false;
-        }
-    }
-    call();
-    if (asRoot && (::seteuid(0) != 0 || ::setegid(0) != 0))
-        qFatal("could not return to root");
+    const bool called = asUnprivilegedUser(QFileInfo(file).absolutePath(), top, call);
     QFile::setPermissions(file, before);
-    return true;
+    return called;
 }
 
 } // namespace marrowick::test

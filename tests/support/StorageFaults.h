@@ -44,12 +44,19 @@ public:
     bool fill(qint64 leave);
     // Gives the filler's room back.
     bool release();
+    // Mounts it again read-only, as a read-only medium or mount is.
+    bool makeReadOnly();
 
 private:
     QTemporaryDir m_folder;
     QString m_path;
     bool m_mounted = false;
 };
+
+// Runs `call` as a user whom permissions hold back: as the unprivileged user "nobody" where
+// this process is root (the folders from `folder` up to `top` are opened for it to search),
+// else as this user. False, without calling, where that cannot be arranged.
+bool asUnprivilegedUser(const QString &folder, const QString &top, const std::function<void()> &call);
 
 // Runs `call` unable to read `file`: its read permission taken away and, since root reads
 // everything, as the unprivileged user "nobody" (the folders from the file up to `top` are
