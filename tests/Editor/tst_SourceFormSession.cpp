@@ -56,6 +56,29 @@ void run(SourceFormSession &session, const QStringList &actions)
     }
 }
 
+// A hub that answers only to the token "new", as after the user re-enters a revoked one.
+class TokenCheckedProvider : public SourceProvider {
+public:
+    TokenCheckedProvider(AnySourceConfig config, CredentialStoreHandle keyring, int *fetches)
+        : m_config(std::move(config)), m_keyring(std::move(keyring)), m_fetches(fetches)
+    {
+    }
+
+    QCoro::Task<SourceSnapshot> fetch(CancelToken) override
+    {
+        const std::optional<QString> token = co_await m_keyring->secret(*m_config.credentialRef());
+        ++*m_fetches;
+        if (token != QStringLiteral("new"))
+            throw ProviderError::upstream(QStringLiteral("401 unauthorised"));
+        co_return FakeProviders::snapshot(m_config.id(), *m_fetches);
+    }
+
+private:
+    AnySourceConfig m_config;
+    CredentialStoreHandle m_keyring;
+    int *m_fetches;
+};
+
 QString rawType(const std::optional<Type> &type)
 {
     return type ? SourceFormState::rawValue(*type) : QString();
@@ -76,6 +99,8 @@ private slots:
     void save_data();
     void save();
     void saveOutlivesTheSession();
+    void aSavedSourceIsPolledAtOnce_data();
+    void aSavedSourceIsPolledAtOnce();
 };
 
 void TestSourceFormSession::steps_data()
@@ -315,6 +340,68 @@ void TestSourceFormSession::saveOutlivesTheSession()
     QTRY_COMPARE(rig.state->sources().size(), 1);
     QCOMPARE(rig.keyring->writes, 1);
     QCOMPARE(rig.keyring->secrets().value(*rig.state->sources().first().credentialRef()), QStringLiteral("key"));
+}
+
+void TestSourceFormSession::aSavedSourceIsPolledAtOnce_data()
+{
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<int>("polls"); // made at once after the save
+
+    QTest::newRow("a new secret only") << "new" << "https://hub" << false << 1;
+    // Fixed on the hub's side: the user saves to try again now.
+    QTest::newRow("nothing changed") << "" << "https://hub" << false << 1;
+    // The changed configuration restarts the source; one poll, not a second on top.
+    QTest::newRow("a new secret and address") << "new" << "https://hub2" << false << 1;
+    QTest::newRow("paused") << "new" << "https://hub" << true << 0;
+}
+
+// A source failing with a back-off waits out no part of it once the user has saved a fix.
+void TestSourceFormSession::aSavedSourceIsPolledAtOnce()
+{
+    QFETCH(QString, secret);
+    QFETCH(QString, address);
+    QFETCH(bool, paused);
+    QFETCH(int, polls);
+
+    AppStateRig rig;
+    auto keyring = std::make_shared<ScriptedCredentialStore>();
+    int fetches = 0;
+    const ProviderFactory factory = [&fetches](const AnySourceConfig &config, CredentialStoreHandle credentials) {
+        return std::make_unique<TokenCheckedProvider>(config, std::move(credentials), &fetches);
+    };
+    rig.state = std::make_unique<AppState>(AppStateServices{keyring, rig.folder(), rig.settings.get(), rig.alerts,
+                                                            factory, rig.clock.sleepFunction(),
+                                                            rig.clock.nowFunction(), false});
+    AppState &state = *rig.state;
+    const QUuid id = QUuid::createUuid();
+    BeszelConfig hub(id, QStringLiteral("Hub"), QStringLiteral("https://hub"), QStringLiteral("hub-token"));
+    hub.pollInterval = 10;
+    test::await(keyring->setSecret(QStringLiteral("old"), QStringLiteral("hub-token")));
+    state.addSource(hub);
+    // Polls at 0, 20 and 60 s fail; the next would come at 140 s.
+    rig.clock.advance(60);
+    QCOMPARE(fetches, 3);
+    QVERIFY(state.error(id));
+    QCOMPARE(rig.clock.requestedSleeps().last(), 80.0);
+    if (secret.isEmpty()) // the stored token works from now on
+        test::await(keyring->setSecret(QStringLiteral("new"), QStringLiteral("hub-token")));
+    if (paused)
+        state.setPaused(true);
+
+    SourceFormSession session(&state, hub);
+    session.edit([&](SourceFormState &form) {
+        form.secret = secret;
+        form.baseURL = address;
+    });
+    QSignalSpy finished(&session, &SourceFormSession::saveFinished);
+    session.save();
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(finished.first().first().toBool());
+    VirtualClock::settle();
+    QCOMPARE(fetches, 3 + polls);
+    QCOMPARE(state.error(id) == nullptr, polls > 0);
 }
 
 QTEST_GUILESS_MAIN(TestSourceFormSession)
