@@ -61,6 +61,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void confirmType();
+    void confirmForm();
     void showStep();
     QWidget *buildChooseTypeStep();
     QWidget *buildFormStep();
