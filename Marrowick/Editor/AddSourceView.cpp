@@ -11,6 +11,7 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
+#include "Marrowick/Style/WindowFit.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -65,7 +66,7 @@ AddSourceView::AddSourceView(AppState *state, std::optional<AnySourceConfig> edi
     setWindowModality(Qt::WindowModal);
     setObjectName(QStringLiteral("editor"));
     setWindowTitle(m_session.isEditing() ? QStringLiteral("Edit Source") : QStringLiteral("Add Source"));
-    setFixedSize(m_session.isEditing() ? editingSize : addingSize);
+    WindowFit::apply(this, m_session.isEditing() ? editingSize : addingSize);
     if (AppSettings *settings = state ? state->widgetLayoutDefaults() : nullptr) {
         auto *accent = new AccentInjector(this, settings->accentHex());
         connect(settings, &AppSettings::accentHexChanged, accent, &AccentInjector::setAccentHex);
