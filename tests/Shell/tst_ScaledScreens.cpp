@@ -1,9 +1,8 @@
 #include "Marrowick/Onboarding/OnboardingView.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Shell/PopupPlacement.h"
-#include "Marrowick/Style/AlertBox.h"
-#include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Popover/PopoverToolbar.h"
+#include "Marrowick/Style/PillButton.h"
 
 #include "Popover/PopoverRig.h"
 
@@ -11,7 +10,6 @@
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QTest>
-#include <QWindow>
 
 using namespace marrowick;
 using namespace marrowick::test;
@@ -99,8 +97,7 @@ void TestScaledScreens::everyWindowFitsItsScreen()
     const QRect area = target->availableGeometry();
     AppStateRig rig;
     AppState &state = rig.build(true);
-    const QUuid id = QUuid::createUuid();
-    state.addSource(tcpSource(id));
+    state.addSource(tcpSource(QUuid::createUuid()));
     state.addSource(GameServerConfig(QUuid::createUuid(), QStringLiteral("Valheim"), QStringLiteral("valheim"),
                                      QStringLiteral("127.0.0.1"), 2456, std::nullopt, std::nullopt, false));
 
@@ -144,7 +141,8 @@ void TestScaledScreens::everyWindowFitsItsScreen()
     QCOMPARE(checked->screen(), target);
     QVERIFY2(area.contains(checked->frameGeometry()),
              qPrintable(QStringLiteral("%1 outside %2").arg(rectText(checked->frameGeometry()), rectText(area))));
-    const bool room = designed.height() + 2 * 4 <= area.height();
+    // This platform's window frame is a pixel or two.
+    const bool room = designed.height() + 8 <= area.height();
     if (room) {
         QCOMPARE(checked->size(), designed);
         QCOMPARE(checked->minimumSize(), designed);
