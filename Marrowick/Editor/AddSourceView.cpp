@@ -11,6 +11,7 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
+#include "Marrowick/Style/WindowFit.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -65,7 +66,7 @@ AddSourceView::AddSourceView(AppState *state, std::optional<AnySourceConfig> edi
     setWindowModality(Qt::WindowModal);
     setObjectName(QStringLiteral("editor"));
     setWindowTitle(m_session.isEditing() ? QStringLiteral("Edit Source") : QStringLiteral("Add Source"));
-    setFixedSize(m_session.isEditing() ? editingSize : addingSize);
+    WindowFit::apply(this, m_session.isEditing() ? editingSize : addingSize);
     if (AppSettings *settings = state ? state->widgetLayoutDefaults() : nullptr) {
         auto *accent = new AccentInjector(this, settings->accentHex());
         connect(settings, &AppSettings::accentHexChanged, accent, &AccentInjector::setAccentHex);
@@ -221,16 +222,40 @@ void AddSourceView::keyPressEvent(QKeyEvent *event)
 {
     const bool confirm = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
                          && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!confirm || m_session.form() || !m_nextButton) {
+    if (!confirm) {
         QDialog::keyPressEvent(event);
         return;
     }
-    // Next is this step's default button, though not a push button the dialog would press. A
-    // focused card is the choice Return confirms: an example opens its form, a type goes on.
+    // Neither Next nor Save is a push button the dialog would press by itself.
+    if (m_session.form())
+        confirmForm();
+    else
+        confirmType();
+}
+
+// Next is this step's default button. A focused card is the choice Return confirms: an
+// example opens its form, a type goes on.
+void AddSourceView::confirmType()
+{
     if (auto *card = qobject_cast<SourceCard *>(focusWidget()))
         card->click();
-    if (!m_session.form() && m_nextButton->isEnabled())
+    if (!m_session.form() && m_nextButton && m_nextButton->isEnabled())
         m_nextButton->click();
+}
+
+// Save is the form's default button: Return saves from a field, a switch or the list, while
+// the form can be saved. A focused button (Test Connection, Cancel, Back) is pressed instead.
+// The fields editor keeps its Return for new lines and never passes it here.
+void AddSourceView::confirmForm()
+{
+    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+    if (button && !button->isCheckable()) {
+        if (button->isEnabled())
+            button->click();
+        return;
+    }
+    if (m_saveButton && m_saveButton->isEnabled())
+        m_saveButton->click();
 }
 
 void AddSourceView::showSelectedType()
@@ -458,7 +483,9 @@ void AddSourceView::refreshFormStep()
     m_saveButton->setEnabled(valid && !m_session.isSaving());
     m_saveButton->updateGeometry();
     m_testButton->setText(m_session.isTesting() ? QStringLiteral("Testing\u2026") : QStringLiteral("Test Connection"));
-    m_testButton->setEnabled(valid && !m_session.isTesting());
+    // Busy rather than disabled while testing, so the focus stays on it.
+    m_testButton->setEnabled(valid);
+    m_testButton->setBusy(m_session.isTesting());
     m_testButton->updateGeometry();
     if (const auto passed = m_session.testPassed()) {
         const QString fallback = *passed ? QStringLiteral("Connected") : QStringLiteral("Failed");

@@ -34,6 +34,7 @@ class AddSourceView : public QDialog {
     Q_OBJECT
 
 public:
+    // The designed sizes; a screen with less room gets a smaller sheet whose form scrolls.
     static constexpr QSize addingSize{480, 460};
     static constexpr QSize editingSize{480, 580};
 
@@ -61,6 +62,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    void confirmType();
+    void confirmForm();
     void showStep();
     QWidget *buildChooseTypeStep();
     QWidget *buildFormStep();

@@ -174,10 +174,17 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
     }
     // The sheet may be gone by now; the source is saved all the same.
     if (state) {
-        if (editing)
+        if (editing) {
+            // A changed configuration is polled at once by its new start; an unchanged one (a
+            // new secret only) is refreshed, or a fixed source would wait out its back-off.
+            const AnySourceConfig *current = state->source(id);
+            const bool unchanged = current && *current == config;
             state->updateSource(config);
-        else
+            if (unchanged)
+                state->refreshSource(id);
+        } else {
             state->addSource(config);
+        }
         if (!state->sourcesSaveError().isEmpty()) {
             if (self)
                 self->failUnsavedFile(id, state->unsavedSourcesText());

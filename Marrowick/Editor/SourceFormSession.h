@@ -20,10 +20,11 @@ class AppState;
 //
 // Adding starts with no form (the type step); continueToForm() or applyExample() begins one,
 // backToTypePicker() drops it. Editing starts on the edited source's form and keeps it. Save
-// stores a typed secret in the keyring first, then adds or updates the source; a failed
-// keyring write leaves everything as it was and keeps the reason in saveError(). A sources
-// file that cannot be written fails the save too, with the source in effect: saving again
-// replaces that source rather than adding another.
+// stores a typed secret in the keyring first, then adds or updates the source, which is polled
+// at once whether or not its configuration changed; a failed keyring write leaves everything
+// as it was and keeps the reason in saveError(). A sources file that cannot be written fails
+// the save too, with the source in effect: saving again replaces that source rather than
+// adding another.
 class SourceFormSession : public QObject {
     Q_OBJECT
 

@@ -8,11 +8,13 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
+#include "Marrowick/Style/WindowFit.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QScrollArea>
 #include <QKeyEvent>
 #include <QStackedLayout>
 #include <QVBoxLayout>
@@ -79,7 +81,7 @@ OnboardingView::OnboardingView(AppState *state, QWidget *parent)
 {
     setObjectName(identifier);
     setWindowTitle(title);
-    setFixedSize(windowSize);
+    WindowFit::apply(this, windowSize);
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -90,11 +92,19 @@ OnboardingView::OnboardingView(AppState *state, QWidget *parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
 
-    auto *pages = new QWidget(root);
+    // The pages scroll where a small screen leaves less room than designed; the buttons stay.
+    auto *scroll = new QScrollArea(root);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    auto *pages = new QWidget(scroll);
+    pages->setAutoFillBackground(false);
     m_pages = new QStackedLayout(pages);
     for (int step = 0; step < OnboardingPages::pageCount; ++step)
         m_pages->addWidget(page(step));
-    column->addWidget(pages, 1);
+    scroll->setWidget(pages);
+    column->addWidget(scroll, 1);
 
     auto *nav = new QWidget(root);
     auto *bar = new QHBoxLayout(nav);

@@ -28,6 +28,7 @@ public:
     static inline const QString identifier = QStringLiteral("onboarding");
     static inline const QString rootIdentifier = QStringLiteral("onboarding.root");
     static inline const QString title = QStringLiteral("Welcome to Marrowick");
+    // The designed size; a screen with less room gets a smaller window whose pages scroll.
     static constexpr QSize windowSize{520, 560};
 
     explicit OnboardingView(AppState *state, QWidget *parent = nullptr);

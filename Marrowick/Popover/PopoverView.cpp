@@ -455,7 +455,8 @@ void PopoverView::fitHeight()
         list->activate();
         listHeight = list->hasHeightForWidth() ? list->totalHeightForWidth(popoverWidth) : list->totalSizeHint().height();
     }
-    m_scrolling = hasSources && (rowCount() >= scrollingRowCount || chrome + listHeight > maximumHeight);
+    const int limit = heightLimit();
+    m_scrolling = hasSources && (rowCount() >= scrollingRowCount || chrome + listHeight > limit);
     if (!hasSources) {
         // Measured at the popup's own width: adjustSize() would measure the wrapping notices
         // at their one-line width and squeeze the empty list under them.
@@ -468,7 +469,7 @@ void PopoverView::fitHeight()
         return;
     }
     // Notices come on top of the fixed height, up to the limit.
-    const int scrollingList = std::max(std::min(scrollingHeight - bars, maximumHeight - chrome), 60);
+    const int scrollingList = std::max(std::min(scrollingHeight - bars, limit - chrome), 60);
     const int scrollHeight = m_scrolling ? scrollingList : listHeight;
     m_scroll->setVerticalScrollBarPolicy(m_scrolling ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     if (m_scroll->height() != scrollHeight || m_scroll->minimumHeight() != scrollHeight)

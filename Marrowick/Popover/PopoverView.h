@@ -13,6 +13,7 @@
 #include <QUuid>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
 
 class QLabel;
@@ -64,6 +65,10 @@ public:
     void flushPendingChanges();
 
     bool isScrolling() const { return m_scrolling; }
+    // The most the popup may be tall: maximumHeight, or `limit` where that is less (the
+    // available height of a small or scaled screen). Applies from the next measure on.
+    void setHeightLimit(int limit) { m_heightLimit = limit; }
+    int heightLimit() const { return std::min(maximumHeight, m_heightLimit); }
     // Rows of every source, in sight or not: errors, empties, singles, headers and the children
     // of expanded headers.
     qsizetype rowCount() const;
@@ -115,6 +120,7 @@ private:
     RelativeTimeTicker *m_ticker;
 
     bool m_scrolling = false;
+    int m_heightLimit = maximumHeight;
     bool m_filling = false;
     RowSettings m_rowSettings;
 

@@ -16,6 +16,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -32,20 +33,31 @@ namespace {
 
 const QString jsonFilter = QStringLiteral("JSON files (*.json);;All files (*)");
 
+// Both dialogs open in the folder of the last file exported or imported while the program
+// runs (a backup folder, a synced one), else in the home folder.
 class FileDialogPicker : public SourcesFilePicker {
 public:
     std::optional<QString> saveFileName(QWidget *parent, const QString &suggestedName) override
     {
-        const QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("Export Sources"),
-                                                          QDir::home().filePath(suggestedName), jsonFilter);
-        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+        return remember(QFileDialog::getSaveFileName(parent, QStringLiteral("Export Sources"),
+                                                     QDir(folder()).filePath(suggestedName), jsonFilter));
     }
     std::optional<QString> openFileName(QWidget *parent) override
     {
-        const QString path =
-            QFileDialog::getOpenFileName(parent, QStringLiteral("Import Sources"), QDir::homePath(), jsonFilter);
-        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
+        return remember(QFileDialog::getOpenFileName(parent, QStringLiteral("Import Sources"), folder(), jsonFilter));
     }
+
+private:
+    QString folder() const { return QFileInfo(m_lastFolder).isDir() ? m_lastFolder : QDir::homePath(); }
+    std::optional<QString> remember(const QString &path)
+    {
+        if (path.isEmpty())
+            return std::nullopt;
+        m_lastFolder = QFileInfo(path).absolutePath();
+        return path;
+    }
+
+    QString m_lastFolder;
 };
 
 QColor secondary(const QPalette &palette)

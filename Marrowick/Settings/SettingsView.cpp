@@ -11,6 +11,7 @@
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Style/WarningLabel.h"
+#include "Marrowick/Style/WindowFit.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QAbstractButton>
@@ -210,7 +211,7 @@ SettingsView::SettingsView(AppState *state, QStringList arguments, GeneralSettin
 {
     setObjectName(settingsWindowIdentifier);
     setWindowTitle(QStringLiteral("Marrowick Settings"));
-    setFixedSize(windowSize);
+    WindowFit::apply(this, windowSize);
 
     m_content = new QVBoxLayout(this);
     m_content->setContentsMargins(0, 0, 0, 0);

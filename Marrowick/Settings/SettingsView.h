@@ -36,6 +36,7 @@ class SettingsView : public QWidget {
 public:
     enum class SettingsTab { sources, general };
 
+    // The designed size; a screen with less room gets a smaller window whose lists scroll.
     static constexpr QSize windowSize{480, 540};
     static inline const QString editFirstSourceArgument = QStringLiteral("-uiTestEditFirstSource");
     static inline const QString emptyStateIdentifier = QStringLiteral("settings.sources.empty");

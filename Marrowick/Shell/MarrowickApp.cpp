@@ -5,6 +5,7 @@
 #include "Marrowick/State/DBusAlertCenter.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/Symbol.h"
+#include "Marrowick/Style/WindowFit.h"
 #include "Marrowick/Shell/MenuBarLabel.h"
 #include "Marrowick/Onboarding/OnboardingView.h"
 #include "Marrowick/Popover/PopoverView.h"
@@ -135,6 +136,7 @@ void MarrowickApp::start()
         m_popover->setWindowTitle(QStringLiteral("Marrowick"));
         m_popover->setNotice(QStringLiteral("No system tray was found, so Marrowick shows this window instead. "
                                             "Closing it quits Marrowick."));
+        m_popover->setHeightLimit(WindowFit::room(m_popover.get()).height());
         m_popover->show();
     }
     // The label is shown now; its tasks start once the event loop runs.
@@ -176,19 +178,30 @@ void MarrowickApp::togglePopover()
     showPopover();
 }
 
+std::optional<PopupAnchor> MarrowickApp::popupAnchor() const
+{
+    const QRect icon = m_tray ? m_tray->geometry() : QRect();
+    const QPoint cursor = QCursor::pos();
+    QScreen *screen = QGuiApplication::screenAt(icon.isValid() ? icon.center() : cursor);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return std::nullopt;
+    return PopupAnchor{icon, cursor, screen->availableGeometry()};
+}
+
 void MarrowickApp::showPopover()
 {
+    const std::optional<PopupAnchor> anchor = m_hasTray ? popupAnchor() : std::nullopt;
+    // Measured against the screen it opens on, so a short one gets a scrolling list.
+    if (anchor)
+        m_popover->setHeightLimit(popupHeightLimit(anchor->screenArea));
     // The hidden popup has not followed the state: read it now so the size is right.
     m_popover->syncWithState();
     if (m_hasTray) {
         m_popover->adjustSize();
-        const QRect icon = m_tray ? m_tray->geometry() : QRect();
-        const QPoint cursor = QCursor::pos();
-        QScreen *screen = QGuiApplication::screenAt(icon.isValid() ? icon.center() : cursor);
-        if (!screen)
-            screen = QGuiApplication::primaryScreen();
-        if (screen)
-            m_placer->place({icon, cursor, screen->availableGeometry()});
+        if (anchor)
+            m_placer->place(*anchor);
     }
     m_popover->show();
     m_popover->raise();

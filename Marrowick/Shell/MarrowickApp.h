@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Marrowick/Shell/AppDelegate.h"
+#include "Marrowick/Shell/PopupPlacement.h"
 
 #include <QElapsedTimer>
 #include <QIcon>
@@ -10,6 +11,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class QSystemTrayIcon;
 
@@ -20,7 +22,6 @@ class AppState;
 class MenuBarLabel;
 class OnboardingView;
 class PopoverView;
-class PopupPlacer;
 class SettingsView;
 class TerminationSignals;
 
@@ -57,6 +58,8 @@ protected:
 
 private:
     void buildTray();
+    // The tray icon's place, else the cursor's, on its screen; nothing without a screen.
+    std::optional<PopupAnchor> popupAnchor() const;
     void togglePopover();
     void openSettings();
     void openOnboarding();

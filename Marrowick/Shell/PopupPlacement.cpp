@@ -31,6 +31,11 @@ QPoint popupPosition(QSize popup, const PopupAnchor &anchor)
                   clampedStart(y, popup.height(), area.top(), area.height()));
 }
 
+int popupHeightLimit(const QRect &screenArea)
+{
+    return screenArea.height() - 2 * gap;
+}
+
 PopupPlacer::PopupPlacer(QWidget *popup) : QObject(popup), m_popup(popup)
 {
     popup->installEventFilter(this);

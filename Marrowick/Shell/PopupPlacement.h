@@ -23,6 +23,8 @@ struct PopupAnchor {
 // sits in the lower half of the screen, as on a bottom panel, so its bottom edge stays beside
 // the icon whatever its height), else beside the cursor; always kept within the screen area.
 QPoint popupPosition(QSize popup, const PopupAnchor &anchor);
+// The most height a popup may take in the area, with its gap to the panel on either side.
+int popupHeightLimit(const QRect &screenArea);
 
 // Keeps a popup beside its anchor: placed when it opens, and moved whenever its size changes
 // while open (a source that goes down adds a line), so it never covers the panel or leaves

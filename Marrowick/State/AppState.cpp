@@ -319,30 +319,40 @@ void AppState::syncEngine()
 {
     const bool paused = m_isPaused;
     setPollingActivity(!paused && !m_sources.isEmpty());
+    chainEngineStep([paused, sources = m_sources](PollEngine &engine) {
+        engine.setPaused(paused);
+        if (!paused)
+            engine.setSources(sources);
+    });
+}
+
+void AppState::refreshSource(const QUuid &id)
+{
+    if (m_isPaused || !source(id))
+        return;
+    chainEngineStep([id](PollEngine &engine) { engine.refreshNow(id); });
+}
+
+void AppState::chainEngineStep(std::function<void(PollEngine &)> step)
+{
     const Completion<Done> done;
     std::optional<Completion<Done>> previous = std::exchange(m_syncDone, done);
     [[maybe_unused]] auto task =
-        synchronise(std::move(previous), done, QPointer<PollEngine>(m_engine.get()), paused, m_sources);
+        runEngineStep(std::move(previous), done, QPointer<PollEngine>(m_engine.get()), std::move(step));
 }
 
-QCoro::Task<void> AppState::synchronise(std::optional<Completion<Done>> previous, Completion<Done> done,
-                                        QPointer<PollEngine> engine, bool paused, QList<AnySourceConfig> sources)
+QCoro::Task<void> AppState::runEngineStep(std::optional<Completion<Done>> previous, Completion<Done> done,
+                                          QPointer<PollEngine> engine, std::function<void(PollEngine &)> step)
 {
-    // Runs after the change that started it has finished, and after every earlier
-    // synchronisation, so the engine sees the changes in order.
+    // Runs after the change that started it has finished, and after every earlier step, so
+    // the engine sees the changes in order.
     co_await nextEventLoopTurn();
     if (previous) {
         const Completion<Done> before = *previous;
         co_await before;
     }
-    if (engine) {
-        if (paused) {
-            engine->setPaused(true);
-        } else {
-            engine->setPaused(false);
-            engine->setSources(sources);
-        }
-    }
+    if (engine)
+        step(*engine);
     done.complete({});
 }
 

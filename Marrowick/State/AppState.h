@@ -112,6 +112,10 @@ public:
     void replaceSources(QList<AnySourceConfig> sources);
     // Polls every source now; nothing while paused.
     void refreshAll();
+    // Polls the source now, once the engine has the changes made before; nothing while paused.
+    // For what the engine does not compare: a secret saved for an unchanged configuration
+    // would otherwise wait out the source's back-off.
+    void refreshSource(const QUuid &id);
     // Every assignment re-synchronises the engine, also of an unchanged value.
     void setPaused(bool paused);
     // Stores and saves the layout.
@@ -171,9 +175,10 @@ private:
     void setPollingActivity(bool on);
     void startObservingUpdates();
     static QCoro::Task<void> consumeUpdates(QPointer<AppState> self, PollEngine::Subscription *subscription);
-    static QCoro::Task<void> synchronise(std::optional<Completion<Done>> previous, Completion<Done> done,
-                                         QPointer<PollEngine> engine, bool paused,
-                                         QList<AnySourceConfig> sources);
+    // Runs `step` on the engine after every step chained before it.
+    void chainEngineStep(std::function<void(PollEngine &)> step);
+    static QCoro::Task<void> runEngineStep(std::optional<Completion<Done>> previous, Completion<Done> done,
+                                           QPointer<PollEngine> engine, std::function<void(PollEngine &)> step);
     static QCoro::Task<void> refreshEach(QPointer<PollEngine> engine, QList<QUuid> ids);
     static QCoro::Task<void> removeSecrets(CredentialStoreHandle credentials, QList<QString> references);
     void handleUpdate(const PollEngine::Update &update);

@@ -1,10 +1,14 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 
+#include <QCursor>
 #include <QEvent>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QTextDocument>
+#include <QToolTip>
 #include <QVarLengthArray>
 
 #include <cmath>
@@ -313,7 +317,20 @@ bool accentSurroundingsChanged(const QEvent *event)
 
 QString plainToolTip(const QString &text)
 {
-    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+    // Qt shows plain text on one line up to the screen's width, wrapping only beyond it. Text it
+    // would read as markup goes as escaped rich text, which it wraps after a few words unless
+    // told not to: then kept on one line as long as that fits the screen.
+    if (!Qt::mightBeRichText(text))
+        return text;
+    const QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    // With room for the tip's frame and margins.
+    const bool fits =
+        !screen || QFontMetrics(QToolTip::font()).horizontalAdvance(text) + 16 < screen->geometry().width();
+    if (!fits)
+        return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 QColor marrowickAccent(const QWidget *widget)

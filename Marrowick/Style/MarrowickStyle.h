@@ -86,7 +86,8 @@ QColor marrowickAccentFill(const QWidget *widget);
 // True after events that may change a widget's accent or what lies behind it: the accent
 // arrives with the palette. Widgets that keep an adjusted accent read it again then.
 bool accentSurroundingsChanged(const QEvent *event);
-// Plain text as a tooltip: Qt would read a name such as "<b>Lab</b>" as markup.
+// Plain text as a tooltip, on one line up to the screen's width: Qt would read a name such as
+// "<b>Lab</b>" as markup.
 QString plainToolTip(const QString &text);
 
 // The accent colours in effect for a widget: those of the nearest AccentInjector above it,

@@ -24,6 +24,14 @@ void PillButton::setSymbol(Symbol symbol)
     update();
 }
 
+void PillButton::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    update();
+}
+
 QSize PillButton::sizeHint() const
 {
     const bool prominent = m_kind == Kind::prominent;
@@ -39,7 +47,7 @@ void PillButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     // A disabled pill fades, so an unavailable action does not read as one to press.
-    if (!isEnabled())
+    if (!isEnabled() || m_busy)
         painter.setOpacity(0.45);
     const QRectF area = rect();
     // The main action's fill stands out of the window behind it, and its label out of the fill.

@@ -24,6 +24,10 @@ public:
     // A symbol before the label, drawn in the label's colour.
     std::optional<Symbol> symbol() const { return m_symbol; }
     void setSymbol(Symbol symbol);
+    // A busy pill is drawn as a disabled one but keeps the keyboard focus, which a disabled
+    // widget would hand on: what it starts is already running, and its owner ignores presses.
+    bool isBusy() const { return m_busy; }
+    void setBusy(bool busy);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -35,6 +39,7 @@ private:
 
     Kind m_kind;
     std::optional<Symbol> m_symbol;
+    bool m_busy = false;
 };
 
 } // namespace marrowick

@@ -93,6 +93,8 @@ private slots:
     void typeStepAndBack();
     void returnOnTheTypeStepGoesOn_data();
     void returnOnTheTypeStepGoesOn();
+    void returnOnTheFormStep_data();
+    void returnOnTheFormStep();
     void focusAndSelectionLookApart_data();
     void focusAndSelectionLookApart();
     void gamePickerSearchesAndPortFollowsGame();
@@ -315,6 +317,87 @@ void TestAddSourceView::returnOnTheTypeStepGoesOn()
     }
 }
 
+void TestAddSourceView::returnOnTheFormStep_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("focused"); // an object name; a labelled field means its line edit
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    // "saved", "nothing", "new line", "tested", "cancelled" or "back"
+    QTest::addColumn<QString>("outcome");
+
+    const int none = Qt::NoModifier;
+    const int ret = Qt::Key_Return;
+    const QStringList ping{"name=A", "baseURL=http://127.0.0.1:%PORT"};
+    QTest::newRow("in a field") << "httpPing" << ping << "editor.baseURL" << ret << none << "saved";
+    QTest::newRow("keypad Enter in a field") << "httpPing" << ping << "editor.name" << int(Qt::Key_Enter)
+                                             << int(Qt::KeypadModifier) << "saved";
+    QTest::newRow("in a field of a form not valid") << "httpPing" << QStringList{"name=A"} << "editor.name" << ret
+                                                    << none << "nothing";
+    QTest::newRow("with Ctrl") << "httpPing" << ping << "editor.name" << ret << int(Qt::ControlModifier) << "nothing";
+    QTest::newRow("on the alerts switch") << "httpPing" << ping << "editor.alerts" << ret << none << "saved";
+    QTest::newRow("in the threshold") << "httpPing" << ping << "editor.alertThreshold" << ret << none << "saved";
+    QTest::newRow("in the fields editor")
+        << "jsonWidget" << QStringList{"name=A", "baseURL=http://127.0.0.1:%PORT", "jsonFields=a = b"}
+        << "editor.jsonFields" << ret << none << "new line";
+    QTest::newRow("on Test Connection") << "tcpPort" << QStringList{"name=A", "host=127.0.0.1:%PORT"}
+                                        << "editor.test" << ret << none << "tested";
+    QTest::newRow("on Cancel") << "httpPing" << ping << "editor.cancel" << ret << none << "cancelled";
+    QTest::newRow("on Back") << "httpPing" << ping << "editor.back" << ret << none << "back";
+}
+
+// The save button is the sheet's default: Return saves from anywhere but a focused button,
+// which it presses, and the fields editor, where it starts a new line.
+void TestAddSourceView::returnOnTheFormStep()
+{
+    QFETCH(QString, card);
+    QFETCH(QStringList, steps);
+    QFETCH(QString, focused);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, outcome);
+
+    EditorRig rig;
+    rig.open();
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    rig.click(QStringLiteral("editor.type.") + card);
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill(steps, QString::number(LocalTCPServer::closedPort()));
+    QWidget *target = rig.find(focused);
+    QVERIFY2(target, qPrintable(focused));
+    if (auto *field = qobject_cast<LabeledTextField *>(target))
+        target = field->lineEdit();
+    target->setFocus(Qt::TabFocusReason);
+    QVERIFY(target->hasFocus());
+    auto *editor = rig.find<QPlainTextEdit>(QStringLiteral("editor.jsonFields"));
+    const QString fieldsBefore = editor ? editor->toPlainText() : QString();
+    QSignalSpy tested(rig.sheet.data(), &AddSourceView::connectionTestFinished);
+
+    QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    if (outcome == QLatin1String("saved") || outcome == QLatin1String("cancelled")) {
+        QTRY_VERIFY(!rig.sheet);
+        QCOMPARE(rig.state->sources().size(), outcome == QLatin1String("saved") ? 1 : 0);
+        return;
+    }
+    QVERIFY(!rig.sheet->isSaving());
+    QCOMPARE(onFormStep(rig), outcome != QLatin1String("back"));
+    if (editor)
+        QCOMPARE(editor->toPlainText(), outcome == QLatin1String("new line") ? fieldsBefore + u'\n' : fieldsBefore);
+    if (outcome == QLatin1String("tested")) {
+        // The button says it is busy, and the keyboard stays on it, during the test and after.
+        QVERIFY(rig.sheet->isTesting());
+        QVERIFY(target->hasFocus());
+        QVERIFY(tested.wait(5000));
+        QVERIFY(target->hasFocus());
+        QVERIFY(target->isEnabled());
+        QCOMPARE(rig.sheet->testPassed(), false);
+    }
+    VirtualClock::settle();
+    QVERIFY(rig.state->sources().isEmpty());
+}
+
 void TestAddSourceView::focusAndSelectionLookApart_data()
 {
     QTest::addColumn<bool>("selected");
@@ -451,7 +534,7 @@ void TestAddSourceView::connectionTest()
     QSignalSpy finished(rig.sheet.data(), &AddSourceView::connectionTestFinished);
     rig.click(QStringLiteral("editor.test"));
     QCOMPARE(rig.find<PillButton>(QStringLiteral("editor.test"))->text(), QStringLiteral("Testing\u2026"));
-    QVERIFY(!rig.find(QStringLiteral("editor.test"))->isEnabled());
+    QVERIFY(rig.find<PillButton>(QStringLiteral("editor.test"))->isBusy());
     QVERIFY(finished.wait(5000));
 
     if (message.isEmpty()) {
@@ -468,7 +551,7 @@ void TestAddSourceView::connectionTest()
     QVERIFY(badge->isVisibleTo(rig.sheet));
     QCOMPARE(badge->passed(), passed);
     QCOMPARE(badge->message(), message);
-    QVERIFY(rig.find(QStringLiteral("editor.test"))->isEnabled());
+    QVERIFY(!rig.find<PillButton>(QStringLiteral("editor.test"))->isBusy());
     QVERIFY(rig.state->sources().isEmpty());
 
     // Any edit, also one undone at once, clears the badge.

@@ -76,6 +76,8 @@ private slots:
     void save_data();
     void save();
     void saveOutlivesTheSession();
+    void aSavedSourceIsPolledAtOnce_data();
+    void aSavedSourceIsPolledAtOnce();
 };
 
 void TestSourceFormSession::steps_data()
@@ -315,6 +317,56 @@ void TestSourceFormSession::saveOutlivesTheSession()
     QTRY_COMPARE(rig.state->sources().size(), 1);
     QCOMPARE(rig.keyring->writes, 1);
     QCOMPARE(rig.keyring->secrets().value(*rig.state->sources().first().credentialRef()), QStringLiteral("key"));
+}
+
+void TestSourceFormSession::aSavedSourceIsPolledAtOnce_data()
+{
+    QTest::addColumn<QString>("secret");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<int>("polls"); // made at once after the save
+
+    QTest::newRow("a new secret only") << "new" << "https://hub" << false << 1;
+    // Fixed on the hub's side: the user saves to try again now.
+    QTest::newRow("nothing changed") << "" << "https://hub" << false << 1;
+    // The changed configuration restarts the source; one poll, not a second on top.
+    QTest::newRow("a new secret and address") << "new" << "https://hub2" << false << 1;
+    QTest::newRow("paused") << "new" << "https://hub" << true << 0;
+}
+
+// A source failing with a back-off waits out no part of it once the user has saved a fix.
+void TestSourceFormSession::aSavedSourceIsPolledAtOnce()
+{
+    QFETCH(QString, secret);
+    QFETCH(QString, address);
+    QFETCH(bool, paused);
+    QFETCH(int, polls);
+
+    SessionRig rig;
+    AppState &state = *rig.state;
+    const QUuid id = QUuid::createUuid();
+    BeszelConfig hub(id, QStringLiteral("Hub"), QStringLiteral("https://hub"), QStringLiteral("hub-token"));
+    hub.pollInterval = 10;
+    rig.providers.failNext(id, QStringLiteral("401 unauthorised"), 3);
+    state.addSource(hub);
+    // Polls at 0, 20 and 60 s fail; the next would come at 140 s.
+    rig.clock.advance(60);
+    QCOMPARE(rig.providers.fetchCount(id), 3);
+    QCOMPARE(rig.clock.requestedSleeps().last(), 80.0);
+    if (paused)
+        state.setPaused(true);
+
+    SourceFormSession session(&state, hub);
+    session.edit([&](SourceFormState &form) {
+        form.secret = secret;
+        form.baseURL = address;
+    });
+    QSignalSpy finished(&session, &SourceFormSession::saveFinished);
+    session.save();
+    QTRY_COMPARE(finished.size(), 1);
+    VirtualClock::settle();
+    QCOMPARE(rig.providers.fetchCount(id), 3 + polls);
+    QCOMPARE(state.error(id) == nullptr, polls > 0);
 }
 
 QTEST_GUILESS_MAIN(TestSourceFormSession)

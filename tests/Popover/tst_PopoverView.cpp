@@ -410,6 +410,7 @@ private slots:
         QTest::newRow("whole name") << "Lab" << check << "checkRow";
         QTest::newRow("cut name") << longName << check << "checkRow";
         QTest::newRow("markup stays text") << "<b>Lab</b> & " + longName << check << "checkRow";
+        QTest::newRow("markup wider than the screen") << "<b>Lab</b> " + longName.repeated(4) << check << "checkRow";
         QTest::newRow("group header") << longName << QVariant::fromValue(checks(2)) << "groupHeaderRow";
         QTest::newRow("failing source") << longName << QVariant(QStringLiteral("refused")) << "sourceErrorRow";
     }
@@ -430,8 +431,10 @@ private slots:
         QApplication::sendEvent(popover.childAt(at), &hover);
         const bool cut = name != QStringLiteral("Lab");
         QCOMPARE(hover.isAccepted(), cut);
-        if (cut)
+        if (cut) {
             QCOMPARE(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), name);
+            QVERIFY(toolTipTakesOneLineUpToTheScreen(name));
+        }
         QToolTip::hideText();
     }
 

@@ -20,13 +20,16 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace marrowick;
 
@@ -370,6 +373,59 @@ private slots:
         QCOMPARE(general.message()->body, QStringLiteral("Marrowick now polls 2 sources. Open each of these sources and "
                                                          "enter its password or token again: Hub."));
         QCOMPARE(general.messageBox()->informativeText(), general.message()->body);
+    }
+
+    // The file dialogs open in the folder of this run's last export or import, else the home
+    // folder; a cancelled dialog changes nothing.
+    void fileDialogsOpenInTheLastFolder()
+    {
+        QTemporaryDir root;
+        const QString first = root.filePath(QStringLiteral("first"));
+        const QString second = root.filePath(QStringLiteral("second"));
+        const QString gone = root.filePath(QStringLiteral("gone"));
+        for (const QString &folder : {first, second, gone})
+            QVERIFY(QDir().mkpath(folder));
+        QVERIFY(test::writeFile(second + QStringLiteral("/theirs.json"), "[]"));
+        struct Step {
+            bool exporting;
+            QString chosen; // empty: cancelled
+            QString opensIn;
+        };
+        const QList<Step> steps{
+            {true, first + QStringLiteral("/mine.json"), QDir::homePath()},
+            {false, second + QStringLiteral("/theirs.json"), first},
+            {false, QString(), second},
+            {true, QString(), second},
+            {true, gone + QStringLiteral("/old.json"), second},
+            {false, QString(), QString()}, // the folder is removed first: the home folder
+        };
+        const std::shared_ptr<SourcesFilePicker> files = GeneralSettingsServices::system().files;
+        QWidget parent;
+        for (const Step &step : steps) {
+            if (step.opensIn.isEmpty())
+                QVERIFY(QDir(gone).removeRecursively());
+            QString opened;
+            QString suggested;
+            QTimer::singleShot(0, this, [&] {
+                auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                opened = dialog->directory().absolutePath();
+                suggested = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+                if (step.chosen.isEmpty()) {
+                    dialog->reject();
+                    return;
+                }
+                dialog->selectFile(step.chosen);
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+            const std::optional<QString> picked = step.exporting
+                                                      ? files->saveFileName(&parent, SourcesTransfer::suggestedExportName)
+                                                      : files->openFileName(&parent);
+            QCOMPARE(opened, step.opensIn.isEmpty() ? QDir::homePath() : step.opensIn);
+            QCOMPARE(picked.value_or(QString()), step.chosen);
+            if (step.exporting)
+                QCOMPARE(suggested, SourcesTransfer::suggestedExportName);
+        }
     }
 
     void cancelledImportChangesNothing()

@@ -295,6 +295,7 @@ private slots:
         QHelpEvent hover(QEvent::ToolTip, at, view.mapToGlobal(at));
         QApplication::sendEvent(view.childAt(at), &hover);
         QCOMPARE(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), cut ? name : "Edit " + name);
+        QVERIFY(test::toolTipTakesOneLineUpToTheScreen(cut ? name : "Edit " + name));
         QToolTip::hideText();
         // The name only draws: a click on it edits the source.
         QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(4, label->height() / 2));

@@ -10,7 +10,9 @@
 #include "support/VirtualClock.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QPointer>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -85,6 +87,28 @@ inline void closeTopLevelWindows()
             windows.append(window);
     }
     qDeleteAll(windows);
+}
+
+// The tooltip on screen: Qt shows it in a label of its own.
+inline const QLabel *shownToolTip()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->objectName() == QLatin1String("qtooltip_label") && window->isVisible())
+            return qobject_cast<QLabel *>(window);
+    }
+    return nullptr;
+}
+
+// A tooltip takes one line up to the screen's width; wider text Qt wraps where it can.
+inline bool toolTipTakesOneLineUpToTheScreen(const QString &text)
+{
+    const QLabel *tip = shownToolTip();
+    if (!tip)
+        return false;
+    const int width = tip->fontMetrics().horizontalAdvance(text);
+    if (width + 20 >= tip->screen()->geometry().width())
+        return true;
+    return tip->height() < 2 * tip->fontMetrics().lineSpacing() && tip->width() > width;
 }
 
 inline AnySourceConfig tcpSource(const QUuid &id, const QString &name = QStringLiteral("Router"))

@@ -1,0 +1,121 @@
+#include "Marrowick/Style/WindowFit.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+#include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+
+namespace marrowick {
+
+namespace {
+
+// Until the window manager has framed a window, a title bar and thin borders are assumed.
+const QMargins assumedFrame(4, 32, 4, 4);
+
+int clampedStart(int start, int length, int areaStart, int areaLength)
+{
+    return std::max(areaStart, std::min(start, areaStart + areaLength - length));
+}
+
+} // namespace
+
+WindowFit::WindowFit(QWidget *window, QSize designed) : QObject(window), m_window(window), m_designed(designed)
+{
+    window->installEventFilter(this);
+}
+
+WindowFit *WindowFit::apply(QWidget *window, QSize designed)
+{
+    window->setFixedSize(designed);
+    return new WindowFit(window, designed);
+}
+
+QSize WindowFit::fittedSize(QSize designed, QSize area, QMargins frame)
+{
+    const QSize room(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
+    return designed.boundedTo(room.expandedTo(QSize(1, 1)));
+}
+
+QMargins WindowFit::frameMargins(const QWidget *window)
+{
+    if (const QWindow *handle = window->windowHandle(); handle && !handle->frameMargins().isNull())
+        return handle->frameMargins();
+    // Another window the window manager has framed is framed as this one will be.
+    for (const QWindow *other : QGuiApplication::topLevelWindows()) {
+        if (other->isVisible() && other->type() != Qt::Popup && other->type() != Qt::ToolTip
+            && !other->frameMargins().isNull())
+            return other->frameMargins();
+    }
+    return assumedFrame;
+}
+
+// A dialog about to be shown opens over its parent, on the parent's screen.
+const QScreen *WindowFit::screenOf(const QWidget *window)
+{
+    const QWindow *handle = window->windowHandle();
+    if (window->parentWidget() && !(handle && handle->isVisible()))
+        return window->parentWidget()->window()->screen();
+    return window->screen();
+}
+
+QSize WindowFit::room(const QWidget *window)
+{
+    const QScreen *screen = screenOf(window);
+    if (!screen)
+        return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    return fittedSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), screen->availableGeometry().size(),
+                      frameMargins(window));
+}
+
+void WindowFit::fit()
+{
+    const QScreen *screen = screenOf(m_window);
+    if (!screen)
+        return;
+    m_frame = frameMargins(m_window);
+    const QSize size = fittedSize(m_designed, screen->availableGeometry().size(), m_frame);
+    if (size == m_designed) {
+        m_window->setFixedSize(m_designed);
+    } else {
+        // The content's own minimum, small where it scrolls, so the user may shrink it further.
+        const QSize minimum = m_window->layout() ? m_window->layout()->totalMinimumSize() : m_window->minimumSizeHint();
+        m_window->setMinimumSize(minimum.boundedTo(size));
+        m_window->setMaximumSize(m_designed);
+        m_window->resize(size);
+    }
+    keepInside();
+}
+
+// A window not yet placed is left to the window manager, or to its dialog, which places it
+// inside the area; one already placed is moved inside.
+void WindowFit::keepInside()
+{
+    const QWindow *handle = m_window->windowHandle();
+    const QScreen *screen = screenOf(m_window);
+    if (!screen || (!m_window->testAttribute(Qt::WA_Moved) && !(handle && handle->isVisible())))
+        return;
+    const QRect area = screen->availableGeometry();
+    // A window's position is that of its frame.
+    const QRect outer(m_window->pos(), m_window->size().grownBy(m_frame));
+    const QPoint inside(clampedStart(outer.left(), outer.width(), area.left(), area.width()),
+                        clampedStart(outer.top(), outer.height(), area.top(), area.height()));
+    if (inside != outer.topLeft())
+        m_window->move(inside);
+}
+
+bool WindowFit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_window)
+        return QObject::eventFilter(watched, event);
+    // The window manager's frame is known once it has framed the window, which moves it.
+    const bool framed = event->type() == QEvent::Move && frameMargins(m_window) != m_frame;
+    if (framed || event->type() == QEvent::Show || event->type() == QEvent::ScreenChangeInternal)
+        fit();
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace marrowick

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMargins>
+#include <QObject>
+#include <QSize>
+
+class QScreen;
+class QWidget;
+
+namespace marrowick {
+
+// Gives a window its designed size where the screen it is on has room for it, else what fits.
+//
+// The designed sizes are fixed, which suits a screen with room to spare. On a smaller available
+// area (a laptop at 125 or 150 %) such a window would reach under the panel or off the screen,
+// where the window manager cannot resize it: there it takes the room the area leaves beside its
+// frame, resizable up to its designed size, and is moved inside the area. Its content must
+// scroll, with its buttons outside the scrolling part. Fitted when shown, when it changes
+// screens and once the window manager's frame is known.
+class WindowFit : public QObject {
+    Q_OBJECT
+
+public:
+    // Fits `window` from now on, and gives it its designed size now; owned by the window.
+    static WindowFit *apply(QWidget *window, QSize designed);
+
+    // What a window of `designed` size gets on an available area of `area` with `frame` around it.
+    static QSize fittedSize(QSize designed, QSize area, QMargins frame);
+    // The room the available area of the window's screen leaves beside the window's frame.
+    static QSize room(const QWidget *window);
+
+    QSize designedSize() const { return m_designed; }
+    void fit();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    WindowFit(QWidget *window, QSize designed);
+    static const QScreen *screenOf(const QWidget *window);
+    static QMargins frameMargins(const QWidget *window);
+    void keepInside();
+
+    QWidget *m_window;
+    QSize m_designed;
+    // The frame the last fit allowed for.
+    QMargins m_frame;
+};
+
+} // namespace marrowick

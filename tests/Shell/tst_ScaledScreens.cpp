@@ -1,0 +1,229 @@
+#include "Marrowick/Onboarding/OnboardingView.h"
+#include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Shell/PopupPlacement.h"
+#include "Marrowick/Popover/PopoverToolbar.h"
+#include "Marrowick/Style/PillButton.h"
+
+#include "Popover/PopoverRig.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTemporaryFile>
+#include <QTest>
+
+using namespace marrowick;
+using namespace marrowick::test;
+
+namespace {
+
+// Screens side by side, in device pixels: two laptops whose scaling leaves less room than
+// the designed window sizes (853x533 and 1093x614 device-independent pixels), and a desk screen.
+const char screensConfig[] = R"({"screens": [
+    {"name": "laptop150", "x": 0, "y": 0, "width": 1280, "height": 800, "logicalDpi": 144, "logicalBaseDpi": 96},
+    {"name": "laptop125", "x": 1280, "y": 0, "width": 1366, "height": 768, "logicalDpi": 120, "logicalBaseDpi": 96},
+    {"name": "desk", "x": 2646, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96, "logicalBaseDpi": 96}
+]})";
+
+QScreen *screenNamed(const QString &name)
+{
+    for (QScreen *screen : QGuiApplication::screens()) {
+        if (screen->name() == name)
+            return screen;
+    }
+    return nullptr;
+}
+
+QString rectText(const QRect &rect)
+{
+    return QStringLiteral("%1x%2+%3+%4").arg(rect.width()).arg(rect.height()).arg(rect.x()).arg(rect.y());
+}
+
+// Whole on the screen's available area and not cut by anything around it in its window.
+bool wholeInView(const QWidget *widget, const QRect &area)
+{
+    return widget->isVisible() && area.contains(QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size()))
+           && widget->visibleRegion() == QRegion(widget->rect());
+}
+
+} // namespace
+
+class TestScaledScreens : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { closeTopLevelWindows(); }
+
+    void everyWindowFitsItsScreen_data();
+    void everyWindowFitsItsScreen();
+    void thePopupFitsItsScreen_data();
+    void thePopupFitsItsScreen();
+};
+
+void TestScaledScreens::everyWindowFitsItsScreen_data()
+{
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QSize>("designed");
+    QTest::addColumn<QStringList>("buttons"); // object names, in view whatever the room
+
+    const QStringList sheetButtons{"editor.cancel", "editor.save"};
+    const QStringList settingsTabs{"settings.tab.sources", "settings.tab.general"};
+    for (const char *screen : {"laptop150", "laptop125", "desk"}) {
+        const auto row = [screen](const char *window) -> QTestData & { return QTest::addRow("%s, %s", window, screen); };
+        row("settings") << screen << "settings" << QSize(480, 540)
+                        << (settingsTabs + QStringList{SettingsView::addButtonIdentifier});
+        row("settings, general tab") << screen << "general" << QSize(480, 540) << settingsTabs;
+        row("new source, type step") << screen << "type step" << QSize(480, 460)
+                                     << QStringList{"editor.cancel", "editor.next"};
+        row("new game server") << screen << "game server" << QSize(480, 460) << sheetButtons;
+        row("new custom JSON") << screen << "jsonWidget" << QSize(480, 460) << sheetButtons;
+        row("editing a source") << screen << "edit" << QSize(480, 580) << sheetButtons;
+        row("editing a game server") << screen << "edit game server" << QSize(480, 580) << sheetButtons;
+        row("first run") << screen << "onboarding" << QSize(520, 560) << QStringList{"onboarding.back", "onboarding.forward"};
+    }
+}
+
+// Where the screen has room, a window has its designed size and cannot be resized; where it
+// has not, the window fits the available area, its content scrolls and its buttons stay in view.
+void TestScaledScreens::everyWindowFitsItsScreen()
+{
+    QFETCH(QString, screen);
+    QFETCH(QString, window);
+    QFETCH(QSize, designed);
+    QFETCH(QStringList, buttons);
+
+    QScreen *target = screenNamed(screen);
+    QVERIFY(target);
+    const QRect area = target->availableGeometry();
+    AppStateRig rig;
+    AppState &state = rig.build(true);
+    state.addSource(tcpSource(QUuid::createUuid()));
+    state.addSource(GameServerConfig(QUuid::createUuid(), QStringLiteral("Valheim"), QStringLiteral("valheim"),
+                                     QStringLiteral("127.0.0.1"), 2456, std::nullopt, std::nullopt, false));
+
+    QWidget *shown = nullptr;
+    if (window == QLatin1String("onboarding")) {
+        auto *onboarding = new OnboardingView(&state);
+        shown = onboarding;
+        onboarding->backButton()->setObjectName(QStringLiteral("onboarding.back"));
+        onboarding->forwardButton()->setObjectName(QStringLiteral("onboarding.forward"));
+    } else {
+        shown = new SettingsView(&state);
+    }
+    // Where a window manager would put it: in the middle of the free area.
+    shown->setScreen(target);
+    shown->move(area.center() - shown->rect().center());
+    shown->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    QWidget *checked = shown;
+    if (auto *settings = qobject_cast<SettingsView *>(shown); settings && window != QLatin1String("settings")) {
+        if (window == QLatin1String("general")) {
+            settings->setTab(SettingsView::SettingsTab::general);
+        } else {
+            if (window.startsWith(QLatin1String("edit")))
+                settings->editSource(state.sources().at(window.endsWith(QLatin1String("game server")) ? 1 : 0).id());
+            else
+                settings->showAddSource();
+            AddSourceView *sheet = settings->sheet();
+            QVERIFY(sheet);
+            if (window == QLatin1String("game server"))
+                sheet->session().selectType(SourceFormState::SourceType::gameServer);
+            else if (window == QLatin1String("jsonWidget"))
+                sheet->session().selectType(SourceFormState::SourceType::jsonWidget);
+            if (!window.startsWith(QLatin1String("edit")) && window != QLatin1String("type step"))
+                sheet->session().continueToForm();
+            QVERIFY(QTest::qWaitForWindowExposed(sheet));
+            checked = sheet;
+        }
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+
+    QCOMPARE(checked->screen(), target);
+    QVERIFY2(area.contains(checked->frameGeometry()),
+             qPrintable(QStringLiteral("%1 outside %2").arg(rectText(checked->frameGeometry()), rectText(area))));
+    // This platform's window frame is a pixel or two.
+    const bool room = designed.height() + 8 <= area.height();
+    if (room) {
+        QCOMPARE(checked->size(), designed);
+        QCOMPARE(checked->minimumSize(), designed);
+        QCOMPARE(checked->maximumSize(), designed);
+    } else {
+        QCOMPARE(checked->width(), designed.width());
+        QVERIFY(checked->height() < designed.height());
+        QCOMPARE(checked->maximumSize(), designed);
+    }
+    for (const QString &name : std::as_const(buttons)) {
+        QWidget *button = nullptr;
+        for (QWidget *candidate : checked->findChildren<QWidget *>(name)) {
+            if (candidate->isVisible())
+                button = candidate;
+        }
+        QVERIFY2(button, qPrintable(name));
+        QVERIFY2(wholeInView(button, area), qPrintable(name));
+    }
+}
+
+void TestScaledScreens::thePopupFitsItsScreen_data()
+{
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<bool>("bottomPanel");
+    for (const char *screen : {"laptop150", "laptop125", "desk"}) {
+        QTest::addRow("above a bottom panel, %s", screen) << screen << true;
+        QTest::addRow("under a top panel, %s", screen) << screen << false;
+    }
+}
+
+// Nine sources and a notice: about the tallest popup that does not scroll by its row count.
+void TestScaledScreens::thePopupFitsItsScreen()
+{
+    QFETCH(QString, screen);
+    QFETCH(bool, bottomPanel);
+
+    QScreen *target = screenNamed(screen);
+    QVERIFY(target);
+    const QRect area = target->availableGeometry();
+    PopoverRig rig;
+    QList<AnySourceConfig> sources;
+    for (int i = 0; i < PopoverView::scrollingRowCount - 1; ++i) {
+        sources.append(tcp(QStringLiteral("Source %1").arg(i)));
+        rig.answers.insert(sources.last().id(), QList<WidgetData>{checkWidget(QStringLiteral("c"), ServiceStatus::up)});
+    }
+    PopoverView &popover = rig.open(sources, false);
+    popover.setNotice(QStringLiteral("No system tray was found, so Marrowick shows this window instead. "
+                                     "Closing it quits Marrowick."));
+    popover.setWindowFlags(PopoverView::popupWindowFlags);
+    popover.setScreen(target);
+    const QRect icon(area.center().x(), bottomPanel ? area.bottom() + 1 : area.top() - 22, 22, 22);
+    popover.setHeightLimit(popupHeightLimit(area));
+    popover.syncWithState();
+    PopupPlacer placer(&popover);
+    placer.place({icon, QPoint(), area});
+    popover.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&popover));
+    rig.clock.settle();
+    popover.flushPendingChanges();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+
+    QVERIFY2(area.contains(popover.geometry()),
+             qPrintable(QStringLiteral("%1 outside %2").arg(rectText(popover.geometry()), rectText(area))));
+    // Taller than the small screens leave, unscrolled, where there is room.
+    if (screen == QLatin1String("desk")) {
+        QVERIFY(!popover.isScrolling());
+        QVERIFY(popover.height() > screenNamed(QStringLiteral("laptop150"))->availableGeometry().height());
+    }
+    for (QAbstractButton *button : popover.findChild<PopoverToolbar *>()->findChildren<QAbstractButton *>())
+        QVERIFY2(wholeInView(button, area), qPrintable(button->toolTip()));
+}
+
+int main(int argc, char **argv)
+{
+    QTemporaryFile config;
+    if (!config.open() || config.write(screensConfig) != qint64(sizeof screensConfig - 1) || !config.flush())
+        qFatal("cannot write the screens' configuration");
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestScaledScreens test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ScaledScreens.moc"
