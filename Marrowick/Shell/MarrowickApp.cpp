@@ -57,10 +57,6 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
     connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
-    m_settingsWindow = std::make_unique<SettingsView>(m_appState.get(), m_arguments);
-    followAccent(m_settingsWindow.get());
-    connect(m_settingsWindow.get(), &SettingsView::showWelcomeRequested, this, &MarrowickApp::openOnboarding);
-
     LaunchContext context{m_arguments, AppState::environmentIsUnderTest(),
                           [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); }};
     LabelActions actions{
@@ -219,6 +215,12 @@ void MarrowickApp::followAccent(QWidget *window)
 
 void MarrowickApp::openSettings()
 {
+    // Built when first asked for: a window that was never shown costs nothing at start.
+    if (!m_settingsWindow) {
+        m_settingsWindow = std::make_unique<SettingsView>(m_appState.get(), m_arguments);
+        followAccent(m_settingsWindow.get());
+        connect(m_settingsWindow.get(), &SettingsView::showWelcomeRequested, this, &MarrowickApp::openOnboarding);
+    }
     m_settingsWindow->show();
     bringSettingsWindowToFront();
 }
