@@ -93,7 +93,6 @@ private:
     void redrawSource(qsizetype index, bool force, QList<QWidget *> &shows);
     void setBlockRows(SourceBlock *block, const QList<PopoverRows::Row> &rows, bool force, QList<QWidget *> &shows);
     void fillList();
-    void showAll(const QList<QWidget *> &widgets);
     void toggleCollapsed(const QUuid &id);
     void refreshChrome();
     void refreshSaveNotice();
@@ -115,7 +114,6 @@ private:
     RelativeTimeTicker *m_ticker;
 
     bool m_scrolling = false;
-    bool m_filling = false;
     RowSettings m_rowSettings;
 
     QTimer m_redrawTimer;
