@@ -69,8 +69,11 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     connect(m_label, &MenuBarLabel::iconChanged, this, &MarrowickApp::refreshTrayIcon);
     connect(m_appState.get(), &AppState::sourcesSaveErrorChanged, this, &MarrowickApp::tellSourcesSaveFailure);
 
+    // The signals are caught from the start of main(); one that came while the program started
+    // is delivered once the event loop runs, and waits behind the label's start, which hands the
+    // state over: the quit then writes what there is to write, as any other quit does.
     m_signals = new TerminationSignals(this);
-    connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit);
+    connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit, Qt::QueuedConnection);
 
     // A quit that goes around the delegate (a session manager, Qt itself) still writes the
     // history, unsaved sources and settings once the state has been handed over; after a normal
