@@ -294,17 +294,17 @@ QWidget *SettingsView::buildSourcesTab()
     empty->addWidget(first, 0, Qt::AlignHCenter);
     m_emptyState->setFixedWidth(320);
 
-    m_firstSourceButton = first;
     auto *add = new PillButton(QStringLiteral("Add Source\u2026"), PillButton::Kind::prominent, tab);
     add->setObjectName(addButtonIdentifier);
     add->setSymbol(Symbol::plus);
+    connect(add, &QAbstractButton::clicked, this, &SettingsView::showAddSource);
+    m_firstSourceButton = first;
     m_addButton = add;
-    connect(m_addButton, &QAbstractButton::clicked, this, &SettingsView::showAddSource);
     auto *addBar = new QWidget(tab);
     auto *addRow = new QHBoxLayout(addBar);
     addRow->setContentsMargins(20, 12, 20, 12);
     addRow->addStretch();
-    addRow->addWidget(m_addButton);
+    addRow->addWidget(add);
     column->addWidget(addBar);
     return tab;
 }
@@ -474,6 +474,7 @@ void SettingsView::rebuildSources()
         }
     }
     fillSources();
+    orderTabs();
 
     m_emptyState->setVisible(m_state->sources().isEmpty());
     m_emptyState->adjustSize();
@@ -489,8 +490,8 @@ void SettingsView::fillSources()
     // The list is never taller than the window, which may not have laid it out yet.
     const int shown = std::max(m_scroll->viewport()->height(), height());
     const int top = m_scroll->verticalScrollBar()->value() - m_list->column()->y() - shown;
-    m_list->column()->fill(top, top + 3 * shown);
-    orderTabs();
+    if (m_list->column()->fill(top, top + 3 * shown))
+        orderTabs();
 }
 
 // Tab goes through the tabs, the cards in the order shown, then the add button.
