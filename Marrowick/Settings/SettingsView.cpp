@@ -433,8 +433,7 @@ QList<SourceRow *> SettingsView::cards() const
 
 SourceRow *SettingsView::card(const QUuid &id) const
 {
-    const qsizetype index = m_list->column()->indexOf(id);
-    return index >= 0 ? static_cast<SourceRow *>(m_list->column()->widgetAt(index)) : nullptr;
+    return static_cast<SourceRow *>(m_list->column()->widgetOf(id));
 }
 
 QStringList SettingsView::sourceLines() const

@@ -60,7 +60,7 @@ void LazyColumn::setOrder(const QList<QUuid> &ids, qsizetype weight)
         if (kept.at(i))
             continue;
         m_totalWeight -= previous.at(i).weight;
-        delete previous.at(i).widget;
+        forget(previous.at(i));
     }
     computeTops();
 }
@@ -83,6 +83,13 @@ void LazyColumn::setWeight(qsizetype index, qsizetype weight)
     if (weight != entry.weight && !entry.widget)
         entry.measured = false;
     entry.weight = weight;
+}
+
+void LazyColumn::forget(const Entry &entry)
+{
+    if (entry.widget && m_made.value(entry.id) == entry.widget)
+        m_made.remove(entry.id);
+    delete entry.widget;
 }
 
 int LazyColumn::heightOf(const Entry &entry) const
@@ -161,6 +168,8 @@ bool LazyColumn::realize(int top, int bottom, QList<QWidget *> &shows)
         QWidget *widget = m_make(index, shows);
         Q_ASSERT(widget->parentWidget() == this);
         m_entries[index].widget = widget;
+        if (!m_made.contains(m_entries.at(index).id))
+            m_made.insert(m_entries.at(index).id, widget);
         m_entries[index].measured = false;
         made = true;
     }
@@ -175,7 +184,7 @@ bool LazyColumn::realize(int top, int bottom, QList<QWidget *> &shows)
         if (focus && entry.widget->isAncestorOf(focus))
             continue;
         shows.removeIf([&entry](const QWidget *widget) { return widget == entry.widget || entry.widget->isAncestorOf(widget); });
-        delete entry.widget;
+        forget(entry);
         entry.widget = nullptr;
     }
     return made;

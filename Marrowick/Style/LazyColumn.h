@@ -34,6 +34,8 @@ public:
     const QUuid &idAt(qsizetype index) const { return m_entries.at(index).id; }
     // Null while the entry is out of reach.
     QWidget *widgetAt(qsizetype index) const { return m_entries.at(index).widget; }
+    // The same by id, from the few widgets there are.
+    QWidget *widgetOf(const QUuid &id) const { return m_made.value(id); }
     // The widgets there are, in the list's order.
     QList<QWidget *> widgets() const;
     void setWeight(qsizetype index, qsizetype weight);
@@ -73,6 +75,8 @@ private:
         QWidget *widget = nullptr;
     };
 
+    // Deletes the entry's widget.
+    void forget(const Entry &entry);
     int heightOf(const Entry &entry) const;
     int contentWidth() const;
     void computeTops();
@@ -83,6 +87,8 @@ private:
     Make m_make;
     QList<Entry> m_entries;
     QHash<QUuid, qsizetype> m_index;
+    // The widgets there are by id; of an id listed twice, the first made.
+    QHash<QUuid, QWidget *> m_made;
     // m_tops[i] is where entry i starts; the last element is the total height.
     QList<int> m_tops;
     qsizetype m_totalWeight = 0;
