@@ -127,7 +127,8 @@ public:
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(16, 4, 16, 4);
         layout->setSpacing(0);
-        m_column = new LazyColumn(SettingsView::windowSize.width() - 32, cardHeight, cardSpacing, std::move(make), this);
+        m_column =
+            new LazyColumn(SettingsView::windowSize.width() - 32, cardHeight, cardSpacing, std::move(make), this);
         layout->addWidget(m_column);
         layout->addStretch();
     }
@@ -499,7 +500,8 @@ void SettingsView::orderTabs()
     QWidget *previous = m_firstSourceButton;
     QWidget::setTabOrder(tabButton(SettingsTab::general), previous);
     for (const SourceRow *card : cards()) {
-        for (QWidget *control : std::initializer_list<QWidget *>{card->editButton(), card->bellButton(), card->trashButton()}) {
+        for (QWidget *control :
+             std::initializer_list<QWidget *>{card->editButton(), card->bellButton(), card->trashButton()}) {
             QWidget::setTabOrder(previous, control);
             previous = control;
         }

@@ -183,7 +183,9 @@ bool LazyColumn::realize(int top, int bottom, QList<QWidget *> &shows)
             continue;
         if (focus && entry.widget->isAncestorOf(focus))
             continue;
-        shows.removeIf([&entry](const QWidget *widget) { return widget == entry.widget || entry.widget->isAncestorOf(widget); });
+        shows.removeIf([&entry](const QWidget *widget) {
+            return widget == entry.widget || entry.widget->isAncestorOf(widget);
+        });
         forget(entry);
         entry.widget = nullptr;
     }
