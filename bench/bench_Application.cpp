@@ -13,17 +13,32 @@
 // Prints per window: checks made against checks due, CPU per check, latency error (reported
 // latency minus the server's delay), memory, and the connections opened in the window and
 // open at its end.
+//   bench_Application --startup yes [--sources 1000,10000] [--interval 60] [--idle 10]
+// starts the program itself once per N, in a process of its own over a fresh data folder whose
+// "sources.json" holds N HTTP-ping sources and "history.json" as many samples as it may hold
+// (none with --history empty), with its windows hidden; and once with no source. Prints the
+// time from the launch to the first poll's answer, and the memory after --idle seconds more,
+// beyond the empty program's.
 #include "Marrowick/State/AlertCenter.h"
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/Popover/PopoverView.h"
+#include "Marrowick/Shell/MarrowickApp.h"
+#include "Marrowick/Shell/TerminationSignals.h"
+#include "Marrowick/State/SourcesStore.h"
+#include "MarrowickKit/Engine/HistoryStore.h"
+#include "MarrowickKit/Engine/JSONFileStore.h"
+#include "MarrowickKit/Model/JsonWriter.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QEventLoop>
+#include <QProcess>
+#include <QSystemTrayIcon>
 #include <QTimer>
 #include <QTemporaryDir>
 
@@ -117,6 +132,8 @@ public:
     const std::vector<quint16> &ports() const { return m_ports; }
     double cpuSeconds() const { return clockSeconds(m_cpuClock); }
     long accepted() const { return m_accepted; }
+    // When the first request head arrived, on the monotonic clock; 0 before.
+    double firstRequest() const { return m_firstRequest; }
     long open() const { return m_open; }
 
 private:
@@ -208,6 +225,8 @@ private:
         std::size_t end;
         while ((end = connection.pending.find("\r\n\r\n")) != std::string::npos) {
             connection.pending.erase(0, end + 4);
+            if (m_firstRequest == 0)
+                m_firstRequest = monotonicSeconds();
             m_replies.push({monotonicSeconds() + m_delay, fd, connection.generation});
         }
     }
@@ -224,6 +243,7 @@ private:
     uint64_t m_generation = 0;
     std::atomic<long> m_accepted = 0;
     std::atomic<long> m_open = 0;
+    std::atomic<double> m_firstRequest = 0;
     std::thread m_thread;
     clockid_t m_cpuClock{};
 };
@@ -350,6 +370,8 @@ struct Options {
     double delayMs = 50;
     bool hidden = true;
     bool shown = true;
+    bool startup = false;
+    double idle = 10;
 };
 
 void measureWindow(const char *phase, int n, const Options &options, const DelayServer &server, PollLog &log)
@@ -439,20 +461,26 @@ void runBare(int n, const Options &options)
     runEventLoopFor(options.interval + 1);
 }
 
-void run(int n, const Options &options)
+// N HTTP-ping sources spread over the server's ports.
+QList<AnySourceConfig> pingSources(int n, const Options &options, const DelayServer &server)
 {
-    const int portCount = portsFor(n, options);
-    DelayServer server(portCount, options.delayMs / 1000.0);
-    QTemporaryDir dir;
-    AppSettings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
-
     QList<AnySourceConfig> sources;
+    const std::size_t portCount = server.ports().size();
     for (int i = 0; i < n; ++i) {
         HTTPPingConfig config(QUuid::createUuid(), QStringLiteral("Check %1").arg(i),
-                              QStringLiteral("http://127.0.0.1:%1/%2").arg(server.ports()[std::size_t(i % portCount)]).arg(i));
+                              QStringLiteral("http://127.0.0.1:%1/").arg(server.ports()[std::size_t(i) % portCount]));
         config.pollInterval = options.interval;
         sources.append(config);
     }
+    return sources;
+}
+
+void run(int n, const Options &options)
+{
+    DelayServer server(portsFor(n, options), options.delayMs / 1000.0);
+    QTemporaryDir dir;
+    AppSettings settings(std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
+    const QList<AnySourceConfig> sources = pingSources(n, options, server);
 
     AppStateServices services;
     services.credentials = std::make_shared<InMemoryCredentialStore>();
@@ -509,12 +537,146 @@ void run(int n, const Options &options)
     runEventLoopFor(0.2);
 }
 
+const char *const startupChildArgument = "--startup-child";
+
+// A history file as full as its cap allows, of recent samples.
+PollHistory fullHistory(const QList<AnySourceConfig> &sources, double interval)
+{
+    // More would only be cut off by the file's cap.
+    const qsizetype perSource = std::min<qsizetype>(HistoryLimits::samplesPerWidget, 2000000 / std::max<qsizetype>(1, sources.size()));
+    const Instant now = Instant::now();
+    PollHistory history;
+    for (const AnySourceConfig &source : sources) {
+        for (qsizetype i = perSource; i > 0; --i) {
+            CheckResult check;
+            check.id = uuidText(source.id());
+            check.name = source.displayName();
+            check.status = ServiceStatus::up;
+            check.latencyMs = 50.0 + double(i % 7) * 0.125;
+            history.record(SourceSnapshot{source.id(), now.advanced(-interval * double(i)), {WidgetData::check(std::move(check))}},
+                           AppState::historyStatus, AppState::historyLatency);
+        }
+    }
+    return history;
+}
+
+// The program as main() starts it, in this process: the signals caught first, the application
+// object, the shell with its state and windows. Beside a tray it would show the tray icon, with
+// the popup hidden; with no tray here it shows nothing. Prints when it entered main(), when the
+// shell was built, when the first poll was answered, and the memory after `idle` seconds more.
+int startupChild(int argc, char **argv)
+{
+    const double entered = monotonicSeconds();
+    ignoreFileSizeSignal();
+    TerminationSignals::catchFromNow();
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("tobrin"));
+    QApplication::setApplicationName(QStringLiteral("Marrowick"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    const double idle = QString::fromLatin1(argv[2]).toDouble();
+    MarrowickApp marrowick(QCoreApplication::arguments());
+    const double built = monotonicSeconds();
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        marrowick.start();
+
+    double answered = 0;
+    QEventLoop firstAnswer;
+    QObject::connect(marrowick.appState(), &AppState::sourceResultChanged, &firstAnswer, [&] {
+        if (answered == 0)
+            answered = monotonicSeconds();
+        firstAnswer.quit();
+    });
+    if (!marrowick.appState()->sources().isEmpty()) {
+        QTimer::singleShot(120000, &firstAnswer, &QEventLoop::quit);
+        firstAnswer.exec();
+    }
+    runEventLoopFor(idle);
+    std::printf("entered %.6f\nbuilt %.6f\nanswered %.6f\nrss %.3f\ncpu %.3f\n", entered, built, answered,
+                residentMegabytes(), clockSeconds(CLOCK_PROCESS_CPUTIME_ID));
+    std::fflush(stdout);
+    return 0;
+}
+
+struct StartupRun {
+    bool ok = false;
+    double firstAnswer = 0; // seconds after the launch
+    double firstRequest = 0;
+    double entered = 0;
+    double built = 0;
+    double rss = 0;
+    double cpu = 0;
+};
+
+StartupRun startOnce(int n, const Options &options)
+{
+    DelayServer server(portsFor(std::max(n, 1), options), options.delayMs / 1000.0);
+    QTemporaryDir home;
+    const QString folder = home.filePath(QStringLiteral("data/Marrowick"));
+    const QList<AnySourceConfig> sources = pingSources(n, options, server);
+    // Compact, as a file written by hand may be: 40,000 sources fit under the file cap so.
+    JSONFileStore::save(writeJson(sourcesToJson(sources), JsonStyle::compact),
+                        QDir(folder).filePath(SourcesStore::fileName()));
+    if (options.fullHistory)
+        HistoryStore::save(fullHistory(sources, options.interval), folder);
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *folder : {"DATA", "CONFIG", "CACHE"})
+        environment.insert(QStringLiteral("XDG_%1_HOME").arg(QLatin1String(folder)), home.filePath(QString::fromLatin1(folder).toLower()));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const double launched = monotonicSeconds();
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(startupChildArgument), QString::number(options.idle), QStringLiteral("-uiTestDemoSources")});
+    StartupRun figures;
+    if (!child.waitForFinished(int((options.idle + 300) * 1000)) || child.exitCode() != 0)
+        return figures;
+    QHash<QString, double> values;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 2)
+            values.insert(QString::fromLatin1(parts[0]), parts[1].toDouble());
+    }
+    figures.ok = true;
+    const double answered = values.value(QStringLiteral("answered"));
+    figures.firstAnswer = answered > 0 ? answered - launched : 0;
+    figures.firstRequest = server.firstRequest() > 0 ? server.firstRequest() - launched : 0;
+    figures.entered = values.value(QStringLiteral("entered")) - launched;
+    figures.built = values.value(QStringLiteral("built")) - launched;
+    figures.rss = values.value(QStringLiteral("rss"));
+    figures.cpu = values.value(QStringLiteral("cpu"));
+    return figures;
+}
+
+void runStartups(const Options &options)
+{
+    const StartupRun empty = startOnce(0, options);
+    std::printf("     0 sources  in main() %.3f s after launch, shell built at %.3f s; after %.0f s: RSS %.1f MB, CPU "
+                "%.2f s\n",
+                empty.entered, empty.built, options.idle, empty.rss, empty.cpu);
+    std::fflush(stdout);
+    for (int n : options.sources) {
+        const StartupRun run = startOnce(n, options);
+        if (!run.ok) {
+            std::printf("%6d sources  the program did not finish\n", n);
+            continue;
+        }
+        std::printf("%6d sources  first poll answered %.3f s after launch (asked at %.3f s; in main() at %.3f s, shell "
+                    "built at %.3f s); after %.0f s more: RSS %.1f MB, CPU %.2f s, %.1f KB per source beyond the "
+                    "empty program\n",
+                    n, run.firstAnswer, run.firstRequest, run.entered, run.built, options.idle, run.rss, run.cpu,
+                    (run.rss - empty.rss) * 1024.0 / n);
+        std::fflush(stdout);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (argc >= 3 && qstrcmp(argv[1], startupChildArgument) == 0)
+        return startupChild(argc, argv);
     QApplication app(argc, argv);
     Options options;
     const QStringList arguments = QCoreApplication::arguments();
@@ -539,6 +701,10 @@ int main(int argc, char **argv)
             options.fullHistory = value != QLatin1String("empty");
         } else if (name == QLatin1String("--rss-every")) {
             options.rssEvery = value.toDouble();
+        } else if (name == QLatin1String("--startup")) {
+            options.startup = value == QLatin1String("yes");
+        } else if (name == QLatin1String("--idle")) {
+            options.idle = value.toDouble();
         } else if (name == QLatin1String("--popup")) {
             options.hidden = value != QLatin1String("shown");
             options.shown = value != QLatin1String("hidden");
@@ -549,6 +715,10 @@ int main(int argc, char **argv)
     }
     std::printf("interval %.0f s, window %.0f s, server delay %.0f ms%s\n", options.interval, options.duration,
                 options.delayMs, options.onePort ? ", every source on one port" : "");
+    if (options.startup) {
+        runStartups(options);
+        return 0;
+    }
     for (int n : std::as_const(options.sources)) {
         if (options.bare)
             runBare(n, options);

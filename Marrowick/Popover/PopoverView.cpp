@@ -292,7 +292,7 @@ void PopoverView::redraw()
                 redrawSource(index, false, shows);
         }
     }
-    showAll(shows);
+    m_column->showTogether(shows);
     m_dirty.clear();
     m_structureDirty = false;
     fillList();
@@ -359,9 +359,8 @@ void PopoverView::setBlockRows(SourceBlock *block, const QList<PopoverRows::Row>
 // the list is short enough to be measured whole, and places them.
 void PopoverView::fillList()
 {
-    if (m_filling || !m_state)
+    if (!m_state)
         return;
-    m_filling = true;
     int top = std::numeric_limits<int>::min() / 2;
     int bottom = std::numeric_limits<int>::max() / 2;
     if (m_column->rowCount() >= scrollingRowCount) {
@@ -369,40 +368,7 @@ void PopoverView::fillList()
         top = m_scroll->verticalScrollBar()->value() - m_column->y() - maximumHeight;
         bottom = top + 3 * maximumHeight;
     }
-    // Measured blocks may turn out shorter than estimated and bring more into reach.
-    for (int pass = 0; pass < 4; ++pass) {
-        QList<QWidget *> shows;
-        const bool created = m_column->realize(top, bottom, shows);
-        showAll(shows);
-        m_column->place();
-        if (!created)
-            break;
-    }
-    m_filling = false;
-}
-
-// Showing a widget lays out every visible ancestor at once, which with many new rows (every
-// source failing together, say) grows with the square of the list. Many are therefore shown
-// behind the hidden list, which is then laid out once; the scroll position is kept.
-void PopoverView::showAll(const QList<QWidget *> &widgets)
-{
-    constexpr qsizetype batch = 8;
-    const bool hideList = widgets.size() >= batch && m_column->isVisible();
-    QScrollBar *bar = m_scroll->verticalScrollBar();
-    const int position = bar->value();
-    QPointer<QWidget> focus = QApplication::focusWidget();
-    if (focus && !m_column->isAncestorOf(focus))
-        focus = nullptr;
-    if (hideList)
-        m_column->hide();
-    for (QWidget *widget : widgets)
-        widget->show();
-    if (hideList) {
-        m_column->show();
-        bar->setValue(position);
-        if (focus)
-            focus->setFocus();
-    }
+    m_column->fill(top, bottom);
 }
 
 void PopoverView::toggleCollapsed(const QUuid &id)

@@ -98,7 +98,6 @@ private:
     void redrawSource(qsizetype index, bool force, QList<QWidget *> &shows);
     void setBlockRows(SourceBlock *block, const QList<PopoverRows::Row> &rows, bool force, QList<QWidget *> &shows);
     void fillList();
-    void showAll(const QList<QWidget *> &widgets);
     void toggleCollapsed(const QUuid &id);
     void refreshChrome();
     void refreshSaveNotice();
@@ -121,7 +120,6 @@ private:
 
     bool m_scrolling = false;
     int m_heightLimit = maximumHeight;
-    bool m_filling = false;
     RowSettings m_rowSettings;
 
     QTimer m_redrawTimer;

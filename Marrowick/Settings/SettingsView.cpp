@@ -7,6 +7,7 @@
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"
+#include "Marrowick/Style/LazyColumn.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/Symbol.h"
@@ -24,6 +25,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace marrowick {
@@ -113,30 +115,30 @@ QWidget *centred(QWidget *child, QWidget *parent, int vertical)
 
 } // namespace
 
-// The cards' container: it takes a dragged card and shows where it will land.
+// The cards' container: it takes a dragged card and shows where it will land. Only the cards
+// near the visible part of the list exist; the column stands in for the others.
 class SourcesListPanel : public QWidget {
 public:
-    SourcesListPanel(SettingsView *view, QWidget *parent) : QWidget(parent), m_view(view)
+    static constexpr int cardSpacing = 8;
+    // A card with its two lines of text, until the first cards have been measured.
+    static constexpr int cardHeight = 60;
+
+    SourcesListPanel(SettingsView *view, LazyColumn::Make make, QWidget *parent) : QWidget(parent), m_view(view)
     {
         setAcceptDrops(true);
-        m_layout = new QVBoxLayout(this);
-        m_layout->setContentsMargins(16, 4, 16, 4);
-        m_layout->setSpacing(8);
-        m_layout->addStretch();
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(16, 4, 16, 4);
+        layout->setSpacing(0);
+        m_column =
+            new LazyColumn(SettingsView::windowSize.width() - 32, cardHeight, cardSpacing, std::move(make), this);
+        layout->addWidget(m_column);
+        layout->addStretch();
     }
 
-    QVBoxLayout *cardsLayout() const { return m_layout; }
+    LazyColumn *column() const { return m_column; }
 
     // The position a drop at `y` lands before: the first card whose middle lies below it.
-    qsizetype destination(int y) const
-    {
-        const QList<SourceRow *> cards = m_view->cards();
-        for (qsizetype i = 0; i < cards.size(); ++i) {
-            if (y < cards[i]->geometry().center().y())
-                return i;
-        }
-        return cards.size();
-    }
+    qsizetype destination(int y) const { return m_column->insertionIndex(y - m_column->y()); }
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override
@@ -162,27 +164,22 @@ protected:
         m_indicator.reset();
         update();
         const auto id = parseUuid(QString::fromLatin1(event->mimeData()->data(sourceMimeType)));
-        if (!id)
+        const qsizetype from = id ? m_column->indexOf(*id) : -1;
+        if (from < 0)
             return;
-        const QList<AnySourceConfig> ordered = m_view->orderedSources();
-        for (qsizetype i = 0; i < ordered.size(); ++i) {
-            if (ordered[i].id() == *id) {
-                event->acceptProposedAction();
-                m_view->moveSources({i}, destination(event->position().toPoint().y()));
-                return;
-            }
-        }
+        event->acceptProposedAction();
+        m_view->moveSources({from}, destination(event->position().toPoint().y()));
     }
     void paintEvent(QPaintEvent *) override
     {
         if (!m_indicator)
             return;
-        const QList<SourceRow *> cards = m_view->cards();
         int y = 4;
-        if (*m_indicator < cards.size())
-            y = cards[*m_indicator]->geometry().top() - 4;
-        else if (!cards.isEmpty())
-            y = cards.last()->geometry().bottom() + 4;
+        if (*m_indicator < m_column->size())
+            y = m_column->y() + m_column->entryTop(*m_indicator) - cardSpacing / 2;
+        else if (m_column->size() > 0)
+            y = m_column->y() + m_column->entryTop(m_column->size() - 1) + m_column->entryHeight(m_column->size() - 1)
+                + cardSpacing / 2;
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(QPen(marrowickAccentMark(this), 2, Qt::SolidLine, Qt::RoundCap));
@@ -191,7 +188,7 @@ protected:
 
 private:
     SettingsView *m_view;
-    QVBoxLayout *m_layout;
+    LazyColumn *m_column;
     std::optional<qsizetype> m_indicator;
 };
 
@@ -261,8 +258,11 @@ QWidget *SettingsView::buildSourcesTab()
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list = new SourcesListPanel(this, m_scroll);
+    m_list = new SourcesListPanel(this, [this](qsizetype index, QList<QWidget *> &shows) {
+        return makeCard(index, shows);
+    }, m_scroll);
     m_scroll->setWidget(m_list);
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, &SettingsView::fillSources);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_list->setAutoFillBackground(false);
     column->addWidget(m_scroll, 1);
@@ -301,6 +301,8 @@ QWidget *SettingsView::buildSourcesTab()
     add->setObjectName(addButtonIdentifier);
     add->setSymbol(Symbol::plus);
     connect(add, &QAbstractButton::clicked, this, &SettingsView::showAddSource);
+    m_firstSourceButton = first;
+    m_addButton = add;
     auto *addBar = new QWidget(tab);
     auto *addRow = new QHBoxLayout(addBar);
     addRow->setContentsMargins(20, 12, 20, 12);
@@ -326,6 +328,7 @@ void SettingsView::setTab(SettingsTab tab)
         // The General tab starts afresh each time it is chosen.
         delete m_general;
         m_sourcesTab->show();
+        fillSources();
     }
 }
 
@@ -399,12 +402,8 @@ void SettingsView::showAddSource()
 
 void SettingsView::editSource(const QUuid &id)
 {
-    for (const AnySourceConfig &source : orderedSources()) {
-        if (source.id() == id) {
-            openSheet(source);
-            return;
-        }
-    }
+    if (const AnySourceConfig *source = m_state ? m_state->source(id) : nullptr)
+        openSheet(*source);
 }
 
 void SettingsView::openSheet(std::optional<AnySourceConfig> source)
@@ -430,12 +429,14 @@ std::optional<QUuid> SettingsView::editingSourceID() const
 QList<SourceRow *> SettingsView::cards() const
 {
     QList<SourceRow *> shown;
-    QVBoxLayout *layout = m_list->cardsLayout();
-    for (int i = 0; i < layout->count(); ++i) {
-        if (auto *card = qobject_cast<SourceRow *>(layout->itemAt(i)->widget()))
-            shown.append(card);
-    }
+    for (QWidget *widget : m_list->column()->widgets())
+        shown.append(static_cast<SourceRow *>(widget));
     return shown;
+}
+
+SourceRow *SettingsView::card(const QUuid &id) const
+{
+    return static_cast<SourceRow *>(m_list->column()->widgetOf(id));
 }
 
 QStringList SettingsView::sourceLines() const
@@ -458,40 +459,24 @@ void SettingsView::refreshSources()
         rebuildSources();
 }
 
+// Every source has its place in the list; only the cards near the visible part are made, and
+// those there are follow the state.
 void SettingsView::rebuildSources()
 {
     if (!m_state)
         return;
-    const QList<AnySourceConfig> ordered = orderedSources();
-    QList<QUuid> shownOrder;
-    for (const SourceRow *card : cards())
-        shownOrder.append(card->model().id);
-    QList<QUuid> order;
-    for (const AnySourceConfig &source : ordered)
-        order.append(source.id());
-
+    LazyColumn *column = m_list->column();
+    column->setOrder(m_state->widgetLayout().orderedSources(m_state->sources()), 1);
     const Instant now = m_ticker->now();
-    if (order == shownOrder) {
+    for (SourceRow *card : cards()) {
         // After a poll only the cards' contents change, and each card redraws only what differs.
-        for (qsizetype i = 0; i < ordered.size(); ++i)
-            m_cards.value(order[i])->setModel(SourceRowModel::make(*m_state, ordered[i]));
-    } else {
-        QHash<QUuid, SourceRow *> kept;
-        QVBoxLayout *layout = m_list->cardsLayout();
-        for (SourceRow *card : cards())
-            layout->removeWidget(card);
-        for (qsizetype i = 0; i < ordered.size(); ++i) {
-            SourceRow *card = m_cards.take(order[i]);
-            if (!card)
-                card = makeCard();
-            card->setModel(SourceRowModel::make(*m_state, ordered[i]));
+        if (const AnySourceConfig *source = m_state->source(card->model().id)) {
+            card->setModel(SourceRowModel::make(*m_state, *source));
             card->setNow(now);
-            layout->insertWidget(static_cast<int>(i), card);
-            kept.insert(order[i], card);
         }
-        qDeleteAll(m_cards);
-        m_cards = kept;
     }
+    fillSources();
+    orderTabs();
 
     m_emptyState->setVisible(m_state->sources().isEmpty());
     m_emptyState->adjustSize();
@@ -499,14 +484,41 @@ void SettingsView::rebuildSources()
                        (m_scroll->height() - m_emptyState->height()) / 2);
 }
 
+// The cards in and a screen around the visible part of the list.
+void SettingsView::fillSources()
+{
+    if (!isVisible() || !m_state || m_sourcesTab->isHidden())
+        return;
+    // The list is never taller than the window, which may not have laid it out yet.
+    const int shown = std::max(m_scroll->viewport()->height(), height());
+    const int top = m_scroll->verticalScrollBar()->value() - m_list->column()->y() - shown;
+    if (m_list->column()->fill(top, top + 3 * shown))
+        orderTabs();
+}
+
+// Tab goes through the tabs, the cards in the order shown, then the add button.
+void SettingsView::orderTabs()
+{
+    QWidget *previous = m_firstSourceButton;
+    QWidget::setTabOrder(tabButton(SettingsTab::general), previous);
+    for (const SourceRow *card : cards()) {
+        for (QWidget *control :
+             std::initializer_list<QWidget *>{card->editButton(), card->bellButton(), card->trashButton()}) {
+            QWidget::setTabOrder(previous, control);
+            previous = control;
+        }
+    }
+    QWidget::setTabOrder(previous, m_addButton);
+}
+
 void SettingsView::refreshSourceResult(const QUuid &id)
 {
-    SourceRow *card = isVisible() && m_state ? m_cards.value(id) : nullptr;
-    if (!card)
+    SourceRow *shown = isVisible() && m_state ? card(id) : nullptr;
+    if (!shown)
         return;
-    SourceRowModel model = card->model();
+    SourceRowModel model = shown->model();
     model.readResults(*m_state);
-    card->setModel(model);
+    shown->setModel(model);
 }
 
 void SettingsView::refreshSaveNotice()
@@ -520,44 +532,49 @@ void SettingsView::refreshSaveNotice()
     m_saveNotice->setVisible(!lines.isEmpty());
 }
 
-SourceRow *SettingsView::makeCard()
+QWidget *SettingsView::makeCard(qsizetype index, QList<QWidget *> &shows)
 {
-    auto *card = new SourceRow(m_list);
+    auto *card = new SourceRow(m_list->column());
     connect(card, &SourceRow::editRequested, this, &SettingsView::editSource);
     connect(card, &SourceRow::muteToggled, this, &SettingsView::toggleAlerts);
     connect(card, &SourceRow::deleteRequested, this, &SettingsView::deleteSource);
     connect(card, &SourceRow::dragStarted, this, &SettingsView::startDrag);
     connect(card, &SourceRow::moveRequested, this, &SettingsView::moveByKeyboard);
+    if (const AnySourceConfig *source = m_state->source(m_list->column()->idAt(index))) {
+        card->setModel(SourceRowModel::make(*m_state, *source));
+        card->setNow(m_ticker->now());
+    }
+    shows.append(card);
     return card;
 }
 
 void SettingsView::startDrag(const QUuid &id)
 {
-    SourceRow *card = m_cards.value(id);
-    if (!card)
+    SourceRow *dragged = card(id);
+    if (!dragged)
         return;
     auto *data = new QMimeData;
     data->setData(sourceMimeType, uuidText(id).toLatin1());
-    auto *drag = new QDrag(card);
+    // The window's, not the card's: the drop may move the card out of reach, which deletes it.
+    auto *drag = new QDrag(this);
     drag->setMimeData(data);
-    drag->setPixmap(card->grab());
-    drag->setHotSpot(card->mapFromGlobal(QCursor::pos()));
+    drag->setPixmap(dragged->grab());
+    drag->setHotSpot(dragged->mapFromGlobal(QCursor::pos()));
     drag->exec(Qt::MoveAction);
 }
 
 void SettingsView::moveByKeyboard(const QUuid &id, int places)
 {
-    const QList<AnySourceConfig> ordered = orderedSources();
-    for (qsizetype i = 0; i < ordered.size(); ++i) {
-        if (ordered[i].id() != id)
-            continue;
-        // A destination is the position the card lands before, so moving down skips one more.
-        const qsizetype destination = places < 0 ? i + places : i + places + 1;
-        if (destination >= 0 && destination <= ordered.size())
-            moveSources({i}, destination);
-        if (SourceRow *card = m_cards.value(id))
-            card->editButton()->setFocus();
+    const qsizetype from = m_list->column()->indexOf(id);
+    if (from < 0)
         return;
+    // A destination is the position the card lands before, so moving down skips one more.
+    const qsizetype destination = places < 0 ? from + places : from + places + 1;
+    if (destination >= 0 && destination <= m_list->column()->size())
+        moveSources({from}, destination);
+    if (SourceRow *moved = card(id)) {
+        moved->editButton()->setFocus();
+        m_scroll->ensureWidgetVisible(moved, 0, 0);
     }
 }
 
@@ -576,6 +593,20 @@ void SettingsView::showEvent(QShowEvent *event)
     rebuildSources();
     if (!event->spontaneous())
         applyUITestLaunchArguments();
+}
+
+void SettingsView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Closed, the window lets its cards go; minimised (a hide by the window system) it keeps them.
+    if (!event->spontaneous())
+        m_list->column()->setOrder({}, 1);
+}
+
+void SettingsView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fillSources();
 }
 
 } // namespace marrowick

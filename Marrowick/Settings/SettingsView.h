@@ -70,8 +70,10 @@ public:
     AddSourceView *sheet() const { return m_sheet; }
     std::optional<QUuid> editingSourceID() const;
 
-    // The cards in the order shown, and the empty state.
+    // The cards there are, in the order shown: those in and near the visible part of the list.
     QList<SourceRow *> cards() const;
+    // The source's card while there is one.
+    SourceRow *card(const QUuid &id) const;
     // "<name> — <address>" for each card, in the order shown.
     QStringList sourceLines() const;
     QWidget *emptyState() const { return m_emptyState; }
@@ -91,14 +93,18 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWidget *buildSourcesTab();
     void refreshSources();
     void rebuildSources();
+    void fillSources();
+    void orderTabs();
     void refreshSourceResult(const QUuid &id);
     void refreshSaveNotice();
-    SourceRow *makeCard();
+    QWidget *makeCard(qsizetype index, QList<QWidget *> &shows);
     void startDrag(const QUuid &id);
     void moveByKeyboard(const QUuid &id, int places);
     void openSheet(std::optional<AnySourceConfig> source);
@@ -115,7 +121,8 @@ private:
     SourcesListPanel *m_list;
     QWidget *m_emptyState;
     QLabel *m_saveNotice;
-    QHash<QUuid, SourceRow *> m_cards;
+    QAbstractButton *m_firstSourceButton;
+    QAbstractButton *m_addButton;
     QPointer<AddSourceView> m_sheet;
     std::optional<QUuid> m_editingID;
     RelativeTimeTicker *m_ticker;

@@ -58,10 +58,6 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
     connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
-    m_settingsWindow = std::make_unique<SettingsView>(m_appState.get(), m_arguments);
-    followAccent(m_settingsWindow.get());
-    connect(m_settingsWindow.get(), &SettingsView::showWelcomeRequested, this, &MarrowickApp::openOnboarding);
-
     LaunchContext context{m_arguments, AppState::environmentIsUnderTest(),
                           [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); }};
     LabelActions actions{
@@ -74,8 +70,11 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     connect(m_label, &MenuBarLabel::iconChanged, this, &MarrowickApp::refreshTrayIcon);
     connect(m_appState.get(), &AppState::sourcesSaveErrorChanged, this, &MarrowickApp::tellSourcesSaveFailure);
 
+    // The signals are caught from the start of main(); one that came while the program started
+    // is delivered once the event loop runs, and waits behind the label's start, which hands the
+    // state over: the quit then writes what there is to write, as any other quit does.
     m_signals = new TerminationSignals(this);
-    connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit);
+    connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit, Qt::QueuedConnection);
 
     // A quit that goes around the delegate (a session manager, Qt itself) still writes the
     // history, unsaved sources and settings once the state has been handed over; after a normal
@@ -232,6 +231,12 @@ void MarrowickApp::followAccent(QWidget *window)
 
 void MarrowickApp::openSettings()
 {
+    // Built when first asked for: a window that was never shown costs nothing at start.
+    if (!m_settingsWindow) {
+        m_settingsWindow = std::make_unique<SettingsView>(m_appState.get(), m_arguments);
+        followAccent(m_settingsWindow.get());
+        connect(m_settingsWindow.get(), &SettingsView::showWelcomeRequested, this, &MarrowickApp::openOnboarding);
+    }
     m_settingsWindow->show();
     bringSettingsWindowToFront();
 }

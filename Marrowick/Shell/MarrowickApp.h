@@ -53,6 +53,8 @@ public:
     // Opens the popup beside the icon, or the window where there is no tray.
     void showPopover();
 
+    AppState *appState() const { return m_appState.get(); }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

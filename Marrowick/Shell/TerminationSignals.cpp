@@ -12,14 +12,30 @@ namespace {
 
 // Written by the signal handler, read on the event loop: the only state a handler may touch.
 int signalPipe[2] = {-1, -1};
+// Whether an instance reads the pipe: there is one reader.
+bool hasInstance = false;
 constexpr int handledSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+void TerminationSignals::catchFromNow()
 {
     if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPipe) != 0)
         return;
+    struct sigaction action {};
+    action.sa_handler = handle;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : handledSignals)
+        ::sigaction(signal, &action, nullptr);
+}
+
+TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+{
+    catchFromNow();
+    if (signalPipe[0] < 0 || hasInstance)
+        return;
+    hasInstance = true;
     m_notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, [this] {
         char byte;
@@ -27,12 +43,6 @@ TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
         }
         emit received();
     });
-    struct sigaction action {};
-    action.sa_handler = handle;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : handledSignals)
-        ::sigaction(signal, &action, nullptr);
 }
 
 TerminationSignals::~TerminationSignals()
@@ -45,6 +55,7 @@ TerminationSignals::~TerminationSignals()
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
     signalPipe[0] = signalPipe[1] = -1;
+    hasInstance = false;
 }
 
 void ignoreFileSizeSignal()

@@ -13,6 +13,11 @@ class TerminationSignals : public QObject {
     Q_OBJECT
 
 public:
+    // Catches the signals from now on, before there is an application object or an event
+    // loop: a signal that comes while the program starts waits for the instance, which
+    // delivers it once the event loop runs. Called first thing at start.
+    static void catchFromNow();
+
     explicit TerminationSignals(QObject *parent = nullptr);
     ~TerminationSignals() override;
 

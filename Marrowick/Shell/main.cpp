@@ -12,6 +12,8 @@ using namespace marrowick;
 int main(int argc, char *argv[])
 {
     ignoreFileSizeSignal();
+    // Before anything loads: a logout while the program starts still quits through its quit path.
+    TerminationSignals::catchFromNow();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("tobrin"));
     QApplication::setOrganizationDomain(QStringLiteral("tobrin.dev"));

@@ -58,7 +58,8 @@ AppState::AppState(AppStateServices services, QObject *parent)
     refreshStorageNotice();
     m_widgetLayout = WidgetLayout::load(*m_settings);
     startObservingUpdates();
-    loadHistory();
+    // The recorder has just read the file: it is read once.
+    seedLatencyHistory(m_historyRecorder->current());
     if (!m_isUnderTest)
         syncEngine();
     m_lastOverallStatus = overallStatus();
@@ -542,15 +543,17 @@ bool AppState::recordLatency(const SourceSnapshot &snapshot, const QUuid &source
 
 void AppState::loadHistory()
 {
+    // A file the recorder could not read at start has been told about once already.
+    const std::optional<FileProblem> &unread = m_historyRecorder->loadProblem();
+    seedLatencyHistory(unread && unread->blocksSaving() ? PollHistory() : HistoryStore::load(m_sourcesDirectory));
+}
+
+void AppState::seedLatencyHistory(const PollHistory &history)
+{
     QSet<QString> prefixes;
     for (const AnySourceConfig &source : std::as_const(m_sources))
         prefixes.insert(keyPrefix(source.id()));
     const qsizetype prefixLength = keyPrefix(QUuid()).size();
-
-    // A file the recorder could not read at start has been told about once already.
-    const std::optional<FileProblem> &unread = m_historyRecorder->loadProblem();
-    const PollHistory history =
-        unread && unread->blocksSaving() ? PollHistory() : HistoryStore::load(m_sourcesDirectory);
     bool changed = false;
     for (auto it = history.samples().cbegin(); it != history.samples().cend(); ++it) {
         if (!prefixes.contains(it.key().left(prefixLength)))

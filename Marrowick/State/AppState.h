@@ -182,7 +182,10 @@ private:
     static QCoro::Task<void> refreshEach(QPointer<PollEngine> engine, QList<QUuid> ids);
     static QCoro::Task<void> removeSecrets(CredentialStoreHandle credentials, QList<QString> references);
     void handleUpdate(const PollEngine::Update &update);
+    // The sparklines' series from the history file (an import reads it again), or from a history
+    // at hand.
     void loadHistory();
+    void seedLatencyHistory(const PollHistory &history);
     // Notes the secrets of sources about to be replaced or removed; each write that lands
     // removes those no source uses any more.
     void noteSecretsOf(const QList<AnySourceConfig> &going);

@@ -33,7 +33,7 @@ public:
     HistoryRecorder(QString directory, SleepFunction sleep, Clock now, QObject *parent = nullptr);
     ~HistoryRecorder() override;
 
-    PollHistory current() const { return m_history; }
+    const PollHistory &current() const { return m_history; }
     void record(const SourceSnapshot &snapshot, const PollHistory::StatusRule &statusOf,
                 const PollHistory::LatencyRule &latencyOf);
     // Forgets the series of other sources; schedules a write only when a series went.

@@ -33,7 +33,7 @@ JsonDecodeError::JsonDecodeError(const QString &message, const QString &codingPa
 QJsonValue parseJsonDocument(const QByteArray &bytes)
 {
     // The parser would silently replace malformed UTF-8; a document that is not text is refused.
-    if (!decodeStrictUtf8(bytes))
+    if (!isStrictUtf8(bytes))
         throw JsonDecodeError(QStringLiteral("The data is not valid JSON: it is not valid UTF-8."), QString());
     QJsonParseError error;
     const auto document = QJsonDocument::fromJson(bytes, &error);

@@ -13,4 +13,11 @@ std::optional<QString> decodeStrictUtf8(QByteArrayView bytes)
     return text;
 }
 
+bool isStrictUtf8(QByteArrayView bytes)
+{
+    // The same rules as the decoder's: overlong forms, surrogates and code points past
+    // U+10FFFF are errors, as are cut sequences.
+    return bytes.isValidUtf8();
+}
+
 } // namespace marrowick

@@ -11,4 +11,8 @@ namespace marrowick {
 // decoded this way so a malformed name is rejected instead of silently repaired.
 std::optional<QString> decodeStrictUtf8(QByteArrayView bytes);
 
+// Whether decodeStrictUtf8() would give a text, without making it: a large file is checked
+// without a copy twice its size.
+bool isStrictUtf8(QByteArrayView bytes);
+
 } // namespace marrowick

@@ -136,6 +136,10 @@ private slots:
         QTest::newRow("top-level scalar") << QByteArray("42");
         QTest::newRow("trailing garbage") << QByteArray("[] x");
         QTest::newRow("invalid utf-8") << QByteArray("[\"\xff\xfe\"]");
+        QTest::newRow("overlong utf-8") << QByteArray("[\"\xc0\xaf\"]");
+        QTest::newRow("utf-8 of a surrogate") << QByteArray("[\"\xed\xa0\x80\"]");
+        QTest::newRow("utf-8 past U+10FFFF") << QByteArray("[\"\xf4\x90\x80\x80\"]");
+        QTest::newRow("cut utf-8") << QByteArray("[\"\xe2\x82\"]");
         QTest::newRow("deep nesting") << QByteArray(100000, '[') + QByteArray(100000, ']');
         QTest::newRow("nul bytes") << QByteArray(64, '\0');
     }

@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextDocumentFragment>
 #include <QToolTip>
@@ -350,6 +351,120 @@ private slots:
         view.show();
         QCOMPARE(view.cards().size(), 1);
         QVERIFY(!view.emptyState()->isVisible());
+    }
+
+    // A long list makes only the cards in and near its visible part, in the order shown, and
+    // keeps every source within reach of the keyboard, the scroll bar and a drop.
+    void aLongListMakesOnlyTheCardsInReach_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("focused"); // the source whose edit button has the focus after it, or -1
+        QTest::addColumn<QStringList>("first"); // the first names shown then, in order
+        QTest::newRow("opened") << "open" << -1 << QStringList{"S0", "S1", "S2"};
+        QTest::newRow("scrolled to the end") << "end" << -1 << QStringList();
+        QTest::newRow("Tab past the first screens") << "tab" << 30 << QStringList{"S0", "S1", "S2"};
+        QTest::newRow("Shift+Tab back to the top") << "backtab" << 0 << QStringList{"S0", "S1", "S2"};
+        QTest::newRow("Alt+Down past the bottom edge") << "down" << 2 << QStringList{"S0", "S1", "S3"};
+        QTest::newRow("drop in the scrolled list") << "drop" << -1 << QStringList();
+        QTest::newRow("Delete in the scrolled list") << "delete" << -1 << QStringList();
+    }
+    void aLongListMakesOnlyTheCardsInReach()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, focused);
+        QFETCH(QStringList, first);
+        constexpr int count = 400;
+        test::AppStateRig rig;
+        AppState &state = rig.build(true);
+        QList<AnySourceConfig> sources;
+        for (int i = 0; i < count; ++i)
+            sources.append(test::tcpSource(QUuid::createUuid(), QStringLiteral("S%1").arg(i)));
+        state.setSources(sources);
+        SettingsView view(&state, {}, {});
+        view.show();
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QScrollArea *scroll = view.findChild<QScrollArea *>();
+        QScrollBar *bar = scroll->verticalScrollBar();
+        const auto edit = [&view](int source) {
+            const QList<SourceRow *> cards = view.cards();
+            for (SourceRow *card : cards) {
+                if (card->model().name == QStringLiteral("S%1").arg(source))
+                    return card->editButton();
+            }
+            return static_cast<QAbstractButton *>(nullptr);
+        };
+        QStringList expected; // the whole list's order after the action
+        for (int i = 0; i < count; ++i)
+            expected.append(QStringLiteral("S%1").arg(i));
+
+        if (action == "end") {
+            bar->setValue(bar->maximum());
+            QCoreApplication::sendPostedEvents();
+            // Estimated heights give way to measured ones: the end is where the bar now ends.
+            bar->setValue(bar->maximum());
+            QCOMPARE(view.cards().last()->model().name, expected.last());
+        } else if (action == "tab" || action == "backtab") {
+            edit(0)->setFocus(Qt::TabFocusReason);
+            for (int i = 0; i < 3 * 30; ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            for (int i = 0; action == "backtab" && i < 3 * 30; ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        } else if (action == "down") {
+            edit(2)->setFocus(Qt::TabFocusReason);
+            for (int i = 0; i < 10; ++i)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down, Qt::AltModifier);
+            expected.move(2, 12);
+        } else if (action == "drop" || action == "delete") {
+            bar->setValue(bar->maximum() / 2);
+            QCoreApplication::sendPostedEvents();
+            const QList<SourceRow *> cards = view.cards();
+            SourceRow *moved = cards[cards.size() / 2];
+            const int from = int(expected.indexOf(moved->model().name));
+            if (action == "delete") {
+                moved->editButton()->setFocus(Qt::TabFocusReason);
+                // A press alone: the card it went to is gone before a release would reach it.
+                QTest::keyPress(moved->editButton(), Qt::Key_Delete);
+                expected.removeAt(from);
+            } else {
+                // Dropped on the upper half of the card two below: it lands before that one.
+                SourceRow *target = cards[cards.size() / 2 + 2];
+                QWidget *panel = scroll->widget();
+                const QPoint at = target->mapTo(panel, QPoint(40, 2));
+                QMimeData data;
+                data.setData("application/x-marrowick-source-id", uuidText(moved->model().id).toLatin1());
+                QDragEnterEvent enter(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(panel, &enter);
+                QDropEvent drop(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(panel, &drop);
+                expected.move(from, from + 1);
+            }
+        }
+        QCoreApplication::sendPostedEvents();
+
+        QStringList order;
+        for (const QUuid &id : state.widgetLayout().orderedSources(state.sources()))
+            order.append(state.source(id)->displayName());
+        QCOMPARE(order, expected);
+        const QList<SourceRow *> cards = view.cards();
+        QVERIFY2(!cards.isEmpty() && cards.size() <= count / 5, qPrintable(QString::number(cards.size())));
+        QCOMPARE(view.findChildren<SourceRow *>().size(), cards.size());
+        // The cards there are stand in a row of the list's order, each below the one before.
+        const qsizetype offset = expected.indexOf(cards.first()->model().name);
+        for (qsizetype i = 0; i < cards.size(); ++i) {
+            QCOMPARE(cards[i]->model().name, expected.value(offset + i));
+            QVERIFY(i == 0 || cards[i]->geometry().top() > cards[i - 1]->geometry().bottom());
+        }
+        for (qsizetype i = 0; i < first.size(); ++i)
+            QCOMPARE(cards[i]->model().name, first[i]);
+        if (focused >= 0) {
+            QVERIFY(edit(focused));
+            QCOMPARE(QApplication::focusWidget(), edit(focused));
+            const QRect shown(QPoint(), scroll->viewport()->size());
+            const QRect card(edit(focused)->parentWidget()->mapTo(scroll->viewport(), QPoint()),
+                             edit(focused)->parentWidget()->size());
+            QVERIFY2(shown.contains(card), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(card.x()).arg(card.y()).arg(card.width()).arg(card.height())));
+        }
     }
 
     void editFirstSourceArgument_data()

@@ -1,6 +1,10 @@
 #include "Marrowick/Shell/MarrowickApp.h"
 #include "Marrowick/Popover/PopoverView.h"
+#include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
+#include "Marrowick/Settings/SourceRow.h"
+#include "Marrowick/State/AppState.h"
+#include "Marrowick/State/SourcesStore.h"
 
 #include "support/TestSupport.h"
 
@@ -10,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +30,24 @@ PopoverView *popover()
             return view;
     }
     return nullptr;
+}
+
+QList<SettingsView *> settingsWindows()
+{
+    QList<SettingsView *> found;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *view = qobject_cast<SettingsView *>(window))
+            found.append(view);
+    }
+    return found;
+}
+
+int sourceRows()
+{
+    int rows = 0;
+    for (QWidget *widget : QApplication::allWidgets())
+        rows += qobject_cast<SourceRow *>(widget) ? 1 : 0;
+    return rows;
 }
 
 int visibleLabelsStartingWith(const QWidget &root, const QString &start)
@@ -78,6 +101,7 @@ private slots:
         const QIcon icon = QApplication::windowIcon();
         for (const int side : {16, 32, 48})
             QVERIFY(!icon.pixmap(side).isNull());
+        popover()->findChild<QAbstractButton *>(QStringLiteral("popover.settings"))->click();
         QWidget *settings = findSettingsWindow();
         QVERIFY(settings);
         QCOMPARE(settings->windowIcon().cacheKey(), icon.cacheKey());
@@ -104,25 +128,49 @@ private slots:
         QCOMPARE(visibleLabelsStartingWith(*popover(), told), 1);
     }
 
-    // The popup only asks; the shell opens the settings window, from either button.
+    // The popup only asks; the shell opens the settings window, from either button. The window
+    // is built when first asked for, then with the cards near the top of the list only, and
+    // lets them go when it is closed: a start costs the same whatever the number of sources.
     void thePopupsButtonsOpenTheSettingsWindow_data()
     {
         QTest::addColumn<QString>("button");
-        QTest::newRow("toolbar") << QStringLiteral("popover.settings");
-        QTest::newRow("empty list") << QStringLiteral("popover.addFirstSource");
+        QTest::addColumn<int>("sources");
+        QTest::newRow("toolbar") << QStringLiteral("popover.settings") << 400;
+        QTest::newRow("empty list") << QStringLiteral("popover.addFirstSource") << 0;
     }
     void thePopupsButtonsOpenTheSettingsWindow()
     {
         QFETCH(QString, button);
+        QFETCH(int, sources);
+        QList<AnySourceConfig> stored;
+        for (int i = 0; i < sources; ++i)
+            stored.append(TCPPortConfig(QUuid::createUuid(), QStringLiteral("Port %1").arg(i), QStringLiteral("127.0.0.1"), 9));
+        SourcesStore::save(stored, SourcesStore::defaultDirectory());
+        const auto removeSources = qScopeGuard([] { QFile::remove(SourcesStore::defaultDirectory() + "/sources.json"); });
+        // Nothing polls the port that is never there.
+        qputenv(AppState::underTestVariable.toLatin1(), "1");
+        const auto polling = qScopeGuard([] { qunsetenv(AppState::underTestVariable.toLatin1()); });
+
         MarrowickApp app({QStringLiteral("marrowick")});
-        PopoverView *view = popover();
-        QVERIFY(view);
-        QWidget *settings = findSettingsWindow();
-        QVERIFY(settings && !settings->isVisible());
-        auto *pressed = view->findChild<QAbstractButton *>(button);
+        QCOMPARE(settingsWindows(), QList<SettingsView *>());
+        QCOMPARE(sourceRows(), 0);
+        auto *pressed = popover()->findChild<QAbstractButton *>(button);
         QVERIFY(pressed);
         pressed->click();
+        QCOMPARE(settingsWindows().size(), 1);
+        SettingsView *settings = settingsWindows().first();
         QVERIFY(settings->isVisible());
+        const QList<SourceRow *> cards = settings->cards();
+        QCOMPARE(cards.isEmpty(), sources == 0);
+        if (sources > 0) {
+            QCOMPARE(cards.first()->model().name, QStringLiteral("Port 0"));
+            QVERIFY2(cards.size() <= 30, qPrintable(QString::number(cards.size())));
+        }
+        settings->close();
+        QCOMPARE(sourceRows(), 0);
+        pressed->click();
+        QCOMPARE(settingsWindows(), QList<SettingsView *>{settings});
+        QCOMPARE(settings->cards().size(), cards.size());
     }
 };
 

@@ -1,5 +1,10 @@
+#include "Marrowick/Shell/MarrowickApp.h"
 #include "Marrowick/Shell/TerminationSignals.h"
+#include "Marrowick/State/AppState.h"
+#include "Marrowick/State/SourcesStore.h"
+#include "MarrowickKit/Engine/HistoryStore.h"
 #include "MarrowickKit/Engine/JSONFileStore.h"
+#include "MarrowickKit/Model/UuidText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,6 +22,7 @@ using namespace marrowick;
 namespace {
 
 const char *const writeArgument = "--write-over-the-size-limit";
+const char *const startArgument = "--terminated-while-starting";
 
 // The second process: from the default disposition of SIGXFSZ, takes the program's start-up
 // step or not, then saves a history past a file-size limit of one byte. It prints why the save
@@ -44,6 +50,32 @@ int writeOverTheSizeLimit(const QString &folder, bool startLikeTheProgram, int b
     std::printf("started program %s\n", shell.exitStatus() == QProcess::CrashExit ? "ended" : "lived on");
     std::fflush(stdout);
     return 0;
+}
+
+// The second process: starts as the program does, or without catching the signals first, and
+// gets SIGTERM before it has loaded anything or run its event loop. A poll's result that came
+// in meanwhile waits to be written, as the history does between its writes.
+int terminatedWhileStarting(const QString &folder, bool startLikeTheProgram)
+{
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder + "/data"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder + "/config"));
+    if (startLikeTheProgram)
+        TerminationSignals::catchFromNow();
+    ::raise(SIGTERM);
+    MarrowickApp marrowick({QStringLiteral("marrowick"), QStringLiteral("-uiTestDemoSources")});
+    AppState *state = marrowick.appState();
+    if (state->sources().isEmpty())
+        return 3;
+    const QUuid id = state->sources().first().id();
+    CheckResult check;
+    check.id = QStringLiteral("port");
+    check.name = QStringLiteral("Port");
+    check.status = ServiceStatus::up;
+    check.latencyMs = 12;
+    state->historyRecorder()->record(SourceSnapshot{id, Instant::now(), {WidgetData::check(check)}},
+                                     AppState::historyStatus, AppState::historyLatency);
+    marrowick.start();
+    return QApplication::exec();
 }
 
 } // namespace
@@ -79,11 +111,41 @@ private slots:
         QVERIFY2(!startLikeTheProgram || output.contains("File too large"), output.constData());
         QVERIFY2(!startLikeTheProgram || output.contains("started program ended"), output.constData());
     }
+
+    // A logout while a large sources file loads: the program, which catches the signals before
+    // it loads anything, quits through its quit path once its event loop runs, with exit status
+    // 0 and the history written.
+    void aSignalWhileStartingQuitsOnceTheLoopRuns_data()
+    {
+        QTest::addColumn<bool>("startLikeTheProgram");
+        QTest::newRow("started like the program") << true;
+        QTest::newRow("signals not caught yet") << false; // what the row above guards against
+    }
+    void aSignalWhileStartingQuitsOnceTheLoopRuns()
+    {
+        QFETCH(bool, startLikeTheProgram);
+        QTemporaryDir folder;
+        const QString data = folder.filePath(QStringLiteral("data/Marrowick"));
+        const QUuid id = QUuid::createUuid();
+        SourcesStore::save({TCPPortConfig(id, QStringLiteral("Port"), QStringLiteral("127.0.0.1"), 9)}, data);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(startArgument), folder.path(), QString::number(int(startLikeTheProgram))});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), startLikeTheProgram ? QProcess::NormalExit : QProcess::CrashExit);
+        QCOMPARE(child.exitCode(), startLikeTheProgram ? 0 : SIGTERM);
+        const PollHistory history = HistoryStore::load(data);
+        QCOMPARE(history.latencies(uuidText(id) + QStringLiteral("/check:port")),
+                 startLikeTheProgram ? QList<double>{12} : QList<double>());
+    }
 };
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], startArgument) == 0)
+        return terminatedWhileStarting(QFile::decodeName(argv[2]), QByteArray(argv[3]) == "1");
     if (argc == 5 && qstrcmp(argv[1], writeArgument) == 0)
         return writeOverTheSizeLimit(QFile::decodeName(argv[2]), QByteArray(argv[3]) == "1", QByteArray(argv[4]).toInt());
     TestTerminationSignals test;

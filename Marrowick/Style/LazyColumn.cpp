@@ -1,0 +1,265 @@
+#include "Marrowick/Style/LazyColumn.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QPointer>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace marrowick {
+
+namespace {
+
+// Passes of fill(): each may find the measured widgets shorter than estimated.
+constexpr int fillPasses = 4;
+constexpr qsizetype showBatch = 8;
+
+QScrollBar *enclosingScrollBar(const QWidget *widget)
+{
+    for (QWidget *ancestor = widget->parentWidget(); ancestor; ancestor = ancestor->parentWidget()) {
+        if (auto *area = qobject_cast<QAbstractScrollArea *>(ancestor))
+            return area->verticalScrollBar();
+    }
+    return nullptr;
+}
+
+} // namespace
+
+LazyColumn::LazyColumn(int fallbackWidth, int unitHeight, int spacing, Make make, QWidget *parent)
+    : QWidget(parent), m_fallbackWidth(fallbackWidth), m_unitHeight(unitHeight), m_spacing(spacing),
+      m_make(std::move(make))
+{
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    m_tops = {0};
+}
+
+LazyColumn::~LazyColumn() = default;
+
+void LazyColumn::setOrder(const QList<QUuid> &ids, qsizetype weight)
+{
+    QList<Entry> previous = std::move(m_entries);
+    const QHash<QUuid, qsizetype> previousIndex = std::move(m_index);
+    QList<bool> kept(previous.size(), false);
+    m_entries.clear();
+    m_entries.reserve(ids.size());
+    m_index.clear();
+    m_index.reserve(ids.size());
+    for (const QUuid &id : ids) {
+        const qsizetype at = previousIndex.value(id, -1);
+        if (at >= 0 && !kept.at(at)) {
+            kept[at] = true;
+            m_entries.append(std::move(previous[at]));
+        } else {
+            m_entries.append(Entry{id, weight});
+            m_totalWeight += weight;
+        }
+        m_index.insert(id, m_entries.size() - 1);
+    }
+    for (qsizetype i = 0; i < previous.size(); ++i) {
+        if (kept.at(i))
+            continue;
+        m_totalWeight -= previous.at(i).weight;
+        forget(previous.at(i));
+    }
+    computeTops();
+}
+
+QList<QWidget *> LazyColumn::widgets() const
+{
+    QList<QWidget *> made;
+    for (const Entry &entry : m_entries) {
+        if (entry.widget)
+            made.append(entry.widget);
+    }
+    return made;
+}
+
+void LazyColumn::setWeight(qsizetype index, qsizetype weight)
+{
+    Entry &entry = m_entries[index];
+    m_totalWeight += weight - entry.weight;
+    // Out of reach, an entry whose weight changed is estimated again; a made one is measured.
+    if (weight != entry.weight && !entry.widget)
+        entry.measured = false;
+    entry.weight = weight;
+}
+
+void LazyColumn::forget(const Entry &entry)
+{
+    if (entry.widget && m_made.value(entry.id) == entry.widget)
+        m_made.remove(entry.id);
+    delete entry.widget;
+}
+
+int LazyColumn::heightOf(const Entry &entry) const
+{
+    if (entry.weight == 0)
+        return 0;
+    if (entry.measured)
+        return entry.height;
+    const qint64 perUnit = m_measuredWeight > 0 ? m_measuredHeight / m_measuredWeight : m_unitHeight;
+    return static_cast<int>(perUnit * entry.weight);
+}
+
+int LazyColumn::contentWidth() const
+{
+    // Before the parent has laid the column out, its width is the one it will get.
+    return testAttribute(Qt::WA_Resized) ? width() : m_fallbackWidth;
+}
+
+void LazyColumn::computeTops()
+{
+    m_tops.resize(m_entries.size() + 1);
+    int top = 0;
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        m_tops[i] = top;
+        const int height = heightOf(m_entries.at(i));
+        if (height > 0)
+            top += height + m_spacing;
+    }
+    m_tops.back() = std::max(0, top - m_spacing);
+}
+
+qsizetype LazyColumn::insertionIndex(int y) const
+{
+    // The middles rise with the index, so the first one below `y` is found by halving.
+    qsizetype low = 0;
+    qsizetype high = m_entries.size();
+    while (low < high) {
+        const qsizetype middle = (low + high) / 2;
+        if (y < m_tops.at(middle) + heightOf(m_entries.at(middle)) / 2)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return low;
+}
+
+bool LazyColumn::fill(int top, int bottom)
+{
+    if (m_filling)
+        return false;
+    m_filling = true;
+    bool madeAny = false;
+    for (int pass = 0; pass < fillPasses; ++pass) {
+        QList<QWidget *> shows;
+        const bool made = realize(top, bottom, shows);
+        showTogether(shows);
+        place();
+        madeAny = madeAny || made;
+        if (!made)
+            break;
+    }
+    m_filling = false;
+    return madeAny;
+}
+
+bool LazyColumn::realize(int top, int bottom, QList<QWidget *> &shows)
+{
+    computeTops();
+    // The first entry that ends below `top`, then every one that starts above `bottom`.
+    const auto first = std::upper_bound(m_tops.cbegin(), m_tops.cend() - 1, top);
+    qsizetype index = std::max<qsizetype>(0, (first - m_tops.cbegin()) - 1);
+    bool made = false;
+    for (; index < m_entries.size() && m_tops.at(index) < bottom; ++index) {
+        if (m_entries.at(index).widget || m_entries.at(index).weight == 0)
+            continue;
+        QWidget *widget = m_make(index, shows);
+        Q_ASSERT(widget->parentWidget() == this);
+        m_entries[index].widget = widget;
+        if (!m_made.contains(m_entries.at(index).id))
+            m_made.insert(m_entries.at(index).id, widget);
+        m_entries[index].measured = false;
+        made = true;
+    }
+
+    // Far away widgets go, so scrolling through a long list keeps only a few screens of them.
+    const qint64 reach = qint64(bottom) - top;
+    const QWidget *focus = QApplication::focusWidget();
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        Entry &entry = m_entries[i];
+        if (!entry.widget || (m_tops.at(i) + heightOf(entry) >= top - reach && m_tops.at(i) < bottom + reach))
+            continue;
+        if (focus && entry.widget->isAncestorOf(focus))
+            continue;
+        shows.removeIf([&entry](const QWidget *widget) {
+            return widget == entry.widget || entry.widget->isAncestorOf(widget);
+        });
+        forget(entry);
+        entry.widget = nullptr;
+    }
+    return made;
+}
+
+void LazyColumn::place()
+{
+    const int width = contentWidth();
+    for (Entry &entry : m_entries) {
+        if (!entry.widget)
+            continue;
+        QWidget *widget = entry.widget;
+        int height = 0;
+        if (!widget->isHidden()) {
+            height = widget->hasHeightForWidth() ? widget->heightForWidth(width) : -1;
+            if (height < 0)
+                height = widget->sizeHint().height();
+        }
+        if (!entry.measured && height > 0) {
+            m_measuredHeight += height;
+            m_measuredWeight += entry.weight;
+        }
+        entry.height = height;
+        entry.measured = true;
+    }
+    computeTops();
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        const Entry &entry = m_entries.at(i);
+        if (entry.widget && !entry.widget->isHidden())
+            entry.widget->setGeometry(0, m_tops.at(i), width, entry.height);
+    }
+    m_placedWidth = width;
+    if (m_hintedHeight != m_tops.back()) {
+        m_hintedHeight = m_tops.back();
+        updateGeometry();
+        // Until the parent's layout runs, so that the new widgets are inside the column.
+        if (testAttribute(Qt::WA_Resized))
+            resize(QWidget::width(), m_hintedHeight);
+    }
+}
+
+void LazyColumn::showTogether(const QList<QWidget *> &widgets)
+{
+    const bool hideColumn = widgets.size() >= showBatch && isVisible();
+    QScrollBar *bar = enclosingScrollBar(this);
+    const int position = bar ? bar->value() : 0;
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    if (focus && !isAncestorOf(focus))
+        focus = nullptr;
+    if (hideColumn)
+        hide();
+    for (QWidget *widget : widgets)
+        widget->show();
+    if (hideColumn) {
+        show();
+        if (bar)
+            bar->setValue(position);
+        if (focus)
+            focus->setFocus();
+    }
+}
+
+QSize LazyColumn::sizeHint() const
+{
+    // As wide as the parent leaves, which is narrower when a scroll bar shows.
+    return QSize(0, m_hintedHeight);
+}
+
+void LazyColumn::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (width() != m_placedWidth)
+        place();
+}
+
+} // namespace marrowick
