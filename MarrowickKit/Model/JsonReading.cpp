@@ -142,11 +142,36 @@ bool JsonObjectReader::has(const QString &key) const
 
 QJsonValue JsonObjectReader::required(const QString &key) const
 {
-    if (!has(key)) {
+    const auto it = m_object.constFind(key);
+    if (it == m_object.constEnd() || it->isNull()) {
         throw JsonDecodeError(QStringLiteral("No value for key \"%1\" at %2.").arg(key, where(m_path)),
                               pathOf(key));
     }
-    return m_object.value(key);
+    return *it;
+}
+
+QString JsonObjectReader::string(const QString &key) const
+{
+    const QJsonValue value = required(key);
+    return value.isString() ? value.toString() : readString(value, pathOf(key));
+}
+
+double JsonObjectReader::number(const QString &key) const
+{
+    const QJsonValue value = required(key);
+    return value.isDouble() ? value.toDouble() : readDouble(value, pathOf(key));
+}
+
+bool JsonObjectReader::boolean(const QString &key) const
+{
+    const QJsonValue value = required(key);
+    return value.isBool() ? value.toBool() : readBool(value, pathOf(key));
+}
+
+QJsonArray JsonObjectReader::array(const QString &key) const
+{
+    const QJsonValue value = required(key);
+    return value.isArray() ? value.toArray() : readArray(value, pathOf(key));
 }
 
 std::optional<QString> JsonObjectReader::optionalString(const QString &key) const

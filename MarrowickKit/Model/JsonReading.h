@@ -54,12 +54,14 @@ public:
 
     QJsonValue required(const QString &key) const;
 
-    QString string(const QString &key) const { return readString(required(key), pathOf(key)); }
-    double number(const QString &key) const { return readDouble(required(key), pathOf(key)); }
+    // The path of a member is only spelled out when it is needed for an error: a large file
+    // reads hundreds of thousands of members.
+    QString string(const QString &key) const;
+    double number(const QString &key) const;
     qint64 integer(const QString &key) const { return readInt64(required(key), pathOf(key)); }
-    bool boolean(const QString &key) const { return readBool(required(key), pathOf(key)); }
+    bool boolean(const QString &key) const;
     QUuid uuid(const QString &key) const { return readUuid(required(key), pathOf(key)); }
-    QJsonArray array(const QString &key) const { return readArray(required(key), pathOf(key)); }
+    QJsonArray array(const QString &key) const;
 
     std::optional<QString> optionalString(const QString &key) const;
     std::optional<double> optionalNumber(const QString &key) const;
@@ -82,8 +84,15 @@ auto readList(const QJsonArray &array, const QString &path, Read read)
 {
     QList<decltype(read(QJsonValue(), QString()))> list;
     list.reserve(array.size());
-    for (qsizetype i = 0; i < array.size(); ++i)
-        list.append(read(array.at(i), path + QStringLiteral("[%1]").arg(i)));
+    // One path, its index rewritten for each element: a long list costs no allocation per element.
+    QString elementPath = path + QLatin1Char('[');
+    const qsizetype indexStart = elementPath.size();
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        elementPath.truncate(indexStart);
+        elementPath += QString::number(i);
+        elementPath += QLatin1Char(']');
+        list.append(read(array.at(i), elementPath));
+    }
     return list;
 }
 

@@ -1,4 +1,5 @@
 #include "MarrowickKit/Engine/JSONFileStore.h"
+#include "MarrowickKit/Engine/PollHistory.h"
 #include "MarrowickKit/Model/JsonReading.h"
 #include "MarrowickKit/Model/JsonWriter.h"
 #include "MarrowickKit/Model/UuidText.h"
@@ -159,6 +160,39 @@ private slots:
         QCOMPARE(*reader.optionalString("b"), QStringLiteral("x"));
         QVERIFY(test::thrownBy([&] { reader.optionalString("n"); }) != nullptr);
         QVERIFY(test::errorText([&] { reader.string("a"); }).contains("\"a\""));
+    }
+
+    // A read error names the member where reading stopped, in lists of any length.
+    void errorsNameWhereReadingStopped_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("path");
+        const QByteArray sample = "{'time':1,'status':'up'}";
+        const auto samples = [&](int good, const QByteArray &bad) {
+            QByteArray list;
+            for (int i = 0; i < good; ++i)
+                list += sample + ',';
+            return "{'samples':{'K':[" + list + bad + "]}}";
+        };
+        QTest::newRow("time of the first") << samples(0, "{'time':'1','status':'up'}") << "samples.K[0].time";
+        QTest::newRow("status of the eleventh") << samples(10, "{'time':1,'status':'late'}") << "samples.K[10].status";
+        QTest::newRow("latency of the hundred and first") << samples(100, "{'time':1,'status':'up','latencyMs':true}")
+                                                         << "samples.K[100].latencyMs";
+        QTest::newRow("missing status") << samples(2, "{'time':1}") << "samples.K[2].status";
+        QTest::newRow("status not a string") << samples(1, "{'time':1,'status':1}") << "samples.K[1].status";
+        QTest::newRow("series not a list") << QByteArray("{'samples':{'K':{}}}") << "samples.K";
+    }
+
+    void errorsNameWhereReadingStopped()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, path);
+        try {
+            PollHistory::fromJson(parseJsonDocument(json(document)));
+            QFAIL("the damaged history was read");
+        } catch (const JsonDecodeError &error) {
+            QCOMPARE(error.codingPath(), path);
+        }
     }
 
     void uuidsAreReadStrictly_data()
