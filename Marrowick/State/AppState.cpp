@@ -296,17 +296,11 @@ void AppState::refreshAll()
     QList<QUuid> ids;
     for (const AnySourceConfig &source : std::as_const(m_sources))
         ids.append(source.id());
-    [[maybe_unused]] auto task = refreshEach(QPointer<PollEngine>(m_engine.get()), std::move(ids));
-}
-
-QCoro::Task<void> AppState::refreshEach(QPointer<PollEngine> engine, QList<QUuid> ids)
-{
-    co_await nextEventLoopTurn();
-    for (const QUuid &id : std::as_const(ids)) {
-        if (!engine)
-            co_return;
-        engine->refreshNow(id);
-    }
+    // Behind the changes before it, so a source just added is refreshed too.
+    chainEngineStep([ids = std::move(ids)](PollEngine &engine) {
+        for (const QUuid &id : ids)
+            engine.refreshNow(id);
+    });
 }
 
 void AppState::setAlertEventsSink(std::function<void(const QList<AlertEvent> &)> sink)

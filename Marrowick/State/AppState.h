@@ -179,7 +179,6 @@ private:
     void chainEngineStep(std::function<void(PollEngine &)> step);
     static QCoro::Task<void> runEngineStep(std::optional<Completion<Done>> previous, Completion<Done> done,
                                            QPointer<PollEngine> engine, std::function<void(PollEngine &)> step);
-    static QCoro::Task<void> refreshEach(QPointer<PollEngine> engine, QList<QUuid> ids);
     static QCoro::Task<void> removeSecrets(CredentialStoreHandle credentials, QList<QString> references);
     void handleUpdate(const PollEngine::Update &update);
     // The sparklines' series from the history file (an import reads it again), or from a history

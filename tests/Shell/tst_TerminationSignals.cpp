@@ -1,4 +1,5 @@
 #include "Marrowick/Shell/MarrowickApp.h"
+#include "Marrowick/Shell/ProgramMain.h"
 #include "Marrowick/Shell/TerminationSignals.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/State/SourcesStore.h"
@@ -14,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include <sys/resource.h>
 
@@ -52,30 +54,31 @@ int writeOverTheSizeLimit(const QString &folder, bool startLikeTheProgram, int b
     return 0;
 }
 
-// The second process: starts as the program does, or without catching the signals first, and
-// gets SIGTERM before it has loaded anything or run its event loop. A poll's result that came
-// in meanwhile waits to be written, as the history does between its writes.
-int terminatedWhileStarting(const QString &folder, bool startLikeTheProgram)
+// The second process: the program's own start, which gets SIGTERM after the single-instance
+// claim, before it has loaded anything or run its event loop, or before the program could catch
+// it. A poll's result that came in meanwhile waits to be written, as the history does between
+// its writes.
+int terminatedWhileStarting(int argc, char *argv[], const QString &folder, bool afterTheClaim)
 {
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder + "/data"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(folder + "/config"));
-    if (startLikeTheProgram)
-        TerminationSignals::catchFromNow();
-    ::raise(SIGTERM);
-    MarrowickApp marrowick({QStringLiteral("marrowick"), QStringLiteral("-uiTestDemoSources")});
-    AppState *state = marrowick.appState();
-    if (state->sources().isEmpty())
-        return 3;
-    const QUuid id = state->sources().first().id();
-    CheckResult check;
-    check.id = QStringLiteral("port");
-    check.name = QStringLiteral("Port");
-    check.status = ServiceStatus::up;
-    check.latencyMs = 12;
-    state->historyRecorder()->record(SourceSnapshot{id, Instant::now(), {WidgetData::check(check)}},
-                                     AppState::historyStatus, AppState::historyLatency);
-    marrowick.start();
-    return QApplication::exec();
+    if (!afterTheClaim)
+        ::raise(SIGTERM);
+    ProgramMainHooks hooks;
+    hooks.beforeLoading = [] { ::raise(SIGTERM); };
+    hooks.beforeLoop = [](MarrowickApp &marrowick) {
+        AppState *state = marrowick.appState();
+        if (state->sources().isEmpty())
+            std::exit(3);
+        CheckResult check;
+        check.id = QStringLiteral("port");
+        check.name = QStringLiteral("Port");
+        check.status = ServiceStatus::up;
+        check.latencyMs = 12;
+        state->historyRecorder()->record(SourceSnapshot{state->sources().first().id(), Instant::now(), {WidgetData::check(check)}},
+                                         AppState::historyStatus, AppState::historyLatency);
+    };
+    return runProgram(argc, argv, hooks);
 }
 
 } // namespace
@@ -118,8 +121,8 @@ private slots:
     void aSignalWhileStartingQuitsOnceTheLoopRuns_data()
     {
         QTest::addColumn<bool>("startLikeTheProgram");
-        QTest::newRow("started like the program") << true;
-        QTest::newRow("signals not caught yet") << false; // what the row above guards against
+        QTest::newRow("before loading") << true;
+        QTest::newRow("before the program catches it") << false; // what the row above guards against
     }
     void aSignalWhileStartingQuitsOnceTheLoopRuns()
     {
@@ -130,8 +133,13 @@ private slots:
         SourcesStore::save({TCPPortConfig(id, QStringLiteral("Port"), QStringLiteral("127.0.0.1"), 9)}, data);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Off the bus: the program's name there belongs to the single-instance tests' copies.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+        child.setProcessEnvironment(environment);
         child.start(QCoreApplication::applicationFilePath(),
-                    {QString::fromLatin1(startArgument), folder.path(), QString::number(int(startLikeTheProgram))});
+                    {QString::fromLatin1(startArgument), folder.path(), QString::number(int(startLikeTheProgram)),
+                     QStringLiteral("-uiTestDemoSources")});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitStatus(), startLikeTheProgram ? QProcess::NormalExit : QProcess::CrashExit);
         QCOMPARE(child.exitCode(), startLikeTheProgram ? 0 : SIGTERM);
@@ -143,9 +151,10 @@ private slots:
 
 int main(int argc, char *argv[])
 {
+    // The program makes its own application object.
+    if (argc == 5 && qstrcmp(argv[1], startArgument) == 0)
+        return terminatedWhileStarting(argc, argv, QFile::decodeName(argv[2]), QByteArray(argv[3]) == "1");
     QApplication app(argc, argv);
-    if (argc == 4 && qstrcmp(argv[1], startArgument) == 0)
-        return terminatedWhileStarting(QFile::decodeName(argv[2]), QByteArray(argv[3]) == "1");
     if (argc == 5 && qstrcmp(argv[1], writeArgument) == 0)
         return writeOverTheSizeLimit(QFile::decodeName(argv[2]), QByteArray(argv[3]) == "1", QByteArray(argv[4]).toInt());
     TestTerminationSignals test;

@@ -1,0 +1,52 @@
+#include "Marrowick/Shell/ProgramMain.h"
+
+#include "Marrowick/Shell/MarrowickApp.h"
+#include "Marrowick/Shell/SingleInstance.h"
+#include "Marrowick/Shell/TerminationSignals.h"
+#include "Marrowick/State/SourcesStore.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace marrowick {
+
+int runProgram(int argc, char *argv[], const ProgramMainHooks &hooks)
+{
+    ignoreFileSizeSignal();
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("tobrin"));
+    QApplication::setOrganizationDomain(QStringLiteral("tobrin.dev"));
+    QApplication::setApplicationName(QStringLiteral("Marrowick"));
+    QApplication::setApplicationVersion(QStringLiteral(MARROWICK_VERSION));
+    QGuiApplication::setDesktopFileName(MarrowickApp::bundleIdentifier);
+    // A tray application: closing a window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Until the claim is settled a signal ends the process at once: nothing is loaded yet, and a
+    // hand-over to a copy that does not answer would otherwise hold a Ctrl-C for its time-out.
+    SingleInstance instance(MarrowickApp::bundleIdentifier, SourcesStore::defaultDirectory(),
+                            QDBusConnection::sessionBus());
+    switch (instance.claim()) {
+    case SingleInstance::Claim::owner:
+        break;
+    case SingleInstance::Claim::handedOver:
+        return 0;
+    case SingleInstance::Claim::alreadyRunning:
+        std::fprintf(stderr, "%s\n", qPrintable(instance.error()));
+        return 1;
+    }
+
+    // Before anything loads: a logout while the program starts still quits through its quit path.
+    TerminationSignals::catchFromNow();
+    if (hooks.beforeLoading)
+        hooks.beforeLoading();
+    MarrowickApp marrowick(QCoreApplication::arguments());
+    QObject::connect(&instance, &SingleInstance::activationRequested, &marrowick, &MarrowickApp::showPopover);
+    if (hooks.beforeLoop)
+        hooks.beforeLoop(marrowick);
+    marrowick.start();
+    return QApplication::exec();
+}
+
+} // namespace marrowick
