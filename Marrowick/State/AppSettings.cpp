@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QtDebug>
 
 #include <cctype>
@@ -150,19 +151,28 @@ AppSettings::~AppSettings()
 
 void AppSettings::keepDamagedFile()
 {
-    // QSettings finds damage as it parses a section, and tells only the object that parsed it
-    // (a process parses a file once): every section now, through the store itself.
-    m_store->allKeys();
-    if (m_store->status() != QSettings::FormatError)
-        return;
+    // QSettings tells of damage once a process, to the object that found it: as it first reads
+    // the file (a section name cut short) or parses a section (a line cut inside a key). The
+    // store has read the file already, and with it the organisation-wide and system-wide files
+    // it falls back on, which are not ours to copy or replace: what QSettings reads of those is
+    // used as it is. So a copy of the file is read alone, afresh; where none can be made, the
+    // file itself, of which nothing has parsed a section yet.
     const QString file = m_store->fileName();
+    const QTemporaryDir scratch;
+    const QString copy = scratch.filePath(QStringLiteral("settings"));
+    const QSettings alone(scratch.isValid() && QFile::copy(file, copy) ? copy : file, m_store->format());
+    alone.allKeys();
+    if (alone.status() != QSettings::FormatError)
+        return;
     m_loadProblem = JSONFileStore::copyAside(file, file + quarantineSuffix);
     if (m_loadProblem->kind != FileProblem::Kind::copiedAside)
         return;
     // The file keeps what could be read of our own keys, written at once so that the next start
     // reads a sound file. The rest was damage read as keys, which QSettings would not even write
-    // back whole.
+    // back whole. Every section of the file itself is parsed here, so that the store, which
+    // shares what QSettings read of it, does not find the damage as it writes.
     const QSettings own(file, m_store->format());
+    own.allKeys();
     for (const QString &key : ownKeys()) {
         if (const QVariant stored = own.value(key); stored.isValid())
             m_unsaved.insert(key, stored);

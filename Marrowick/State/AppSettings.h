@@ -42,6 +42,8 @@ inline const QString widgetLayout = QStringLiteral("widgetLayout");
 // told; then the file is written again with what could be read of the keys of SettingsKey, and
 // nothing else. Where no copy can be kept, the file is never written. A value of the wrong type
 // is not damage: it reads as the key's default and stays in the file until that key is set.
+// Only the file itself is judged: a damaged organisation-wide or system-wide file that QSettings
+// falls back on is read as far as it goes, and left alone.
 // QSettings reads a file of any size whole; a large one that it reads without an error loses
 // nothing and is kept as it is.
 //

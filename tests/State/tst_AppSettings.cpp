@@ -4,6 +4,7 @@
 #include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -297,21 +298,31 @@ private slots:
         QTest::addColumn<bool>("damaged"); // as QSettings says
         QTest::addColumn<bool>("onboardingCompleted");
         QTest::addColumn<bool>("compactMode");
+        // The bytes are the organisation-wide file's, which the store falls back on, beside a
+        // sound file of its own.
+        QTest::addColumn<bool>("shared");
         const qsizetype overTheCap = 9 * 1024 * 1024;
         const QByteArray cut = soundFile.left(soundFile.indexOf("onboardingCompleted") + 15);
         // Without a "=", QSettings reads not even a key of garbage.
         const QByteArray png = "\x89PNG\r\n\x1a\n" + randomBytes(4096).replace('=', '_');
-        QTest::newRow("sound") << soundFile << false << false << true << true;
-        QTest::newRow("cut inside a key") << cut << false << true << false << true;
-        QTest::newRow("binary") << png << false << true << false << false;
-        QTest::newRow("binary, over 8 MiB") << randomBytes(overTheCap) << false << true << false << false;
+        // QSettings finds this as it first reads the file, not as it parses the section.
+        const QByteArray unclosedSection = "[Gene\n" + soundFile.mid(soundFile.indexOf('\n') + 1);
+        QTest::newRow("sound") << soundFile << false << false << true << true << false;
+        QTest::newRow("cut inside a key") << cut << false << true << false << true << false;
+        QTest::newRow("section name cut short") << unclosedSection << false << true << false << false << false;
+        QTest::newRow("binary") << png << false << true << false << false << false;
+        QTest::newRow("binary, over 8 MiB") << randomBytes(overTheCap) << false << true << false << false << false;
         QTest::newRow("settings over 8 MiB")
-            << soundFile + "padding=" + QByteArray(overTheCap, 'p') + '\n' << false << false << true << true;
+            << soundFile + "padding=" + QByteArray(overTheCap, 'p') + '\n' << false << false << true << true << false;
         QTest::newRow("wrong types") << QByteArray("[General]\naccentHex=1, 2\ncompactMode=@Rect(1 2 3 4)\n"
                                                    "onboardingCompleted=yes\nsoundAlerts=@ByteArray(false)\n"
                                                    "widgetLayout=plain text\n")
-                                     << false << false << false << false;
-        QTest::newRow("cut inside a key, no room for a copy") << cut << true << true << false << true;
+                                     << false << false << false << false << false;
+        QTest::newRow("cut inside a key, no room for a copy") << cut << true << true << false << true << false;
+        // Not ours to copy or replace, nor to tell of: read as far as QSettings reads it.
+        QTest::newRow("shared file cut inside a key") << cut << false << false << true << true << true;
+        QTest::newRow("shared file's section name cut short") << unclosedSection << false << false << true << true
+                                                               << true;
     }
     void aDamagedFileIsCopiedBeforeAnythingWritesIt()
     {
@@ -320,6 +331,7 @@ private slots:
         QFETCH(bool, damaged);
         QFETCH(bool, onboardingCompleted);
         QFETCH(bool, compactMode);
+        QFETCH(bool, shared);
         std::optional<test::SmallFilesystem> disk;
         QString path = newPath();
         if (fullDisk) {
@@ -328,9 +340,20 @@ private slots:
                 QSKIP("mounting a small file system needs root");
             path = disk->path() + QStringLiteral("/settings.ini");
         }
+        // The store as the application makes it, its user and system-wide files in a home of its own.
+        const QString home = m_dir.filePath(QStringLiteral("home-%1").arg(++m_fileNumber));
+        const QString orgWide = home + QStringLiteral("/tobrin.conf");
+        if (shared) {
+            QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home);
+            QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, home + QStringLiteral("/system"));
+            path = home + QStringLiteral("/tobrin/Marrowick.conf");
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            QVERIFY(test::writeFile(orgWide, bytes));
+        }
+        const QByteArray own = shared ? soundFile : bytes;
         const QString earlier = path + QStringLiteral(".corrupt");
         const QString copy = earlier + QStringLiteral("-2");
-        QVERIFY(test::writeFile(path, bytes));
+        QVERIFY(test::writeFile(path, own));
         QVERIFY(test::writeFile(earlier, "an earlier copy"));
         QVERIFY(!fullDisk || disk->fill(0));
         const QString name = QFileInfo(path).fileName();
@@ -344,14 +367,17 @@ private slots:
         if (damaged)
             QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
 
-        auto settings = open(path);
+        auto settings = !shared ? open(path)
+                                : std::make_unique<AppSettings>(std::make_unique<QSettings>(
+                                      QSettings::NativeFormat, QSettings::UserScope, "tobrin", "Marrowick"));
         QCOMPARE(settings->loadProblem() ? settings->loadProblem()->text() : QString(), told);
+        QCOMPARE(settings->writeError(), QString());
         QCOMPARE(settings->onboardingCompleted(), onboardingCompleted);
         QCOMPARE(settings->compactMode(), compactMode);
         QCOMPARE(test::fileBytes(earlier), QByteArray("an earlier copy"));
         QCOMPARE(QFile::exists(copy), damaged && !fullDisk);
         if (QFile::exists(copy)) {
-            QVERIFY(test::fileBytes(copy) == bytes);
+            QVERIFY(test::fileBytes(copy) == own);
             QCOMPARE(test::modeOf(copy), 0600);
         }
 
@@ -364,20 +390,22 @@ private slots:
         }
         // A damaged file is written again at once, with what could be read of the settings: the
         // next start reads it whole. Any other stays as it is until a value is set.
-        QCOMPARE(test::fileBytes(path) == bytes, !damaged || fullDisk);
+        QCOMPARE(test::fileBytes(path) == own, !damaged || fullDisk);
         QVERIFY(fullDisk || readsWhole(test::fileBytes(path)));
         settings->setGlobalQuiet(false);
         const QByteArray written = test::fileBytes(path);
         QCOMPARE(settings->writeError(), fullDisk ? refused : QString());
         if (fullDisk) {
-            QVERIFY(written == bytes);
+            QVERIFY(written == own);
             return;
         }
+        QVERIFY(!shared || test::fileBytes(orgWide) == bytes);
+        QVERIFY(!QFile::exists(orgWide + QStringLiteral(".corrupt")));
         QVERIFY(written.contains("globalQuiet=false\n"));
         QVERIFY(readsWhole(written));
         QCOMPARE(written.contains("compactMode=true\n"), compactMode);
         // Values of the wrong type stay until set.
-        QCOMPARE(written.contains("compactMode=@Rect(1 2 3 4)\n"), bytes.contains("@Rect"));
+        QCOMPARE(written.contains("compactMode=@Rect(1 2 3 4)\n"), own.contains("@Rect"));
     }
 
     void accentHexKeepsAnyTextAndSignalsChanges()
