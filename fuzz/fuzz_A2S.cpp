@@ -1,7 +1,8 @@
 // Feeds arbitrary datagrams to the Steam query client: the packet parser, both reply parsers,
 // the keyword reader, and a whole request loop with challenges and split reassembly. The loop
 // may fail only as the client reports failures (a reply error or a provider error), and its
-// limits must hold whatever the server sends: a bounded number of requests and datagrams.
+// limits must hold for each request whatever the server sends: the request sent once and again
+// for each challenge it answers, and at most one whole split reply read after each sending.
 #include "MarrowickKit/Games/A2SQueryClient.h"
 
 #include "MarrowickKit/Model/ProviderError.h"
@@ -17,30 +18,34 @@ using namespace marrowick;
 namespace {
 
 // Serves the fuzzer's datagrams in turn and fails as the real session does once they run out;
-// never suspends, so a driven task ends at once.
+// never suspends, so a driven task ends at once. Stops the run as soon as one request passes
+// the client's limits.
 class ReplaySession : public UDPSession {
 public:
     explicit ReplaySession(QList<QByteArray> datagrams) : m_datagrams(std::move(datagrams)) {}
 
+    void startRequest() { m_sent = 0; }
     QCoro::Task<void> send(QByteArray) override
     {
-        ++sent;
+        if (++m_sent > 1 + A2SWire::maxChallenges)
+            std::abort();
+        m_received = 0;
         co_return;
     }
     QCoro::Task<QByteArray> receive() override
     {
         if (m_datagrams.isEmpty())
             throw ProviderError::upstream(QStringLiteral("timed out"));
-        ++received;
+        if (++m_received > A2SWire::maxSplitParts)
+            std::abort();
         co_return m_datagrams.takeFirst();
     }
     void close() override {}
 
-    int sent = 0;
-    int received = 0;
-
 private:
     QList<QByteArray> m_datagrams;
+    int m_sent = 0;
+    int m_received = 0;
 };
 
 // Datagrams as a two-byte big-endian length followed by that many bytes, as long as they last.
@@ -57,15 +62,17 @@ QList<QByteArray> splitInput(const QByteArray &input)
     return datagrams;
 }
 
-QCoro::Task<void> drive(UDPSession *session)
+QCoro::Task<void> drive(ReplaySession *session)
 {
     try {
         const A2SWire::Deadline never{1.0, [] { return 0.0; }};
+        session->startRequest();
         const auto info = co_await A2SWire::requestInfo(session, never);
         // Split replies come back in the form of a simple one.
         if (!info.reply.startsWith("\xFF\xFF\xFF\xFF"))
             std::abort();
         A2SWire::parseInfo(info.reply, true);
+        session->startRequest();
         co_await A2SWire::requestPlayers(session, never, info.challenge);
     } catch (const A2SReplyError &) {
     } catch (const ProviderError &) {
@@ -108,11 +115,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     ReplaySession session(splitInput(input));
     if (!drive(&session).isReady())
-        std::abort();
-    // Each of the two requests is sent once and again for each challenge it answers, and reads
-    // at most a whole split reply per request sent.
-    constexpr int mostSent = 2 * (1 + A2SWire::maxChallenges);
-    if (session.sent > mostSent || session.received > mostSent * A2SWire::maxSplitParts)
         std::abort();
     return 0;
 }
