@@ -1,6 +1,7 @@
-// Feeds arbitrary bytes, read as UTF-8 the way the provider reads a metrics page, to the parser,
-// and checks what it promises of the rows: alerts, history and layout are keyed by a row's id,
-// so no two rows share one, and a monitor whose name no other has keeps the name as its id.
+// Feeds arbitrary bytes, read as UTF-8 (invalid sequences replaced, so any input is a page; the
+// provider hands on only valid pages), to the parser, and checks what it promises of the rows:
+// alerts, history and layout are keyed by a row's id, so no two rows share one, and a monitor
+// whose name no other has keeps the name as its id.
 #include "MarrowickKit/Providers/KumaMetricsParser.h"
 
 #include <QHash>
