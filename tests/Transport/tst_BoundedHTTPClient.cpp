@@ -333,6 +333,10 @@ private slots:
                                        << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/json;\r\n\t charset=utf-8\r\n"
                                                      "X-A:\r\n 1\r\nContent-Length: 2\r\n\r\nok")
                                        << 200 << QByteArray("ok") << json;
+        QTest::newRow("a fold of several lines, bare line feeds")
+            << QByteArray("GET")
+            << QByteArray("HTTP/1.1 200 OK\nContent-Type:\n application/json;\n\tcharset=utf-8\nContent-Length: 2\n\nok")
+            << 200 << QByteArray("ok") << json;
         QTest::newRow("white space before colons") << QByteArray("GET")
                                                    << "HTTP/1.1 200 OK\r\nContent-Type : " + json + "\r\nContent-Length\t: 2\r\n\r\nok"
                                                    << 200 << QByteArray("ok") << json;
