@@ -149,7 +149,9 @@ public:
         m_reused = m_connection->isReused();
         m_idle.setSingleShot(true);
         m_idle.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_idle, &QTimer::timeout, &m_context, [this] { fail(timedOutError()); });
+        QObject::connect(&m_idle, &QTimer::timeout, &m_context, [this] {
+            fail(handshaking() ? handshakeError(QAbstractSocket::SocketTimeoutError, {}) : timedOutError());
+        });
         m_idle.start(milliseconds(m_limits.timeout));
         if (QTcpSocket *socket = m_connection->socket()) {
             watch(socket);
@@ -297,8 +299,8 @@ private:
             m_done.complete(HTTPResult{std::move(m_body), head()});
     }
 
-    // A failure during the TLS handshake, a close included, is the handshake's: no HTTP was
-    // spoken yet.
+    // A failure during the TLS handshake, a close or a silent server included, is the
+    // handshake's: no HTTP was spoken yet.
     void socketError(QAbstractSocket::SocketError error)
     {
         const QString text = m_connection->socket() ? m_connection->socket()->errorString() : QString();

@@ -270,7 +270,6 @@ void HTTPReplyReader::endOfHead()
         m_irregularFraming = false;
         return;
     }
-    m_headDone = true;
     m_continuable = false;
     QList<QByteArray> connection;
     QList<QByteArray> codings;
@@ -292,15 +291,20 @@ void HTTPReplyReader::endOfHead()
                 return fail(malformedReply());
         }
     }
-    m_keepAlive = (m_http10 ? connection.contains("keep-alive") : !connection.contains("close")) && !m_irregularFraming;
-    if (m_headRequest || m_status == 204 || m_status == 304) {
+    const bool bodiless = m_headRequest || m_status == 204 || m_status == 304;
+    // A length beside a transfer coding is a reply that peers may read two ways. A head framed
+    // ambiguously or malformed is no head at all, for a check that wants only the head too.
+    if (!bodiless && length && !codings.isEmpty())
+        return fail(malformedReply());
+    m_headDone = true;
+    // An HTTP/1.0 peer that names a transfer coding frames its replies in a way of its own.
+    m_keepAlive = (m_http10 ? connection.contains("keep-alive") && codings.isEmpty() : !connection.contains("close"))
+        && !m_irregularFraming;
+    if (bodiless) {
         m_framing = Framing::none;
     } else if (!codings.isEmpty()) {
         if (codings != QList<QByteArray>{"chunked"})
             return fail(QStringLiteral("unsupported transfer encoding"));
-        // A length beside the chunked coding is a reply that peers may read two ways.
-        if (length)
-            return fail(malformedReply());
         m_framing = Framing::chunked;
     } else if (length) {
         m_framing = Framing::length;

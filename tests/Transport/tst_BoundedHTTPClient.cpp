@@ -235,46 +235,52 @@ private slots:
     // A reply cut short is a failure, never a short body handed on as if it were whole; each
     // failure says what happened. `reply` is written once the request is in, then the server
     // closes the connection or, with `close` false, keeps it open (the failure comes at once).
+    // A fault in the head fails a check that wants only the head the same way.
     void replyFaults_data()
     {
         QTest::addColumn<QByteArray>("reply");
         QTest::addColumn<bool>("close");
         QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("inHead");
         const QByteArray chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
         const QString malformed("malformed reply");
-        QTest::newRow("closed before the status line") << QByteArray() << true << "connection closed before any reply";
+        const QString midBody("connection closed in the middle of the body");
+        QTest::newRow("closed before the status line") << QByteArray() << true << "connection closed before any reply" << true;
         QTest::newRow("closed inside the headers") << QByteArray("HTTP/1.1 200 OK\r\nContent-Len") << true
-                                                   << "connection closed in the middle of the headers";
+                                                   << "connection closed in the middle of the headers" << true;
         QTest::newRow("closed inside a sized body") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nabc")
-                                                    << true << "connection closed in the middle of the body";
-        QTest::newRow("closed inside a chunk") << chunked + "5\r\nab" << true << "connection closed in the middle of the body";
-        QTest::newRow("closed before the last chunk") << chunked + "2\r\nab\r\n" << true
-                                                      << "connection closed in the middle of the body";
-        QTest::newRow("closed inside the trailers") << chunked + "2\r\nab\r\n0\r\nX-Sum: 1\r\n" << true
-                                                    << "connection closed in the middle of the body";
+                                                    << true << midBody << false;
+        QTest::newRow("closed inside a chunk") << chunked + "5\r\nab" << true << midBody << false;
+        QTest::newRow("closed before the last chunk") << chunked + "2\r\nab\r\n" << true << midBody << false;
+        QTest::newRow("closed inside the trailers") << chunked + "2\r\nab\r\n0\r\nX-Sum: 1\r\n" << true << midBody << false;
         QTest::newRow("TLS alert to plain HTTP") << QByteArray("\x15\x03\x03\x00\x02\x02\x28", 7) << false
-                                                 << "server expects https";
+                                                 << "server expects https" << true;
         QTest::newRow("TLS handshake to plain HTTP") << QByteArray("\x16\x03\x01\x00\x05\x02\x00\x00\x01\x00", 10)
-                                                     << false << "server expects https";
-        QTest::newRow("another protocol") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << false << malformed;
-        QTest::newRow("status without a code") << QByteArray("HTTP/1.1 abc\r\n\r\n") << false << malformed;
-        QTest::newRow("header without a colon") << QByteArray("HTTP/1.1 200 OK\r\nBroken\r\n\r\n") << false << malformed;
+                                                     << false << "server expects https" << true;
+        QTest::newRow("another protocol") << QByteArray("SSH-2.0-OpenSSH_9.2\r\n") << false << malformed << true;
+        QTest::newRow("status without a code") << QByteArray("HTTP/1.1 abc\r\n\r\n") << false << malformed << true;
+        QTest::newRow("header without a colon") << QByteArray("HTTP/1.1 200 OK\r\nBroken\r\n\r\n") << false << malformed
+                                                << true;
         QTest::newRow("space inside a name") << QByteArray("HTTP/1.1 200 OK\r\nContent Type: x\r\nContent-Length: 0\r\n\r\n")
-                                             << false << malformed;
+                                             << false << malformed << true;
         QTest::newRow("folded line with no field before") << QByteArray("HTTP/1.1 200 OK\r\n X-A: 1\r\nContent-Length: 0\r\n\r\n")
-                                                          << false << malformed;
+                                                          << false << malformed << true;
         QTest::newRow("lengths disagree") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\nok")
-                                          << false << malformed;
+                                          << false << malformed << true;
+        QTest::newRow("listed lengths disagree") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2, 3\r\n\r\nok")
+                                                 << false << malformed << true;
         QTest::newRow("length folded into two") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n 2\r\n\r\nok")
-                                                << false << malformed;
+                                                << false << malformed << true;
         QTest::newRow("length beside chunked") << chunked.chopped(2) + "Content-Length: 2\r\n\r\n2\r\nok\r\n0\r\n\r\n"
-                                               << false << malformed;
-        QTest::newRow("negative length") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n") << false << malformed;
-        QTest::newRow("bad chunk size") << chunked + "zz\r\nab\r\n" << false << malformed;
-        QTest::newRow("chunk longer than its size") << chunked + "2\r\nabc\r\n0\r\n\r\n" << false << malformed;
+                                               << false << malformed << true;
+        QTest::newRow("negative length") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n") << false << malformed
+                                         << true;
+        QTest::newRow("bad chunk size") << chunked + "zz\r\nab\r\n" << false << malformed << false;
+        QTest::newRow("chunk longer than its size") << chunked + "2\r\nabc\r\n0\r\n\r\n" << false << malformed << false;
         QTest::newRow("unknown transfer coding") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\n")
-                                                 << false << "unsupported transfer encoding";
-        QTest::newRow("switching protocols") << QByteArray("HTTP/1.1 101 Switching Protocols\r\n\r\n") << false << malformed;
+                                                 << false << "unsupported transfer encoding" << false;
+        QTest::newRow("switching protocols") << QByteArray("HTTP/1.1 101 Switching Protocols\r\n\r\n") << false << malformed
+                                             << true;
     }
 
     void replyFaults()
@@ -282,6 +288,7 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(bool, close);
         QFETCH(QString, error);
+        QFETCH(bool, inHead);
         ReplyServer server([&](int) { return close && reply.isEmpty() ? QList<QByteArray>() : QList<QByteArray>{reply}; });
         LocalTCPServer closing({}, [&](QTcpSocket *socket, const QByteArray &soFar) {
             if (soFar.endsWith("\r\n\r\n") || !soFar.startsWith("GET")) {
@@ -292,6 +299,7 @@ private slots:
         const QUrl url = close ? QUrl(QStringLiteral("http://127.0.0.1:%1/").arg(closing.port())) : server.url();
         BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 3600.0, 3600.0);
         QCOMPARE(errorText([&] { await(client.data(get(url))); }), error);
+        QCOMPARE(errorText([&] { await(client.responseHead(get(url))); }), inHead ? error : QString());
     }
 
     // Replies framed every way a server may frame them are read whole.
@@ -325,6 +333,10 @@ private slots:
                                        << QByteArray("HTTP/1.1 200 OK\r\nContent-Type: application/json;\r\n\t charset=utf-8\r\n"
                                                      "X-A:\r\n 1\r\nContent-Length: 2\r\n\r\nok")
                                        << 200 << QByteArray("ok") << json;
+        QTest::newRow("a fold of several lines, bare line feeds")
+            << QByteArray("GET")
+            << QByteArray("HTTP/1.1 200 OK\nContent-Type:\n application/json;\n\tcharset=utf-8\nContent-Length: 2\n\nok")
+            << 200 << QByteArray("ok") << json;
         QTest::newRow("white space before colons") << QByteArray("GET")
                                                    << "HTTP/1.1 200 OK\r\nContent-Type : " + json + "\r\nContent-Length\t: 2\r\n\r\nok"
                                                    << 200 << QByteArray("ok") << json;
@@ -436,22 +448,27 @@ private slots:
         QCOMPARE(server.accepted(), 1);
     }
 
-    // A TLS server that cuts its handshake short is named as such, not as an HTTP reply that
-    // never came. Qt reports each cut as the peer's close.
+    // A TLS server that cuts its handshake short, or never answers it, is named as such, not as
+    // an HTTP reply that never came. Qt reports each cut as the peer's close.
     void tlsHandshakeCut_data()
     {
         QTest::addColumn<QString>("cut");
-        QTest::newRow("closed after the client's hello") << "close";
-        QTest::newRow("server hello cut short") << "truncate";
-        QTest::newRow("reset") << "reset";
+        QTest::addColumn<QString>("error");
+        const QString closed("SSL handshake failed: connection closed");
+        QTest::newRow("closed after the client's hello") << "close" << closed;
+        QTest::newRow("server hello cut short") << "truncate" << closed;
+        QTest::newRow("reset") << "reset" << closed;
+        QTest::newRow("no answer") << "silent" << "SSL handshake failed: timed out";
     }
 
     void tlsHandshakeCut()
     {
         QFETCH(QString, cut);
+        QFETCH(QString, error);
         LocalTCPServer server({}, [cut](QTcpSocket *socket, const QByteArray &soFar) {
             // The client's hello is one record: type, version, then its length in two bytes.
-            if (soFar.size() < 5 || soFar.size() < 5 + (uchar(soFar[3]) << 8 | uchar(soFar[4])))
+            if (cut == QLatin1String("silent") || soFar.size() < 5
+                || soFar.size() < 5 + (uchar(soFar[3]) << 8 | uchar(soFar[4])))
                 return;
             if (cut == QLatin1String("truncate")) // a record of 122 bytes that brings 40
                 socket->write(QByteArray::fromHex("160303007a020000760303") + QByteArray(34, '\x11'));
@@ -461,9 +478,9 @@ private slots:
             setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
             socket->abort();
         });
-        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 3600.0, 3600.0);
+        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, cut == QLatin1String("silent") ? 0.2 : 3600.0, 3600.0);
         const QUrl url(QStringLiteral("https://127.0.0.1:%1/").arg(server.port()));
-        QCOMPARE(errorText([&] { await(client.data(get(url))); }), QStringLiteral("SSL handshake failed: connection closed"));
+        QCOMPARE(errorText([&] { await(client.data(get(url))); }), error);
     }
 
     // A connection carries the next request only when its last reply was read whole and nothing
@@ -476,6 +493,7 @@ private slots:
         QTest::newRow("kept alive") << "keep" << 1;
         QTest::newRow("Connection: close") << "close" << 2;
         QTest::newRow("HTTP/1.0") << "1.0" << 2;
+        QTest::newRow("HTTP/1.0 kept alive, chunked") << "1.0chunked" << 2;
         QTest::newRow("body to the close") << "untilClose" << 2;
         QTest::newRow("a second reply sent unasked") << "pipelined" << 2;
         QTest::newRow("kept connection dropped at the next request") << "dropsSecond" << 2;
@@ -494,6 +512,9 @@ private slots:
                 return {okHead(1, "Connection: close\r\n") + body};
             if (server == QLatin1String("1.0"))
                 return {"HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\n" + body};
+            if (server == QLatin1String("1.0chunked"))
+                return {"HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nTransfer-Encoding: chunked\r\n\r\n1\r\n" + body
+                        + "\r\n0\r\n\r\n"};
             if (server == QLatin1String("untilClose"))
                 return {"HTTP/1.1 200 OK\r\n\r\n" + body, {}};
             if (server == QLatin1String("pipelined"))
