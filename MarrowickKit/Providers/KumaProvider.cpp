@@ -98,7 +98,11 @@ QCoro::Task<QList<ServiceRow>> KumaProvider::metricsRows(QString username, QStri
     if (status == 401 || status == 403)
         throw MetricsAuthRejected{};
     checkHTTPStatus(result.response);
-    co_return KumaMetricsParser::parse(decodeStrictUtf8(result.body).value_or(QString()));
+    // Read as no text, a page that is not UTF-8 would show a working server with no monitor.
+    const std::optional<QString> text = decodeStrictUtf8(result.body);
+    if (!text)
+        throw ProviderError::upstream(QStringLiteral("metrics page is not valid UTF-8"));
+    co_return KumaMetricsParser::parse(*text);
 }
 
 QCoro::Task<QList<ServiceRow>> KumaProvider::statusPageRows(QString slug, CancelToken cancel)

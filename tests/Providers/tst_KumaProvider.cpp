@@ -15,8 +15,6 @@ class TestKumaProvider : public QObject {
 private slots:
     void metricsMode();
     void monitorsSharingANameKeepTheirOwnRows();
-    void metricsNotUTF8_data();
-    void metricsNotUTF8();
     void waysIn_data();
     void waysIn();
     void statusPageRows_data();
@@ -107,22 +105,6 @@ void TestKumaProvider::monitorsSharingANameKeepTheirOwnRows()
         WidgetData::service({"Twin (a.lan:80)", "Twin", ServiceStatus::down, 5.0, std::nullopt}),
         WidgetData::service({"Twin (b.lan:80)", "Twin", ServiceStatus::up, 8.0, std::nullopt})};
     QCOMPARE(snapshot.widgets, expected);
-}
-
-void TestKumaProvider::metricsNotUTF8_data()
-{
-    QTest::addColumn<QByteArray>("metrics");
-    QTest::newRow("bad byte inside") << QByteArray(metricsBody).insert(10, '\xFF');
-    // A sequence cut off at the very end is as invalid as one broken in the middle.
-    QTest::newRow("cut short at the end") << metricsBody + "\xC3";
-}
-
-void TestKumaProvider::metricsNotUTF8()
-{
-    QFETCH(QByteArray, metrics);
-    LocalHTTPServer server(kumaServer(200, metrics));
-    const auto snapshot = fetched(configFor(server.url().toString(), "admin", passwordRef, std::nullopt));
-    QCOMPARE(snapshot.widgets.size(), 0);
 }
 
 void TestKumaProvider::waysIn_data()
@@ -229,6 +211,12 @@ void TestKumaProvider::failures_data()
         << "metrics auth rejected — Uptime Kuma expects an API key as the password (Settings → API Keys)" << 1;
     QTest::newRow("server error, slug not tried") << none << "admin" << passwordRef << "home" << 500 << page
                                                   << "HTTP 500" << 1;
+    const QString notUTF8 = QStringLiteral("metrics page is not valid UTF-8");
+    QTest::newRow("metrics with a bad byte inside") << none << "admin" << passwordRef << none << 200
+                                                    << QByteArray(metricsBody).insert(10, '\xFF') << notUTF8 << 1;
+    // A sequence cut off at the very end is as invalid as one broken in the middle.
+    QTest::newRow("metrics cut short in a character") << none << "admin" << passwordRef << none << 200
+                                                      << metricsBody + "\xC3" << notUTF8 << 1;
     QTest::newRow("status page forbidden") << none << none << none << "home" << 403 << page << "HTTP 403" << 1;
     QTest::newRow("missing secret") << none << "admin" << "kuma-gone" << "home" << 200 << page
                                     << "missing credential: kuma-gone" << 0;
