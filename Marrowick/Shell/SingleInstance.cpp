@@ -1,11 +1,9 @@
 #include "Marrowick/Shell/SingleInstance.h"
 
+#include "MarrowickKit/Engine/AtomicFile.h"
+
 #include <QDBusMessage>
 #include <QDir>
-#include <QFile>
-
-#include <filesystem>
-#include <system_error>
 
 namespace marrowick {
 
@@ -75,8 +73,7 @@ bool SingleInstance::lockDataFolder()
 {
     // The folder may not exist before the first save; the lock goes in it all the same. Where it
     // cannot be made, that is the cause to tell, not the missing lock file it leads to.
-    std::error_code folderError;
-    std::filesystem::create_directories(QFile::encodeName(m_dataDirectory).toStdString(), folderError);
+    const QString folderError = AtomicFile::createFolder(m_dataDirectory);
     const QString folder = QDir::toNativeSeparators(m_dataDirectory);
     switch (m_lock.tryLock()) {
     case InstanceLock::Result::locked:
@@ -84,7 +81,7 @@ bool SingleInstance::lockDataFolder()
     case InstanceLock::Result::unavailable:
         // A folder we cannot write is reported where saving fails; it holds no other copy.
         qWarning("Marrowick could not lock its data folder %s (%s); it runs without the lock.", qPrintable(folder),
-                 folderError ? folderError.message().c_str() : qPrintable(m_lock.error()));
+                 qPrintable(folderError.isEmpty() ? m_lock.error() : folderError));
         return true;
     case InstanceLock::Result::heldByAnother:
         break;

@@ -1,6 +1,7 @@
 #include "Marrowick/State/AppSettings.h"
 
 #include "MarrowickKit/Engine/AtomicFile.h"
+#include "MarrowickKit/Model/StrictUtf8.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -34,6 +35,9 @@ void keepOwnerOnly(const QSettings &store)
         if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return;
     }
+    // Something else in its place (a folder) is not the settings', and keeps its permissions.
+    if (!QFileInfo(file).isFile())
+        return;
     if (!QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         qWarning().noquote() << QStringLiteral("Could not make %1 private to its owner.").arg(file);
 }
@@ -44,6 +48,48 @@ QStringList ownKeys()
     return {SettingsKey::launchAtLogin, SettingsKey::globalQuiet, SettingsKey::soundAlerts,
             SettingsKey::notifyOnRecovery, SettingsKey::showSparklines, SettingsKey::compactMode,
             SettingsKey::accentHex, SettingsKey::onboardingCompleted, SettingsKey::widgetLayout};
+}
+
+// Whether a value stored under one of SettingsKey is of the kind that key holds. Accent texts
+// are not judged: any text is the user's, read as the default colour where it does not parse.
+bool holdsItsKind(const QString &key, const QVariant &value)
+{
+    if (key == SettingsKey::accentHex)
+        return value.typeId() == QMetaType::QString;
+    if (key == SettingsKey::widgetLayout)
+        return value.typeId() == QMetaType::QByteArray;
+    return storedBool(value).has_value();
+}
+
+// Whether a settings file, read by `alone` and nothing else, is damaged. QSettings says so of
+// some damage, and reads more as sound than it is: a value cut short reads as a text of another
+// kind, and bytes that are not UTF-8 as replacement characters, which its next write keeps in
+// their stead. Neither is in a file that QSettings wrote, so both are damage too.
+bool isDamaged(const QSettings &alone)
+{
+    const QStringList keys = alone.allKeys();
+    if (alone.status() == QSettings::FormatError)
+        return true;
+    for (const QString &key : ownKeys()) {
+        if (keys.contains(key) && !holdsItsKind(key, alone.value(key)))
+            return true;
+    }
+    QFile read(alone.fileName());
+    return read.open(QIODevice::ReadOnly) && !isStrictUtf8(read.readAll());
+}
+
+// Why the settings file cannot be read; empty where it can, or where there is none.
+QString unreadableReason(const QString &file)
+{
+    const QFileInfo info(file);
+    if (!info.exists())
+        return QString();
+    if (info.isDir())
+        return QStringLiteral("it is a folder");
+    if (!info.isFile())
+        return QStringLiteral("it is not a file");
+    QFile stored(file);
+    return stored.open(QIODevice::ReadOnly) ? QString() : stored.errorString();
 }
 
 // Worded as the other files' failed saves.
@@ -136,7 +182,7 @@ AppSettings::AppSettings(std::unique_ptr<QSettings> store, QObject *parent)
     keepOwnerOnly(*m_store);
     if (QFileInfo(m_store->fileName()).isAbsolute()) {
         AtomicFile::removeLeftoverTemporaries(m_store->fileName());
-        keepDamagedFile();
+        examineFile();
     }
 }
 
@@ -147,6 +193,21 @@ AppSettings::~AppSettings()
     sync();
     if (!writeError().isEmpty())
         qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved settings: %1").arg(writeError());
+}
+
+void AppSettings::examineFile()
+{
+    const QString file = m_store->fileName();
+    // Never written, so that what it holds is still there once it can be read.
+    if (const QString reason = unreadableReason(file); !reason.isEmpty()) {
+        m_loadProblem = JSONFileStore::leaveInPlace(file, reason);
+        return;
+    }
+    // The store read a file of ours that had lost its permission bits as none at all, before
+    // keepOwnerOnly() gave them back.
+    if (m_store->status() == QSettings::AccessError)
+        m_store = reopened(*m_store);
+    keepDamagedFile();
 }
 
 void AppSettings::keepDamagedFile()
@@ -160,9 +221,7 @@ void AppSettings::keepDamagedFile()
     const QString file = m_store->fileName();
     const QTemporaryDir scratch;
     const QString copy = scratch.filePath(QStringLiteral("settings"));
-    const QSettings alone(scratch.isValid() && QFile::copy(file, copy) ? copy : file, m_store->format());
-    alone.allKeys();
-    if (alone.status() != QSettings::FormatError)
+    if (!isDamaged(QSettings(scratch.isValid() && QFile::copy(file, copy) ? copy : file, m_store->format())))
         return;
     m_loadProblem = JSONFileStore::copyAside(file, file + quarantineSuffix);
     if (m_loadProblem->kind != FileProblem::Kind::copiedAside)
@@ -174,7 +233,7 @@ void AppSettings::keepDamagedFile()
     const QSettings own(file, m_store->format());
     own.allKeys();
     for (const QString &key : ownKeys()) {
-        if (const QVariant stored = own.value(key); stored.isValid())
+        if (const QVariant stored = own.value(key); stored.isValid() && holdsItsKind(key, stored))
             m_unsaved.insert(key, stored);
     }
     m_replacesFile = true;

@@ -36,19 +36,21 @@ inline const QString widgetLayout = QStringLiteral("widgetLayout");
 // once a file of that size is known to fit, and the file is checked after the write; until then
 // the change is kept here, read from here, and written again by the next write.
 //
-// A file that QSettings finds damaged (a line cut inside a key, binary bytes) is read as far as
-// it goes, and what it could not read would be gone with the first write. So before anything
-// writes it, a copy is kept beside it, "<file>.corrupt" or the next free name, and the user is
-// told; then the file is written again with what could be read of the keys of SettingsKey, and
-// nothing else. Where no copy can be kept, the file is never written. A value of the wrong type
-// is not damage: it reads as the key's default and stays in the file until that key is set.
+// A damaged file (a line cut inside a key, binary bytes, bytes that are not UTF-8, a key of
+// SettingsKey holding a value of another kind) is read as far as it goes, and what could not
+// be read would be gone with the first write. So before anything writes it, a copy is kept
+// beside it, "<file>.corrupt" or the next free name, and the user is told; then the file is
+// written again with the keys of SettingsKey that could be read as their kind, and nothing
+// else. Where no copy can be kept, the file is never written; nor is one that cannot be read
+// at all (another user's, a folder in its place), which is told too.
 // Only the file itself is judged: a damaged organisation-wide or system-wide file that QSettings
 // falls back on is read as far as it goes, and left alone.
 // QSettings reads a file of any size whole; a large one that it reads without an error loses
 // nothing and is kept as it is.
 //
 // Booleans are stored as the texts "true" and "false". A stored value that is neither (a
-// hand-edited "yes", a number) is not a Boolean and reads as the key's default.
+// hand-edited "yes", a number, a value cut short) is not a Boolean and reads as the key's
+// default. The accent is any text.
 class AppSettings : public QObject {
     Q_OBJECT
 
@@ -102,7 +104,9 @@ signals:
     void writeErrorChanged(const QString &error);
 
 private:
-    // Keeps a copy of a file that QSettings found damaged, and writes what could be read of it.
+    // Tells of a file that cannot be read, or keeps a copy of a damaged one.
+    void examineFile();
+    // Keeps a copy of a damaged file, and writes what could be read of it.
     void keepDamagedFile();
     QVariant value(const QString &key) const;
     // An invalid value removes the key.

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,8 +83,8 @@ QString syncAndCheckSize(int fd, qint64 size)
 int createTemporary(const QString &file, const QString &target, QByteArray &name)
 {
     const QString folder = QFileInfo(target).absolutePath();
-    if (!QDir().mkpath(folder))
-        throw FileStoreError(QStringLiteral("Could not create the folder \"%1\".").arg(folder).toStdString());
+    if (const QString why = createFolder(folder); !why.isEmpty())
+        throw FileStoreError(QStringLiteral("Could not create the folder \"%1\": %2").arg(folder, why).toStdString());
     name = QFile::encodeName(target + temporaryInfix) + QByteArray(randomLength, 'X')
         + QFile::encodeName(temporarySuffix);
     const int fd = ::mkostemps(name.data(), int(temporarySuffix.size()), O_CLOEXEC);
@@ -222,6 +224,13 @@ void syncToDisk(const QString &file)
     if (!synced)
         fail(file, systemError(error));
     syncFolder(QFileInfo(target).absolutePath());
+}
+
+QString createFolder(const QString &folder)
+{
+    std::error_code error;
+    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+    return error ? QString::fromLocal8Bit(error.message()) : QString();
 }
 
 void removeLeftoverTemporaries(const QString &file)

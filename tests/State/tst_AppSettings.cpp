@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +17,7 @@
 #include <functional>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace marrowick;
 
@@ -65,6 +67,12 @@ int writeInChild(const QStringList &arguments)
     return 0;
 }
 
+// How a settings file may be kept, beside what it holds.
+const QString fullDisk = QStringLiteral("full disk");
+const QString unreadable = QStringLiteral("unreadable");
+const QString folder = QStringLiteral("folder");
+const QString noPermissions = QStringLiteral("no permissions");
+
 // Every key away from its default.
 const QByteArray soundFile = "[General]\naccentHex=#FF0000\ncompactMode=true\nglobalQuiet=true\n"
                              "onboardingCompleted=true\nshowSparklines=false\nsoundAlerts=false\n";
@@ -93,16 +101,11 @@ private:
 
     QString newPath() { return m_dir.filePath(QStringLiteral("settings-%1.ini").arg(++m_fileNumber)); }
 
-    // Whether QSettings reads the bytes as a file without damage; in a file of their own, since
-    // a process reads each file once.
-    bool readsWhole(const QByteArray &bytes)
+    // Whether a start finds the bytes a sound settings file.
+    bool startsSound(const QByteArray &bytes)
     {
         const QString path = newPath();
-        if (!test::writeFile(path, bytes))
-            return false;
-        QSettings settings(path, QSettings::IniFormat);
-        settings.allKeys();
-        return settings.status() == QSettings::NoError;
+        return test::writeFile(path, bytes) && !open(path)->loadProblem();
     }
 
     static void addBooleanKeys()
@@ -139,6 +142,7 @@ private slots:
                 QSettings raw(path, QSettings::IniFormat);
                 raw.setValue(key, notBoolean);
             }
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(" was damaged\\. ")));
             QCOMPARE(get(*open(path)), fallback);
         }
         for (const bool stored : {true, false}) {
@@ -288,14 +292,16 @@ private slots:
     }
 
     // What QSettings cannot read of a damaged file is gone with the next write, so a copy of it
-    // is kept first, beside an earlier one, and the user is told. Where none can be kept, the file
-    // is not written. A file of the wrong types or of any size that QSettings reads whole is not
-    // damaged: it is kept as it is, and a value of the wrong type reads as its default.
+    // is kept first, beside an earlier one, and the user is told. Where none can be kept, or the
+    // file cannot be read at all, it is told and never written. A file of any size that QSettings
+    // reads whole, with our keys of their kinds, is kept as it is, and loses nothing to a write.
     void aDamagedFileIsCopiedBeforeAnythingWritesIt_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("fullDisk");
-        QTest::addColumn<bool>("damaged"); // as QSettings says
+        // How the file is kept: on a full disk, as another user's unreadable file, a folder in
+        // its place, or without the permission bits of its owner; empty for none of these.
+        QTest::addColumn<QString>("keeping");
+        QTest::addColumn<bool>("damaged");
         QTest::addColumn<bool>("onboardingCompleted");
         QTest::addColumn<bool>("compactMode");
         // The bytes are the organisation-wide file's, which the store falls back on, beside a
@@ -307,34 +313,47 @@ private slots:
         const QByteArray png = "\x89PNG\r\n\x1a\n" + randomBytes(4096).replace('=', '_');
         // QSettings finds this as it first reads the file, not as it parses the section.
         const QByteArray unclosedSection = "[Gene\n" + soundFile.mid(soundFile.indexOf('\n') + 1);
-        QTest::newRow("sound") << soundFile << false << false << true << true << false;
-        QTest::newRow("cut inside a key") << cut << false << true << false << true << false;
-        QTest::newRow("section name cut short") << unclosedSection << false << true << false << false << false;
-        QTest::newRow("binary") << png << false << true << false << false << false;
-        QTest::newRow("binary, over 8 MiB") << randomBytes(overTheCap) << false << true << false << false << false;
-        QTest::newRow("settings over 8 MiB")
-            << soundFile + "padding=" + QByteArray(overTheCap, 'p') + '\n' << false << false << true << true << false;
+        const QString none;
+        QTest::newRow("sound") << soundFile << none << false << true << true << false;
+        QTest::newRow("cut inside a key") << cut << none << true << false << true << false;
+        QTest::newRow("section name cut short") << unclosedSection << none << true << false << false << false;
+        // QSettings reads these without an error: a text where data or a Boolean belongs, and
+        // replacement characters that its next write would keep in place of the bytes.
+        QTest::newRow("layout cut inside its value")
+            << soundFile + "widgetLayout=\"@ByteArray({\\\"order\\\":[\\\"" << none << true << true << true << false;
         QTest::newRow("wrong types") << QByteArray("[General]\naccentHex=1, 2\ncompactMode=@Rect(1 2 3 4)\n"
                                                    "onboardingCompleted=yes\nsoundAlerts=@ByteArray(false)\n"
                                                    "widgetLayout=plain text\n")
-                                     << false << false << false << false << false;
-        QTest::newRow("cut inside a key, no room for a copy") << cut << true << true << false << true << false;
+                                     << none << true << false << false << false;
+        QTest::newRow("not UTF-8") << QByteArray(soundFile).replace("#FF0000", "#FF\xff\xfe") << none << true << true
+                                   << true << false;
+        QTest::newRow("binary") << png << none << true << false << false << false;
+        QTest::newRow("binary, over 8 MiB") << randomBytes(overTheCap) << none << true << false << false << false;
+        QTest::newRow("settings over 8 MiB")
+            << soundFile + "widgetLayout=@ByteArray(" + QByteArray(overTheCap, 'L') + ")\n" << none << false << true
+            << true << false;
+        QTest::newRow("cut inside a key, no room for a copy") << cut << fullDisk << true << false << true << false;
+        QTest::newRow("another user's") << soundFile << unreadable << false << false << false << false;
+        QTest::newRow("a folder in its place") << QByteArray() << folder << false << false << false << false;
+        QTest::newRow("own, without permission bits") << soundFile << noPermissions << false << true << true << false;
         // Not ours to copy or replace, nor to tell of: read as far as QSettings reads it.
-        QTest::newRow("shared file cut inside a key") << cut << false << false << true << true << true;
-        QTest::newRow("shared file's section name cut short") << unclosedSection << false << false << true << true
+        QTest::newRow("shared file cut inside a key") << cut << none << false << true << true << true;
+        QTest::newRow("shared file's section name cut short") << unclosedSection << none << false << true << true
                                                                << true;
     }
     void aDamagedFileIsCopiedBeforeAnythingWritesIt()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(bool, fullDisk);
+        QFETCH(QString, keeping);
         QFETCH(bool, damaged);
         QFETCH(bool, onboardingCompleted);
         QFETCH(bool, compactMode);
         QFETCH(bool, shared);
+        if (keeping == unreadable && ::geteuid() != 0)
+            QSKIP("only root can make a file of another user");
         std::optional<test::SmallFilesystem> disk;
         QString path = newPath();
-        if (fullDisk) {
+        if (keeping == fullDisk) {
             disk.emplace(64 * 1024);
             if (!disk->isMounted())
                 QSKIP("mounting a small file system needs root");
@@ -353,59 +372,90 @@ private slots:
         const QByteArray own = shared ? soundFile : bytes;
         const QString earlier = path + QStringLiteral(".corrupt");
         const QString copy = earlier + QStringLiteral("-2");
-        QVERIFY(test::writeFile(path, own));
+        QVERIFY(keeping == folder ? QDir().mkpath(path) : test::writeFile(path, own));
+        const int modeBefore = test::modeOf(path);
         QVERIFY(test::writeFile(earlier, "an earlier copy"));
-        QVERIFY(!fullDisk || disk->fill(0));
+        QVERIFY(keeping != fullDisk || disk->fill(0));
         const QString name = QFileInfo(path).fileName();
-        const QString told = !damaged ? QString()
-            : fullDisk ? QStringLiteral("%1 could not be read (damaged, and no copy of it could be kept: Could not "
-                                        "save \"%2\": No space left on device). Marrowick started without it and "
-                                        "leaves it untouched in %3.")
-                             .arg(name, copy, disk->path())
-                       : QStringLiteral("%1 was damaged. Marrowick read what it could and kept a copy as %2.")
-                             .arg(name, copy);
-        if (damaged)
+        const QString folderOfFile = QFileInfo(path).absolutePath();
+        const bool unread = keeping == unreadable || keeping == folder;
+        const bool leftInPlace = unread || (damaged && keeping == fullDisk);
+        const bool copied = damaged && !leftInPlace;
+        const QString told = unread
+            ? QStringLiteral("%1 could not be read (%2). Marrowick started without it and leaves it untouched in %3.")
+                  .arg(name, keeping == folder ? "it is a folder" : "Permission denied", folderOfFile)
+            : !damaged ? QString()
+            : leftInPlace ? QStringLiteral("%1 could not be read (damaged, and no copy of it could be kept: Could not "
+                                           "save \"%2\": No space left on device). Marrowick started without it and "
+                                           "leaves it untouched in %3.")
+                                .arg(name, copy, folderOfFile)
+                          : QStringLiteral("%1 was damaged. Marrowick read what it could and kept a copy as %2.")
+                                .arg(name, copy);
+        if (!told.isEmpty())
             QTest::ignoreMessage(QtWarningMsg, qPrintable(told));
 
-        auto settings = !shared ? open(path)
-                                : std::make_unique<AppSettings>(std::make_unique<QSettings>(
-                                      QSettings::NativeFormat, QSettings::UserScope, "tobrin", "Marrowick"));
+        std::unique_ptr<AppSettings> settings;
+        const auto start = [&] {
+            settings = !shared ? open(path)
+                               : std::make_unique<AppSettings>(std::make_unique<QSettings>(
+                                     QSettings::NativeFormat, QSettings::UserScope, "tobrin", "Marrowick"));
+        };
+        if (keeping == unreadable) {
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Could not make %1 private to its owner.")
+                                                              .arg(path)));
+            QVERIFY(test::withoutReadAccess(path, m_dir.path(), start));
+        } else if (keeping == noPermissions) {
+            QVERIFY(test::giveToUnprivilegedUser(path));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+            QVERIFY(test::asUnprivilegedUser(folderOfFile, m_dir.path(), start));
+        } else {
+            start();
+        }
+        QVERIFY(settings);
         QCOMPARE(settings->loadProblem() ? settings->loadProblem()->text() : QString(), told);
         QCOMPARE(settings->writeError(), QString());
         QCOMPARE(settings->onboardingCompleted(), onboardingCompleted);
         QCOMPARE(settings->compactMode(), compactMode);
         QCOMPARE(test::fileBytes(earlier), QByteArray("an earlier copy"));
-        QCOMPARE(QFile::exists(copy), damaged && !fullDisk);
-        if (QFile::exists(copy)) {
+        QCOMPARE(QFile::exists(copy), copied);
+        if (copied) {
             QVERIFY(test::fileBytes(copy) == own);
             QCOMPARE(test::modeOf(copy), 0600);
         }
+        // Something else in its place keeps its permissions; a file of ours is made private.
+        QCOMPARE(test::modeOf(path), unread ? modeBefore : 0600);
 
         const QString refused = name + QStringLiteral(" could not be read at start and is not replaced; fix it and "
                                                       "restart Marrowick");
-        if (fullDisk) {
+        if (leftInPlace) {
             QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("The settings could not be saved: ") + refused));
             QTest::ignoreMessage(QtWarningMsg,
                                  qPrintable(QStringLiteral("Marrowick quits with unsaved settings: ") + refused));
         }
         // A damaged file is written again at once, with what could be read of the settings: the
-        // next start reads it whole. Any other stays as it is until a value is set.
-        QCOMPARE(test::fileBytes(path) == own, !damaged || fullDisk);
-        QVERIFY(fullDisk || readsWhole(test::fileBytes(path)));
+        // next start finds it sound. Any other stays as it is until a value is set.
+        QCOMPARE(test::fileBytes(path) == own, !copied);
+        QVERIFY(leftInPlace || startsSound(test::fileBytes(path)));
         settings->setGlobalQuiet(false);
         const QByteArray written = test::fileBytes(path);
-        QCOMPARE(settings->writeError(), fullDisk ? refused : QString());
-        if (fullDisk) {
+        QCOMPARE(settings->writeError(), leftInPlace ? refused : QString());
+        if (leftInPlace) {
             QVERIFY(written == own);
+            QCOMPARE(QFileInfo(path).isDir(), keeping == folder);
             return;
         }
         QVERIFY(!shared || test::fileBytes(orgWide) == bytes);
         QVERIFY(!QFile::exists(orgWide + QStringLiteral(".corrupt")));
         QVERIFY(written.contains("globalQuiet=false\n"));
-        QVERIFY(readsWhole(written));
+        QVERIFY(startsSound(written));
         QCOMPARE(written.contains("compactMode=true\n"), compactMode);
-        // Values of the wrong type stay until set.
-        QCOMPARE(written.contains("compactMode=@Rect(1 2 3 4)\n"), own.contains("@Rect"));
+        // Nothing of a sound file is lost to a write.
+        if (!damaged) {
+            for (const QByteArray &line : own.split('\n')) {
+                if (!line.startsWith("globalQuiet="))
+                    QVERIFY2(written.contains(line), line.left(40).constData());
+            }
+        }
     }
 
     void accentHexKeepsAnyTextAndSignalsChanges()

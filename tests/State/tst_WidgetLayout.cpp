@@ -3,6 +3,7 @@
 #include "MarrowickKit/Model/JsonReading.h"
 #include "MarrowickKit/Model/UuidText.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -98,24 +99,31 @@ private slots:
         QCOMPARE(WidgetLayout::decode(layout.encode()), layout);
     }
 
+    // A text where data belongs is a damaged settings file: the settings keep a copy of it
+    // and write it again without the text.
     void loadFallsBackToEmptyAndWritesNothing_data()
     {
         QTest::addColumn<QVariant>("stored");
-        QTest::newRow("text, not data") << QVariant(QStringLiteral(R"({"order":[],"hidden":[],"sourceOrder":[],"collapsed":[]})"));
-        QTest::newRow("undecodable data") << QVariant(QByteArray("{\"order\":[]}"));
-        QTest::newRow("garbage data") << QVariant(QByteArray("\xff\x00", 2));
+        QTest::addColumn<QString>("keptIn"); // beside the file's name
+        QTest::newRow("text, not data") << QVariant(QStringLiteral(R"({"order":[],"hidden":[],"sourceOrder":[],"collapsed":[]})"))
+                                        << QStringLiteral(".corrupt");
+        QTest::newRow("undecodable data") << QVariant(QByteArray("{\"order\":[]}")) << QString();
+        QTest::newRow("garbage data") << QVariant(QByteArray("\xff\x00", 2)) << QString();
     }
     void loadFallsBackToEmptyAndWritesNothing()
     {
         QFETCH(QVariant, stored);
+        QFETCH(QString, keptIn);
         const QString path = m_dir.filePath(QStringLiteral("raw-%1.ini").arg(++m_fileNumber));
         {
             QSettings raw(path, QSettings::IniFormat);
             raw.setValue(SettingsKey::widgetLayout, stored);
         }
+        if (!keptIn.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(" was damaged\\. ")));
         AppSettings settings(std::make_unique<QSettings>(path, QSettings::IniFormat));
         QCOMPARE(WidgetLayout::load(settings), WidgetLayout());
-        QSettings raw(path, QSettings::IniFormat);
+        QSettings raw(path + keptIn, QSettings::IniFormat);
         QCOMPARE(raw.value(SettingsKey::widgetLayout), stored);
     }
 

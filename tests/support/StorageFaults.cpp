@@ -107,6 +107,11 @@ bool asUnprivilegedUser(const QString &folder, const QString &top, const std::fu
     return true;
 }
 
+bool giveToUnprivilegedUser(const QString &file)
+{
+    return ::geteuid() != 0 || ::chown(QFile::encodeName(file).constData(), nobody, nogroup) == 0;
+}
+
 bool withoutReadAccess(const QString &file, const QString &top, const std::function<void()> &call)
 {
     const QFileDevice::Permissions before = QFile::permissions(file);

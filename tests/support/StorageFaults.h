@@ -58,6 +58,10 @@ private:
 // else as this user. False, without calling, where that cannot be arranged.
 bool asUnprivilegedUser(const QString &folder, const QString &top, const std::function<void()> &call);
 
+// Makes `file` the unprivileged user's, whom asUnprivilegedUser() runs as, where this process
+// is root; else it is this user's already.
+bool giveToUnprivilegedUser(const QString &file);
+
 // Runs `call` unable to read `file`: its read permission taken away and, since root reads
 // everything, as the unprivileged user "nobody" (the folders from the file up to `top` are
 // opened for it to search). Restores the permission afterwards. False, without calling, where
