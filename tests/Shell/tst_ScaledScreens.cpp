@@ -273,7 +273,7 @@ void TestScaledScreens::aSheetPlacedOutOfTheAreaComesInside()
 
     sheet->windowHandle()->setFramePosition(above);
     QTRY_COMPARE(sheet->frameGeometry().topLeft(), above);
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
     QCOMPARE(sheet->frameGeometry().topLeft(), above);
 }
 
