@@ -233,12 +233,25 @@ void AddSourceView::keyPressEvent(QKeyEvent *event)
         confirmType();
 }
 
+// A focused button is pressed, as Space would press it; true when one had the focus. A switch
+// is not: Return on it confirms the step as from a field.
+bool AddSourceView::pressFocusedButton()
+{
+    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
+    if (!button || button->isCheckable())
+        return false;
+    if (button->isEnabled())
+        button->click();
+    return true;
+}
+
 // Next is this step's default button. A focused card is the choice Return confirms: an
-// example opens its form, a type goes on.
+// example opens its form, a type goes on. Another focused button (Cancel) is pressed alone.
 void AddSourceView::confirmType()
 {
-    if (auto *card = qobject_cast<SourceCard *>(focusWidget()))
-        card->click();
+    const bool onCard = qobject_cast<SourceCard *>(focusWidget()) != nullptr;
+    if (pressFocusedButton() && !onCard)
+        return;
     if (!m_session.form() && m_nextButton && m_nextButton->isEnabled())
         m_nextButton->click();
 }
@@ -248,13 +261,7 @@ void AddSourceView::confirmType()
 // The fields editor keeps its Return for new lines and never passes it here.
 void AddSourceView::confirmForm()
 {
-    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
-    if (button && !button->isCheckable()) {
-        if (button->isEnabled())
-            button->click();
-        return;
-    }
-    if (m_saveButton && m_saveButton->isEnabled())
+    if (!pressFocusedButton() && m_saveButton && m_saveButton->isEnabled())
         m_saveButton->click();
 }
 

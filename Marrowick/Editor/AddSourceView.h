@@ -62,6 +62,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    bool pressFocusedButton();
     void confirmType();
     void confirmForm();
     void showStep();

@@ -33,31 +33,23 @@ namespace {
 
 const QString jsonFilter = QStringLiteral("JSON files (*.json);;All files (*)");
 
-// Both dialogs open in the folder of the last file exported or imported while the program
-// runs (a backup folder, a synced one), else in the home folder.
 class FileDialogPicker : public SourcesFilePicker {
 public:
-    std::optional<QString> saveFileName(QWidget *parent, const QString &suggestedName) override
+    std::optional<QString> saveFileName(QWidget *parent, const QString &folder, const QString &suggestedName) override
     {
-        return remember(QFileDialog::getSaveFileName(parent, QStringLiteral("Export Sources"),
-                                                     QDir(folder()).filePath(suggestedName), jsonFilter));
+        return picked(QFileDialog::getSaveFileName(parent, QStringLiteral("Export Sources"),
+                                                   QDir(folder).filePath(suggestedName), jsonFilter));
     }
-    std::optional<QString> openFileName(QWidget *parent) override
+    std::optional<QString> openFileName(QWidget *parent, const QString &folder) override
     {
-        return remember(QFileDialog::getOpenFileName(parent, QStringLiteral("Import Sources"), folder(), jsonFilter));
+        return picked(QFileDialog::getOpenFileName(parent, QStringLiteral("Import Sources"), folder, jsonFilter));
     }
 
 private:
-    QString folder() const { return QFileInfo(m_lastFolder).isDir() ? m_lastFolder : QDir::homePath(); }
-    std::optional<QString> remember(const QString &path)
+    static std::optional<QString> picked(const QString &path)
     {
-        if (path.isEmpty())
-            return std::nullopt;
-        m_lastFolder = QFileInfo(path).absolutePath();
-        return path;
+        return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     }
-
-    QString m_lastFolder;
 };
 
 QColor secondary(const QPalette &palette)
@@ -477,14 +469,31 @@ void GeneralSettingsView::setMessage(std::optional<MessageAlert> message)
     emit messageChanged();
 }
 
+// Both dialogs open in the folder of the last file exported or imported (a backup folder, a
+// synced one), also after a restart, else in the home folder.
+QString GeneralSettingsView::sourcesFolder() const
+{
+    const QString folder = m_settings->sourcesFolder();
+    return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+std::optional<QString> GeneralSettingsView::rememberFolder(const std::optional<QString> &path)
+{
+    if (path)
+        m_settings->setSourcesFolder(QFileInfo(*path).absolutePath());
+    return path;
+}
+
 void GeneralSettingsView::exportSources()
 {
-    m_transfer->exportSources([this](const QString &name) { return m_services.files->saveFileName(this, name); });
+    m_transfer->exportSources([this](const QString &name) {
+        return rememberFolder(m_services.files->saveFileName(this, sourcesFolder(), name));
+    });
 }
 
 void GeneralSettingsView::importSources()
 {
-    m_transfer->importSources([this] { return m_services.files->openFileName(this); });
+    m_transfer->importSources([this] { return rememberFolder(m_services.files->openFileName(this, sourcesFolder())); });
 }
 
 void GeneralSettingsView::askToReplaceSources()

@@ -27,12 +27,13 @@ class SourcesTransfer;
 class SwitchButton;
 class UpdateCheck;
 
-// Where the user picks the file to export to or import from. Nothing means the user cancelled.
+// Where the user picks the file to export to or import from, starting in `folder`. Nothing means
+// the user cancelled.
 class SourcesFilePicker {
 public:
     virtual ~SourcesFilePicker() = default;
-    virtual std::optional<QString> saveFileName(QWidget *parent, const QString &suggestedName) = 0;
-    virtual std::optional<QString> openFileName(QWidget *parent) = 0;
+    virtual std::optional<QString> saveFileName(QWidget *parent, const QString &folder, const QString &suggestedName) = 0;
+    virtual std::optional<QString> openFileName(QWidget *parent, const QString &folder) = 0;
 };
 
 // What the General tab reaches outside the application: the autostart entry, the file
@@ -106,6 +107,9 @@ private:
     void refreshExportEnabled();
     void askToReplaceSources();
     void showChecking(bool checking);
+    // Where the file dialogs open, and keeping the folder of a picked file for the next one.
+    QString sourcesFolder() const;
+    std::optional<QString> rememberFolder(const std::optional<QString> &path);
 
     static QCoro::Task<void> queryPermission(QPointer<GeneralSettingsView> self, std::shared_ptr<AlertCenter> center);
 

@@ -47,7 +47,8 @@ QStringList ownKeys()
 {
     return {SettingsKey::launchAtLogin, SettingsKey::globalQuiet, SettingsKey::soundAlerts,
             SettingsKey::notifyOnRecovery, SettingsKey::showSparklines, SettingsKey::compactMode,
-            SettingsKey::accentHex, SettingsKey::onboardingCompleted, SettingsKey::widgetLayout};
+            SettingsKey::accentHex, SettingsKey::onboardingCompleted, SettingsKey::widgetLayout,
+            SettingsKey::sourcesFolder};
 }
 
 // Whether a value stored under one of SettingsKey is of the kind that key holds. Accent texts
@@ -294,6 +295,21 @@ void AppSettings::setAccentHex(const QString &hex)
         emit changed(SettingsKey::accentHex);
         emit accentHexChanged(accentHex());
     }
+}
+
+QString AppSettings::sourcesFolder() const
+{
+    const QVariant stored = value(SettingsKey::sourcesFolder);
+    return stored.typeId() == QMetaType::QString ? stored.toString() : QString();
+}
+
+// Every export or import passes its folder: the file is written only when it changes.
+void AppSettings::setSourcesFolder(const QString &folder)
+{
+    if (folder == sourcesFolder())
+        return;
+    store(SettingsKey::sourcesFolder, folder);
+    emit changed(SettingsKey::sourcesFolder);
 }
 
 std::optional<QByteArray> AppSettings::widgetLayoutData() const

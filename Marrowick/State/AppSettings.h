@@ -25,6 +25,7 @@ inline const QString compactMode = QStringLiteral("compactMode");
 inline const QString accentHex = QStringLiteral("accentHex");
 inline const QString onboardingCompleted = QStringLiteral("onboardingCompleted");
 inline const QString widgetLayout = QStringLiteral("widgetLayout");
+inline const QString sourcesFolder = QStringLiteral("sourcesFolder");
 } // namespace SettingsKey
 
 // The one reader and writer of the user's settings. QSettings has no change signal, so every
@@ -78,6 +79,11 @@ public:
     // The stored text, unchecked: an unparsable text is kept and the style falls back.
     QString accentHex() const;
     void setAccentHex(const QString &hex);
+
+    // The folder of the last file the sources were exported to or imported from, where the
+    // file dialogs open next; empty when none is stored.
+    QString sourcesFolder() const;
+    void setSourcesFolder(const QString &folder);
 
     // The encoded widget layout; absent when missing or not stored as data.
     std::optional<QByteArray> widgetLayoutData() const;

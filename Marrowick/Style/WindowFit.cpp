@@ -8,6 +8,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 
 namespace marrowick {
 
@@ -19,6 +20,16 @@ const QMargins assumedFrame(4, 32, 4, 4);
 int clampedStart(int start, int length, int areaStart, int areaLength)
 {
     return std::max(areaStart, std::min(start, areaStart + areaLength - length));
+}
+
+// Qt hands out the area and the frame rounded to whole device-independent pixels, and rounds
+// the window's size back to device pixels: on a fractional scale that may take a device pixel
+// or two more than the area has. Integral scales divide exactly.
+constexpr int roundingSlack = 2;
+
+int roundingAllowance(qreal scale)
+{
+    return qFuzzyCompare(scale, std::round(scale)) ? 0 : roundingSlack;
 }
 
 } // namespace
@@ -34,9 +45,11 @@ WindowFit *WindowFit::apply(QWidget *window, QSize designed)
     return new WindowFit(window, designed);
 }
 
-QSize WindowFit::fittedSize(QSize designed, QSize area, QMargins frame)
+QSize WindowFit::fittedSize(QSize designed, QSize area, QMargins frame, qreal scale)
 {
-    const QSize room(area.width() - frame.left() - frame.right(), area.height() - frame.top() - frame.bottom());
+    const int allowance = roundingAllowance(scale);
+    const QSize room(area.width() - frame.left() - frame.right() - allowance,
+                     area.height() - frame.top() - frame.bottom() - allowance);
     return designed.boundedTo(room.expandedTo(QSize(1, 1)));
 }
 
@@ -68,7 +81,7 @@ QSize WindowFit::room(const QWidget *window)
     if (!screen)
         return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     return fittedSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), screen->availableGeometry().size(),
-                      frameMargins(window));
+                      frameMargins(window), screen->devicePixelRatio());
 }
 
 void WindowFit::fit()
@@ -77,7 +90,7 @@ void WindowFit::fit()
     if (!screen)
         return;
     m_frame = frameMargins(m_window);
-    const QSize size = fittedSize(m_designed, screen->availableGeometry().size(), m_frame);
+    const QSize size = fittedSize(m_designed, screen->availableGeometry().size(), m_frame, screen->devicePixelRatio());
     if (size == m_designed) {
         m_window->setFixedSize(m_designed);
     } else {
@@ -107,13 +120,33 @@ void WindowFit::keepInside()
         m_window->move(inside);
 }
 
+// The window manager frames and places a shown window where it likes, which may reach out of
+// the area (a dialog centred over a window at the top of the screen): the first move from the
+// window system to anywhere but where the window was asked to go (give or take the rounding of
+// a scaled screen) is that placement. Only it counts, never a move the user makes later.
+bool WindowFit::isPlacement(const QEvent *event)
+{
+    if (event->type() != QEvent::Move)
+        return false;
+    if (!event->spontaneous()) {
+        m_asked = m_window->pos();
+        return false;
+    }
+    if (m_placed || (m_window->pos() - m_asked).manhattanLength() <= roundingSlack)
+        return false;
+    m_placed = true;
+    return true;
+}
+
 bool WindowFit::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_window)
         return QObject::eventFilter(watched, event);
-    // The window manager's frame is known once it has framed the window, which moves it.
+    if (event->type() == QEvent::Show)
+        m_placed = false;
+    const bool placed = isPlacement(event);
     const bool framed = event->type() == QEvent::Move && frameMargins(m_window) != m_frame;
-    if (framed || event->type() == QEvent::Show || event->type() == QEvent::ScreenChangeInternal)
+    if (placed || framed || event->type() == QEvent::Show || event->type() == QEvent::ScreenChangeInternal)
         fit();
     return QObject::eventFilter(watched, event);
 }

@@ -2,6 +2,7 @@
 
 #include <QMargins>
 #include <QObject>
+#include <QPoint>
 #include <QSize>
 
 class QScreen;
@@ -16,7 +17,7 @@ namespace marrowick {
 // where the window manager cannot resize it: there it takes the room the area leaves beside its
 // frame, resizable up to its designed size, and is moved inside the area. Its content must
 // scroll, with its buttons outside the scrolling part. Fitted when shown, when it changes
-// screens and once the window manager's frame is known.
+// screens, once the window manager has placed it and whenever its frame changes.
 class WindowFit : public QObject {
     Q_OBJECT
 
@@ -24,8 +25,9 @@ public:
     // Fits `window` from now on, and gives it its designed size now; owned by the window.
     static WindowFit *apply(QWidget *window, QSize designed);
 
-    // What a window of `designed` size gets on an available area of `area` with `frame` around it.
-    static QSize fittedSize(QSize designed, QSize area, QMargins frame);
+    // What a window of `designed` size gets on an available area of `area` with `frame` around
+    // it, on a screen of `scale` device pixels to one of the window's.
+    static QSize fittedSize(QSize designed, QSize area, QMargins frame, qreal scale);
     // The room the available area of the window's screen leaves beside the window's frame.
     static QSize room(const QWidget *window);
 
@@ -40,11 +42,17 @@ private:
     static const QScreen *screenOf(const QWidget *window);
     static QMargins frameMargins(const QWidget *window);
     void keepInside();
+    // Whether `event` is the window manager's placement of the shown window.
+    bool isPlacement(const QEvent *event);
 
     QWidget *m_window;
     QSize m_designed;
     // The frame the last fit allowed for.
     QMargins m_frame;
+    // Whether the window manager has placed the window since it was last shown, and where the
+    // window was last asked to go.
+    bool m_placed = false;
+    QPoint m_asked;
 };
 
 } // namespace marrowick

@@ -269,10 +269,11 @@ void TestAddSourceView::typeStepAndBack()
 void TestAddSourceView::returnOnTheTypeStepGoesOn_data()
 {
     QTest::addColumn<QString>("clicked");  // a type card clicked first, or none
-    QTest::addColumn<QString>("focused");  // the card that has the focus, or none
+    QTest::addColumn<QString>("focused");  // the card or button that has the focus, or none
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
-    QTest::addColumn<QString>("title");    // of the form shown afterwards; empty: still choosing
+    // The title of the form shown afterwards; empty: still choosing; "cancelled": the sheet closed.
+    QTest::addColumn<QString>("title");
 
     const int none = Qt::NoModifier;
     QTest::newRow("nothing chosen") << "" << "" << int(Qt::Key_Return) << none << "";
@@ -284,6 +285,8 @@ void TestAddSourceView::returnOnTheTypeStepGoesOn_data()
     QTest::newRow("focused example") << "httpPing" << "editor.example.statusPage" << int(Qt::Key_Return) << none
                                      << "Uptime Kuma Config";
     QTest::newRow("with Ctrl") << "httpPing" << "" << int(Qt::Key_Return) << int(Qt::ControlModifier) << "";
+    QTest::newRow("focused Cancel") << "httpPing" << "editor.cancel" << int(Qt::Key_Return) << none << "cancelled";
+    QTest::newRow("focused Next") << "tcpPort" << "editor.next" << int(Qt::Key_Return) << none << "TCP Port Config";
 }
 
 void TestAddSourceView::returnOnTheTypeStepGoesOn()
@@ -308,7 +311,10 @@ void TestAddSourceView::returnOnTheTypeStepGoesOn()
         QVERIFY(target->hasFocus());
     }
     QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    if (title.isEmpty()) {
+    if (title == QLatin1String("cancelled")) {
+        QTRY_VERIFY(!rig.sheet);
+        QVERIFY(rig.state->sources().isEmpty());
+    } else if (title.isEmpty()) {
         QVERIFY(!onFormStep(rig));
         QVERIFY(rig.find(QStringLiteral("editor.next"))->isVisibleTo(rig.sheet));
     } else {

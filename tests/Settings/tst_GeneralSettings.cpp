@@ -38,8 +38,18 @@ namespace {
 class FixedPicker : public SourcesFilePicker {
 public:
     std::optional<QString> path;
-    std::optional<QString> saveFileName(QWidget *, const QString &) override { return path; }
-    std::optional<QString> openFileName(QWidget *) override { return path; }
+    // The folder the last dialog was asked to open in.
+    QString openedIn;
+    std::optional<QString> saveFileName(QWidget *, const QString &folder, const QString &) override
+    {
+        openedIn = folder;
+        return path;
+    }
+    std::optional<QString> openFileName(QWidget *, const QString &folder) override
+    {
+        openedIn = folder;
+        return path;
+    }
 };
 
 QAbstractButton *boxButton(QMessageBox *box, const QString &text)
@@ -66,6 +76,23 @@ class TestGeneralSettings : public QObject {
         m_rig = std::make_unique<test::AppStateRig>();
         m_rig->build(underTest);
         m_picker = std::make_shared<FixedPicker>();
+        return show(std::move(services));
+    }
+
+    // The program started again on the same settings file.
+    GeneralSettingsView &restart()
+    {
+        m_window.reset();
+        test::closeTopLevelWindows();
+        m_rig->state.reset();
+        m_rig->settings = std::make_unique<AppSettings>(std::make_unique<QSettings>(
+            m_rig->dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
+        m_rig->build(true);
+        return show({});
+    }
+
+    GeneralSettingsView &show(GeneralSettingsServices services)
+    {
         services.files = m_picker;
         m_window = std::make_unique<SettingsView>(m_rig->state.get(), QStringList(), std::move(services));
         m_window->setTab(SettingsView::SettingsTab::general);
@@ -246,6 +273,8 @@ private slots:
         QTemporaryDir dir;
         m_picker->path = dir.filePath(QStringLiteral("in.json"));
         QVERIFY(test::writeFile(*m_picker->path, SourcesStore::encode({test::tcpSource(QUuid::createUuid())})));
+        // Imported from where the last one was: the settings file stays as it is.
+        m_rig->settings->setSourcesFolder(dir.path());
         if (message.isEmpty() && action != "switch") {
             m_window->setTab(SettingsView::SettingsTab::sources);
             general = nullptr;
@@ -375,8 +404,8 @@ private slots:
         QCOMPARE(general.messageBox()->informativeText(), general.message()->body);
     }
 
-    // The file dialogs open in the folder of this run's last export or import, else the home
-    // folder; a cancelled dialog changes nothing.
+    // The file dialogs open in the folder of the last export or import, also after a restart,
+    // else in the home folder; a cancelled dialog changes nothing.
     void fileDialogsOpenInTheLastFolder()
     {
         QTemporaryDir root;
@@ -386,46 +415,87 @@ private slots:
         for (const QString &folder : {first, second, gone})
             QVERIFY(QDir().mkpath(folder));
         QVERIFY(test::writeFile(second + QStringLiteral("/theirs.json"), "[]"));
-        struct Step {
-            bool exporting;
+        enum class Step { exporting, importing, restart, removeFolder };
+        struct Turn {
+            Step step;
             QString chosen; // empty: cancelled
             QString opensIn;
         };
-        const QList<Step> steps{
-            {true, first + QStringLiteral("/mine.json"), QDir::homePath()},
-            {false, second + QStringLiteral("/theirs.json"), first},
-            {false, QString(), second},
-            {true, QString(), second},
-            {true, gone + QStringLiteral("/old.json"), second},
-            {false, QString(), QString()}, // the folder is removed first: the home folder
+        const QString home = QDir::homePath();
+        const QList<Turn> turns{
+            {Step::exporting, first + QStringLiteral("/mine.json"), home},
+            {Step::importing, second + QStringLiteral("/theirs.json"), first},
+            {Step::importing, QString(), second},
+            {Step::exporting, QString(), second},
+            {Step::restart, {}, {}},
+            {Step::importing, QString(), second},
+            {Step::exporting, gone + QStringLiteral("/old.json"), second},
+            {Step::removeFolder, {}, {}},
+            {Step::restart, {}, {}},
+            {Step::exporting, QString(), home},
         };
+        GeneralSettingsView *general = &open();
+        for (const Turn &turn : turns) {
+            if (turn.step == Step::restart) {
+                general = &restart();
+                continue;
+            }
+            if (turn.step == Step::removeFolder) {
+                QVERIFY(QDir(gone).removeRecursively());
+                continue;
+            }
+            m_picker->path = turn.chosen.isEmpty() ? std::nullopt : std::optional<QString>(turn.chosen);
+            if (turn.step == Step::exporting)
+                general->exportSources();
+            else
+                general->importSources();
+            QCOMPARE(m_picker->openedIn, turn.opensIn);
+        }
+    }
+
+    // The desktop's dialogs open in the folder they are given, an export's with the suggested
+    // name, and give the chosen file or nothing.
+    void fileDialogsOpenWhereTheyAreTold_data()
+    {
+        QTest::addColumn<bool>("exporting");
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("export") << true << true;
+        QTest::newRow("import") << false << true;
+        QTest::newRow("cancelled import") << false << false;
+    }
+
+    void fileDialogsOpenWhereTheyAreTold()
+    {
+        QFETCH(bool, exporting);
+        QFETCH(bool, chosen);
+        QTemporaryDir folder;
+        // An export picks a new file: the dialog would ask before replacing one.
+        const QString file = folder.filePath(QStringLiteral("sources.json"));
+        if (!exporting)
+            QVERIFY(test::writeFile(file, "[]"));
         const std::shared_ptr<SourcesFilePicker> files = GeneralSettingsServices::system().files;
         QWidget parent;
-        for (const Step &step : steps) {
-            if (step.opensIn.isEmpty())
-                QVERIFY(QDir(gone).removeRecursively());
-            QString opened;
-            QString suggested;
-            QTimer::singleShot(0, this, [&] {
-                auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-                QVERIFY(dialog);
-                opened = dialog->directory().absolutePath();
-                suggested = QFileInfo(dialog->selectedFiles().value(0)).fileName();
-                if (step.chosen.isEmpty()) {
-                    dialog->reject();
-                    return;
-                }
-                dialog->selectFile(step.chosen);
-                QMetaObject::invokeMethod(dialog, "accept");
-            });
-            const std::optional<QString> picked = step.exporting
-                                                      ? files->saveFileName(&parent, SourcesTransfer::suggestedExportName)
-                                                      : files->openFileName(&parent);
-            QCOMPARE(opened, step.opensIn.isEmpty() ? QDir::homePath() : step.opensIn);
-            QCOMPARE(picked.value_or(QString()), step.chosen);
-            if (step.exporting)
-                QCOMPARE(suggested, SourcesTransfer::suggestedExportName);
-        }
+        QString opened;
+        QString suggested;
+        QTimer::singleShot(0, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            opened = dialog->directory().absolutePath();
+            suggested = QFileInfo(dialog->selectedFiles().value(0)).fileName();
+            if (!chosen) {
+                dialog->reject();
+                return;
+            }
+            dialog->selectFile(file);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        const std::optional<QString> picked = exporting
+                                                  ? files->saveFileName(&parent, folder.path(), SourcesTransfer::suggestedExportName)
+                                                  : files->openFileName(&parent, folder.path());
+        QCOMPARE(opened, QFileInfo(folder.path()).absoluteFilePath());
+        QCOMPARE(picked, chosen ? std::optional<QString>(file) : std::nullopt);
+        if (exporting)
+            QCOMPARE(suggested, SourcesTransfer::suggestedExportName);
     }
 
     void cancelledImportChangesNothing()

@@ -24,8 +24,8 @@ namespace {
 class FixedPicker : public SourcesFilePicker {
 public:
     QString path;
-    std::optional<QString> saveFileName(QWidget *, const QString &) override { return path; }
-    std::optional<QString> openFileName(QWidget *) override { return path; }
+    std::optional<QString> saveFileName(QWidget *, const QString &, const QString &) override { return path; }
+    std::optional<QString> openFileName(QWidget *, const QString &) override { return path; }
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "Marrowick/Shell/PopupPlacement.h"
 #include "Marrowick/Popover/PopoverToolbar.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/WindowFit.h"
 
 #include "Popover/PopoverRig.h"
 
@@ -10,6 +11,7 @@
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QWindow>
 
 using namespace marrowick;
 using namespace marrowick::test;
@@ -57,6 +59,9 @@ private slots:
     void everyWindowFitsItsScreen();
     void thePopupFitsItsScreen_data();
     void thePopupFitsItsScreen();
+    void roomForAWindow_data();
+    void roomForAWindow();
+    void aSheetPlacedOutOfTheAreaComesInside();
 };
 
 void TestScaledScreens::everyWindowFitsItsScreen_data()
@@ -213,6 +218,63 @@ void TestScaledScreens::thePopupFitsItsScreen()
     }
     for (QAbstractButton *button : popover.findChild<PopoverToolbar *>()->findChildren<QAbstractButton *>())
         QVERIFY2(wholeInView(button, area), qPrintable(button->toolTip()));
+}
+
+void TestScaledScreens::roomForAWindow_data()
+{
+    QTest::addColumn<QSize>("area");
+    QTest::addColumn<qreal>("scale");
+    QTest::addColumn<QSize>("fitted");
+
+    QTest::newRow("room to spare") << QSize(1920, 1054) << 1.0 << QSize(480, 580);
+    QTest::newRow("just enough") << QSize(488, 603) << 1.0 << QSize(480, 580);
+    QTest::newRow("short") << QSize(1366, 500) << 1.0 << QSize(480, 477);
+    QTest::newRow("short, integral scale") << QSize(683, 371) << 2.0 << QSize(480, 348);
+    // Rounded area and frame may hide a device pixel or two of the window on a fractional scale.
+    QTest::newRow("short, fractional scale") << QSize(1093, 594) << 1.25 << QSize(480, 569);
+    QTest::newRow("narrow, fractional scale") << QSize(400, 594) << 1.5 << QSize(390, 569);
+    QTest::newRow("no room") << QSize(5, 10) << 1.5 << QSize(1, 1);
+}
+
+// The designed size where the available area has room for it and the window's frame, else
+// what the area leaves.
+void TestScaledScreens::roomForAWindow()
+{
+    QFETCH(QSize, area);
+    QFETCH(qreal, scale);
+    QFETCH(QSize, fitted);
+    QCOMPARE(WindowFit::fittedSize(QSize(480, 580), area, QMargins(4, 19, 4, 4), scale), fitted);
+}
+
+// A window manager places a dialog where it likes, which may put its title bar above the
+// screen: that first placement is corrected, a move the user makes later is not.
+void TestScaledScreens::aSheetPlacedOutOfTheAreaComesInside()
+{
+    QScreen *target = screenNamed(QStringLiteral("laptop125"));
+    QVERIFY(target);
+    const QRect area = target->availableGeometry();
+    AppStateRig rig;
+    AppState &state = rig.build(true);
+    state.addSource(tcpSource(QUuid::createUuid()));
+    auto *settings = new SettingsView(&state);
+    settings->setScreen(target);
+    settings->move(area.topLeft());
+    settings->show();
+    QVERIFY(QTest::qWaitForWindowExposed(settings));
+    settings->editSource(state.sources().constFirst().id());
+    AddSourceView *sheet = settings->sheet();
+    QVERIFY(sheet);
+    QVERIFY(QTest::qWaitForWindowExposed(sheet));
+
+    const QPoint above(area.left() + 40, area.top() - 12);
+    sheet->windowHandle()->setFramePosition(above);
+    QTRY_COMPARE(sheet->frameGeometry().topLeft(), QPoint(above.x(), area.top()));
+    QVERIFY(area.contains(sheet->frameGeometry()));
+
+    sheet->windowHandle()->setFramePosition(above);
+    QTRY_COMPARE(sheet->frameGeometry().topLeft(), above);
+    QCoreApplication::processEvents();
+    QCOMPARE(sheet->frameGeometry().topLeft(), above);
 }
 
 int main(int argc, char **argv)
