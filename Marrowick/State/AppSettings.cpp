@@ -51,11 +51,12 @@ QStringList ownKeys()
             SettingsKey::sourcesFolder};
 }
 
-// Whether a value stored under one of SettingsKey is of the kind that key holds. Accent texts
-// are not judged: any text is the user's, read as the default colour where it does not parse.
+// Whether a value stored under one of SettingsKey is of the kind that key holds. Texts are not
+// judged: an accent is the user's, read as the default colour where it does not parse, and a
+// folder that is gone is left for the home folder.
 bool holdsItsKind(const QString &key, const QVariant &value)
 {
-    if (key == SettingsKey::accentHex)
+    if (key == SettingsKey::accentHex || key == SettingsKey::sourcesFolder)
         return value.typeId() == QMetaType::QString;
     if (key == SettingsKey::widgetLayout)
         return value.typeId() == QMetaType::QByteArray;

@@ -75,7 +75,8 @@ const QString noPermissions = QStringLiteral("no permissions");
 
 // Every key away from its default.
 const QByteArray soundFile = "[General]\naccentHex=#FF0000\ncompactMode=true\nglobalQuiet=true\n"
-                             "onboardingCompleted=true\nshowSparklines=false\nsoundAlerts=false\n";
+                             "onboardingCompleted=true\nshowSparklines=false\nsoundAlerts=false\n"
+                             "sourcesFolder=/home/me/backups\n";
 
 // The same bytes at every run; `size` a multiple of four.
 QByteArray randomBytes(qsizetype size)
