@@ -3,7 +3,8 @@
 // to the end of the list and back, then lets every source answer with changed values, round
 // after round, with the window open and closed in turn. Prints those times, a full update's
 // share of the window (its handling of every answer and its paint) and the round's whole time,
-// and the resident memory before and after opening.
+// the same share with no window at all (what measuring it costs), and the resident memory
+// before opening, once opened and once closed.
 //
 //   bench_Settings [--sources 200,10000,40000] [--rounds 20]
 // runs once per source count, each over a fresh state.
@@ -96,6 +97,8 @@ void run(int sourceCount, int rounds)
     const QString opened = bench::residentMemory();
 
     window->hide();
+    QCoreApplication::sendPostedEvents();
+    const QString closed = bench::residentMemory();
     QElapsedTimer reopening;
     reopening.start();
     window->show();
@@ -131,6 +134,13 @@ void run(int sourceCount, int rounds)
     paint(*window);
     const Update outage = fullUpdate(rig, *window, share, -1);
 
+    // Gone: the share measured with no window between the two handlers, the measurement's own floor.
+    window.reset();
+    QWidget none;
+    QList<double> noneShare;
+    for (int round = 1; round <= rounds; ++round)
+        noneShare.append(fullUpdate(rig, none, share, 2 * rounds + round).windowMs);
+
     std::printf("sources: %d, cards made: %lld, full updates: %d each way\n", sourceCount,
                 static_cast<long long>(cards), rounds);
     std::printf("opening the window the first time: %.2f ms, again: %.2f ms\n", openMs, reopenMs);
@@ -140,8 +150,9 @@ void run(int sourceCount, int rounds)
                 median(ownShare), median(shown), median(hiddenShare), median(hidden));
     std::printf("every source failing at once, window open: %.2f ms of the window's own (%.2f ms in all)\n",
                 outage.windowMs, outage.wholeMs);
-    std::printf("memory: %s before the window, %s once it opened; peak %s\n", qPrintable(before), qPrintable(opened),
-                qPrintable(bench::peakMemory()));
+    std::printf("full update with no window, median: %.3f ms measured between the handlers\n", median(noneShare));
+    std::printf("memory: %s before the window, %s once it opened, %s once it closed; peak %s\n", qPrintable(before),
+                qPrintable(opened), qPrintable(closed), qPrintable(bench::peakMemory()));
     std::fflush(stdout);
 }
 
