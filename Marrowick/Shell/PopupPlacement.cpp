@@ -1,21 +1,15 @@
 #include "Marrowick/Shell/PopupPlacement.h"
 
+#include "Marrowick/Style/WindowFit.h"
+
 #include <QResizeEvent>
 #include <QWidget>
-
-#include <algorithm>
 
 namespace marrowick {
 
 namespace {
 
 constexpr int gap = 4;
-
-int clampedStart(int start, int length, int areaStart, int areaLength)
-{
-    // When the popup is larger than the area its start wins, so its top or left stays visible.
-    return std::max(areaStart, std::min(start, areaStart + areaLength - length));
-}
 
 } // namespace
 
@@ -27,8 +21,7 @@ QPoint popupPosition(QSize popup, const PopupAnchor &anchor)
     const bool opensDownward = target.center().y() < area.center().y();
     const int x = target.center().x() - popup.width() / 2;
     const int y = opensDownward ? target.bottom() + 1 + gap : target.top() - gap - popup.height();
-    return QPoint(clampedStart(x, popup.width(), area.left(), area.width()),
-                  clampedStart(y, popup.height(), area.top(), area.height()));
+    return keptInside(QRect(QPoint(x, y), popup), area);
 }
 
 int popupHeightLimit(const QRect &screenArea)

@@ -34,6 +34,12 @@ int roundingAllowance(qreal scale)
 
 } // namespace
 
+QPoint keptInside(const QRect &rect, const QRect &area)
+{
+    return QPoint(clampedStart(rect.left(), rect.width(), area.left(), area.width()),
+                  clampedStart(rect.top(), rect.height(), area.top(), area.height()));
+}
+
 WindowFit::WindowFit(QWidget *window, QSize designed) : QObject(window), m_window(window), m_designed(designed)
 {
     window->installEventFilter(this);
@@ -114,8 +120,7 @@ void WindowFit::keepInside()
     const QRect area = screen->availableGeometry();
     // A window's position is that of its frame.
     const QRect outer(m_window->pos(), m_window->size().grownBy(m_frame));
-    const QPoint inside(clampedStart(outer.left(), outer.width(), area.left(), area.width()),
-                        clampedStart(outer.top(), outer.height(), area.top(), area.height()));
+    const QPoint inside = keptInside(outer, area);
     if (inside != outer.topLeft())
         m_window->move(inside);
 }

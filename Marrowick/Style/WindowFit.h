@@ -3,12 +3,17 @@
 #include <QMargins>
 #include <QObject>
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 
 class QScreen;
 class QWidget;
 
 namespace marrowick {
+
+// Where `rect` starts once moved inside `area`; one larger than the area keeps its top or left
+// inside it, so that edge stays visible.
+QPoint keptInside(const QRect &rect, const QRect &area);
 
 // Gives a window its designed size where the screen it is on has room for it, else what fits.
 //
