@@ -51,10 +51,6 @@ public:
     // (unless they hold the focus) and places every one; again while measured widgets turn out
     // shorter than estimated and bring more into reach. Returns whether it made any.
     bool fill(int top, int bottom);
-    // One step of fill(): makes and deletes, without showing or placing.
-    bool realize(int top, int bottom, QList<QWidget *> &shows);
-    // Measures the widgets there are and places every one at its position.
-    void place();
     // Showing a widget lays out every visible ancestor at once, which with many new widgets
     // grows with the square of their number. Many are therefore shown behind the hidden column,
     // which is then laid out once; the scroll position and the focus are kept.
@@ -75,6 +71,10 @@ private:
         QWidget *widget = nullptr;
     };
 
+    // One step of fill(): makes and deletes, without showing or placing.
+    bool realize(int top, int bottom, QList<QWidget *> &shows);
+    // Measures the widgets there are and places every one at its position.
+    void place();
     // Deletes the entry's widget.
     void forget(const Entry &entry);
     int heightOf(const Entry &entry) const;
