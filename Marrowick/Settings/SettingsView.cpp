@@ -468,13 +468,9 @@ void SettingsView::rebuildSources()
     LazyColumn *column = m_list->column();
     column->setOrder(m_state->widgetLayout().orderedSources(m_state->sources()), 1);
     const Instant now = m_ticker->now();
-    for (SourceRow *card : cards()) {
-        // After a poll only the cards' contents change, and each card redraws only what differs.
-        if (const AnySourceConfig *source = m_state->source(card->model().id)) {
-            card->setModel(SourceRowModel::make(*m_state, *source));
-            card->setNow(now);
-        }
-    }
+    // After a poll only the cards' contents change, and each card redraws only what differs.
+    for (SourceRow *card : cards())
+        showSource(card, card->model().id, now);
     fillSources();
     orderTabs();
 
@@ -540,12 +536,17 @@ QWidget *SettingsView::makeCard(qsizetype index, QList<QWidget *> &shows)
     connect(card, &SourceRow::deleteRequested, this, &SettingsView::deleteSource);
     connect(card, &SourceRow::dragStarted, this, &SettingsView::startDrag);
     connect(card, &SourceRow::moveRequested, this, &SettingsView::moveByKeyboard);
-    if (const AnySourceConfig *source = m_state->source(m_list->column()->idAt(index))) {
-        card->setModel(SourceRowModel::make(*m_state, *source));
-        card->setNow(m_ticker->now());
-    }
+    showSource(card, m_list->column()->idAt(index), m_ticker->now());
     shows.append(card);
     return card;
+}
+
+void SettingsView::showSource(SourceRow *card, const QUuid &id, Instant now) const
+{
+    if (const AnySourceConfig *source = m_state->source(id)) {
+        card->setModel(SourceRowModel::make(*m_state, *source));
+        card->setNow(now);
+    }
 }
 
 void SettingsView::startDrag(const QUuid &id)

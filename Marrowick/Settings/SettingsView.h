@@ -105,6 +105,8 @@ private:
     void refreshSourceResult(const QUuid &id);
     void refreshSaveNotice();
     QWidget *makeCard(qsizetype index, QList<QWidget *> &shows);
+    // Gives the card the source's model as the state has it, as of `now`.
+    void showSource(SourceRow *card, const QUuid &id, Instant now) const;
     void startDrag(const QUuid &id);
     void moveByKeyboard(const QUuid &id, int places);
     void openSheet(std::optional<AnySourceConfig> source);
