@@ -45,10 +45,10 @@ WindowFit::WindowFit(QWidget *window, QSize designed) : QObject(window), m_windo
     window->installEventFilter(this);
 }
 
-WindowFit *WindowFit::apply(QWidget *window, QSize designed)
+void WindowFit::apply(QWidget *window, QSize designed)
 {
     window->setFixedSize(designed);
-    return new WindowFit(window, designed);
+    new WindowFit(window, designed);
 }
 
 QSize WindowFit::fittedSize(QSize designed, QSize area, QMargins frame, qreal scale)

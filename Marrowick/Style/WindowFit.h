@@ -28,16 +28,13 @@ class WindowFit : public QObject {
 
 public:
     // Fits `window` from now on, and gives it its designed size now; owned by the window.
-    static WindowFit *apply(QWidget *window, QSize designed);
+    static void apply(QWidget *window, QSize designed);
 
     // What a window of `designed` size gets on an available area of `area` with `frame` around
     // it, on a screen of `scale` device pixels to one of the window's.
     static QSize fittedSize(QSize designed, QSize area, QMargins frame, qreal scale);
     // The room the available area of the window's screen leaves beside the window's frame.
     static QSize room(const QWidget *window);
-
-    QSize designedSize() const { return m_designed; }
-    void fit();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -46,6 +43,7 @@ private:
     WindowFit(QWidget *window, QSize designed);
     static const QScreen *screenOf(const QWidget *window);
     static QMargins frameMargins(const QWidget *window);
+    void fit();
     void keepInside();
     // Whether `event` is the window manager's placement of the shown window.
     bool isPlacement(const QEvent *event);
