@@ -85,7 +85,7 @@ int InstanceLock::openFile()
     // The cause to report: the opens below only try other ways in, and fail for their own
     // reasons (a read-only open of a file that was never created finds nothing).
     const int firstError = errno;
-    int error = errno;
+    int error = firstError;
     if (fd < 0 && error == EACCES) {
         // A file of ours that lost its permission bits gets them back.
         struct stat info {};
