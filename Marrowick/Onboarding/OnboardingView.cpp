@@ -99,11 +99,12 @@ OnboardingView::OnboardingView(AppState *state, QWidget *parent)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
     auto *pages = new QWidget(scroll);
-    pages->setAutoFillBackground(false);
     m_pages = new QStackedLayout(pages);
     for (int step = 0; step < OnboardingPages::pageCount; ++step)
         m_pages->addWidget(page(step));
     scroll->setWidget(pages);
+    // After setWidget(), which turns the filling on.
+    pages->setAutoFillBackground(false);
     column->addWidget(scroll, 1);
 
     auto *nav = new QWidget(root);
