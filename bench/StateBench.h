@@ -2,7 +2,8 @@
 
 // What bench_Popover and bench_Settings share: the whole application state over a throw-away
 // folder, whose sources of every kind answer when asked with values that change round after
-// round, and the options both take.
+// round, and the options both take. bench_Application takes its alert center and its sources
+// file from here too.
 #include "Marrowick/State/AlertCenter.h"
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
@@ -28,6 +29,14 @@ public:
     QCoro::Task<bool> requestAuthorization() override { co_return true; }
     void post(const AlertNotification &) override {}
 };
+
+// Writes "sources.json" in `folder` compact, as a file written by hand may be: 40,000 sources
+// fit under the file cap so.
+inline void saveCompactSources(const QList<AnySourceConfig> &sources, const QString &folder)
+{
+    JSONFileStore::save(writeJson(sourcesToJson(sources), JsonStyle::compact),
+                        QDir(folder).filePath(SourcesStore::fileName()));
+}
 
 inline QList<WidgetData> widgetsOf(int kind, int round)
 {
@@ -138,9 +147,7 @@ struct StateRig {
     explicit StateRig(int sourceCount) : count(sourceCount)
     {
         const QString folder = dir.filePath(QStringLiteral("Marrowick"));
-        // Compact, as a file written by hand may be: 40,000 sources fit under the file cap so.
-        JSONFileStore::save(writeJson(sourcesToJson(mixedSources(count, &kinds)), JsonStyle::compact),
-                            QDir(folder).filePath(SourcesStore::fileName()));
+        saveCompactSources(mixedSources(count, &kinds), folder);
         AppStateServices services;
         services.credentials = std::make_shared<InMemoryCredentialStore>();
         services.sourcesDirectory = folder;

@@ -19,23 +19,19 @@
 // (none with --history empty), with its windows hidden; and once with no source. Prints the
 // time from the launch to the first poll's answer, and the memory after --idle seconds more,
 // beyond the empty program's.
-#include "Marrowick/State/AlertCenter.h"
+#include "StateBench.h"
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "Marrowick/Shell/MarrowickApp.h"
 #include "Marrowick/Shell/TerminationSignals.h"
-#include "Marrowick/State/SourcesStore.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
-#include "MarrowickKit/Engine/JSONFileStore.h"
-#include "MarrowickKit/Model/JsonWriter.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QDir>
 #include <QEventLoop>
 #include <QProcess>
 #include <QSystemTrayIcon>
@@ -246,13 +242,6 @@ private:
     std::atomic<double> m_firstRequest = 0;
     std::thread m_thread;
     clockid_t m_cpuClock{};
-};
-
-class SilentAlertCenter : public AlertCenter {
-public:
-    QCoro::Task<AuthorizationStatus> authorizationStatus() override { co_return AuthorizationStatus::authorized; }
-    QCoro::Task<bool> requestAuthorization() override { co_return true; }
-    void post(const AlertNotification &) override {}
 };
 
 // Every completed poll, by the time its snapshot was taken, read from an engine subscription
@@ -486,7 +475,7 @@ void run(int n, const Options &options)
     services.credentials = std::make_shared<InMemoryCredentialStore>();
     services.sourcesDirectory = dir.filePath(QStringLiteral("Marrowick"));
     services.settings = &settings;
-    services.alertCenter = std::make_shared<SilentAlertCenter>();
+    services.alertCenter = std::make_shared<bench::SilentAlertCenter>();
     services.makeProvider = [](const AnySourceConfig &config, CredentialStoreHandle credentials) {
         return ProviderRegistry::makeProvider(config, std::move(credentials));
     };
@@ -613,9 +602,7 @@ StartupRun startOnce(int n, const Options &options)
     QTemporaryDir home;
     const QString folder = home.filePath(QStringLiteral("data/Marrowick"));
     const QList<AnySourceConfig> sources = pingSources(n, options, server);
-    // Compact, as a file written by hand may be: 40,000 sources fit under the file cap so.
-    JSONFileStore::save(writeJson(sourcesToJson(sources), JsonStyle::compact),
-                        QDir(folder).filePath(SourcesStore::fileName()));
+    bench::saveCompactSources(sources, folder);
     if (options.fullHistory)
         HistoryStore::save(fullHistory(sources, options.interval), folder);
     QProcess child;

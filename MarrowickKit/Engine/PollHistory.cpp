@@ -40,9 +40,7 @@ HistorySample HistorySample::fromJson(const QJsonValue &json, const QString &pat
     HistorySample sample;
     sample.time = Instant{reader.number(QStringLiteral("time"))};
     sample.latencyMs = reader.optionalNumber(QStringLiteral("latencyMs"));
-    // The status's path is only spelled out for an error: a full history holds many samples.
-    const std::optional<ServiceStatus> status = serviceStatusFromText(reader.string(QStringLiteral("status")));
-    sample.status = status ? *status : readServiceStatus(reader.required(QStringLiteral("status")), reader.pathOf(QStringLiteral("status")));
+    sample.status = readServiceStatus(reader, QStringLiteral("status"));
     return sample;
 }
 

@@ -23,6 +23,15 @@ QString where(const QString &path)
     throw JsonDecodeError(QStringLiteral("Expected %1 at %2.").arg(expected, where(path)), path);
 }
 
+// Reads the member `key` with `read`, which throws only where `fits` is false: the path is
+// spelled out for that error alone.
+template<typename Read>
+auto readMember(const JsonObjectReader &reader, const QString &key, bool (QJsonValue::*fits)() const, Read read)
+{
+    const QJsonValue value = reader.required(key);
+    return read(value, (value.*fits)() ? QString() : reader.pathOf(key));
+}
+
 } // namespace
 
 JsonDecodeError::JsonDecodeError(const QString &message, const QString &codingPath)
@@ -152,26 +161,22 @@ QJsonValue JsonObjectReader::required(const QString &key) const
 
 QString JsonObjectReader::string(const QString &key) const
 {
-    const QJsonValue value = required(key);
-    return value.isString() ? value.toString() : readString(value, pathOf(key));
+    return readMember(*this, key, &QJsonValue::isString, readString);
 }
 
 double JsonObjectReader::number(const QString &key) const
 {
-    const QJsonValue value = required(key);
-    return value.isDouble() ? value.toDouble() : readDouble(value, pathOf(key));
+    return readMember(*this, key, &QJsonValue::isDouble, readDouble);
 }
 
 bool JsonObjectReader::boolean(const QString &key) const
 {
-    const QJsonValue value = required(key);
-    return value.isBool() ? value.toBool() : readBool(value, pathOf(key));
+    return readMember(*this, key, &QJsonValue::isBool, readBool);
 }
 
 QJsonArray JsonObjectReader::array(const QString &key) const
 {
-    const QJsonValue value = required(key);
-    return value.isArray() ? value.toArray() : readArray(value, pathOf(key));
+    return readMember(*this, key, &QJsonValue::isArray, readArray);
 }
 
 std::optional<QString> JsonObjectReader::optionalString(const QString &key) const

@@ -35,4 +35,12 @@ ServiceStatus readServiceStatus(const QJsonValue &json, const QString &path)
     return *status;
 }
 
+ServiceStatus readServiceStatus(const JsonObjectReader &reader, const QString &key)
+{
+    const QString text = reader.string(key);
+    if (const auto status = serviceStatusFromText(text))
+        return *status;
+    return readServiceStatus(QJsonValue(text), reader.pathOf(key));
+}
+
 } // namespace marrowick

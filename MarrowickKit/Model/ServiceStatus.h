@@ -7,6 +7,8 @@
 
 namespace marrowick {
 
+class JsonObjectReader;
+
 enum class ServiceStatus { up, down, warn, unknown };
 
 // "up", "down", "warn", "unknown": the text stored in the history file.
@@ -15,5 +17,7 @@ QString serviceStatusText(ServiceStatus status);
 std::optional<ServiceStatus> serviceStatusFromText(const QString &text);
 // Strict JSON reading: a non-string or unknown text throws JsonDecodeError.
 ServiceStatus readServiceStatus(const QJsonValue &json, const QString &path);
+// The same for the member `key`, whose path is spelled out only for an error.
+ServiceStatus readServiceStatus(const JsonObjectReader &reader, const QString &key);
 
 } // namespace marrowick

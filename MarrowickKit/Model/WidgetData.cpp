@@ -47,7 +47,7 @@ Row readStatusRow(const QJsonValue &json, const QString &path)
     Row row;
     row.id = reader.string(QStringLiteral("id"));
     row.name = reader.string(QStringLiteral("name"));
-    row.status = readServiceStatus(reader.required(QStringLiteral("status")), reader.pathOf(QStringLiteral("status")));
+    row.status = readServiceStatus(reader, QStringLiteral("status"));
     row.latencyMs = reader.optionalNumber(QStringLiteral("latencyMs"));
     row.detail = reader.optionalString(QStringLiteral("detail"));
     return row;
@@ -112,7 +112,7 @@ HostStats HostStats::fromJson(const QJsonValue &json, const QString &path)
     HostStats host;
     host.id = reader.string(QStringLiteral("id"));
     host.name = reader.string(QStringLiteral("name"));
-    host.status = readServiceStatus(reader.required(QStringLiteral("status")), reader.pathOf(QStringLiteral("status")));
+    host.status = readServiceStatus(reader, QStringLiteral("status"));
     host.cpuPct = reader.optionalNumber(QStringLiteral("cpuPct"));
     host.memPct = reader.optionalNumber(QStringLiteral("memPct"));
     host.diskPct = reader.optionalNumber(QStringLiteral("diskPct"));

@@ -52,7 +52,8 @@ ContentDecoder::~ContentDecoder() = default;
 // cannot tell yet, and when zlib fails.
 bool ContentDecoder::startStream()
 {
-    if (m_streamsEnded > 0)
+    // Opened already and no longer in it: a gzip member has ended.
+    if (m_stream->open)
         return startNextMember();
     if (m_held.size() < 2)
         return false;
@@ -123,7 +124,6 @@ QByteArrayView ContentDecoder::inflateStream(QByteArrayView input, QByteArray &o
         output.append(buffer, static_cast<qsizetype>(sizeof buffer - z.avail_out));
         bufferFilled = z.avail_out == 0;
         if (result == Z_STREAM_END) {
-            ++m_streamsEnded;
             m_inStream = false;
             m_complete = m_format != Format::gzip;
             return {reinterpret_cast<const char *>(z.next_in), qsizetype(z.avail_in)};

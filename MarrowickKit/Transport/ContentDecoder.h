@@ -45,7 +45,6 @@ private:
     // gzip member follows the one that ended.
     QByteArray m_held;
     bool m_inStream = false;
-    int m_streamsEnded = 0;
     bool m_failed = false;
     bool m_complete = false; // what follows is dropped
 };

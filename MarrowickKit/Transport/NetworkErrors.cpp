@@ -65,14 +65,8 @@ ProviderError handshakeError(const QString &reason)
 
 ProviderError handshakeError(QAbstractSocket::SocketError error, const QString &errorString)
 {
-    switch (error) {
-    case QAbstractSocket::SslHandshakeFailedError:
-    case QAbstractSocket::SslInternalError:
-    case QAbstractSocket::SslInvalidUserDataError:
-        return handshakeError(errorString);
-    default:
-        return handshakeError(providerError(error, errorString).description());
-    }
+    // TLS's own errors keep Qt's words there.
+    return handshakeError(providerError(error, errorString).description());
 }
 
 ProviderError providerError(std::exception_ptr error)
