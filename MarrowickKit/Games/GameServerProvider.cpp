@@ -100,14 +100,15 @@ QCoro::Task<GameFacts> GameServerProvider::queryA2S(GameDefinition game, quint16
     std::optional<quint16> queryPort;
     if (m_config.queryPort)
         queryPort = validatePort(*m_config.queryPort, QStringLiteral("query port"));
-    const auto candidates = queryPortCandidates(port, game, queryPort, m_portCache->cachedPort(m_config.id));
+    const auto remembered = m_portCache->cachedPort(m_config.id, m_config.host, port);
+    const auto candidates = queryPortCandidates(port, game, queryPort, remembered);
     PortQuery perPort = [host = m_config.host, udp = m_transports.udp, players = game.queriesPlayers(),
                          keywords = game.playerCountInKeywords(), clock = m_transports.clock,
                          cancel](quint16 candidate) {
         return A2SWire::queryPort(host, candidate, udp, players, keywords, clock, cancel);
     };
     const ProbeResult result = co_await probeQueryPorts(candidates, perPort);
-    m_portCache->store(result.port, m_config.id);
+    m_portCache->store(result.port, m_config.id, m_config.host, port);
     co_return result.facts;
 }
 

@@ -8,17 +8,17 @@ QueryPortCache &QueryPortCache::shared()
     return cache;
 }
 
-std::optional<quint16> QueryPortCache::cachedPort(const QUuid &sourceID) const
+std::optional<quint16> QueryPortCache::cachedPort(const QUuid &sourceID, const QString &host, quint16 gamePort) const
 {
-    const auto found = m_ports.constFind(sourceID);
-    if (found == m_ports.cend())
+    const auto found = m_entries.constFind(sourceID);
+    if (found == m_entries.cend() || found->host != host || found->gamePort != gamePort)
         return std::nullopt;
-    return *found;
+    return found->queryPort;
 }
 
-void QueryPortCache::store(quint16 port, const QUuid &sourceID)
+void QueryPortCache::store(quint16 port, const QUuid &sourceID, const QString &host, quint16 gamePort)
 {
-    m_ports.insert(sourceID, port);
+    m_entries.insert(sourceID, Entry{host, gamePort, port});
 }
 
 } // namespace marrowick

@@ -358,7 +358,40 @@ private slots:
         QCOMPARE(status->playerNames, (QStringList{"ann", "bob"}));
         QCOMPARE(status->detail, QStringLiteral("Split Srv"));
         QVERIFY(status->latencyMs && *status->latencyMs >= 0);
-        QCOMPARE(poll.cache.cachedPort(config.id), server.port());
+        QCOMPARE(poll.cache.cachedPort(config.id, localHost, 27015), server.port());
+    }
+
+    // Two servers of one host, the source edited from the first to the second: every poll after
+    // the edit asks the second, so its state (and its outage) is what the source shows.
+    void editedSourceAsksTheNewServer_data()
+    {
+        QTest::addColumn<bool>("secondAnswers");
+        QTest::newRow("second server up") << true;
+        QTest::newRow("second server down") << false;
+    }
+
+    void editedSourceAsksTheNewServer()
+    {
+        QFETCH(bool, secondAnswers);
+        LocalUDPServer first(LocalUDPServer::fixed({a2sInfoReply("First", 1, 10)}));
+        LocalUDPServer second(secondAnswers ? LocalUDPServer::fixed({a2sInfoReply("Second", 2, 10)})
+                                            : LocalUDPServer::silent());
+        Poll poll;
+        poll.shorten();
+        // Valheim answers the query on the game port + 1.
+        auto config = serverConfig("valheim", localHost, first.port() - 1);
+        QCOMPARE(poll.status(config).detail, QStringLiteral("First"));
+
+        config.port = second.port() - 1;
+        for (int round = 0; round < 2; ++round) {
+            const GameServerStatus status = poll.status(config);
+            QCOMPARE(status.online, secondAnswers);
+            QCOMPARE(status.detail, secondAnswers ? QStringLiteral("Second")
+                                                  : QStringLiteral("no query port answered (tried %1)").arg(second.port()));
+        }
+        QCOMPARE(first.received().size(), 1); // the one poll before the edit
+        QCOMPARE(poll.cache.cachedPort(config.id, localHost, quint16(config.port)),
+                 secondAnswers ? std::optional<quint16>(second.port()) : std::nullopt);
     }
 
     // A poll cancelled while its socket waits ends with the cancellation, never an offline widget.

@@ -75,6 +75,11 @@ struct Fixture {
     }
 
     QString pollFailure() { return test::errorText([this] { poll(); }); }
+
+    std::optional<quint16> remembered() const
+    {
+        return cache.cachedPort(config.id, config.host, quint16(config.port));
+    }
 };
 
 void verifyOffline(const GameServerStatus &status, const QString &detail)
@@ -191,12 +196,24 @@ private slots:
             QVERIFY(channel->closed);
     }
 
+    // A remembered port goes first while the source points where it was learned; an edit of
+    // host or game port forgets it.
+    void steamQueryRemembersTheAnsweringPort_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<qint64>("port");
+        QTest::addColumn<QList<quint16>>("tried");
+        QTest::newRow("unchanged") << "ark.lan" << qint64(7777) << QList<quint16>{27020, 27015};
+        QTest::newRow("host edited") << "ark2.lan" << qint64(7777) << QList<quint16>{27015};
+        QTest::newRow("game port edited") << "ark.lan" << qint64(7787) << QList<quint16>{27015};
+    }
+
     void steamQueryRemembersTheAnsweringPort()
     {
         Fixture fixture;
         fixture.config.gameID = "ark-survival-evolved";
+        fixture.config.host = "ark.lan";
         fixture.config.port = 7777;
-        fixture.config.queryPort = std::nullopt;
         fixture.udp->respond(27015, [](const QByteArray &request) -> QList<UDPReply> {
             if (request.at(4) == '\x54')
                 return {UDPReply::data(a2sInfo("Ark One", 4, 70))};
@@ -207,13 +224,17 @@ private slots:
         QCOMPARE(status.playersCurrent, 1);
         QCOMPARE(status.playerNames, QStringList{"ann"});
         QCOMPARE(status.detail, QStringLiteral("Ark One"));
-        QCOMPARE(fixture.cache.cachedPort(fixture.config.id), quint16(27015));
+        QCOMPARE(fixture.remembered(), quint16(27015));
 
-        // A remembered port goes first; once it falls silent the others are tried again.
-        fixture.cache.store(27020, fixture.config.id);
+        fixture.cache.store(27020, fixture.config.id, "ark.lan", 7777);
+        QFETCH(QString, host);
+        QFETCH(qint64, port);
+        fixture.config.host = host;
+        fixture.config.port = port;
+        const qsizetype before = fixture.udp->sessions().size();
         fixture.poll();
-        QCOMPARE(fixture.udp->portsTried().mid(1), (QList<quint16>{27020, 27015}));
-        QCOMPARE(fixture.cache.cachedPort(fixture.config.id), quint16(27015));
+        QTEST(fixture.udp->portsTried().mid(before, 2), "tried");
+        QCOMPARE(fixture.remembered(), quint16(27015));
     }
 
     void steamQueryOfflineReasons_data()
@@ -237,7 +258,7 @@ private slots:
         QFETCH(QString, detail);
         verifyOffline(fixture.poll(), detail);
         QTEST(fixture.udp->portsTried(), "tried");
-        QCOMPARE(fixture.cache.cachedPort(fixture.config.id), std::nullopt);
+        QCOMPARE(fixture.remembered(), std::nullopt);
     }
 
     void steamQueryBadReplyIsOffline()
@@ -364,7 +385,7 @@ private slots:
         CancelSource source;
         source.cancel();
         QVERIFY_THROWS_EXCEPTION(CancellationError, fixture.poll(source.token()));
-        QCOMPARE(fixture.cache.cachedPort(fixture.config.id), std::nullopt);
+        QCOMPARE(fixture.remembered(), std::nullopt);
     }
 };
 

@@ -144,16 +144,22 @@ private slots:
         QCOMPARE(runs, 1);
     }
 
-    void cacheRemembersPerSource()
+    void cacheRemembersPerSourceAndAddress()
     {
         QueryPortCache cache;
         const QUuid first = QUuid::createUuid();
         const QUuid second = QUuid::createUuid();
-        QCOMPARE(cache.cachedPort(first), std::nullopt);
-        cache.store(27016, first);
-        cache.store(27017, first);
-        QCOMPARE(cache.cachedPort(first), quint16(27017));
-        QCOMPARE(cache.cachedPort(second), std::nullopt);
+        const QString host = QStringLiteral("valheim.lan");
+        QCOMPARE(cache.cachedPort(first, host, 2456), std::nullopt);
+        cache.store(27016, first, host, 2456);
+        cache.store(27017, first, host, 2456);
+        QCOMPARE(cache.cachedPort(first, host, 2456), quint16(27017));
+        QCOMPARE(cache.cachedPort(second, host, 2456), std::nullopt);
+        QCOMPARE(cache.cachedPort(first, QStringLiteral("other.lan"), 2456), std::nullopt);
+        QCOMPARE(cache.cachedPort(first, host, 2466), std::nullopt);
+        // One entry per source: what the new address learns replaces the old one.
+        cache.store(2467, first, host, 2466);
+        QCOMPARE(cache.cachedPort(first, host, 2456), std::nullopt);
         QCOMPARE(&QueryPortCache::shared(), &QueryPortCache::shared());
     }
 };
