@@ -87,6 +87,7 @@ void AppState::storeSources(QList<AnySourceConfig> sources)
         return;
     m_sources = std::move(sources);
     reindexSources();
+    m_alertEvaluator.forgetSources([this](const QUuid &id) { return !m_sourceIndex.contains(id); });
     emit sourcesChanged();
 }
 

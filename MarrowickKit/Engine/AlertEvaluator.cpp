@@ -10,14 +10,23 @@ const QString recoveredSuffix = QStringLiteral(" recovered");
 
 } // namespace
 
+bool AlertEvaluator::countBad(Run &run, qint64 threshold, Instant at)
+{
+    if (run.count++ == 0)
+        run.since = at;
+    if (run.count < threshold || run.isDown)
+        return false;
+    run.isDown = true;
+    return true;
+}
+
 QList<AlertEvent> AlertEvaluator::recordFailure(const AnySourceConfig &source, Instant at)
 {
     const QUuid id = source.id();
-    const qint64 count = ++m_failures[id];
-    if (count < source.config().alertThreshold || m_sourceDownSince.contains(id))
+    Run &run = m_sources[id];
+    if (!countBad(run, source.config().alertThreshold, at))
         return {};
-    m_sourceDownSince.insert(id, at);
-    return {AlertEvent{id, AlertEvent::Kind::down, source.displayName() + unreachableSuffix, at}};
+    return {AlertEvent{id, AlertEvent::Kind::down, source.displayName() + unreachableSuffix, run.since}};
 }
 
 QList<AlertEvent> AlertEvaluator::recordSuccess(const AnySourceConfig &source, const SourceSnapshot &snapshot,
@@ -26,31 +35,44 @@ QList<AlertEvent> AlertEvaluator::recordSuccess(const AnySourceConfig &source, c
     const QUuid id = source.id();
     const qint64 threshold = source.config().alertThreshold;
     QList<AlertEvent> events;
-    m_failures.remove(id);
-    if (const auto down = m_sourceDownSince.constFind(id); down != m_sourceDownSince.cend()) {
-        events.append({id, AlertEvent::Kind::recovered, source.displayName() + recoveredSuffix, down.value()});
-        m_sourceDownSince.erase(down);
-    }
+    if (const Run run = m_sources.take(id); run.isDown)
+        events.append({id, AlertEvent::Kind::recovered, source.displayName() + recoveredSuffix, run.since});
+
+    // Rebuilt from this snapshot's widgets alone, so a widget it lacks leaves nothing behind.
+    const QHash<QString, Run> before = m_widgets.take(id);
+    QHash<QString, Run> after;
     for (const auto &widget : snapshot.widgets) {
         const Reading reading = classify(widget);
-        if (reading == Reading::skipped)
-            continue;
-        const QString key = widget.scopedID(id);
-        if (reading == Reading::bad) {
-            const qint64 count = ++m_widgetFailures[key];
-            if (count >= threshold && !m_widgetDownSince.contains(key)) {
-                m_widgetDownSince.insert(key, at);
-                events.append({id, AlertEvent::Kind::down, widget.displayName() + downSuffix, at});
-            }
-            continue;
+        const QString key = widget.id();
+        const auto seen = after.constFind(key);
+        Run run = seen != after.cend() ? *seen : before.value(key);
+        switch (reading) {
+        case Reading::skipped:
+            break;
+        case Reading::bad:
+            if (countBad(run, threshold, at))
+                events.append({id, AlertEvent::Kind::down, widget.displayName() + downSuffix, run.since});
+            break;
+        case Reading::good:
+            if (run.isDown)
+                events.append({id, AlertEvent::Kind::recovered, widget.displayName() + recoveredSuffix, run.since});
+            run = Run();
+            break;
         }
-        m_widgetFailures.remove(key);
-        if (const auto down = m_widgetDownSince.constFind(key); down != m_widgetDownSince.cend()) {
-            events.append({id, AlertEvent::Kind::recovered, widget.displayName() + recoveredSuffix, down.value()});
-            m_widgetDownSince.erase(down);
-        }
+        if (run.count > 0)
+            after.insert(key, run);
+        else
+            after.remove(key);
     }
+    if (!after.isEmpty())
+        m_widgets.insert(id, std::move(after));
     return events;
+}
+
+void AlertEvaluator::forgetSources(const std::function<bool(const QUuid &)> &isGone)
+{
+    m_sources.removeIf([&isGone](const auto &entry) { return isGone(entry.key()); });
+    m_widgets.removeIf([&isGone](const auto &entry) { return isGone(entry.key()); });
 }
 
 AlertEvaluator::Reading AlertEvaluator::classify(const WidgetData &widget)

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 namespace marrowick {
@@ -20,7 +21,8 @@ struct AlertEvent {
     QUuid sourceID;
     Kind kind = Kind::down;
     QString title;
-    // Down: the poll that crossed the threshold. Recovered: the matching down event's time.
+    // When the trouble began: the first bad poll of the run that crossed the threshold, for the
+    // down event and for its recovery alike.
     std::optional<Instant> downSince;
 
     bool operator==(const AlertEvent &) const = default;
@@ -29,20 +31,32 @@ struct AlertEvent {
 // Counts consecutive bad polls per source and per widget and reports the crossing of each
 // source's alert threshold and the first good poll after it. Posts nothing and ignores
 // `alertsEnabled`: muting is the delivery's business, so counting goes on for muted sources.
+//
+// State is kept per source, and a widget's only as long as its source reports it: a widget
+// missing from a successful poll (renamed, removed upstream) is forgotten without an event.
 class AlertEvaluator {
 public:
     QList<AlertEvent> recordFailure(const AnySourceConfig &source, Instant at);
     // The source's recovery first, then the widget events in snapshot order.
     QList<AlertEvent> recordSuccess(const AnySourceConfig &source, const SourceSnapshot &snapshot, Instant at);
+    // Drops everything held for the sources `isGone` names.
+    void forgetSources(const std::function<bool(const QUuid &)> &isGone);
 
 private:
+    // A run of consecutive bad readings.
+    struct Run {
+        qint64 count = 0;
+        Instant since; // the first bad reading of the run
+        bool isDown = false;
+    };
     enum class Reading { bad, good, skipped };
     static Reading classify(const WidgetData &widget);
+    // Counts one bad reading; true when it declares the run down.
+    static bool countBad(Run &run, qint64 threshold, Instant at);
 
-    QHash<QUuid, qint64> m_failures;
-    QHash<QUuid, Instant> m_sourceDownSince;
-    QHash<QString, qint64> m_widgetFailures;
-    QHash<QString, Instant> m_widgetDownSince;
+    QHash<QUuid, Run> m_sources;
+    // Per source, by widget id.
+    QHash<QUuid, QHash<QString, Run>> m_widgets;
 };
 
 } // namespace marrowick

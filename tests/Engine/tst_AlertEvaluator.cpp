@@ -23,11 +23,11 @@ WidgetData service(ServiceStatus status)
     return WidgetData::service(ServiceRow{QStringLiteral("7"), QStringLiteral("Jellyfin"), status, std::nullopt, std::nullopt});
 }
 
-WidgetData game(bool online)
+WidgetData game(bool online, const QString &name = QStringLiteral("Valheim"))
 {
     GameServerStatus status;
     status.id = QStringLiteral("valheim");
-    status.name = QStringLiteral("Valheim");
+    status.name = name;
     status.online = online;
     return WidgetData::game(status);
 }
@@ -59,7 +59,8 @@ class tst_AlertEvaluator : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each poll at time i + 1; the events of every poll are concatenated.
+    // Each poll at time i + 1; the events of every poll are concatenated. Both events of an
+    // outage tell the time of its first bad poll.
     void sequences_data()
     {
         QTest::addColumn<qint64>("threshold");
@@ -72,9 +73,12 @@ private slots:
 
         QTest::newRow("down at the threshold, once, then recovered")
             << qint64(3) << QList<Poll>{failure, failure, failure, failure, failure, success}
-            << QList<AlertEvent>{alert(Kind::down, unreachable, 3), alert(Kind::recovered, recovered, 3)};
+            << QList<AlertEvent>{alert(Kind::down, unreachable, 1), alert(Kind::recovered, recovered, 1)};
         QTest::newRow("a success resets the count")
             << qint64(3) << QList<Poll>{failure, failure, success, failure, failure} << QList<AlertEvent>{};
+        QTest::newRow("a success starts a new run")
+            << qint64(3) << QList<Poll>{failure, success, failure, failure, failure}
+            << QList<AlertEvent>{alert(Kind::down, unreachable, 3)};
         for (qint64 threshold : {1, 0, -5}) {
             QTest::addRow("threshold %lld", threshold)
                 << threshold << QList<Poll>{failure} << QList<AlertEvent>{alert(Kind::down, unreachable, 1)};
@@ -92,16 +96,16 @@ private slots:
         const Poll rowUnknown{false, {service(ServiceStatus::unknown)}};
         QTest::newRow("widget down once, then recovered")
             << qint64(3) << QList<Poll>{rowDown, rowDown, rowDown, rowDown, rowUp}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 3),
-                                 alert(Kind::recovered, QStringLiteral("Jellyfin recovered"), 3)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1),
+                                 alert(Kind::recovered, QStringLiteral("Jellyfin recovered"), 1)};
         QTest::newRow("warn neither counts nor resets")
             << qint64(2) << QList<Poll>{rowDown, rowWarn, rowDown}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 3)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1)};
         QTest::newRow("unknown never changes anything")
             << qint64(1) << QList<Poll>{rowUnknown, rowUnknown} << QList<AlertEvent>{};
         QTest::newRow("a failed poll leaves widget counts alone")
             << qint64(2) << QList<Poll>{rowDown, failure, rowDown}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 3)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1)};
         QTest::newRow("game offline is bad, online good")
             << qint64(1) << QList<Poll>{{false, {game(false)}}, {false, {game(true)}}}
             << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Valheim is down"), 1),
@@ -109,10 +113,15 @@ private slots:
         QTest::newRow("labelled values never alert")
             << qint64(1) << QList<Poll>{{false, {WidgetData::keyValues(QStringLiteral("Stats"), {})}}}
             << QList<AlertEvent>{};
-        QTest::newRow("a vanished widget recovers when it returns")
-            << qint64(1) << QList<Poll>{rowDown, success, success, rowUp}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1),
-                                 alert(Kind::recovered, QStringLiteral("Jellyfin recovered"), 1)};
+        QTest::newRow("a widget gone from the results is forgotten")
+            << qint64(1) << QList<Poll>{rowDown, success, rowUp}
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1)};
+        QTest::newRow("a renamed widget keeps its outage")
+            << qint64(2)
+            << QList<Poll>{{false, {game(false)}}, {false, {game(false)}}, {false, {game(false, QStringLiteral("Vh"))}},
+                           {false, {game(true, QStringLiteral("Vh"))}}}
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Valheim is down"), 1),
+                                 alert(Kind::recovered, QStringLiteral("Vh recovered"), 1)};
     }
     void sequences()
     {
@@ -144,6 +153,24 @@ private slots:
         const auto events = evaluator.recordSuccess(other, down, at(3));
         QCOMPARE(events.size(), 1);
         QCOMPARE(events.first().sourceID, other.id);
+    }
+
+    // A removed source's down marks and counts go with it: the same id added again starts afresh.
+    void forgottenSourcesLeaveNothing()
+    {
+        AlertEvaluator evaluator;
+        const AnySourceConfig config = source(1);
+        TCPPortConfig kept;
+        kept.id = QUuid::createUuid();
+        kept.alertThreshold = 1;
+        QCOMPARE(evaluator.recordSuccess(config, snapshot({service(ServiceStatus::down)}), at(1)).size(), 1);
+        QCOMPARE(evaluator.recordFailure(config, at(2)).size(), 1);
+        QCOMPARE(evaluator.recordFailure(kept, at(2)).size(), 1);
+
+        evaluator.forgetSources([](const QUuid &id) { return id == sourceID; });
+        QVERIFY(evaluator.recordSuccess(config, snapshot({service(ServiceStatus::up)}), at(3)).isEmpty());
+        QCOMPARE(evaluator.recordSuccess(kept, snapshot({}), at(3)),
+                 (QList<AlertEvent>{AlertEvent{kept.id, Kind::recovered, QStringLiteral(" recovered"), at(2)}}));
     }
 };
 
