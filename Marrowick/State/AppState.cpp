@@ -24,6 +24,26 @@ QString keyPrefix(const QUuid &sourceID)
     return uuidText(sourceID) + QLatin1Char('/');
 }
 
+QString gameWidgetKey(const QUuid &sourceID, const QString &widgetID)
+{
+    GameServerStatus status;
+    status.id = widgetID;
+    return WidgetData::game(status).scopedID(sourceID);
+}
+
+// A game widget was once known by its source's display name, which a rename changed; it is
+// known by the source's id now. The keys stored under the name the source has move over.
+QHash<QString, QString> gameWidgetKeysByName(const QList<AnySourceConfig> &sources)
+{
+    QHash<QString, QString> newKeys;
+    for (const AnySourceConfig &source : sources) {
+        if (source.get<GameServerConfig>())
+            newKeys.insert(gameWidgetKey(source.id(), source.displayName()),
+                           gameWidgetKey(source.id(), uuidText(source.id())));
+    }
+    return newKeys;
+}
+
 QList<QString> secretReferences(const QList<AnySourceConfig> &sources)
 {
     QList<QString> references;
@@ -57,6 +77,7 @@ AppState::AppState(AppStateServices services, QObject *parent)
     connect(m_historyRecorder.get(), &HistoryRecorder::writeAttempted, this, &AppState::retryUnsavedSources);
     refreshStorageNotice();
     m_widgetLayout = WidgetLayout::load(*m_settings);
+    carryOverGameWidgetKeys();
     startObservingUpdates();
     // The recorder has just read the file: it is read once.
     seedLatencyHistory(m_historyRecorder->current());
@@ -534,6 +555,16 @@ bool AppState::recordLatency(const SourceSnapshot &snapshot, const QUuid &source
     if (appended)
         emit latencyHistoryChanged();
     return appended;
+}
+
+void AppState::carryOverGameWidgetKeys()
+{
+    const QHash<QString, QString> newKeys = gameWidgetKeysByName(m_sources);
+    if (newKeys.isEmpty())
+        return;
+    m_historyRecorder->renameKeys(newKeys);
+    if (m_widgetLayout.renameKeys(newKeys))
+        m_widgetLayout.save(*m_settings);
 }
 
 void AppState::loadHistory()

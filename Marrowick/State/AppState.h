@@ -184,6 +184,8 @@ private:
     // The sparklines' series from the history file (an import reads it again), or from a history
     // at hand.
     void loadHistory();
+    // Moves what the history and the layout hold under a game widget's former key to its key.
+    void carryOverGameWidgetKeys();
     void seedLatencyHistory(const PollHistory &history);
     // Notes the secrets of sources about to be replaced or removed; each write that lands
     // removes those no source uses any more.

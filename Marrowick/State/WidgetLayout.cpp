@@ -128,6 +128,31 @@ QList<WidgetEntry> WidgetLayout::visibleEntries(const QList<WidgetEntry> &entrie
     return result;
 }
 
+bool WidgetLayout::renameKeys(const QHash<QString, QString> &newKeys)
+{
+    bool changed = false;
+    const QSet<QString> placed(order.cbegin(), order.cend());
+    QList<QString> renamedOrder;
+    for (const QString &key : std::as_const(order)) {
+        const auto found = newKeys.constFind(key);
+        if (found == newKeys.cend() || *found == key) {
+            renamedOrder.append(key);
+            continue;
+        }
+        changed = true;
+        if (!placed.contains(*found))
+            renamedOrder.append(*found);
+    }
+    order = std::move(renamedOrder);
+    for (auto it = newKeys.cbegin(); it != newKeys.cend(); ++it) {
+        if (it.key() != it.value() && hidden.remove(it.key())) {
+            hidden.insert(it.value());
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 void WidgetLayout::moveSources(const QList<qsizetype> &fromOffsets, qsizetype toOffset,
                                const QList<AnySourceConfig> &sources)
 {

@@ -52,6 +52,10 @@ struct WidgetLayout {
     QList<WidgetEntry> orderedEntries(const QList<WidgetEntry> &entries) const;
     QList<WidgetEntry> visibleEntries(const QList<WidgetEntry> &entries) const;
 
+    // Gives entries under an old widget key the new key; an entry whose new key is already
+    // there goes. True when anything changed.
+    bool renameKeys(const QHash<QString, QString> &newKeys);
+
     // Offsets and destination are positions in orderedSources() / orderedEntries() at the time
     // of the call, as a list's drag and drop reports them. Offsets outside the list are
     // ignored; a destination outside 0...count leaves the layout unchanged.

@@ -39,6 +39,12 @@ void HistoryRecorder::keepOnlySources(const QSet<QUuid> &sourceIDs)
         scheduleWrite();
 }
 
+void HistoryRecorder::renameKeys(const QHash<QString, QString> &newKeys)
+{
+    if (m_history.renameKeys(newKeys))
+        scheduleWrite();
+}
+
 QCoro::Task<void> HistoryRecorder::flush()
 {
     if (m_pendingWrite) {

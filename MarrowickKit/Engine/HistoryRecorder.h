@@ -38,6 +38,8 @@ public:
                 const PollHistory::LatencyRule &latencyOf);
     // Forgets the series of other sources; schedules a write only when a series went.
     void keepOnlySources(const QSet<QUuid> &sourceIDs);
+    // Moves series to new keys (PollHistory::renameKeys); schedules a write only when one moved.
+    void renameKeys(const QHash<QString, QString> &newKeys);
     // Cancels the scheduled write and saves now when anything changed. A failure is only
     // logged and kept in writeError().
     QCoro::Task<void> flush();

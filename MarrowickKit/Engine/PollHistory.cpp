@@ -95,6 +95,18 @@ void PollHistory::removeSourcesNotIn(const QSet<QUuid> &sourceIDs)
     });
 }
 
+bool PollHistory::renameKeys(const QHash<QString, QString> &newKeys)
+{
+    bool moved = false;
+    for (auto it = newKeys.cbegin(); it != newKeys.cend(); ++it) {
+        if (it.key() == it.value() || m_samples.contains(it.value()) || !m_samples.contains(it.key()))
+            continue;
+        m_samples.insert(it.value(), m_samples.take(it.key()));
+        moved = true;
+    }
+    return moved;
+}
+
 QJsonObject PollHistory::toJson() const
 {
     QJsonObject series;

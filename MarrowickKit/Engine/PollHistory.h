@@ -62,6 +62,9 @@ public:
     void trim(Instant now);
     // Keeps only the series whose key starts with "<UUID>/" of one of `sourceIDs`.
     void removeSourcesNotIn(const QSet<QUuid> &sourceIDs);
+    // Moves each series from its old key to its new one, unless the new key already has one.
+    // True when a series moved.
+    bool renameKeys(const QHash<QString, QString> &newKeys);
 
     bool operator==(const PollHistory &) const = default;
 

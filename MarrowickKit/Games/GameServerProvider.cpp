@@ -5,6 +5,7 @@
 #include "MarrowickKit/Games/GameHTTPQueries.h"
 #include "MarrowickKit/Games/GameRegistry.h"
 #include "MarrowickKit/Model/GraphemeText.h"
+#include "MarrowickKit/Model/UuidText.h"
 #include "MarrowickKit/Games/MinecraftPing.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
 #include "MarrowickKit/Games/QueryPortProbe.h"
@@ -126,7 +127,7 @@ QCoro::Task<std::optional<QString>> GameServerProvider::credential(GameDefinitio
 GameServerStatus GameServerProvider::onlineStatus(const GameFacts &facts, double latencyMs) const
 {
     GameServerStatus status;
-    status.id = m_config.displayName;
+    status.id = uuidText(m_config.id);
     status.name = m_config.displayName;
     status.online = true;
     status.playersCurrent = facts.playersCurrent;
@@ -141,7 +142,7 @@ GameServerStatus GameServerProvider::onlineStatus(const GameFacts &facts, double
 GameServerStatus GameServerProvider::offlineStatus(const QString &failure) const
 {
     GameServerStatus status;
-    status.id = m_config.displayName;
+    status.id = uuidText(m_config.id);
     status.name = m_config.displayName;
     status.online = false;
     status.detail = firstGraphemes(failure, maxDetailLength);

@@ -8,7 +8,8 @@
 
 namespace marrowick {
 
-// Polls one game server with the protocol of its game and reports one game widget. A server
+// Polls one game server with the protocol of its game and reports one game widget, whose id is
+// the source's id so that a rename keeps its history, layout and alert state. A server
 // that cannot be reached or answers badly is an offline widget of a successful poll; only
 // configuration faults (unknown game, bad port, no query port, missing secret, a refused
 // password or token) fail the poll.

@@ -3,6 +3,7 @@
 #include "MarrowickKit/Games/GameServerProvider.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 #include "MarrowickKit/Games/MinecraftPing.h"
+#include "MarrowickKit/Model/UuidText.h"
 
 #include "support/FakeByteChannelFactory.h"
 #include "support/FakeHTTPClient.h"
@@ -43,6 +44,8 @@ QByteArray bedrockPong(const QByteArray &text)
          + char(text.size()) + text;
 }
 
+const QUuid serverID = parseUuid(u"5E0D2C4A-1B3F-4A6E-9C8D-7F0E1A2B3C4D").value();
+
 struct Fixture {
     std::shared_ptr<test::FakeByteChannelFactory> channels = std::make_shared<test::FakeByteChannelFactory>();
     std::shared_ptr<test::FakeUDPTransport> udp = std::make_shared<test::FakeUDPTransport>();
@@ -52,7 +55,7 @@ struct Fixture {
     test::ScriptedSleep sleep{Mode::untilCancelled};
     QueryPortCache cache;
     double now = 50;
-    GameServerConfig config{QUuid::createUuid(), "Home server", "minecraft-java", "mc.example.org", 25565,
+    GameServerConfig config{serverID, "Home server", "minecraft-java", "mc.example.org", 25565,
                             std::nullopt, std::nullopt, false};
 
     GameServerProvider provider()
@@ -86,7 +89,8 @@ void verifyOffline(const GameServerStatus &status, const QString &detail)
 {
     QVERIFY(!status.online);
     QCOMPARE(status.detail, detail);
-    QCOMPARE(status.id, QStringLiteral("Home server"));
+    QCOMPARE(status.id, uuidText(serverID));
+    QCOMPARE(status.name, QStringLiteral("Home server"));
     QCOMPARE(status.latencyMs, std::nullopt);
     QCOMPARE(status.playersCurrent, std::nullopt);
     QCOMPARE(status.playersMax, std::nullopt);
@@ -145,7 +149,8 @@ private slots:
                                    "version":{"name":"Paper 1.21"}})");
         });
         const auto status = fixture.poll();
-        QCOMPARE(status, (GameServerStatus{"Home server", "Home server", true, 2, 10, {"ann", "bob"}, 250.0, "Paper 1.21"}));
+        QCOMPARE(status, (GameServerStatus{uuidText(serverID), "Home server", true, 2, 10, {"ann", "bob"}, 250.0,
+                                           "Paper 1.21"}));
         const auto &channel = *fixture.channels->channels().first();
         QCOMPARE(channel.host, QStringLiteral("node4.host.net"));
         QCOMPARE(channel.port, quint16(25601));

@@ -3,9 +3,11 @@
 #include "Marrowick/State/SourcesStore.h"
 #include "MarrowickKit/Engine/HistoryRecorder.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
+#include "MarrowickKit/Games/GameServerProvider.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "State/AppStateRig.h"
+#include "support/FakeUDPTransport.h"
 #include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
@@ -71,6 +73,49 @@ WidgetData game(bool online)
     return server;
 }
 
+AnySourceConfig valheim(const QString &name)
+{
+    GameServerConfig config(idC, name, QStringLiteral("valheim"), QStringLiteral("127.0.0.1"), 2456, std::nullopt,
+                            std::nullopt, false);
+    config.pollInterval = 60;
+    config.alertThreshold = 3;
+    return config;
+}
+
+// Game-server sources polled by the real provider, over a scripted peer whose Valheim server
+// answers its query port 2457 while `online` holds and is silent otherwise.
+struct ValheimServer {
+    std::shared_ptr<test::FakeUDPTransport> udp = std::make_shared<test::FakeUDPTransport>();
+    QueryPortCache cache;
+    bool online = false;
+
+    ValheimServer()
+    {
+        udp->respond(2457, [this](const QByteArray &) -> QList<test::FakeUDPTransport::Reply> {
+            if (!online)
+                return {};
+            return {test::FakeUDPTransport::Reply::data(QByteArray("\xFF\xFF\xFF\xFF\x49\x11" "Vh\0m\0f\0g\0\0\0", 17)
+                                                        + QByteArray("\x01\x0A\0dlp\0", 7))};
+        });
+    }
+
+    ProviderFactory factory()
+    {
+        return [this](const AnySourceConfig &config, CredentialStoreHandle credentials) {
+            const GameTransports transports{nullptr, udp, nullptr, nullptr, {}, [] { return 0.0; }};
+            return std::make_unique<GameServerProvider>(config, std::move(credentials), transports, cache);
+        };
+    }
+};
+
+// The key of the game widget that the provider reports for a source.
+QString gameKey(const QUuid &id)
+{
+    GameServerStatus status;
+    status.id = uuidText(id);
+    return WidgetData::game(status).scopedID(id);
+}
+
 } // namespace
 
 class TestAppState : public QObject {
@@ -82,6 +127,22 @@ private:
     QString dataPath(const QString &name) const { return m_rig->folder() + QLatin1Char('/') + name; }
     QString folder() const { return m_rig->folder(); }
     AppState &build(bool underTest = false) { return m_rig->build(underTest); }
+    AppState &buildWith(ProviderFactory factory)
+    {
+        m_rig->state = std::make_unique<AppState>(AppStateServices{m_rig->credentials, folder(), m_rig->settings.get(),
+                                                                   m_rig->alerts, std::move(factory),
+                                                                   m_rig->clock.sleepFunction(),
+                                                                   m_rig->clock.nowFunction(), false});
+        return *m_rig->state;
+    }
+    // The bodies posted so far, each with its title.
+    QStringList posted() const
+    {
+        QStringList texts;
+        for (const AlertNotification &notification : std::as_const(m_rig->alerts->posted))
+            texts.append(notification.title + QStringLiteral(": ") + notification.body);
+        return texts;
+    }
     int fetches(const QUuid &id) const { return m_rig->providers.fetchCount(id); }
 
     void seedHistory(const QString &key, int count)
@@ -527,6 +588,124 @@ private slots:
         update.polledSourceID = idA;
         update.polledSucceeded = true;
         QCOMPARE(state.evaluateAlerts(idA, update).size(), 1);
+    }
+
+    // Both texts measure from the first failed check of the run, for an unreachable source (its
+    // polls back off: 0, 120, 360 s, then 660 s) and for a server that a successful poll reports
+    // offline (every 60 s).
+    void alertTextsMeasureFromTheFirstFailedCheck_data()
+    {
+        QTest::addColumn<bool>("widget");
+        QTest::addColumn<double>("recoveredAt");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("source unreachable")
+            << false << 660.0
+            << QStringList{QStringLiteral("Valheim is unreachable: Unreachable for 6 minutes"),
+                           QStringLiteral("Valheim recovered: Back after 11 minutes")};
+        QTest::newRow("server offline")
+            << true << 480.0
+            << QStringList{QStringLiteral("Valheim is down: Unreachable for 2 minutes"),
+                           QStringLiteral("Valheim recovered: Back after 8 minutes")};
+    }
+    void alertTextsMeasureFromTheFirstFailedCheck()
+    {
+        QFETCH(bool, widget);
+        QFETCH(double, recoveredAt);
+        ValheimServer server;
+        test::FakeProviders failing;
+        AppState &state = buildWith(widget ? server.factory() : failing.factory());
+        QList<AlertEvent> sunk;
+        state.setAlertEventsSink([&sunk](const QList<AlertEvent> &events) { sunk.append(events); });
+        if (!widget)
+            failing.failNext(idC, QStringLiteral("connection refused"), 3);
+
+        state.addSource(valheim(QStringLiteral("Valheim")));
+        m_rig->clock.advance(recoveredAt - 1);
+        server.online = true;
+        m_rig->clock.advance(1);
+
+        QTEST(posted(), "texts");
+        QCOMPARE(sunk.size(), 2);
+        QCOMPARE(sunk.first().downSince, Instant{});
+        QCOMPARE(sunk.last().downSince, Instant{});
+    }
+
+    // A game server renamed in the middle of its outage stays one widget: one "down", one
+    // "recovered" under the new name, its sparkline kept, and nothing when the old name returns.
+    void gameServerRenamedInAnOutage()
+    {
+        ValheimServer server;
+        server.online = true;
+        AppState &state = buildWith(server.factory());
+        state.addSource(valheim(QStringLiteral("Valheim")));
+        m_rig->clock.advance(0);
+        server.online = false;
+        m_rig->clock.advance(180); // offline at 60, 120 and 180: down
+        state.updateSource(valheim(QStringLiteral("Valheim 2")));
+        m_rig->clock.advance(240);
+        server.online = true;
+        m_rig->clock.advance(60);
+        state.updateSource(valheim(QStringLiteral("Valheim")));
+        m_rig->clock.advance(300);
+
+        QCOMPARE(posted(), (QStringList{QStringLiteral("Valheim is down: Unreachable for 2 minutes"),
+                                        QStringLiteral("Valheim 2 recovered: Back after 7 minutes")}));
+        QCOMPARE(state.latencyHistory().keys(), QList<QString>{gameKey(idC)});
+        QCOMPARE(state.historyRecorder()->current().samples().keys(), QList<QString>{gameKey(idC)});
+        QCOMPARE(state.latencySeries(gameKey(idC)).size(), 1 + 1 + 6);
+    }
+
+    // A source removed while down takes its down mark along: added again, it recovers silently.
+    void removedSourcesLeaveNoAlertState()
+    {
+        AppState &state = build();
+        QList<AlertEvent> sunk;
+        state.setAlertEventsSink([&sunk](const QList<AlertEvent> &events) { sunk.append(events); });
+        m_rig->providers.failNext(idA, QStringLiteral("connection refused"));
+        state.addSource(tcp(idA));
+        m_rig->clock.advance(0);
+        QCOMPARE(sunk.size(), 1);
+        state.deleteSource(idA);
+        state.addSource(tcp(idA));
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 2);
+        QCOMPARE(sunk.size(), 1);
+    }
+
+    // What history and layout files hold under a game widget's former key, its source's display
+    // name, belongs to the widget's key now: the sparkline goes on and a hidden widget stays hidden.
+    void storedGameWidgetKeysCarryOver()
+    {
+        const QString oldKey = uuidText(idC) + QStringLiteral("/game:Valheim");
+        SourcesStore::save({valheim(QStringLiteral("Valheim")), tcp(idA)}, folder());
+        // The provider stamps its snapshots with the wall clock; the history keeps a week before it.
+        const Instant earlier = Instant::now().advanced(-60);
+        PollHistory history;
+        for (int i = 1; i <= 3; ++i) {
+            history.append(oldKey, HistorySample{earlier.advanced(i), double(i), ServiceStatus::up});
+            history.append(checkKey(idA), HistorySample{earlier.advanced(i), double(i), ServiceStatus::up});
+        }
+        HistoryStore::save(history, folder());
+        WidgetLayout layout;
+        layout.order = {checkKey(idA), oldKey};
+        layout.hidden = {oldKey};
+        layout.save(*m_rig->settings);
+
+        ValheimServer server;
+        server.online = true;
+        AppState &state = buildWith(server.factory());
+        m_rig->clock.advance(0);
+
+        QCOMPARE(state.latencySeries(gameKey(idC)), (QList<double>{1, 2, 3, 0}));
+        QVERIFY(!state.latencyHistory().contains(oldKey));
+        QCOMPARE(state.historyRecorder()->current().samples(gameKey(idC)).size(), 4);
+        QVERIFY(!state.historyRecorder()->current().samples().contains(oldKey));
+        layout.order = {checkKey(idA), gameKey(idC)};
+        layout.hidden = {gameKey(idC)};
+        QCOMPARE(state.widgetLayout(), layout);
+        QCOMPARE(WidgetLayout::load(*m_rig->settings), layout);
+        m_rig->clock.advance(HistoryRecorder::writeDelay);
+        QCOMPARE(HistoryStore::load(folder()).samples().keys().contains(oldKey), false);
     }
 
     void refreshAllPollsAtOnceUnlessPaused()
