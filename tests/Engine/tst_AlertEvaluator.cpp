@@ -154,24 +154,6 @@ private slots:
         QCOMPARE(events.size(), 1);
         QCOMPARE(events.first().sourceID, other.id);
     }
-
-    // A removed source's down marks and counts go with it: the same id added again starts afresh.
-    void forgottenSourcesLeaveNothing()
-    {
-        AlertEvaluator evaluator;
-        const AnySourceConfig config = source(1);
-        TCPPortConfig kept;
-        kept.id = QUuid::createUuid();
-        kept.alertThreshold = 1;
-        QCOMPARE(evaluator.recordSuccess(config, snapshot({service(ServiceStatus::down)}), at(1)).size(), 1);
-        QCOMPARE(evaluator.recordFailure(config, at(2)).size(), 1);
-        QCOMPARE(evaluator.recordFailure(kept, at(2)).size(), 1);
-
-        evaluator.forgetSources([](const QUuid &id) { return id == sourceID; });
-        QVERIFY(evaluator.recordSuccess(config, snapshot({service(ServiceStatus::up)}), at(3)).isEmpty());
-        QCOMPARE(evaluator.recordSuccess(kept, snapshot({}), at(3)),
-                 (QList<AlertEvent>{AlertEvent{kept.id, Kind::recovered, QStringLiteral(" recovered"), at(2)}}));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_AlertEvaluator)
