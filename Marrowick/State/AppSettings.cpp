@@ -30,7 +30,8 @@ void keepOwnerOnly(const QSettings &store)
     if (!QFileInfo(file).isAbsolute())
         return;
     if (!QFileInfo::exists(file)) {
-        QDir().mkpath(QFileInfo(file).absolutePath());
+        // Before QSettings makes it, which would let everyone list it.
+        AtomicFile::createFolder(QFileInfo(file).absolutePath());
         QFile created(file);
         if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return;

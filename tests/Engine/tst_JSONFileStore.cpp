@@ -200,11 +200,18 @@ private slots:
         QVERIFY(!problem->blocksSaving());
     }
 
+    // Others cannot list the folders made for a file; one that was there keeps its mode.
     void saveCreatesMissingFolders()
     {
+        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("a"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                                       | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                                       | QFileDevice::ExeOther));
         const QString file = m_folder->filePath(QStringLiteral("a/b/c/history.json"));
         JSONFileStore::save("{\"name\":\"new\"}", file);
         QCOMPARE(test::fileBytes(file), QByteArray("{\"name\":\"new\"}"));
+        QCOMPARE(test::modeOf(m_folder->filePath(QStringLiteral("a"))), 0705);
+        QCOMPARE(test::modeOf(m_folder->filePath(QStringLiteral("a/b"))), 0700);
+        QCOMPARE(test::modeOf(m_folder->filePath(QStringLiteral("a/b/c"))), 0700);
     }
 
     // A link (into a dotfiles folder, say) stays a link; the file it names gets the bytes.
