@@ -156,6 +156,12 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
                                                          CredentialStoreHandle credentials, SourceFormState form,
                                                          QUuid id, AnySourceConfig config, bool editing)
 {
+    // Refused before the keyring holds a secret for a source that is never kept.
+    if (const QString refused = state ? state->refusalToKeep(config) : QString(); !refused.isEmpty()) {
+        if (self)
+            self->failSave(refused);
+        co_return;
+    }
     const auto reference = form.credentialRef(id);
     if (!form.secret.isEmpty() && reference) {
         QString failure;
@@ -174,16 +180,23 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
     }
     // The sheet may be gone by now; the source is saved all the same.
     if (state) {
+        QString refused;
         if (editing) {
             // A changed configuration is polled at once by its new start; an unchanged one (a
             // new secret only) is refreshed, or a fixed source would wait out its back-off.
             const AnySourceConfig *current = state->source(id);
             const bool unchanged = current && *current == config;
-            state->updateSource(config);
+            refused = state->updateSource(config);
             if (unchanged)
                 state->refreshSource(id);
         } else {
-            state->addSource(config);
+            refused = state->addSource(config);
+        }
+        // The sources grew while the keyring answered.
+        if (!refused.isEmpty()) {
+            if (self)
+                self->failSave(refused);
+            co_return;
         }
         if (!state->sourcesSaveError().isEmpty()) {
             if (self)

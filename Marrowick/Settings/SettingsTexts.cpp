@@ -41,6 +41,11 @@ MessageAlert importEmpty()
     return {QStringLiteral("Import Failed"), QStringLiteral("That file holds no source."), {}, {}};
 }
 
+MessageAlert importRefused(const QString &reason)
+{
+    return {QStringLiteral("Import Failed"), reason, {}, {}};
+}
+
 MessageAlert importComplete(qsizetype imported, const QStringList &namesNeedingSecret)
 {
     return {QStringLiteral("Import Complete"), importSummaryMessage(countPhrase(imported), namesNeedingSecret), {}, {}};

@@ -36,6 +36,8 @@ QString importSummaryMessage(const QString &countPhrase, const QStringList &name
 MessageAlert exportFailed(const QString &description);
 MessageAlert importUnreadable();
 MessageAlert importEmpty();
+// The sources of the file were not taken; `reason` says why.
+MessageAlert importRefused(const QString &reason);
 MessageAlert importComplete(qsizetype imported, const QStringList &namesNeedingSecret);
 // The sources were replaced but could not be saved; `unsaved` says why and what becomes of them.
 MessageAlert importNotSaved(qsizetype imported, const QStringList &namesNeedingSecret, const QString &unsaved);

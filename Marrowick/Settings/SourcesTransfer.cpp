@@ -37,8 +37,10 @@ void SourcesTransfer::importSources(const PickOpenFile &pick)
     if (!path)
         return;
     QList<AnySourceConfig> imported;
+    QByteArray encoded;
     try {
         imported = SourcesStore::importSources(*path);
+        encoded = SourcesStore::encode(imported);
     } catch (...) {
         // Whatever the reason, the user hears one plain sentence; nothing has changed.
         emit reported(SettingsTexts::importUnreadable());
@@ -46,6 +48,12 @@ void SourcesTransfer::importSources(const PickOpenFile &pick)
     }
     if (imported.isEmpty()) {
         emit reported(SettingsTexts::importEmpty());
+        return;
+    }
+    // Judged by the file the sources would be saved in, which is larger than a compact import:
+    // sources that could never be saved would replace the user's and be lost at quit.
+    if (const QString refused = SourcesStore::sizeRefusal(encoded); !refused.isEmpty()) {
+        emit reported(SettingsTexts::importRefused(refused));
         return;
     }
     m_pendingImport = std::move(imported);
@@ -68,7 +76,10 @@ void SourcesTransfer::replaceSourcesWithPendingImport()
     if (!m_pendingImport || !m_state)
         return;
     const QList<AnySourceConfig> imported = *std::exchange(m_pendingImport, std::nullopt);
-    m_state->replaceSources(imported);
+    if (const QString refused = m_state->replaceSources(imported); !refused.isEmpty()) {
+        emit reported(SettingsTexts::importRefused(refused));
+        return;
+    }
     lookUpSecrets(this, m_state->credentials(), imported, m_state->unsavedSourcesText());
 }
 

@@ -17,7 +17,8 @@ namespace marrowick {
 class AppState;
 
 // Export of the sources to a file and import from one. An import replaces every source, so
-// it waits as the pending import until the user confirms or cancels; once replaced, the
+// it waits as the pending import until the user confirms or cancels; sources too many for the
+// sources file are refused before that, as they could never be saved. Once replaced, the
 // report names the sources whose password or token must be entered again, and says so when
 // the replaced sources could not be saved.
 class SourcesTransfer : public QObject {

@@ -26,8 +26,14 @@ void TerminationSignals::catchFromNow()
     action.sa_handler = handle;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int signal : handledSignals)
+    for (const int signal : handledSignals) {
+        // One ignored at start stays ignored: whoever started the program asked for that, as
+        // nohup does for the hang-up.
+        struct sigaction inherited {};
+        if (::sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(signal, &action, nullptr);
+    }
 }
 
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
@@ -49,8 +55,11 @@ TerminationSignals::~TerminationSignals()
 {
     if (!m_notifier)
         return;
-    for (const int signal : handledSignals)
-        std::signal(signal, SIG_DFL);
+    for (const int signal : handledSignals) {
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler == handle)
+            std::signal(signal, SIG_DFL);
+    }
     delete m_notifier;
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);

@@ -7,8 +7,9 @@ class QSocketNotifier;
 namespace marrowick {
 
 // Turns SIGTERM, SIGINT and SIGHUP into a Qt signal, so a session logout or a Ctrl-C quits
-// through the same sequence as the Quit action and the history is written first. One
-// instance per process: a C signal handler can only reach a static descriptor.
+// through the same sequence as the Quit action and the history is written first. A signal
+// ignored when the program started (a hang-up under nohup) stays ignored. One instance per
+// process: a C signal handler can only reach a static descriptor.
 class TerminationSignals : public QObject {
     Q_OBJECT
 

@@ -1,5 +1,6 @@
 #include "Marrowick/State/AppSettings.h"
 
+#include "Marrowick/State/HexColor.h"
 #include "MarrowickKit/Engine/AtomicFile.h"
 #include "MarrowickKit/Model/StrictUtf8.h"
 
@@ -30,7 +31,8 @@ void keepOwnerOnly(const QSettings &store)
     if (!QFileInfo(file).isAbsolute())
         return;
     if (!QFileInfo::exists(file)) {
-        QDir().mkpath(QFileInfo(file).absolutePath());
+        // Before QSettings makes it, which would let everyone list it.
+        AtomicFile::createFolder(QFileInfo(file).absolutePath());
         QFile created(file);
         if (!created.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return;
@@ -61,6 +63,16 @@ bool holdsItsKind(const QString &key, const QVariant &value)
     if (key == SettingsKey::widgetLayout)
         return value.typeId() == QMetaType::QByteArray;
     return storedBool(value).has_value();
+}
+
+// Whether a value read from a damaged file is written back. An accent that is not a colour,
+// such as one with replacement characters where its bytes were not UTF-8, shows the default
+// accent anyway: it is damage, and the file is rewritten without it.
+bool isKeptFromDamagedFile(const QString &key, const QVariant &value)
+{
+    if (!holdsItsKind(key, value))
+        return false;
+    return key != SettingsKey::accentHex || parseHexColor(value.toString()).has_value();
 }
 
 // Whether a settings file, read by `alone` and nothing else, is damaged. QSettings says so of
@@ -235,7 +247,7 @@ void AppSettings::keepDamagedFile()
     const QSettings own(file, m_store->format());
     own.allKeys();
     for (const QString &key : ownKeys()) {
-        if (const QVariant stored = own.value(key); stored.isValid() && holdsItsKind(key, stored))
+        if (const QVariant stored = own.value(key); stored.isValid() && isKeptFromDamagedFile(key, stored))
             m_unsaved.insert(key, stored);
     }
     m_replacesFile = true;

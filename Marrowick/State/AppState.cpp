@@ -44,6 +44,23 @@ QHash<QString, QString> gameWidgetKeysByName(const QList<AnySourceConfig> &sourc
     return newKeys;
 }
 
+// Nothing for sources that cannot be encoded: the write fails and says why.
+std::optional<QByteArray> encodedOrNothing(const QList<AnySourceConfig> &sources)
+{
+    try {
+        return SourcesStore::encode(sources);
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
+}
+
+// Why sources of this encoding are refused; empty where they fit or where they cannot be
+// encoded, which the write tells.
+QString refusal(const std::optional<QByteArray> &encoded)
+{
+    return encoded ? SourcesStore::sizeRefusal(*encoded) : QString();
+}
+
 QList<QString> secretReferences(const QList<AnySourceConfig> &sources)
 {
     QList<QString> references;
@@ -129,29 +146,53 @@ const AnySourceConfig *AppState::source(const QUuid &id) const
     return found == m_sourceIndex.cend() ? nullptr : &m_sources.at(*found);
 }
 
-void AppState::setSources(QList<AnySourceConfig> sources)
+QString AppState::setSources(QList<AnySourceConfig> sources)
 {
-    storeSources(std::move(sources));
-    persistSources();
+    const std::optional<QByteArray> encoded = encodedOrNothing(sources);
+    if (QString refused = refusal(encoded); !refused.isEmpty())
+        return refused;
+    assignSources(std::move(sources), {}, encoded);
+    return QString();
 }
 
-void AppState::addSource(const AnySourceConfig &source)
+QString AppState::addSource(const AnySourceConfig &source)
 {
     QList<AnySourceConfig> sources = m_sources;
     sources.append(source);
-    setSources(std::move(sources));
+    return setSources(std::move(sources));
 }
 
-void AppState::updateSource(const AnySourceConfig &source)
+QString AppState::updateSource(const AnySourceConfig &source)
 {
-    const auto found = std::find_if(m_sources.cbegin(), m_sources.cend(),
-                                    [&](const AnySourceConfig &candidate) { return candidate.id() == source.id(); });
-    if (found == m_sources.cend())
-        return;
+    const auto found = m_sourceIndex.constFind(source.id());
+    if (found == m_sourceIndex.cend())
+        return QString();
     QList<AnySourceConfig> sources = m_sources;
-    sources[found - m_sources.cbegin()] = source;
-    noteSecretsOf({*found});
-    setSources(std::move(sources));
+    const AnySourceConfig going = std::exchange(sources[*found], source);
+    const std::optional<QByteArray> encoded = encodedOrNothing(sources);
+    if (QString refused = refusal(encoded); !refused.isEmpty())
+        return refused;
+    assignSources(std::move(sources), {going}, encoded);
+    return QString();
+}
+
+QString AppState::refusalToKeep(const AnySourceConfig &source) const
+{
+    QList<AnySourceConfig> sources = m_sources;
+    if (const auto found = m_sourceIndex.constFind(source.id()); found != m_sourceIndex.cend())
+        sources[*found] = source;
+    else
+        sources.append(source);
+    return refusal(encodedOrNothing(sources));
+}
+
+void AppState::assignSources(QList<AnySourceConfig> sources, const QList<AnySourceConfig> &going,
+                             const std::optional<QByteArray> &encoded)
+{
+    noteSecretsOf(going);
+    storeSources(std::move(sources));
+    writeSourcesFile(encoded);
+    syncEngine();
 }
 
 void AppState::deleteSource(const QUuid &id)
@@ -167,21 +208,25 @@ void AppState::deleteSource(const QUuid &id)
     if (m_latencyHistory.size() != seriesBefore)
         emit latencyHistoryChanged();
 
-    noteSecretsOf(removed);
-    setSources(std::move(remaining));
+    // Fewer sources always fit.
+    assignSources(std::move(remaining), removed, std::nullopt);
     pruneRecorderHistory(m_sources);
 }
 
-void AppState::replaceSources(QList<AnySourceConfig> sources)
+QString AppState::replaceSources(QList<AnySourceConfig> sources)
 {
+    const std::optional<QByteArray> encoded = encodedOrNothing(sources);
+    if (QString refused = refusal(encoded); !refused.isEmpty())
+        return refused;
     if (!m_latencyHistory.isEmpty()) {
         m_latencyHistory.clear();
         emit latencyHistoryChanged();
     }
-    noteSecretsOf(m_sources);
-    setSources(std::move(sources));
+    const QList<AnySourceConfig> going = m_sources;
+    assignSources(std::move(sources), going, encoded);
     pruneRecorderHistory(m_sources);
     loadHistory();
+    return QString();
 }
 
 void AppState::persistSources()
@@ -190,7 +235,7 @@ void AppState::persistSources()
     syncEngine();
 }
 
-void AppState::writeSourcesFile()
+void AppState::writeSourcesFile(const std::optional<QByteArray> &encoded)
 {
     QString failure;
     if (m_sourcesLoadProblem && m_sourcesLoadProblem->blocksSaving()) {
@@ -198,7 +243,10 @@ void AppState::writeSourcesFile()
         failure = m_sourcesLoadProblem->savingRefusal();
     } else {
         try {
-            SourcesStore::save(m_sources, m_sourcesDirectory);
+            if (encoded)
+                SourcesStore::saveEncoded(*encoded, m_sourcesDirectory);
+            else
+                SourcesStore::save(m_sources, m_sourcesDirectory);
         } catch (const std::exception &error) {
             // The list stays as assigned in memory; the next change tries the write again.
             failure = QString::fromUtf8(error.what());

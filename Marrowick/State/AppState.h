@@ -101,15 +101,20 @@ public:
     static OverallStatus computeOverallStatus(const SourceMap<SourceSnapshot> &snapshots,
                                               const SourceMap<QString> &errors);
 
+    // A change that would need a larger "sources.json" than can be saved is refused, since it
+    // would be lost at quit: nothing changes, and the text says why. Empty when it was made.
     // Every assignment, also of an unchanged list, writes "sources.json" and re-synchronises.
-    void setSources(QList<AnySourceConfig> sources);
-    void addSource(const AnySourceConfig &source);
+    QString setSources(QList<AnySourceConfig> sources);
+    QString addSource(const AnySourceConfig &source);
     // Replaces the first source with the same id; an unknown id changes nothing at all.
-    void updateSource(const AnySourceConfig &source);
+    QString updateSource(const AnySourceConfig &source);
     // Removes every source with the id, its latency series and history; the secrets no other
     // source uses go once the list without it is saved.
     void deleteSource(const QUuid &id);
-    void replaceSources(QList<AnySourceConfig> sources);
+    QString replaceSources(QList<AnySourceConfig> sources);
+    // Why putting `source` in place of the source with its id, or adding it where there is none,
+    // would be refused; empty where it would not. Changes nothing.
+    QString refusalToKeep(const AnySourceConfig &source) const;
     // Polls every source now; nothing while paused.
     void refreshAll();
     // Polls the source now, once the engine has the changes made before; nothing while paused.
@@ -168,8 +173,12 @@ signals:
     void storageNoticeChanged(const QString &notice);
 
 private:
+    // Stores, writes (the encoding, when at hand) and synchronises the sources, after noting the
+    // secrets of those `going`.
+    void assignSources(QList<AnySourceConfig> sources, const QList<AnySourceConfig> &going,
+                       const std::optional<QByteArray> &encoded);
     void storeSources(QList<AnySourceConfig> sources);
-    void writeSourcesFile();
+    void writeSourcesFile(const std::optional<QByteArray> &encoded = std::nullopt);
     void retryUnsavedSources();
     void refreshStorageNotice();
     void setPollingActivity(bool on);

@@ -74,9 +74,24 @@ QByteArray encode(const QList<AnySourceConfig> &sources)
     return writeJson(sourcesToJson(sources), JsonStyle::pretty);
 }
 
+QString sizeRefusal(const QByteArray &encoded)
+{
+    if (encoded.size() <= JSONFileStore::maximumFileSize)
+        return QString();
+    return QStringLiteral("Your sources would then need a sources file of %1 bytes, over the limit of %2 bytes, so "
+                          "they could not be saved. Nothing was changed.")
+        .arg(encoded.size())
+        .arg(JSONFileStore::maximumFileSize);
+}
+
 void save(const QList<AnySourceConfig> &sources, const QString &directory)
 {
-    JSONFileStore::save(encode(sources), QDir(directory).filePath(fileName()));
+    saveEncoded(encode(sources), directory);
+}
+
+void saveEncoded(const QByteArray &encoded, const QString &directory)
+{
+    JSONFileStore::save(encoded, QDir(directory).filePath(fileName()));
 }
 
 QList<AnySourceConfig> importSources(const QString &file)

@@ -47,9 +47,16 @@ void removeLeftoverTemporaries(const QString &directory);
 // Pretty-printed with sorted keys and "/" written as "\/". Throws JsonEncodeError.
 QByteArray encode(const QList<AnySourceConfig> &sources);
 
+// Why encoded sources cannot be kept: a "sources.json" over JSONFileStore::maximumFileSize could
+// be neither saved nor read back, so sources that need one are refused before they replace
+// anything. Empty when they fit.
+QString sizeRefusal(const QByteArray &encoded);
+
 // Encodes and atomically replaces "sources.json" (owner-only), creating the folder. Throws
 // JsonEncodeError or FileStoreError.
 void save(const QList<AnySourceConfig> &sources, const QString &directory);
+// The same with the sources encoded already. Throws FileStoreError.
+void saveEncoded(const QByteArray &encoded, const QString &directory);
 
 // Reads an exported file: the first of each id, each with a new id and new secret reference
 // names. Changes nothing. Throws SourcesFileError, or JsonDecodeError for a file that is not

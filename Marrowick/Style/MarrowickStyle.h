@@ -10,6 +10,7 @@
 #include <QString>
 #include <QWidget>
 
+#include "Marrowick/State/HexColor.h"
 #include "Marrowick/Style/Symbol.h"
 
 #include <optional>
@@ -22,19 +23,6 @@ namespace marrowick {
 // The accent of a window that has none of its own, and the setting's default.
 inline const QString defaultAccentHex = QStringLiteral("#8BB8E8");
 
-
-// The three sRGB components of a hex colour, each in 0...1.
-struct ColorComponents {
-    double red = 0;
-    double green = 0;
-    double blue = 0;
-
-    bool operator==(const ColorComponents &) const = default;
-};
-
-// "#RRGGBB" or "RRGGBB", spaces and tabs around it allowed. Six characters after the one "#";
-// a leading "+", or a "-" before all zeros, counts as a digit position. Nothing otherwise.
-std::optional<ColorComponents> parseHexColor(const QString &text);
 
 // The colour of a stored "accentHex"; an unparsable text gives the default accent.
 QColor accentColor(const QString &hex);

@@ -10,8 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -228,9 +226,27 @@ void syncToDisk(const QString &file)
 
 QString createFolder(const QString &folder)
 {
-    std::error_code error;
-    std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
-    return error ? QString::fromLocal8Bit(error.message()) : QString();
+    // The missing folders, deepest first, up to the first that is there.
+    QStringList missing;
+    QString existing = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    for (QFileInfo level(existing); !level.exists() && !level.isSymLink() && !level.isRoot();
+         level = QFileInfo(existing)) {
+        missing.append(existing);
+        existing = level.absolutePath();
+    }
+    if (!QFileInfo(existing).isDir())
+        return systemError(QFileInfo(existing).exists() ? ENOTDIR : EEXIST);
+    // Owner-only, as the files in them: a folder made here holds the user's own data or
+    // settings, or is the root of them in a new home, made so by what the base directory
+    // specification asks. A folder that is there keeps its mode: it may be shared on purpose.
+    for (auto level = missing.crbegin(); level != missing.crend(); ++level) {
+        if (::mkdir(QFile::encodeName(*level).constData(), S_IRWXU) == 0)
+            continue;
+        // Made meanwhile by another writer is as good.
+        if (const int error = errno; error != EEXIST || !QFileInfo(*level).isDir())
+            return systemError(error);
+    }
+    return QString();
 }
 
 void removeLeftoverTemporaries(const QString &file)

@@ -40,8 +40,9 @@ void checkRoom(qint64 bytes, const QString &file);
 // its folder the name. Throws FileStoreError when the file's bytes may not be on the disk.
 void syncToDisk(const QString &file);
 
-// Creates `folder` and the folders above it where missing; an empty text, else why not (the
-// first refusal met, such as a folder above that cannot be written).
+// Creates `folder` and the folders above it where missing, owner-only; one that is there keeps
+// its mode. An empty text, else why not (the first refusal met, such as a folder above that
+// cannot be written).
 QString createFolder(const QString &folder);
 
 // Removes the temporaries that writes of `file` killed midway left beside it: only names that

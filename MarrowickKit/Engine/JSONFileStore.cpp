@@ -67,6 +67,12 @@ FileProblem told(const FileProblem &problem)
     return problem;
 }
 
+// Its size against the cap, as the texts about a file over it put them.
+QString oversizeText(qint64 size)
+{
+    return QStringLiteral("%1 bytes, over the limit of %2 bytes").arg(size).arg(JSONFileStore::maximumFileSize);
+}
+
 enum class Placed { done, taken, failed };
 
 // Puts the file, through `place`, at `quarantine` or the first of `quarantine`-2, -3, ... that
@@ -102,6 +108,10 @@ bool FileProblem::blocksSaving() const
 
 QString FileProblem::text() const
 {
+    if (kind == Kind::setAside && oversize) {
+        return QStringLiteral("%1 is too large (%2). Marrowick started without it and kept it as %3.")
+            .arg(fileNameOf(file), oversizeText(*oversize), QDir::toNativeSeparators(copy));
+    }
     if (kind == Kind::setAside) {
         return QStringLiteral("%1 was damaged. Marrowick started without it and kept it as %2.")
             .arg(fileNameOf(file), QDir::toNativeSeparators(copy));
@@ -145,8 +155,9 @@ std::optional<QByteArray> readCapped(const QString &file, QString *error)
     return bytes;
 }
 
-FileProblem setAside(const QString &file, const QString &quarantine)
+FileProblem setAside(const QString &file, const QString &quarantine, bool tooLarge)
 {
+    const std::optional<qint64> oversize = tooLarge ? std::optional(QFileInfo(file).size()) : std::nullopt;
     QString reason;
     const std::optional<QString> copy = placeAtFreeName(quarantine, reason, [&file](const QString &name, QString &why) {
         QFile moved(file);
@@ -155,15 +166,18 @@ FileProblem setAside(const QString &file, const QString &quarantine)
         why = moved.errorString();
         return isTaken(name) ? Placed::taken : Placed::failed;
     });
-    if (!copy)
-        return leaveInPlace(file, QStringLiteral("damaged, and it could not be set aside: %1").arg(reason));
-    return told({FileProblem::Kind::setAside, file, *copy, QString()});
+    if (!copy) {
+        const QString what = oversize ? QStringLiteral("too large: %1;").arg(oversizeText(*oversize))
+                                      : QStringLiteral("damaged, and");
+        return leaveInPlace(file, QStringLiteral("%1 it could not be set aside: %2").arg(what, reason));
+    }
+    return told({FileProblem::Kind::setAside, file, *copy, QString(), oversize});
 }
 
 FileProblem copyAside(const QString &file, const QString &quarantine)
 {
     if (const std::optional<QString> kept = earlierCopy(file, quarantine))
-        return told({FileProblem::Kind::copiedAside, file, *kept, QString()});
+        return told({FileProblem::Kind::copiedAside, file, *kept, QString(), std::nullopt});
     QString reason;
     const std::optional<QString> copy = placeAtFreeName(quarantine, reason, [&file](const QString &name, QString &why) {
         try {
@@ -175,12 +189,12 @@ FileProblem copyAside(const QString &file, const QString &quarantine)
     });
     if (!copy)
         return leaveInPlace(file, QStringLiteral("damaged, and no copy of it could be kept: %1").arg(reason));
-    return told({FileProblem::Kind::copiedAside, file, *copy, QString()});
+    return told({FileProblem::Kind::copiedAside, file, *copy, QString(), std::nullopt});
 }
 
 FileProblem leaveInPlace(const QString &file, const QString &reason)
 {
-    return told({FileProblem::Kind::leftInPlace, file, QString(), reason});
+    return told({FileProblem::Kind::leftInPlace, file, QString(), reason, std::nullopt});
 }
 
 void save(const QByteArray &bytes, const QString &file)

@@ -22,6 +22,8 @@ struct FileProblem {
     QString file;
     QString copy;
     QString reason;
+    // The size of a file not read for being over maximumFileSize, rather than damaged.
+    std::optional<qint64> oversize;
 
     // Whether a save must not replace `file`: its contents were never read and it is still there.
     bool blocksSaving() const;
@@ -46,9 +48,9 @@ bool holdsFile(const QString &file);
 // (then `error` says why).
 std::optional<QByteArray> readCapped(const QString &file, QString *error = nullptr);
 
-// Moves the damaged file to `quarantine`, or to the first of `quarantine`-2, -3, ... that is
-// free: an earlier copy is never replaced. Logs what it did.
-FileProblem setAside(const QString &file, const QString &quarantine);
+// Moves the damaged file, or one over the cap when `tooLarge`, to `quarantine`, or to the first
+// of `quarantine`-2, -3, ... that is free: an earlier copy is never replaced. Logs what it did.
+FileProblem setAside(const QString &file, const QString &quarantine, bool tooLarge = false);
 
 // Copies the damaged file, which stays in use, as setAside() names its copy: an earlier copy is
 // never replaced, and one that holds the same bytes is named instead of a new one. Where no copy
@@ -79,13 +81,14 @@ auto load(const QString &file, const QString &quarantine, Decode decode, std::op
             *problem = found;
         return std::nullopt;
     }
-    if (bytes->size() <= maximumFileSize) {
+    const bool tooLarge = bytes->size() > maximumFileSize;
+    if (!tooLarge) {
         try {
             return decode(parseJsonDocument(*bytes));
         } catch (const JsonDecodeError &) {
         }
     }
-    const FileProblem found = setAside(file, quarantine);
+    const FileProblem found = setAside(file, quarantine, tooLarge);
     if (problem)
         *problem = found;
     return std::nullopt;

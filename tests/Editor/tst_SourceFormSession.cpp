@@ -1,5 +1,6 @@
 #include "State/AppStateRig.h"
 #include "Marrowick/Editor/SourceFormSession.h"
+#include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "support/LocalHTTPServer.h"
@@ -228,12 +229,16 @@ void TestSourceFormSession::save_data()
     QTest::addColumn<bool>("editing");
     QTest::addColumn<QString>("secret");
     QTest::addColumn<QString>("failure"); // of the keyring's write, empty when it works
+    QTest::addColumn<bool>("full");       // the sources file is as large as it may be
 
-    QTest::newRow("adding with a secret") << false << "tok" << "";
-    QTest::newRow("editing keeps the stored secret") << true << "" << "";
-    QTest::newRow("editing with a new secret") << true << "new" << "";
-    QTest::newRow("keyring fails") << false << "tok" << "keyring locked";
-    QTest::newRow("keyring fails while editing") << true << "new" << "keyring locked";
+    QTest::newRow("adding with a secret") << false << "tok" << "" << false;
+    QTest::newRow("editing keeps the stored secret") << true << "" << "" << false;
+    QTest::newRow("editing with a new secret") << true << "new" << "" << false;
+    QTest::newRow("keyring fails") << false << "tok" << "keyring locked" << false;
+    QTest::newRow("keyring fails while editing") << true << "new" << "keyring locked" << false;
+    // Refused before the keyring holds a secret for a source that is not kept.
+    QTest::newRow("sources file full") << false << "tok" << "" << true;
+    QTest::newRow("sources file full while editing") << true << "new" << "" << true;
 }
 
 void TestSourceFormSession::save()
@@ -241,6 +246,7 @@ void TestSourceFormSession::save()
     QFETCH(bool, editing);
     QFETCH(QString, secret);
     QFETCH(QString, failure);
+    QFETCH(bool, full);
 
     SessionRig rig;
     const QUuid id = QUuid::createUuid();
@@ -252,6 +258,10 @@ void TestSourceFormSession::save()
         rig.state->addSource(stored);
         source = stored;
     }
+    if (full) {
+        rig.state->addSource(paddedSource(QUuid::createUuid(), rig.state->sources(), JSONFileStore::maximumFileSize));
+        failure = QStringLiteral("Your sources would then need a sources file of ");
+    }
     SourceFormSession session(rig.state.get(), source);
     if (!editing)
         run(session, {"select:beszel", "continue", "name:Hub"});
@@ -259,7 +269,7 @@ void TestSourceFormSession::save()
         form.baseURL = QStringLiteral("https://hub2");
         form.secret = secret;
     });
-    if (!failure.isEmpty())
+    if (!failure.isEmpty() && !full)
         rig.keyring->failure = failure;
     const QList<AnySourceConfig> sourcesBefore = rig.state->sources();
     const QHash<QString, QString> secretsBefore = rig.keyring->secrets();
@@ -271,11 +281,13 @@ void TestSourceFormSession::save()
     QCOMPARE(finished.first().first().toBool(), failure.isEmpty());
     QVERIFY(!session.isSaving());
     QCOMPARE(saving.size(), 2);
-    QCOMPARE(rig.keyring->writes, secret.isEmpty() ? 0 : 1);
+    QCOMPARE(rig.keyring->writes, secret.isEmpty() || full ? 0 : 1);
 
     if (!failure.isEmpty()) {
         // Nothing is stored, and the reason stays until it has been seen.
-        QCOMPARE(session.saveError(), failure);
+        QVERIFY(session.saveError());
+        QVERIFY2(full ? session.saveError()->startsWith(failure) : *session.saveError() == failure,
+                 qPrintable(*session.saveError()));
         QCOMPARE(rig.state->sources(), sourcesBefore);
         QCOMPARE(rig.keyring->secrets(), secretsBefore);
         QCOMPARE(session.saveButtonTitle(), editing ? QStringLiteral("Save Changes") : QStringLiteral("Save Source"));

@@ -110,22 +110,28 @@ private slots:
     void unusableFilesAreQuarantined_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("not JSON") << QByteArray("name = lab\n");
-        QTest::newRow("truncated") << QByteArray("{\"name\":\"la");
-        QTest::newRow("wrong shape") << QByteArray("[{\"name\":\"lab\"}]");
-        QTest::newRow("wrong member type") << QByteArray("{\"name\":42}");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("one byte over the cap") << paddedDocument(JSONFileStore::maximumFileSize + 1);
-        QTest::newRow("far over the cap") << paddedDocument(3 * JSONFileStore::maximumFileSize);
+        QTest::addColumn<QString>("what"); // the file's fault, as told
+        const QString damaged = QStringLiteral("was damaged");
+        QTest::newRow("not JSON") << QByteArray("name = lab\n") << damaged;
+        QTest::newRow("truncated") << QByteArray("{\"name\":\"la") << damaged;
+        QTest::newRow("wrong shape") << QByteArray("[{\"name\":\"lab\"}]") << damaged;
+        QTest::newRow("wrong member type") << QByteArray("{\"name\":42}") << damaged;
+        QTest::newRow("empty") << QByteArray() << damaged;
+        QTest::newRow("one byte over the cap") << paddedDocument(JSONFileStore::maximumFileSize + 1)
+                                               << "is too large (8388609 bytes, over the limit of 8388608 bytes)";
+        QTest::newRow("far over the cap") << paddedDocument(3 * JSONFileStore::maximumFileSize)
+                                          << "is too large (25165824 bytes, over the limit of 8388608 bytes)";
     }
     void unusableFilesAreQuarantined()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, what);
         QVERIFY(test::writeFile(m_quarantine, "older damaged copy"));
         QVERIFY(test::writeFile(m_file, bytes));
         std::optional<FileProblem> problem;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
-            "^sources\\.json was damaged\\. Marrowick started without it and kept it as .*/sources\\.json\\.corrupt-2\\.$")));
+            "^sources\\.json %1\\. Marrowick started without it and kept it as .*/sources\\.json\\.corrupt-2\\.$")
+            .arg(QRegularExpression::escape(what))));
         QCOMPARE(JSONFileStore::load(m_file, m_quarantine, decodeName, &problem), std::nullopt);
         QVERIFY(!QFile::exists(m_file));
         QCOMPARE(test::fileBytes(m_quarantine), QByteArray("older damaged copy"));
@@ -194,11 +200,18 @@ private slots:
         QVERIFY(!problem->blocksSaving());
     }
 
+    // Others cannot list the folders made for a file; one that was there keeps its mode.
     void saveCreatesMissingFolders()
     {
+        QVERIFY(QDir(m_folder->path()).mkdir(QStringLiteral("a"), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                                       | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                                       | QFileDevice::ExeOther));
         const QString file = m_folder->filePath(QStringLiteral("a/b/c/history.json"));
         JSONFileStore::save("{\"name\":\"new\"}", file);
         QCOMPARE(test::fileBytes(file), QByteArray("{\"name\":\"new\"}"));
+        QCOMPARE(test::modeOf(m_folder->filePath(QStringLiteral("a"))), 0705);
+        QCOMPARE(test::modeOf(m_folder->filePath(QStringLiteral("a/b"))), 0700);
+        QCOMPARE(test::modeOf(m_folder->filePath(QStringLiteral("a/b/c"))), 0700);
     }
 
     // A link (into a dotfiles folder, say) stays a link; the file it names gets the bytes.

@@ -1,6 +1,8 @@
 #include "Marrowick/Settings/SourcesTransfer.h"
 #include "Marrowick/State/SourcesStore.h"
 #include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Engine/JSONFileStore.h"
+#include "MarrowickKit/Model/JsonWriter.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "State/AppStateRig.h"
@@ -228,6 +230,50 @@ private slots:
             QCOMPARE(message.body, body);
         }
         QCOMPARE(test::fileBytes(storedSources()), sources);
+    }
+
+    // An import is judged by the sources file it makes, larger than the compact file it may come
+    // from: one that could never be saved is refused before it replaces anything.
+    void importsAreJudgedByTheFileTheyMake_data()
+    {
+        QTest::addColumn<qint64>("size"); // of the sources file the import makes
+        QTest::newRow("at the limit") << JSONFileStore::maximumFileSize;
+        QTest::newRow("a byte over") << JSONFileStore::maximumFileSize + 1;
+    }
+    void importsAreJudgedByTheFileTheyMake()
+    {
+        QFETCH(qint64, size);
+        state().addSource(test::tcpSource(QUuid::createUuid()));
+        const QList<AnySourceConfig> before = state().sources();
+        const QByteArray stored = test::fileBytes(storedSources());
+        const QByteArray compact =
+            writeJson(sourcesToJson({test::paddedSource(QUuid::createUuid(), {}, size)}), JsonStyle::compact);
+        QVERIFY(compact.size() <= SourcesStore::importLimit);
+        QVERIFY(test::writeFile(file(QStringLiteral("in.json")), compact));
+
+        SourcesTransfer transfer(&state());
+        QSignalSpy reported(&transfer, &SourcesTransfer::reported);
+        QSignalSpy confirming(&transfer, &SourcesTransfer::confirmationNeeded);
+        transfer.importSources(opening(file(QStringLiteral("in.json"))));
+        if (size > JSONFileStore::maximumFileSize) {
+            QCOMPARE(confirming.size(), 0);
+            QVERIFY(!transfer.pendingImport());
+            QCOMPARE(reported.size(), 1);
+            const auto message = reported.first().first().value<MessageAlert>();
+            QCOMPARE(message.title, QStringLiteral("Import Failed"));
+            QCOMPARE(message.body, QStringLiteral("Your sources would then need a sources file of 8388609 bytes, over "
+                                                  "the limit of 8388608 bytes, so they could not be saved. Nothing was "
+                                                  "changed."));
+            QCOMPARE(state().sources(), before);
+            QCOMPARE(test::fileBytes(storedSources()), stored);
+            return;
+        }
+        QCOMPARE(confirming.size(), 1);
+        transfer.replaceSourcesWithPendingImport();
+        QTRY_COMPARE(reported.size(), 1);
+        QCOMPARE(reported.first().first().value<MessageAlert>().title, QStringLiteral("Import Complete"));
+        QCOMPARE(test::fileBytes(storedSources()).size(), size);
+        QCOMPARE(SourcesStore::load(m_rig->folder()), state().sources());
     }
 
     // Imported sources keep no secret of their own; the report names those still without one.

@@ -25,6 +25,26 @@ namespace {
 
 const char *const writeArgument = "--write-over-the-size-limit";
 const char *const startArgument = "--terminated-while-starting";
+const char *const signalArgument = "--signalled";
+
+// The second process: from the given disposition of `signal` (ignored, as nohup leaves a
+// hang-up, or the default), catches the signals as the program does and gets `signal`. Prints
+// whether it was told to quit.
+int signalled(int signal, bool ignoredAtStart)
+{
+    std::signal(signal, ignoredAtStart ? SIG_IGN : SIG_DFL);
+    TerminationSignals::catchFromNow();
+    TerminationSignals catcher;
+    bool received = false;
+    QObject::connect(&catcher, &TerminationSignals::received, [&received] { received = true; });
+    ::raise(signal);
+    // The handler has written to the socket already; its notifier needs a turn or two.
+    for (int turn = 0; turn < 50 && !received; ++turn)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::printf("%s\n", received ? "quits" : "runs on");
+    std::fflush(stdout);
+    return 0;
+}
 
 // The second process: from the default disposition of SIGXFSZ, takes the program's start-up
 // step or not, then saves a history past a file-size limit of one byte. It prints why the save
@@ -115,6 +135,30 @@ private slots:
         QVERIFY2(!startLikeTheProgram || output.contains("started program ended"), output.constData());
     }
 
+    // A signal ignored when the program started stays ignored: under nohup a hang-up must not
+    // end it. One with its default disposition quits through the quit path.
+    void anInheritedIgnoreIsKept_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("ignoredAtStart");
+        QTest::newRow("hang-up under nohup") << int(SIGHUP) << true;
+        QTest::newRow("hang-up") << int(SIGHUP) << false;
+        QTest::newRow("terminate, ignored") << int(SIGTERM) << true;
+        QTest::newRow("terminate") << int(SIGTERM) << false;
+    }
+    void anInheritedIgnoreIsKept()
+    {
+        QFETCH(int, signal);
+        QFETCH(bool, ignoredAtStart);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(signalArgument),
+                                                              QString::number(signal),
+                                                              QString::number(int(ignoredAtStart))});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.readAllStandardOutput().trimmed(), ignoredAtStart ? QByteArray("runs on") : QByteArray("quits"));
+    }
+
     // A logout while a large sources file loads: the program, which catches the signals before
     // it loads anything, quits through its quit path once its event loop runs, with exit status
     // 0 and the history written.
@@ -155,6 +199,8 @@ int main(int argc, char *argv[])
     if (argc == 5 && qstrcmp(argv[1], startArgument) == 0)
         return terminatedWhileStarting(argc, argv, QFile::decodeName(argv[2]), QByteArray(argv[3]) == "1");
     QApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], signalArgument) == 0)
+        return signalled(QByteArray(argv[2]).toInt(), QByteArray(argv[3]) == "1");
     if (argc == 5 && qstrcmp(argv[1], writeArgument) == 0)
         return writeOverTheSizeLimit(QFile::decodeName(argv[2]), QByteArray(argv[3]) == "1", QByteArray(argv[4]).toInt());
     TestTerminationSignals test;

@@ -3,6 +3,7 @@
 #include "Marrowick/State/AlertCenter.h"
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
+#include "Marrowick/State/SourcesStore.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 
@@ -69,6 +70,15 @@ struct AppStateRig {
         return *state;
     }
 };
+
+// A source whose name makes the sources file of `others` followed by it exactly `size` bytes long.
+inline AnySourceConfig paddedSource(const QUuid &id, const QList<AnySourceConfig> &others, qint64 size)
+{
+    TCPPortConfig source(id, QString(), QStringLiteral("127.0.0.1"), 22);
+    const qint64 bare = SourcesStore::encode(others + QList<AnySourceConfig>{source}).size();
+    source.displayName = QString(size - bare, u'x');
+    return source;
+}
 
 // The window shows the accent setting and follows it, as the shell wires it.
 inline AccentInjector *followAccent(QWidget *window, AppSettings *settings)

@@ -157,6 +157,7 @@ private slots:
 
     // The settings say which servers the user watches: readable by the owner only, also after
     // QSettings has replaced the file, and also for a file an older version left world-readable.
+    // A folder made for it cannot be listed by others; one that was there keeps its mode.
     void theFileIsOwnerOnly_data()
     {
         QTest::addColumn<int>("before"); // mode of an existing file; -1: none
@@ -166,12 +167,14 @@ private slots:
     void theFileIsOwnerOnly()
     {
         QFETCH(int, before);
-        const QString path = m_dir.filePath(QStringLiteral("private/settings.ini"));
+        const QString folder = m_dir.filePath(QStringLiteral("config/private"));
+        const QString path = folder + QStringLiteral("/settings.ini");
         if (before >= 0) {
             QSettings raw(path, QSettings::IniFormat);
             raw.setValue(SettingsKey::accentHex, QStringLiteral("#000000"));
             raw.sync();
             QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(before)), 0);
+            QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
         }
         {
             auto settings = open(path);
@@ -179,6 +182,9 @@ private slots:
             settings->sync();
         }
         QCOMPARE(test::modeOf(path), 0600);
+        QCOMPARE(test::modeOf(folder), before >= 0 ? 0755 : 0700);
+        if (before < 0)
+            QCOMPARE(test::modeOf(QFileInfo(folder).path()), 0700);
         QCOMPARE(open(path)->compactMode(), true);
         QVERIFY(QFile::remove(path));
     }
@@ -450,6 +456,9 @@ private slots:
         QVERIFY(written.contains("globalQuiet=false\n"));
         QVERIFY(startsSound(written));
         QCOMPARE(written.contains("compactMode=true\n"), compactMode);
+        // An accent read with the other keys goes back only as a colour: not one with
+        // replacement characters for bytes.
+        QCOMPARE(written.contains("accentHex="), compactMode && own.contains("accentHex=#FF0000\n"));
         // Nothing of a sound file is lost to a write.
         if (!damaged) {
             for (const QByteArray &line : own.split('\n')) {

@@ -3,6 +3,7 @@
 #include "Marrowick/State/SourcesStore.h"
 #include "MarrowickKit/Engine/HistoryRecorder.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
+#include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Games/GameServerProvider.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -259,6 +260,55 @@ private slots:
         QCOMPARE(stored(), QList<AnySourceConfig>{tcp(idB)});
         QCOMPARE(sourcesSpy.size(), 4);
         QCOMPARE(state.sourcesSaveError(), QString());
+    }
+
+    // A change that needs a larger sources file than can be saved would be lost at quit: it is
+    // refused, and nothing changes. One that just fits is made.
+    void changesPastTheFileLimitAreRefused_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<qint64>("size"); // of the sources file it would make
+        for (const char *change : {"add", "update", "replace"}) {
+            QTest::addRow("%s, at the limit", change) << QString::fromLatin1(change) << JSONFileStore::maximumFileSize;
+            QTest::addRow("%s, a byte over", change) << QString::fromLatin1(change) << JSONFileStore::maximumFileSize + 1;
+        }
+    }
+    void changesPastTheFileLimitAreRefused()
+    {
+        QFETCH(QString, change);
+        QFETCH(qint64, size);
+        AppState &state = build();
+        state.addSource(tcp(idA));
+        state.addSource(tcp(idB));
+        const QList<AnySourceConfig> before = state.sources();
+        const QByteArray stored = test::fileBytes(dataPath(QStringLiteral("sources.json")));
+        QSignalSpy changed(&state, &AppState::sourcesChanged);
+
+        QList<AnySourceConfig> after;
+        QString refused;
+        if (change == "add") {
+            after = before + QList<AnySourceConfig>{test::paddedSource(idC, before, size)};
+            refused = state.refusalToKeep(after.last());
+            QCOMPARE(state.addSource(after.last()), refused);
+        } else if (change == "update") {
+            after = {tcp(idA), test::paddedSource(idB, {tcp(idA)}, size)};
+            refused = state.refusalToKeep(after.last());
+            QCOMPARE(state.updateSource(after.last()), refused);
+        } else {
+            after = {test::paddedSource(idC, {}, size)};
+            refused = state.replaceSources(after);
+        }
+        const bool fits = size <= JSONFileStore::maximumFileSize;
+        QCOMPARE(refused, fits ? QString()
+                               : QStringLiteral("Your sources would then need a sources file of %1 bytes, over the "
+                                                "limit of 8388608 bytes, so they could not be saved. Nothing was "
+                                                "changed.").arg(size));
+        QCOMPARE(state.sources(), fits ? after : before);
+        QCOMPARE(changed.size(), fits ? 1 : 0);
+        QCOMPARE(state.sourcesSaveError(), QString());
+        const QByteArray now = test::fileBytes(dataPath(QStringLiteral("sources.json")));
+        QCOMPARE(now.size(), fits ? size : stored.size());
+        QVERIFY(fits || now == stored);
     }
 
     // A change that could not be saved stays in effect, is told once, and is written by the
