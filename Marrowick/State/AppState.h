@@ -110,7 +110,7 @@ public:
     // source uses go once the list without it is saved.
     void deleteSource(const QUuid &id);
     void replaceSources(QList<AnySourceConfig> sources);
-    // Polls every source now; nothing while paused.
+    // Polls every source now, letting a keyring that refused ask again; nothing while paused.
     void refreshAll();
     // Polls the source now, once the engine has the changes made before; nothing while paused.
     // For what the engine does not compare: a secret saved for an unchanged configuration

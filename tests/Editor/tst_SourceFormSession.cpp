@@ -232,8 +232,9 @@ void TestSourceFormSession::save_data()
     QTest::newRow("adding with a secret") << false << "tok" << "";
     QTest::newRow("editing keeps the stored secret") << true << "" << "";
     QTest::newRow("editing with a new secret") << true << "new" << "";
-    QTest::newRow("keyring fails") << false << "tok" << "keyring locked";
-    QTest::newRow("keyring fails while editing") << true << "new" << "keyring locked";
+    QTest::newRow("keyring fails") << false << "tok" << "keyring write failed";
+    // Said as the save's own next step.
+    QTest::newRow("keyring locked while editing") << true << "new" << "keyring locked: save again and unlock it when asked";
 }
 
 void TestSourceFormSession::save()
@@ -259,7 +260,9 @@ void TestSourceFormSession::save()
         form.baseURL = QStringLiteral("https://hub2");
         form.secret = secret;
     });
-    if (!failure.isEmpty())
+    if (failure.startsWith(QStringLiteral("keyring locked")))
+        rig.keyring->refusal = CredentialError::locked();
+    else if (!failure.isEmpty())
         rig.keyring->failure = failure;
     const QList<AnySourceConfig> sourcesBefore = rig.state->sources();
     const QHash<QString, QString> secretsBefore = rig.keyring->secrets();
@@ -272,6 +275,8 @@ void TestSourceFormSession::save()
     QVERIFY(!session.isSaving());
     QCOMPARE(saving.size(), 2);
     QCOMPARE(rig.keyring->writes, secret.isEmpty() ? 0 : 1);
+    // Saving is the user acting: a keyring that said no is asked again.
+    QCOMPARE(rig.keyring->askedAgain, 1);
 
     if (!failure.isEmpty()) {
         // Nothing is stored, and the reason stays until it has been seen.
