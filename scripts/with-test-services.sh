@@ -40,13 +40,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A keyring of its own: a throw-away home, data and runtime folder, and a throw-away password.
+# A keyring of its own: a throw-away home, data and runtime folder, and a throw-away password,
+# which the keyring tests use to unlock it again after locking it. No prompter can start on
+# this bus, so a prompt of the keyring ends at once, as a declined one does.
 mkdir -p "$scratch/home" "$scratch/data" "$scratch/runtime"
 chmod 700 "$scratch/runtime"
 export XDG_DATA_HOME="$scratch/data" XDG_RUNTIME_DIR="$scratch/runtime"
+export MARROWICK_TEST_KEYRING_PASSWORD=throw-away
 if command -v gnome-keyring-daemon >/dev/null 2>&1; then
   HOME="$scratch/home" gnome-keyring-daemon --foreground --unlock --components=secrets \
-    < <(printf 'throw-away') > "$scratch/keyring.log" 2>&1 &
+    < <(printf '%s' "$MARROWICK_TEST_KEYRING_PASSWORD") > "$scratch/keyring.log" 2>&1 &
   keyring_pid=$!
   for _ in $(seq 100); do
     if dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \

@@ -39,12 +39,18 @@ QCoro::Task<std::optional<TestOutcome>> ConnectionTest::run(SourceFormState form
     if (const auto reference = form.credentialRef(id)) {
         if (form.secret.isEmpty() && form.hasStoredSecret) {
             std::optional<QString> secret;
+            std::optional<QString> unreadable;
             try {
                 secret = co_await stored->secret(*reference);
+            } catch (const CredentialError &error) {
+                // The secret may well be there: say why it could not be read, not that it is missing.
+                unreadable = error.message(QStringLiteral("test again"));
             } catch (...) {
                 // The provider then runs without it and says what it misses.
             }
             cancel.throwIfCancelled();
+            if (unreadable)
+                co_return TestOutcome{false, *unreadable};
             if (secret)
                 co_await store->setSecret(*secret, *reference);
         } else {

@@ -24,6 +24,7 @@ struct TestOutcome {
 // One real poll of the values of the sheet before they are saved. The provider gets a private
 // in-memory store holding only this form's secret, so the user's keyring is only ever read
 // (for a stored secret the form leaves blank), never written, and nothing reaches the engine.
+// A keyring that cannot give the stored secret fails the test with its reason.
 class ConnectionTest {
 public:
     ConnectionTest() = delete;

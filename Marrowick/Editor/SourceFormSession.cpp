@@ -102,6 +102,8 @@ void SourceFormSession::startConnectionTest()
         return;
     m_isTesting = true;
     emit testingChanged();
+    // The user acted: a keyring that refused may ask again.
+    m_state->credentials()->askAgain();
     std::optional<QUuid> editingID;
     if (m_editingSource)
         editingID = m_editingSource->id();
@@ -148,6 +150,8 @@ void SourceFormSession::save()
         return;
     m_isSaving = true;
     emit savingChanged();
+    // The user acted: a keyring that refused may ask again, for this write and the polls after.
+    m_state->credentials()->askAgain();
     const bool replacing = m_editingSource || (m_appliedID && m_state->source(*m_appliedID));
     persistEditedSource(this, m_state, m_state->credentials(), *m_form, id, *config, replacing);
 }
@@ -167,6 +171,8 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
         QString failure;
         try {
             co_await credentials->setSecret(form.secret, *reference);
+        } catch (const CredentialError &error) {
+            failure = error.message(QStringLiteral("save again"));
         } catch (const std::exception &error) {
             failure = QString::fromUtf8(error.what());
         } catch (...) {

@@ -22,7 +22,8 @@ class AppState;
 // backToTypePicker() drops it. Editing starts on the edited source's form and keeps it. Save
 // stores a typed secret in the keyring first, then adds or updates the source, which is polled
 // at once whether or not its configuration changed; a failed keyring write leaves everything
-// as it was and keeps the reason in saveError(). A sources file that cannot be written fails
+// as it was and keeps the reason in saveError(). A save and a test are the user acting: a
+// keyring that refused before is asked again. A sources file that cannot be written fails
 // the save too, with the source in effect: saving again replaces that source rather than
 // adding another.
 class SourceFormSession : public QObject {

@@ -363,6 +363,8 @@ void AppState::refreshAll()
 {
     if (m_isPaused)
         return;
+    // The user asked: a keyring that refused may ask again.
+    m_credentials->askAgain();
     QList<QUuid> ids;
     for (const AnySourceConfig &source : std::as_const(m_sources))
         ids.append(source.id());

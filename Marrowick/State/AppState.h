@@ -115,7 +115,7 @@ public:
     // Why putting `source` in place of the source with its id, or adding it where there is none,
     // would be refused; empty where it would not. Changes nothing.
     QString refusalToKeep(const AnySourceConfig &source) const;
-    // Polls every source now; nothing while paused.
+    // Polls every source now, letting a keyring that refused ask again; nothing while paused.
     void refreshAll();
     // Polls the source now, once the engine has the changes made before; nothing while paused.
     // For what the engine does not compare: a secret saved for an unchanged configuration

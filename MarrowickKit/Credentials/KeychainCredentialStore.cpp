@@ -1,88 +1,158 @@
 #include "MarrowickKit/Credentials/KeychainCredentialStore.h"
 
-#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Credentials/DesktopKeyring.h"
 #include "MarrowickKit/Model/StrictUtf8.h"
 
-#include <QTimer>
-
-#include <qt6keychain/keychain.h>
-
-#include <algorithm>
 #include <cmath>
 
 namespace marrowick {
 
 namespace {
 
-template<typename JobType>
-JobType *makeJob(const QString &service, const QString &referenceName)
+// What a reply that is not the expected answer tells the caller.
+CredentialError errorFor(const Keyring::Reply &reply)
 {
-    auto *job = new JobType(service);
-    job->setAutoDelete(true);
-    job->setInsecureFallback(false);
-    job->setKey(referenceName);
-    return job;
+    switch (reply.outcome) {
+    case Keyring::Outcome::noService:
+        return CredentialError::noService();
+    case Keyring::Outcome::locked:
+        return CredentialError::locked();
+    case Keyring::Outcome::refused:
+        return CredentialError::refused();
+    case Keyring::Outcome::noKeyring:
+        return CredentialError::noKeyring();
+    case Keyring::Outcome::done:
+    case Keyring::Outcome::absent:
+    case Keyring::Outcome::failed:
+        break;
+    }
+    return CredentialError::unexpectedStatus(reply.code, reply.message);
 }
 
-int milliseconds(double seconds)
+// The answers that came from the user, or from a keyring that could not ask: asking again
+// before the user acts would only repeat them, or put up the prompt they declined.
+bool isRefusal(Keyring::Outcome outcome)
 {
-    if (!std::isfinite(seconds))
-        return 2147483647;
-    return static_cast<int>(std::clamp(std::ceil(seconds * 1000.0), 0.0, 2147483647.0));
+    return outcome == Keyring::Outcome::locked || outcome == Keyring::Outcome::refused
+        || outcome == Keyring::Outcome::noKeyring;
 }
 
 } // namespace
 
 KeychainCredentialStore::KeychainCredentialStore(QString service, double promptTimeout)
-    : m_service(std::move(service)), m_promptTimeout(promptTimeout)
+    : KeychainCredentialStore(std::move(service), promptTimeout, std::make_shared<DesktopKeyring>(),
+                              [](double seconds, CancelToken cancel) { return continuousSleep(seconds, cancel); })
 {
 }
 
-QCoro::Task<KeychainCredentialStore::JobResult> KeychainCredentialStore::run(QObject *object) const
+KeychainCredentialStore::KeychainCredentialStore(QString service, double promptTimeout,
+                                                 std::shared_ptr<Keyring> keyring, SleepFunction sleep)
+    : m_state(std::make_shared<State>())
 {
-    auto *job = static_cast<QKeychain::Job *>(object);
-    Completion<JobResult> done;
-    // The job deletes itself once finished, also after it lost the race against the timer.
-    QObject::connect(job, &QKeychain::Job::finished, [done](QKeychain::Job *finished) {
-        JobResult result{static_cast<int>(finished->error()), {}};
-        if (auto *read = qobject_cast<QKeychain::ReadPasswordJob *>(finished))
-            result.data = read->binaryData();
-        done.complete(std::move(result));
-    });
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [done] { done.fail(CredentialError::timedOut()); });
-    timer.start(milliseconds(m_promptTimeout));
-    job->start();
-    JobResult result = co_await done;
-    co_return result;
+    m_state->service = std::move(service);
+    m_state->promptTimeout = promptTimeout;
+    m_state->keyring = std::move(keyring);
+    m_state->sleep = std::move(sleep);
 }
 
 QCoro::Task<std::optional<QString>> KeychainCredentialStore::secret(QString referenceName)
 {
-    const JobResult result = co_await run(makeJob<QKeychain::ReadPasswordJob>(m_service, referenceName));
-    if (result.error == QKeychain::EntryNotFound)
+    const Keyring::Reply reply = co_await call(Keyring::Operation::read, std::move(referenceName));
+    if (reply.outcome == Keyring::Outcome::absent)
         co_return std::nullopt;
-    if (result.error != QKeychain::NoError)
-        throw CredentialError::unexpectedStatus(result.error);
-    co_return decodeStrictUtf8(result.data);
+    if (reply.outcome != Keyring::Outcome::done)
+        throw errorFor(reply);
+    co_return decodeStrictUtf8(reply.data);
 }
 
 QCoro::Task<void> KeychainCredentialStore::setSecret(QString secret, QString referenceName)
 {
-    auto *job = makeJob<QKeychain::WritePasswordJob>(m_service, referenceName);
-    // Writing replaces an item that already holds the name.
-    job->setTextData(secret);
-    const JobResult result = co_await run(job);
-    if (result.error != QKeychain::NoError)
-        throw CredentialError::unexpectedStatus(result.error);
+    const Keyring::Reply reply = co_await call(Keyring::Operation::write, std::move(referenceName), std::move(secret));
+    if (reply.outcome != Keyring::Outcome::done)
+        throw errorFor(reply);
 }
 
 QCoro::Task<void> KeychainCredentialStore::removeSecret(QString referenceName)
 {
-    const JobResult result = co_await run(makeJob<QKeychain::DeletePasswordJob>(m_service, referenceName));
-    if (result.error != QKeychain::NoError && result.error != QKeychain::EntryNotFound)
-        throw CredentialError::unexpectedStatus(result.error);
+    const Keyring::Reply reply = co_await call(Keyring::Operation::remove, std::move(referenceName));
+    if (reply.outcome != Keyring::Outcome::done && reply.outcome != Keyring::Outcome::absent)
+        throw errorFor(reply);
+}
+
+void KeychainCredentialStore::askAgain()
+{
+    m_state->refusal.reset();
+}
+
+QCoro::Task<Keyring::Reply> KeychainCredentialStore::call(Keyring::Operation operation, QString referenceName,
+                                                          QString secret)
+{
+    const std::shared_ptr<State> state = m_state;
+    if (state->refusal)
+        throw *state->refusal;
+    if (state->runningOverdue)
+        throw CredentialError::timedOut();
+    Keyring::Request request{operation, state->service, std::move(referenceName), std::move(secret)};
+    const Call submitted{state->nextNumber++, std::move(request), {}, {}};
+    state->waiting.append(submitted);
+    // An endless time-out waits as long as the keyring does.
+    if (std::isfinite(state->promptTimeout)) {
+        [[maybe_unused]] auto timer = expire(state, submitted);
+    }
+    startNext(state);
+    Keyring::Reply reply = co_await submitted.reply;
+    co_return reply;
+}
+
+void KeychainCredentialStore::startNext(const std::shared_ptr<State> &state)
+{
+    if (state->running)
+        return;
+    while (!state->waiting.isEmpty()) {
+        const Call next = state->waiting.takeFirst();
+        if (next.reply.isDone())
+            continue;
+        [[maybe_unused]] auto running = run(state, next);
+        return;
+    }
+}
+
+QCoro::Task<void> KeychainCredentialStore::run(std::shared_ptr<State> state, Call call)
+{
+    state->running = call.number;
+    const Keyring::Reply reply = co_await state->keyring->run(call.request);
+    state->running.reset();
+    state->runningOverdue = false;
+    call.timer.cancel();
+    call.reply.complete(reply);
+    if (isRefusal(reply.outcome)) {
+        state->refusal = errorFor(reply);
+        // They would put up the prompt just declined.
+        failWaiting(*state, *state->refusal);
+    }
+    startNext(state);
+}
+
+QCoro::Task<void> KeychainCredentialStore::expire(std::shared_ptr<State> state, Call call)
+{
+    co_await state->sleep(state->promptTimeout, call.timer.token());
+    if (call.timer.isCancelled() || call.reply.isDone())
+        co_return;
+    call.reply.fail(CredentialError::timedOut());
+    if (state->running == call.number) {
+        // Most likely waiting on a prompt nobody answers: the calls behind it would wait out
+        // their own time-outs for nothing, and none may put up a second prompt.
+        state->runningOverdue = true;
+        failWaiting(*state, CredentialError::timedOut());
+    }
+}
+
+void KeychainCredentialStore::failWaiting(State &state, const CredentialError &error)
+{
+    for (Call waiting : std::exchange(state.waiting, {})) {
+        waiting.timer.cancel();
+        waiting.reply.fail(error);
+    }
 }
 
 } // namespace marrowick

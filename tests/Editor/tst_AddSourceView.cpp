@@ -588,16 +588,24 @@ void TestAddSourceView::connectionTestResultOfAnOlderFormIsDropped()
 void TestAddSourceView::connectionTestNeverWritesTheKeyring_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<bool>("locked"); // the keyring holding the stored secret
+    QTest::addColumn<QByteArray>("sent"); // empty: nothing is sent
+    QTest::addColumn<QString>("badge");
 
-    QTest::newRow("stored secret") << "" << QByteArray("Bearer stored");
-    QTest::newRow("typed secret") << "typed" << QByteArray("Bearer typed");
+    QTest::newRow("stored secret") << "" << false << QByteArray("Bearer stored") << "Connected";
+    QTest::newRow("typed secret") << "typed" << false << QByteArray("Bearer typed") << "Connected";
+    // The secret is there: the badge says why it could not be read, not that it is missing.
+    QTest::newRow("stored secret, keyring locked")
+        << "" << true << QByteArray() << "keyring locked: test again and unlock it when asked";
+    QTest::newRow("typed secret, keyring locked") << "typed" << true << QByteArray("Bearer typed") << "Connected";
 }
 
 void TestAddSourceView::connectionTestNeverWritesTheKeyring()
 {
     QFETCH(QString, typed);
+    QFETCH(bool, locked);
     QFETCH(QByteArray, sent);
+    QFETCH(QString, badge);
 
     LocalHTTPServer http(LocalHTTPServer::fixed(200, R"({"a":{"b":1}})"));
     EditorRig rig;
@@ -607,15 +615,20 @@ void TestAddSourceView::connectionTestNeverWritesTheKeyring()
     const JSONWidgetConfig config(QUuid::createUuid(), QStringLiteral("API"), http.url(QStringLiteral("/x")).toString(),
                                   QStringLiteral("hand-named"), {{QStringLiteral("B"), QStringLiteral("a.b")}});
     rig.state->addSource(config);
+    if (locked)
+        rig.keyring->refusal = CredentialError::locked();
     rig.open(config);
     if (!typed.isEmpty())
         rig.type(QStringLiteral("editor.secret"), typed);
     QSignalSpy finished(rig.sheet.data(), &AddSourceView::connectionTestFinished);
     rig.click(QStringLiteral("editor.test"));
-    QVERIFY(finished.wait(5000));
+    // A keyring that says no at once ends the test within the click.
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
 
-    QCOMPARE(rig.find<TestResultBadge>(QStringLiteral("editor.testBadge"))->message(), QStringLiteral("Connected"));
-    QCOMPARE(http.requests().last().header("Authorization"), sent);
+    QCOMPARE(rig.find<TestResultBadge>(QStringLiteral("editor.testBadge"))->message(), badge);
+    QCOMPARE(http.requests().isEmpty(), sent.isEmpty());
+    if (!sent.isEmpty())
+        QCOMPARE(http.requests().last().header("Authorization"), sent);
     QCOMPARE(rig.keyring->reads, typed.isEmpty() ? 1 : 0);
     QCOMPARE(rig.keyring->writes, 0);
     QCOMPARE(rig.keyring->secrets(), (QHash<QString, QString>{{"hand-named", "stored"}}));

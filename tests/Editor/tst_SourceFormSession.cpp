@@ -234,8 +234,9 @@ void TestSourceFormSession::save_data()
     QTest::newRow("adding with a secret") << false << "tok" << "" << false;
     QTest::newRow("editing keeps the stored secret") << true << "" << "" << false;
     QTest::newRow("editing with a new secret") << true << "new" << "" << false;
-    QTest::newRow("keyring fails") << false << "tok" << "keyring locked" << false;
-    QTest::newRow("keyring fails while editing") << true << "new" << "keyring locked" << false;
+    QTest::newRow("keyring fails") << false << "tok" << "keyring write failed" << false;
+    // Said as the save's own next step.
+    QTest::newRow("keyring locked while editing") << true << "new" << "keyring locked: save again and unlock it when asked" << false;
     // Refused before the keyring holds a secret for a source that is not kept.
     QTest::newRow("sources file full") << false << "tok" << "" << true;
     QTest::newRow("sources file full while editing") << true << "new" << "" << true;
@@ -269,7 +270,9 @@ void TestSourceFormSession::save()
         form.baseURL = QStringLiteral("https://hub2");
         form.secret = secret;
     });
-    if (!failure.isEmpty() && !full)
+    if (failure.startsWith(QStringLiteral("keyring locked")))
+        rig.keyring->refusal = CredentialError::locked();
+    else if (!failure.isEmpty() && !full)
         rig.keyring->failure = failure;
     const QList<AnySourceConfig> sourcesBefore = rig.state->sources();
     const QHash<QString, QString> secretsBefore = rig.keyring->secrets();
@@ -282,6 +285,8 @@ void TestSourceFormSession::save()
     QVERIFY(!session.isSaving());
     QCOMPARE(saving.size(), 2);
     QCOMPARE(rig.keyring->writes, secret.isEmpty() || full ? 0 : 1);
+    // Saving is the user acting: a keyring that said no is asked again.
+    QCOMPARE(rig.keyring->askedAgain, 1);
 
     if (!failure.isEmpty()) {
         // Nothing is stored, and the reason stays until it has been seen.

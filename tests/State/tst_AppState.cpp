@@ -3,12 +3,14 @@
 #include "Marrowick/State/SourcesStore.h"
 #include "MarrowickKit/Engine/HistoryRecorder.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
+#include "MarrowickKit/Credentials/KeychainCredentialStore.h"
 #include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Games/GameServerProvider.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "State/AppStateRig.h"
 #include "support/FakeUDPTransport.h"
+#include "support/ScriptedKeyring.h"
 #include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
@@ -116,6 +118,25 @@ QString gameKey(const QUuid &id)
     status.id = uuidText(id);
     return WidgetData::game(status).scopedID(id);
 }
+
+// Polls by reading the source's secret, as the providers that need one do.
+class SecretReadingProvider : public SourceProvider {
+public:
+    SecretReadingProvider(AnySourceConfig config, CredentialStoreHandle credentials)
+        : m_config(std::move(config)), m_credentials(std::move(credentials))
+    {
+    }
+
+    QCoro::Task<SourceSnapshot> fetch(CancelToken) override
+    {
+        const QString secret = co_await m_credentials->require(*m_config.credentialRef());
+        co_return snapshotOf(m_config.id(), {service(ServiceStatus::up)});
+    }
+
+private:
+    AnySourceConfig m_config;
+    CredentialStoreHandle m_credentials;
+};
 
 } // namespace
 
@@ -756,6 +777,42 @@ private slots:
         QCOMPARE(WidgetLayout::load(*m_rig->settings), layout);
         m_rig->clock.advance(HistoryRecorder::writeDelay);
         QCOMPARE(HistoryStore::load(folder()).samples().keys().contains(oldKey), false);
+    }
+
+    // A locked keyring at start: one unlock prompt for every source with a secret. Declined,
+    // each source says so, and later polls do not put it up again; a refresh does, once.
+    void aDeclinedKeyringIsAskedAgainOnRefresh()
+    {
+        auto keyring = std::make_shared<test::ScriptedKeyring>();
+        auto store = std::make_shared<KeychainCredentialStore>(QStringLiteral("dev.tobrin.marrowick"), 60, keyring,
+                                                               m_rig->clock.sleepFunction());
+        const QList<QUuid> ids{idA, idB, idC};
+        QList<AnySourceConfig> sources;
+        for (const QUuid &id : ids)
+            sources.append(kuma(id, QStringLiteral("kuma-") + id.toString(QUuid::WithoutBraces)));
+        SourcesStore::save(sources, folder());
+        AppState state(AppStateServices{store, folder(), m_rig->settings.get(), m_rig->alerts,
+                                        [](const AnySourceConfig &config, CredentialStoreHandle credentials) {
+                                            return std::make_unique<SecretReadingProvider>(config, credentials);
+                                        },
+                                        m_rig->clock.sleepFunction(), m_rig->clock.nowFunction(), false});
+        m_rig->clock.advance(1);
+        QCOMPARE(keyring->asked.size(), 1);
+
+        keyring->answerHeld(test::ScriptedKeyring::reply(Keyring::Outcome::locked));
+        m_rig->clock.advance(0);
+        for (const QUuid &id : ids)
+            QCOMPARE(*state.error(id), QStringLiteral("keyring locked: refresh and unlock it when asked"));
+        m_rig->clock.advance(900);
+        QCOMPARE(keyring->asked.size(), 1);
+
+        keyring->answer = test::ScriptedKeyring::reply(Keyring::Outcome::done, "key");
+        state.refreshAll();
+        m_rig->clock.advance(0);
+        QCOMPARE(keyring->asked.size(), 4);
+        QCOMPARE(keyring->mostAtOnce, 1);
+        for (const QUuid &id : ids)
+            QVERIFY(!state.error(id));
     }
 
     void refreshAllPollsAtOnceUnlessPaused()

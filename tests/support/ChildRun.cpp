@@ -15,9 +15,10 @@ const QString childArgument = QStringLiteral("--child");
 } // namespace
 
 ChildRun runChild(const QString &scenario, const QStringList &arguments, qint64 fileSizeLimit,
-                  bool fileSizeSignalKills)
+                  bool fileSizeSignalKills, const QProcessEnvironment &environment)
 {
     QProcess child;
+    child.setProcessEnvironment(environment);
     // Runs between fork and exec: only calls safe there. An ignored signal stays ignored
     // across exec; limits always do.
     child.setChildProcessModifier([fileSizeLimit, fileSizeSignalKills] {

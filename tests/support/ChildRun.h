@@ -26,7 +26,8 @@ struct ChildRun {
 // file-size limit of `fileSizeLimit` bytes (0: none; the child may lift it to the hard limit),
 // and SIGXFSZ ignored as the program does at start, or left to kill where `fileSizeSignalKills`.
 ChildRun runChild(const QString &scenario, const QStringList &arguments, qint64 fileSizeLimit,
-                  bool fileSizeSignalKills = false);
+                  bool fileSizeSignalKills = false,
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
 // The arguments after "--child <scenario>" when this process is such a child; nothing otherwise.
 // Needs the application object.

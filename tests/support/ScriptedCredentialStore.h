@@ -14,11 +14,15 @@ namespace marrowick::test {
 class ScriptedCredentialStore : public InMemoryCredentialStore {
 public:
     std::optional<QString> failure; // of every write
+    std::optional<CredentialError> refusal; // of every read and write, as a keyring that said no
     std::optional<Completion<Done>> gate; // holds writes
     QSet<QString> failingReads; // names whose reads time out
     std::optional<Completion<Done>> readGate;
     int reads = 0;
     int writes = 0;
+    int askedAgain = 0;
+
+    void askAgain() override { ++askedAgain; }
 
     QCoro::Task<std::optional<QString>> secret(QString referenceName) override
     {
@@ -27,6 +31,8 @@ public:
             co_await *readGate;
         if (failingReads.contains(referenceName))
             throw CredentialError::timedOut();
+        if (refusal)
+            throw *refusal;
         co_return co_await InMemoryCredentialStore::secret(std::move(referenceName));
     }
     QCoro::Task<void> setSecret(QString secret, QString referenceName) override
@@ -36,6 +42,8 @@ public:
             co_await *gate;
         if (failure)
             throw std::runtime_error(failure->toStdString());
+        if (refusal)
+            throw *refusal;
         co_await InMemoryCredentialStore::setSecret(std::move(secret), std::move(referenceName));
     }
 };
