@@ -271,8 +271,12 @@ private slots:
                                                  << false << malformed << true;
         QTest::newRow("length folded into two") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n 2\r\n\r\nok")
                                                 << false << malformed << true;
-        QTest::newRow("length beside chunked") << chunked.chopped(2) + "Content-Length: 2\r\n\r\n2\r\nok\r\n0\r\n\r\n"
-                                               << false << malformed << true;
+        QTest::newRow("lengths disagree beside chunked")
+            << chunked.chopped(2) + "Content-Length: 2\r\nContent-Length: 3\r\n\r\n2\r\nok\r\n0\r\n\r\n" << false
+            << malformed << true;
+        QTest::newRow("length past 63 bits") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n")
+                                             << false << malformed << true;
+        QTest::newRow("chunk size past 63 bits") << chunked + "8000000000000000\r\nab\r\n" << false << malformed << false;
         QTest::newRow("negative length") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n") << false << malformed
                                          << true;
         QTest::newRow("bad chunk size") << chunked + "zz\r\nab\r\n" << false << malformed << false;
@@ -302,7 +306,7 @@ private slots:
         QCOMPARE(errorText([&] { await(client.responseHead(get(url))); }), inHead ? error : QString());
     }
 
-    // Replies framed every way a server may frame them are read whole.
+    // Replies framed every way a server may frame them are read whole, and their heads judged.
     void replyFramings_data()
     {
         QTest::addColumn<QByteArray>("method");
@@ -340,6 +344,22 @@ private slots:
         QTest::newRow("white space before colons") << QByteArray("GET")
                                                    << "HTTP/1.1 200 OK\r\nContent-Type : " + json + "\r\nContent-Length\t: 2\r\n\r\nok"
                                                    << 200 << QByteArray("ok") << json;
+        // Leading zeros, however many, where the value fits.
+        QTest::newRow("length with leading zeros")
+            << QByteArray("GET") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 0000000000000000002\r\n\r\nok") << 200
+            << QByteArray("ok") << QByteArray();
+        QTest::newRow("chunk sizes with leading zeros")
+            << QByteArray("GET")
+            << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n000000000000000a\r\n0123456789\r\n"
+                          "0000000000000000000\r\n\r\n")
+            << 200 << QByteArray("0123456789") << QByteArray();
+        QTest::newRow("largest length") << QByteArray("HEAD") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\n")
+                                        << 200 << QByteArray() << QByteArray();
+        // The transfer coding overrides the length (RFC 9112, 6.3).
+        QTest::newRow("length beside chunked")
+            << QByteArray("GET") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                               "5\r\nhello\r\n0\r\n\r\n")
+            << 200 << QByteArray("hello") << QByteArray();
         QTest::newRow("spaced, folded chunked coding")
             << QByteArray("GET")
             << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding :\r\n chunked\r\n\r\n2\r\nok\r\n0\r\nX-A: 1\r\n 2\r\n\r\n")
@@ -366,6 +386,7 @@ private slots:
         QCOMPARE(result.response.statusCode, status);
         QCOMPARE(result.body, body);
         QCOMPARE(result.response.header("content-type"), contentType);
+        QCOMPARE(await(client.responseHead(request)).statusCode, status);
     }
 
     // A server that sends a reply without end costs a read of a cap: the head's, or, for a body
@@ -500,6 +521,7 @@ private slots:
         QTest::newRow("white space before a colon") << "spacedType" << 1;
         QTest::newRow("white space before the length's colon") << "spacedLength" << 2;
         QTest::newRow("folded length") << "foldedLength" << 2;
+        QTest::newRow("length beside chunked") << "lengthAndChunked" << 2;
     }
 
     void connectionReuse()
@@ -525,6 +547,8 @@ private slots:
                 return {okHead(1, "Content-Type : text/plain\r\n") + body};
             if (server == QLatin1String("spacedLength"))
                 return {"HTTP/1.1 200 OK\r\nContent-Length : 1\r\n\r\n" + body};
+            if (server == QLatin1String("lengthAndChunked"))
+                return {"HTTP/1.1 200 OK\r\nContent-Length: 8\r\nTransfer-Encoding: chunked\r\n\r\n1\r\n" + body + "\r\n0\r\n\r\n"};
             if (server == QLatin1String("foldedLength"))
                 return {"HTTP/1.1 200 OK\r\nContent-Length:\r\n 1\r\n\r\n" + body};
             return {okHead(1) + body};
