@@ -631,7 +631,7 @@ private slots:
     // was cut off, is a failed exchange, never a garbled or short body taken for the answer.
     void contentEncoding_data()
     {
-        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<QByteArrayList>("encodings"); // one Content-Encoding field each
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("decoded");
         QTest::addColumn<QString>("error"); // empty: decoded
@@ -641,30 +641,46 @@ private slots:
         const QByteArray zlib = qCompress(json).mid(4);
         const QByteArray page("<html><body>Service unavailable</body></html>");
         const QString undecodable = BoundedHTTPClient::undecodableBodyMessage();
-        QTest::newRow("gzip") << QByteArray("gzip") << gzipped << json << QString();
-        QTest::newRow("two gzip members") << QByteArray("gzip") << gzipped + gzipped << json + json << QString();
-        QTest::newRow("deflate") << QByteArray("Deflate") << zlib << json << QString();
-        QTest::newRow("raw deflate") << QByteArray("deflate") << zlib.mid(2).chopped(4) << json << QString();
-        QTest::newRow("empty gzip body") << QByteArray("gzip") << QByteArray() << QByteArray() << QString();
-        QTest::newRow("not asked for") << QByteArray("br") << page << page << QString();
-        QTest::newRow("page sent as gzip") << QByteArray("gzip") << page << QByteArray() << undecodable;
-        QTest::newRow("JSON sent as gzip") << QByteArray("gzip") << json << QByteArray() << undecodable;
-        QTest::newRow("JSON sent as deflate") << QByteArray("deflate") << json << QByteArray() << undecodable;
-        QTest::newRow("gzip cut short") << QByteArray("gzip") << gzipped.chopped(3) << QByteArray() << undecodable;
-        QTest::newRow("gzip, bad checksum") << QByteArray("gzip") << gzipped.chopped(8) + QByteArray(8, '\0')
-                                            << QByteArray() << undecodable;
-        QTest::newRow("deflate cut short") << QByteArray("deflate") << zlib.chopped(5) << QByteArray() << undecodable;
-        QTest::newRow("bomb") << QByteArray("deflate") << qCompress(QByteArray(64 * 1024 * 1024, '\0'), 9).mid(4)
+        const QByteArrayList gzip{"gzip"};
+        QTest::newRow("gzip") << gzip << gzipped << json << QString();
+        QTest::newRow("two gzip members") << gzip << gzipped + gzipped << json + json << QString();
+        QTest::newRow("deflate") << QByteArrayList{"Deflate"} << zlib << json << QString();
+        QTest::newRow("raw deflate") << QByteArrayList{"deflate"} << zlib.mid(2).chopped(4) << json << QString();
+        QTest::newRow("empty gzip body") << gzip << QByteArray() << QByteArray() << QString();
+        QTest::newRow("identity") << QByteArrayList{"identity"} << page << page << QString();
+        QTest::newRow("gzip twice in one field") << QByteArrayList{"gzip, gzip"} << gzipMember(gzipped) << json << QString();
+        QTest::newRow("gzip in two fields") << QByteArrayList{"gzip", "gzip"} << gzipMember(gzipped) << json << QString();
+        // The JSON above as brotli(1) makes it; never read as if it were not encoded.
+        const QByteArray brotli("\x0f\x05\x80\x7b\x22\x75\x70\x22\x3a\x74\x72\x75\x65\x7d\x03", 15);
+        QTest::newRow("brotli") << QByteArrayList{"br"} << brotli << QByteArray() << "unsupported content encoding: br";
+        QTest::newRow("brotli, empty body") << QByteArrayList{"br"} << QByteArray() << QByteArray() << QString();
+        QTest::newRow("zstd under gzip") << QByteArrayList{"zstd", "gzip"} << gzipMember(json) << QByteArray()
+                                         << "unsupported content encoding: zstd";
+        QTest::newRow("a long unknown coding") << QByteArrayList{QByteArray(100, 'x')} << page << QByteArray()
+                                               << "unsupported content encoding: " + QString(24, u'x') + QChar(0x2026);
+        QTest::newRow("page sent as gzip") << gzip << page << QByteArray() << undecodable;
+        QTest::newRow("JSON sent as gzip") << gzip << json << QByteArray() << undecodable;
+        QTest::newRow("JSON sent as deflate") << QByteArrayList{"deflate"} << json << QByteArray() << undecodable;
+        QTest::newRow("gzip cut short") << gzip << gzipped.chopped(3) << QByteArray() << undecodable;
+        QTest::newRow("gzip, bad checksum") << gzip << gzipped.chopped(8) + QByteArray(8, '\0') << QByteArray() << undecodable;
+        QTest::newRow("deflate cut short") << QByteArrayList{"deflate"} << zlib.chopped(5) << QByteArray() << undecodable;
+        QTest::newRow("bomb") << QByteArrayList{"deflate"} << qCompress(QByteArray(64 * 1024 * 1024, '\0'), 9).mid(4)
                               << QByteArray() << BoundedHTTPClient::bodyLimitMessage(BoundedHTTPClient::defaultMaxBodyBytes);
+        QTest::newRow("bomb under gzip") << QByteArrayList{"deflate", "gzip"}
+                                         << gzipMember(qCompress(QByteArray(64 * 1024 * 1024, '\0'), 9).mid(4)) << QByteArray()
+                                         << BoundedHTTPClient::bodyLimitMessage(BoundedHTTPClient::defaultMaxBodyBytes);
     }
 
     void contentEncoding()
     {
-        QFETCH(QByteArray, encoding);
+        QFETCH(QByteArrayList, encodings);
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, decoded);
         QFETCH(QString, error);
-        LocalHTTPServer server(LocalHTTPServer::fixed(200, body, {{"Content-Encoding", encoding}}));
+        QList<QPair<QByteArray, QByteArray>> fields;
+        for (const QByteArray &encoding : std::as_const(encodings))
+            fields.append({"Content-Encoding", encoding});
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, body, fields));
         BoundedHTTPClient client;
         if (error.isEmpty()) {
             const auto result = await(client.data(get(server.url())));
@@ -674,6 +690,8 @@ private slots:
             QCOMPARE(errorText([&] { await(client.data(get(server.url()))); }), error);
         }
         QCOMPARE(server.requests().at(0).header("Accept-Encoding"), QByteArray("gzip, deflate"));
+        // A check that judges the head never reads the body, whatever its coding.
+        QCOMPARE(await(client.responseHead(get(server.url()))).statusCode, 200);
     }
 
     // The same compressed body decodes the same when it comes in two writes, wherever the cut.
