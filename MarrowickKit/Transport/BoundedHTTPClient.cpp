@@ -6,6 +6,7 @@
 #include "MarrowickKit/Transport/HTTPReplyReader.h"
 #include "MarrowickKit/Transport/NWByteChannel.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
+#include "MarrowickKit/Transport/RequestURL.h"
 
 #include <QElapsedTimer>
 #include <QNetworkProxy>
@@ -54,9 +55,14 @@ bool isSafeHeaderText(const QByteArray &text)
 // The request as it goes on the wire, with the browser-like User-Agent that Qt used to add.
 QByteArray requestBytes(const HTTPRequest &request, const HTTPTarget &target)
 {
-    QByteArray path = request.url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    QByteArray path = request.target;
+    if (path.isEmpty())
+        path = request.url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
     if (!path.startsWith('/'))
         path.prepend('/');
+    // Nothing that would end the target or the line early.
+    if (!std::all_of(path.cbegin(), path.cend(), [](char c) { return c > ' ' && c < 0x7f && c != '#'; }))
+        throw ProviderError::upstream(QStringLiteral("unsupported URL"));
     HTTPHeaders headers = request.headers;
     const auto addIfAbsent = [&headers](const QByteArray &name, const QByteArray &value) {
         if (headerValue(headers, name).isNull())
@@ -444,6 +450,9 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
     const QString scheme = request.url.scheme().toLower();
     if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || request.url.host().isEmpty())
         throw ProviderError::upstream(QStringLiteral("unsupported URL"));
+    // The request line has no room for them: sent, the request would go out without them.
+    if (!request.url.userInfo().isEmpty())
+        throw ProviderError::misconfigured(userInfoMessage());
     const auto connections = m_connections;
     const HTTPTarget target = HTTPTarget::of(request.url);
     const QByteArray wire = requestBytes(request, target);

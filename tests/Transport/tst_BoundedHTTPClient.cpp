@@ -1,6 +1,7 @@
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
 #include "MarrowickKit/Async/Cancellation.h"
 #include "MarrowickKit/Model/ProviderError.h"
+#include "MarrowickKit/Transport/RequestURL.h"
 
 #include "support/Compression.h"
 #include "support/LocalHTTPServer.h"
@@ -763,28 +764,82 @@ private slots:
             socket->write("HTTP/1.1 abc\r\n\r\n");
             socket->disconnectFromHost();
         });
-        QUrl url = server.url(QStringLiteral("/status?token=s3cret"));
-        url.setUserInfo(QStringLiteral("admin:hunter2"));
         BoundedHTTPClient client;
-        const QString text = errorText([&] { await(client.data(get(url))); });
+        const QString text = errorText([&] { await(client.data(get(server.url(QStringLiteral("/status?token=s3cret"))))); });
         QVERIFY(!text.isEmpty());
         QVERIFY(!text.contains(QStringLiteral("s3cret")));
-        QVERIFY(!text.contains(QStringLiteral("hunter2")));
     }
 
-    void onlyHTTPSchemes_data()
+    // Nothing is sent for a URL that the client cannot send whole: a user and password would
+    // be dropped from it, and a target that holds a line break would end the request early.
+    void refusedURLs_data()
     {
-        QTest::addColumn<QString>("url");
-        QTest::newRow("local file") << QStringLiteral("file:///etc/hostname");
-        QTest::newRow("data URL") << QStringLiteral("data:text/plain,hello");
-        QTest::newRow("no scheme") << QStringLiteral("127.0.0.1/status");
+        QTest::addColumn<QString>("url"); // "@": the local server's
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QString>("error");
+        const QString unsupported("unsupported URL");
+        QTest::newRow("local file") << "file:///etc/hostname" << QByteArray() << unsupported;
+        QTest::newRow("data URL") << "data:text/plain,hello" << QByteArray() << unsupported;
+        QTest::newRow("no scheme") << "127.0.0.1/status" << QByteArray() << unsupported;
+        QTest::newRow("user and password") << "http://admin:hunter2@" << QByteArray() << userInfoMessage();
+        QTest::newRow("user alone") << "http://admin@" << QByteArray() << userInfoMessage();
+        QTest::newRow("line break in the target") << "http://" << QByteArray("/a\r\nX-Evil: 1") << unsupported;
+        QTest::newRow("blank in the target") << "http://" << QByteArray("/a b") << unsupported;
     }
 
-    void onlyHTTPSchemes()
+    void refusedURLs()
     {
         QFETCH(QString, url);
+        QFETCH(QByteArray, target);
+        QFETCH(QString, error);
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, "ok"));
+        HTTPRequest request = get(QUrl(url.endsWith(QLatin1String("//")) || url.endsWith(u'@')
+                                           ? url + QStringLiteral("127.0.0.1:%1/").arg(server.port())
+                                           : url));
+        request.target = target;
         BoundedHTTPClient client;
-        QCOMPARE(errorText([&] { await(client.data(get(QUrl(url)))); }), QStringLiteral("unsupported URL"));
+        const QString text = errorText([&] { await(client.data(request)); });
+        QCOMPARE(text, error);
+        QVERIFY(!text.contains(QStringLiteral("hunter2")));
+        QVERIFY(server.requests().isEmpty());
+    }
+
+    // The path and query go out as typed, escapes and all (servers that check signed URLs
+    // compare them byte for byte), as they do when a source appends a path of its own; only
+    // what is not ASCII is percent-encoded. A text with a line break or a blank is no URL.
+    void requestTargetAsTyped_data()
+    {
+        QTest::addColumn<QString>("base"); // after the server's "http://127.0.0.1:<port>"
+        QTest::addColumn<QString>("path"); // appended by the source; empty: none
+        QTest::addColumn<QByteArray>("sent"); // empty: refused
+        QTest::newRow("escapes of unreserved characters") << "/sig/%7e%41?x=%7E" << QString() << QByteArray("/sig/%7e%41?x=%7E");
+        QTest::newRow("escaped slashes, either case") << "/a%2fb%2F?next=%2f" << QString() << QByteArray("/a%2fb%2F?next=%2f");
+        QTest::newRow("not ASCII") << "/caf\u00e9?q=\u00fc" << QString() << QByteArray("/caf%C3%A9?q=%C3%BC");
+        QTest::newRow("dot segments") << "/a/../b/./c" << QString() << QByteArray("/a/../b/./c");
+        QTest::newRow("no path") << "" << QString() << QByteArray("/");
+        QTest::newRow("query alone") << "?a=%7e" << QString() << QByteArray("/?a=%7e");
+        QTest::newRow("fragment left out") << "/a%7e#part" << QString() << QByteArray("/a%7e");
+        QTest::newRow("appended path") << "/kuma/%7e/" << "/metrics" << QByteArray("/kuma/%7e/metrics");
+        QTest::newRow("appended path and query") << "/b%2f" << "/api/collections/systems/records?perPage=200"
+                                                 << QByteArray("/b%2f/api/collections/systems/records?perPage=200");
+        QTest::newRow("line break") << "/a\r\nX-Evil: 1" << QString() << QByteArray();
+        QTest::newRow("blank") << "/a b" << QString() << QByteArray();
+    }
+
+    void requestTargetAsTyped()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, path);
+        QFETCH(QByteArray, sent);
+        LocalHTTPServer server(LocalHTTPServer::fixed(200, "ok"));
+        const QString text = QStringLiteral("http://127.0.0.1:%1").arg(server.port()) + base;
+        const auto url = path.isEmpty() ? requestURL(text) : requestURL(text, path);
+        QCOMPARE(url.has_value(), !sent.isEmpty());
+        if (!url)
+            return;
+        BoundedHTTPClient client;
+        await(client.data(url->request()));
+        QCOMPARE(server.requests().at(0).target, sent);
     }
 
     // A check that reads only the head still leaves a connection fit for the next check when
