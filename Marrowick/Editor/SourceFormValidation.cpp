@@ -4,6 +4,7 @@
 #include "MarrowickKit/Model/DecimalText.h"
 #include "MarrowickKit/Model/PollInterval.h"
 #include "MarrowickKit/Model/UuidText.h"
+#include "MarrowickKit/Transport/RequestURL.h"
 
 #include <QRegularExpression>
 #include <QUrl>
@@ -60,12 +61,14 @@ std::optional<QString> SourceFormState::impliedHTTPSURL() const
     return QStringLiteral("https://") + baseURL;
 }
 
+// Also where the rest of the text does not parse ("http://user:p@ss@host/"): a poll would refuse
+// it for its password, not show the password in a "bad URL" text.
 bool SourceFormState::embeddedCredentialInURL() const
 {
     if (baseURL.isEmpty())
         return false;
     const auto url = urlComponents(baseURL);
-    return url && hasUserInfo(*url);
+    return (url && hasUserInfo(*url)) || namesUserInfo(baseURL);
 }
 
 bool SourceFormState::unusableURLScheme() const

@@ -135,8 +135,7 @@ QCoro::Task<QByteArray> BeszelProvider::fetchCollection(QString collection, QStr
         requestURL(m_config.baseURL, QStringLiteral("/api/collections/%1/records?perPage=200").arg(collection));
     if (!url)
         throw ProviderError::misconfigured(QStringLiteral("bad base URL: ") + m_config.baseURL);
-    HTTPRequest request;
-    request.url = *url;
+    HTTPRequest request = url->request();
     request.setHeader("Authorization", "Bearer " + token.toUtf8());
     const HTTPResult result = co_await m_http->data(request, cancel);
     checkHTTPStatus(result.response);

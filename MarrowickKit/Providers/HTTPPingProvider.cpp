@@ -1,23 +1,12 @@
 #include "MarrowickKit/Providers/HTTPPingProvider.h"
 
 #include "MarrowickKit/Transport/NetworkErrors.h"
+#include "MarrowickKit/Transport/RequestURL.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QElapsedTimer>
 
 namespace marrowick {
-
-namespace {
-
-QUrl parsedURL(const QString &text)
-{
-    const QUrl url(text, QUrl::StrictMode);
-    if (text.isEmpty() || !url.isValid())
-        throw ProviderError::misconfigured(QStringLiteral("bad URL: ") + text);
-    return url;
-}
-
-} // namespace
 
 HTTPPingProvider::HTTPPingProvider(const AnySourceConfig &config, CredentialStoreHandle,
                                    std::shared_ptr<const HTTPClient> http)
@@ -27,8 +16,11 @@ HTTPPingProvider::HTTPPingProvider(const AnySourceConfig &config, CredentialStor
 
 QCoro::Task<SourceSnapshot> HTTPPingProvider::fetch(CancelToken cancel)
 {
-    HTTPRequest request;
-    request.url = parsedURL(m_config.url);
+    // Any other scheme, or no host, is the transfer's failure: a down check.
+    const auto url = parsedURL(m_config.url);
+    if (!url)
+        throw ProviderError::misconfigured(QStringLiteral("bad URL: ") + m_config.url);
+    HTTPRequest request = url->request();
     request.timeoutSeconds = 60.0;
     CheckResult check;
     check.id = uuidText(m_config.id);

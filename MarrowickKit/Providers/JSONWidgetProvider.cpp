@@ -21,8 +21,7 @@ QCoro::Task<SourceSnapshot> JSONWidgetProvider::fetch(CancelToken cancel)
     const auto url = requestURL(m_config.url);
     if (!url)
         throw ProviderError::misconfigured(QStringLiteral("bad URL: ") + m_config.url);
-    HTTPRequest request;
-    request.url = *url;
+    HTTPRequest request = url->request();
     if (m_config.bearerTokenRef) {
         const QString token = co_await m_credentials->require(*m_config.bearerTokenRef);
         cancel.throwIfCancelled();

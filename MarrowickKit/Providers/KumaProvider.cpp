@@ -90,8 +90,7 @@ QCoro::Task<QList<ServiceRow>> KumaProvider::credentialedRows(CancelToken cancel
 
 QCoro::Task<QList<ServiceRow>> KumaProvider::metricsRows(QString username, QString password, CancelToken cancel)
 {
-    HTTPRequest request;
-    request.url = url(QStringLiteral("/metrics"));
+    HTTPRequest request = this->request(QStringLiteral("/metrics"));
     request.setHeader("Authorization", "Basic " + (username + QLatin1Char(':') + password).toUtf8().toBase64());
     const HTTPResult result = co_await m_http->data(request, cancel);
     const int status = result.response.statusCode.value_or(-1);
@@ -109,8 +108,7 @@ QCoro::Task<QList<ServiceRow>> KumaProvider::statusPageRows(QString slug, Cancel
 {
     // "/" is encoded too, so a slug never adds path segments of its own.
     const QByteArray encodedSlug = QUrl::toPercentEncoding(slug, "!$&'()*+,;=:@");
-    HTTPRequest request;
-    request.url = url(QStringLiteral("/api/status-page/heartbeat/") + QString::fromLatin1(encodedSlug));
+    const HTTPRequest request = this->request(QStringLiteral("/api/status-page/heartbeat/") + QString::fromLatin1(encodedSlug));
     const HTTPResult result = co_await m_http->data(request, cancel);
     checkHTTPStatus(result.response);
     co_return statusPageRows(result.body);
@@ -142,12 +140,12 @@ QList<ServiceRow> KumaProvider::statusPageRows(const QByteArray &body)
     return rows;
 }
 
-QUrl KumaProvider::url(const QString &path) const
+HTTPRequest KumaProvider::request(const QString &path) const
 {
     const auto url = requestURL(m_config.baseURL, path);
     if (!url)
         throw ProviderError::misconfigured(QStringLiteral("bad base URL: ") + m_config.baseURL);
-    return *url;
+    return url->request();
 }
 
 } // namespace marrowick

@@ -27,7 +27,7 @@ private:
     QCoro::Task<QList<ServiceRow>> credentialedRows(CancelToken cancel);
     QCoro::Task<QList<ServiceRow>> metricsRows(QString username, QString password, CancelToken cancel);
     QCoro::Task<QList<ServiceRow>> statusPageRows(QString slug, CancelToken cancel);
-    QUrl url(const QString &path) const;
+    HTTPRequest request(const QString &path) const;
 
     KumaConfig m_config;
     CredentialStoreHandle m_credentials;

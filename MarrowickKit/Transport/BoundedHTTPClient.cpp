@@ -6,6 +6,7 @@
 #include "MarrowickKit/Transport/HTTPReplyReader.h"
 #include "MarrowickKit/Transport/NWByteChannel.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
+#include "MarrowickKit/Transport/RequestURL.h"
 
 #include <QElapsedTimer>
 #include <QNetworkProxy>
@@ -35,6 +36,17 @@ constexpr qint64 readBytes = 64 * 1024;
 // has not ended within the time-out, closes the connection.
 constexpr qint64 drainableBodyBytes = 64 * 1024;
 
+// The values of every Content-Encoding field, in the order they came.
+QList<QByteArray> contentEncodings(const HTTPHeaders &headers)
+{
+    QList<QByteArray> values;
+    for (const auto &[name, value] : headers) {
+        if (name.compare("Content-Encoding", Qt::CaseInsensitive) == 0)
+            values.append(value);
+    }
+    return values;
+}
+
 bool isSafeHeaderText(const QByteArray &text)
 {
     return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
@@ -43,9 +55,14 @@ bool isSafeHeaderText(const QByteArray &text)
 // The request as it goes on the wire, with the browser-like User-Agent that Qt used to add.
 QByteArray requestBytes(const HTTPRequest &request, const HTTPTarget &target)
 {
-    QByteArray path = request.url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+    QByteArray path = request.target;
+    if (path.isEmpty())
+        path = request.url.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
     if (!path.startsWith('/'))
         path.prepend('/');
+    // Nothing that would end the target or the line early.
+    if (!std::all_of(path.cbegin(), path.cend(), [](char c) { return c > ' ' && c < 0x7f && c != '#'; }))
+        throw ProviderError::upstream(QStringLiteral("unsupported URL"));
     HTTPHeaders headers = request.headers;
     const auto addIfAbsent = [&headers](const QByteArray &name, const QByteArray &value) {
         if (headerValue(headers, name).isNull())
@@ -260,7 +277,7 @@ private:
         if (m_limits.headOnly)
             m_done.complete(HTTPResult{{}, head()});
         else
-            m_decoder = ContentDecoder::forEncoding(headerValue(m_reader.headers(), "Content-Encoding"));
+            m_decoder = ContentDecoder::forEncodings(contentEncodings(m_reader.headers()));
     }
 
     HTTPResponse head() const
@@ -282,11 +299,16 @@ private:
                 abort();
             return;
         }
-        if (!m_decoder)
+        auto result = ContentDecoder::Result::fed;
+        if (m_decoder)
+            result = m_decoder->feed(piece, m_body, m_limits.maxBodyBytes);
+        else
             m_body += piece;
-        else if (!m_decoder->feed(piece, m_body, m_limits.maxBodyBytes))
+        if (result == ContentDecoder::Result::undecodable)
             return fail(ProviderError::upstream(BoundedHTTPClient::undecodableBodyMessage()));
-        if (m_body.size() > m_limits.maxBodyBytes)
+        if (result == ContentDecoder::Result::unsupported)
+            return fail(ProviderError::upstream(BoundedHTTPClient::unsupportedEncodingMessage(m_decoder->unsupportedCoding())));
+        if (result == ContentDecoder::Result::tooLarge || m_body.size() > m_limits.maxBodyBytes)
             fail(ProviderError::upstream(BoundedHTTPClient::bodyLimitMessage(m_limits.maxBodyBytes)));
     }
 
@@ -428,6 +450,9 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
     const QString scheme = request.url.scheme().toLower();
     if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || request.url.host().isEmpty())
         throw ProviderError::upstream(QStringLiteral("unsupported URL"));
+    // The request line has no room for them: sent, the request would go out without them.
+    if (!request.url.userInfo().isEmpty())
+        throw ProviderError::misconfigured(userInfoMessage());
     const auto connections = m_connections;
     const HTTPTarget target = HTTPTarget::of(request.url);
     const QByteArray wire = requestBytes(request, target);
@@ -468,6 +493,20 @@ QString BoundedHTTPClient::bodyLimitMessage(qint64 maxBodyBytes)
 QString BoundedHTTPClient::undecodableBodyMessage()
 {
     return QStringLiteral("response body could not be decoded");
+}
+
+QString BoundedHTTPClient::unsupportedEncodingMessage(const QByteArray &coding)
+{
+    // The server names the coding: only a short token of it is shown.
+    constexpr qsizetype shown = 24;
+    QString name;
+    for (const char c : coding.first(std::min(coding.size(), shown))) {
+        if (c > ' ' && c < 0x7f)
+            name += QLatin1Char(c);
+    }
+    if (name.size() < coding.size())
+        name += QChar(0x2026);
+    return QStringLiteral("unsupported content encoding: ") + name;
 }
 
 QString BoundedHTTPClient::deadlineMessage(double deadline)

@@ -31,10 +31,11 @@ public:
     // Ends the transfer once the status and headers are in, within the time-out and deadline.
     QCoro::Task<HTTPResponse> responseHead(HTTPRequest request, CancelToken cancel = {}) const override;
 
-    // "response exceeded <n>-byte limit", "request exceeded its <s>s deadline", and the failure
-    // of a body that its Content-Encoding cannot decode.
+    // "response exceeded <n>-byte limit", "request exceeded its <s>s deadline", and the failures
+    // of a body that its Content-Encoding cannot decode or names a coding this client cannot undo.
     static QString bodyLimitMessage(qint64 maxBodyBytes);
     static QString undecodableBodyMessage();
+    static QString unsupportedEncodingMessage(const QByteArray &coding);
     static QString deadlineMessage(double deadline);
 
 private:

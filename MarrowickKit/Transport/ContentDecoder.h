@@ -2,51 +2,55 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 
 #include <memory>
+#include <vector>
 
 namespace marrowick {
 
-// Decodes a body sent with Content-Encoding gzip or deflate as it streams in, to the same
-// result however its bytes are cut. It is strict: a body that is not such a stream, or that
-// ends before its stream does, is undecodable, never a short or garbled body. A gzip body is
-// read member after member, as gunzip reads it; bytes after the last member (zero padding,
-// say) or after the end of a deflate stream are dropped. ("deflate" is the zlib format; a raw
-// deflate stream, which some servers send instead, is taken too.)
+// Decodes a body sent with content codings as it streams in, to the same result however its
+// bytes are cut. Every coding that the Content-Encoding fields list is undone, the last applied
+// first; a body under a coding this client cannot undo is never handed on as if it had none.
+// gzip and deflate are decoded strictly: a body that is not such a stream, or that ends before
+// its stream does, is undecodable, never a short or garbled body. A gzip body is read member
+// after member, as gunzip reads it; bytes after the last member (zero padding, say) or after
+// the end of a deflate stream are dropped. ("deflate" is the zlib format; a raw deflate
+// stream, which some servers send instead, is taken too.)
 class ContentDecoder {
 public:
-    // The decoder for a Content-Encoding value, or nullptr when the body is handed on as it
-    // came (no encoding, "identity", or one this client did not ask for).
-    static std::unique_ptr<ContentDecoder> forEncoding(const QByteArray &contentEncoding);
+    enum class Result {
+        fed,
+        undecodable,
+        unsupported, // the body has a byte, under a coding named by unsupportedCoding()
+        tooLarge,    // the body, or what a coding under it decoded to, passed the cap
+    };
+
+    // The decoder for a reply's Content-Encoding field values in the order they came, or
+    // nullptr when they name no coding at all ("identity" is none).
+    static std::unique_ptr<ContentDecoder> forEncodings(const QList<QByteArray> &contentEncodings);
 
     ~ContentDecoder();
     ContentDecoder(const ContentDecoder &) = delete;
     ContentDecoder &operator=(const ContentDecoder &) = delete;
 
-    // Appends what `input` decodes to onto `output`, stopping once `output` holds more than
-    // `maxOutputBytes` (the rest of `input` is then dropped: the body is too large to use).
-    // False when the input is not a valid stream.
-    bool feed(QByteArrayView input, QByteArray &output, qint64 maxOutputBytes);
-    // Whether what was fed is a whole body: its stream has ended, or there was none at all.
+    // Appends what `input` decodes to onto `output`. Once `output`, or what one coding has
+    // decoded for the next in all, holds more than `maxOutputBytes`, the rest is dropped and
+    // the result is tooLarge.
+    Result feed(QByteArrayView input, QByteArray &output, qint64 maxOutputBytes);
+    // Whether what was fed is a whole body: every stream has ended, or there was none at all.
     bool isWhole() const;
+    // The first coding met in decoding that this client cannot undo, lower-cased; empty when
+    // there is none.
+    const QByteArray &unsupportedCoding() const { return m_unsupported; }
 
 private:
-    enum class Format { gzip, zlibOrRaw };
-    struct Stream;
+    class Stage;
 
-    explicit ContentDecoder(Format format);
-    bool startStream();
-    bool startNextMember();
-    QByteArrayView inflateStream(QByteArrayView input, QByteArray &output, qint64 maxOutputBytes);
+    ContentDecoder();
 
-    Format m_format;
-    std::unique_ptr<Stream> m_stream;
-    // The first bytes of a stream, until they tell zlib from raw deflate, or whether another
-    // gzip member follows the one that ended.
-    QByteArray m_held;
-    bool m_inStream = false;
-    bool m_failed = false;
-    bool m_complete = false; // what follows is dropped
+    std::vector<std::unique_ptr<Stage>> m_stages; // in the order they decode
+    QByteArray m_unsupported;
 };
 
 } // namespace marrowick

@@ -21,6 +21,9 @@ QByteArray headerValue(const HTTPHeaders &headers, const QByteArray &name);
 
 struct HTTPRequest {
     QUrl url;
+    // The path and query for the request line as the user wrote them (RequestURL); empty: those
+    // of `url`, as QUrl writes them.
+    QByteArray target;
     QByteArray method = "GET";
     HTTPHeaders headers;
     QByteArray body;

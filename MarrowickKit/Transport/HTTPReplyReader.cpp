@@ -31,35 +31,23 @@ bool isTokenChar(char c)
     return QByteArrayView("!#$%&'*+-.^_`|~").contains(c);
 }
 
-std::optional<qint64> decimal(QByteArrayView text)
+// A number in `base` (10 or 16), leading zeros and all, that fits in 63 bits.
+std::optional<qint64> number(QByteArrayView text, int base)
 {
-    if (text.isEmpty() || text.size() > 18)
+    if (text.isEmpty())
         return std::nullopt;
     qint64 value = 0;
     for (const char c : text) {
-        if (!isDigit(c))
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
-}
-
-std::optional<qint64> hexadecimal(QByteArrayView text)
-{
-    if (text.isEmpty() || text.size() > 15)
-        return std::nullopt;
-    qint64 value = 0;
-    for (const char c : text) {
-        int digit = -1;
+        int digit = base;
         if (isDigit(c))
             digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
+        else if (base == 16 && c >= 'a' && c <= 'f')
             digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
+        else if (base == 16 && c >= 'A' && c <= 'F')
             digit = c - 'A' + 10;
-        if (digit < 0)
+        if (digit >= base || value > (std::numeric_limits<qint64>::max() - digit) / base)
             return std::nullopt;
-        value = value * 16 + digit;
+        value = value * base + digit;
     }
     return value;
 }
@@ -280,9 +268,10 @@ void HTTPReplyReader::endOfHead()
         } else if (name.compare("Transfer-Encoding", Qt::CaseInsensitive) == 0) {
             codings += listElements(value);
         } else if (name.compare("Content-Length", Qt::CaseInsensitive) == 0) {
-            // Repeated lengths ("5, 5", or two fields) must agree.
+            // Repeated lengths ("5, 5", or two fields) must agree. A head framed ambiguously
+            // or malformed is no head at all, for a check that wants only the head too.
             for (const QByteArray &element : listElements(value)) {
-                const auto parsed = decimal(element);
+                const auto parsed = number(element, 10);
                 if (!parsed || (length && *length != *parsed))
                     return fail(malformedReply());
                 length = parsed;
@@ -292,14 +281,13 @@ void HTTPReplyReader::endOfHead()
         }
     }
     const bool bodiless = m_headRequest || m_status == 204 || m_status == 304;
-    // A length beside a transfer coding is a reply that peers may read two ways. A head framed
-    // ambiguously or malformed is no head at all, for a check that wants only the head too.
-    if (!bodiless && length && !codings.isEmpty())
-        return fail(malformedReply());
     m_headDone = true;
-    // An HTTP/1.0 peer that names a transfer coding frames its replies in a way of its own.
+    // An HTTP/1.0 peer that names a transfer coding frames its replies in a way of its own. A
+    // length beside a transfer coding is overridden by it, but a reader on the way may have
+    // framed the body by the length: what follows on the connection is no reply to trust.
+    const bool framedTwoWays = !bodiless && length && !codings.isEmpty();
     m_keepAlive = (m_http10 ? connection.contains("keep-alive") && codings.isEmpty() : !connection.contains("close"))
-        && !m_irregularFraming;
+        && !m_irregularFraming && !framedTwoWays;
     if (bodiless) {
         m_framing = Framing::none;
     } else if (!codings.isEmpty()) {
@@ -367,7 +355,7 @@ qsizetype HTTPReplyReader::feedChunked(QByteArrayView bytes, QByteArray &body)
 void HTTPReplyReader::chunkSizeLine(QByteArrayView line)
 {
     const qsizetype extension = line.indexOf(';');
-    const auto size = hexadecimal((extension < 0 ? line : line.first(extension)).trimmed());
+    const auto size = number((extension < 0 ? line : line.first(extension)).trimmed(), 16);
     if (!size)
         return fail(malformedReply());
     m_remaining = *size;

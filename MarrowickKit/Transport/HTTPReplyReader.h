@@ -13,9 +13,10 @@ namespace marrowick {
 // embedded servers send them, included), and a body framed strictly by Content-Length, the
 // chunked coding or the end of the connection; interim 1xx replies are skipped. The head (with
 // any interim heads, and the trailers of a chunked body) is capped, so a peer that sends
-// headers without end costs a read of the cap, not a poll's whole time-out. A reply cut short,
-// malformed or framed two ways fails with a short text; body bytes are handed on as they came,
-// still in their Content-Encoding.
+// headers without end costs a read of the cap, not a poll's whole time-out. A transfer coding
+// overrides a Content-Length beside it; lengths that disagree, a reply cut short or malformed
+// fail with a short text. Body bytes are handed on as they came, still in their
+// Content-Encoding.
 class HTTPReplyReader {
 public:
     static constexpr qsizetype maxHeadBytes = 64 * 1024;

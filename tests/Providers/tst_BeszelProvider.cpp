@@ -1,4 +1,5 @@
 #include "MarrowickKit/Providers/BeszelProvider.h"
+#include "MarrowickKit/Transport/RequestURL.h"
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 #include "support/LocalHTTPServer.h"
@@ -161,6 +162,7 @@ void TestBeszelProvider::failures_data()
     QTest::newRow("unauthorized") << QString() << true << 401 << "HTTP 401" << 2;
     QTest::newRow("missing token") << QString() << false << 200 << "missing credential: " + tokenRef << 0;
     QTest::newRow("bad base URL") << "hub:8090" << true << 200 << "bad base URL: hub:8090" << 0;
+    QTest::newRow("user and password") << "http://me:p@ss@hub.local:8090" << true << 200 << userInfoMessage() << 0;
     QTest::newRow("nothing listening")
         << QStringLiteral("http://127.0.0.1:%1").arg(test::LocalTCPServer::closedPort()) << true << 200
         << "connection refused" << 0;
