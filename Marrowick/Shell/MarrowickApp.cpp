@@ -9,6 +9,7 @@
 #include "Marrowick/Shell/MenuBarLabel.h"
 #include "Marrowick/Onboarding/OnboardingView.h"
 #include "Marrowick/Popover/PopoverView.h"
+#include "Marrowick/Shell/PopupDismissal.h"
 #include "Marrowick/Shell/PopupPlacement.h"
 #include "Marrowick/Shell/SystemTrayWatch.h"
 #include "Marrowick/Settings/SettingsView.h"
@@ -28,10 +29,6 @@
 namespace marrowick {
 
 namespace {
-
-// A click on the tray icon first takes the focus from an open popup, which hides it; the
-// click itself then arrives. Within this time it is the same gesture, not a request to reopen.
-constexpr qint64 reopenGuardMs = 300;
 
 constexpr std::chrono::milliseconds trayLossGrace{5000};
 
@@ -58,6 +55,7 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     followAccent(m_popover.get());
     m_popover->installEventFilter(this);
     m_placer = new PopupPlacer(m_popover.get());
+    m_dismissal = new PopupDismissal(m_popover.get());
     connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
     connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
@@ -157,6 +155,7 @@ bool MarrowickApp::moveIntoTray()
         return false;
     m_trayWatch->keepTo(kind);
     m_hasTray = true;
+    m_dismissal->setEnabled(true);
     if (!m_tray)
         buildTray();
     m_popover->hide();
@@ -168,6 +167,7 @@ bool MarrowickApp::moveIntoTray()
 void MarrowickApp::showWithoutTray()
 {
     m_hasTray = false;
+    m_dismissal->setEnabled(false);
     m_popover->hide();
     m_popover->setWindowFlags(Qt::Window);
     m_popover->setWindowTitle(QStringLiteral("Marrowick"));
@@ -219,7 +219,7 @@ void MarrowickApp::togglePopover()
         m_popover->hide();
         return;
     }
-    if (m_popoverHiddenAt.isValid() && m_popoverHiddenAt.elapsed() < reopenGuardMs)
+    if (m_dismissal->justDismissed())
         return;
     showPopover();
 }
@@ -256,16 +256,11 @@ void MarrowickApp::showPopover()
 
 bool MarrowickApp::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_popover.get()) {
-        if (m_hasTray && event->type() == QEvent::WindowDeactivate && m_popover->isVisible()) {
-            m_popover->hide();
-            m_popoverHiddenAt.start();
-        } else if (!m_hasTray && event->type() == QEvent::Close) {
-            // Without a tray this window is the only way back in: closing it quits.
-            event->ignore();
-            requestQuit();
-            return true;
-        }
+    if (watched == m_popover.get() && !m_hasTray && event->type() == QEvent::Close) {
+        // Without a tray this window is the only way back in: closing it quits.
+        event->ignore();
+        requestQuit();
+        return true;
     }
     return QObject::eventFilter(watched, event);
 }

@@ -3,7 +3,6 @@
 #include "Marrowick/Shell/AppDelegate.h"
 #include "Marrowick/Shell/PopupPlacement.h"
 
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
@@ -23,6 +22,7 @@ class AppSettings;
 class AppState;
 class MenuBarLabel;
 class OnboardingView;
+class PopupDismissal;
 class PopoverView;
 class SettingsView;
 class SystemTrayWatch;
@@ -90,13 +90,13 @@ private:
     QTimer m_trayLoss;
     std::unique_ptr<PopoverView> m_popover;
     PopupPlacer *m_placer = nullptr; // a child of the popup
+    PopupDismissal *m_dismissal = nullptr; // a child of the popup
     std::unique_ptr<SettingsView> m_settingsWindow;
     QPointer<OnboardingView> m_onboarding;
     QMenu m_trayMenu;
     QSystemTrayIcon *m_tray = nullptr;
     MenuBarLabel *m_label = nullptr;
     TerminationSignals *m_signals = nullptr;
-    QElapsedTimer m_popoverHiddenAt;
     bool m_toldSaveFailure = false;
 };
 

@@ -2,6 +2,8 @@
 #include "Marrowick/Shell/SystemTrayWatch.h"
 #include "Marrowick/Popover/PopoverView.h"
 
+#include "support/PrivateDisplay.h"
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -13,17 +15,12 @@
 #include <QLabel>
 #include <QProcess>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace marrowick;
@@ -110,56 +107,6 @@ int runFakeWatcher(int argc, char *argv[])
     std::fflush(stdout);
     return QCoreApplication::exec();
 }
-
-// An X server of the test's own, started before the application object so that Qt connects to
-// it: Qt's StatusNotifierItem tray exists on desktop platforms, not offscreen.
-class PrivateDisplay {
-public:
-    PrivateDisplay()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
-            return;
-        int pipe[2];
-        if (::pipe2(pipe, O_CLOEXEC) != 0)
-            return;
-        m_server = ::fork();
-        if (m_server == 0) {
-            ::fcntl(pipe[1], F_SETFD, 0);
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(quiet, STDERR_FILENO);
-            const QByteArray fd = QByteArray::number(pipe[1]);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.constData(), "-nolisten", "tcp", "-screen", "0", "1280x800x24",
-                     static_cast<char *>(nullptr));
-            ::_exit(127);
-        }
-        ::close(pipe[1]);
-        QByteArray number;
-        pollfd reading{pipe[0], POLLIN, 0};
-        char c = 0;
-        while (m_server > 0 && ::poll(&reading, 1, 10000) == 1 && ::read(pipe[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        ::close(pipe[0]);
-        if (c != '\n')
-            return;
-        qputenv("DISPLAY", ":" + number);
-        qputenv("QT_QPA_PLATFORM", "xcb");
-        m_ready = true;
-    }
-
-    ~PrivateDisplay()
-    {
-        if (m_server > 0) {
-            ::kill(m_server, SIGTERM);
-            ::waitpid(m_server, nullptr, 0);
-        }
-    }
-
-    bool isReady() const { return m_ready; }
-
-private:
-    pid_t m_server = -1;
-    bool m_ready = false;
-};
 
 PopoverView *popover()
 {
@@ -306,7 +253,7 @@ int main(int argc, char *argv[])
 {
     if (argc > 2 && std::strcmp(argv[1], "--child") == 0 && std::strcmp(argv[2], watcherScenario) == 0)
         return runFakeWatcher(argc, argv);
-    PrivateDisplay display;
+    test::PrivateDisplay display;
     QApplication app(argc, argv);
     TestSystemTrayWatch tests(display.isReady());
     return QTest::qExec(&tests, argc, argv);
