@@ -84,12 +84,6 @@ SystemTrayWatch::SystemTrayWatch(QDBusConnection bus, QObject *parent)
     watchX11Tray();
 }
 
-SystemTrayWatch::~SystemTrayWatch()
-{
-    if (m_x11)
-        QCoreApplication::instance()->removeNativeEventFilter(this);
-}
-
 SystemTrayWatch::Kind SystemTrayWatch::available() const
 {
     if (m_host && m_kept != Kind::xembed)

@@ -31,7 +31,6 @@ public:
 
     // Reads the current state at once: a short blocking question to the bus and the X server.
     explicit SystemTrayWatch(QDBusConnection bus, QObject *parent = nullptr);
-    ~SystemTrayWatch() override;
 
     // The tray Qt would use now: a StatusNotifierItem host before an X11 tray, as Qt prefers.
     Kind available() const;

@@ -30,23 +30,19 @@ namespace {
 const char *const watcherScenario = "statusNotifierWatcher";
 
 // A StatusNotifierWatcher as a panel runs it, in a process of its own: Qt asks it questions that
-// block until answered. Checked against gtk-sni-tray-standalone's watcher: the same interface,
-// the same properties. It starts without a host (as a desktop whose panel comes after the
+// block until answered. Checked against gtk-sni-tray-standalone's watcher; of its interface
+// only what the program uses is here. It starts without a host (as a desktop whose panel comes after the
 // watcher) unless told "with host"; a line "host" on its standard input registers one. For
 // each item that registers it prints "item <service> <the item's Status property>".
 class FakeStatusNotifierWatcher : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isStatusNotifierHostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredStatusNotifierItems)
 
 public:
     explicit FakeStatusNotifierWatcher(bool host) : m_host(host) {}
 
     bool isStatusNotifierHostRegistered() const { return m_host; }
-    int protocolVersion() const { return 0; }
-    QStringList registeredStatusNotifierItems() const { return m_items; }
 
     void registerHost()
     {
@@ -57,8 +53,6 @@ public:
 public slots:
     void RegisterStatusNotifierItem(const QString &service)
     {
-        m_items.append(service);
-        emit StatusNotifierItemRegistered(service);
         // Asked without blocking, as a panel does: the program may be asking this watcher
         // something meanwhile.
         QDBusMessage get = QDBusMessage::createMethodCall(service, QStringLiteral("/StatusNotifierItem"),
@@ -77,12 +71,10 @@ public slots:
     void RegisterStatusNotifierHost(const QString &) { registerHost(); }
 
 signals:
-    void StatusNotifierItemRegistered(const QString &service);
     void StatusNotifierHostRegistered();
 
 private:
     bool m_host;
-    QStringList m_items;
 };
 
 int runFakeWatcher(int argc, char *argv[])
