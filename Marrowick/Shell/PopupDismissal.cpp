@@ -49,7 +49,8 @@ bool PopupDismissal::justDismissed() const
 void PopupDismissal::holdPointer()
 {
     QWindow *window = m_popup->windowHandle();
-    if (!window || !m_popup->isVisible() || window->setMouseGrabEnabled(true) || ++m_holdTries >= holdTries)
+    m_holding = window && m_popup->isVisible() && window->setMouseGrabEnabled(true);
+    if (m_holding || !window || !m_popup->isVisible() || ++m_holdTries >= holdTries)
         m_holdAgain.stop();
     else if (!m_holdAgain.isActive())
         m_holdAgain.start();
@@ -119,8 +120,9 @@ bool PopupDismissal::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::Hide:
         m_holdAgain.stop();
-        if (QWindow *window = m_popup->windowHandle())
+        if (QWindow *window = m_popup->windowHandle(); window && m_holding)
             window->setMouseGrabEnabled(false);
+        m_holding = false;
         break;
     default:
         break;

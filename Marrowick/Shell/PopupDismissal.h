@@ -52,6 +52,7 @@ private:
     // until it lets go.
     QTimer m_holdAgain;
     int m_holdTries = 0;
+    bool m_holding = false;
     QElapsedTimer m_dismissedAt;
     std::uint32_t m_focusBefore = 0; // the X11 window, or none
     bool m_focusRemembered = false;
