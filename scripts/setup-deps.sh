@@ -4,11 +4,12 @@
 set -euo pipefail
 
 # QtKeychain loads libsecret at run time to reach the Secret Service; it does not depend on it.
-# zlib decodes compressed replies.
-BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtkeychain-qt6-dev zlib1g-dev libsecret-1-0)
+# zlib decodes compressed replies; xcb tells of an X11 tray that starts after the program.
+BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtkeychain-qt6-dev zlib1g-dev libsecret-1-0
+  libxcb1-dev)
 # Test services: a private D-Bus session with a Secret Service, a DNS server for SRV lookups,
-# an X server, and a real notification server to check the alerts against.
-TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth dunst)
+# an X server, a real notification server to check the alerts against, and real clicks.
+TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth dunst xdotool)
 # The fuzz targets need clang's libFuzzer.
 FUZZ_PACKAGES=(clang)
 

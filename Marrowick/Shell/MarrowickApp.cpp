@@ -9,7 +9,9 @@
 #include "Marrowick/Shell/MenuBarLabel.h"
 #include "Marrowick/Onboarding/OnboardingView.h"
 #include "Marrowick/Popover/PopoverView.h"
+#include "Marrowick/Shell/PopupDismissal.h"
 #include "Marrowick/Shell/PopupPlacement.h"
+#include "Marrowick/Shell/SystemTrayWatch.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/State/SourcesStore.h"
@@ -28,9 +30,7 @@ namespace marrowick {
 
 namespace {
 
-// A click on the tray icon first takes the focus from an open popup, which hides it; the
-// click itself then arrives. Within this time it is the same gesture, not a request to reopen.
-constexpr qint64 reopenGuardMs = 300;
+constexpr std::chrono::milliseconds trayLossGrace{5000};
 
 void quitSoon()
 {
@@ -47,7 +47,7 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
       m_arguments(std::move(arguments)),
       m_settings(std::make_unique<AppSettings>(std::make_unique<QSettings>())),
       m_appState(makeAppState(m_settings.get())),
-      m_hasTray(QSystemTrayIcon::isSystemTrayAvailable())
+      m_trayWatch(new SystemTrayWatch(QDBusConnection::sessionBus(), this))
 {
     // Before any window exists; every window without an icon of its own shows this one.
     QApplication::setWindowIcon(applicationIcon());
@@ -55,6 +55,7 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     followAccent(m_popover.get());
     m_popover->installEventFilter(this);
     m_placer = new PopupPlacer(m_popover.get());
+    m_dismissal = new PopupDismissal(m_popover.get());
     connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
     connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
@@ -73,6 +74,11 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     // The signals are caught from the start of main(); one that came while the program started
     // is delivered once the event loop runs, and waits behind the label's start, which hands the
     // state over: the quit then writes what there is to write, as any other quit does.
+    m_trayLoss.setSingleShot(true);
+    m_trayLoss.setInterval(trayLossGrace);
+    connect(&m_trayLoss, &QTimer::timeout, this, &MarrowickApp::showWithoutTray);
+    connect(m_trayWatch, &SystemTrayWatch::availabilityChanged, this, &MarrowickApp::followTray);
+
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit, Qt::QueuedConnection);
 
@@ -127,19 +133,60 @@ std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)
 
 void MarrowickApp::start()
 {
-    if (m_hasTray) {
-        buildTray();
-        m_popover->setWindowFlags(PopoverView::popupWindowFlags);
-    } else {
-        m_popover->setWindowFlags(Qt::Window);
-        m_popover->setWindowTitle(QStringLiteral("Marrowick"));
-        m_popover->setNotice(QStringLiteral("No system tray was found, so Marrowick shows this window instead. "
-                                            "Closing it quits Marrowick."));
-        m_popover->setHeightLimit(WindowFit::room(m_popover.get()).height());
-        m_popover->show();
-    }
+    if (!moveIntoTray())
+        showWithoutTray();
     // The label is shown now; its tasks start once the event loop runs.
     QTimer::singleShot(0, m_label, &MenuBarLabel::appear);
+}
+
+void MarrowickApp::setTrayLossGrace(std::chrono::milliseconds grace)
+{
+    m_trayLoss.setInterval(grace);
+}
+
+bool MarrowickApp::moveIntoTray()
+{
+    // Qt's first question settles which kind of tray it uses for the whole process, so it is
+    // asked only once the watch has seen one.
+    if (m_trayWatch->available() == SystemTrayWatch::Kind::none)
+        return false;
+    const SystemTrayWatch::Kind kind = m_trayWatch->recheck();
+    if (kind == SystemTrayWatch::Kind::none || !QSystemTrayIcon::isSystemTrayAvailable())
+        return false;
+    m_trayWatch->keepTo(kind);
+    m_hasTray = true;
+    m_dismissal->setEnabled(true);
+    if (!m_tray)
+        buildTray();
+    m_popover->hide();
+    m_popover->setNotice(QString());
+    m_popover->setWindowFlags(PopoverView::popupWindowFlags);
+    return true;
+}
+
+void MarrowickApp::showWithoutTray()
+{
+    m_hasTray = false;
+    m_dismissal->setEnabled(false);
+    m_popover->hide();
+    m_popover->setWindowFlags(Qt::Window);
+    m_popover->setWindowTitle(QStringLiteral("Marrowick"));
+    m_popover->setNotice(QStringLiteral("No system tray was found, so Marrowick shows this window instead. "
+                                        "Closing it quits Marrowick."));
+    m_popover->setHeightLimit(WindowFit::room(m_popover.get()).height());
+    m_popover->show();
+}
+
+void MarrowickApp::followTray()
+{
+    if (m_trayWatch->available() == SystemTrayWatch::Kind::none) {
+        if (m_hasTray && !m_trayLoss.isActive())
+            m_trayLoss.start();
+        return;
+    }
+    m_trayLoss.stop();
+    if (!m_hasTray)
+        moveIntoTray();
 }
 
 void MarrowickApp::buildTray()
@@ -172,7 +219,7 @@ void MarrowickApp::togglePopover()
         m_popover->hide();
         return;
     }
-    if (m_popoverHiddenAt.isValid() && m_popoverHiddenAt.elapsed() < reopenGuardMs)
+    if (m_dismissal->justDismissed())
         return;
     showPopover();
 }
@@ -209,16 +256,11 @@ void MarrowickApp::showPopover()
 
 bool MarrowickApp::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_popover.get()) {
-        if (m_hasTray && event->type() == QEvent::WindowDeactivate && m_popover->isVisible()) {
-            m_popover->hide();
-            m_popoverHiddenAt.start();
-        } else if (!m_hasTray && event->type() == QEvent::Close) {
-            // Without a tray this window is the only way back in: closing it quits.
-            event->ignore();
-            requestQuit();
-            return true;
-        }
+    if (watched == m_popover.get() && !m_hasTray && event->type() == QEvent::Close) {
+        // Without a tray this window is the only way back in: closing it quits.
+        event->ignore();
+        requestQuit();
+        return true;
     }
     return QObject::eventFilter(watched, event);
 }

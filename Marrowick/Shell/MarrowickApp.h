@@ -3,13 +3,14 @@
 #include "Marrowick/Shell/AppDelegate.h"
 #include "Marrowick/Shell/PopupPlacement.h"
 
-#include <QElapsedTimer>
 #include <QIcon>
 #include <QMenu>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -21,14 +22,17 @@ class AppSettings;
 class AppState;
 class MenuBarLabel;
 class OnboardingView;
+class PopupDismissal;
 class PopoverView;
 class SettingsView;
+class SystemTrayWatch;
 class TerminationSignals;
 
 // The program's shell: builds the one AppState, puts the status icon in the tray with the
 // popup beside it, keeps the settings and first-run windows, and routes every quit through
 // the delegate so the history is written first. Where the desktop has no tray the popup opens
-// as an ordinary window instead, and closing it quits.
+// as an ordinary window instead, and closing it quits; a tray that comes later takes the
+// program in, and one that stays gone gives the window back.
 class MarrowickApp : public QObject {
     Q_OBJECT
 
@@ -52,6 +56,9 @@ public:
     void requestQuit();
     // Opens the popup beside the icon, or the window where there is no tray.
     void showPopover();
+    // How long the tray may be gone before the window comes back: a panel that restarts
+    // brings no window up.
+    void setTrayLossGrace(std::chrono::milliseconds grace);
 
     AppState *appState() const { return m_appState.get(); }
 
@@ -59,6 +66,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Into the tray when there is one Qt can use; false otherwise.
+    bool moveIntoTray();
+    void showWithoutTray();
+    void followTray();
     void buildTray();
     // The tray icon's place, else the cursor's, on its screen; nothing without a screen.
     std::optional<PopupAnchor> popupAnchor() const;
@@ -74,16 +85,18 @@ private:
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<AppState> m_appState;
     AppDelegate m_delegate;
+    SystemTrayWatch *m_trayWatch = nullptr;
     bool m_hasTray = false;
+    QTimer m_trayLoss;
     std::unique_ptr<PopoverView> m_popover;
     PopupPlacer *m_placer = nullptr; // a child of the popup
+    PopupDismissal *m_dismissal = nullptr; // a child of the popup
     std::unique_ptr<SettingsView> m_settingsWindow;
     QPointer<OnboardingView> m_onboarding;
     QMenu m_trayMenu;
     QSystemTrayIcon *m_tray = nullptr;
     MenuBarLabel *m_label = nullptr;
     TerminationSignals *m_signals = nullptr;
-    QElapsedTimer m_popoverHiddenAt;
     bool m_toldSaveFailure = false;
 };
 
