@@ -10,6 +10,8 @@
 #include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/StatusOrb.h"
+#include "Marrowick/Style/StatusText.h"
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Style/WindowFit.h"
 
@@ -33,7 +35,6 @@ using Type = SourceFormState::SourceType;
 
 const QString keepSecretPrompt = QStringLiteral("Leave blank to keep the current secret");
 const QMargins stepMargins(20, 12, 20, 12);
-const QColor systemRed(0xFF, 0x3B, 0x30);
 
 QWidget *scrolled(QWidget *content, QWidget *parent)
 {
@@ -45,10 +46,14 @@ QWidget *scrolled(QWidget *content, QWidget *parent)
     return scroll;
 }
 
-void setTextColour(QLabel *label, const QColor &colour)
+// A validation message in the down status colour as text, a hint in `secondary`.
+void colourMessage(QLabel *label, bool problem, const QColor &secondary)
 {
+    setStatusTextColor(label, problem ? statusColor(ServiceStatus::down) : QColor());
+    if (problem)
+        return;
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::WindowText, secondary);
     label->setPalette(palette);
 }
 
@@ -473,13 +478,13 @@ void AddSourceView::refreshFormStep()
     secondary.setAlphaF(0.6);
     if (const auto message = form.validationMessage()) {
         m_message->setText(*message);
-        setTextColour(m_message, systemRed);
+        colourMessage(m_message, true, secondary);
     } else if (const auto url = form.impliedHTTPSURL()) {
         m_message->setText(QStringLiteral("Will use ") + *url);
-        setTextColour(m_message, secondary);
+        colourMessage(m_message, false, secondary);
     } else if (const auto split = form.impliedHostPortSplit()) {
         m_message->setText(QStringLiteral("Will use host ") + split->host + QStringLiteral(", port ") + split->port);
-        setTextColour(m_message, secondary);
+        colourMessage(m_message, false, secondary);
     } else {
         m_message->clear();
     }

@@ -1,5 +1,8 @@
 #include "Marrowick/Editor/TestResultBadge.h"
 
+#include "Marrowick/Style/StatusOrb.h"
+#include "Marrowick/Style/StatusText.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -36,7 +39,7 @@ void TestResultBadge::setResult(bool passed, const QString &message)
 
 QColor TestResultBadge::colour() const
 {
-    return m_passed ? QColor(0x34, 0xC7, 0x59) : QColor(0xFF, 0x3B, 0x30);
+    return statusColor(m_passed ? ServiceStatus::up : ServiceStatus::down);
 }
 
 QFont TestResultBadge::badgeFont() const
@@ -97,8 +100,8 @@ void TestResultBadge::paintEvent(QPaintEvent *)
     painter.setBrush(tint);
     painter.drawEllipse(QRectF(area.left() + horizontalPadding, area.center().y() - dotSide / 2, dotSide, dotSide));
 
-    // Plain text, cut after the second line with an ellipsis.
-    painter.setPen(tint);
+    // Plain text, cut after the second line with an ellipsis; the dot keeps the vivid colour.
+    painter.setPen(statusTextColor(this, tint, fill));
     const QFont font = badgeFont();
     painter.setFont(font);
     const QRectF box = textRect(area);

@@ -6,7 +6,7 @@ namespace marrowick {
 
 // The connection test's result beside its button: a dot and the message in a tinted capsule,
 // green for a test that fetched something and found its target up, red for anything else. The message is server text,
-// so it is drawn as plain text, on at most two lines.
+// so it is drawn as plain text, on at most two lines, in the colour as text on the tint.
 class TestResultBadge : public QWidget {
     Q_OBJECT
 
@@ -16,7 +16,6 @@ public:
     void setResult(bool passed, const QString &message);
     bool passed() const { return m_passed; }
     const QString &message() const { return m_message; }
-    QColor colour() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -27,6 +26,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    QColor colour() const;
     QFont badgeFont() const;
     QRectF textRect(const QRectF &area) const;
 

@@ -7,6 +7,8 @@
 #include "Marrowick/State/NotificationSettings.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/StatusOrb.h"
+#include "Marrowick/Style/StatusText.h"
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Style/WindowFit.h"
 
@@ -22,9 +24,6 @@
 namespace marrowick {
 
 namespace {
-
-const QColor green(0x34, 0xC7, 0x59);
-const QColor red(0xE5, 0x3E, 0x3E);
 
 // The three page dots; the current one in the accent colour.
 class PageDots : public QWidget {
@@ -49,8 +48,8 @@ private:
     const int *m_step;
 };
 
-// A symbol beside a coloured text, as a single label.
-QWidget *symbolLabel(Symbol symbol, const QString &text, const QColor &color, qreal scale, QWidget *parent)
+// A symbol beside a text in a status colour, as a single label.
+QWidget *symbolLabel(Symbol symbol, const QString &text, ServiceStatus status, qreal scale, QWidget *parent)
 {
     auto *box = new QWidget(parent);
     auto *row = new QHBoxLayout(box);
@@ -61,11 +60,9 @@ QWidget *symbolLabel(Symbol symbol, const QString &text, const QColor &color, qr
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() * scale);
     label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
+    // The symbol and the text both follow the box's palette.
+    setStatusTextColor(box, statusColor(status));
     auto *icon = new SymbolView(symbol, label->fontMetrics().height(), box);
-    icon->setColor(color);
     row->addStretch();
     row->addWidget(icon);
     row->addWidget(label);
@@ -181,7 +178,7 @@ QWidget *OnboardingView::page(int step)
         auto *add = new PillButton(QStringLiteral("Add a Source\u2026"), PillButton::Kind::prominent, page);
         connect(add, &QAbstractButton::clicked, this, &OnboardingView::showAddSource);
         column->addWidget(add, 0, Qt::AlignHCenter);
-        m_sourceCountRow = symbolLabel(Symbol::checkmarkCircle, QString(), green, 0.85, page);
+        m_sourceCountRow = symbolLabel(Symbol::checkmarkCircle, QString(), ServiceStatus::up, 0.85, page);
         m_sourceCount = m_sourceCountRow->findChild<QLabel *>();
         column->addWidget(m_sourceCountRow);
         break;
@@ -190,7 +187,8 @@ QWidget *OnboardingView::page(int step)
         column->addWidget(bodyText(QStringLiteral("Marrowick sends a notification when a source fails a number of "
                                                   "checks in a row. You set the number of checks for each source."),
                                    1.05, page));
-        m_notificationsOn = symbolLabel(Symbol::checkmarkCircle, QStringLiteral("Notifications are on"), green, 1.0, page);
+        m_notificationsOn = symbolLabel(Symbol::checkmarkCircle, QStringLiteral("Notifications are on"),
+                                        ServiceStatus::up, 1.0, page);
         column->addWidget(m_notificationsOn);
         m_notificationsUnavailable = new QWidget(page);
         auto *row = new QHBoxLayout(m_notificationsUnavailable);
@@ -200,9 +198,7 @@ QWidget *OnboardingView::page(int step)
         auto *off = new QLabel(QStringLiteral("Notifications cannot be shown: no notification server answers."),
                                m_notificationsUnavailable);
         off->setTextFormat(Qt::PlainText);
-        QPalette palette = off->palette();
-        palette.setColor(QPalette::WindowText, red);
-        off->setPalette(palette);
+        setStatusTextColor(off, statusColor(ServiceStatus::down));
         QFont caption = off->font();
         caption.setPointSizeF(caption.pointSizeF() * 0.85);
         off->setFont(caption);

@@ -5,6 +5,7 @@
 #include "Marrowick/Popover/Sparkline.h"
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Style/StatusText.h"
 
 #include <QEvent>
 #include <QFontMetricsF>
@@ -28,6 +29,7 @@ void RowTrailing::readInks()
 {
     m_pillInk = LatencyPill::ink(this);
     m_lineInk = marrowickAccentMark(this);
+    m_downInk = statusTextColor(this, statusColor(ServiceStatus::down));
 }
 
 void RowTrailing::changeEvent(QEvent *event)
@@ -100,7 +102,7 @@ void RowTrailing::paintEvent(QPaintEvent *)
     if (m_down) {
         const int textWidth = downTextWidth();
         painter.setFont(downFont());
-        painter.setPen(statusColor(ServiceStatus::down));
+        painter.setPen(m_downInk);
         const QString text = painter.fontMetrics().elidedText(m_downText, Qt::ElideRight, textWidth);
         painter.drawText(QRectF(end - textWidth, 0, textWidth, height()), Qt::AlignVCenter | Qt::AlignRight, text);
     } else if (showsSparkline()) {

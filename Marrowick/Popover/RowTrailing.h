@@ -56,10 +56,11 @@ private:
     bool m_sparkline = false;
     QList<double> m_history;
     QString m_latencyText;
-    // The accent as the pill's text and as the sparkline, adjusted to the card once per
-    // accent or theme rather than per paint.
+    // The accent as the pill's text and as the sparkline, and the down colour as text, adjusted
+    // to the card once per accent or theme rather than per paint.
     QColor m_pillInk;
     QColor m_lineInk;
+    QColor m_downInk;
 };
 
 } // namespace marrowick

@@ -100,9 +100,8 @@ AccentSection::AccentSection(AppSettings *settings, QWidget *parent) : QWidget(p
     mono.setPointSizeF(font().pointSizeF() * 0.85);
     m_custom->setFont(mono);
     m_custom->setFixedWidth(88);
-    m_custom->setFrame(false);
-    m_custom->setTextMargins(8, 4, 8, 4);
-    m_custom->setStyleSheet(QStringLiteral("QLineEdit { background: rgba(128, 128, 128, 0.12); border-radius: 6px; }"));
+    // A field like every other, so its edge and its focus show.
+    m_custom->setTextMargins(6, 3, 6, 3);
     // Every keystroke is stored as typed; an unparsable text leaves the default accent in effect.
     connect(m_custom, &QLineEdit::textEdited, this, [this](const QString &text) {
         if (m_settings)

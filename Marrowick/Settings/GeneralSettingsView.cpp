@@ -11,6 +11,8 @@
 #include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
+#include "Marrowick/Style/StatusOrb.h"
+#include "Marrowick/Style/StatusText.h"
 #include "Marrowick/Style/Symbol.h"
 
 #include <QDesktopServices>
@@ -439,9 +441,12 @@ void GeneralSettingsView::showPermission(AuthorizationStatus status)
     m_notificationStatus = status;
     const bool denied = status == AuthorizationStatus::denied;
     m_permissionMessage->setText(SettingsTexts::permissionMessage(status));
-    QPalette palette = m_permissionMessage->palette();
-    palette.setColor(QPalette::WindowText, denied ? QColor(0xE5, 0x3E, 0x3E) : secondary(this->palette()));
-    m_permissionMessage->setPalette(palette);
+    setStatusTextColor(m_permissionMessage, denied ? statusColor(ServiceStatus::down) : QColor());
+    if (!denied) {
+        QPalette palette = m_permissionMessage->palette();
+        palette.setColor(QPalette::WindowText, secondary(this->palette()));
+        m_permissionMessage->setPalette(palette);
+    }
     // Without a settings page to open, a button would do nothing: the line says what to do.
     m_permissionButton->setVisible(denied && canOpenNotificationSettings());
 }

@@ -4,6 +4,7 @@
 #include "Marrowick/Shell/SingleInstance.h"
 #include "Marrowick/Shell/TerminationSignals.h"
 #include "Marrowick/State/SourcesStore.h"
+#include "Marrowick/Style/MarrowickProxyStyle.h"
 
 #include <QApplication>
 
@@ -22,6 +23,7 @@ int runProgram(int argc, char *argv[], const ProgramMainHooks &hooks)
     QGuiApplication::setDesktopFileName(MarrowickApp::bundleIdentifier);
     // A tray application: closing a window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    MarrowickProxyStyle::install();
 
     // Until the claim is settled a signal ends the process at once: nothing is loaded yet, and a
     // hand-over to a copy that does not answer would otherwise hold a Ctrl-C for its time-out.

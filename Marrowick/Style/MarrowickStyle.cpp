@@ -193,9 +193,20 @@ bool carriesText(const QColor &fill)
 
 QColor accentAgainst(const QColor &accent, const QColor &background, double ratio)
 {
-    return movedTowards(composited(accent, background), farEnd(background), [&](const QColor &mark) {
-        return contrastRatio(mark, background) >= ratio + onScreenMargin;
-    });
+    return accentBetween(accent, background, background, ratio);
+}
+
+QColor accentBetween(const QColor &accent, const QColor &inside, const QColor &outside, double ratio)
+{
+    const auto enough = [&](const QColor &mark) {
+        return std::min(contrastRatio(mark, inside), contrastRatio(mark, outside)) >= ratio + onScreenMargin;
+    };
+    const QColor start = composited(accent, outside);
+    const QColor moved = movedTowards(start, farEnd(outside), enough);
+    // A light field in a dark window (or the reverse) may need the other direction.
+    if (enough(moved) || farEnd(inside) == farEnd(outside))
+        return moved;
+    return movedTowards(start, farEnd(inside), enough);
 }
 
 QColor accentFillAgainst(const QColor &accent, const QColor &background)

@@ -42,11 +42,15 @@ QColor composited(const QColor &color, const QColor &background);
 // How far an accent mark (an "on" switch, a selection, a focus ring, a chart line) must stand
 // apart from the background it is drawn on, so it reads in every theme with every accent.
 constexpr double accentMarkContrast = 3.0;
-// The same for text drawn in the accent.
+// The same for text drawn in the accent or in a status colour.
 constexpr double accentTextContrast = 4.5;
 // The accent as drawn on `background`: darkened on light backgrounds, lightened on dark
 // ones, only as far as `ratio` needs; an accent that already stands out is kept.
 QColor accentAgainst(const QColor &accent, const QColor &background, double ratio = accentMarkContrast);
+// The same for a mark that lies between two backgrounds (a field's edge or focus ring between
+// its fill and the window): `ratio` apart from both.
+QColor accentBetween(const QColor &accent, const QColor &inside, const QColor &outside,
+                     double ratio = accentMarkContrast);
 // The accent as a fill that carries text (its ink, inkOn): the fill accentMarkContrast apart
 // from `background` and the ink accentTextContrast apart from the fill, moved as accentAgainst
 // moves it, only as far as both need.

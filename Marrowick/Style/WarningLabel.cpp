@@ -1,6 +1,7 @@
 #include "Marrowick/Style/WarningLabel.h"
 
 #include "Marrowick/Style/StatusOrb.h"
+#include "Marrowick/Style/StatusText.h"
 
 namespace marrowick {
 
@@ -14,9 +15,7 @@ QLabel *makeWarningLabel(const QString &objectName, QWidget *parent)
     QFont caption = label->font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
     label->setFont(caption);
-    QPalette warning = label->palette();
-    warning.setColor(QPalette::WindowText, statusColor(ServiceStatus::down));
-    label->setPalette(warning);
+    setStatusTextColor(label, statusColor(ServiceStatus::down));
     return label;
 }
 

@@ -2,6 +2,7 @@
 // so a person can look at them without a desktop; without it, everything renders and nothing
 // is written.
 #include "Editor/EditorRig.h"
+#include "Marrowick/Style/MarrowickProxyStyle.h"
 
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
@@ -29,6 +30,9 @@ class TestEditorScreenshots : public QObject {
     Q_OBJECT
 
 private slots:
+    // Windows drawn as the program draws them.
+    void initTestCase() { MarrowickProxyStyle::install(); }
+
     void typeStep();
     void typeStepFocus();
     void saveError();
@@ -38,6 +42,8 @@ private slots:
     void testBadges_data();
     void testBadges();
     void editSheetWithWidgets();
+    void focusInAccents_data();
+    void focusInAccents();
 };
 
 void TestEditorScreenshots::typeStep()
@@ -166,6 +172,41 @@ void TestEditorScreenshots::editSheetWithWidgets()
     rig.open(source);
     QTRY_VERIFY(rig.find(QStringLiteral("editor.widgetList"))->isVisibleTo(rig.sheet));
     render(rig.sheet, QStringLiteral("editor-edit"));
+}
+
+// Accents close to what lies behind them: yellow in a light theme, near-black in a dark one. The
+// name field has the keyboard, the form a message, the game list its chosen game.
+void TestEditorScreenshots::focusInAccents_data()
+{
+    QTest::addColumn<QString>("accent");
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("yellow") << "#FFE600" << false;
+    QTest::newRow("near-black-dark") << "#111111" << true;
+}
+
+void TestEditorScreenshots::focusInAccents()
+{
+    QFETCH(QString, accent);
+    QFETCH(bool, dark);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(themePalette(dark));
+    EditorRig rig;
+    rig.buildEditorState();
+    rig.settings->setAccentHex(accent);
+    rig.open();
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    rig.click(QStringLiteral("editor.type.gameServer"));
+    rig.click(QStringLiteral("editor.next"));
+    rig.fill({"game=rust", "name=Rust", "host=bad host"});
+    rig.find<LabeledTextField>(QStringLiteral("editor.name"))->lineEdit()->setFocus();
+    render(rig.sheet, QStringLiteral("editor-focus-") + QTest::currentDataTag());
+    auto *picker = rig.find<QComboBox>(QStringLiteral("editor.gamePicker"));
+    picker->showPopup();
+    QTRY_VERIFY(picker->view()->isVisible());
+    render(picker->view()->window(), QStringLiteral("editor-game-picker-") + QTest::currentDataTag());
+    picker->hidePopup();
+    QApplication::setPalette(before);
 }
 
 QTEST_MAIN(TestEditorScreenshots)

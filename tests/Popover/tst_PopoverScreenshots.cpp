@@ -2,6 +2,7 @@
 // (virtual) clock. With MARROWICK_SCREENSHOTS=<folder> set, each state is written there as a PNG, so the
 // popup can be looked at without a tray; otherwise the states are only rendered.
 #include "Marrowick/State/DBusAlertCenter.h"
+#include "Marrowick/Style/MarrowickProxyStyle.h"
 #include "Marrowick/Shell/MenuBarIcon.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
@@ -98,6 +99,9 @@ private:
     }
 
 private slots:
+    // Windows drawn as the program draws them.
+    void initTestCase() { MarrowickProxyStyle::install(); }
+
     void empty()
     {
         PopoverRig rig;

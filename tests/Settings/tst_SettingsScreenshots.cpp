@@ -1,6 +1,7 @@
 // Renders the settings and first-run windows with sample data. With MARROWICK_SCREENSHOTS set
 // to a folder the pictures are written there as PNG files; otherwise they are only rendered.
 #include "Marrowick/Onboarding/OnboardingView.h"
+#include "Marrowick/Style/MarrowickProxyStyle.h"
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/GeneralSettingsView.h"
 #include "Marrowick/Settings/SettingsView.h"
@@ -69,6 +70,9 @@ class TestSettingsScreenshots : public QObject {
     }
 
 private slots:
+    // Windows drawn as the program draws them.
+    void initTestCase() { MarrowickProxyStyle::install(); }
+
     void cleanup()
     {
         test::closeTopLevelWindows();

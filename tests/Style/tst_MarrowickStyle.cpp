@@ -1,10 +1,14 @@
+#include "Editor/EditorRig.h"
 #include "Marrowick/State/AppSettings.h"
+#include "Marrowick/Style/MarrowickProxyStyle.h"
+#include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Onboarding/OnboardingView.h"
 #include "Marrowick/Popover/LatencyPill.h"
 #include "Marrowick/Popover/MetricRing.h"
 #include "Marrowick/Popover/RowTrailing.h"
 #include "Marrowick/Settings/AccentSection.h"
 #include "Marrowick/Settings/GeneralSettingsView.h"
+#include "Marrowick/Settings/SettingsTexts.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SwitchButton.h"
 #include "Marrowick/Style/AlertBox.h"
@@ -14,11 +18,17 @@
 #include "Popover/PopoverRig.h"
 #include "State/AppStateRig.h"
 #include "support/Pictures.h"
+#include "support/StorageFaults.h"
 
+#include <QAbstractItemView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -71,6 +81,19 @@ void dress(QWidget *window, const QString &hex, bool dark)
     AccentInjector::apply(window, hex);
 }
 
+// The desktop in a light or dark theme for a while: windows and their popups take it.
+class DesktopTheme {
+public:
+    explicit DesktopTheme(bool dark) : m_before(QApplication::palette())
+    {
+        QApplication::setPalette(test::themePalette(dark));
+    }
+    ~DesktopTheme() { QApplication::setPalette(m_before); }
+
+private:
+    QPalette m_before;
+};
+
 // Components as whole 0...255 values, so the table reads like the hex it came from.
 QList<int> bytes(const ColorComponents &c)
 {
@@ -95,6 +118,48 @@ class TestMarrowickStyle : public QObject {
             m_shortfalls.append(QStringLiteral("%1 %2:1").arg(QLatin1String(what)).arg(ratio, 0, 'f', 2));
     }
 
+    // Text of `widget` within `area` against the colour right outside the area's top left.
+    void checkText(const char *what, QWidget *widget, const QRect &area)
+    {
+        const SharpShot shot(widget->window());
+        need(what, shot.strongest(widget, area, shot.at(widget, area.topLeft() - QPoint(2, 2))), 4.5);
+    }
+    void checkText(const char *what, QWidget *widget) { checkText(what, widget, widget->rect()); }
+
+    // A field's edge, or its focus ring, where it crosses the top of `field` at `x`: every pixel
+    // of it against the fill just inside and against the window just outside.
+    void checkEdge(const QString &what, QWidget *field, int x)
+    {
+        const bool focused = field->hasFocus();
+        const SharpShot shot(field->parentWidget());
+        const QColor outside = shot.at(field, {x, -2});
+        const QColor inside = shot.at(field, {x, 3});
+        for (int y = 0; y <= (focused ? 1 : 0); ++y) {
+            const QColor edge = shot.at(field, {x, y});
+            need(qPrintable(what + QStringLiteral(" on its fill")), contrastRatio(edge, inside), 3);
+            need(qPrintable(what + QStringLiteral(" on the window")), contrastRatio(edge, outside), 3);
+        }
+    }
+    // The edge, then the focus ring, of a field that takes the keyboard.
+    void checkEdgeAndFocus(const QString &what, QWidget *field, int x)
+    {
+        field->window()->setFocus();
+        checkEdge(what + QStringLiteral("'s edge"), field, x);
+        field->setFocus(Qt::TabFocusReason);
+        QVERIFY2(field->hasFocus(), qPrintable(what));
+        checkEdge(what + QStringLiteral("'s focus ring"), field, x);
+    }
+
+    // A scroll bar halfway down: the handle in its middle against the track beside it.
+    void checkScrollBar(const char *what, QScrollBar *bar)
+    {
+        QVERIFY(bar->isVisible() && bar->maximum() > 0);
+        bar->setValue(bar->maximum() / 2);
+        const SharpShot shot(bar);
+        const int middle = bar->height() / 2;
+        need(what, contrastRatio(shot.at(bar, {bar->width() / 2, middle}), shot.at(bar, {1, middle})), 3);
+    }
+
     // A capsule filled with the accent that carries a label (a chosen tab, a window's main
     // action): the fill read beside its rounded end, the label `inset` inside its edges. The
     // fill against what lies right above the capsule, the label against the fill.
@@ -117,12 +182,26 @@ class TestMarrowickStyle : public QObject {
     {
         test::AppStateRig rig;
         rig.build(true);
+        rig.alerts->status = AuthorizationStatus::denied;
+        rig.state->addSource(test::tcpSource(QUuid::createUuid()));
         SettingsView window(rig.state.get(), {}, {});
         dress(&window, hex, dark);
         window.setTab(SettingsView::SettingsTab::general);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
+        rig.clock.settle();
         GeneralSettingsView *general = window.generalTab();
+        const QList<QLabel *> labels = general->findChildren<QLabel *>();
+        const auto permission = std::find_if(labels.cbegin(), labels.cend(), [](const QLabel *label) {
+            return label->text() == SettingsTexts::permissionMessage(AuthorizationStatus::denied);
+        });
+        QVERIFY(permission != labels.cend());
+        checkText("denied permission's text", *permission);
+        auto *custom = general->findChild<AccentSection *>()->findChild<QLineEdit *>();
+        general->findChild<QScrollArea *>()->ensureWidgetVisible(custom);
+        checkEdgeAndFocus(QStringLiteral("custom accent field"), custom, custom->width() - 6);
+        checkScrollBar("settings scroll bar's handle on its track",
+                       general->findChild<QScrollArea *>()->verticalScrollBar());
 
         QAbstractButton *tab = window.tabButton(SettingsView::SettingsTab::general);
         const SharpShot bar(tab->parentWidget());
@@ -170,6 +249,81 @@ class TestMarrowickStyle : public QObject {
         // Standard widgets draw selections in the palette's highlight.
         const QPalette palette = add->palette();
         need("selected text", contrastRatio(palette.color(QPalette::HighlightedText), palette.color(QPalette::Highlight)), 4.5);
+
+        {
+            const test::FileSizeLimit full(1);
+            rig.state->setSources(rig.state->sources());
+        }
+        auto *notice = window.findChild<QLabel *>(QStringLiteral("settings.saveNotice"));
+        QVERIFY(notice && notice->isVisible());
+        checkText("changes not saved", notice, notice->contentsRect());
+    }
+
+    // The source sheet in a desktop theme: the validation message, the test badges on their tint,
+    // the edges and focus rings of its fields and its check box, and the chosen game in the list.
+    void checkEditor(const QString &hex, bool dark)
+    {
+        const DesktopTheme theme(dark);
+        test::EditorRig rig;
+        rig.buildEditorState();
+        rig.settings->setAccentHex(hex);
+        rig.open();
+        rig.sheet->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+        rig.click(QStringLiteral("editor.type.tcpPort"));
+        rig.click(QStringLiteral("editor.next"));
+        rig.fill({"name=SSH", "host=bad host"});
+        checkText("validation message", rig.find(QStringLiteral("editor.message")));
+
+        auto *badge = rig.find<TestResultBadge>(QStringLiteral("editor.testBadge"));
+        for (const bool passed : {true, false}) {
+            badge->setResult(passed, passed ? QStringLiteral("Connected") : QStringLiteral("connection refused"));
+            badge->show();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            const SharpShot shot(badge);
+            // The text starts after the padding, the dot and the gap: 8 + 6 + 6.
+            need(passed ? "passed test's badge" : "failed test's badge",
+                 shot.strongest(badge, badge->rect().adjusted(20, 3, -8, -3), shot.at(badge, {4, badge->height() / 2})),
+                 4.5);
+        }
+
+        QWidget *name = rig.find<LabeledTextField>(QStringLiteral("editor.name"))->lineEdit();
+        checkEdgeAndFocus(QStringLiteral("text field"), name, name->width() * 3 / 4);
+        auto *threshold = rig.find<QSpinBox>(QStringLiteral("editor.alertThreshold"));
+        checkEdgeAndFocus(QStringLiteral("spin box"), threshold, 4);
+        auto *alerts = rig.find<QCheckBox>(QStringLiteral("editor.alerts"));
+        // Focus rings of buttons show while the keyboard moves the focus.
+        QLineEdit *before = rig.find<LabeledTextField>(QStringLiteral("editor.pollSeconds"))->lineEdit();
+        before->setFocus();
+        QTest::keyClick(before, Qt::Key_Tab);
+        QVERIFY(alerts->hasFocus());
+        QStyleOptionButton option;
+        option.initFrom(alerts);
+        option.text = alerts->text();
+        const QRect indicator = alerts->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, alerts);
+        const QRect label = alerts->style()->subElementRect(QStyle::SE_CheckBoxFocusRect, &option, alerts);
+        const SharpShot box(alerts->parentWidget());
+        const QPoint edge = indicator.topLeft() + QPoint(2, 0);
+        const QColor around = box.at(alerts, edge - QPoint(0, 2));
+        need("check box's edge", contrastRatio(box.at(alerts, edge), around), 3);
+        need("check box's edge on its fill", contrastRatio(box.at(alerts, edge), box.at(alerts, edge + QPoint(0, 2))), 3);
+        need("check box's focus", box.strongest(alerts, QRect(label.left() + 2, label.top(), label.width() - 4, 1), around),
+             3);
+
+        rig.click(QStringLiteral("editor.back"));
+        rig.click(QStringLiteral("editor.type.gameServer"));
+        rig.click(QStringLiteral("editor.next"));
+        rig.fill({"game=rust"});
+        auto *picker = rig.find<QComboBox>(QStringLiteral("editor.gamePicker"));
+        checkEdgeAndFocus(QStringLiteral("game picker"), picker, picker->width() / 2);
+        picker->showPopup();
+        QTRY_VERIFY(picker->view()->isVisible());
+        QAbstractItemView *list = picker->view();
+        const QRect chosen = list->visualRect(list->currentIndex()).intersected(list->viewport()->rect());
+        const SharpShot shown(list);
+        const QColor fill = shown.at(list->viewport(), {chosen.right() - 3, chosen.center().y()});
+        need("chosen game", shown.strongest(list->viewport(), chosen.adjusted(4, 2, -4, -2), fill), 4.5);
+        picker->hidePopup();
     }
 
     // The popup: the brand, a row's sparkline and latency pill on its card, a group's pill, a
@@ -181,11 +335,16 @@ class TestMarrowickStyle : public QObject {
         const AnySourceConfig single = test::tcp(QStringLiteral("Lab"));
         const AnySourceConfig group = test::tcp(QStringLiteral("Kuma"));
         const AnySourceConfig host = test::tcp(QStringLiteral("Beszel"));
+        const AnySourceConfig check = test::tcp(QStringLiteral("Router"));
+        const AnySourceConfig service = test::tcp(QStringLiteral("NAS"));
+        rig.answers.insert(check.id(), QList<WidgetData>{test::checkWidget("r", ServiceStatus::down, std::nullopt)});
+        rig.answers.insert(service.id(), QList<WidgetData>{
+            WidgetData::service(ServiceRow{"s", "Plex", ServiceStatus::down, std::nullopt, std::nullopt})});
         rig.answers.insert(group.id(), QList<WidgetData>{test::checkWidget("1", ServiceStatus::up, 30),
                                                          test::checkWidget("2", ServiceStatus::up, 50)});
         rig.answers.insert(host.id(), QList<WidgetData>{
             WidgetData::host(HostStats{"nas", "nas", ServiceStatus::up, 23, 40, 50, {}})});
-        PopoverView &popover = rig.open({single, group, host});
+        PopoverView &popover = rig.open({single, group, host, check, service});
         // Dressed after its rows were made: they follow a new theme and accent.
         dress(&popover, hex, dark);
         for (int poll = 0; poll < 3; ++poll) {
@@ -220,6 +379,17 @@ class TestMarrowickStyle : public QObject {
         need("row's latency pill", pillText(trailing, pillArea), 4.5);
         const auto *groupPill = find<LatencyPill>(*find(popover, "groupHeaderRow"), "latencyPill");
         need("group's latency pill", pillText(groupPill, groupPill->rect()), 4.5);
+        for (const char *downText : {"Down", "Unreachable"}) {
+            const QList<RowTrailing *> rows = popover.findChildren<RowTrailing *>(QStringLiteral("trailing"));
+            const auto down = std::find_if(rows.cbegin(), rows.cend(), [downText](const RowTrailing *row) {
+                return row->isVisible() && row->accessibleName().startsWith(QLatin1String(downText));
+            });
+            QVERIFY2(down != rows.cend(), downText);
+            const QSize pill = LatencyPill::pillSize((*down)->font(), (*down)->latencyText());
+            const int textRight = (*down)->width() - pill.width() - RowTrailing::spacing;
+            need(downText, shot.strongest(*down, QRect(0, 0, textRight, (*down)->height()), shot.at(*down, {textRight + 2, 0})),
+                 4.5);
+        }
 
         // A ring 26 wide, its line 3 wide: 23 % fills it from twelve o'clock; its left is track.
         const auto *ring = find(popover, "hostRow")->findChildren<MetricRing *>().value(0);
@@ -257,9 +427,36 @@ class TestMarrowickStyle : public QObject {
         });
         QVERIFY(forward != pills.cend());
         checkFilledCapsule("first-run window's main button", *forward, QMargins(16, 6, 16, 6), true);
+
+        rig.state->addSource(test::tcpSource(QUuid::createUuid()));
+        window.goForward();
+        QLabel *count = [&window] {
+            for (QLabel *label : window.findChildren<QLabel *>()) {
+                if (label->isVisible() && label->text() == QLatin1String("1 source added"))
+                    return label;
+            }
+            return static_cast<QLabel *>(nullptr);
+        }();
+        QVERIFY(count);
+        checkText("source count", count);
+        for (const auto status : {AuthorizationStatus::authorized, AuthorizationStatus::denied}) {
+            rig.alerts->status = status;
+            OnboardingView notifications(rig.state.get());
+            dress(&notifications, hex, dark);
+            notifications.show();
+            rig.clock.settle();
+            notifications.goForward();
+            notifications.goForward();
+            QLabel *line = notifications.notificationBlock()->findChild<QLabel *>();
+            QVERIFY(line && line->isVisible());
+            checkText(status == AuthorizationStatus::denied ? "notifications off" : "notifications on", line);
+        }
     }
 
 private slots:
+    // Windows drawn as the program draws them.
+    void initTestCase() { MarrowickProxyStyle::install(); }
+
     void parsesHexColours_data()
     {
         QTest::addColumn<QString>("text");
@@ -404,9 +601,10 @@ private slots:
         QVERIFY2(ink >= 6, qPrintable(QString::number(ink)));
     }
 
-    // Every accent, preset or custom, in a light and a dark theme, on real renders: accent text
-    // and text on an accent fill stand 4.5:1, and accent marks, lines and the fill of a main
-    // action 3:1 apart from what lies right behind them.
+    // Every accent, preset or custom, in a light and a dark theme, on real renders: accent text,
+    // text in a status colour and text on an accent fill stand 4.5:1, and accent marks, lines,
+    // the fill of a main action, the edges and focus rings of controls and a scroll bar's handle
+    // 3:1 apart from what lies right beside them.
     void accentStandsOutWhereverItIsDrawn_data()
     {
         QTest::addColumn<QString>("hex");
@@ -414,7 +612,7 @@ private slots:
         QStringList accents = AccentPresets::all();
         accents << QStringLiteral("#000000") << QStringLiteral("#101010") << QStringLiteral("#808080")
                 << QStringLiteral("#FFFF00") << QStringLiteral("#FFE600") << QStringLiteral("#353535")
-                << QStringLiteral("#EFEFEF");
+                << QStringLiteral("#EFEFEF") << QStringLiteral("#111111") << QStringLiteral("#7F7F7F");
         for (const QString &hex : accents) {
             QTest::addRow("%s light", qPrintable(hex)) << hex << false;
             QTest::addRow("%s dark", qPrintable(hex)) << hex << true;
@@ -428,6 +626,7 @@ private slots:
         checkSettingsWindow(hex, dark);
         checkPopover(hex, dark);
         checkOnboarding(hex, dark);
+        checkEditor(hex, dark);
         QVERIFY2(m_shortfalls.isEmpty(), qPrintable(m_shortfalls.join(QStringLiteral(", "))));
     }
 
