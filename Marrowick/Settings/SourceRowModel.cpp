@@ -18,13 +18,31 @@ SourceRowModel SourceRowModel::make(const AppState &state, const AnySourceConfig
     return model;
 }
 
+namespace {
+
+// An HTTP ping or a TCP check that is down answers the poll all the same: why it is down (a
+// status, a refused connection) is the detail of its check.
+std::optional<QString> downCheckReason(const SourceSnapshot *snapshot)
+{
+    if (!snapshot)
+        return std::nullopt;
+    for (const WidgetData &widget : snapshot->widgets) {
+        const CheckResult *check = widget.get<CheckResult>();
+        if (check && check->status == ServiceStatus::down && check->detail && !check->detail->isEmpty())
+            return check->detail;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 void SourceRowModel::readResults(const AppState &state)
 {
     status = sourceStatus(state, id);
     const SourceSnapshot *snapshot = state.snapshots().find(id);
     fetchedAt = snapshot ? std::optional<Instant>(snapshot->fetchedAt) : std::nullopt;
     const QString *failure = state.errors().find(id);
-    error = failure ? std::optional<QString>(*failure) : std::nullopt;
+    error = failure ? std::optional<QString>(*failure) : downCheckReason(snapshot);
 }
 
 ServiceStatus SourceRowModel::sourceStatus(const AppState &state, const QUuid &id)

@@ -22,7 +22,7 @@ struct SourceRowModel {
     ServiceStatus status = ServiceStatus::unknown;
     // The time of the last successful poll, when one has finished.
     std::optional<Instant> fetchedAt;
-    // The text of the last poll when it failed.
+    // The text of the last poll when it failed, or why the check it made is down.
     std::optional<QString> error;
     bool alertsEnabled = true;
 

@@ -182,10 +182,12 @@ private slots:
         QTest::addColumn<QString>("error");    // then a failed one
         QTest::addColumn<QString>("age");
         QTest::addColumn<int>("status");
-        QTest::newRow("no poll yet") << 0 << QString() << QString() << int(ServiceStatus::unknown);
-        QTest::newRow("up") << 1 << QString() << "1m ago" << int(ServiceStatus::up);
+        QTest::addColumn<bool>("checkDown"); // the error is a down check's reason, not a failed poll
+        QTest::newRow("no poll yet") << 0 << QString() << QString() << int(ServiceStatus::unknown) << false;
+        QTest::newRow("up") << 1 << QString() << "1m ago" << int(ServiceStatus::up) << false;
         QTest::newRow("failed after an older success")
-            << 1 << "connection refused\nline two\nline three" << "1m ago" << int(ServiceStatus::down);
+            << 1 << "connection refused\nline two\nline three" << "1m ago" << int(ServiceStatus::down) << false;
+        QTest::newRow("check down") << 1 << "HTTP 503" << "1m ago" << int(ServiceStatus::down) << true;
     }
 
     void cardShowsStatusAgeAndError()
@@ -194,6 +196,7 @@ private slots:
         QFETCH(QString, error);
         QFETCH(QString, age);
         QFETCH(int, status);
+        QFETCH(bool, checkDown);
         test::AppStateRig rig;
         AppState &state = rig.build();
         // Open before the polls: each result reaches the card as it arrives.
@@ -207,7 +210,10 @@ private slots:
         state.addSource(test::tcpSource(id));
         rig.clock.advance(0);
         if (!error.isEmpty()) {
-            rig.providers.failNext(id, error);
+            if (checkDown)
+                rig.providers.downNext(id, error);
+            else
+                rig.providers.failNext(id, error);
             state.refreshAll();
             rig.clock.advance(0);
         }

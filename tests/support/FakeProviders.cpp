@@ -16,7 +16,14 @@ public:
             throw CancellationError();
         if (m_step.kind == Step::Kind::fail)
             throw ProviderError::upstream(m_step.error);
-        co_return FakeProviders::snapshot(m_id, m_fetchNumber);
+        SourceSnapshot snapshot = FakeProviders::snapshot(m_id, m_fetchNumber);
+        if (m_step.kind == Step::Kind::down) {
+            CheckResult check = *snapshot.widgets.first().get<CheckResult>();
+            check.status = ServiceStatus::down;
+            check.detail = m_step.error;
+            snapshot.widgets = {WidgetData::check(check)};
+        }
+        co_return snapshot;
     }
 
 private:
@@ -53,6 +60,11 @@ void FakeProviders::failInFactoryNext(const QUuid &id, const QString &error, int
 void FakeProviders::throwCancellationNext(const QUuid &id)
 {
     m_script[id].enqueue(Step{Step::Kind::throwCancellation, QString(), std::nullopt});
+}
+
+void FakeProviders::downNext(const QUuid &id, const QString &reason)
+{
+    m_script[id].enqueue(Step{Step::Kind::down, reason, std::nullopt});
 }
 
 Completion<Done> FakeProviders::holdNext(const QUuid &id)

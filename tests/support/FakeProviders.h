@@ -17,7 +17,7 @@ namespace marrowick::test {
 class FakeProviders {
 public:
     struct Step {
-        enum class Kind { succeed, fail, failInFactory, throwCancellation };
+        enum class Kind { succeed, down, fail, failInFactory, throwCancellation };
         Kind kind = Kind::succeed;
         QString error;
         // When set, the fetch waits for it and ignores its cancel token: a provider that runs
@@ -30,6 +30,9 @@ public:
     void failNext(const QUuid &id, const QString &error, int times = 1);
     void failInFactoryNext(const QUuid &id, const QString &error, int times = 1);
     void throwCancellationNext(const QUuid &id);
+    // The next fetch succeeds with its check down for `reason`, as an HTTP ping or a TCP check
+    // reports a refused connection.
+    void downNext(const QUuid &id, const QString &reason);
     // The next fetch of the source waits until the returned gate is completed, then succeeds.
     Completion<Done> holdNext(const QUuid &id);
 
