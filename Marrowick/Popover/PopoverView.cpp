@@ -79,6 +79,11 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
                                                  true, shows);
                                 }, m_list);
     m_column->setObjectName(QStringLiteral("popover.groups"));
+    // A row that grew or shrank on its own changes the plain popup's height.
+    connect(m_column, &LazyColumn::heightsChanged, this, [this] {
+        if (isVisible())
+            fitHeight();
+    });
     list->addWidget(m_column);
     list->addStretch(1);
     m_scroll->setWidget(m_list);
@@ -440,10 +445,13 @@ void PopoverView::fitHeight()
     m_scroll->setVerticalScrollBarPolicy(m_scrolling ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     if (m_scroll->height() != scrollHeight || m_scroll->minimumHeight() != scrollHeight)
         m_scroll->setFixedHeight(scrollHeight);
-    // Set rather than asked of the layout, which would measure every row.
+    // Set rather than asked of the layout, which would measure every row. The layout's minimum
+    // follows the list's new height first, or a shorter popup would be held at the old one.
     const int height = chrome + scrollHeight;
-    if ((isVisible() || m_freshForShow) && this->height() != height)
+    if ((isVisible() || m_freshForShow) && this->height() != height) {
+        layout()->activate();
         resize(popoverWidth, height);
+    }
 }
 
 // ---- Notices ----------------------------------------------------------------------------------

@@ -263,6 +263,8 @@ QWidget *SettingsView::buildSourcesTab()
     }, m_scroll);
     m_scroll->setWidget(m_list);
     connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, &SettingsView::fillSources);
+    // A card that shrank may bring the next ones into reach.
+    connect(m_list->column(), &LazyColumn::heightsChanged, this, &SettingsView::fillSources);
     m_scroll->viewport()->setAutoFillBackground(false);
     m_list->setAutoFillBackground(false);
     column->addWidget(m_scroll, 1);

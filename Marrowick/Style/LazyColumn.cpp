@@ -2,6 +2,7 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QLayout>
 #include <QPointer>
 #include <QScrollBar>
 
@@ -22,6 +23,22 @@ QScrollBar *enclosingScrollBar(const QWidget *widget)
             return area->verticalScrollBar();
     }
     return nullptr;
+}
+
+// Qt brings a widget's size hint up to date through layout requests, which reach only visible
+// widgets: in a hidden window a child whose content changed (a line came or went, padding
+// changed) leaves the hints its ancestors keep of it as they were. Measured there, a widget
+// has its layouts activated from the innermost out, each handing its new hint to its parent.
+// Layouts already up to date return at once.
+void activateLayoutsWithin(QWidget *widget)
+{
+    const QList<QWidget *> inner = widget->findChildren<QWidget *>();
+    for (auto it = inner.crbegin(); it != inner.crend(); ++it) {
+        if (QLayout *layout = (*it)->layout())
+            layout->activate();
+    }
+    if (QLayout *layout = widget->layout())
+        layout->activate();
 }
 
 } // namespace
@@ -62,6 +79,11 @@ void LazyColumn::setOrder(const QList<QUuid> &ids, qsizetype weight)
         m_totalWeight -= previous.at(i).weight;
         forget(previous.at(i));
     }
+    m_live.clear();
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).widget)
+            m_live.append(i);
+    }
     computeTops();
 }
 
@@ -79,10 +101,13 @@ void LazyColumn::setWeight(qsizetype index, qsizetype weight)
 {
     Entry &entry = m_entries[index];
     m_totalWeight += weight - entry.weight;
+    if (weight == entry.weight)
+        return;
     // Out of reach, an entry whose weight changed is estimated again; a made one is measured.
-    if (weight != entry.weight && !entry.widget)
+    if (!entry.widget)
         entry.measured = false;
     entry.weight = weight;
+    m_topsStale = true;
 }
 
 void LazyColumn::forget(const Entry &entry)
@@ -119,6 +144,7 @@ void LazyColumn::computeTops()
             top += height + m_spacing;
     }
     m_tops.back() = std::max(0, top - m_spacing);
+    m_topsStale = false;
 }
 
 qsizetype LazyColumn::insertionIndex(int y) const
@@ -157,7 +183,8 @@ bool LazyColumn::fill(int top, int bottom)
 
 bool LazyColumn::realize(int top, int bottom, QList<QWidget *> &shows)
 {
-    computeTops();
+    if (m_topsStale)
+        computeTops();
     // The first entry that ends below `top`, then every one that starts above `bottom`.
     const auto first = std::upper_bound(m_tops.cbegin(), m_tops.cend() - 1, top);
     qsizetype index = std::max<qsizetype>(0, (first - m_tops.cbegin()) - 1);
@@ -171,51 +198,60 @@ bool LazyColumn::realize(int top, int bottom, QList<QWidget *> &shows)
         if (!m_made.contains(m_entries.at(index).id))
             m_made.insert(m_entries.at(index).id, widget);
         m_entries[index].measured = false;
+        m_live.insert(std::lower_bound(m_live.begin(), m_live.end(), index), index);
         made = true;
     }
 
     // Far away widgets go, so scrolling through a long list keeps only a few screens of them.
     const qint64 reach = qint64(bottom) - top;
     const QWidget *focus = QApplication::focusWidget();
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+    m_live.removeIf([&](qsizetype i) {
         Entry &entry = m_entries[i];
-        if (!entry.widget || (m_tops.at(i) + heightOf(entry) >= top - reach && m_tops.at(i) < bottom + reach))
-            continue;
+        if (m_tops.at(i) + heightOf(entry) >= top - reach && m_tops.at(i) < bottom + reach)
+            return false;
         if (focus && entry.widget->isAncestorOf(focus))
-            continue;
+            return false;
         shows.removeIf([&entry](const QWidget *widget) {
             return widget == entry.widget || entry.widget->isAncestorOf(widget);
         });
         forget(entry);
         entry.widget = nullptr;
-    }
+        return true;
+    });
     return made;
 }
 
-void LazyColumn::place()
+int LazyColumn::measure(QWidget *widget, int width)
+{
+    if (widget->isHidden())
+        return 0;
+    if (!widget->isVisible())
+        activateLayoutsWithin(widget);
+    const int height = widget->hasHeightForWidth() ? widget->heightForWidth(width) : -1;
+    return height < 0 ? widget->sizeHint().height() : height;
+}
+
+bool LazyColumn::place()
 {
     const int width = contentWidth();
-    for (Entry &entry : m_entries) {
-        if (!entry.widget)
-            continue;
-        QWidget *widget = entry.widget;
-        int height = 0;
-        if (!widget->isHidden()) {
-            height = widget->hasHeightForWidth() ? widget->heightForWidth(width) : -1;
-            if (height < 0)
-                height = widget->sizeHint().height();
-        }
+    bool changed = false;
+    for (const qsizetype i : std::as_const(m_live)) {
+        Entry &entry = m_entries[i];
+        const int height = measure(entry.widget, width);
         if (!entry.measured && height > 0) {
             m_measuredHeight += height;
             m_measuredWeight += entry.weight;
         }
+        changed = changed || !entry.measured || height != entry.height;
         entry.height = height;
         entry.measured = true;
     }
-    computeTops();
-    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+    // A new measure also changes the estimate of every entry not yet drawn.
+    if (changed || m_topsStale)
+        computeTops();
+    for (const qsizetype i : std::as_const(m_live)) {
         const Entry &entry = m_entries.at(i);
-        if (entry.widget && !entry.widget->isHidden())
+        if (!entry.widget->isHidden())
             entry.widget->setGeometry(0, m_tops.at(i), width, entry.height);
     }
     m_placedWidth = width;
@@ -226,6 +262,7 @@ void LazyColumn::place()
         if (testAttribute(Qt::WA_Resized))
             resize(QWidget::width(), m_hintedHeight);
     }
+    return changed;
 }
 
 void LazyColumn::showTogether(const QList<QWidget *> &widgets)
@@ -253,6 +290,14 @@ QSize LazyColumn::sizeHint() const
 {
     // As wide as the parent leaves, which is narrower when a scroll bar shows.
     return QSize(0, m_hintedHeight);
+}
+
+bool LazyColumn::event(QEvent *event)
+{
+    // Posted by a made widget whose size hint changed, and only while the column is visible.
+    if (event->type() == QEvent::LayoutRequest && !m_filling && place())
+        emit heightsChanged();
+    return QWidget::event(event);
 }
 
 void LazyColumn::resizeEvent(QResizeEvent *event)

@@ -59,7 +59,13 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
+signals:
+    // A made widget asked for another height on its own (a line came or went), and the
+    // column placed its widgets anew; the list around it may want to measure again.
+    void heightsChanged();
+
 protected:
+    bool event(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -73,8 +79,11 @@ private:
 
     // One step of fill(): makes and deletes, without showing or placing.
     bool realize(int top, int bottom, QList<QWidget *> &shows);
-    // Measures the widgets there are and places every one at its position.
-    void place();
+    // Measures the widgets there are and places every one at its position. Returns whether a
+    // height changed.
+    bool place();
+    // The height `widget` asks for at `width`; none while it is hidden.
+    static int measure(QWidget *widget, int width);
     // Deletes the entry's widget.
     void forget(const Entry &entry);
     int heightOf(const Entry &entry) const;
@@ -86,11 +95,16 @@ private:
     int m_spacing;
     Make m_make;
     QList<Entry> m_entries;
+    // The indices of the entries that have a widget, ascending: measuring and placing walk only
+    // these, so their cost follows the widgets there are, not the length of the list.
+    QList<qsizetype> m_live;
     QHash<QUuid, qsizetype> m_index;
     // The widgets there are by id; of an id listed twice, the first made.
     QHash<QUuid, QWidget *> m_made;
-    // m_tops[i] is where entry i starts; the last element is the total height.
+    // m_tops[i] is where entry i starts; the last element is the total height. Stale once a
+    // weight or a measured height changes, until computed again.
     QList<int> m_tops;
+    bool m_topsStale = false;
     qsizetype m_totalWeight = 0;
     // Measured so far, for the estimate of entries not yet drawn.
     qint64 m_measuredHeight = 0;

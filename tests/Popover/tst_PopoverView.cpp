@@ -2,6 +2,7 @@
 #include "Marrowick/Popover/MetricRing.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/PopoverToolbar.h"
+#include "Marrowick/Popover/RowCard.h"
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/RowTrailing.h"
 #include "MarrowickKit/Model/UuidText.h"
@@ -49,6 +50,20 @@ QString shownText(const QWidget &view)
                              .filter(QRegularExpression(QStringLiteral("."))));
     }
     return parts.join(QLatin1Char('|'));
+}
+
+// Where each drawn row's card lies in the popup, top to bottom, as far as the list shows.
+QList<QRect> rowGeometries(const QWidget &popover)
+{
+    const QWidget *viewport = find<QScrollArea>(popover, "popover.list")->viewport();
+    QList<QRect> cards;
+    for (const RowCard *card : popover.findChildren<RowCard *>()) {
+        const QRect inViewport(card->mapTo(viewport, QPoint()), card->size());
+        if (card->isVisible() && inViewport.intersects(viewport->rect()))
+            cards.append(QRect(card->mapTo(&popover, QPoint()), card->size()));
+    }
+    std::sort(cards.begin(), cards.end(), [](const QRect &a, const QRect &b) { return a.top() < b.top(); });
+    return cards;
 }
 
 SymbolButton *toolbarButton(const QWidget &popover, const char *identifier)
@@ -464,6 +479,68 @@ private slots:
         button->setFocus();
         QTest::keyClick(button, Qt::Key_Escape);
         QCOMPARE(popover.isVisible(), !popup);
+    }
+
+    // A row's height follows its content, whether it changes while the popup is shown or while
+    // it is hidden: the popup then matches one opened afresh over the same state.
+    void rowHeightsFollowTheirContent_data()
+    {
+        QTest::addColumn<int>("extraSources"); // one-row sources below the group, the single and the failing one
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<QString>("change");
+        for (const int extra : {0, 12}) {
+            for (const bool hidden : {false, true}) {
+                const char *where = hidden ? "hidden" : "shown";
+                for (const char *change : {"compact on", "compact off", "longer error"})
+                    QTest::addRow("%d more, %s while %s", extra, change, where) << extra << hidden << QString(change);
+            }
+        }
+    }
+    void rowHeightsFollowTheirContent()
+    {
+        QFETCH(int, extraSources);
+        QFETCH(bool, hidden);
+        QFETCH(QString, change);
+        PopoverRig rig;
+        rig.settings->setCompactMode(change == "compact off");
+        const QList<AnySourceConfig> sources{tcp("Rack"), tcp("Router"), tcp("NAS")};
+        rig.answers.insert(sources[0].id(), checks(3));
+        rig.answers.insert(sources[1].id(), Widgets{checkWidget("c", ServiceStatus::up)});
+        rig.answers.insert(sources[2].id(), QStringLiteral("refused"));
+        QList<AnySourceConfig> all = sources;
+        for (int i = 0; i < extraSources; ++i) {
+            all.append(tcp(QStringLiteral("S%1").arg(i)));
+            rig.answers.insert(all.last().id(), Widgets{checkWidget("c", ServiceStatus::up)});
+        }
+        PopoverView &popover = rig.open(all);
+        rig.pollAll(); // two samples: the sparklines show
+
+        if (hidden)
+            popover.hide();
+        if (change.startsWith("compact"))
+            rig.settings->setCompactMode(change == "compact on");
+        else
+            rig.answers.insert(sources[2].id(), QStringLiteral("refused by the firewall of the rack in the attic, "
+                                                               "which answers every port with a reset"));
+        rig.clock.advance(60);
+        int placedHeight = 0;
+        if (hidden) {
+            // As the tray opens it: read the state, size and place it, then show it.
+            popover.syncWithState();
+            popover.adjustSize();
+            placedHeight = popover.height();
+            popover.show();
+        } else {
+            popover.flushPendingChanges();
+        }
+
+        PopoverView fresh(rig.state.get());
+        fresh.setClock(rig.clock.nowFunction());
+        fresh.show();
+        QTRY_COMPARE(rowGeometries(popover), rowGeometries(fresh));
+        QCOMPARE(popover.height(), fresh.height());
+        if (hidden)
+            QCOMPARE(placedHeight, fresh.height());
     }
 
     void anErrorIsCutAfterTwoLines()

@@ -227,6 +227,54 @@ private slots:
         rig.clock.settle();
     }
 
+    // A card's height follows its failure line as it comes, grows and goes while the window is
+    // open: the window then matches one opened afresh over the same state.
+    void cardHeightsFollowTheirContent_data()
+    {
+        QTest::addColumn<QString>("before"); // "up", or a failure text
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<bool>("checkDown");
+        const QString twoLines = QStringLiteral("connection refused by the firewall of the rack in the attic, which "
+                                                "answers every port of the address with a reset");
+        QTest::newRow("an error comes") << "up" << "connection refused" << false;
+        QTest::newRow("an error of two lines comes") << "up" << twoLines << false;
+        QTest::newRow("an error grows to two lines") << "timed out" << twoLines << false;
+        QTest::newRow("a check goes down") << "up" << "HTTP 503" << true;
+        QTest::newRow("the error goes") << twoLines << "up" << false;
+    }
+    void cardHeightsFollowTheirContent()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QFETCH(bool, checkDown);
+        AppState &state = buildWithThree();
+        const auto poll = [&](const QString &outcome) {
+            if (outcome == "up")
+                ;
+            else if (checkDown)
+                m_rig->providers.downNext(m_ids[1], outcome);
+            else
+                m_rig->providers.failNext(m_ids[1], outcome);
+            state.refreshAll();
+            m_rig->clock.advance(0);
+        };
+        poll(before);
+        SettingsView view(&state, {}, {});
+        view.show();
+        poll(after);
+
+        SettingsView fresh(&state, {}, {});
+        fresh.show();
+        const auto geometries = [](const SettingsView &window) {
+            QList<QRect> cards;
+            for (const SourceRow *card : window.cards())
+                cards.append(card->geometry());
+            return cards;
+        };
+        QTRY_COMPARE(geometries(view), geometries(fresh));
+        QCOMPARE(view.card(m_ids[1])->errorText(), after == "up" ? QString() : after);
+    }
+
     void focusShowsOnTheCardsEdgeNotOverItsText()
     {
         AppState &state = buildWithThree();
