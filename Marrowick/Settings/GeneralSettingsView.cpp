@@ -244,7 +244,7 @@ QWidget *GeneralSettingsView::notificationsCard()
     auto *permission = new QHBoxLayout;
     auto *texts = new QVBoxLayout;
     texts->setSpacing(2);
-    texts->addWidget(plainLabel(QStringLiteral("System permission"), content));
+    texts->addWidget(plainLabel(QStringLiteral("Notification server"), content));
     m_permissionMessage = plainLabel(QString(), content);
     m_permissionMessage->setWordWrap(true);
     m_permissionMessage->setFont(captionFont(font()));
@@ -433,14 +433,14 @@ QCoro::Task<void> GeneralSettingsView::queryPermission(QPointer<GeneralSettingsV
 {
     const AuthorizationStatus status = co_await center->authorizationStatus();
     if (self)
-        self->showPermission(status);
+        self->showPermission(status, center->serverName());
 }
 
-void GeneralSettingsView::showPermission(AuthorizationStatus status)
+void GeneralSettingsView::showPermission(AuthorizationStatus status, const QString &serverName)
 {
     m_notificationStatus = status;
     const bool denied = status == AuthorizationStatus::denied;
-    m_permissionMessage->setText(SettingsTexts::permissionMessage(status));
+    m_permissionMessage->setText(SettingsTexts::permissionMessage(status, serverName));
     setStatusTextColor(m_permissionMessage, denied ? statusColor(ServiceStatus::down) : QColor());
     if (!denied) {
         QPalette palette = m_permissionMessage->palette();

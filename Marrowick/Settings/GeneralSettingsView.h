@@ -102,7 +102,7 @@ private:
     QWidget *sourcesFileCard();
     QWidget *updateCard();
     void updateLaunchAtLogin(bool enabled, bool previous);
-    void showPermission(AuthorizationStatus status);
+    void showPermission(AuthorizationStatus status, const QString &serverName = {});
     void refreshSwitches(const QString &key);
     void refreshExportEnabled();
     void askToReplaceSources();

@@ -1,6 +1,7 @@
 #include "Marrowick/Settings/SettingsTexts.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 namespace marrowick::SettingsTexts {
 
@@ -8,7 +9,7 @@ QString countPhrase(qsizetype count)
 {
     if (count == 1)
         return QStringLiteral("1 source");
-    return QString::number(count) + QStringLiteral(" sources");
+    return QLocale().toString(count) + QStringLiteral(" sources");
 }
 
 QString replaceConfirmationMessage(qsizetype current, qsizetype imported)
@@ -79,17 +80,20 @@ MessageAlert updateCheckFailed()
             {}, {}};
 }
 
-QString permissionMessage(AuthorizationStatus status)
+// A desktop's notification server asks for no permission: it answers on the session bus, and
+// then shows every alert, or nothing answers.
+QString permissionMessage(AuthorizationStatus status, const QString &serverName)
 {
     switch (status) {
     case AuthorizationStatus::notDetermined:
-        return QStringLiteral("Marrowick asks for permission when you add your first source.");
+        return QStringLiteral("Marrowick has not heard from a notification server yet.");
     case AuthorizationStatus::denied:
-        // On this desktop "denied" means nobody answers on the notification bus.
-        return QStringLiteral("No notification service answers, so Marrowick cannot tell you when a service goes "
+        return QStringLiteral("No notification server answers, so Marrowick cannot tell you when a service goes "
                               "down. Start your desktop's notification service, then come back to this window.");
     case AuthorizationStatus::authorized:
-        return QStringLiteral("Marrowick can show alerts.");
+        if (serverName.isEmpty())
+            return QStringLiteral("Alerts go to this desktop's notification server.");
+        return QStringLiteral("Alerts go to ") + serverName + QStringLiteral(", this desktop's notification server.");
     case AuthorizationStatus::provisional:
         return QStringLiteral("Marrowick sends alerts to Notification Center without a banner.");
     case AuthorizationStatus::ephemeral:

@@ -46,8 +46,9 @@ MessageAlert launchAtLoginFailed(const QString &description);
 MessageAlert updateResult(const ReleaseCheckResult &result);
 MessageAlert updateCheckFailed();
 
-// The line under "System permission".
-QString permissionMessage(AuthorizationStatus status);
+// The line under "Notification server": what answers for alerts here, named by `serverName`
+// when it gave a name.
+QString permissionMessage(AuthorizationStatus status, const QString &serverName = {});
 
 // The installed version as the update check compares it; "—" when the build names none.
 QString appShortVersion();

@@ -33,6 +33,9 @@ public:
 
     // Asks anew on every call; never fails.
     virtual QCoro::Task<AuthorizationStatus> authorizationStatus() = 0;
+    // The name the notification server gave of itself at the last authorizationStatus(); empty
+    // before, when none answered or when it gave no name.
+    virtual QString serverName() const { return {}; }
     // Asks for permission to show alerts with sound; true when granted.
     virtual QCoro::Task<bool> requestAuthorization() = 0;
     // Shows the alert at once. The outcome is not observed: a refused alert is the

@@ -66,8 +66,15 @@ QCoro::Task<AuthorizationStatus> DBusAlertCenter::authorizationStatus()
         QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("GetServerInformation"));
     const QDBusPendingCall pending = m_bus.asyncCall(call, m_answerTimeoutMs);
     const QDBusMessage reply = co_await pending;
-    if (reply.type() == QDBusMessage::ReplyMessage)
+    m_serverName.clear();
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        // The first of name, vendor, version and specification version; the server's own text,
+        // shown on one line and kept short.
+        const QList<QVariant> answer = reply.arguments();
+        if (!answer.isEmpty())
+            m_serverName = answer.first().toString().simplified().left(maximumServerNameLength);
         co_return AuthorizationStatus::authorized;
+    }
     // Nothing is cached: a server that starts later is found at the next question.
     const QDBusError error(reply);
     co_return meansNoServer(error.type()) ? AuthorizationStatus::denied : AuthorizationStatus::notDetermined;

@@ -18,6 +18,8 @@ public:
     // The side of the mark sent with every notification, in pixels.
     static constexpr int imageSide = 64;
 
+    // The most of the server's name that is kept.
+    static constexpr qsizetype maximumServerNameLength = 64;
     // How long to wait for the server to answer before calling it absent.
     static constexpr int serverInfoTimeoutMs = 3000;
 
@@ -28,6 +30,7 @@ public:
                              int answerTimeoutMs = serverInfoTimeoutMs);
 
     QCoro::Task<AuthorizationStatus> authorizationStatus() override;
+    QString serverName() const override { return m_serverName; }
     QCoro::Task<bool> requestAuthorization() override;
     void post(const AlertNotification &notification) override;
     // The application's mark, sent as pixels with every notification for servers that cannot
@@ -38,6 +41,7 @@ private:
     QDBusConnection m_bus;
     QVariant m_image;
     QString m_desktopEntry;
+    QString m_serverName;
     int m_answerTimeoutMs;
 };
 

@@ -339,25 +339,32 @@ private slots:
     void permissionLine_data()
     {
         QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("server"); // the name the notification server gives
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("red");
-        QTest::newRow("authorized") << int(AuthorizationStatus::authorized) << "Marrowick can show alerts." << false;
-        QTest::newRow("no server") << int(AuthorizationStatus::denied)
-                                   << "No notification service answers, so Marrowick cannot tell you when a service "
+        QTest::newRow("a server that names itself")
+            << int(AuthorizationStatus::authorized) << "dunst" << "Alerts go to dunst, this desktop's notification server."
+            << false;
+        QTest::newRow("a server without a name") << int(AuthorizationStatus::authorized) << ""
+                                                 << "Alerts go to this desktop's notification server." << false;
+        QTest::newRow("no server") << int(AuthorizationStatus::denied) << ""
+                                   << "No notification server answers, so Marrowick cannot tell you when a service "
                                       "goes down. Start your desktop's notification service, then come back to this "
                                       "window."
                                    << true;
-        QTest::newRow("ephemeral") << int(AuthorizationStatus::ephemeral)
-                                   << "Marrowick can show alerts for a limited time." << false;
+        QTest::newRow("no answer yet") << int(AuthorizationStatus::notDetermined) << ""
+                                       << "Marrowick has not heard from a notification server yet." << false;
     }
 
     void permissionLine()
     {
         QFETCH(int, status);
+        QFETCH(QString, server);
         QFETCH(QString, message);
         QFETCH(bool, red);
         GeneralSettingsView &general = open();
         m_rig->alerts->status = AuthorizationStatus(status);
+        m_rig->alerts->server = server;
         general.refreshNotificationStatus();
         m_rig->clock.settle();
         QCOMPARE(general.permissionLabel()->text(), message);

@@ -26,6 +26,7 @@ class RecordingAlertCenter : public AlertCenter {
 public:
     QList<AlertNotification> posted;
     AuthorizationStatus status = AuthorizationStatus::authorized;
+    QString server;
     int statusQueries = 0;
     int requests = 0;
 
@@ -34,6 +35,7 @@ public:
         ++statusQueries;
         co_return status;
     }
+    QString serverName() const override { return server; }
     QCoro::Task<bool> requestAuthorization() override
     {
         ++requests;

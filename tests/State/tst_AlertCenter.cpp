@@ -289,9 +289,14 @@ private slots:
         DBusAlertCenter center;
         QCOMPARE(test::await(center.authorizationStatus()), AuthorizationStatus::denied);
         QCOMPARE(test::await(center.requestAuthorization()), false);
+        QCOMPARE(center.serverName(), QString());
         startServer();
         QCOMPARE(test::await(center.authorizationStatus()), AuthorizationStatus::authorized);
+        QCOMPARE(center.serverName(), QStringLiteral("fake"));
         QCOMPARE(test::await(center.requestAuthorization()), true);
+        stopServer();
+        QCOMPARE(test::await(center.authorizationStatus()), AuthorizationStatus::denied);
+        QCOMPARE(center.serverName(), QString());
     }
 
     void postsTitleBodyAndSoundChoice_data()
@@ -363,6 +368,7 @@ private slots:
             DBusAlertCenter center;
             center.setMark(appMarkImage(DBusAlertCenter::imageSide));
             QCOMPARE(test::await(center.authorizationStatus()), AuthorizationStatus::authorized);
+            QCOMPARE(center.serverName(), QStringLiteral("dunst"));
             QCOMPARE(test::await(center.requestAuthorization()), true);
 
             const QString title = QStringLiteral("NAS is down");
