@@ -20,6 +20,7 @@
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -59,7 +60,8 @@ void colourMessage(QLabel *label, bool problem, const QColor &secondary)
 
 QString thresholdText(qint64 count)
 {
-    return QStringLiteral("Alert after %1 failed %2").arg(count).arg(count == 1 ? QStringLiteral("check") : QStringLiteral("checks"));
+    return QStringLiteral("Alert after %1 failed %2")
+        .arg(QLocale().toString(count), count == 1 ? QStringLiteral("check") : QStringLiteral("checks"));
 }
 
 } // namespace

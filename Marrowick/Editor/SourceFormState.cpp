@@ -3,6 +3,8 @@
 #include "MarrowickKit/Games/GameRegistry.h"
 #include "MarrowickKit/Model/PollInterval.h"
 
+#include <QLocale>
+
 #include <cmath>
 
 namespace marrowick {
@@ -168,7 +170,7 @@ QString SourceFormState::subtitle(SourceType type)
     case SourceType::beszel:
         return QStringLiteral("Server stats");
     case SourceType::gameServer:
-        return QString::number(GameRegistry::all().size()) + QStringLiteral(" games");
+        return QLocale().toString(GameRegistry::all().size()) + QStringLiteral(" games");
     case SourceType::httpPing:
         return QStringLiteral("Web checks");
     case SourceType::tcpPort:

@@ -1,5 +1,7 @@
 #include "Marrowick/Onboarding/OnboardingPages.h"
 
+#include <QLocale>
+
 namespace marrowick::OnboardingPages {
 
 QString title(int step)
@@ -28,7 +30,7 @@ QString sourceCountText(qsizetype count)
 {
     if (count <= 0)
         return {};
-    return QString::number(count) + QStringLiteral(" source") + (count == 1 ? QString() : QStringLiteral("s"))
+    return QLocale().toString(count) + QStringLiteral(" source") + (count == 1 ? QString() : QStringLiteral("s"))
         + QStringLiteral(" added");
 }
 

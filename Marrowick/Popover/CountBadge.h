@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <QLocale>
 
 namespace marrowick {
 
@@ -11,7 +12,7 @@ class CountBadge : public QWidget {
 public:
     explicit CountBadge(qsizetype count, QWidget *parent = nullptr);
 
-    QString text() const { return QString::number(m_count); }
+    QString text() const { return QLocale().toString(m_count); }
     void setCount(qsizetype count);
 
     QSize sizeHint() const override;

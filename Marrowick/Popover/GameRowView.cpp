@@ -7,6 +7,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 
 namespace marrowick {
 
@@ -15,7 +16,7 @@ namespace {
 // Counts come from game servers as 64-bit integers; a text of any of them is well defined.
 QString countText(std::optional<qint64> count)
 {
-    return count ? QString::number(*count) : QStringLiteral("\u2014");
+    return count ? QLocale().toString(*count) : QStringLiteral("\u2014");
 }
 
 ServiceStatus gameStatus(const GameServerStatus &game)
@@ -29,7 +30,7 @@ QString playersText(std::optional<qint64> current, std::optional<qint64> max)
 {
     QString text = countText(current);
     if (max)
-        text += QLatin1Char('/') + QString::number(*max);
+        text += QLatin1Char('/') + QLocale().toString(*max);
     return text + QStringLiteral(" players");
 }
 
@@ -37,7 +38,7 @@ QString playerNamesText(const QStringList &names)
 {
     if (names.size() < 4)
         return names.join(QStringLiteral(", "));
-    return names.mid(0, 3).join(QStringLiteral(", ")) + QStringLiteral(" +") + QString::number(names.size() - 3);
+    return names.mid(0, 3).join(QStringLiteral(", ")) + QStringLiteral(" +") + QLocale().toString(names.size() - 3);
 }
 
 std::optional<QString> GameRowView::subtitle(const GameServerStatus &game)

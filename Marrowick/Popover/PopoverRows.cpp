@@ -3,6 +3,7 @@
 #include "Marrowick/State/AppState.h"
 #include "MarrowickKit/Model/UuidText.h"
 
+#include <QLocale>
 #include <array>
 
 namespace marrowick::PopoverRows {
@@ -190,7 +191,7 @@ QString aggregateText(const StatusCounts &counts)
     for (const ServiceStatus status : order) {
         const auto it = counts.constFind(status);
         if (it != counts.cend())
-            pieces.append(QString::number(it.value()) + QLatin1Char(' ') + serviceStatusText(status));
+            pieces.append(QLocale().toString(it.value()) + QLatin1Char(' ') + serviceStatusText(status));
     }
     return pieces.join(QStringLiteral(" \u00B7 "));
 }

@@ -1,12 +1,13 @@
 #include "Marrowick/Popover/PopoverSummary.h"
 
+#include <QLocale>
 namespace marrowick::PopoverSummary {
 
 namespace {
 
 QString servicesText(qsizetype n, const QString &what)
 {
-    return QString::number(n) + (n == 1 ? QStringLiteral(" service ") : QStringLiteral(" services ")) + what;
+    return QLocale().toString(n) + (n == 1 ? QStringLiteral(" service ") : QStringLiteral(" services ")) + what;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 
 namespace marrowick {
 
@@ -79,7 +80,7 @@ QString SourceGroupHeaderRowView::accessibilityLabel(const Values &values)
 {
     // One multi-argument arg(): a "%1" inside a source's name is never substituted.
     QString label =
-        QStringLiteral("%1, %2 widgets, %3").arg(values.displayName, QString::number(values.count), values.aggregate);
+        QStringLiteral("%1, %2 widgets, %3").arg(values.displayName, QLocale().toString(values.count), values.aggregate);
     if (values.avgLatencyMs)
         label += QStringLiteral(", ") + latencyText(QStringLiteral("average"), values.avgLatencyMs);
     return label;

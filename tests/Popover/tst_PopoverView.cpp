@@ -1,10 +1,15 @@
+#include "Marrowick/Onboarding/OnboardingPages.h"
+#include "Marrowick/Popover/CountBadge.h"
+#include "Marrowick/Popover/GameRowView.h"
 #include "Marrowick/Popover/LatencyPill.h"
 #include "Marrowick/Popover/MetricRing.h"
+#include "Marrowick/Popover/PopoverSummary.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/PopoverToolbar.h"
 #include "Marrowick/Popover/RowCard.h"
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/RowTrailing.h"
+#include "Marrowick/Settings/SettingsTexts.h"
 #include "MarrowickKit/Model/UuidText.h"
 
 #include "Popover/PopoverRig.h"
@@ -15,6 +20,7 @@
 #include <QHelpEvent>
 #include <QLayout>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -541,6 +547,34 @@ private slots:
         QCOMPARE(popover.height(), fresh.height());
         if (hidden)
             QCOMPARE(placedHeight, fresh.height());
+    }
+
+    // Every count the windows write, in the locale's digits grouping.
+    void countsUseTheLocalesGrouping_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("count"); // 10000 as the locale writes it
+        QTest::newRow("English") << "en_US" << "10,000";
+        QTest::newRow("German") << "de_DE" << "10.000";
+        QTest::newRow("C") << "C" << "10000";
+    }
+    void countsUseTheLocalesGrouping()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, count);
+        const QLocale before;
+        const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
+        QLocale::setDefault(QLocale(locale));
+        constexpr qsizetype n = 10000;
+        PopoverRows::StatusCounts counts{{ServiceStatus::up, n}};
+        QCOMPARE(*PopoverSummary::affectedText(counts), count + " services online");
+        counts.insert(ServiceStatus::down, n);
+        QCOMPARE(PopoverRows::aggregateText(counts), count + " down \u00B7 " + count + " up");
+        QCOMPARE(playersText(n, n), count + "/" + count + " players");
+        QCOMPARE(playerNamesText(QStringList(n + 3, "a")), "a, a, a +" + count);
+        QCOMPARE(CountBadge(n).text(), count);
+        QCOMPARE(SettingsTexts::countPhrase(n), count + " sources");
+        QCOMPARE(OnboardingPages::sourceCountText(n), count + " sources added");
     }
 
     void anErrorIsCutAfterTwoLines()
