@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
-#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -97,24 +96,17 @@ QStringList LimitedLabel::visibleLines(int width) const
     // Line breaks in the text break lines in the layout too.
     QString laidOut = text();
     laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
-    QTextLayout layout(laidOut, font());
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
     QStringList lines;
-    layout.beginLayout();
-    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
-        line.setLineWidth(width);
+    for (const auto &[start, length] : lineBreaks(laidOut, font(), width)) {
         if (lines.size() == m_maxLines - 1) {
             // The last line allowed takes whatever is left, cut with an ellipsis.
-            QString rest = text().mid(line.textStart());
+            QString rest = text().mid(start);
             rest.replace(QLatin1Char('\n'), QLatin1Char(' '));
             lines.append(metrics.elidedText(rest, Qt::ElideRight, width));
             break;
         }
-        lines.append(text().mid(line.textStart(), line.textLength()).trimmed());
+        lines.append(text().mid(start, length).trimmed());
     }
-    layout.endLayout();
     return lines;
 }
 

@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QToolTip>
 #include <QVarLengthArray>
 
@@ -265,22 +266,47 @@ bool accentSurroundingsChanged(const QEvent *event)
     return event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange;
 }
 
+QList<std::pair<qsizetype, qsizetype>> lineBreaks(const QString &text, const QFont &font, int width)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QList<std::pair<qsizetype, qsizetype>> lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines.append({line.textStart(), line.textLength()});
+    }
+    layout.endLayout();
+    return lines;
+}
+
 QString plainToolTip(const QString &text)
 {
-    // Qt shows plain text on one line up to the screen's width, wrapping only beyond it. Text it
-    // would read as markup goes as escaped rich text, which it wraps after a few words unless
-    // told not to: then kept on one line as long as that fits the screen.
-    if (!Qt::mightBeRichText(text))
-        return text;
+    // Qt shows plain text on one line, but wraps one wider than the screen, and text it would
+    // read as markup, to a column of a few words. The text is therefore broken into lines of
+    // the screen's width here, and text that looks like markup goes as escaped rich text kept
+    // to those lines.
     const QScreen *screen = QGuiApplication::screenAt(QCursor::pos());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    // With room for the tip's frame and margins.
-    const bool fits =
-        !screen || QFontMetrics(QToolTip::font()).horizontalAdvance(text) + 16 < screen->geometry().width();
-    if (!fits)
-        return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
-    return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+    // The room the tip's frame and margins take.
+    constexpr int toolTipChrome = 16;
+    QString shown = text;
+    if (screen) {
+        const QFont font = QToolTip::font();
+        const int room = screen->geometry().width() - toolTipChrome;
+        if (QFontMetrics(font).horizontalAdvance(text) >= room) {
+            QStringList lines;
+            for (const auto &[start, length] : lineBreaks(text, font, room))
+                lines.append(text.mid(start, length));
+            shown = lines.join(QLatin1Char('\n'));
+        }
+    }
+    if (!Qt::mightBeRichText(text))
+        return shown;
+    return QStringLiteral("<p style='white-space:pre'>") + shown.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 QColor marrowickAccent(const QWidget *widget)

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QList>
 #include <QMarginsF>
 #include <QObject>
 #include <QPalette>
@@ -14,6 +15,7 @@
 #include "Marrowick/Style/Symbol.h"
 
 #include <optional>
+#include <utility>
 
 class QEvent;
 class QPainter;
@@ -78,8 +80,11 @@ QColor marrowickAccentFill(const QWidget *widget);
 // True after events that may change a widget's accent or what lies behind it: the accent
 // arrives with the palette. Widgets that keep an adjusted accent read it again then.
 bool accentSurroundingsChanged(const QEvent *event);
-// Plain text as a tooltip, on one line up to the screen's width: Qt would read a name such as
-// "<b>Lab</b>" as markup.
+// Where `text` breaks into lines no wider than `width` in `font`: between words where it can,
+// inside a word wider than a line. Each line as its start and length in `text`.
+QList<std::pair<qsizetype, qsizetype>> lineBreaks(const QString &text, const QFont &font, int width);
+// Plain text as a tooltip, on one line up to the screen's width and on lines of that width
+// beyond: Qt would read a name such as "<b>Lab</b>" as markup.
 QString plainToolTip(const QString &text);
 
 // The accent colours in effect for a widget: those of the nearest AccentInjector above it,

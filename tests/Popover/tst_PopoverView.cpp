@@ -25,7 +25,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTextDocumentFragment>
 #include <QToolTip>
 
 using namespace marrowick;
@@ -432,6 +431,9 @@ private slots:
         QTest::newRow("cut name") << longName << check << "checkRow";
         QTest::newRow("markup stays text") << "<b>Lab</b> & " + longName << check << "checkRow";
         QTest::newRow("markup wider than the screen") << "<b>Lab</b> " + longName.repeated(4) << check << "checkRow";
+        QTest::newRow("words wider than the screen") << longName.repeated(4) << check << "checkRow";
+        QTest::newRow("one word wider than the screen")
+            << QStringLiteral("Supercalifragilisticexpialidocious").repeated(8) << check << "checkRow";
         QTest::newRow("group header") << longName << QVariant::fromValue(checks(2)) << "groupHeaderRow";
         QTest::newRow("failing source") << longName << QVariant(QStringLiteral("refused")) << "sourceErrorRow";
     }
@@ -453,8 +455,8 @@ private slots:
         const bool cut = name != QStringLiteral("Lab");
         QCOMPARE(hover.isAccepted(), cut);
         if (cut) {
-            QCOMPARE(QTextDocumentFragment::fromHtml(QToolTip::text()).toPlainText(), name);
-            QVERIFY(toolTipTakesOneLineUpToTheScreen(name));
+            const QString wrong = toolTipShows(name);
+            QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
         }
         QToolTip::hideText();
     }

@@ -13,8 +13,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <QWidget>
 
 #include <memory>
@@ -111,16 +113,32 @@ inline const QLabel *shownToolTip()
     return nullptr;
 }
 
-// A tooltip takes one line up to the screen's width; wider text Qt wraps where it can.
-inline bool toolTipTakesOneLineUpToTheScreen(const QString &text)
+// Empty when the tooltip on show reads `text` as plain text, on one line up to the screen's
+// width and, beyond it, on lines as wide as the screen (broken between words or inside one);
+// otherwise what is wrong.
+inline QString toolTipShows(const QString &text)
 {
     const QLabel *tip = shownToolTip();
     if (!tip)
-        return false;
+        return QStringLiteral("no tooltip");
+    const QString shown =
+        Qt::mightBeRichText(tip->text()) ? QTextDocumentFragment::fromHtml(tip->text()).toPlainText() : tip->text();
     const int width = tip->fontMetrics().horizontalAdvance(text);
-    if (width + 20 >= tip->screen()->geometry().width())
-        return true;
-    return tip->height() < 2 * tip->fontMetrics().lineSpacing() && tip->width() > width;
+    const int screenWidth = tip->screen()->geometry().width();
+    const QString size = QStringLiteral(" in %1x%2 on a screen %3 wide").arg(tip->width()).arg(tip->height()).arg(screenWidth);
+    if (width + 20 < screenWidth) {
+        if (shown != text)
+            return QStringLiteral("reads ") + shown;
+        if (tip->height() >= 2 * tip->fontMetrics().lineSpacing() || tip->width() <= width)
+            return QStringLiteral("not on one line") + size;
+        return {};
+    }
+    static const QRegularExpression space(QStringLiteral("\\s"));
+    if (QString(shown).remove(space) != QString(text).remove(space))
+        return QStringLiteral("reads ") + shown;
+    if (tip->width() > screenWidth || tip->width() < screenWidth * 3 / 4)
+        return QStringLiteral("not as wide as the screen") + size;
+    return {};
 }
 
 inline AnySourceConfig tcpSource(const QUuid &id, const QString &name = QStringLiteral("Router"))
