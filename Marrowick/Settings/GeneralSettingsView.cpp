@@ -14,6 +14,7 @@
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/StatusText.h"
 #include "Marrowick/Style/Symbol.h"
+#include "Marrowick/Style/WindowFit.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -39,17 +40,26 @@ class FileDialogPicker : public SourcesFilePicker {
 public:
     std::optional<QString> saveFileName(QWidget *parent, const QString &folder, const QString &suggestedName) override
     {
-        return picked(QFileDialog::getSaveFileName(parent, QStringLiteral("Export Sources"),
-                                                   QDir(folder).filePath(suggestedName), jsonFilter));
+        QFileDialog dialog(parent, QStringLiteral("Export Sources"), QDir(folder).filePath(suggestedName), jsonFilter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        return picked(dialog);
     }
     std::optional<QString> openFileName(QWidget *parent, const QString &folder) override
     {
-        return picked(QFileDialog::getOpenFileName(parent, QStringLiteral("Import Sources"), folder, jsonFilter));
+        QFileDialog dialog(parent, QStringLiteral("Import Sources"), folder, jsonFilter);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        return picked(dialog);
     }
 
 private:
-    static std::optional<QString> picked(const QString &path)
+    // Qt places a dialog by its frame, which a window manager may take for the window's own
+    // place and so put the frame past the screen's edge: fitted, it comes back inside.
+    static std::optional<QString> picked(QFileDialog &dialog)
     {
+        WindowFit::applyToOwnSize(&dialog);
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        const QString path = dialog.selectedFiles().value(0);
         return path.isEmpty() ? std::nullopt : std::optional<QString>(path);
     }
 };

@@ -40,7 +40,8 @@ QPoint keptInside(const QRect &rect, const QRect &area)
                   clampedStart(rect.top(), rect.height(), area.top(), area.height()));
 }
 
-WindowFit::WindowFit(QWidget *window, QSize designed) : QObject(window), m_window(window), m_designed(designed)
+WindowFit::WindowFit(QWidget *window, std::optional<QSize> designed)
+    : QObject(window), m_window(window), m_designed(designed)
 {
     window->installEventFilter(this);
 }
@@ -49,6 +50,11 @@ void WindowFit::apply(QWidget *window, QSize designed)
 {
     window->setFixedSize(designed);
     new WindowFit(window, designed);
+}
+
+void WindowFit::applyToOwnSize(QWidget *window)
+{
+    new WindowFit(window, std::nullopt);
 }
 
 QSize WindowFit::fittedSize(QSize designed, QSize area, QMargins frame, qreal scale)
@@ -96,14 +102,22 @@ void WindowFit::fit()
     if (!screen)
         return;
     m_frame = frameMargins(m_window);
-    const QSize size = fittedSize(m_designed, screen->availableGeometry().size(), m_frame, screen->devicePixelRatio());
-    if (size == m_designed) {
-        m_window->setFixedSize(m_designed);
+    if (!m_designed) {
+        // Shrinks the window where it is larger; its content's minimum is the least it can take.
+        const QSize room = fittedSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), screen->availableGeometry().size(),
+                                      m_frame, screen->devicePixelRatio());
+        m_window->setMaximumSize(room.expandedTo(m_window->minimumSize()));
+        keepInside();
+        return;
+    }
+    const QSize size = fittedSize(*m_designed, screen->availableGeometry().size(), m_frame, screen->devicePixelRatio());
+    if (size == *m_designed) {
+        m_window->setFixedSize(*m_designed);
     } else {
         // The content's own minimum, small where it scrolls, so the user may shrink it further.
         const QSize minimum = m_window->layout() ? m_window->layout()->totalMinimumSize() : m_window->minimumSizeHint();
         m_window->setMinimumSize(minimum.boundedTo(size));
-        m_window->setMaximumSize(m_designed);
+        m_window->setMaximumSize(*m_designed);
         m_window->resize(size);
     }
     keepInside();

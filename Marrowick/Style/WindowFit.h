@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QSize>
 
+#include <optional>
+
 class QScreen;
 class QWidget;
 
@@ -29,6 +31,9 @@ class WindowFit : public QObject {
 public:
     // Fits `window` from now on, and gives it its designed size now; owned by the window.
     static void apply(QWidget *window, QSize designed);
+    // Fits a window that chooses its own size (a file dialog) from now on: no larger than the
+    // room the screen leaves, and inside the area once placed.
+    static void applyToOwnSize(QWidget *window);
 
     // What a window of `designed` size gets on an available area of `area` with `frame` around
     // it, on a screen of `scale` device pixels to one of the window's.
@@ -40,7 +45,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    WindowFit(QWidget *window, QSize designed);
+    WindowFit(QWidget *window, std::optional<QSize> designed);
     static const QScreen *screenOf(const QWidget *window);
     static QMargins frameMargins(const QWidget *window);
     void fit();
@@ -49,7 +54,8 @@ private:
     bool isPlacement(const QEvent *event);
 
     QWidget *m_window;
-    QSize m_designed;
+    // None for a window that chooses its own size.
+    std::optional<QSize> m_designed;
     // The frame the last fit allowed for.
     QMargins m_frame;
     // Whether the window manager has placed the window since it was last shown, and where the

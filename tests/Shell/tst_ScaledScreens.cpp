@@ -8,9 +8,11 @@
 #include "Popover/PopoverRig.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QScreen>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 using namespace marrowick;
@@ -61,7 +63,8 @@ private slots:
     void thePopupFitsItsScreen();
     void roomForAWindow_data();
     void roomForAWindow();
-    void aSheetPlacedOutOfTheAreaComesInside();
+    void aWindowPlacedOutOfTheAreaComesInside_data();
+    void aWindowPlacedOutOfTheAreaComesInside();
 };
 
 void TestScaledScreens::everyWindowFitsItsScreen_data()
@@ -248,8 +251,20 @@ void TestScaledScreens::roomForAWindow()
 
 // A window manager places a dialog where it likes, which may put its title bar above the
 // screen: that first placement is corrected, a move the user makes later is not.
-void TestScaledScreens::aSheetPlacedOutOfTheAreaComesInside()
+void TestScaledScreens::aWindowPlacedOutOfTheAreaComesInside_data()
 {
+    QTest::addColumn<QString>("window");
+    QTest::newRow("edit sheet") << "sheet";
+    // Qt places a dialog by its frame; some window managers take that for the window's place.
+    QTest::newRow("export dialog") << "export";
+    QTest::newRow("import dialog") << "import";
+}
+
+// The window manager's placement of a window partly outside the area is corrected once; where
+// the user moves it later, it stays.
+void TestScaledScreens::aWindowPlacedOutOfTheAreaComesInside()
+{
+    QFETCH(QString, window);
     QScreen *target = screenNamed(QStringLiteral("laptop125"));
     QVERIFY(target);
     const QRect area = target->availableGeometry();
@@ -261,20 +276,55 @@ void TestScaledScreens::aSheetPlacedOutOfTheAreaComesInside()
     settings->move(area.topLeft());
     settings->show();
     QVERIFY(QTest::qWaitForWindowExposed(settings));
-    settings->editSource(state.sources().constFirst().id());
-    AddSourceView *sheet = settings->sheet();
-    QVERIFY(sheet);
-    QVERIFY(QTest::qWaitForWindowExposed(sheet));
 
-    const QPoint above(area.left() + 40, area.top() - 12);
-    sheet->windowHandle()->setFramePosition(above);
-    QTRY_COMPARE(sheet->frameGeometry().topLeft(), QPoint(above.x(), area.top()));
-    QVERIFY(area.contains(sheet->frameGeometry()));
-
-    sheet->windowHandle()->setFramePosition(above);
-    QTRY_COMPARE(sheet->frameGeometry().topLeft(), above);
-    QCoreApplication::processEvents();
-    QCOMPARE(sheet->frameGeometry().topLeft(), above);
+    const QPoint outside(area.left() - 5, area.top() - 12);
+    struct Placements {
+        QRect placed;
+        QRect movedByTheUser;
+    };
+    const auto place = [&](QWidget *placed) {
+        // Waited for here and compared once a dialog is closed again.
+        Placements seen;
+        placed->windowHandle()->setFramePosition(outside);
+        static_cast<void>(QTest::qWaitFor([&] { return placed->frameGeometry().topLeft() == area.topLeft(); }));
+        seen.placed = placed->frameGeometry();
+        // The platform's answer to the correction first, as it comes long before the user's drag.
+        QCoreApplication::processEvents();
+        placed->windowHandle()->setFramePosition(outside);
+        static_cast<void>(QTest::qWaitFor([&] { return placed->frameGeometry().topLeft() == outside; }));
+        QCoreApplication::processEvents();
+        seen.movedByTheUser = placed->frameGeometry();
+        return seen;
+    };
+    Placements seen;
+    if (window == QLatin1String("sheet")) {
+        settings->editSource(state.sources().constFirst().id());
+        AddSourceView *sheet = settings->sheet();
+        QVERIFY(sheet);
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        seen = place(sheet);
+    } else {
+        settings->setTab(SettingsView::SettingsTab::general);
+        // The dialog runs its own loop: looked at from inside it, then closed.
+        bool shown = false;
+        QTimer::singleShot(0, settings, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            shown = QTest::qWaitForWindowExposed(dialog);
+            if (shown)
+                seen = place(dialog);
+            dialog->reject();
+        });
+        if (window == QLatin1String("export"))
+            settings->generalTab()->exportSources();
+        else
+            settings->generalTab()->importSources();
+        QVERIFY(shown);
+    }
+    QCOMPARE(seen.placed.topLeft(), area.topLeft());
+    QVERIFY(area.contains(seen.placed));
+    QCOMPARE(seen.movedByTheUser.topLeft(), outside);
 }
 
 int main(int argc, char **argv)
