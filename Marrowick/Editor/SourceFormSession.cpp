@@ -160,14 +160,15 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
                                                          CredentialStoreHandle credentials, SourceFormState form,
                                                          QUuid id, AnySourceConfig config, bool editing)
 {
-    // Refused before the keyring holds a secret for a source that is never kept.
-    if (const QString refused = state ? state->refusalToKeep(config) : QString(); !refused.isEmpty()) {
-        if (self)
-            self->failSave(refused);
-        co_return;
-    }
     const auto reference = form.credentialRef(id);
     if (!form.secret.isEmpty() && reference) {
+        // Refused before the keyring holds a secret for a source that is never kept; without a
+        // secret to write, the change itself is refused.
+        if (const QString refused = state ? state->refusalToKeep(config) : QString(); !refused.isEmpty()) {
+            if (self)
+                self->failSave(refused);
+            co_return;
+        }
         QString failure;
         try {
             co_await credentials->setSecret(form.secret, *reference);
@@ -198,7 +199,7 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
         } else {
             refused = state->addSource(config);
         }
-        // The sources grew while the keyring answered.
+        // Too large for the sources file (they may have grown while the keyring answered).
         if (!refused.isEmpty()) {
             if (self)
                 self->failSave(refused);

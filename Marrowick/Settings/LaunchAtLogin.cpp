@@ -108,7 +108,8 @@ void LaunchAtLogin::registerEntry() const
     if (program.isEmpty())
         throw LaunchAtLoginError(QStringLiteral("Marrowick cannot find its own program file."));
     const QString path = entryPath();
-    if (!QDir().mkpath(QFileInfo(path).absolutePath()))
+    // Owner-only where it is made, as every folder the program makes.
+    if (!AtomicFile::createFolder(QFileInfo(path).absolutePath()).isEmpty())
         throw LaunchAtLoginError(QStringLiteral("The folder %1 cannot be created.").arg(QFileInfo(path).absolutePath()));
     const QByteArray entry = QStringLiteral("[Desktop Entry]\n"
                                             "Type=Application\n"

@@ -229,12 +229,6 @@ QString AppState::replaceSources(QList<AnySourceConfig> sources)
     return QString();
 }
 
-void AppState::persistSources()
-{
-    writeSourcesFile();
-    syncEngine();
-}
-
 void AppState::writeSourcesFile(const std::optional<QByteArray> &encoded)
 {
     QString failure;

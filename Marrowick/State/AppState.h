@@ -128,9 +128,6 @@ public:
 
     // Chains one engine synchronisation behind the previous one, with the state of now.
     void syncEngine();
-    // Writes "sources.json", then synchronises. A "sources.json" that could not be read at start
-    // is never replaced while it is there: the write fails and says so.
-    void persistSources();
     // Writes unsaved sources and settings, then the history, before the process ends; logs,
     // once, sources that still cannot be saved. Everything but the history is done when the
     // call returns, also where the task is dropped.
@@ -178,6 +175,8 @@ private:
     void assignSources(QList<AnySourceConfig> sources, const QList<AnySourceConfig> &going,
                        const std::optional<QByteArray> &encoded);
     void storeSources(QList<AnySourceConfig> sources);
+    // Writes "sources.json" (the encoding, when at hand). One that could not be read at start is
+    // never replaced while it is there: the write fails and says so.
     void writeSourcesFile(const std::optional<QByteArray> &encoded = std::nullopt);
     void retryUnsavedSources();
     void refreshStorageNotice();

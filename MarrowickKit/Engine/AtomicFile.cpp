@@ -237,8 +237,8 @@ QString createFolder(const QString &folder)
     if (!QFileInfo(existing).isDir())
         return systemError(QFileInfo(existing).exists() ? ENOTDIR : EEXIST);
     // Owner-only, as the files in them: a folder made here holds the user's own data or
-    // settings, or is the root of them in a new home, made so by what the base directory
-    // specification asks. A folder that is there keeps its mode: it may be shared on purpose.
+    // settings, or is the root of them in a new home, which XDG's base directory rules have made
+    // 0700. A folder that is there keeps its mode: it may be shared on purpose.
     for (auto level = missing.crbegin(); level != missing.crend(); ++level) {
         if (::mkdir(QFile::encodeName(*level).constData(), S_IRWXU) == 0)
             continue;

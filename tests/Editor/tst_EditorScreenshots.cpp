@@ -188,8 +188,7 @@ void TestEditorScreenshots::focusInAccents()
 {
     QFETCH(QString, accent);
     QFETCH(bool, dark);
-    const QPalette before = QApplication::palette();
-    QApplication::setPalette(themePalette(dark));
+    const DesktopTheme theme(dark);
     EditorRig rig;
     rig.buildEditorState();
     rig.settings->setAccentHex(accent);
@@ -206,7 +205,6 @@ void TestEditorScreenshots::focusInAccents()
     QTRY_VERIFY(picker->view()->isVisible());
     render(picker->view()->window(), QStringLiteral("editor-game-picker-") + QTest::currentDataTag());
     picker->hidePopup();
-    QApplication::setPalette(before);
 }
 
 QTEST_MAIN(TestEditorScreenshots)

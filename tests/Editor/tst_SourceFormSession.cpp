@@ -240,6 +240,7 @@ void TestSourceFormSession::save_data()
     // Refused before the keyring holds a secret for a source that is not kept.
     QTest::newRow("sources file full") << false << "tok" << "" << true;
     QTest::newRow("sources file full while editing") << true << "new" << "" << true;
+    QTest::newRow("sources file full, no new secret") << true << "" << "" << true;
 }
 
 void TestSourceFormSession::save()

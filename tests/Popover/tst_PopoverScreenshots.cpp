@@ -147,15 +147,13 @@ private slots:
     // Accents close to the background: white, yellow, and near-black in a dark theme.
     void accents()
     {
-        const QPalette before = QApplication::palette();
         for (const auto &[hex, dark] : {std::pair{"#FFFFFF", false}, {"#FFFF00", false}, {"#101010", true}}) {
-            QApplication::setPalette(test::themePalette(dark));
+            const test::DesktopTheme theme(dark);
             PopoverRig rig;
             openSamples(rig, everyKind());
             AccentInjector::apply(rig.popover.get(), QString::fromLatin1(hex));
             capture(*rig.popover, QStringLiteral("accent-%1%2").arg(QString::fromLatin1(hex + 1), dark ? "-dark" : ""));
         }
-        QApplication::setPalette(before);
     }
 
     void paused()

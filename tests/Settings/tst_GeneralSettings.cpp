@@ -230,6 +230,19 @@ private slots:
         QCOMPARE(test::fileBytes(neighbour), QByteArray("[Desktop Entry]\nExec=other\n"));
     }
 
+    // In a fresh home the configuration folder and its autostart folder are made owner-only, as
+    // every folder the program makes.
+    void launchAtLoginMakesItsFoldersOwnerOnly()
+    {
+        const QString config = m_config.filePath(QStringLiteral("fresh/config"));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+        launcher().registerEntry();
+        QCOMPARE(launcher().status(), LaunchAtLogin::Status::enabled);
+        QCOMPARE(test::modeOf(config), 0700);
+        QCOMPARE(test::modeOf(config + QStringLiteral("/autostart")), 0700);
+        QVERIFY(QDir(m_config.filePath(QStringLiteral("fresh"))).removeRecursively());
+    }
+
     void launchAtLoginFailureRestoresTheSwitch()
     {
         GeneralSettingsServices services;

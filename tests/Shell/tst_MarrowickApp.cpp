@@ -6,6 +6,7 @@
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/State/SourcesStore.h"
 
+#include "Shell/ShellWindows.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractButton>
@@ -13,24 +14,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 #include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace marrowick;
+using test::popover;
+using test::visibleLabelsStartingWith;
 
 namespace {
-
-PopoverView *popover()
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (auto *view = qobject_cast<PopoverView *>(window))
-            return view;
-    }
-    return nullptr;
-}
 
 QList<SettingsView *> settingsWindows()
 {
@@ -48,14 +41,6 @@ int sourceRows()
     for (QWidget *widget : QApplication::allWidgets())
         rows += qobject_cast<SourceRow *>(widget) ? 1 : 0;
     return rows;
-}
-
-int visibleLabelsStartingWith(const QWidget &root, const QString &start)
-{
-    int count = 0;
-    for (const QLabel *label : root.findChildren<QLabel *>())
-        count += label->isVisible() && label->text().startsWith(start) ? 1 : 0;
-    return count;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "Marrowick/Shell/SystemTrayWatch.h"
 #include "Marrowick/Popover/PopoverView.h"
 
+#include "Shell/ShellWindows.h"
 #include "support/PrivateDisplay.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QDBusVariant>
 #include <QDBusMessage>
 #include <QFile>
-#include <QLabel>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
@@ -100,24 +100,6 @@ int runFakeWatcher(int argc, char *argv[])
     return QCoreApplication::exec();
 }
 
-PopoverView *popover()
-{
-    for (QWidget *window : QApplication::topLevelWidgets()) {
-        if (auto *view = qobject_cast<PopoverView *>(window))
-            return view;
-    }
-    return nullptr;
-}
-
-bool saysThereIsNoTray(const PopoverView &window)
-{
-    for (const QLabel *label : window.findChildren<QLabel *>()) {
-        if (label->isVisible() && label->text().startsWith(QStringLiteral("No system tray was found")))
-            return true;
-    }
-    return false;
-}
-
 } // namespace
 
 class TestSystemTrayWatch : public QObject {
@@ -163,7 +145,7 @@ private:
             return QStringLiteral("visible: %1").arg(window->isVisible());
         if (window->windowType() != (withoutTray ? Qt::Window : Qt::Tool))
             return QStringLiteral("window type %1").arg(window->windowType());
-        if (saysThereIsNoTray(*window) != withoutTray)
+        if ((test::visibleLabelsStartingWith(*window, QStringLiteral("No system tray was found")) > 0) != withoutTray)
             return QStringLiteral("the notice is wrong");
         // Without a tray the window is the only way back in, so closing it quits; with one,
         // closing only hides.
@@ -208,7 +190,7 @@ private slots:
         MarrowickApp app({QStringLiteral("marrowick"), QStringLiteral("-uiTestDemoSources")});
         app.setTrayLossGrace(std::chrono::milliseconds(0));
         app.start();
-        PopoverView *window = popover();
+        PopoverView *window = test::popover();
         QVERIFY(window);
         QString wrong = windowMismatch(window, true);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong));

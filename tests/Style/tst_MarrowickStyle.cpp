@@ -81,19 +81,6 @@ void dress(QWidget *window, const QString &hex, bool dark)
     AccentInjector::apply(window, hex);
 }
 
-// The desktop in a light or dark theme for a while: windows and their popups take it.
-class DesktopTheme {
-public:
-    explicit DesktopTheme(bool dark) : m_before(QApplication::palette())
-    {
-        QApplication::setPalette(test::themePalette(dark));
-    }
-    ~DesktopTheme() { QApplication::setPalette(m_before); }
-
-private:
-    QPalette m_before;
-};
-
 // Components as whole 0...255 values, so the table reads like the hex it came from.
 QList<int> bytes(const ColorComponents &c)
 {
@@ -263,7 +250,7 @@ class TestMarrowickStyle : public QObject {
     // the edges and focus rings of its fields and its check box, and the chosen game in the list.
     void checkEditor(const QString &hex, bool dark)
     {
-        const DesktopTheme theme(dark);
+        const test::DesktopTheme theme(dark);
         test::EditorRig rig;
         rig.buildEditorState();
         rig.settings->setAccentHex(hex);

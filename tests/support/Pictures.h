@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QApplication>
 #include <QColor>
 #include <QDir>
 #include <QImage>
@@ -29,5 +30,18 @@ inline QPalette themePalette(bool dark)
         palette.setColor(role, dark ? QColor(Qt::white) : QColor(Qt::black));
     return palette;
 }
+
+// The desktop in a light or dark theme for a while: windows and their popups take it, and the
+// theme before comes back however the test ends.
+class DesktopTheme {
+public:
+    explicit DesktopTheme(bool dark) : m_before(QApplication::palette()) { QApplication::setPalette(themePalette(dark)); }
+    ~DesktopTheme() { QApplication::setPalette(m_before); }
+    DesktopTheme(const DesktopTheme &) = delete;
+    DesktopTheme &operator=(const DesktopTheme &) = delete;
+
+private:
+    QPalette m_before;
+};
 
 } // namespace marrowick::test

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Marrowick/Popover/PopoverView.h"
+
+#include <QApplication>
+#include <QLabel>
+
+namespace marrowick::test {
+
+// The program's popup among the top-level windows; nothing before the shell has made it.
+inline PopoverView *popover()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *view = qobject_cast<PopoverView *>(window))
+            return view;
+    }
+    return nullptr;
+}
+
+// How many shown labels below `root` start with `start`.
+inline int visibleLabelsStartingWith(const QWidget &root, const QString &start)
+{
+    int count = 0;
+    for (const QLabel *label : root.findChildren<QLabel *>())
+        count += label->isVisible() && label->text().startsWith(start) ? 1 : 0;
+    return count;
+}
+
+} // namespace marrowick::test
