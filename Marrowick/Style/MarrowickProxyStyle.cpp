@@ -118,6 +118,18 @@ void MarrowickProxyStyle::install()
     QApplication::setStyle(new MarrowickProxyStyle);
 }
 
+void MarrowickProxyStyle::polish(QPalette &palette)
+{
+    QProxyStyle::polish(palette);
+    // Themes draw prompts as text at half strength, under 4:1 on a white field.
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor prompt = palette.color(group, QPalette::PlaceholderText);
+        const QColor fill = palette.color(group, QPalette::Base);
+        palette.setColor(group, QPalette::PlaceholderText,
+                         accentAgainst(composited(prompt, fill), fill, accentTextContrast));
+    }
+}
+
 void MarrowickProxyStyle::drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                                         const QWidget *widget) const
 {

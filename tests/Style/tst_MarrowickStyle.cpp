@@ -274,8 +274,15 @@ class TestMarrowickStyle : public QObject {
                  4.5);
         }
 
-        QWidget *name = rig.find<LabeledTextField>(QStringLiteral("editor.name"))->lineEdit();
+        QLineEdit *name = rig.find<LabeledTextField>(QStringLiteral("editor.name"))->lineEdit();
         checkEdgeAndFocus(QStringLiteral("text field"), name, name->width() * 3 / 4);
+        // An empty field's prompt, against the field's fill just inside its edge.
+        name->window()->setFocus();
+        const QString typed = name->text();
+        name->clear();
+        name->setPlaceholderText(QStringLiteral("nas.home.arpa"));
+        checkText("field's prompt", name, name->rect().adjusted(6, 6, -6, -6));
+        name->setText(typed);
         auto *threshold = rig.find<QSpinBox>(QStringLiteral("editor.alertThreshold"));
         checkEdgeAndFocus(QStringLiteral("spin box"), threshold, 4);
         auto *alerts = rig.find<QCheckBox>(QStringLiteral("editor.alerts"));

@@ -28,6 +28,12 @@ inline QPalette themePalette(bool dark)
     palette.setColor(QPalette::Base, dark ? QColor(0x2A, 0x2A, 0x2A) : QColor(Qt::white));
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
         palette.setColor(role, dark ? QColor(Qt::white) : QColor(Qt::black));
+    // Prompts as themes draw them, text at half strength; Qt lets the style polish a theme's
+    // palette before any window takes it.
+    QColor prompt = palette.color(QPalette::Text);
+    prompt.setAlpha(128);
+    palette.setColor(QPalette::PlaceholderText, prompt);
+    QApplication::style()->polish(palette);
     return palette;
 }
 
