@@ -68,7 +68,7 @@ QCoro::Task<AuthorizationStatus> DBusAlertCenter::authorizationStatus()
     const QDBusMessage reply = co_await pending;
     m_serverName.clear();
     if (reply.type() == QDBusMessage::ReplyMessage) {
-        // The first of name, vendor, version and specification version; the server's own text,
+        // The first of name, vendor, version and protocol version; the server's own text,
         // shown on one line and kept short.
         const QList<QVariant> answer = reply.arguments();
         if (!answer.isEmpty())
