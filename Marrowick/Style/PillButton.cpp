@@ -3,6 +3,7 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -59,6 +60,20 @@ void PillButton::paintEvent(QPaintEvent *)
     }
     if (hasFocus())
         paintFocusRing(painter, area, fill);
+}
+
+// Return presses the focused pill, as it presses a focused push button, never the window's
+// main action behind it; held down, it presses once.
+void PillButton::keyPressEvent(QKeyEvent *event)
+{
+    const bool confirm = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+                         && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (!confirm) {
+        QAbstractButton::keyPressEvent(event);
+        return;
+    }
+    if (!event->isAutoRepeat())
+        click();
 }
 
 // Keyboard users need to see which pill Space will press.

@@ -33,6 +33,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void paintFocusRing(QPainter &painter, const QRectF &area, const QColor &fill) const;

@@ -109,6 +109,7 @@ private slots:
     void editingKeepsTheStoredSecret();
     void saveOutlivesTheSheet();
     void widgetsSectionHidesAndReorders();
+    void widgetsSectionKeepsTheFocus();
     void alertSettings();
     void settingsWindowOpensTheSheet();
 };
@@ -785,6 +786,40 @@ void TestAddSourceView::widgetsSectionHidesAndReorders()
     const WidgetLayout stored = WidgetLayout::load(*rig.settings);
     QCOMPARE(stored, rig.state->widgetLayout());
     QVERIFY(stored.hidden.contains(prefix + QStringLiteral("disk")));
+}
+
+// Space on an eye hides the widget and leaves the focus on that eye, so the next Space shows it
+// again instead of pressing another button (Cancel, losing the edits). A new order moves the
+// focus with the widget's row.
+void TestAddSourceView::widgetsSectionKeepsTheFocus()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    const AnySourceConfig source = tcpSource(QUuid::createUuid());
+    rig.state->addSource(source);
+    VirtualClock::settle();
+    rig.open(source);
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    const QString prefix = QStringLiteral("editor.widget:") + uuidText(source.id()) + QStringLiteral("/check:");
+    const auto eyeOf = [&](const QString &key) {
+        QWidget *row = rig.find(prefix + key);
+        return row ? row->findChild<QToolButton *>() : nullptr;
+    };
+    QTRY_VERIFY(eyeOf("disk"));
+    eyeOf("disk")->setFocus(Qt::TabFocusReason);
+
+    for (const QString &name : {QStringLiteral("Show Disk"), QStringLiteral("Hide Disk")}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_COMPARE(eyeOf("disk")->accessibleName(), name);
+        QCOMPARE(QApplication::focusWidget(), eyeOf("disk"));
+        QVERIFY(rig.sheet && rig.sheet->isVisible());
+    }
+    auto *list = rig.find<QListWidget>(QStringLiteral("editor.widgetList"));
+    QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
+    QTRY_COMPARE(rig.find<SourceWidgetsSection>(QStringLiteral("editor.widgets"))->entries().first().key,
+                 uuidText(source.id()) + QStringLiteral("/check:memory"));
+    QTRY_COMPARE(QApplication::focusWidget(), eyeOf("disk"));
 }
 
 void TestAddSourceView::alertSettings()
