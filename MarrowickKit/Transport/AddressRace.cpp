@@ -1,5 +1,6 @@
 #include "MarrowickKit/Transport/AddressRace.h"
 
+#include "MarrowickKit/Transport/HostAddressText.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include <QHostInfo>
@@ -43,8 +44,8 @@ AddressRace::~AddressRace()
 
 void AddressRace::connectTo(const QString &host, quint16 port)
 {
-    if (QHostAddress literal; literal.setAddress(host))
-        return connectTo(QList<QHostAddress>{literal}, port);
+    if (const auto literal = hostAddress(host))
+        return connectTo(QList<QHostAddress>{*literal}, port);
     m_lookup = QHostInfo::lookupHost(host, &m_context, [this, port](const QHostInfo &info) {
         m_lookup = -1;
         if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())

@@ -1,5 +1,6 @@
 #include "MarrowickKit/Transport/NWUDPTransport.h"
 
+#include "MarrowickKit/Transport/HostAddressText.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include <QDeadlineTimer>
@@ -64,8 +65,8 @@ QCoro::Task<NWUDPSession::Socket> connectedSocket(QHostAddress address, quint16 
 HostResolver systemHostResolver()
 {
     return [](QString host, double timeout, CancelToken cancel) -> QCoro::Task<QList<QHostAddress>> {
-        if (QHostAddress literal; literal.setAddress(host))
-            co_return QList<QHostAddress>{literal};
+        if (const auto literal = hostAddress(host))
+            co_return QList<QHostAddress>{*literal};
         cancel.throwIfCancelled();
         Completion<QList<QHostAddress>> found;
         QObject context;

@@ -180,12 +180,15 @@ void TestAddSourceView::messageLine_data()
 
     QTest::newRow("implied https") << "httpPing" << QStringList{"name=A", "baseURL=myhost:8080"} << "Will use https://myhost:8080" << true;
     QTest::newRow("host and port") << "tcpPort" << QStringList{"name=A", "host=nas:+0080"} << "Will use host nas, port 80" << true;
+    QTest::newRow("ipv6 host and port") << "tcpPort" << QStringList{"name=A", "host=[::1]:22"} << "Will use host ::1, port 22" << true;
     QTest::newRow("user in url") << "httpPing" << QStringList{"name=A", "baseURL=https://u:p@h"}
                                  << "The URL contains a username/password. Remove it and use the username/token field(s) below instead." << false;
     QTest::newRow("scheme") << "jsonWidget" << QStringList{"name=A", "baseURL=ftp://h", "jsonFields=a=b"}
                             << "Enter a full URL starting with http:// or https://." << false;
     QTest::newRow("no host") << "kuma" << QStringList{"name=A", "baseURL=/status", "statusPageSlug=s"}
                              << "Enter a full URL including a host, e.g. https://status.homelab.local." << false;
+    QTest::newRow("port in the url") << "httpPing" << QStringList{"name=A", "baseURL=http://nas.lan:99999/"}
+                                     << "Enter a port between 1 and 65535 after the host, or none." << false;
     QTest::newRow("host") << "tcpPort" << QStringList{"name=A", "host=https://nas"}
                           << "Enter a plain host or IP, like nas.local or 192.168.1.10 \u2014 no spaces, line breaks, or scheme." << false;
     QTest::newRow("interval") << "beszel" << QStringList{"name=A", "baseURL=https://b", "secret=t", "pollSeconds=4"}

@@ -132,6 +132,23 @@ private slots:
         QCOMPARE(server.received(), (QList<QByteArray>{"one", "two"}));
     }
 
+    // A game server's address is used as it is, without a lookup, however it is written.
+    void theSystemResolverReadsAddresses_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QHostAddress>("address");
+        QTest::newRow("IPv4") << "192.0.2.7" << QHostAddress("192.0.2.7");
+        QTest::newRow("IPv6") << "2001:db8::5" << QHostAddress("2001:db8::5");
+        QTest::newRow("IPv6 in brackets") << "[::1]" << ipv6Loopback;
+        QTest::newRow("IPv6 with a zone in brackets") << "[fe80::1%lo]" << QHostAddress("fe80::1%lo");
+    }
+    void theSystemResolverReadsAddresses()
+    {
+        QFETCH(QString, host);
+        QFETCH(QHostAddress, address);
+        QCOMPARE(await(systemHostResolver()(host, 0.001, {})), QList<QHostAddress>{address});
+    }
+
     void firstAddressToAnswerKeepsTheSession()
     {
         LocalUDPServer ipv4(LocalUDPServer::fixed({"v4"}));
