@@ -62,13 +62,17 @@ void PillButton::paintEvent(QPaintEvent *)
         paintFocusRing(painter, area, fill);
 }
 
+bool PillButton::isConfirmKey(const QKeyEvent *event)
+{
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+           && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
 // Return presses the focused pill, as it presses a focused push button, never the window's
 // main action behind it; held down, it presses once.
 void PillButton::keyPressEvent(QKeyEvent *event)
 {
-    const bool confirm = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-                         && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!confirm) {
+    if (!isConfirmKey(event)) {
         QAbstractButton::keyPressEvent(event);
         return;
     }
