@@ -72,9 +72,13 @@ protected:
             ink.setAlphaF(0.6);
         }
         if (hasFocus()) {
+            // On the chosen tab the ring takes its title's colour inside the fill, which then
+            // lies on both of its sides.
+            const qreal inset = isChecked() ? 3 : 1;
             p.setPen(QPen(isChecked() ? ink : marrowickAccentMark(this), 1.5));
             p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(area.adjusted(1, 1, -1, -1), area.height() / 2 - 1, area.height() / 2 - 1);
+            p.drawRoundedRect(area.adjusted(inset, inset, -inset, -inset), area.height() / 2 - inset,
+                              area.height() / 2 - inset);
         }
         p.setPen(ink);
         p.drawText(rect(), Qt::AlignCenter, text());

@@ -122,7 +122,7 @@ void SmallSquareButton::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     QColor fill = palette().color(QPalette::WindowText);
     fill.setAlphaF(isDown() ? 0.12 : 0.03);
-    p.setPen(hasFocus() ? QPen(marrowickAccentMark(this), 1.5) : Qt::NoPen);
+    p.setPen(hasFocus() ? QPen(marrowickFocusRing(this, fill), 1.5) : Qt::NoPen);
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
     const QColor ink = m_secondary ? secondaryText(palette()) : palette().color(QPalette::WindowText);
