@@ -8,6 +8,7 @@
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Style/AlertBox.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/StatusOrb.h"
@@ -43,6 +44,7 @@ QWidget *scrolled(QWidget *content, QWidget *parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KeyboardScrolling::apply(scroll);
     scroll->setWidget(content);
     return scroll;
 }

@@ -7,6 +7,7 @@
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/LazyColumn.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
@@ -20,6 +21,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
@@ -262,6 +264,7 @@ QWidget *SettingsView::buildSourcesTab()
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KeyboardScrolling::apply(m_scroll);
     m_list = new SourcesListPanel(this, [this](qsizetype index, QList<QWidget *> &shows) {
         return makeCard(index, shows);
     }, m_scroll);
@@ -580,6 +583,7 @@ void SettingsView::moveByKeyboard(const QUuid &id, int places)
     if (destination >= 0 && destination <= m_list->column()->size())
         moveSources({from}, destination);
     if (SourceRow *moved = card(id)) {
+        moved->tellPlace(m_list->column()->indexOf(id), m_list->column()->size());
         moved->editButton()->setFocus();
         m_scroll->ensureWidgetVisible(moved, 0, 0);
     }
@@ -608,6 +612,17 @@ void SettingsView::hideEvent(QHideEvent *event)
     // Closed, the window lets its cards go; minimised (a hide by the window system) it keeps them.
     if (!event->spontaneous())
         m_list->column()->setOrder({}, 1);
+}
+
+void SettingsView::keyPressEvent(QKeyEvent *event)
+{
+    // Escape and Ctrl+W close the window, as its title bar's button does, unless a control
+    // under the focus took the key.
+    if (event->matches(QKeySequence::Cancel) || event->matches(QKeySequence::Close)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsView::resizeEvent(QResizeEvent *event)

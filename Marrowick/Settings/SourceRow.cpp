@@ -1,5 +1,6 @@
 #include "Marrowick/Settings/SourceRow.h"
 
+#include "Marrowick/Style/ListPlace.h"
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
@@ -304,6 +305,11 @@ void SourceRow::setNow(Instant now)
     m_age->setVisible(m_model.fetchedAt.has_value());
 }
 
+void SourceRow::tellPlace(qsizetype index, qsizetype count)
+{
+    m_edit->setAccessibleDescription(ListPlace::description(index, count));
+}
+
 QWidget *SourceRow::ageLabel() const
 {
     return m_age;
@@ -342,8 +348,9 @@ bool SourceRow::handleKey(const QKeyEvent *event)
         emit deleteRequested(m_model.id);
         return true;
     }
-    if (event->modifiers() == Qt::AltModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
-        emit moveRequested(m_model.id, event->key() == Qt::Key_Up ? -1 : 1);
+    const QKeySequence pressed(event->keyCombination());
+    if (pressed == ListPlace::moveUp || pressed == ListPlace::moveDown) {
+        emit moveRequested(m_model.id, pressed == ListPlace::moveUp ? -1 : 1);
         return true;
     }
     return false;
@@ -362,6 +369,9 @@ bool SourceRow::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (watched == m_edit && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         update();
+    // The place told after a move holds only while the focus stays.
+    if (watched == m_edit && event->type() == QEvent::FocusOut)
+        m_edit->setAccessibleDescription(QString());
     // A press on the card that moves becomes a drag of the whole card, not a click.
     if (event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);
