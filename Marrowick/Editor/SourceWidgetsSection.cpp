@@ -186,13 +186,17 @@ void SourceWidgetsSection::moveByKeyboard(int places)
     if (row < 0 || destination < 0 || destination >= m_list->count()
         || !m_list->model()->moveRow(QModelIndex(), row, QModelIndex(), places < 0 ? destination : destination + 1))
         return;
-    QListWidgetItem *item = m_list->item(destination);
-    const QString place = ListPlace::description(destination, m_list->count());
-    item->setData(Qt::AccessibleDescriptionRole, place);
-    if (QWidget *shown = m_list->itemWidget(item)) {
-        if (auto *eye = shown->findChild<QToolButton *>())
-            eye->setAccessibleDescription(place);
+    // Every row says its place, so none is left with an old one; a screen reader reads the
+    // focused one's.
+    for (int i = 0; i < m_list->count(); ++i) {
+        const QString place = ListPlace::description(i, m_list->count());
+        m_list->item(i)->setData(Qt::AccessibleDescriptionRole, place);
+        if (QWidget *shown = m_list->itemWidget(m_list->item(i))) {
+            if (auto *eye = shown->findChild<QToolButton *>())
+                eye->setAccessibleDescription(place);
+        }
     }
+    QListWidgetItem *item = m_list->item(destination);
     if (m_list->hasFocus()) {
         // The current row did not change, so nothing would tell its new place: make it current anew.
         m_list->setCurrentRow(-1);

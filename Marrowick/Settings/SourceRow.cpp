@@ -370,7 +370,7 @@ bool SourceRow::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_edit && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         update();
     // The place told after a move holds only while the focus stays.
-    if (watched == m_edit && event->type() == QEvent::FocusOut)
+    if (watched == m_edit && event->type() == QEvent::FocusOut && !m_edit->accessibleDescription().isEmpty())
         m_edit->setAccessibleDescription(QString());
     // A press on the card that moves becomes a drag of the whole card, not a click.
     if (event->type() == QEvent::MouseButtonPress) {
