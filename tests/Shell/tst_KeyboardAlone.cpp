@@ -19,7 +19,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
 
@@ -143,13 +142,13 @@ class TestKeyboardAlone : public QObject {
     Q_OBJECT
 
 public:
-    TestKeyboardAlone(bool hasDisplay, bool hasAccessibilityBus)
-        : m_hasDisplay(hasDisplay), m_hasAccessibilityBus(hasAccessibilityBus)
+    TestKeyboardAlone(QString missing, bool hasAccessibilityBus)
+        : m_missing(std::move(missing)), m_hasAccessibilityBus(hasAccessibilityBus)
     {
     }
 
 private:
-    bool m_hasDisplay;
+    QString m_missing;
     bool m_hasAccessibilityBus;
     std::unique_ptr<test::PopoverRig> m_popoverRig;
     std::unique_ptr<test::EditorRig> m_editorRig;
@@ -226,10 +225,8 @@ private:
 private slots:
     void initTestCase()
     {
-        if (!m_hasDisplay)
-            QSKIP("Xvfb is not installed (scripts/setup-deps.sh --with-test-tools installs it)");
-        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-            QSKIP("xdotool is not installed (scripts/setup-deps.sh --with-test-tools installs it)");
+        if (!m_missing.isEmpty())
+            QSKIP(qPrintable(m_missing));
         MarrowickProxyStyle::install();
         QAccessible::installUpdateHandler(record);
     }
@@ -471,7 +468,7 @@ int main(int argc, char *argv[])
     test::PrivateDisplay display;
     const test::AccessibilityBus accessibility;
     QApplication app(argc, argv);
-    TestKeyboardAlone tests(display.isReady(), accessibility.isReady());
+    TestKeyboardAlone tests(display.missingForInput(), accessibility.isReady());
     return QTest::qExec(&tests, argc, argv);
 }
 
