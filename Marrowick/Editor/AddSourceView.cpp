@@ -7,6 +7,7 @@
 #include "Marrowick/Editor/SourceCard.h"
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
@@ -96,6 +97,11 @@ AddSourceView::AddSourceView(AppState *state, std::optional<AnySourceConfig> edi
                                &SourceFormSession::testingChanged, &SourceFormSession::testResultChanged,
                                &SourceFormSession::savingChanged})
         connect(&m_session, changed, this, &AddSourceView::refreshFormStep);
+    connect(&m_session, &SourceFormSession::testingChanged, this, [this] {
+        if (m_session.isTesting())
+            m_badgeShownAtTestStart = m_badge && m_badge->isVisible();
+    });
+    connect(&m_session, &SourceFormSession::connectionTestFinished, this, &AddSourceView::announceTestResult);
     connect(&m_session, &SourceFormSession::connectionTestFinished, this, &AddSourceView::connectionTestFinished);
     connect(&m_session, &SourceFormSession::saveFinished, this, &AddSourceView::finishSave);
     showStep();
@@ -114,6 +120,7 @@ void AddSourceView::showStep()
     m_saveButton = m_testButton = nullptr;
     m_badge = nullptr;
     m_message = m_thresholdLabel = nullptr;
+    m_spokenProblem.clear();
     m_alerts = nullptr;
     m_threshold = nullptr;
     m_gameFields = nullptr;
@@ -303,6 +310,7 @@ QWidget *AddSourceView::buildFormStep()
 
     m_message = new QLabel(content);
     m_message->setObjectName(QStringLiteral("editor.message"));
+    setAccessibleKind(m_message, AccessibleKind::notification);
     m_message->setTextFormat(Qt::PlainText);
     m_message->setWordWrap(true);
     styleCaption(m_message, false, false);
@@ -388,6 +396,8 @@ void AddSourceView::addJSONFieldsEditor(QVBoxLayout *layout)
     auto *editor = new QPlainTextEdit;
     editor->setObjectName(QStringLiteral("editor.jsonFields"));
     editor->setAccessibleName(QStringLiteral("Fields"));
+    editor->setAccessibleDescription(QStringLiteral("label = dot.path, one per line"));
+    caption->setBuddy(editor);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSizeF(this->font().pointSizeF() * 0.88);
     editor->setFont(font);
@@ -475,27 +485,22 @@ void AddSourceView::refreshFormStep()
         return;
     const SourceFormState &form = *m_session.form();
 
-    const QColor text = palette().color(QPalette::WindowText);
-    QColor secondary = text;
-    secondary.setAlphaF(0.6);
-    if (const auto message = form.validationMessage()) {
-        m_message->setText(*message);
-        colourMessage(m_message, true, secondary);
-    } else if (const auto url = form.impliedHTTPSURL()) {
-        m_message->setText(QStringLiteral("Will use ") + *url);
-        colourMessage(m_message, false, secondary);
-    } else if (const auto split = form.impliedHostPortSplit()) {
-        m_message->setText(QStringLiteral("Will use host ") + split->host + QStringLiteral(", port ") + split->port);
-        colourMessage(m_message, false, secondary);
-    } else {
-        m_message->clear();
-    }
-    m_message->setVisible(!m_message->text().isEmpty());
+    showProblem(form);
 
     const bool valid = form.isValid();
     m_saveButton->setText(m_session.saveButtonTitle());
     m_saveButton->setEnabled(valid && !m_session.isSaving());
     m_saveButton->updateGeometry();
+    // A disabled button says why, where a screen reader reaching it can read it.
+    std::optional<SourceFormState::Problem> blocker;
+    if (!valid) {
+        blocker = form.validationProblem();
+        if (!blocker)
+            blocker = form.missingField();
+    }
+    const QString reason = blocker ? blocker->message : QString();
+    setAccessibleDescriptionIfChanged(m_saveButton, reason);
+    setAccessibleDescriptionIfChanged(m_testButton, reason);
     m_testButton->setText(m_session.isTesting() ? QStringLiteral("Testing\u2026") : QStringLiteral("Test Connection"));
     // Busy rather than disabled while testing, so the focus stays on it.
     m_testButton->setEnabled(valid);
@@ -517,6 +522,54 @@ void AddSourceView::refreshFormStep()
 
     if (m_gameFields)
         m_gameFields->refresh(form, m_session.gameSearch());
+}
+
+// The message under the fields: a problem in the down colour, tied to its field and spoken as
+// it appears or changes; or a hint of what will be used, which is not spoken.
+void AddSourceView::showProblem(const SourceFormState &form)
+{
+    const QColor text = palette().color(QPalette::WindowText);
+    QColor secondary = text;
+    secondary.setAlphaF(0.6);
+    const auto problem = form.validationProblem();
+    if (problem) {
+        m_message->setText(problem->message);
+        colourMessage(m_message, true, secondary);
+    } else if (const auto url = form.impliedHTTPSURL()) {
+        m_message->setText(QStringLiteral("Will use ") + *url);
+        colourMessage(m_message, false, secondary);
+    } else if (const auto split = form.impliedHostPortSplit()) {
+        m_message->setText(QStringLiteral("Will use host ") + split->host + QStringLiteral(", port ") + split->port);
+        colourMessage(m_message, false, secondary);
+    } else {
+        m_message->clear();
+    }
+    const bool wasShown = m_message->isVisible();
+    setAccessibleAlerting(m_message, problem.has_value());
+    m_message->setVisible(!m_message->text().isEmpty());
+    // One that comes into view is spoken as it does.
+    const QString problemText = problem ? problem->message : QString();
+    if (problem && wasShown && problemText != m_spokenProblem)
+        announce(m_message);
+    m_spokenProblem = problemText;
+
+    static const QList<std::pair<SourceFormState::Field, QString>> fields{
+        {SourceFormState::Field::baseURL, QStringLiteral("editor.baseURL")},
+        {SourceFormState::Field::host, QStringLiteral("editor.host")},
+        {SourceFormState::Field::pollSeconds, QStringLiteral("editor.pollSeconds")},
+        {SourceFormState::Field::gameQueryPort, QStringLiteral("editor.queryPort")},
+    };
+    for (const auto &[field, name] : fields) {
+        if (auto *edit = m_formStep->findChild<LabeledTextField *>(name))
+            setAccessibleDescriptionIfChanged(edit->lineEdit(), problem && problem->field == field ? problemText : QString());
+    }
+}
+
+void AddSourceView::announceTestResult()
+{
+    // A first result is spoken as it comes into view; a later one replaces it in place.
+    if (m_badge && m_badgeShownAtTestStart && m_session.testPassed())
+        announce(m_badge);
 }
 
 void AddSourceView::finishSave(bool saved)

@@ -50,7 +50,7 @@ QString shownText(const QWidget &view)
         else if (const auto *ring = qobject_cast<const MetricRing *>(child))
             parts.append(ring->label() + QLatin1Char(' ') + MetricRing::percentText(ring->pct()));
         else if (const auto *trailing = qobject_cast<const RowTrailing *>(child))
-            parts.append(QStringList{trailing->downText(), trailing->showsSparkline() ? QStringLiteral("~") : QString(),
+            parts.append(QStringList{trailing->statusText(), trailing->showsSparkline() ? QStringLiteral("~") : QString(),
                                      trailing->latencyText()}
                              .filter(QRegularExpression(QStringLiteral("."))));
     }
