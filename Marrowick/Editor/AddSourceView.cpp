@@ -48,17 +48,6 @@ QWidget *scrolled(QWidget *content, QWidget *parent)
     return scroll;
 }
 
-// A validation message in the down status colour as text, a hint in `secondary`.
-void colourMessage(QLabel *label, bool problem, const QColor &secondary)
-{
-    setStatusTextColor(label, problem ? statusColor(ServiceStatus::down) : QColor());
-    if (problem)
-        return;
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondary);
-    label->setPalette(palette);
-}
-
 QString thresholdText(qint64 count)
 {
     return QStringLiteral("Alert after %1 failed %2")
@@ -119,8 +108,7 @@ void AddSourceView::showStep()
     }
     m_saveButton = m_testButton = nullptr;
     m_badge = nullptr;
-    m_message = m_thresholdLabel = nullptr;
-    m_spokenProblem.clear();
+    m_message = m_hint = m_thresholdLabel = nullptr;
     m_alerts = nullptr;
     m_threshold = nullptr;
     m_gameFields = nullptr;
@@ -308,13 +296,21 @@ QWidget *AddSourceView::buildFormStep()
                  QString::number(SourceFormState::defaultPollSeconds(current.type)), current.pollSeconds,
                  [](SourceFormState &form, const QString &text) { form.pollSeconds = text; });
 
+    // A problem is spoken as it appears; a hint of what will be used is only shown.
     m_message = new QLabel(content);
     m_message->setObjectName(QStringLiteral("editor.message"));
     setAccessibleKind(m_message, AccessibleKind::notification);
-    m_message->setTextFormat(Qt::PlainText);
-    m_message->setWordWrap(true);
     styleCaption(m_message, false, false);
-    layout->addWidget(m_message);
+    setStatusTextColor(m_message, statusColor(ServiceStatus::down));
+    m_hint = new QLabel(content);
+    m_hint->setObjectName(QStringLiteral("editor.hint"));
+    styleCaption(m_hint, false, true);
+    for (QLabel *label : {m_message, m_hint}) {
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->hide();
+        layout->addWidget(label);
+    }
     layout->addWidget(alertsSection());
     layout->addWidget(testConnectionRow());
     if (const auto &editing = m_session.editingSource(); editing && m_state)
@@ -473,6 +469,8 @@ QWidget *AddSourceView::testConnectionRow()
     connect(m_testButton, &PillButton::clicked, &m_session, &SourceFormSession::startConnectionTest);
     m_badge = new TestResultBadge(row);
     m_badge->setObjectName(QStringLiteral("editor.testBadge"));
+    // Hidden before the page shows, or its showing would be spoken with nothing to say.
+    m_badge->hide();
     layout->addWidget(m_testButton, 0, Qt::AlignVCenter);
     layout->addWidget(m_badge, 0, Qt::AlignVCenter);
     layout->addStretch(1);
@@ -524,34 +522,28 @@ void AddSourceView::refreshFormStep()
         m_gameFields->refresh(form, m_session.gameSearch());
 }
 
-// The message under the fields: a problem in the down colour, tied to its field and spoken as
-// it appears or changes; or a hint of what will be used, which is not spoken.
+// The line under the fields: a problem in the down colour, tied to its field and spoken as it
+// appears or changes; or else a hint of what will be used.
 void AddSourceView::showProblem(const SourceFormState &form)
 {
-    const QColor text = palette().color(QPalette::WindowText);
-    QColor secondary = text;
-    secondary.setAlphaF(0.6);
     const auto problem = form.validationProblem();
-    if (problem) {
-        m_message->setText(problem->message);
-        colourMessage(m_message, true, secondary);
-    } else if (const auto url = form.impliedHTTPSURL()) {
-        m_message->setText(QStringLiteral("Will use ") + *url);
-        colourMessage(m_message, false, secondary);
-    } else if (const auto split = form.impliedHostPortSplit()) {
-        m_message->setText(QStringLiteral("Will use host ") + split->host + QStringLiteral(", port ") + split->port);
-        colourMessage(m_message, false, secondary);
-    } else {
-        m_message->clear();
-    }
-    const bool wasShown = m_message->isVisible();
-    setAccessibleAlerting(m_message, problem.has_value());
-    m_message->setVisible(!m_message->text().isEmpty());
-    // One that comes into view is spoken as it does.
+    const auto hintText = [&form]() -> std::optional<QString> {
+        if (const auto url = form.impliedHTTPSURL())
+            return QStringLiteral("Will use ") + *url;
+        if (const auto split = form.impliedHostPortSplit())
+            return QStringLiteral("Will use host ") + split->host + QStringLiteral(", port ") + split->port;
+        return std::nullopt;
+    };
+    const std::optional<QString> hint = problem ? std::nullopt : hintText();
+    const QString shownProblem = m_message->isVisible() ? m_message->text() : QString();
     const QString problemText = problem ? problem->message : QString();
-    if (problem && wasShown && problemText != m_spokenProblem)
+    m_message->setText(problemText);
+    m_message->setVisible(problem.has_value());
+    m_hint->setText(hint.value_or(QString()));
+    m_hint->setVisible(hint.has_value());
+    // One that comes into view is spoken as it does; one that replaces another in view is told.
+    if (problem && !shownProblem.isEmpty() && problemText != shownProblem)
         announce(m_message);
-    m_spokenProblem = problemText;
 
     static const QList<std::pair<SourceFormState::Field, QString>> fields{
         {SourceFormState::Field::baseURL, QStringLiteral("editor.baseURL")},

@@ -99,8 +99,7 @@ private:
     // replaces it in view and is announced.
     bool m_badgeShownAtTestStart = false;
     QLabel *m_message = nullptr;
-    // The validation message a screen reader was last told of.
-    QString m_spokenProblem;
+    QLabel *m_hint = nullptr;
     QCheckBox *m_alerts = nullptr;
     QSpinBox *m_threshold = nullptr;
     QLabel *m_thresholdLabel = nullptr;

@@ -28,7 +28,6 @@ TestResultBadge::TestResultBadge(QWidget *parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setAccessibleKind(this, AccessibleKind::notification);
-    setAccessibleAlerting(this, true);
 }
 
 QString TestResultBadge::spokenText(bool passed, const QString &message)

@@ -44,13 +44,6 @@ class KindInterface : public QAccessibleWidget {
 public:
     KindInterface(QWidget *widget, AccessibleKind kind) : QAccessibleWidget(widget, roleOf(kind)), m_kind(kind) {}
 
-    QAccessible::Role role() const override
-    {
-        if (m_kind == AccessibleKind::notification && !isOn(widget()))
-            return QAccessible::StaticText;
-        return QAccessibleWidget::role();
-    }
-
     QString text(QAccessible::Text type) const override
     {
         QString text = QAccessibleWidget::text(type);
@@ -260,11 +253,6 @@ QString disclosureHint(bool expanded)
 void setAccessibleChosen(QWidget *widget, bool chosen)
 {
     setOn(widget, chosen, [](QAccessible::State &state) { state.checked = state.selected = true; });
-}
-
-void setAccessibleAlerting(QWidget *notification, bool alerting)
-{
-    notification->setProperty(onProperty, alerting);
 }
 
 void announce(QWidget *notification)

@@ -16,7 +16,8 @@ enum class AccessibleKind {
     // A tab of a tab bar, selected when chosen; and the bar that holds the tabs.
     pageTab,
     pageTabList,
-    // A message that a screen reader speaks as it appears, while it alerts; otherwise text.
+    // A message that a screen reader speaks as it appears. Its role is for good: a screen
+    // reader keeps the role it first read.
     notification,
     // A picture that tells a state, such as a status dot, in its name.
     graphic,
@@ -27,13 +28,12 @@ enum class AccessibleKind {
 // Given before the widget is first shown.
 void setAccessibleKind(QWidget *widget, AccessibleKind kind);
 
-// A disclosure's expanded state, a choice's or tab's chosen one, a notification's alerting.
+// A disclosure's expanded state, a choice's or tab's chosen one.
 // Qt 6.4 passes no change of these states on to AT-SPI: they are read whenever the widget is.
 // A disclosure's description is then the key that toggles it, `disclosureHint`.
 void setAccessibleExpanded(QWidget *widget, bool expanded);
 QString disclosureHint(bool expanded);
 void setAccessibleChosen(QWidget *widget, bool chosen);
-void setAccessibleAlerting(QWidget *notification, bool alerting);
 
 // Has a screen reader speak a shown notification's name now, as it does when one appears.
 void announce(QWidget *notification);

@@ -169,7 +169,7 @@ private slots:
         QVERIFY(popover.isScrolling());
 
         auto *header = find<QAbstractButton>(popover, "groupHeaderRow");
-        QCOMPARE(header->accessibleDescription(), QStringLiteral("Double-tap to collapse"));
+        QCOMPARE(header->accessibleDescription(), QStringLiteral("Press Space to collapse"));
         header->click();
         popover.flushPendingChanges();
         QCOMPARE(popover.rowCount(), 1);
@@ -180,7 +180,7 @@ private slots:
         const WidgetLayout reloaded = WidgetLayout::load(*rig.settings);
         QVERIFY(reloaded.collapsed.contains(uuidText(source.id())));
         header = find<QAbstractButton>(popover, "groupHeaderRow");
-        QCOMPARE(header->accessibleDescription(), QStringLiteral("Double-tap to expand"));
+        QCOMPARE(header->accessibleDescription(), QStringLiteral("Press Space to expand"));
         header->click();
         popover.flushPendingChanges();
         QCOMPARE(popover.rowCount(), 12);
