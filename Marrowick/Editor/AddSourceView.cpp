@@ -490,13 +490,8 @@ void AddSourceView::refreshFormStep()
     m_saveButton->setEnabled(valid && !m_session.isSaving());
     m_saveButton->updateGeometry();
     // A disabled button says why, where a screen reader reaching it can read it.
-    std::optional<SourceFormState::Problem> blocker;
-    if (!valid) {
-        blocker = form.validationProblem();
-        if (!blocker)
-            blocker = form.missingField();
-    }
-    const QString reason = blocker ? blocker->message : QString();
+    const QString reason =
+        valid ? QString() : form.validationMessage().value_or(form.missingFieldMessage().value_or(QString()));
     setAccessibleDescriptionIfChanged(m_saveButton, reason);
     setAccessibleDescriptionIfChanged(m_testButton, reason);
     m_testButton->setText(m_session.isTesting() ? QStringLiteral("Testing\u2026") : QStringLiteral("Test Connection"));

@@ -27,7 +27,7 @@ struct SourceFormState {
     };
 
     // A field of the form, as a validation message names it.
-    enum class Field { name, baseURL, host, port, pollSeconds, gameQueryPort, secret, jsonFields };
+    enum class Field { baseURL, host, pollSeconds, gameQueryPort };
 
     // What is wrong with the form, and in which field.
     struct Problem {
@@ -102,7 +102,7 @@ struct SourceFormState {
     std::optional<Problem> validationProblem() const;
     std::optional<QString> validationMessage() const;
     // What a form without a validation problem still lacks before it can be saved.
-    std::optional<Problem> missingField() const;
+    std::optional<QString> missingFieldMessage() const;
     bool isValid() const;
     std::optional<QString> impliedHTTPSURL() const;
     std::optional<HostPort> impliedHostPortSplit() const;

@@ -158,44 +158,43 @@ std::optional<QString> SourceFormState::validationMessage() const
 }
 
 // Follows isValid() field by field, for a form whose values are well formed but incomplete.
-std::optional<SourceFormState::Problem> SourceFormState::missingField() const
+std::optional<QString> SourceFormState::missingFieldMessage() const
 {
     if (trimmedSpacesAndTabs(displayName).isEmpty())
-        return Problem{Field::name, QStringLiteral("Enter a name.")};
+        return QStringLiteral("Enter a name.");
     const bool haveSecret = !secret.isEmpty() || hasStoredSecret;
-    const Problem noURL{Field::baseURL, type == SourceType::kuma || type == SourceType::beszel
-                                            ? QStringLiteral("Enter the server URL.")
-                                            : QStringLiteral("Enter a URL.")};
+    const QString noURL = type == SourceType::kuma || type == SourceType::beszel ? QStringLiteral("Enter the server URL.")
+                                                                                 : QStringLiteral("Enter a URL.");
     switch (type) {
     case SourceType::kuma:
         if (baseURL.isEmpty())
             return noURL;
         if ((username.isEmpty() || !haveSecret) && statusPageSlug.isEmpty())
-            return Problem{Field::secret, QStringLiteral("Enter a username and password, or a status page slug.")};
+            return QStringLiteral("Enter a username and password, or a status page slug.");
         return std::nullopt;
     case SourceType::beszel:
         if (baseURL.isEmpty())
             return noURL;
         if (!haveSecret)
-            return Problem{Field::secret, QStringLiteral("Enter the API token.")};
+            return QStringLiteral("Enter the API token.");
         return std::nullopt;
     case SourceType::httpPing:
     case SourceType::jsonWidget:
         if (baseURL.isEmpty())
             return noURL;
         if (type == SourceType::jsonWidget && jsonFields.isEmpty())
-            return Problem{Field::jsonFields, QStringLiteral("Enter at least one field.")};
+            return QStringLiteral("Enter at least one field.");
         return std::nullopt;
     case SourceType::tcpPort:
     case SourceType::gameServer:
         break;
     }
     if (hostValue().isEmpty())
-        return Problem{Field::host, QStringLiteral("Enter a host.")};
+        return QStringLiteral("Enter a host.");
     if (!portValue())
-        return Problem{Field::port, QStringLiteral("Enter a port between 1 and 65535.")};
+        return QStringLiteral("Enter a port between 1 and 65535.");
     if (gameCredentialUse() == GameDefinition::CredentialUse::required && !haveSecret)
-        return Problem{Field::secret, QStringLiteral("Enter the admin password.")};
+        return QStringLiteral("Enter the admin password.");
     return std::nullopt;
 }
 
