@@ -28,8 +28,9 @@ enum class AccessibleKind {
 // Given before the widget is first shown.
 void setAccessibleKind(QWidget *widget, AccessibleKind kind);
 
-// A disclosure's expanded state, a choice's or tab's chosen one.
-// Qt 6.4 passes no change of these states on to AT-SPI: they are read whenever the widget is.
+// A disclosure's expanded state, a choice's or tab's chosen one. Qt 6.4 passes a change of a
+// choice's on to AT-SPI, but none of an expanded or selected state: those are read whenever
+// the widget is.
 // A disclosure's description is then the key that toggles it, `disclosureHint`.
 void setAccessibleExpanded(QWidget *widget, bool expanded);
 QString disclosureHint(bool expanded);
