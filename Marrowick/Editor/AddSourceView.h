@@ -63,6 +63,8 @@ protected:
 
 private:
     bool pressFocusedButton();
+    void showProblem(const SourceFormState &form);
+    void announceTestResult();
     void confirmType();
     void confirmForm();
     void showStep();
@@ -93,7 +95,11 @@ private:
     PillButton *m_saveButton = nullptr;
     PillButton *m_testButton = nullptr;
     TestResultBadge *m_badge = nullptr;
+    // Whether the badge showed a result when the running test began; the new one then
+    // replaces it in view and is announced.
+    bool m_badgeShownAtTestStart = false;
     QLabel *m_message = nullptr;
+    QLabel *m_hint = nullptr;
     QCheckBox *m_alerts = nullptr;
     QSpinBox *m_threshold = nullptr;
     QLabel *m_thresholdLabel = nullptr;

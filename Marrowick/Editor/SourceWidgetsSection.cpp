@@ -88,6 +88,7 @@ SourceWidgetsSection::SourceWidgetsSection(AppState *state, AnySourceConfig sour
 
     m_list = new WidgetList(this);
     m_list->setObjectName(QStringLiteral("editor.widgetList"));
+    m_list->setAccessibleName(heading->text());
     m_list->setFixedHeight(listHeight);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->viewport()->setAutoFillBackground(false);

@@ -64,7 +64,7 @@ PopoverHeader::PopoverHeader(AppState *state, QWidget *parent) : QWidget(parent)
 
     auto *status = new QHBoxLayout;
     status->setSpacing(10);
-    m_orb = new StatusOrb(overallStatusColor(OverallStatus::unknown), 10, this);
+    m_orb = new StatusOrb(ServiceStatus::unknown, 10, this);
     m_summary = new LimitedLabel(QString(), textFont(font(), TextStyle::title2, QFont::Bold), 1, this);
     m_summary->setObjectName(QStringLiteral("popover.summary"));
     m_paused = plainLabel(QStringLiteral("Paused"), textFont(font(), TextStyle::caption), this);
@@ -107,7 +107,7 @@ void PopoverHeader::refresh(Instant now)
     const bool paused = m_state->isPaused();
     const bool hasSources = !m_state->sources().isEmpty();
     const OverallStatus overall = m_state->overallStatus();
-    m_orb->setColor(overallStatusColor(overall));
+    m_orb->setStatus(overallStatusColor(overall), PopoverSummary::statusWord(overall, hasSources));
     setLine(m_summary, PopoverSummary::summaryText(overall, hasSources));
     m_paused->setVisible(paused);
     m_refresh->setVisible(!paused);

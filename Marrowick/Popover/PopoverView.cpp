@@ -46,6 +46,8 @@ QLabel *noticeLabel(QWidget *parent)
 PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_state(state)
 {
     setObjectName(QStringLiteral("popover"));
+    // No frame shows it, but assistive technology names the window by it.
+    setWindowTitle(QStringLiteral("Marrowick"));
     setFixedWidth(popoverWidth);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

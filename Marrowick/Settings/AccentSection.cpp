@@ -20,6 +20,15 @@ QList<QString> all()
             QStringLiteral("#F59E0B"), QStringLiteral("#10B981"), QStringLiteral("#EF4444"), QStringLiteral("#FFFFFF")};
 }
 
+QString colorName(const QString &preset)
+{
+    static const QStringList names{QStringLiteral("sky blue"), QStringLiteral("teal"),  QStringLiteral("violet"),
+                                   QStringLiteral("pink"),     QStringLiteral("amber"), QStringLiteral("green"),
+                                   QStringLiteral("red"),      QStringLiteral("white")};
+    const qsizetype index = all().indexOf(preset.toUpper());
+    return index < 0 ? QString() : names.at(index);
+}
+
 bool isSelected(const QString &preset, const QString &accentHex)
 {
     return preset.compare(accentHex, Qt::CaseInsensitive) == 0;
@@ -31,8 +40,10 @@ AccentSwatch::AccentSwatch(const QString &hex, QWidget *parent) : QAbstractButto
 {
     setCheckable(true);
     setFixedSize(sizeHint());
+    // The hex code is the tooltip, and so the description.
     setToolTip(hex);
-    setAccessibleName(QStringLiteral("Accent color ") + hex);
+    const QString name = AccentPresets::colorName(hex);
+    setAccessibleName(QStringLiteral("Accent color ") + (name.isEmpty() ? hex : name));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
 }

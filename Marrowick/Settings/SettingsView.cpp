@@ -7,6 +7,7 @@
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/LazyColumn.h"
 #include "Marrowick/Style/MarrowickStyle.h"
@@ -37,14 +38,18 @@ namespace {
 const QString sourceMimeType = QStringLiteral("application/x-marrowick-source-id");
 
 // A tab of the bar: its title on the accent capsule when selected, plain text otherwise.
+// Checked buttons that exclude each other read as radio buttons, so it says it is a tab.
 class TabButton : public QAbstractButton {
 public:
     TabButton(const QString &title, QWidget *parent) : QAbstractButton(parent)
     {
+        setAccessibleKind(this, AccessibleKind::pageTab);
         setText(title);
         setAccessibleName(title);
         setCheckable(true);
         setAutoExclusive(true);
+        setAccessibleChosen(this, false);
+        connect(this, &QAbstractButton::toggled, this, [this](bool chosen) { setAccessibleChosen(this, chosen); });
         setCursor(Qt::PointingHandCursor);
         QFont semibold = font();
         semibold.setWeight(QFont::DemiBold);
@@ -92,7 +97,11 @@ class TabBar : public QWidget {
 public:
     static constexpr qreal fillOpacity = 0.04;
 
-    explicit TabBar(QWidget *parent) : QWidget(parent) { markSurface(this, fillOpacity); }
+    explicit TabBar(QWidget *parent) : QWidget(parent)
+    {
+        setAccessibleKind(this, AccessibleKind::pageTabList);
+        markSurface(this, fillOpacity);
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -276,7 +285,8 @@ QWidget *SettingsView::buildSourcesTab()
     m_list->setAutoFillBackground(false);
     column->addWidget(m_scroll, 1);
 
-    m_emptyState = new QWidget(m_scroll);
+    // In the viewport, not on the scroll area beside it, or the tree would leave it out.
+    m_emptyState = new QWidget(m_scroll->viewport());
     m_emptyState->setObjectName(emptyStateIdentifier);
     auto *empty = new QVBoxLayout(m_emptyState);
     empty->setSpacing(10);
@@ -485,8 +495,8 @@ void SettingsView::rebuildSources()
 
     m_emptyState->setVisible(m_state->sources().isEmpty());
     m_emptyState->adjustSize();
-    m_emptyState->move((m_scroll->width() - m_emptyState->width()) / 2,
-                       (m_scroll->height() - m_emptyState->height()) / 2);
+    m_emptyState->move((m_scroll->viewport()->width() - m_emptyState->width()) / 2,
+                       (m_scroll->viewport()->height() - m_emptyState->height()) / 2);
 }
 
 // The cards in and a screen around the visible part of the list.

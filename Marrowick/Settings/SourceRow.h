@@ -35,7 +35,7 @@ private:
 };
 
 // One card of the settings window's sources list: a drag handle, the wide edit button with
-// the source's kind, status, name, address, age and last error, the bell that mutes the
+// the source's kind, status (in a word too, unless up), name, address, age and last error, the bell that mutes the
 // source's alerts and the trash button. It holds no state beyond what it was last given.
 class SourceRow : public QFrame {
     Q_OBJECT
@@ -59,6 +59,8 @@ public:
     SmallSquareButton *trashButton() const { return m_trash; }
     QString ageText() const;
     QString errorText() const;
+    // The state's word beside the name; empty while up.
+    QString stateText() const;
 
     static constexpr int cornerRadius = 12;
 
@@ -85,6 +87,7 @@ private:
     SymbolView *m_kindIcon;
     StatusOrb *m_orb;
     ElidedLabel *m_name;
+    QLabel *m_state;
     ElidedLabel *m_typeTitle;
     ElidedLabel *m_endpoint;
     RelativeTimeText *m_age;

@@ -209,7 +209,9 @@ class TestMarrowickStyle : public QObject {
         test::AppStateRig rig;
         rig.build(true);
         rig.alerts->status = AuthorizationStatus::denied;
-        rig.state->addSource(test::tcpSource(QUuid::createUuid()));
+        const QUuid failing = QUuid::createUuid();
+        rig.providers.failNext(failing, QStringLiteral("connection refused"), 100);
+        rig.state->addSource(test::tcpSource(failing));
         SettingsView window(rig.state.get(), {}, {});
         dress(&window, hex, dark);
         window.setTab(SettingsView::SettingsTab::general);
@@ -286,6 +288,16 @@ class TestMarrowickStyle : public QObject {
         window.setTab(SettingsView::SettingsTab::sources);
         checkFilledCapsule("chosen Sources tab", window.tabButton(SettingsView::SettingsTab::sources), QMargins(14, 4, 14, 4),
                            false);
+        // The card of a source that is down says so beside its name.
+        const QList<SourceRow *> cards = window.cards();
+        QVERIFY(!cards.isEmpty());
+        QCOMPARE(cards[0]->stateText(), QStringLiteral("Down"));
+        const QList<QLabel *> cardLabels = cards[0]->findChildren<QLabel *>();
+        const auto state = std::find_if(cardLabels.cbegin(), cardLabels.cend(), [](const QLabel *label) {
+            return label->isVisible() && label->text() == QLatin1String("Down");
+        });
+        QVERIFY(state != cardLabels.cend());
+        checkText("card's state", *state);
         auto *add = window.findChild<PillButton *>(SettingsView::addButtonIdentifier);
         QVERIFY(add && add->isVisible());
         checkFilledCapsule("Add Source button", add, QMargins(16, 6, 16, 6), true);
@@ -389,6 +401,47 @@ class TestMarrowickStyle : public QObject {
         picker->hidePopup();
     }
 
+    // The words of rows that are not up, drawn before their latency pills.
+    void checkStatusWords(const PopoverView &popover, const SharpShot &shot, const QList<const char *> &words)
+    {
+        const QList<RowTrailing *> rows = popover.findChildren<RowTrailing *>(QStringLiteral("trailing"));
+        for (const char *word : words) {
+            const auto found = std::find_if(rows.cbegin(), rows.cend(), [word](const RowTrailing *row) {
+                return row->isVisible() && row->accessibleName().startsWith(QLatin1String(word));
+            });
+            QVERIFY2(found != rows.cend(), word);
+            const QSize pill = LatencyPill::pillSize((*found)->font(), (*found)->latencyText());
+            const int textRight = (*found)->width() - pill.width() - RowTrailing::spacing;
+            need(word, shot.strongest(*found, QRect(0, 0, textRight, (*found)->height()), shot.at(*found, {textRight + 2, 0})),
+                 4.5);
+        }
+    }
+
+    // A pending service, an unknown check and a host that is down say so in words.
+    void checkPopoverStates(const QString &hex, bool dark)
+    {
+        using test::find;
+        test::PopoverRig rig;
+        const AnySourceConfig pending = test::tcp(QStringLiteral("Queue"));
+        const AnySourceConfig unknown = test::tcp(QStringLiteral("Old"));
+        const AnySourceConfig host = test::tcp(QStringLiteral("Hub"));
+        rig.answers.insert(pending.id(), QList<WidgetData>{
+            WidgetData::service(ServiceRow{"q", "Queue", ServiceStatus::warn, 12, std::nullopt})});
+        rig.answers.insert(unknown.id(), QList<WidgetData>{test::checkWidget("o", ServiceStatus::unknown, 12)});
+        rig.answers.insert(host.id(), QList<WidgetData>{
+            WidgetData::host(HostStats{"hub", "hub", ServiceStatus::down, std::nullopt, std::nullopt, std::nullopt, {}})});
+        PopoverView &popover = rig.open({pending, unknown, host});
+        dress(&popover, hex, dark);
+        popover.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&popover));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const SharpShot shot(&popover);
+        checkStatusWords(popover, shot, {"Warning", "Unknown"});
+        const auto *state = find<QLabel>(*find(popover, "hostRow"), "state");
+        QVERIFY(state && state->isVisible());
+        need("host's state", shot.strongest(state, state->rect(), shot.at(state, {-2, -2})), 4.5);
+    }
+
     // The popup: the brand, a row's sparkline and latency pill on its card, a group's pill, a
     // host's ring on its track, a toolbar focus ring on its capsule and the paused banner.
     void checkPopover(const QString &hex, bool dark)
@@ -442,17 +495,7 @@ class TestMarrowickStyle : public QObject {
         need("row's latency pill", pillText(trailing, pillArea), 4.5);
         const auto *groupPill = find<LatencyPill>(*find(popover, "groupHeaderRow"), "latencyPill");
         need("group's latency pill", pillText(groupPill, groupPill->rect()), 4.5);
-        for (const char *downText : {"Down", "Unreachable"}) {
-            const QList<RowTrailing *> rows = popover.findChildren<RowTrailing *>(QStringLiteral("trailing"));
-            const auto down = std::find_if(rows.cbegin(), rows.cend(), [downText](const RowTrailing *row) {
-                return row->isVisible() && row->accessibleName().startsWith(QLatin1String(downText));
-            });
-            QVERIFY2(down != rows.cend(), downText);
-            const QSize pill = LatencyPill::pillSize((*down)->font(), (*down)->latencyText());
-            const int textRight = (*down)->width() - pill.width() - RowTrailing::spacing;
-            need(downText, shot.strongest(*down, QRect(0, 0, textRight, (*down)->height()), shot.at(*down, {textRight + 2, 0})),
-                 4.5);
-        }
+        checkStatusWords(popover, shot, {"Down", "Unreachable"});
 
         // A ring 26 wide, its line 3 wide: 23 % fills it from twelve o'clock; its left is track.
         const auto *ring = find(popover, "hostRow")->findChildren<MetricRing *>().value(0);
@@ -693,6 +736,7 @@ private slots:
         m_shortfalls.clear();
         checkSettingsWindow(hex, dark);
         checkPopover(hex, dark);
+        checkPopoverStates(hex, dark);
         checkOnboarding(hex, dark);
         checkEditor(hex, dark);
         QVERIFY2(m_shortfalls.isEmpty(), qPrintable(m_shortfalls.join(QStringLiteral(", "))));
