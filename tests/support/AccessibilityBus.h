@@ -1,24 +1,18 @@
 #pragma once
 
-#include <sys/types.h>
-
 namespace marrowick::test {
 
-// The accessibility bus of a desktop session (at-spi2-core's launcher, on the test's private
-// session bus), with Qt told to serve it as it does a screen reader: Qt's accessibility is then
-// on, and widgets send what they would send a screen reader. Start it before the application
-// object. Without at-spi2-core installed it is not ready, and the tests that need it skip.
+// The session's accessibility bus (at-spi2-core's, which scripts/with-test-services.sh starts
+// for every test on its bus), with Qt told to serve it as it serves a screen reader: widgets then
+// send what they would send one, and a test's update handler takes it. Make it before the
+// application object.
 class AccessibilityBus {
 public:
     AccessibilityBus();
-    ~AccessibilityBus();
-    AccessibilityBus(const AccessibilityBus &) = delete;
-    AccessibilityBus &operator=(const AccessibilityBus &) = delete;
 
-    bool isReady() const { return m_launcher > 0; }
-
-private:
-    pid_t m_launcher = -1;
+    // Whether the bus is there; ask once the application object exists. Without it, Qt keeps
+    // its accessibility off and the tests that need it skip.
+    static bool isReady();
 };
 
 } // namespace marrowick::test
