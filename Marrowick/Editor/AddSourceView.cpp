@@ -9,6 +9,7 @@
 #include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/AlertBox.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/StatusOrb.h"
@@ -44,6 +45,7 @@ QWidget *scrolled(QWidget *content, QWidget *parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KeyboardScrolling::apply(scroll);
     scroll->setWidget(content);
     return scroll;
 }

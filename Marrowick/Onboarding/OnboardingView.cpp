@@ -6,6 +6,7 @@
 #include "Marrowick/Onboarding/OnboardingPages.h"
 #include "Marrowick/State/NotificationSettings.h"
 #include "Marrowick/Style/AccessibleRoles.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/StatusOrb.h"
@@ -107,6 +108,7 @@ OnboardingView::OnboardingView(AppState *state, QWidget *parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
+    KeyboardScrolling::apply(scroll);
     auto *pages = new QWidget(scroll);
     m_pages = new QStackedLayout(pages);
     for (int step = 0; step < OnboardingPages::pageCount; ++step)

@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 
 namespace marrowick {
 
@@ -22,7 +23,8 @@ RefreshButton::RefreshButton(QWidget *parent) : QAbstractButton(parent)
     setAccessibleName(QStringLiteral("Refresh now"));
     setCursor(Qt::PointingHandCursor);
     auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 4, 0, 4);
+    // Room for the focus ring around the age and the arrow.
+    layout->setContentsMargins(6, 4, 6, 4);
     layout->setSpacing(6);
     m_age = new RelativeTimeText({}, this);
     m_age->setObjectName(QStringLiteral("popover.age"));
@@ -37,7 +39,13 @@ RefreshButton::RefreshButton(QWidget *parent) : QAbstractButton(parent)
 
 void RefreshButton::paintEvent(QPaintEvent *)
 {
-    // Borderless: the children are the whole look.
+    // Borderless: the children are the whole look, and a ring shows the focus.
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(marrowickAccentMark(this), 2));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
 }
 
 PopoverHeader::PopoverHeader(AppState *state, QWidget *parent) : QWidget(parent), m_state(state)

@@ -4,6 +4,7 @@
 #include "Marrowick/Popover/LatencyPill.h"
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Popover/RowCard.h"
 #include "Marrowick/Popover/RowParts.h"
 #include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/MarrowickStyle.h"
@@ -13,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 
 namespace marrowick {
 
@@ -103,7 +105,15 @@ bool SourceGroupHeaderRowView::event(QEvent *event)
 
 void SourceGroupHeaderRowView::paintEvent(QPaintEvent *)
 {
-    // The card behind it is the whole look; the children draw the content.
+    // The card behind it is the whole look; the children draw the content. The focus shows on
+    // the card's outline, between the card's fill and the list around it.
+    const QWidget *card = parentWidget();
+    if (!hasFocus() || !card || !card->parentWidget())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(marrowickFocusRing(card->parentWidget(), cardFill(palette())), 2));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), RowCard::cornerRadius - 1, RowCard::cornerRadius - 1);
 }
 
 } // namespace marrowick

@@ -59,13 +59,19 @@ void AccentSwatch::paintEvent(QPaintEvent *)
         p.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
     }
     const QRectF area = QRectF(rect()).adjusted(focusMargin, focusMargin, -focusMargin, -focusMargin);
+    const QColor fill = accentColor(m_hex);
     p.setPen(Qt::NoPen);
-    p.setBrush(accentColor(m_hex));
+    p.setBrush(fill);
     p.drawEllipse(area);
     // The chosen swatch is ringed in the ink that reads on its own colour: a ring in the
-    // window's text colour vanishes on a swatch of that colour (white in a dark theme).
-    QColor ring = isChecked() ? inkOn(accentColor(m_hex)) : palette().color(QPalette::WindowText);
+    // window's text colour vanishes on a swatch of that colour (white in a dark theme). A
+    // colour too close to the card's (white on a light one) is told apart by its edge.
+    const QColor text = palette().color(QPalette::WindowText);
+    const QColor card = surfaceBehind(this);
+    QColor ring = isChecked() ? inkOn(fill) : text;
     ring.setAlphaF(isChecked() ? 0.85f : 0.15f);
+    if (!isChecked() && contrastRatio(fill, card) < accentMarkContrast + 0.1)
+        ring = controlEdge(text, fill, card);
     const qreal width = isChecked() ? 2 : 1;
     p.setPen(QPen(ring, width));
     p.setBrush(Qt::NoBrush);

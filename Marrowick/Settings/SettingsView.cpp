@@ -8,6 +8,7 @@
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"
 #include "Marrowick/Style/AccessibleRoles.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/LazyColumn.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
@@ -21,6 +22,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
@@ -77,9 +79,13 @@ protected:
             ink.setAlphaF(0.6);
         }
         if (hasFocus()) {
+            // On the chosen tab the ring takes its title's colour inside the fill, which then
+            // lies on both of its sides.
+            const qreal inset = isChecked() ? 3 : 1;
             p.setPen(QPen(isChecked() ? ink : marrowickAccentMark(this), 1.5));
             p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(area.adjusted(1, 1, -1, -1), area.height() / 2 - 1, area.height() / 2 - 1);
+            p.drawRoundedRect(area.adjusted(inset, inset, -inset, -inset), area.height() / 2 - inset,
+                              area.height() / 2 - inset);
         }
         p.setPen(ink);
         p.drawText(rect(), Qt::AlignCenter, text());
@@ -267,6 +273,7 @@ QWidget *SettingsView::buildSourcesTab()
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KeyboardScrolling::apply(m_scroll);
     m_list = new SourcesListPanel(this, [this](qsizetype index, QList<QWidget *> &shows) {
         return makeCard(index, shows);
     }, m_scroll);
@@ -586,6 +593,7 @@ void SettingsView::moveByKeyboard(const QUuid &id, int places)
     if (destination >= 0 && destination <= m_list->column()->size())
         moveSources({from}, destination);
     if (SourceRow *moved = card(id)) {
+        moved->tellPlace(m_list->column()->indexOf(id), m_list->column()->size());
         moved->editButton()->setFocus();
         m_scroll->ensureWidgetVisible(moved, 0, 0);
     }
@@ -614,6 +622,17 @@ void SettingsView::hideEvent(QHideEvent *event)
     // Closed, the window lets its cards go; minimised (a hide by the window system) it keeps them.
     if (!event->spontaneous())
         m_list->column()->setOrder({}, 1);
+}
+
+void SettingsView::keyPressEvent(QKeyEvent *event)
+{
+    // Escape and Ctrl+W close the window, as its title bar's button does, unless a control
+    // under the focus took the key.
+    if (event->matches(QKeySequence::Cancel) || event->matches(QKeySequence::Close)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsView::resizeEvent(QResizeEvent *event)

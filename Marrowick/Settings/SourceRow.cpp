@@ -1,6 +1,7 @@
 #include "Marrowick/Settings/SourceRow.h"
 
 #include "Marrowick/Style/AccessibleRoles.h"
+#include "Marrowick/Style/ListPlace.h"
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/StatusText.h"
@@ -124,7 +125,7 @@ void SmallSquareButton::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     QColor fill = palette().color(QPalette::WindowText);
     fill.setAlphaF(isDown() ? 0.12 : 0.03);
-    p.setPen(hasFocus() ? QPen(marrowickAccentMark(this), 1.5) : Qt::NoPen);
+    p.setPen(hasFocus() ? QPen(marrowickFocusRing(this, fill), 1.5) : Qt::NoPen);
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
     const QColor ink = m_secondary ? secondaryText(palette()) : palette().color(QPalette::WindowText);
@@ -315,6 +316,11 @@ void SourceRow::setNow(Instant now)
     m_age->setVisible(m_model.fetchedAt.has_value());
 }
 
+void SourceRow::tellPlace(qsizetype index, qsizetype count)
+{
+    m_edit->setAccessibleDescription(ListPlace::description(index, count));
+}
+
 QWidget *SourceRow::ageLabel() const
 {
     return m_age;
@@ -358,8 +364,9 @@ bool SourceRow::handleKey(const QKeyEvent *event)
         emit deleteRequested(m_model.id);
         return true;
     }
-    if (event->modifiers() == Qt::AltModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
-        emit moveRequested(m_model.id, event->key() == Qt::Key_Up ? -1 : 1);
+    const QKeySequence pressed(event->keyCombination());
+    if (pressed == ListPlace::moveUp || pressed == ListPlace::moveDown) {
+        emit moveRequested(m_model.id, pressed == ListPlace::moveUp ? -1 : 1);
         return true;
     }
     return false;
@@ -378,6 +385,9 @@ bool SourceRow::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (watched == m_edit && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         update();
+    // The place told after a move holds only while the focus stays.
+    if (watched == m_edit && event->type() == QEvent::FocusOut && !m_edit->accessibleDescription().isEmpty())
+        m_edit->setAccessibleDescription(QString());
     // A press on the card that moves becomes a drag of the whole card, not a click.
     if (event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);

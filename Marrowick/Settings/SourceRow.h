@@ -48,6 +48,9 @@ public:
     void setModel(const SourceRowModel &model);
     // Measures the age of the last poll against `now`; the window's ticker keeps it current.
     void setNow(Instant now);
+    // After a move by the keyboard: the card's place, told where the focus stays (its edit
+    // button) until the focus leaves it.
+    void tellPlace(qsizetype index, qsizetype count);
 
     QAbstractButton *editButton() const { return m_edit; }
     ElidedLabel *nameLabel() const { return m_name; }

@@ -288,14 +288,17 @@ void TestAddSourceView::typeStepAndBack()
 void TestAddSourceView::returnOnTheTypeStepGoesOn_data()
 {
     QTest::addColumn<QString>("clicked");  // a type card clicked first, or none
-    QTest::addColumn<QString>("focused");  // the card or button that has the focus, or none
+    // The card or button that has the focus; empty: what has it as the sheet opens (the first
+    // card, or the one clicked); "none": nothing.
+    QTest::addColumn<QString>("focused");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     // The title of the form shown afterwards; empty: still choosing; "cancelled": the sheet closed.
     QTest::addColumn<QString>("title");
 
     const int none = Qt::NoModifier;
-    QTest::newRow("nothing chosen") << "" << "" << int(Qt::Key_Return) << none << "";
+    QTest::newRow("nothing chosen") << "" << "none" << int(Qt::Key_Return) << none << "";
+    QTest::newRow("as opened, on the first card") << "" << "" << int(Qt::Key_Return) << none << "Uptime Kuma Config";
     QTest::newRow("chosen type") << "httpPing" << "" << int(Qt::Key_Return) << none << "HTTP Ping Config";
     QTest::newRow("keypad Enter") << "httpPing" << "" << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
                                   << "HTTP Ping Config";
@@ -323,7 +326,9 @@ void TestAddSourceView::returnOnTheTypeStepGoesOn()
     if (!clicked.isEmpty())
         rig.click(QStringLiteral("editor.type.") + clicked);
     QWidget *target = rig.sheet;
-    if (!focused.isEmpty()) {
+    if (focused == QLatin1String("none")) {
+        rig.sheet->focusWidget()->clearFocus();
+    } else if (!focused.isEmpty()) {
         target = rig.find(focused);
         QVERIFY(target);
         target->setFocus(Qt::TabFocusReason);

@@ -9,17 +9,13 @@
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/StatusOrb.h"
 
+#include "support/AccessibilityBus.h"
 #include "support/PrivateDisplay.h"
 
 #include <QAccessible>
 #include <QComboBox>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QPointer>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
 
@@ -118,37 +114,6 @@ SourceRow *cardNamed(const SettingsView &view, const QString &source)
     }
     return nullptr;
 }
-
-// The session's accessibility bus, which Qt needs before it turns its accessibility on. It is
-// the real one, but nothing reaches it: the test's handler takes every event.
-class AccessibilityBus {
-public:
-    AccessibilityBus()
-    {
-        const QString launcher = QStandardPaths::findExecutable(
-            QStringLiteral("at-spi-bus-launcher"), {QStringLiteral("/usr/libexec"), QStringLiteral("/usr/lib/at-spi2-core")});
-        QDBusConnectionInterface *bus = QDBusConnection::sessionBus().interface();
-        if (launcher.isEmpty() || !bus)
-            return;
-        m_launcher.start(launcher, {QStringLiteral("--launch-immediately")});
-        QElapsedTimer waited;
-        waited.start();
-        while (m_launcher.state() != QProcess::NotRunning && !bus->isServiceRegistered(QStringLiteral("org.a11y.Bus"))
-               && waited.elapsed() < 10000)
-            QTest::qWait(20);
-        m_ready = bus->isServiceRegistered(QStringLiteral("org.a11y.Bus"));
-    }
-    ~AccessibilityBus()
-    {
-        m_launcher.terminate();
-        m_launcher.waitForFinished();
-    }
-    bool isReady() const { return m_ready; }
-
-private:
-    QProcess m_launcher;
-    bool m_ready = false;
-};
 
 } // namespace
 
@@ -401,11 +366,9 @@ private:
 int main(int argc, char *argv[])
 {
     test::PrivateDisplay display;
-    // On whether or not a screen reader runs.
-    qputenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1");
+    const test::AccessibilityBus accessibility;
     QApplication app(argc, argv);
-    AccessibilityBus bus;
-    TestAccessibleTree tests(display.isReady() && bus.isReady());
+    TestAccessibleTree tests(display.isReady() && test::AccessibilityBus::isReady());
     return QTest::qExec(&tests, argc, argv);
 }
 #include "tst_AccessibleTree.moc"

@@ -58,6 +58,12 @@ public:
         return m_image.pixelColor(widget->mapTo(m_part, point) * scale + QPoint(scale / 2, scale / 2));
     }
 
+    // The colour at a point of `widget` given in its own pixels, fractions included.
+    QColor atFraction(const QWidget *widget, QPointF point) const
+    {
+        return m_image.pixelColor(((point + widget->mapTo(m_part, QPoint())) * scale).toPoint());
+    }
+
     // The strongest contrast with `against` among the pixels of `area` of `widget`.
     double strongest(const QWidget *widget, const QRect &area, const QColor &against) const
     {
@@ -138,6 +144,38 @@ class TestMarrowickStyle : public QObject {
         checkEdge(what + QStringLiteral("'s focus ring"), field, x);
     }
 
+    // A focus ring where it crosses the top of `edge` (the control, or the card whose outline
+    // shows its focus) at `x`: the ring as the change between `target` unfocused and focused,
+    // its core against what lies right above it and right below it unfocused.
+    void checkFocusRing(const QString &what, QWidget *target, QWidget *edge, int x)
+    {
+        QWidget *part = edge->parentWidget();
+        while (part->parentWidget() && edge->mapTo(part, QPoint()).y() < 2)
+            part = part->parentWidget();
+        target->window()->setFocus();
+        const SharpShot plain(part);
+        target->setFocus(Qt::TabFocusReason);
+        QVERIFY2(target->hasFocus(), qPrintable(what));
+        const SharpShot focused(part);
+        const auto offAt = [&](qreal y) { return contrastRatio(plain.atFraction(edge, QPointF(x + 0.5, y)), focused.atFraction(edge, QPointF(x + 0.5, y))); };
+        const qreal step = 1.0 / SharpShot::scale;
+        qreal first = 0;
+        while (first < 8 && offAt(first) < 1.5)
+            first += step;
+        qreal last = first;
+        while (last + step < 10 && offAt(last + step) >= 1.5)
+            last += step;
+        if (first >= 8) {
+            need(qPrintable(what + QStringLiteral(" shows")), 1, 3);
+            return;
+        }
+        const QColor ring = focused.atFraction(edge, QPointF(x + 0.5, (first + last) / 2));
+        need(qPrintable(what + QStringLiteral(" against what lies outside it")),
+             contrastRatio(ring, plain.atFraction(edge, QPointF(x + 0.5, first - 0.75))), 3);
+        need(qPrintable(what + QStringLiteral(" against what lies inside it")),
+             contrastRatio(ring, plain.atFraction(edge, QPointF(x + 0.5, last + 0.75))), 3);
+    }
+
     // A scroll bar halfway down: the handle in its middle against the track beside it.
     void checkScrollBar(const char *what, QScrollBar *bar)
     {
@@ -198,7 +236,8 @@ class TestMarrowickStyle : public QObject {
         need("chosen tab on its bar", contrastRatio(bar.at(tab, {6, 10}), bar.at(tab->parentWidget(), {2, 10})), 3);
         checkFilledCapsule("chosen tab", tab, QMargins(14, 4, 14, 4), false);
 
-        // Switch 42 by 26: the track inset 3, its knob 16 wide at one end.
+        // Switch 42 by 26: the track inset 3, its knob 16 wide at one end; off, the track is
+        // outlined and its knob is 12 wide.
         SwitchButton *toggle = general->switchNamed(QStringLiteral("Sound alerts"));
         toggle->setChecked(true);
         const SharpShot on(toggle);
@@ -207,10 +246,13 @@ class TestMarrowickStyle : public QObject {
         const QColor card = on.at(toggle, {0, 0});
         const QColor onTrack = on.at(toggle, {8, 13});
         const QColor offTrack = off.at(toggle, {33, 13});
+        const QColor offEdge = off.at(toggle, {30, 3});
         need("on track on its card", contrastRatio(onTrack, card), 3);
+        need("off track's edge on its card", contrastRatio(offEdge, card), 3);
+        need("off track's edge on its inside", contrastRatio(offEdge, offTrack), 3);
         need("on track against off", contrastRatio(onTrack, offTrack), 1.5);
-        need("knob on the on track", contrastRatio(on.at(toggle, {29, 13}), onTrack), 1.5);
-        need("knob on the off track", contrastRatio(off.at(toggle, {13, 13}), offTrack), 1.5);
+        need("knob on the on track", contrastRatio(on.at(toggle, {29, 13}), onTrack), 3);
+        need("knob on the off track", contrastRatio(off.at(toggle, {13, 13}), offTrack), 3);
         for (const bool checked : {true, false}) {
             toggle->setChecked(checked);
             toggle->setFocus();
@@ -220,6 +262,19 @@ class TestMarrowickStyle : public QObject {
         // Swatch 24 by 24: the 18-point circle inset 3, its ring at the circle's edge.
         const QList<AccentSwatch *> swatches = general->findChild<AccentSection *>()->swatches();
         general->findChild<QScrollArea *>()->ensureWidgetVisible(swatches[1]);
+        // A swatch stands out of its card by its colour or, where that is too close, by its edge.
+        for (AccentSwatch *swatch : swatches) {
+            if (swatch->isChecked())
+                continue;
+            const SharpShot shot(swatch);
+            const QColor fill = shot.at(swatch, {12, 12});
+            const QColor around = shot.at(swatch, {1, 12});
+            const QColor edge = shot.at(swatch, {12, 3});
+            if (contrastRatio(fill, around) < 3) {
+                need(qPrintable(swatch->hex() + QStringLiteral(" swatch's edge on its card")), contrastRatio(edge, around), 3);
+                need(qPrintable(swatch->hex() + QStringLiteral(" swatch's edge on its colour")), contrastRatio(edge, fill), 3);
+            }
+        }
         swatches[1]->setFocus();
         const SharpShot focused(swatches[1]);
         need("swatch focus ring", focused.strongest(swatches[1], QRect(9, 0, 6, 2), focused.at(swatches[1], {0, 0})), 3);
@@ -246,6 +301,15 @@ class TestMarrowickStyle : public QObject {
         auto *add = window.findChild<PillButton *>(SettingsView::addButtonIdentifier);
         QVERIFY(add && add->isVisible());
         checkFilledCapsule("Add Source button", add, QMargins(16, 6, 16, 6), true);
+        checkFocusRing(QStringLiteral("Add Source button's focus ring"), add, add, add->width() / 2);
+        SourceRow *source = window.cards().value(0);
+        QVERIFY(source);
+        checkFocusRing(QStringLiteral("source card's focus ring"), source->editButton(), source, source->width() / 2);
+        checkFocusRing(QStringLiteral("bell's focus ring"), source->bellButton(), source->bellButton(), 13);
+        checkFocusRing(QStringLiteral("chosen tab's focus ring"), window.tabButton(SettingsView::SettingsTab::sources),
+                       window.tabButton(SettingsView::SettingsTab::sources), 30);
+        checkFocusRing(QStringLiteral("other tab's focus ring"), window.tabButton(SettingsView::SettingsTab::general),
+                       window.tabButton(SettingsView::SettingsTab::general), 30);
         // Standard widgets draw selections in the palette's highlight.
         const QPalette palette = add->palette();
         need("selected text", contrastRatio(palette.color(QPalette::HighlightedText), palette.color(QPalette::Highlight)), 4.5);
@@ -296,6 +360,10 @@ class TestMarrowickStyle : public QObject {
         name->setPlaceholderText(QStringLiteral("nas.home.arpa"));
         checkText("field's prompt", name, name->rect().adjusted(6, 6, -6, -6));
         name->setText(typed);
+        rig.fill({"host=nas.lan"});
+        auto *test = rig.find<PillButton>(QStringLiteral("editor.test"));
+        QVERIFY(test->isEnabled());
+        checkFocusRing(QStringLiteral("Test Connection's focus ring"), test, test, test->width() / 2);
         auto *threshold = rig.find<QSpinBox>(QStringLiteral("editor.alertThreshold"));
         checkEdgeAndFocus(QStringLiteral("spin box"), threshold, 4);
         auto *alerts = rig.find<QCheckBox>(QStringLiteral("editor.alerts"));
@@ -434,6 +502,11 @@ class TestMarrowickStyle : public QObject {
         const int left = (ring->width() - 26) / 2;
         need("ring on its track", shot.strongest(ring, QRect(left + 15, 0, 3, 3), shot.at(ring, {left + 1, 13})), 3);
         need("toolbar focus ring", shot.strongest(settings, QRect(12, 0, 4, 2), shot.at(settings, {0, 0})), 3);
+        auto *refresh = find<QAbstractButton>(popover, "popover.refresh");
+        checkFocusRing(QStringLiteral("Refresh now's focus ring"), refresh, refresh, refresh->width() / 2);
+        auto *groupHeader = find<QAbstractButton>(popover, "groupHeaderRow");
+        checkFocusRing(QStringLiteral("group header's focus ring"), groupHeader, groupHeader->parentWidget(),
+                       groupHeader->width() / 2);
 
         rig.state->setPaused(true);
         popover.flushPendingChanges();
