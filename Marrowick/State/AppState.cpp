@@ -324,6 +324,16 @@ QCoro::Task<void> AppState::removeSecrets(CredentialStoreHandle credentials, QLi
     }
 }
 
+std::optional<Completion<Done>> AppState::queueSecretSave(const QString &reference, const Completion<Done> &done)
+{
+    m_secretSaves.removeIf([](const auto &save) { return save.value().isDone(); });
+    std::optional<Completion<Done>> before;
+    if (const auto running = m_secretSaves.constFind(reference); running != m_secretSaves.cend())
+        before = *running;
+    m_secretSaves.insert(reference, done);
+    return before;
+}
+
 void AppState::pruneRecorderHistory(const QList<AnySourceConfig> &keeping)
 {
     QSet<QUuid> ids;

@@ -133,6 +133,10 @@ public:
     // call returns, also where the task is dropped.
     QCoro::Task<void> saveBeforeQuit();
 
+    // Saves of a secret under one reference run one after another: `done` completes once this one
+    // is over, what takes it back included. Returns the save to wait for first, if one is running.
+    std::optional<Completion<Done>> queueSecretSave(const QString &reference, const Completion<Done> &done);
+
     CredentialStoreHandle credentials() const { return m_credentials; }
     std::shared_ptr<AlertCenter> alertCenter() const { return m_alertCenter; }
     HistoryRecorder *historyRecorder() const { return m_historyRecorder.get(); }
@@ -231,6 +235,8 @@ private:
     SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};
     // References of sources that went, kept in the keyring while the file may still name them.
     QList<QString> m_secretsToRemove;
+    // The last save of each secret, by reference, while it runs.
+    QHash<QString, Completion<Done>> m_secretSaves;
     bool m_toldUnsavedAtQuit = false;
     QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;
