@@ -11,6 +11,7 @@
 #include "Marrowick/Popover/PopoverView.h"
 #include "Marrowick/Shell/PopupDismissal.h"
 #include "Marrowick/Shell/PopupPlacement.h"
+#include "Marrowick/Shell/QuitQuestion.h"
 #include "Marrowick/Shell/SystemTrayWatch.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
@@ -56,7 +57,8 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     m_popover->installEventFilter(this);
     m_placer = new PopupPlacer(m_popover.get());
     m_dismissal = new PopupDismissal(m_popover.get());
-    connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
+    m_quitQuestion = new QuitQuestion(m_appState.get(), this);
+    connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::quitFromMenu);
     connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
     LaunchContext context{m_arguments, AppState::environmentIsUnderTest(),
@@ -195,7 +197,7 @@ void MarrowickApp::buildTray()
     m_trayMenu.addAction(QStringLiteral("Open Marrowick"), this, &MarrowickApp::showPopover);
     m_trayMenu.addAction(QStringLiteral("Settings…"), this, &MarrowickApp::openSettings);
     m_trayMenu.addSeparator();
-    m_trayMenu.addAction(QStringLiteral("Quit Marrowick"), this, &MarrowickApp::requestQuit);
+    m_trayMenu.addAction(QStringLiteral("Quit Marrowick"), this, &MarrowickApp::quitFromMenu);
     m_tray->setContextMenu(&m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
@@ -259,7 +261,7 @@ bool MarrowickApp::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_popover.get() && !m_hasTray && event->type() == QEvent::Close) {
         // Without a tray this window is the only way back in: closing it quits.
         event->ignore();
-        requestQuit();
+        quitFromMenu();
         return true;
     }
     return QObject::eventFilter(watched, event);
@@ -307,6 +309,11 @@ void MarrowickApp::tellSourcesSaveFailure(const QString &error)
     m_toldSaveFailure = true;
     m_tray->showMessage(QStringLiteral("Marrowick could not save your sources"), m_appState->unsavedSourcesText(),
                         QSystemTrayIcon::Warning);
+}
+
+void MarrowickApp::quitFromMenu()
+{
+    m_quitQuestion->ask([this] { requestQuit(); });
 }
 
 void MarrowickApp::requestQuit()

@@ -24,6 +24,7 @@ class MenuBarLabel;
 class OnboardingView;
 class PopupDismissal;
 class PopoverView;
+class QuitQuestion;
 class SettingsView;
 class SystemTrayWatch;
 class TerminationSignals;
@@ -52,8 +53,13 @@ public:
 
     // Shows the tray icon (or the window) and starts the label's launch tasks.
     void start();
-    // Quits once the history is written; at once before the state was handed over.
+    // Quits once the history is written; at once before the state was handed over. Never asks:
+    // a signal's quit.
     void requestQuit();
+    // The user's quit (the menu, the popup, closing the window without a tray): asks first
+    // when quitting would lose something, then quits as above.
+    void quitFromMenu();
+    QuitQuestion *quitQuestion() const { return m_quitQuestion; }
     // Opens the popup beside the icon, or the window where there is no tray.
     void showPopover();
     // How long the tray may be gone before the window comes back: a panel that restarts
@@ -97,6 +103,7 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     MenuBarLabel *m_label = nullptr;
     TerminationSignals *m_signals = nullptr;
+    QuitQuestion *m_quitQuestion = nullptr;
     bool m_toldSaveFailure = false;
 };
 

@@ -22,6 +22,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <functional>
@@ -128,9 +129,13 @@ public:
 
     // Chains one engine synchronisation behind the previous one, with the state of now.
     void syncEngine();
+    // What a quit now would lose, one sentence a line, after the sources, the settings and the
+    // history have been written once more: those that still cannot be saved. Empty when
+    // everything is saved.
+    QStringList unsavedAtQuit();
     // Writes unsaved sources and settings, then the history, before the process ends; logs,
-    // once, sources that still cannot be saved. Everything but the history is done when the
-    // call returns, also where the task is dropped.
+    // once, sources that still cannot be saved. All of it is done when the call returns (the
+    // recorder's flush writes at once), also where the task is dropped and no event loop runs.
     QCoro::Task<void> saveBeforeQuit();
 
     // Saves of a secret under one reference run one after another: `done` completes once this one
