@@ -84,19 +84,28 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit, Qt::QueuedConnection);
 
-    // A quit that goes around the delegate (a session manager, Qt itself) still writes the
-    // history, unsaved sources and settings once the state has been handed over; after a normal
-    // quit nothing is left to write. No event loop runs after this signal: the task is dropped,
-    // and saveBeforeQuit() saves the sources and settings before it first suspends.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        if (!m_delegate.appState())
-            return;
-        [[maybe_unused]] auto dropped = m_appState->saveBeforeQuit();
-    });
+    // A quit that goes around the delegate (a session manager, Qt itself, an exit() such as Qt's
+    // when the X server goes away) still writes the history, unsaved sources and settings once
+    // the state has been handed over; after a normal quit nothing is left to write.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MarrowickApp::saveWithoutEventLoop);
+    m_exitGuard = std::make_unique<ExitGuard>([this] { saveWithoutEventLoop(); });
+}
+
+void MarrowickApp::saveWithoutEventLoop()
+{
+    if (!m_delegate.appState())
+        return;
+    // Nothing on screen follows: the windows are about to go, and the X server may be gone.
+    const QSignalBlocker quietState(m_appState.get());
+    const QSignalBlocker quietSettings(m_settings.get());
+    // No event loop runs after this: the task is dropped, done already.
+    [[maybe_unused]] auto dropped = m_appState->saveBeforeQuit();
 }
 
 MarrowickApp::~MarrowickApp()
 {
+    // An exit from here on has nothing left to save.
+    m_exitGuard.reset();
     // The tray icon refers to its menu, and the windows read the state: they go first.
     delete m_tray;
     m_tray = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Marrowick/Shell/AppDelegate.h"
+#include "Marrowick/Shell/ExitGuard.h"
 #include "Marrowick/Shell/PopupPlacement.h"
 
 #include <QIcon>
@@ -86,6 +87,8 @@ private:
     void followAccent(QWidget *window);
     void refreshTrayIcon();
     void tellSourcesSaveFailure(const QString &error);
+    // The quit path's part that needs no event loop, for a quit that goes around the delegate.
+    void saveWithoutEventLoop();
 
     QStringList m_arguments;
     std::unique_ptr<AppSettings> m_settings;
@@ -105,6 +108,7 @@ private:
     TerminationSignals *m_signals = nullptr;
     QuitQuestion *m_quitQuestion = nullptr;
     bool m_toldSaveFailure = false;
+    std::unique_ptr<ExitGuard> m_exitGuard;
 };
 
 } // namespace marrowick
