@@ -5,6 +5,8 @@
 
 #include <QScopeGuard>
 
+#include <algorithm>
+
 namespace marrowick {
 
 namespace {

@@ -138,6 +138,19 @@ int runningUntilEnded(int argc, char *argv[], const QString &folder)
     return runProgram(argc, argv, hooks);
 }
 
+// This binary as the program, over a data folder that holds one source, `source`. Off the bus:
+// the program's name there belongs to the single-instance tests' copies.
+void startProgram(QProcess &child, const QString &data, const QUuid &source, QStringList arguments)
+{
+    SourcesStore::save({TCPPortConfig(source, QStringLiteral("Port"), QStringLiteral("127.0.0.1"), 9)}, data);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    child.setProcessEnvironment(environment);
+    arguments.append(QStringLiteral("-uiTestDemoSources"));
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+}
+
 } // namespace
 
 class TestTerminationSignals : public QObject {
@@ -211,16 +224,9 @@ private slots:
         QTemporaryDir folder;
         const QString data = folder.filePath(QStringLiteral("data/Marrowick"));
         const QUuid id = QUuid::createUuid();
-        SourcesStore::save({TCPPortConfig(id, QStringLiteral("Port"), QStringLiteral("127.0.0.1"), 9)}, data);
         QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        // Off the bus: the program's name there belongs to the single-instance tests' copies.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QString::fromLatin1(startArgument), folder.path(), QString::number(int(startLikeTheProgram)),
-                     QStringLiteral("-uiTestDemoSources")});
+        startProgram(child, data, id,
+                     {QString::fromLatin1(startArgument), folder.path(), QString::number(int(startLikeTheProgram))});
         QVERIFY(child.waitForFinished(30000));
         QCOMPARE(child.exitStatus(), startLikeTheProgram ? QProcess::NormalExit : QProcess::CrashExit);
         QCOMPARE(child.exitCode(), startLikeTheProgram ? 0 : SIGTERM);
@@ -254,14 +260,8 @@ private slots:
         QTemporaryDir folder;
         const QString data = folder.filePath(QStringLiteral("data/Marrowick"));
         const QUuid id = QUuid::createUuid();
-        SourcesStore::save({TCPPortConfig(id, QStringLiteral("Port"), QStringLiteral("127.0.0.1"), 9)}, data);
         QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
-        child.setProcessEnvironment(environment);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QString::fromLatin1(runningArgument), folder.path(), QStringLiteral("-uiTestDemoSources")});
+        startProgram(child, data, id, {QString::fromLatin1(runningArgument), folder.path()});
         QVERIFY(QTest::qWaitFor([&child] { return child.canReadLine() || child.state() == QProcess::NotRunning; }, 30000));
         QCOMPARE(child.readLine().trimmed(), QByteArray("running"));
         if (xServerEnds)
