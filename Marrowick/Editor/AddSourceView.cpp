@@ -100,6 +100,13 @@ AddSourceView::AddSourceView(AppState *state, std::optional<AnySourceConfig> edi
 
 AddSourceView::~AddSourceView() = default;
 
+void AddSourceView::done(int result)
+{
+    if (result != Accepted)
+        m_session.cancelSave();
+    QDialog::done(result);
+}
+
 void AddSourceView::showStep()
 {
     // The form step of a dropped or replaced form goes; its fields differ by type.

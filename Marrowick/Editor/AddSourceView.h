@@ -52,6 +52,10 @@ public:
     std::optional<QString> testMessage() const { return m_session.testMessage(); }
     QString saveButtonTitle() const { return m_session.saveButtonTitle(); }
 
+    // Closed without a successful save (Cancel, Escape, the window's close): a save still
+    // waiting for the keyring is cancelled at once, so its answer can no longer apply it.
+    void done(int result) override;
+
 signals:
     // A connection test ended, whether or not its result is still shown.
     void connectionTestFinished();
