@@ -12,6 +12,7 @@
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/SourceBlock.h"
 #include "Marrowick/Popover/SourceColumn.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -45,6 +46,8 @@ QLabel *noticeLabel(QWidget *parent)
 PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_state(state)
 {
     setObjectName(QStringLiteral("popover"));
+    // No frame shows it, but assistive technology names the window by it.
+    setWindowTitle(QStringLiteral("Marrowick"));
     setFixedWidth(popoverWidth);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -63,6 +66,7 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->viewport()->setAutoFillBackground(false);
+    KeyboardScrolling::apply(m_scroll);
     m_list = new QWidget(m_scroll);
     m_list->setAutoFillBackground(false);
     auto *list = new QVBoxLayout(m_list);
@@ -138,6 +142,7 @@ void PopoverView::buildEmptyState(QVBoxLayout *layout)
     add->setObjectName(QStringLiteral("popover.addFirstSource"));
     connect(add, &QAbstractButton::clicked, this, &PopoverView::settingsRequested);
     empty->addWidget(add, 0, Qt::AlignHCenter);
+    m_addFirstSource = add;
     layout->addWidget(m_emptyState);
 }
 
@@ -301,6 +306,7 @@ void PopoverView::redraw()
     m_dirty.clear();
     m_structureDirty = false;
     fillList();
+    orderTabs();
     m_header->refresh(m_ticker->now());
     fitHeight();
 }
@@ -373,7 +379,21 @@ void PopoverView::fillList()
         top = m_scroll->verticalScrollBar()->value() - m_column->y() - maximumHeight;
         bottom = top + 3 * maximumHeight;
     }
-    m_column->fill(top, bottom);
+    if (m_column->fill(top, bottom))
+        orderTabs();
+}
+
+// Tab follows the eye: the refresh button, the rows from the top, the empty list's button,
+// then the toolbar.
+void PopoverView::orderTabs()
+{
+    QWidget *previous = m_header->refreshButton();
+    const QList<QWidget *> toolbar{m_addFirstSource, m_toolbar->settingsButton(), m_toolbar->pauseButton(),
+                                   m_toolbar->quitButton()};
+    for (QWidget *stop : m_column->tabStops() + toolbar) {
+        QWidget::setTabOrder(previous, stop);
+        previous = stop;
+    }
 }
 
 void PopoverView::toggleCollapsed(const QUuid &id)

@@ -98,6 +98,7 @@ private:
     void redrawSource(qsizetype index, bool force, QList<QWidget *> &shows);
     void setBlockRows(SourceBlock *block, const QList<PopoverRows::Row> &rows, bool force, QList<QWidget *> &shows);
     void fillList();
+    void orderTabs();
     void toggleCollapsed(const QUuid &id);
     void refreshChrome();
     void refreshSaveNotice();
@@ -115,6 +116,7 @@ private:
     PausedBanner *m_banner;
     SourceColumn *m_column;
     QWidget *m_emptyState;
+    QWidget *m_addFirstSource;
     PopoverToolbar *m_toolbar;
     RelativeTimeTicker *m_ticker;
 

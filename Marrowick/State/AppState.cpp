@@ -259,6 +259,23 @@ void AppState::retryUnsavedSources()
         writeSourcesFile();
 }
 
+QStringList AppState::unsavedAtQuit()
+{
+    retryUnsavedSources();
+    m_settings->sync();
+    // Written at once: a disk that is full or read-only now would lose the history at quit too.
+    [[maybe_unused]] auto written = m_historyRecorder->flush();
+    const QString lost = QStringLiteral("%1 could not be saved (%2), so %3 since %4 last save would be lost.");
+    QStringList lines;
+    if (const QString &error = sourcesSaveError(); !error.isEmpty())
+        lines.append(lost.arg(QStringLiteral("Your sources"), error, QStringLiteral("the changes"), QStringLiteral("their")));
+    if (const QString &error = m_settings->writeError(); !error.isEmpty())
+        lines.append(lost.arg(QStringLiteral("Your settings"), error, QStringLiteral("the changes"), QStringLiteral("their")));
+    if (const QString &error = m_historyRecorder->writeError(); !error.isEmpty())
+        lines.append(lost.arg(QStringLiteral("The history"), error, QStringLiteral("the checks"), QStringLiteral("its")));
+    return lines;
+}
+
 QCoro::Task<void> AppState::saveBeforeQuit()
 {
     // Before the first suspension: a quit hook may drop this task, and nothing after a
@@ -322,6 +339,16 @@ QCoro::Task<void> AppState::removeSecrets(CredentialStoreHandle credentials, QLi
             // The secret stays in the keyring; nothing else depends on its removal.
         }
     }
+}
+
+std::optional<Completion<Done>> AppState::queueSecretSave(const QString &reference, const Completion<Done> &done)
+{
+    m_secretSaves.removeIf([](const auto &save) { return save.value().isDone(); });
+    std::optional<Completion<Done>> before;
+    if (const auto running = m_secretSaves.constFind(reference); running != m_secretSaves.cend())
+        before = *running;
+    m_secretSaves.insert(reference, done);
+    return before;
 }
 
 void AppState::pruneRecorderHistory(const QList<AnySourceConfig> &keeping)

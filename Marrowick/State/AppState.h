@@ -22,6 +22,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <functional>
@@ -128,10 +129,18 @@ public:
 
     // Chains one engine synchronisation behind the previous one, with the state of now.
     void syncEngine();
+    // What a quit now would lose, one sentence a line, after the sources, the settings and the
+    // history have been written once more: those that still cannot be saved. Empty when
+    // everything is saved.
+    QStringList unsavedAtQuit();
     // Writes unsaved sources and settings, then the history, before the process ends; logs,
-    // once, sources that still cannot be saved. Everything but the history is done when the
-    // call returns, also where the task is dropped.
+    // once, sources that still cannot be saved. All of it is done when the call returns (the
+    // recorder's flush writes at once), also where the task is dropped and no event loop runs.
     QCoro::Task<void> saveBeforeQuit();
+
+    // Saves of a secret under one reference run one after another: `done` completes once this one
+    // is over, what takes it back included. Returns the save to wait for first, if one is running.
+    std::optional<Completion<Done>> queueSecretSave(const QString &reference, const Completion<Done> &done);
 
     CredentialStoreHandle credentials() const { return m_credentials; }
     std::shared_ptr<AlertCenter> alertCenter() const { return m_alertCenter; }
@@ -231,6 +240,8 @@ private:
     SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};
     // References of sources that went, kept in the keyring while the file may still name them.
     QList<QString> m_secretsToRemove;
+    // The last save of each secret, by reference, while it runs.
+    QHash<QString, Completion<Done>> m_secretSaves;
     bool m_toldUnsavedAtQuit = false;
     QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;

@@ -50,7 +50,7 @@ QString shownText(const QWidget &view)
         else if (const auto *ring = qobject_cast<const MetricRing *>(child))
             parts.append(ring->label() + QLatin1Char(' ') + MetricRing::percentText(ring->pct()));
         else if (const auto *trailing = qobject_cast<const RowTrailing *>(child))
-            parts.append(QStringList{trailing->downText(), trailing->showsSparkline() ? QStringLiteral("~") : QString(),
+            parts.append(QStringList{trailing->statusText(), trailing->showsSparkline() ? QStringLiteral("~") : QString(),
                                      trailing->latencyText()}
                              .filter(QRegularExpression(QStringLiteral("."))));
     }
@@ -169,7 +169,7 @@ private slots:
         QVERIFY(popover.isScrolling());
 
         auto *header = find<QAbstractButton>(popover, "groupHeaderRow");
-        QCOMPARE(header->accessibleDescription(), QStringLiteral("Double-tap to collapse"));
+        QCOMPARE(header->accessibleDescription(), QStringLiteral("Press Space to collapse"));
         header->click();
         popover.flushPendingChanges();
         QCOMPARE(popover.rowCount(), 1);
@@ -180,7 +180,7 @@ private slots:
         const WidgetLayout reloaded = WidgetLayout::load(*rig.settings);
         QVERIFY(reloaded.collapsed.contains(uuidText(source.id())));
         header = find<QAbstractButton>(popover, "groupHeaderRow");
-        QCOMPARE(header->accessibleDescription(), QStringLiteral("Double-tap to expand"));
+        QCOMPARE(header->accessibleDescription(), QStringLiteral("Press Space to expand"));
         header->click();
         popover.flushPendingChanges();
         QCOMPARE(popover.rowCount(), 12);
