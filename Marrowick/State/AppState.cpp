@@ -79,7 +79,8 @@ AppState::AppState(AppStateServices services, QObject *parent)
       m_alertCenter(std::move(services.alertCenter)),
       m_engine(std::make_unique<PollEngine>(services.credentials, std::move(services.makeProvider), services.sleep)),
       m_credentials(services.credentials),
-      m_historyRecorder(std::make_unique<HistoryRecorder>(services.sourcesDirectory, services.sleep, services.now)),
+      m_historyRecorder(std::make_unique<HistoryRecorder>(services.sourcesDirectory, services.sleep, services.now,
+                                                          services.bootClock)),
       m_sourcesDirectory(services.sourcesDirectory),
       m_now(std::move(services.now)),
       m_isUnderTest(services.isUnderTest)

@@ -8,6 +8,7 @@
 #include "Marrowick/State/WidgetLayout.h"
 #include "MarrowickKit/Engine/AlertEvaluator.h"
 #include "MarrowickKit/Model/AnySourceConfig.h"
+#include "MarrowickKit/Async/ClockReading.h"
 #include "MarrowickKit/Async/Completion.h"
 #include "MarrowickKit/Credentials/CredentialStore.h"
 #include "MarrowickKit/Engine/HistoryRecorder.h"
@@ -33,8 +34,8 @@ namespace marrowick {
 class AppSettings;
 
 // What AppState is built with. The application hands in the keyring, the real data folder,
-// the registry, the continuous-clock sleep and the wall clock; tests hand in fakes, a
-// temporary folder and virtual time.
+// the registry, the continuous-clock sleep, the wall clock and the boot-time clock; tests hand in
+// fakes, a temporary folder and virtual time.
 struct AppStateServices {
     CredentialStoreHandle credentials;
     QString sourcesDirectory;
@@ -44,6 +45,8 @@ struct AppStateServices {
     ProviderFactory makeProvider;
     SleepFunction sleep;
     std::function<Instant()> now;
+    // Measures outages, and tells the history when the wall clock can be trusted.
+    BootClock bootClock;
     // Under an automated UI test the engine waits for the first change and nothing is posted.
     bool isUnderTest = false;
 };

@@ -154,7 +154,7 @@ private:
         m_rig->state = std::make_unique<AppState>(AppStateServices{m_rig->credentials, folder(), m_rig->settings.get(),
                                                                    m_rig->alerts, std::move(factory),
                                                                    m_rig->clock.sleepFunction(),
-                                                                   m_rig->clock.nowFunction(), false});
+                                                                   m_rig->clock.nowFunction(), m_rig->clock.bootClock(), false});
         return *m_rig->state;
     }
     // The bodies posted so far, each with its title.
@@ -795,7 +795,7 @@ private slots:
                                         [](const AnySourceConfig &config, CredentialStoreHandle credentials) {
                                             return std::make_unique<SecretReadingProvider>(config, credentials);
                                         },
-                                        m_rig->clock.sleepFunction(), m_rig->clock.nowFunction(), false});
+                                        m_rig->clock.sleepFunction(), m_rig->clock.nowFunction(), m_rig->clock.bootClock(), false});
         m_rig->clock.advance(1);
         QCOMPARE(keyring->asked.size(), 1);
 
