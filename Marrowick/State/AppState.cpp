@@ -83,6 +83,7 @@ AppState::AppState(AppStateServices services, QObject *parent)
                                                           services.bootClock)),
       m_sourcesDirectory(services.sourcesDirectory),
       m_now(std::move(services.now)),
+      m_bootClock(std::move(services.bootClock)),
       m_isUnderTest(services.isUnderTest)
 {
     Q_ASSERT(m_settings);
@@ -652,7 +653,7 @@ QList<AlertEvent> AppState::evaluateAlerts(const QUuid &sourceID, const PollEngi
     // A poll that finished after its source was deleted counts for nothing.
     if (!source)
         return {};
-    const Instant now = m_now();
+    const ClockReading now = clockNow();
     const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(sourceID) : nullptr;
     if (snapshot)
         return m_alertEvaluator.recordSuccess(*source, *snapshot, now);
@@ -668,17 +669,22 @@ void AppState::deliverAlerts(const QList<AlertEvent> &events)
     const bool quiet = m_settings->globalQuiet();
     const bool notifyOnRecovery = m_settings->notifyOnRecovery();
     const bool sound = m_settings->soundAlerts();
-    const Instant now = m_now();
+    const ClockReading now = clockNow();
     for (const AlertEvent &event : events) {
         if (quiet || (event.kind == AlertEvent::Kind::recovered && !notifyOnRecovery))
             continue;
         const AnySourceConfig *source = this->source(event.sourceID);
         if (source && !source->config().alertsEnabled)
             continue;
-        m_alertCenter->post(AlertNotification{event.title,
-                                              AlertCenter::bodyText(eventKind(event.kind), event.downSince, now),
-                                              sound});
+        const std::optional<double> downFor =
+            event.downSince ? std::optional(ClockReading::secondsBetween(*event.downSince, now)) : std::nullopt;
+        m_alertCenter->post(AlertNotification{event.title, AlertCenter::bodyText(eventKind(event.kind), downFor), sound});
     }
+}
+
+ClockReading AppState::clockNow() const
+{
+    return ClockReading::now(m_now, m_bootClock);
 }
 
 // ---- Overall status ---------------------------------------------------------------------------

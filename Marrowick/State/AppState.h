@@ -208,6 +208,7 @@ private:
     void setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged);
     void setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors);
     void notifyIfOverallStatusChanged();
+    ClockReading clockNow() const;
 
     QList<AnySourceConfig> m_sources;
     QHash<QUuid, qsizetype> m_sourceIndex; // first position of each id in m_sources
@@ -229,6 +230,7 @@ private:
     std::optional<Completion<Done>> m_syncDone;
     ProcessActivity m_pollingActivity;
     std::function<Instant()> m_now;
+    BootClock m_bootClock;
     bool m_isUnderTest;
     std::optional<FileProblem> m_sourcesLoadProblem;
     SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};

@@ -10,7 +10,7 @@ const QString recoveredSuffix = QStringLiteral(" recovered");
 
 } // namespace
 
-bool AlertEvaluator::countBad(Run &run, qint64 threshold, Instant at)
+bool AlertEvaluator::countBad(Run &run, qint64 threshold, const ClockReading &at)
 {
     if (run.count++ == 0)
         run.since = at;
@@ -20,7 +20,7 @@ bool AlertEvaluator::countBad(Run &run, qint64 threshold, Instant at)
     return true;
 }
 
-QList<AlertEvent> AlertEvaluator::recordFailure(const AnySourceConfig &source, Instant at)
+QList<AlertEvent> AlertEvaluator::recordFailure(const AnySourceConfig &source, ClockReading at)
 {
     const QUuid id = source.id();
     Run &run = m_sources[id];
@@ -30,7 +30,7 @@ QList<AlertEvent> AlertEvaluator::recordFailure(const AnySourceConfig &source, I
 }
 
 QList<AlertEvent> AlertEvaluator::recordSuccess(const AnySourceConfig &source, const SourceSnapshot &snapshot,
-                                                Instant at)
+                                                ClockReading at)
 {
     const QUuid id = source.id();
     const qint64 threshold = source.config().alertThreshold;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "MarrowickKit/Async/ClockReading.h"
 #include "MarrowickKit/Model/AnySourceConfig.h"
-#include "MarrowickKit/Async/Instant.h"
 #include "MarrowickKit/Model/SourceSnapshot.h"
 
 #include <QHash>
@@ -23,7 +23,7 @@ struct AlertEvent {
     QString title;
     // When the trouble began: the first bad poll of the run that crossed the threshold, for the
     // down event and for its recovery alike.
-    std::optional<Instant> downSince;
+    std::optional<ClockReading> downSince;
 
     bool operator==(const AlertEvent &) const = default;
 };
@@ -36,9 +36,9 @@ struct AlertEvent {
 // missing from a successful poll (renamed, removed upstream) is forgotten without an event.
 class AlertEvaluator {
 public:
-    QList<AlertEvent> recordFailure(const AnySourceConfig &source, Instant at);
+    QList<AlertEvent> recordFailure(const AnySourceConfig &source, ClockReading at);
     // The source's recovery first, then the widget events in snapshot order.
-    QList<AlertEvent> recordSuccess(const AnySourceConfig &source, const SourceSnapshot &snapshot, Instant at);
+    QList<AlertEvent> recordSuccess(const AnySourceConfig &source, const SourceSnapshot &snapshot, ClockReading at);
     // Drops everything held for the sources `isGone` names.
     void forgetSources(const std::function<bool(const QUuid &)> &isGone);
 
@@ -46,13 +46,13 @@ private:
     // A run of consecutive bad readings.
     struct Run {
         qint64 count = 0;
-        Instant since; // the first bad reading of the run
+        ClockReading since; // the first bad reading of the run
         bool isDown = false;
     };
     enum class Reading { bad, good, skipped };
     static Reading classify(const WidgetData &widget);
     // Counts one bad reading; true when it declares the run down.
-    static bool countBad(Run &run, qint64 threshold, Instant at);
+    static bool countBad(Run &run, qint64 threshold, const ClockReading &at);
 
     QHash<QUuid, Run> m_sources;
     // Per source, by widget id.

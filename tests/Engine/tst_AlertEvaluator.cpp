@@ -37,9 +37,9 @@ SourceSnapshot snapshot(QList<WidgetData> widgets)
     return SourceSnapshot{sourceID, Instant{}, std::move(widgets)};
 }
 
-Instant at(double seconds)
+ClockReading at(double seconds)
 {
-    return Instant{seconds};
+    return ClockReading{Instant{seconds}, seconds};
 }
 
 AlertEvent alert(Kind kind, const QString &title, double since)
@@ -132,7 +132,7 @@ private slots:
         const AnySourceConfig config = source(threshold);
         QList<AlertEvent> events;
         for (qsizetype i = 0; i < polls.size(); ++i) {
-            const Instant time = at(double(i + 1));
+            const ClockReading time = at(double(i + 1));
             events += polls.at(i).failed ? evaluator.recordFailure(config, time)
                                          : evaluator.recordSuccess(config, snapshot(polls.at(i).widgets), time);
         }

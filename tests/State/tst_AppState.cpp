@@ -697,8 +697,35 @@ private slots:
 
         QTEST(posted(), "texts");
         QCOMPARE(sunk.size(), 2);
-        QCOMPARE(sunk.first().downSince, Instant{});
-        QCOMPARE(sunk.last().downSince, Instant{});
+        QCOMPARE(sunk.first().downSince->wall, Instant{});
+        QCOMPARE(sunk.last().downSince, sunk.first().downSince);
+    }
+
+    // The wall clock set ahead or back in an outage changes neither text. Threshold 2: the
+    // polls at 0 and 10 s declare it down, and it recovers at 30, 70 or 150 s.
+    void alertTextsIgnoreWallClockChanges_data()
+    {
+        QTest::addColumn<double>("move");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<QString>("back");
+        QTest::newRow("8 days ahead, 30 s") << 8 * 86400.0 << 2 << "Back in under a minute";
+        QTest::newRow("an hour ahead, 70 s") << 3600.0 << 3 << "Back after 1 minute";
+        QTest::newRow("an hour back, 150 s") << -3600.0 << 4 << "Back after 2 minutes";
+    }
+    void alertTextsIgnoreWallClockChanges()
+    {
+        QFETCH(double, move);
+        QFETCH(int, failures);
+        QFETCH(QString, back);
+        TCPPortConfig config = *tcp(idA).get<TCPPortConfig>();
+        config.alertThreshold = 2;
+        m_rig->providers.failNext(idA, QStringLiteral("connection refused"), failures);
+        build().addSource(config);
+        m_rig->clock.advance(5);
+        m_rig->clock.moveWallClock(move);
+        m_rig->clock.advance(200);
+        QCOMPARE(posted(), (QStringList{QStringLiteral("Router is unreachable: Unreachable for less than a minute"),
+                                        QStringLiteral("Router recovered: ") + back}));
     }
 
     // A game server renamed in the middle of its outage stays one widget: one "down", one
