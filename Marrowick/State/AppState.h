@@ -54,7 +54,8 @@ struct AppStateServices {
 // The one object every view reads and the only way views change anything. It owns the
 // sources (and keeps "sources.json" in step), the latest results, the latency series of the
 // sparklines, the widget layout and the paused flag; it drives the poll engine and turns its
-// updates into history and alerts. Main thread only. Each property has its own change signal,
+// updates into history and alerts. The alert evaluator's down marks outlive a restart in
+// "alerts.json", so an outage is told once and its recovery still is. Main thread only. Each property has its own change signal,
 // emitted only when the value really differs; side effects of an assignment run either way.
 //
 // A poll costs the same at any number of sources: it touches only the polled source's entries,
@@ -68,6 +69,8 @@ class AppState : public QObject {
 
 public:
     static constexpr qsizetype latencySeriesLength = 30;
+    // A change of the down marks is written this many seconds later, with those made meanwhile.
+    static constexpr double alertMarksWriteDelay = 2.0;
     static inline const QString underTestVariable = QStringLiteral("XCTestConfigurationFilePath");
 
     explicit AppState(AppStateServices services, QObject *parent = nullptr);
@@ -131,9 +134,9 @@ public:
 
     // Chains one engine synchronisation behind the previous one, with the state of now.
     void syncEngine();
-    // Writes unsaved sources and settings, then the history, before the process ends; logs,
-    // once, sources that still cannot be saved. Everything but the history is done when the
-    // call returns, also where the task is dropped.
+    // Writes unsaved sources, settings and down marks, then the history, before the process
+    // ends; logs, once, sources that still cannot be saved. Everything but the history is done
+    // when the call returns, also where the task is dropped.
     QCoro::Task<void> saveBeforeQuit();
 
     CredentialStoreHandle credentials() const { return m_credentials; }
@@ -148,6 +151,7 @@ public:
     void setAlertEventsSink(std::function<void(const QList<AlertEvent> &)> sink);
 
     QList<AlertEvent> evaluateAlerts(const QUuid &sourceID, const PollEngine::Update &update);
+    // Posts what the switches allow; a recovery only where its outage's down was posted.
     void deliverAlerts(const QList<AlertEvent> &events);
 
     // The statuses and latencies that the history keeps for each kind of widget.
@@ -209,6 +213,12 @@ private:
     void setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors);
     void notifyIfOverallStatusChanged();
     ClockReading clockNow() const;
+    // Takes up the marks "alerts.json" kept of the sources there are.
+    void restoreAlertMarks();
+    // Schedules a write of the down marks when they changed since the last one.
+    void noteAlertMarksChange();
+    QCoro::Task<void> writeAlertMarksLater(CancelToken cancel);
+    void writeAlertMarks();
 
     QList<AnySourceConfig> m_sources;
     QHash<QUuid, qsizetype> m_sourceIndex; // first position of each id in m_sources
@@ -231,7 +241,13 @@ private:
     ProcessActivity m_pollingActivity;
     std::function<Instant()> m_now;
     BootClock m_bootClock;
+    SleepFunction m_sleep;
     bool m_isUnderTest;
+    std::optional<FileProblem> m_alertMarksLoadProblem;
+    // The evaluator's marks revision "alerts.json" holds; nothing when it holds other marks.
+    std::optional<quint64> m_savedMarksRevision;
+    std::optional<CancelSource> m_pendingMarksWrite;
+    QString m_alertMarksWriteError;
     std::optional<FileProblem> m_sourcesLoadProblem;
     SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};
     // References of sources that went, kept in the keyring while the file may still name them.
