@@ -138,6 +138,7 @@ std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)
     };
     services.sleep = [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); };
     services.now = [] { return Instant::now(); };
+    services.bootClock = BootClock::system();
     services.isUnderTest = AppState::environmentIsUnderTest();
     return std::make_unique<AppState>(std::move(services));
 }

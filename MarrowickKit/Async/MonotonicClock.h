@@ -10,4 +10,8 @@ using MonotonicClock = std::function<double()>;
 
 double monotonicSeconds();
 
+// Seconds on the boot-time clock (CLOCK_BOOTTIME): as monotonicSeconds(), and it also counts
+// the time the computer spent suspended.
+double bootTimeSeconds();
+
 } // namespace marrowick

@@ -56,6 +56,8 @@ struct AppStateRig {
     std::unique_ptr<AppSettings> settings = std::make_unique<AppSettings>(
         std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
     std::shared_ptr<RecordingAlertCenter> alerts = std::make_shared<RecordingAlertCenter>();
+    // The boot the next build() starts in.
+    BootClock boot = clock.bootClock();
     std::unique_ptr<AppState> state;
 
     ~AppStateRig()
@@ -70,7 +72,7 @@ struct AppStateRig {
     {
         state = std::make_unique<AppState>(AppStateServices{credentials, folder(), settings.get(), alerts,
                                                             providers.factory(), clock.sleepFunction(),
-                                                            clock.nowFunction(), underTest});
+                                                            clock.nowFunction(), boot, underTest});
         return *state;
     }
 };
