@@ -41,7 +41,8 @@ bool HTTPConnection::isOpenAndClean() const
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesAvailable() == 0;
 }
 
-HTTPConnectionPool::HTTPConnectionPool(double idleSeconds) : m_idleSeconds(idleSeconds)
+HTTPConnectionPool::HTTPConnectionPool(double idleSeconds, MonotonicClock clock)
+    : m_idleSeconds(idleSeconds), m_clock(std::move(clock))
 {
     QCoreApplication *application = QCoreApplication::instance();
     const bool onApplicationThread = application && application->thread() == QThread::currentThread();
@@ -65,7 +66,7 @@ std::unique_ptr<HTTPConnection> HTTPConnectionPool::take(const HTTPTarget &targe
         while (!found->second.empty()) {
             std::unique_ptr<HTTPConnection> connection = std::move(found->second.back().connection);
             found->second.pop_back();
-            if (connection->isOpenAndClean())
+            if (isServing(*connection))
                 return connection;
         }
         m_idle.erase(found);
@@ -83,7 +84,7 @@ QTcpSocket *HTTPConnectionPool::newSocket(bool tls) const
 
 void HTTPConnectionPool::giveBack(std::unique_ptr<HTTPConnection> connection)
 {
-    if (!connection->isOpenAndClean())
+    if (!isServing(*connection))
         return;
     QElapsedTimer since;
     since.start();
@@ -101,12 +102,18 @@ qsizetype HTTPConnectionPool::idleCount() const
     return count;
 }
 
+bool HTTPConnectionPool::isServing(const HTTPConnection &connection) const
+{
+    const double validUntil = connection.validUntil();
+    return connection.isOpenAndClean() && (std::isinf(validUntil) || m_clock() < validUntil);
+}
+
 void HTTPConnectionPool::closeExpired()
 {
     const auto limit = qint64(m_idleSeconds * 1e9);
     for (auto it = m_idle.begin(); it != m_idle.end();) {
-        std::erase_if(it->second, [limit](const Idle &idle) {
-            return idle.since.nsecsElapsed() >= limit || !idle.connection->isOpenAndClean();
+        std::erase_if(it->second, [this, limit](const Idle &idle) {
+            return idle.since.nsecsElapsed() >= limit || !isServing(*idle.connection);
         });
         it = it->second.empty() ? m_idle.erase(it) : std::next(it);
     }
