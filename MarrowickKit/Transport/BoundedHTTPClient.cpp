@@ -68,7 +68,10 @@ QByteArray requestBytes(const HTTPRequest &request, const HTTPTarget &target)
         if (headerValue(headers, name).isNull())
             headers.append({name, value});
     };
-    QByteArray host = target.host.contains(QLatin1Char(':')) ? '[' + target.host.toLatin1() + ']' : target.host.toLatin1();
+    // An IPv6 address goes in brackets and without its zone, which means something only here.
+    QByteArray host = target.host.toLatin1();
+    if (target.host.contains(QLatin1Char(':')))
+        host = '[' + host.first(host.contains('%') ? host.indexOf('%') : host.size()) + ']';
     if (request.url.port() >= 0 && request.url.port() != (target.tls ? 443 : 80))
         host += ':' + QByteArray::number(target.port);
     addIfAbsent("Host", host);

@@ -20,7 +20,12 @@ constexpr qint64 socketBufferBytes = 64 * 1024;
 HTTPTarget HTTPTarget::of(const QUrl &url)
 {
     const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
-    return HTTPTarget{tls, url.host(QUrl::FullyEncoded), quint16(url.port(tls ? 443 : 80))};
+    // A name in its ASCII form; an IPv6 address with its zone as the socket reads it
+    // ("fe80::1%eth0", where the URL spells "%25eth0").
+    QString host = url.host(QUrl::FullyEncoded);
+    if (host.contains(QLatin1Char(':')))
+        host = url.host(QUrl::FullyDecoded);
+    return HTTPTarget{tls, host, quint16(url.port(tls ? 443 : 80))};
 }
 
 QString HTTPTarget::key() const

@@ -20,7 +20,7 @@ namespace marrowick {
 // Where a connection leads: only a request to the same scheme, host and port reuses it.
 struct HTTPTarget {
     bool tls = false;
-    QString host; // in its ASCII form, without brackets
+    QString host; // in its ASCII form, without brackets; an IPv6 zone as in "fe80::1%eth0"
     quint16 port = 0;
 
     static HTTPTarget of(const QUrl &url);

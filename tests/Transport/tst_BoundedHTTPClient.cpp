@@ -1,4 +1,5 @@
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
+#include "MarrowickKit/Transport/HTTPConnectionPool.h"
 #include "MarrowickKit/Async/Cancellation.h"
 #include "MarrowickKit/Model/ProviderError.h"
 #include "MarrowickKit/Transport/RequestURL.h"
@@ -974,6 +975,29 @@ private slots:
         QCOMPARE(oldServer.accepted(), 1);
         QFETCH(int, oldConnections);
         QTRY_COMPARE(oldServer.accepted() - oldServer.closed(), oldConnections);
+    }
+
+    // A link-local address names its interface after a "%", written as a URL wants it ("%25")
+    // or as the system writes it; the request line's Host leaves the zone out, as curl does.
+    void anIPv6ZoneReachesTheSocket_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("zone escaped") << "[::1%25lo]";
+        QTest::newRow("zone as the system writes it") << "[::1%lo]";
+    }
+
+    void anIPv6ZoneReachesTheSocket()
+    {
+        QFETCH(QString, host);
+        ReplyServer server("ok", QHostAddress(QHostAddress::LocalHostIPv6));
+        if (!server.isListening())
+            QSKIP("no IPv6 loopback on this machine");
+        const auto url = requestURL(QStringLiteral("http://%1:%2/").arg(host).arg(server.port()));
+        QVERIFY(url);
+        QCOMPARE(HTTPTarget::of(url->url).host, QStringLiteral("::1%lo"));
+        BoundedHTTPClient client;
+        QCOMPARE(await(client.data(url->request())).body, QByteArray("ok"));
+        QVERIFY(server.heads().value(0).contains("\r\nHost: [::1]:" + QByteArray::number(server.port()) + "\r\n"));
     }
 
     void cancelAbortsAtOnce()
