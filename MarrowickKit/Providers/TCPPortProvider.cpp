@@ -23,7 +23,10 @@ QCoro::Task<SourceSnapshot> TCPPortProvider::fetch(CancelToken cancel)
     try {
         const auto channel = co_await m_channels->connect(m_config.host, port, cancel);
         channel->close();
-        check.latencyMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        // The connection's own time where the transport has it: a slow lookup of the name is
+        // the resolver's time, not the service's.
+        const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        check.latencyMs = channel->connectSeconds().value_or(elapsed) * 1000.0;
         check.status = ServiceStatus::up;
     } catch (const CancellationError &) {
         throw;

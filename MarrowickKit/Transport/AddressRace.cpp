@@ -2,8 +2,6 @@
 
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
-#include <QHostInfo>
-
 #include <algorithm>
 
 namespace marrowick {
@@ -41,18 +39,6 @@ AddressRace::~AddressRace()
     abort();
 }
 
-void AddressRace::connectTo(const QString &host, quint16 port)
-{
-    if (QHostAddress literal; literal.setAddress(host))
-        return connectTo(QList<QHostAddress>{literal}, port);
-    m_lookup = QHostInfo::lookupHost(host, &m_context, [this, port](const QHostInfo &info) {
-        m_lookup = -1;
-        if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
-            return fail(providerError(QAbstractSocket::HostNotFoundError, info.errorString()));
-        connectTo(info.addresses(), port);
-    });
-}
-
 void AddressRace::connectTo(const QList<QHostAddress> &addresses, quint16 port)
 {
     if (addresses.isEmpty())
@@ -66,8 +52,6 @@ void AddressRace::abort()
 {
     m_finished = true;
     m_next.stop();
-    if (m_lookup >= 0)
-        QHostInfo::abortHostLookup(std::exchange(m_lookup, -1));
     for (const QPointer<QTcpSocket> &socket : std::exchange(m_attempts, {}))
         if (socket)
             drop(socket);

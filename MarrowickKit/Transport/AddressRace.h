@@ -37,10 +37,8 @@ public:
     AddressRace(const AddressRace &) = delete;
     AddressRace &operator=(const AddressRace &) = delete;
 
-    // Looks `host` up (an address literal stands for itself), then races its addresses.
-    void connectTo(const QString &host, quint16 port);
     void connectTo(const QList<QHostAddress> &addresses, quint16 port);
-    // Aborts the lookup and every attempt; neither callback is called after it.
+    // Aborts every attempt; neither callback is called after it.
     void abort();
 
 private:
@@ -56,7 +54,6 @@ private:
     std::chrono::milliseconds m_stagger;
     QObject m_context;
     QTimer m_next;
-    int m_lookup = -1;
     std::vector<QHostAddress> m_addresses;
     std::size_t m_started = 0;
     quint16 m_port = 0;

@@ -106,7 +106,7 @@ struct ValheimServer {
     ProviderFactory factory()
     {
         return [this](const AnySourceConfig &config, CredentialStoreHandle credentials) {
-            const GameTransports transports{nullptr, udp, nullptr, nullptr, {}, [] { return 0.0; }};
+            const GameTransports transports{nullptr, udp, nullptr, nullptr, {}, [] { return 0.0; }, nullptr};
             return std::make_unique<GameServerProvider>(config, std::move(credentials), transports, cache);
         };
     }
