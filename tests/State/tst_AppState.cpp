@@ -828,8 +828,15 @@ private slots:
         QCOMPARE(posted(), (QStringList{down, QStringLiteral("poll 4 recovered: Back in under a minute")}));
     }
 
+    void aDeclinedKeyringIsAskedAgainOnRefresh_data()
+    {
+        QTest::addColumn<bool>("unlockedElsewhere"); // else the user refreshes
+        QTest::newRow("refresh") << false;
+        QTest::newRow("unlocked by another program") << true;
+    }
     void aDeclinedKeyringIsAskedAgainOnRefresh()
     {
+        QFETCH(bool, unlockedElsewhere);
         auto keyring = std::make_shared<test::ScriptedKeyring>();
         auto store = std::make_shared<KeychainCredentialStore>(QStringLiteral("dev.tobrin.marrowick"), 60, keyring,
                                                                m_rig->clock.sleepFunction());
@@ -856,7 +863,10 @@ private slots:
         QVERIFY(m_rig->alerts->posted.isEmpty());
 
         keyring->answer = test::ScriptedKeyring::reply(Keyring::Outcome::done, "key");
-        state.refreshAll();
+        if (unlockedElsewhere)
+            keyring->tell(Keyring::Change::unlocked);
+        else
+            state.refreshAll();
         m_rig->clock.advance(0);
         QCOMPARE(keyring->asked.size(), 4);
         QCOMPARE(keyring->mostAtOnce, 1);
