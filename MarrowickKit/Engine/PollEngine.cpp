@@ -195,9 +195,10 @@ QCoro::Task<void> PollEngine::pollLoop(AnySourceConfig source, double interval, 
     // After every suspension the token is checked before anything of the engine is touched,
     // since a cancelled loop may outlive the engine.
     while (!cancel.isCancelled()) {
-        const Outcome outcome = co_await pollOnce(source, cancel);
+        Outcome outcome = co_await pollOnce(source, cancel);
         if (cancel.isCancelled())
             co_return;
+        blameNoNetwork(outcome);
         record(outcome, source.id());
         // A subscriber's handler may have cancelled this loop, or destroyed the engine.
         if (cancel.isCancelled())
@@ -224,18 +225,17 @@ QCoro::Task<PollEngine::Outcome> PollEngine::pollOnce(AnySourceConfig source, Ca
         const ProviderError error = providerError(failure);
         outcome.error = error.description();
         outcome.localCause = localCauseOf(failure);
-        // A source that cannot be polled as configured fails wherever it is polled from.
-        if (error.kind() != ProviderError::Kind::upstream && !outcome.localCause)
-            co_return outcome;
+        outcome.ofConfiguration = error.kind() == ProviderError::Kind::misconfigured
+            || error.kind() == ProviderError::Kind::missingCredential;
     }
-    blameNoNetwork(outcome);
+    // The engine may be gone by now: nothing of it is touched here.
     co_return outcome;
 }
 
 void PollEngine::blameNoNetwork(Outcome &outcome) const
 {
-    if (outcome.localCause || !m_network || (outcome.snapshot && !checkFoundDown(*outcome.snapshot))
-        || !m_network->isOffline())
+    if (outcome.localCause || outcome.ofConfiguration || !m_network
+        || (outcome.snapshot && !checkFoundDown(*outcome.snapshot)) || !m_network->isOffline())
         return;
     outcome.snapshot.reset();
     outcome.error = noNetworkError().description();

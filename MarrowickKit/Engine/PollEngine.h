@@ -90,6 +90,8 @@ private:
         std::optional<SourceSnapshot> snapshot;
         QString error;
         std::optional<LocalCause> localCause;
+        // A source that cannot be polled as configured fails wherever it is polled from.
+        bool ofConfiguration = false;
     };
 
     // `delay` holds back the first poll, in seconds.

@@ -10,9 +10,12 @@
 
 #include <QSignalSpy>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
+#include <arpa/inet.h>
 #include <net/if.h>
+#include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -39,11 +42,13 @@ QString unshareNetwork()
     return unsharedFailed + QString::fromLocal8Bit(std::strerror(errno));
 }
 
-bool setLoopbackUp(bool up)
+// Brings `interface` up or down: "lo", or an address of its own on loopback ("lo:9"), which
+// goes with its routes when it goes down.
+bool setUp(const char *interface, bool up)
 {
     const int descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     ifreq request{};
-    std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
+    std::strncpy(request.ifr_name, interface, IFNAMSIZ - 1);
     bool done = descriptor >= 0 && ::ioctl(descriptor, SIOCGIFFLAGS, &request) == 0;
     if (done) {
         request.ifr_flags = short(up ? request.ifr_flags | IFF_UP : request.ifr_flags & ~IFF_UP);
@@ -53,6 +58,36 @@ bool setLoopbackUp(bool up)
         ::close(descriptor);
     return done;
 }
+
+bool addAddress(const char *interface, const char *address)
+{
+    const int descriptor = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq request{};
+    std::strncpy(request.ifr_name, interface, IFNAMSIZ - 1);
+    auto *ipv4 = reinterpret_cast<sockaddr_in *>(&request.ifr_addr);
+    ipv4->sin_family = AF_INET;
+    const bool done = descriptor >= 0 && ::inet_pton(AF_INET, address, &ipv4->sin_addr) == 1
+        && ::ioctl(descriptor, SIOCSIFADDR, &request) == 0;
+    if (descriptor >= 0)
+        ::close(descriptor);
+    return done;
+}
+
+// Answers every request with an empty 200 and keeps the connection.
+class KeptServer : public QTcpServer {
+public:
+    KeptServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection()) {
+                connect(socket, &QTcpSocket::readyRead, socket, [socket] {
+                    socket->readAll();
+                    socket->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
+                });
+            }
+        });
+    }
+};
 
 // "<kind>: <text>" of what a call threw; "fine" when it threw nothing.
 QString failureOf(const std::function<void()> &call)
@@ -76,7 +111,7 @@ int checkWithoutRoutes(const QStringList &)
     QStringList lines;
     const auto note = [&lines](const QString &what, const QString &result) { lines.append(what + " = " + result); };
     const auto yesNo = [](bool value) { return value ? QStringLiteral("yes") : QStringLiteral("no"); };
-    note("loopback up", yesNo(setLoopbackUp(true)));
+    note("loopback up", yesNo(setUp("lo", true)));
 
     const SystemNetworkStatus status;
     note("NetworkManager", yesNo(status.hasNetworkManager()));
@@ -92,17 +127,28 @@ int checkWithoutRoutes(const QStringList &)
     note("TCP to 192.0.2.1", failureOf([&] { await(channels.connect(QStringLiteral("192.0.2.1"), 80)); }));
     note("TCP to a closed port here",
          failureOf([&] { await(channels.connect(QStringLiteral("127.0.0.1"), closedPort)); }));
-    const BoundedHTTPClient http(1024, 1.0, 2.0);
+    // The request on a connection whose route went waits out this time-out.
+    const BoundedHTTPClient http(1024, 0.5, 2.0);
     HTTPRequest request;
     request.url = QUrl(QStringLiteral("http://[2001:db8::1]:8080/health"));
     note("HTTP to 2001:db8::1", failureOf([&] { await(http.data(request)); }));
+    // A kept connection whose address and route go away between two requests.
+    addAddress("lo:9", "10.9.9.9");
+    KeptServer server;
+    server.listen(QHostAddress(QStringLiteral("10.9.9.9")));
+    request.url = QUrl(QStringLiteral("http://10.9.9.9:%1/").arg(server.serverPort()));
+    note("HTTP, then again once its route went", failureOf([&] {
+             await(http.data(request));
+             setUp("lo:9", false);
+             await(http.data(request));
+         }));
     const NWUDPTransport udp;
     note("UDP to 192.0.2.1", failureOf([&] { await(udp.session(QStringLiteral("192.0.2.1"), 27015, 1.0)); }));
 
     // The kernel tells of a link that went down and came back.
     QSignalSpy changes(&status, &NetworkStatus::changed);
-    setLoopbackUp(false);
-    setLoopbackUp(true);
+    setUp("lo", false);
+    setUp("lo", true);
     note("told of the change", yesNo(changes.wait(5000)));
     std::fputs(qPrintable(lines.join(QLatin1Char('\n'))), stdout);
     return 0;
@@ -138,6 +184,7 @@ private slots:
             "TCP to 192.0.2.1 = " + noRoute,
             "TCP to a closed port here = target: connection refused",
             "HTTP to 2001:db8::1 = " + noRoute,
+            "HTTP, then again once its route went = " + noRoute,
             "UDP to 192.0.2.1 = " + noRoute,
             "told of the change = yes",
         };
