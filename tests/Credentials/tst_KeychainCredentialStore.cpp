@@ -114,6 +114,18 @@ QStringList callEndings(KeychainCredentialStore &store, bool eachAsked = false)
 bool startKeyringDaemon(QProcess &daemon, const QString &folder, QProcessEnvironment environment,
                         const QDBusConnection &bus);
 
+// Watches `store` for a few seconds of the keyring's signals: "told" once it was, else "not told".
+QString toldWhile(KeychainCredentialStore &store, const std::function<void()> &meanwhile)
+{
+    bool told = false;
+    QObject watcher;
+    store.watchAvailability(&watcher, [&told] { told = true; });
+    meanwhile();
+    for (QDeadlineTimer deadline(5000); !told && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return told ? QStringLiteral("told") : QStringLiteral("not told");
+}
+
 int unlockedElsewhereInChild(const QString &service);
 
 // With "then a service": a keyring service starts after the calls, and the store says so unasked.
@@ -125,16 +137,12 @@ int callEndingsInChild(const QStringList &arguments)
     KeychainCredentialStore store(QStringLiteral("dev.tobrin.marrowick.test-child"));
     QStringList lines = callEndings(store, true);
     if (arguments.contains(QStringLiteral("then a service"))) {
-        bool told = false;
-        QObject watcher;
-        store.watchAvailability(&watcher, [&told] { told = true; });
         QTemporaryDir folder;
         QProcess daemon;
-        const bool started = startKeyringDaemon(daemon, folder.path(), QProcessEnvironment::systemEnvironment(),
-                                                QDBusConnection::sessionBus());
-        for (QDeadlineTimer deadline(5000); started && !told && !deadline.hasExpired();)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        lines.append(told ? QStringLiteral("told") : QStringLiteral("not told"));
+        lines.append(toldWhile(store, [&] {
+            startKeyringDaemon(daemon, folder.path(), QProcessEnvironment::systemEnvironment(),
+                               QDBusConnection::sessionBus());
+        }));
         lines.append(callEndings(store).first());
         daemon.kill();
         daemon.waitForFinished();
@@ -196,27 +204,18 @@ bool unlock(const QString &password)
 int unlockedElsewhereInChild(const QString &service)
 {
     KeychainCredentialStore store(service);
-    bool told = false;
-    QObject watcher;
-    store.watchAvailability(&watcher, [&told] { told = true; });
     const QString name = freshName();
     const auto read = [&store, &name] {
         QString secret;
         const QString error = errorText([&] { secret = await(store.secret(name)).value_or(QStringLiteral("nothing")); });
         return QStringLiteral("read: ") + (error.isEmpty() ? secret : error);
     };
-    QStringList lines;
     await(store.setSecret(QStringLiteral("behind the lock"), name));
     secretService::lock();
+    QStringList lines{read()};
+    lines.append(toldWhile(store, [] { secretService::unlock(qEnvironmentVariable("MARROWICK_TEST_KEYRING_PASSWORD")); }));
     lines.append(read());
-    secretService::unlock(qEnvironmentVariable("MARROWICK_TEST_KEYRING_PASSWORD"));
-    for (QDeadlineTimer deadline(5000); !told && !deadline.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    lines.append(told ? QStringLiteral("told") : QStringLiteral("not told"));
-    lines.append(read());
-    secretService::unlock(qEnvironmentVariable("MARROWICK_TEST_KEYRING_PASSWORD"));
-    store.askAgain();
-    await(store.removeSecret(name));
+    errorText([&] { await(store.removeSecret(name)); });
     std::fputs(qPrintable(lines.join(QLatin1Char('\n'))), stdout);
     return 0;
 }

@@ -308,9 +308,6 @@ private slots:
         QTest::newRow("keyring locked") << std::make_exception_ptr(CredentialError::locked()) << false
                                         << std::optional(LocalCause::keyring)
                                         << CredentialError::locked().errorDescription();
-        QTest::newRow("no keyring service") << std::make_exception_ptr(CredentialError::noService()) << false
-                                            << std::optional(LocalCause::keyring)
-                                            << CredentialError::noService().errorDescription();
         QTest::newRow("failure while offline") << upstream << true << std::optional(LocalCause::network) << noNetwork;
         QTest::newRow("check down while offline")
             << std::exception_ptr() << true << std::optional(LocalCause::network) << noNetwork;

@@ -1,7 +1,6 @@
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
 #include "MarrowickKit/Providers/HTTPPingProvider.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
-#include "MarrowickKit/Transport/NetworkErrors.h"
 #include "MarrowickKit/Transport/RequestURL.h"
 
 #include "support/DelayedHTTPServer.h"
@@ -53,20 +52,6 @@ public:
 
 private:
     std::optional<double> m_elapsed;
-};
-
-// Fails every request with `error`.
-class FailingClient : public HTTPClient {
-public:
-    explicit FailingClient(ProviderError error) : m_error(std::move(error)) {}
-    QCoro::Task<HTTPResult> data(HTTPRequest, CancelToken) const override
-    {
-        throw m_error;
-        co_return HTTPResult();
-    }
-
-private:
-    ProviderError m_error;
 };
 
 } // namespace
@@ -159,16 +144,6 @@ private slots:
         QCOMPARE(check.status, ServiceStatus::down);
         QCOMPARE(check.latencyMs, std::nullopt);
         QCOMPARE(check.detail, QStringLiteral("connection refused"));
-    }
-
-    // Without a route from this computer the target was never asked: the poll fails instead.
-    void noRouteIsNoVerdict()
-    {
-        HTTPPingProvider provider(pingConfig(QStringLiteral("http://192.0.2.1/")), {},
-                                  std::make_shared<FailingClient>(noRouteError()));
-        const std::exception_ptr thrown = thrownBy([&provider] { await(provider.fetch()); });
-        QVERIFY(thrown);
-        QCOMPARE(providerError(thrown), noRouteError());
     }
 
     void judgedWhenTheHeadArrives_data()

@@ -1,5 +1,4 @@
 #include "MarrowickKit/Transport/NWByteChannel.h"
-#include "MarrowickKit/Transport/NetworkErrors.h"
 #include "MarrowickKit/Providers/TCPPortProvider.h"
 
 #include "support/LocalTCPServer.h"
@@ -26,15 +25,6 @@ CheckResult onlyCheck(const SourceSnapshot &snapshot)
         qFatal("expected exactly one check widget");
     return *snapshot.widgets.first().get<CheckResult>();
 }
-
-class UnroutedChannels : public ByteChannelFactory {
-public:
-    QCoro::Task<std::unique_ptr<ByteChannel>> connect(QString, quint16, CancelToken) const override
-    {
-        throw noRouteError();
-        co_return std::unique_ptr<ByteChannel>();
-    }
-};
 
 } // namespace
 
@@ -66,15 +56,6 @@ private slots:
         QCOMPARE(check.status, ServiceStatus::down);
         QCOMPARE(check.latencyMs, std::nullopt);
         QCOMPARE(check.detail, QStringLiteral("closed"));
-    }
-
-    // Without a route from this computer the port was never tried: the poll fails instead.
-    void noRouteIsNoVerdict()
-    {
-        TCPPortProvider provider(portConfig(22), {}, std::make_shared<UnroutedChannels>());
-        const std::exception_ptr thrown = thrownBy([&provider] { await(provider.fetch()); });
-        QVERIFY(thrown);
-        QCOMPARE(providerError(thrown), noRouteError());
     }
 
     void portOutOfRangeFailsThePoll_data()

@@ -4,9 +4,8 @@
 
 namespace marrowick::test {
 
-// This computer's network as a test says it is. Checked against the real one (NetworkManager
-// on a system bus of its own, the kernel's notices in a network namespace): `changed` comes
-// once the state has changed, and says nothing of which way.
+// This computer's network as a test says it is; `changed` comes once it has changed, as from
+// NetworkManager and the kernel's notices.
 class FakeNetworkStatus : public NetworkStatus {
 public:
     bool offline = false;
