@@ -11,6 +11,9 @@
 #include <unistd.h>
 #endif
 
+#include <cerrno>
+#include <utility>
+
 namespace marrowick {
 
 namespace {
