@@ -78,7 +78,8 @@ AppState::AppState(AppStateServices services, QObject *parent)
     : QObject(parent),
       m_settings(services.settings),
       m_alertCenter(std::move(services.alertCenter)),
-      m_engine(std::make_unique<PollEngine>(services.credentials, std::move(services.makeProvider), services.sleep)),
+      m_engine(std::make_unique<PollEngine>(services.credentials, std::move(services.makeProvider), services.sleep,
+                                            std::move(services.network))),
       m_credentials(services.credentials),
       m_historyRecorder(std::make_unique<HistoryRecorder>(services.sourcesDirectory, services.sleep, services.now,
                                                           services.bootClock)),
@@ -497,6 +498,13 @@ void AppState::handleUpdate(const PollEngine::Update &update)
 {
     if (!update.polledSourceID) {
         setResults(update.snapshots, update.errors);
+        QSet<QUuid> withoutNetwork;
+        update.localCauses.forEach([&withoutNetwork](const QUuid &id, PollEngine::LocalCause cause) {
+            if (cause == PollEngine::LocalCause::network)
+                withoutNetwork.insert(id);
+        });
+        if (std::exchange(m_withoutNetwork, withoutNetwork).isEmpty() != withoutNetwork.isEmpty())
+            emit isWithoutNetworkChanged(isWithoutNetwork());
         return;
     }
     // A poll changes only its own source's entries: the rest of the update is the state we hold.
@@ -510,6 +518,19 @@ void AppState::handleUpdate(const PollEngine::Update &update)
     deliverAlerts(evaluateAlerts(id, update));
     noteAlertMarksChange();
     setPolledResult(id, update, latencyChanged);
+    noteWithoutNetwork(id, update);
+}
+
+void AppState::noteWithoutNetwork(const QUuid &sourceID, const PollEngine::Update &update)
+{
+    const bool before = isWithoutNetwork();
+    if (const PollEngine::LocalCause *cause = update.localCauses.find(sourceID);
+        cause && *cause == PollEngine::LocalCause::network)
+        m_withoutNetwork.insert(sourceID);
+    else
+        m_withoutNetwork.remove(sourceID);
+    if (isWithoutNetwork() != before)
+        emit isWithoutNetworkChanged(isWithoutNetwork());
 }
 
 void AppState::setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged)
@@ -693,6 +714,9 @@ QList<AlertEvent> AppState::evaluateAlerts(const QUuid &sourceID, const PollEngi
     const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(sourceID) : nullptr;
     if (snapshot)
         return m_alertEvaluator.recordSuccess(*source, *snapshot, now);
+    // A failure of this computer neither counts against the target nor ends its run.
+    if (update.localCauses.contains(sourceID))
+        return {};
     return m_alertEvaluator.recordFailure(*source, now);
 }
 

@@ -22,6 +22,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUuid>
@@ -50,6 +51,8 @@ struct AppStateServices {
     BootClock bootClock;
     // Under an automated UI test the engine waits for the first change and nothing is posted.
     bool isUnderTest = false;
+    // What this computer knows of its network; none: only failures that say so are its own.
+    std::shared_ptr<NetworkStatus> network;
 };
 
 // The one object every view reads and the only way views change anything. It owns the
@@ -98,6 +101,8 @@ public:
     // set, the sources in memory are unsaved and the write is tried again after every write of
     // the history, at the next change and before quitting.
     const QString &sourcesSaveError() const { return m_sourcesSaveFailure.reason(); }
+    // Whether a source's last poll failed for want of a network on this computer.
+    bool isWithoutNetwork() const { return !m_withoutNetwork.isEmpty(); }
     // What every window says while the sources are unsaved; empty once they are saved.
     QString unsavedSourcesText() const { return m_sourcesSaveFailure.text(); }
     // What the user should know about the data files and the settings, one sentence a line: a
@@ -185,6 +190,7 @@ signals:
     // The text is empty again once a write succeeds.
     void sourcesSaveErrorChanged(const QString &error);
     void storageNoticeChanged(const QString &notice);
+    void isWithoutNetworkChanged(bool withoutNetwork);
 
 private:
     // Stores, writes (the encoding, when at hand) and synchronises the sources, after noting the
@@ -221,6 +227,8 @@ private:
     void reindexSources();
     void setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged);
     void setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors);
+    // Notes whether the source now waits for the network.
+    void noteWithoutNetwork(const QUuid &sourceID, const PollEngine::Update &update);
     void notifyIfOverallStatusChanged();
     ClockReading clockNow() const;
     // Takes up the marks "alerts.json" kept of the sources there are.
@@ -235,6 +243,7 @@ private:
     OverallStatusTally m_tally;
     SourceMap<SourceSnapshot> m_snapshots;
     SourceMap<QString> m_errors;
+    QSet<QUuid> m_withoutNetwork;
     QHash<QString, QList<double>> m_latencyHistory;
     WidgetLayout m_widgetLayout;
     AppSettings *m_settings;

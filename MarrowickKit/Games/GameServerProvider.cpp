@@ -14,12 +14,19 @@ namespace marrowick {
 
 namespace {
 
-// A failure that the user must fix in the configuration fails the poll; the text of any
-// other failure is what the offline widget shows. Cancellation always passes on.
+// A failure that the user must fix in the configuration, or one of this computer (its network,
+// its keyring), fails the poll; the text of any other failure is what the offline widget shows.
+// Cancellation always passes on.
 QString offlineReason(std::exception_ptr failure)
 {
     if (isCancellation(failure))
         std::rethrow_exception(failure);
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CredentialError &) {
+        throw;
+    } catch (...) {
+    }
     const ProviderError error = providerError(failure);
     if (error.kind() != ProviderError::Kind::upstream)
         std::rethrow_exception(failure);

@@ -1,6 +1,7 @@
 #include "MarrowickKit/Providers/TCPPortProvider.h"
 
 #include "MarrowickKit/Model/UuidText.h"
+#include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include <QElapsedTimer>
 
@@ -31,6 +32,10 @@ QCoro::Task<SourceSnapshot> TCPPortProvider::fetch(CancelToken cancel)
     } catch (const CancellationError &) {
         throw;
     } catch (...) {
+        // Nothing reached the target: no verdict on it.
+        if (const ProviderError error = providerError(std::current_exception());
+            error.kind() == ProviderError::Kind::noNetwork)
+            throw error;
         // Refused, unreachable, unknown or silent: all the same to the user.
         check.status = ServiceStatus::down;
         check.detail = QStringLiteral("closed");

@@ -64,9 +64,10 @@ void AddressRace::startNext()
     QTcpSocket *socket = m_make();
     m_attempts.push_back(socket);
     QObject::connect(socket, &QTcpSocket::connected, &m_context, [this, socket] { won(socket); });
+    const QHostAddress address = m_addresses[m_started++];
     QObject::connect(socket, &QTcpSocket::errorOccurred, &m_context,
-                     [this, socket](QAbstractSocket::SocketError error) { lost(socket, error); });
-    socket->connectToHost(m_addresses[m_started++], m_port);
+                     [this, socket, address](QAbstractSocket::SocketError error) { lost(socket, address, error); });
+    socket->connectToHost(address, m_port);
     if (m_started < m_addresses.size() && !m_finished)
         m_next.start(m_stagger);
 }
@@ -81,12 +82,11 @@ void AddressRace::won(QTcpSocket *socket)
     m_connected(socket);
 }
 
-void AddressRace::lost(QTcpSocket *socket, QAbstractSocket::SocketError error)
+void AddressRace::lost(QTcpSocket *socket, const QHostAddress &address, QAbstractSocket::SocketError error)
 {
     if (m_finished)
         return;
-    if (!m_firstFailure)
-        m_firstFailure = providerError(error, socket->errorString());
+    keepTellingFailure(m_firstFailure, unlessUnrouted(providerError(error, socket->errorString()), address));
     std::erase(m_attempts, socket);
     drop(socket);
     if (m_started < m_addresses.size()) {

@@ -21,7 +21,8 @@ namespace marrowick {
 // second one beside it, and a failed attempt starts the next at once, so one silent address (an
 // IPv6 route that drops everything) costs a fraction of a second instead of the whole poll. The
 // first socket to connect wins and is handed over; the others are aborted. All attempts failing
-// report the first one's failure. One address costs one attempt and no timer.
+// report the first one's failure, a target's before this computer's lack of a route. One
+// address costs one attempt and no timer.
 class AddressRace {
 public:
     static constexpr std::chrono::milliseconds defaultStagger{250};
@@ -44,7 +45,7 @@ public:
 private:
     void startNext();
     void won(QTcpSocket *socket);
-    void lost(QTcpSocket *socket, QAbstractSocket::SocketError error);
+    void lost(QTcpSocket *socket, const QHostAddress &address, QAbstractSocket::SocketError error);
     void fail(const ProviderError &error);
     void drop(QTcpSocket *socket);
 

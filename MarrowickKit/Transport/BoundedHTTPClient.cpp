@@ -365,7 +365,10 @@ private:
     void fail(const ProviderError &error)
     {
         m_failed = true;
-        m_done.fail(error);
+        // A request on a connection made before its route went away only waits: the routing
+        // table tells that this computer, not the server, is the cause.
+        const QTcpSocket *socket = m_connection->socket();
+        m_done.fail(socket && !socket->peerAddress().isNull() ? unlessUnrouted(error, socket->peerAddress()) : error);
         close();
     }
 

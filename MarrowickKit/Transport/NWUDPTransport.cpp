@@ -227,8 +227,7 @@ QCoro::Task<std::unique_ptr<UDPSession>> NWUDPTransport::session(QString host, q
             sockets.push_back(co_await connectedSocket(address, port, secondsLeft(deadline), cancel));
         } catch (const ProviderError &error) {
             // An address family the machine cannot reach; another address may do.
-            if (!firstFailure)
-                firstFailure = error;
+            keepTellingFailure(firstFailure, unlessUnrouted(error, address));
         }
     }
     if (sockets.empty())

@@ -9,6 +9,7 @@
 #include "support/FakeHTTPClient.h"
 #include "support/FakeSRVResolver.h"
 #include "support/FakeUDPTransport.h"
+#include "support/ScriptedCredentialStore.h"
 #include "support/ScriptedSleep.h"
 #include "support/TestSupport.h"
 
@@ -349,6 +350,20 @@ private slots:
             const auto &last = fixture.http->requests().last();
             QCOMPARE(last.headers.isEmpty() ? QByteArray() : last.headers.first().second, header);
         }
+    }
+
+    // The keyring's refusal says nothing of the server: the poll fails with the keyring's text.
+    void aKeyringRefusalFailsThePoll()
+    {
+        Fixture fixture;
+        auto keyring = std::make_shared<test::ScriptedCredentialStore>();
+        keyring->refusal = CredentialError::locked();
+        fixture.credentials = keyring;
+        fixture.config.gameID = "palworld";
+        fixture.config.port = 8212;
+        fixture.config.credentialRef = QStringLiteral("gameServer-1");
+        QCOMPARE(fixture.pollFailure(), CredentialError::locked().errorDescription());
+        QVERIFY(fixture.http->requests().isEmpty());
     }
 
     void refusedPasswordFailsThePoll()

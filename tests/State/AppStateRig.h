@@ -7,6 +7,7 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 
+#include "support/FakeNetworkStatus.h"
 #include "support/FakeProviders.h"
 #include "support/VirtualClock.h"
 
@@ -58,6 +59,8 @@ struct AppStateRig {
     std::shared_ptr<RecordingAlertCenter> alerts = std::make_shared<RecordingAlertCenter>();
     // The boot the next build() starts in.
     BootClock boot = clock.bootClock();
+    // Set before build(): what the state's engine knows of this computer's network.
+    std::shared_ptr<NetworkStatus> network;
     std::unique_ptr<AppState> state;
 
     ~AppStateRig()
@@ -72,7 +75,7 @@ struct AppStateRig {
     {
         state = std::make_unique<AppState>(AppStateServices{credentials, folder(), settings.get(), alerts,
                                                             providers.factory(), clock.sleepFunction(),
-                                                            clock.nowFunction(), boot, underTest});
+                                                            clock.nowFunction(), boot, underTest, network});
         return *state;
     }
 };

@@ -8,6 +8,7 @@
 #include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Games/GameServerProvider.h"
 #include "MarrowickKit/Model/UuidText.h"
+#include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include "State/AppStateRig.h"
 #include "support/FakeUDPTransport.h"
@@ -155,7 +156,7 @@ private:
         m_rig->state = std::make_unique<AppState>(AppStateServices{m_rig->credentials, folder(), m_rig->settings.get(),
                                                                    m_rig->alerts, std::move(factory),
                                                                    m_rig->clock.sleepFunction(),
-                                                                   m_rig->clock.nowFunction(), m_rig->clock.bootClock(), false});
+                                                                   m_rig->clock.nowFunction(), m_rig->clock.bootClock(), false, nullptr});
         return *m_rig->state;
     }
     // The bodies posted so far, each with its title.
@@ -919,8 +920,61 @@ private slots:
 
     // A locked keyring at start: one unlock prompt for every source with a secret. Declined,
     // each source says so, and later polls do not put it up again; a refresh does, once.
+    // Through a computer that loses its network, with sources set to alert at their first bad
+    // poll: one announced down before, one up. Nothing is posted but that source's recovery,
+    // and the network's return polls both at once.
+    void aComputerWithoutNetworkAlertsNothing_data()
+    {
+        QTest::addColumn<bool>("statusTells"); // else the poll itself says: no route
+        QTest::newRow("no route") << false;
+        QTest::newRow("NetworkManager says offline") << true;
+    }
+    void aComputerWithoutNetworkAlertsNothing()
+    {
+        QFETCH(bool, statusTells);
+        auto network = std::make_shared<test::FakeNetworkStatus>();
+        m_rig->network = network;
+        AppState &state = build();
+        QSignalSpy told(&state, &AppState::isWithoutNetworkChanged);
+        m_rig->providers.downNext(idB, QStringLiteral("closed"));
+        state.setSources({tcp(idA), tcp(idB)});
+        m_rig->clock.advance(0);
+        const QString down = QStringLiteral("poll 1 is down: Unreachable for less than a minute");
+        QCOMPARE(posted(), QStringList{down});
+
+        for (const QUuid &id : {idA, idB}) {
+            if (statusTells)
+                m_rig->providers.downNext(id, QStringLiteral("host not found"));
+            else
+                m_rig->providers.throwNext(id, std::make_exception_ptr(noRouteError()));
+        }
+        network->offline = statusTells;
+        m_rig->clock.advance(5);
+        QVERIFY(state.isWithoutNetwork());
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(posted().size(), 1);
+
+        m_rig->providers.downNext(idB, QStringLiteral("closed"));
+        network->set(false);
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 3);
+        QCOMPARE(fetches(idB), 3);
+        QVERIFY(!state.isWithoutNetwork());
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(posted().size(), 1);
+        m_rig->clock.advance(5);
+        QCOMPARE(posted(), (QStringList{down, QStringLiteral("poll 4 recovered: Back in under a minute")}));
+    }
+
+    void aDeclinedKeyringIsAskedAgainOnRefresh_data()
+    {
+        QTest::addColumn<bool>("unlockedElsewhere"); // else the user refreshes
+        QTest::newRow("refresh") << false;
+        QTest::newRow("unlocked by another program") << true;
+    }
     void aDeclinedKeyringIsAskedAgainOnRefresh()
     {
+        QFETCH(bool, unlockedElsewhere);
         auto keyring = std::make_shared<test::ScriptedKeyring>();
         auto store = std::make_shared<KeychainCredentialStore>(QStringLiteral("dev.tobrin.marrowick"), 60, keyring,
                                                                m_rig->clock.sleepFunction());
@@ -933,7 +987,7 @@ private slots:
                                         [](const AnySourceConfig &config, CredentialStoreHandle credentials) {
                                             return std::make_unique<SecretReadingProvider>(config, credentials);
                                         },
-                                        m_rig->clock.sleepFunction(), m_rig->clock.nowFunction(), m_rig->clock.bootClock(), false});
+                                        m_rig->clock.sleepFunction(), m_rig->clock.nowFunction(), m_rig->clock.bootClock(), false, nullptr});
         m_rig->clock.advance(1);
         QCOMPARE(keyring->asked.size(), 1);
 
@@ -943,9 +997,14 @@ private slots:
             QCOMPARE(*state.error(id), QStringLiteral("keyring locked: refresh and unlock it when asked"));
         m_rig->clock.advance(900);
         QCOMPARE(keyring->asked.size(), 1);
+        // No server was asked.
+        QVERIFY(m_rig->alerts->posted.isEmpty());
 
         keyring->answer = test::ScriptedKeyring::reply(Keyring::Outcome::done, "key");
-        state.refreshAll();
+        if (unlockedElsewhere)
+            keyring->tell(Keyring::Change::unlocked);
+        else
+            state.refreshAll();
         m_rig->clock.advance(0);
         QCOMPARE(keyring->asked.size(), 4);
         QCOMPARE(keyring->mostAtOnce, 1);
