@@ -55,10 +55,11 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
 
     m_header = new PopoverHeader(state, this);
     layout->addWidget(m_header);
-    for (QLabel **notice : {&m_notice, &m_saveNotice, &m_notificationNotice}) {
+    for (QLabel **notice : {&m_notice, &m_saveNotice, &m_networkNotice, &m_notificationNotice}) {
         *notice = noticeLabel(this);
         layout->addWidget(*notice);
     }
+    m_networkNotice->setObjectName(QStringLiteral("popover.networkNotice"));
 
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("popover.list"));
@@ -227,6 +228,7 @@ void PopoverView::follow()
         connect(state, &AppState::overallStatusChanged, this, &PopoverView::scheduleRedraw),
         connect(state, &AppState::sourcesSaveErrorChanged, this, &PopoverView::refreshSaveNotice),
         connect(state, &AppState::storageNoticeChanged, this, &PopoverView::refreshSaveNotice),
+        connect(state, &AppState::isWithoutNetworkChanged, this, &PopoverView::refreshNetworkNotice),
     };
     if (AppSettings *settings = state->widgetLayoutDefaults()) {
         m_following.append(connect(settings, &AppSettings::changed, this, [this](const QString &key) {
@@ -275,6 +277,7 @@ void PopoverView::syncWithState()
     m_structureDirty = true;
     redraw();
     refreshSaveNotice();
+    refreshNetworkNotice();
     m_freshForShow = !isVisible();
 }
 
@@ -432,7 +435,7 @@ void PopoverView::fitHeight()
     const bool hasSources = m_state && !m_state->sources().isEmpty();
     const int bars = m_header->sizeHint().height() + m_toolbar->sizeHint().height();
     int chrome = bars;
-    for (const QLabel *notice : {m_notice, m_saveNotice, m_notificationNotice}) {
+    for (const QLabel *notice : {m_notice, m_saveNotice, m_networkNotice, m_notificationNotice}) {
         if (!notice->isHidden())
             chrome += notice->heightForWidth(popoverWidth);
     }
@@ -485,6 +488,14 @@ void PopoverView::refreshSaveNotice()
         lines.append(m_state->storageNotice());
     m_saveNotice->setText(lines.join(QLatin1Char('\n')));
     m_saveNotice->setVisible(!lines.isEmpty());
+    fitHeight();
+}
+
+void PopoverView::refreshNetworkNotice()
+{
+    const bool withoutNetwork = m_state && m_state->isWithoutNetwork();
+    m_networkNotice->setText(withoutNetwork ? networkNoticeText : QString());
+    m_networkNotice->setVisible(withoutNetwork);
     fitHeight();
 }
 

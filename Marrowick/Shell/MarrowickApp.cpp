@@ -19,6 +19,7 @@
 #include "Marrowick/Shell/TerminationSignals.h"
 #include "MarrowickKit/Credentials/KeychainCredentialStore.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
+#include "MarrowickKit/Transport/SystemNetworkStatus.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -138,6 +139,8 @@ std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)
     };
     services.sleep = [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); };
     services.now = [] { return Instant::now(); };
+    services.bootClock = BootClock::system();
+    services.network = std::make_shared<SystemNetworkStatus>();
     services.isUnderTest = AppState::environmentIsUnderTest();
     return std::make_unique<AppState>(std::move(services));
 }

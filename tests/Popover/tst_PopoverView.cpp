@@ -721,6 +721,28 @@ private slots:
         QVERIFY(textWith(sourcesNotice).startsWith(sourcesNotice));
         QVERIFY(!textWith(historyNotice).isEmpty());
     }
+
+    // One line says that this computer has no network while a source waits for it.
+    void theNetworkNoticeFollowsTheSources()
+    {
+        PopoverRig rig;
+        auto network = std::make_shared<test::FakeNetworkStatus>();
+        rig.network = network;
+        const AnySourceConfig router = tcp("Router");
+        PopoverView &popover = rig.open({router});
+        const auto noticed = [&popover] {
+            return visibleTexts(popover, QStringLiteral("popover.networkNotice"));
+        };
+        QVERIFY(noticed().isEmpty());
+        rig.answers.insert(router.id(), QStringLiteral("host not found"));
+        network->offline = true;
+        rig.pollAll();
+        QCOMPARE(noticed(), QStringList{PopoverView::networkNoticeText});
+        rig.answers.remove(router.id());
+        network->set(false);
+        rig.clock.settle();
+        QVERIFY(noticed().isEmpty());
+    }
 };
 
 QTEST_MAIN(TestPopoverView)
