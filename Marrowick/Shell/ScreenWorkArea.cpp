@@ -139,22 +139,18 @@ QRect devicePixelArea(const QScreen *screen)
     return QRect(area.topLeft(), QSize(int(area.width() * scale), int(area.height() * scale)));
 }
 
-// The screen's device-independent area with each edge that `room` moved in from `monitor`
-// (both in device pixels) moved as far, rounded inwards.
-QRect deviceIndependentArea(const QScreen *screen, const QRect &monitor, const QRect &room)
+// `room`, in device pixels on `screen`, in device-independent ones, rounded inwards: Qt
+// rounds a scaled screen's size to the nearest, which may reach a fraction of a pixel into
+// the next monitor.
+QRect deviceIndependentArea(const QScreen *screen, const QRect &room)
 {
-    QRect area = screen->geometry();
-    const QPoint origin = area.topLeft();
+    const QPoint origin = screen->geometry().topLeft();
     const qreal scale = screen->devicePixelRatio();
-    if (room.left() != monitor.left())
-        area.setLeft(origin.x() + int(std::ceil((room.left() - origin.x()) / scale)));
-    if (room.top() != monitor.top())
-        area.setTop(origin.y() + int(std::ceil((room.top() - origin.y()) / scale)));
-    if (room.right() != monitor.right())
-        area.setRight(origin.x() + int(std::floor((room.right() + 1 - origin.x()) / scale)) - 1);
-    if (room.bottom() != monitor.bottom())
-        area.setBottom(origin.y() + int(std::floor((room.bottom() + 1 - origin.y()) / scale)) - 1);
-    return area;
+    const int left = origin.x() + int(std::ceil((room.left() - origin.x()) / scale));
+    const int top = origin.y() + int(std::ceil((room.top() - origin.y()) / scale));
+    const int right = origin.x() + int(std::floor((room.left() + room.width() - origin.x()) / scale));
+    const int bottom = origin.y() + int(std::floor((room.top() + room.height() - origin.y()) / scale));
+    return QRect(left, top, right - left, bottom - top);
 }
 
 #endif
@@ -167,9 +163,8 @@ QRect screenWorkArea(const QScreen *screen)
 #if MARROWICK_X11_WORK_AREA
     // With one monitor Qt reads the window manager's work area itself.
     if (QGuiApplication::screens().size() > 1) {
-        const QRect monitor = devicePixelArea(screen);
-        if (const std::optional<QRect> room = x11FreeArea(monitor); room && room->isValid())
-            return available & deviceIndependentArea(screen, monitor, *room);
+        if (const std::optional<QRect> room = x11FreeArea(devicePixelArea(screen)); room && room->isValid())
+            return available & deviceIndependentArea(screen, *room);
     }
 #endif
     return available;
