@@ -158,6 +158,7 @@ struct StateRig {
         };
         services.sleep = [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); };
         services.now = [] { return Instant::now(); };
+        services.bootClock = BootClock::system();
         state = std::make_unique<AppState>(std::move(services));
         QObject::connect(state.get(), &AppState::sourceResultChanged, [this] { ++answered; });
         waitForAnswers();

@@ -481,6 +481,7 @@ void run(int n, const Options &options)
     };
     services.sleep = [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); };
     services.now = [] { return Instant::now(); };
+    services.bootClock = BootClock::system();
     auto state = std::make_unique<AppState>(std::move(services));
     auto popover = std::make_unique<PopoverView>(state.get());
     if (options.fullHistory)

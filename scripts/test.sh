@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test twice: a warnings-as-errors build, then an
 # AddressSanitizer + UndefinedBehaviorSanitizer build. Between the two it builds the run
-# command's optimised configuration and starts the program for a few seconds.
+# command's optimised configuration and starts the program for a few seconds; at the end it
+# starts the sanitizer build's program the same way, with leak detection on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,3 +28,5 @@ cmake --build build/ci-release -j "$jobs"
 bash scripts/with-test-services.sh bash scripts/smoke-run.sh build/ci-release/Marrowick/marrowick
 echo "== Build and test with AddressSanitizer and UndefinedBehaviorSanitizer =="
 run_suite build/ci-sanitize -DCMAKE_BUILD_TYPE=Debug -DMARROWICK_SANITIZE=ON -DMARROWICK_BENCH=OFF
+echo "== Start the sanitizer build's program, with leak detection =="
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 bash scripts/with-test-services.sh bash scripts/smoke-run.sh build/ci-sanitize/Marrowick/marrowick

@@ -34,8 +34,10 @@ shift
 
 scratch=$(mktemp -d)
 keyring_pid=
+accessibility_pid=
 cleanup() {
   [[ -n "$keyring_pid" ]] && kill "$keyring_pid" 2>/dev/null || true
+  [[ -n "$accessibility_pid" ]] && kill "$accessibility_pid" 2>/dev/null || true
   rm -rf "$scratch"
 }
 trap cleanup EXIT
@@ -65,5 +67,20 @@ if command -v gnome-keyring-daemon >/dev/null 2>&1; then
     exit 1
   fi
 fi
+
+# The accessibility bus of a desktop session, one for every test on this bus: Qt turns its
+# accessibility on only where there is one, and tests that check what a screen reader is told
+# run side by side.
+for launcher in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+  [[ -x "$launcher" ]] || continue
+  "$launcher" --launch-immediately > "$scratch/accessibility.log" 2>&1 &
+  accessibility_pid=$!
+  for _ in $(seq 100); do
+    dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+      org.freedesktop.DBus.NameHasOwner string:org.a11y.Bus 2>/dev/null | grep -q "boolean true" && break
+    sleep 0.05
+  done
+  break
+done
 
 "$@"

@@ -7,7 +7,9 @@
 #include "Marrowick/Editor/SourceCard.h"
 #include "Marrowick/Editor/SourceWidgetsSection.h"
 #include "Marrowick/Editor/TestResultBadge.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/AlertBox.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/StatusOrb.h"
@@ -43,19 +45,9 @@ QWidget *scrolled(QWidget *content, QWidget *parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KeyboardScrolling::apply(scroll);
     scroll->setWidget(content);
     return scroll;
-}
-
-// A validation message in the down status colour as text, a hint in `secondary`.
-void colourMessage(QLabel *label, bool problem, const QColor &secondary)
-{
-    setStatusTextColor(label, problem ? statusColor(ServiceStatus::down) : QColor());
-    if (problem)
-        return;
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, secondary);
-    label->setPalette(palette);
 }
 
 QString thresholdText(qint64 count)
@@ -96,12 +88,24 @@ AddSourceView::AddSourceView(AppState *state, std::optional<AnySourceConfig> edi
                                &SourceFormSession::testingChanged, &SourceFormSession::testResultChanged,
                                &SourceFormSession::savingChanged})
         connect(&m_session, changed, this, &AddSourceView::refreshFormStep);
+    connect(&m_session, &SourceFormSession::testingChanged, this, [this] {
+        if (m_session.isTesting())
+            m_badgeShownAtTestStart = m_badge && m_badge->isVisible();
+    });
+    connect(&m_session, &SourceFormSession::connectionTestFinished, this, &AddSourceView::announceTestResult);
     connect(&m_session, &SourceFormSession::connectionTestFinished, this, &AddSourceView::connectionTestFinished);
     connect(&m_session, &SourceFormSession::saveFinished, this, &AddSourceView::finishSave);
     showStep();
 }
 
 AddSourceView::~AddSourceView() = default;
+
+void AddSourceView::done(int result)
+{
+    if (result != Accepted)
+        m_session.cancelSave();
+    QDialog::done(result);
+}
 
 void AddSourceView::showStep()
 {
@@ -113,7 +117,7 @@ void AddSourceView::showStep()
     }
     m_saveButton = m_testButton = nullptr;
     m_badge = nullptr;
-    m_message = m_thresholdLabel = nullptr;
+    m_message = m_hint = m_thresholdLabel = nullptr;
     m_alerts = nullptr;
     m_threshold = nullptr;
     m_gameFields = nullptr;
@@ -301,12 +305,21 @@ QWidget *AddSourceView::buildFormStep()
                  QString::number(SourceFormState::defaultPollSeconds(current.type)), current.pollSeconds,
                  [](SourceFormState &form, const QString &text) { form.pollSeconds = text; });
 
+    // A problem is spoken as it appears; a hint of what will be used is only shown.
     m_message = new QLabel(content);
     m_message->setObjectName(QStringLiteral("editor.message"));
-    m_message->setTextFormat(Qt::PlainText);
-    m_message->setWordWrap(true);
+    setAccessibleKind(m_message, AccessibleKind::notification);
     styleCaption(m_message, false, false);
-    layout->addWidget(m_message);
+    setStatusTextColor(m_message, statusColor(ServiceStatus::down));
+    m_hint = new QLabel(content);
+    m_hint->setObjectName(QStringLiteral("editor.hint"));
+    styleCaption(m_hint, false, true);
+    for (QLabel *label : {m_message, m_hint}) {
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->hide();
+        layout->addWidget(label);
+    }
     layout->addWidget(alertsSection());
     layout->addWidget(testConnectionRow());
     if (const auto &editing = m_session.editingSource(); editing && m_state)
@@ -388,6 +401,8 @@ void AddSourceView::addJSONFieldsEditor(QVBoxLayout *layout)
     auto *editor = new QPlainTextEdit;
     editor->setObjectName(QStringLiteral("editor.jsonFields"));
     editor->setAccessibleName(QStringLiteral("Fields"));
+    editor->setAccessibleDescription(QStringLiteral("label = dot.path, one per line"));
+    caption->setBuddy(editor);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSizeF(this->font().pointSizeF() * 0.88);
     editor->setFont(font);
@@ -463,6 +478,8 @@ QWidget *AddSourceView::testConnectionRow()
     connect(m_testButton, &PillButton::clicked, &m_session, &SourceFormSession::startConnectionTest);
     m_badge = new TestResultBadge(row);
     m_badge->setObjectName(QStringLiteral("editor.testBadge"));
+    // Hidden before the page shows, or its showing would be spoken with nothing to say.
+    m_badge->hide();
     layout->addWidget(m_testButton, 0, Qt::AlignVCenter);
     layout->addWidget(m_badge, 0, Qt::AlignVCenter);
     layout->addStretch(1);
@@ -475,27 +492,17 @@ void AddSourceView::refreshFormStep()
         return;
     const SourceFormState &form = *m_session.form();
 
-    const QColor text = palette().color(QPalette::WindowText);
-    QColor secondary = text;
-    secondary.setAlphaF(0.6);
-    if (const auto message = form.validationMessage()) {
-        m_message->setText(*message);
-        colourMessage(m_message, true, secondary);
-    } else if (const auto url = form.impliedHTTPSURL()) {
-        m_message->setText(QStringLiteral("Will use ") + *url);
-        colourMessage(m_message, false, secondary);
-    } else if (const auto split = form.impliedHostPortSplit()) {
-        m_message->setText(QStringLiteral("Will use host ") + split->host + QStringLiteral(", port ") + split->port);
-        colourMessage(m_message, false, secondary);
-    } else {
-        m_message->clear();
-    }
-    m_message->setVisible(!m_message->text().isEmpty());
+    showProblem(form);
 
     const bool valid = form.isValid();
     m_saveButton->setText(m_session.saveButtonTitle());
     m_saveButton->setEnabled(valid && !m_session.isSaving());
     m_saveButton->updateGeometry();
+    // A disabled button says why, where a screen reader reaching it can read it.
+    const QString reason =
+        valid ? QString() : form.validationMessage().value_or(form.missingFieldMessage().value_or(QString()));
+    setAccessibleDescriptionIfChanged(m_saveButton, reason);
+    setAccessibleDescriptionIfChanged(m_testButton, reason);
     m_testButton->setText(m_session.isTesting() ? QStringLiteral("Testing\u2026") : QStringLiteral("Test Connection"));
     // Busy rather than disabled while testing, so the focus stays on it.
     m_testButton->setEnabled(valid);
@@ -517,6 +524,48 @@ void AddSourceView::refreshFormStep()
 
     if (m_gameFields)
         m_gameFields->refresh(form, m_session.gameSearch());
+}
+
+// The line under the fields: a problem in the down colour, tied to its field and spoken as it
+// appears or changes; or else a hint of what will be used.
+void AddSourceView::showProblem(const SourceFormState &form)
+{
+    const auto problem = form.validationProblem();
+    const auto hintText = [&form]() -> std::optional<QString> {
+        if (const auto url = form.impliedHTTPSURL())
+            return QStringLiteral("Will use ") + *url;
+        if (const auto split = form.impliedHostPortSplit())
+            return QStringLiteral("Will use host ") + split->host + QStringLiteral(", port ") + split->port;
+        return std::nullopt;
+    };
+    const std::optional<QString> hint = problem ? std::nullopt : hintText();
+    const QString shownProblem = m_message->isVisible() ? m_message->text() : QString();
+    const QString problemText = problem ? problem->message : QString();
+    m_message->setText(problemText);
+    m_message->setVisible(problem.has_value());
+    m_hint->setText(hint.value_or(QString()));
+    m_hint->setVisible(hint.has_value());
+    // One that comes into view is spoken as it does; one that replaces another in view is told.
+    if (problem && !shownProblem.isEmpty() && problemText != shownProblem)
+        announce(m_message);
+
+    static const QList<std::pair<SourceFormState::Field, QString>> fields{
+        {SourceFormState::Field::baseURL, QStringLiteral("editor.baseURL")},
+        {SourceFormState::Field::host, QStringLiteral("editor.host")},
+        {SourceFormState::Field::pollSeconds, QStringLiteral("editor.pollSeconds")},
+        {SourceFormState::Field::gameQueryPort, QStringLiteral("editor.queryPort")},
+    };
+    for (const auto &[field, name] : fields) {
+        if (auto *edit = m_formStep->findChild<LabeledTextField *>(name))
+            setAccessibleDescriptionIfChanged(edit->lineEdit(), problem && problem->field == field ? problemText : QString());
+    }
+}
+
+void AddSourceView::announceTestResult()
+{
+    // A first result is spoken as it comes into view; a later one replaces it in place.
+    if (m_badge && m_badgeShownAtTestStart && m_session.testPassed())
+        announce(m_badge);
 }
 
 void AddSourceView::finishSave(bool saved)

@@ -52,6 +52,10 @@ public:
     std::optional<QString> testMessage() const { return m_session.testMessage(); }
     QString saveButtonTitle() const { return m_session.saveButtonTitle(); }
 
+    // Closed without a successful save (Cancel, Escape, the window's close): a save still
+    // waiting for the keyring is cancelled at once, so its answer can no longer apply it.
+    void done(int result) override;
+
 signals:
     // A connection test ended, whether or not its result is still shown.
     void connectionTestFinished();
@@ -63,6 +67,8 @@ protected:
 
 private:
     bool pressFocusedButton();
+    void showProblem(const SourceFormState &form);
+    void announceTestResult();
     void confirmType();
     void confirmForm();
     void showStep();
@@ -93,7 +99,11 @@ private:
     PillButton *m_saveButton = nullptr;
     PillButton *m_testButton = nullptr;
     TestResultBadge *m_badge = nullptr;
+    // Whether the badge showed a result when the running test began; the new one then
+    // replaces it in view and is announced.
+    bool m_badgeShownAtTestStart = false;
     QLabel *m_message = nullptr;
+    QLabel *m_hint = nullptr;
     QCheckBox *m_alerts = nullptr;
     QSpinBox *m_threshold = nullptr;
     QLabel *m_thresholdLabel = nullptr;

@@ -1,6 +1,7 @@
 #include "Marrowick/Editor/GameSourceForm.h"
 
 #include "Marrowick/Editor/LabeledFields.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -57,6 +58,7 @@ GameSourceForm::GameSourceForm(const SourceFormState &form, const QString &searc
     m_games = new QStandardItemModel(this);
     m_picker = new QComboBox(this);
     m_picker->setObjectName(QStringLiteral("editor.gamePicker"));
+    setAccessibleKind(m_picker, AccessibleKind::picker);
     m_picker->setAccessibleName(QStringLiteral("Game"));
     m_picker->setModel(m_games);
     m_picker->setMaxVisibleItems(16);
@@ -100,6 +102,7 @@ GameSourceForm::GameSourceForm(const SourceFormState &form, const QString &searc
     advancedGroup->setSpacing(4);
     m_advanced = new QToolButton(this);
     m_advanced->setObjectName(QStringLiteral("editor.advanced"));
+    setAccessibleKind(m_advanced, AccessibleKind::disclosure);
     m_advanced->setText(QStringLiteral("Advanced"));
     m_advanced->setAutoRaise(true);
     m_advanced->setArrowType(Qt::RightArrow);
@@ -117,10 +120,15 @@ GameSourceForm::GameSourceForm(const SourceFormState &form, const QString &searc
     layout->addLayout(advancedGroup);
 
     // A disclosure, not a toggle: it shows its state by its arrow, never as a pressed button.
-    connect(m_advanced, &QToolButton::clicked, this, [this] {
-        m_advancedOpen = !m_advancedOpen;
+    const auto showAdvanced = [this] {
         m_advanced->setArrowType(m_advancedOpen ? Qt::DownArrow : Qt::RightArrow);
+        setAccessibleExpanded(m_advanced, m_advancedOpen);
         m_queryPort->setVisible(m_advancedOpen);
+    };
+    showAdvanced();
+    connect(m_advanced, &QToolButton::clicked, this, [this, showAdvanced] {
+        m_advancedOpen = !m_advancedOpen;
+        showAdvanced();
     });
     connect(m_search, &LabeledTextField::textEdited, this, &GameSourceForm::searchEdited);
     connect(m_picker, &QComboBox::activated, this, [this](int row) {

@@ -1,5 +1,6 @@
 #include "Marrowick/Editor/SourceCard.h"
 
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QFontMetrics>
@@ -41,6 +42,11 @@ SourceCard::SourceCard(Kind kind, const QString &symbol, const QString &title, c
                        QWidget *parent)
     : QAbstractButton(parent), m_kind(kind), m_symbol(symbolNamed(symbol)), m_subtitle(subtitle)
 {
+    // The type cards are one choice among six; the examples are plain buttons.
+    if (kind == Kind::type) {
+        setAccessibleKind(this, AccessibleKind::choice);
+        setAccessibleChosen(this, false);
+    }
     setText(title);
     setAccessibleName(kind == Kind::example ? title + QStringLiteral(" example") : title);
     setAccessibleDescription(subtitle);
@@ -54,6 +60,8 @@ void SourceCard::setSelected(bool selected)
     if (m_selected == selected)
         return;
     m_selected = selected;
+    if (m_kind == Kind::type)
+        setAccessibleChosen(this, selected);
     update();
 }
 

@@ -3,21 +3,81 @@
 #include "Marrowick/State/AppState.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
 
+#include <QScopeGuard>
+
+#include <algorithm>
+
 namespace marrowick {
+
+namespace {
+
+// What the keyring held under a reference before a save wrote there, to take the write back.
+struct SecretWrite {
+    QString reference;
+    std::optional<QString> previous;
+};
+
+bool namesSecret(const AppState &state, const QString &reference)
+{
+    const QList<AnySourceConfig> &sources = state.sources();
+    return std::any_of(sources.cbegin(), sources.cend(),
+                       [&reference](const AnySourceConfig &source) { return source.credentialRef() == reference; });
+}
+
+QString failureText(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const CredentialError &failure) {
+        return failure.message(QStringLiteral("save again"));
+    } catch (const std::exception &failure) {
+        return QString::fromUtf8(failure.what());
+    } catch (...) {
+    }
+    return QStringLiteral("unknown error");
+}
+
+// A write of a save that is not kept: the secret it replaced goes back where a source still
+// names the reference; otherwise the reference is cleared, as before the save.
+QCoro::Task<void> takeBack(QPointer<AppState> state, CredentialStoreHandle credentials, SecretWrite write)
+{
+    try {
+        if (write.previous && state && namesSecret(*state, write.reference))
+            co_await credentials->setSecret(*write.previous, write.reference);
+        else
+            co_await credentials->removeSecret(write.reference);
+    } catch (...) {
+        // The keyring keeps what the save wrote; nothing can be done about it here.
+    }
+}
+
+} // namespace
 
 SourceFormSession::SourceFormSession(AppState *state, std::optional<AnySourceConfig> editingSource, QObject *parent)
     : QObject(parent), m_state(state), m_editingSource(std::move(editingSource))
 {
     if (m_editingSource) {
-        m_form.emplace(*m_editingSource);
+        beginForm(SourceFormState(*m_editingSource));
         m_jsonFieldsText = SourceFormState::fieldLinesText(m_form->jsonFields);
     }
 }
 
 SourceFormSession::~SourceFormSession()
 {
-    // A test nobody will see stops; a save already started runs to its end.
+    // Nobody will see the test's result, nor wait for the save.
     m_cancelTests.cancel();
+    cancelSave();
+}
+
+bool SourceFormSession::hasUnsavedChanges() const
+{
+    return m_isSaving || (m_form && m_formAtStart && *m_form != *m_formAtStart);
+}
+
+void SourceFormSession::beginForm(SourceFormState form)
+{
+    m_form = std::move(form);
+    m_formAtStart = m_form;
 }
 
 QString SourceFormSession::saveButtonTitle() const
@@ -37,13 +97,13 @@ void SourceFormSession::continueToForm()
 {
     if (!m_type)
         return;
-    m_form.emplace(*m_type);
+    beginForm(SourceFormState(*m_type));
     emit stepChanged();
 }
 
 void SourceFormSession::applyExample(SourceFormState::Example example)
 {
-    m_form = SourceFormState::exampleForm(example);
+    beginForm(SourceFormState::exampleForm(example));
     emit stepChanged();
 }
 
@@ -52,6 +112,7 @@ void SourceFormSession::backToTypePicker()
     if (m_editingSource)
         return;
     m_form.reset();
+    m_formAtStart.reset();
     m_type.reset();
     m_jsonFieldsText.clear();
     m_gameSearch.clear();
@@ -142,7 +203,7 @@ void SourceFormSession::finishConnectionTest(quint64 generation, const std::opti
 
 void SourceFormSession::save()
 {
-    if (m_isSaving || !m_form || !m_state)
+    if (m_isSaving || !m_form || !m_state || m_cancelSave.isCancelled())
         return;
     const QUuid id = m_editingSource ? m_editingSource->id() : m_appliedID.value_or(QUuid::createUuid());
     const auto config = m_form->buildConfig(id);
@@ -153,15 +214,24 @@ void SourceFormSession::save()
     // The user acted: a keyring that refused may ask again, for this write and the polls after.
     m_state->credentials()->askAgain();
     const bool replacing = m_editingSource || (m_appliedID && m_state->source(*m_appliedID));
-    persistEditedSource(this, m_state, m_state->credentials(), *m_form, id, *config, replacing);
+    persistEditedSource(this, m_state, m_state->credentials(), *m_form, id, *config, replacing, m_cancelSave.token());
+}
+
+void SourceFormSession::cancelSave()
+{
+    m_cancelSave.cancel();
 }
 
 QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSession> self, QPointer<AppState> state,
                                                          CredentialStoreHandle credentials, SourceFormState form,
-                                                         QUuid id, AnySourceConfig config, bool editing)
+                                                         QUuid id, AnySourceConfig config, bool editing,
+                                                         CancelToken cancel)
 {
-    const auto reference = form.credentialRef(id);
-    if (!form.secret.isEmpty() && reference) {
+    std::optional<SecretWrite> written;
+    // Ends once this save is over, its taking back included; the next save of the secret waits for it.
+    const Completion<Done> over;
+    const auto end = qScopeGuard([over] { over.complete({}); });
+    if (const auto reference = form.credentialRef(id); !form.secret.isEmpty() && reference) {
         // Refused before the keyring holds a secret for a source that is never kept; without a
         // secret to write, the change itself is refused.
         if (const QString refused = state ? state->refusalToKeep(config) : QString(); !refused.isEmpty()) {
@@ -169,29 +239,41 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
                 self->failSave(refused);
             co_return;
         }
-        QString failure;
+        if (const auto before = state ? state->queueSecretSave(*reference, over) : std::nullopt)
+            co_await *before;
+        std::exception_ptr failure;
         try {
-            co_await credentials->setSecret(form.secret, *reference);
-        } catch (const CredentialError &error) {
-            failure = error.message(QStringLiteral("save again"));
-        } catch (const std::exception &error) {
-            failure = QString::fromUtf8(error.what());
+            // What the write replaces, for a cancel to put back.
+            SecretWrite write{*reference, std::nullopt};
+            if (state && namesSecret(*state, *reference) && !cancel.isCancelled())
+                write.previous = co_await credentials->secret(*reference);
+            if (!cancel.isCancelled()) {
+                co_await credentials->setSecret(form.secret, *reference);
+                written = std::move(write);
+            }
         } catch (...) {
-            failure = QStringLiteral("unknown error");
+            failure = std::current_exception();
         }
-        if (!failure.isNull()) {
+        if (cancel.isCancelled()) {
+            if (written)
+                co_await takeBack(state, credentials, *written);
+            co_return;
+        }
+        if (failure) {
             if (self)
-                self->failSave(failure);
+                self->failSave(failureText(failure));
             co_return;
         }
     }
-    // The sheet may be gone by now; the source is saved all the same.
     if (state) {
         QString refused;
+        // Deleted while the keyring answered: there is nothing left to update.
+        bool kept = true;
         if (editing) {
             // A changed configuration is polled at once by its new start; an unchanged one (a
             // new secret only) is refreshed, or a fixed source would wait out its back-off.
             const AnySourceConfig *current = state->source(id);
+            kept = current != nullptr;
             const bool unchanged = current && *current == config;
             refused = state->updateSource(config);
             if (unchanged)
@@ -203,13 +285,15 @@ QCoro::Task<void> SourceFormSession::persistEditedSource(QPointer<SourceFormSess
         if (!refused.isEmpty()) {
             if (self)
                 self->failSave(refused);
-            co_return;
-        }
-        if (!state->sourcesSaveError().isEmpty()) {
+        } else if (!state->sourcesSaveError().isEmpty()) {
             if (self)
                 self->failUnsavedFile(id, state->unsavedSourcesText());
-            co_return;
+        } else if (self) {
+            self->finishSave();
         }
+        if (written && (!refused.isEmpty() || !kept))
+            co_await takeBack(state, credentials, *written);
+        co_return;
     }
     if (self)
         self->finishSave();

@@ -26,6 +26,11 @@ class AppState;
 // keyring that refused before is asked again. A sources file that cannot be written fails
 // the save too, with the source in effect: saving again replaces that source rather than
 // adding another.
+//
+// A save that is cancelled (the sheet closed while the keyring had not answered) writes
+// nothing more and is never applied; a secret its write stored is taken back once the keyring
+// answers, which puts back the secret it replaced. Saves of one secret run one after another,
+// each with its taking back, so a later save never reads or loses to a cancelled one.
 class SourceFormSession : public QObject {
     Q_OBJECT
 
@@ -40,6 +45,9 @@ public:
     const std::optional<SourceFormState> &form() const { return m_form; }
     std::optional<SourceFormState::SourceType> selectedType() const { return m_type; }
     bool isSaving() const { return m_isSaving; }
+    // Whether closing the sheet now would throw work away: a form changed since it began, or a
+    // save still waiting for the keyring.
+    bool hasUnsavedChanges() const;
     bool isTesting() const { return m_isTesting; }
     std::optional<bool> testPassed() const { return m_testPassed; }
     std::optional<QString> testMessage() const { return m_testMessage; }
@@ -59,6 +67,8 @@ public:
     void setGameSearch(const QString &text);
     void startConnectionTest();
     void save();
+    // The sheet is closing without its save: see the class comment. Also when the session goes.
+    void cancelSave();
     void dismissSaveError();
 
 signals:
@@ -77,6 +87,7 @@ signals:
     void saveFinished(bool saved);
 
 private:
+    void beginForm(SourceFormState form);
     void clearTestResult();
     void finishConnectionTest(quint64 generation, const std::optional<TestOutcome> &outcome);
     void failSave(const QString &message);
@@ -88,12 +99,14 @@ private:
                                                quint64 generation, CancelToken cancel);
     static QCoro::Task<void> persistEditedSource(QPointer<SourceFormSession> self, QPointer<AppState> state,
                                                  CredentialStoreHandle credentials, SourceFormState form, QUuid id,
-                                                 AnySourceConfig config, bool editing);
+                                                 AnySourceConfig config, bool editing, CancelToken cancel);
 
     QPointer<AppState> m_state;
     std::optional<AnySourceConfig> m_editingSource;
     std::optional<SourceFormState::SourceType> m_type;
     std::optional<SourceFormState> m_form;
+    // The form as it began, to tell edits from a form only looked at.
+    std::optional<SourceFormState> m_formAtStart;
     std::optional<bool> m_testPassed;
     std::optional<QString> m_testMessage;
     bool m_isTesting = false;
@@ -106,6 +119,7 @@ private:
     // Bumped by every change of the form: a test result for an older form is dropped.
     quint64 m_formGeneration = 0;
     CancelSource m_cancelTests;
+    CancelSource m_cancelSave;
 };
 
 } // namespace marrowick

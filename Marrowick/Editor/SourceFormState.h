@@ -26,6 +26,17 @@ struct SourceFormState {
         bool operator==(const GameSection &) const = default;
     };
 
+    // A field of the form, as a validation message names it.
+    enum class Field { baseURL, host, pollSeconds, gameQueryPort };
+
+    // What is wrong with the form, and in which field.
+    struct Problem {
+        Field field;
+        QString message;
+
+        bool operator==(const Problem &) const = default;
+    };
+
     struct HostPort {
         QString host;
         QString port;
@@ -88,7 +99,10 @@ struct SourceFormState {
     static QList<FieldMapping> parseFieldLines(const QString &text);
 
     // Validation and building.
+    std::optional<Problem> validationProblem() const;
     std::optional<QString> validationMessage() const;
+    // What a form without a validation problem still lacks before it can be saved.
+    std::optional<QString> missingFieldMessage() const;
     bool isValid() const;
     std::optional<QString> impliedHTTPSURL() const;
     std::optional<HostPort> impliedHostPortSplit() const;

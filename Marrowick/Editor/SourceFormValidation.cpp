@@ -127,24 +127,74 @@ qint64 SourceFormState::clampedAlertThreshold(qint64 value)
     return std::clamp(value, alertThresholdMinimum, alertThresholdMaximum);
 }
 
-std::optional<QString> SourceFormState::validationMessage() const
+std::optional<SourceFormState::Problem> SourceFormState::validationProblem() const
 {
     if (embeddedCredentialInURL())
-        return QStringLiteral("The URL contains a username/password. Remove it and use the username/token field(s) "
-                              "below instead.");
+        return Problem{Field::baseURL,
+                       QStringLiteral("The URL contains a username/password. Remove it and use the username/token "
+                                      "field(s) below instead.")};
     if (unusableURLScheme())
-        return QStringLiteral("Enter a full URL starting with http:// or https://.");
+        return Problem{Field::baseURL, QStringLiteral("Enter a full URL starting with http:// or https://.")};
     if (missingHost())
-        return QStringLiteral("Enter a full URL including a host, e.g. ") + exampleURL + QLatin1Char('.');
+        return Problem{Field::baseURL,
+                       QStringLiteral("Enter a full URL including a host, e.g. ") + exampleURL + QLatin1Char('.')};
     if (hostIsInvalid())
-        return QStringLiteral("Enter a plain host or IP, like ") + exampleHost + QStringLiteral(" or ") + exampleIPv4
-               + QStringLiteral(" \u2014 no spaces, line breaks, or scheme.");
+        return Problem{Field::host, QStringLiteral("Enter a plain host or IP, like ") + exampleHost
+                                        + QStringLiteral(" or ") + exampleIPv4
+                                        + QStringLiteral(" \u2014 no spaces, line breaks, or scheme.")};
     if (!parsedPollInterval())
-        return QStringLiteral("Enter a check interval between %1 and %2 seconds.")
-            .arg(qint64(PollInterval::minimum))
-            .arg(qint64(PollInterval::maximum));
+        return Problem{Field::pollSeconds, QStringLiteral("Enter a check interval between %1 and %2 seconds.")
+                                               .arg(qint64(PollInterval::minimum))
+                                               .arg(qint64(PollInterval::maximum))};
     if (queryPortIsInvalid())
-        return QStringLiteral("Enter a query port between 1 and 65535, or leave it blank.");
+        return Problem{Field::gameQueryPort, QStringLiteral("Enter a query port between 1 and 65535, or leave it blank.")};
+    return std::nullopt;
+}
+
+std::optional<QString> SourceFormState::validationMessage() const
+{
+    const auto problem = validationProblem();
+    return problem ? std::optional(problem->message) : std::nullopt;
+}
+
+// Follows isValid() field by field, for a form whose values are well formed but incomplete.
+std::optional<QString> SourceFormState::missingFieldMessage() const
+{
+    if (trimmedSpacesAndTabs(displayName).isEmpty())
+        return QStringLiteral("Enter a name.");
+    const bool haveSecret = !secret.isEmpty() || hasStoredSecret;
+    const QString noURL = type == SourceType::kuma || type == SourceType::beszel ? QStringLiteral("Enter the server URL.")
+                                                                                 : QStringLiteral("Enter a URL.");
+    switch (type) {
+    case SourceType::kuma:
+        if (baseURL.isEmpty())
+            return noURL;
+        if ((username.isEmpty() || !haveSecret) && statusPageSlug.isEmpty())
+            return QStringLiteral("Enter a username and password, or a status page slug.");
+        return std::nullopt;
+    case SourceType::beszel:
+        if (baseURL.isEmpty())
+            return noURL;
+        if (!haveSecret)
+            return QStringLiteral("Enter the API token.");
+        return std::nullopt;
+    case SourceType::httpPing:
+    case SourceType::jsonWidget:
+        if (baseURL.isEmpty())
+            return noURL;
+        if (type == SourceType::jsonWidget && jsonFields.isEmpty())
+            return QStringLiteral("Enter at least one field.");
+        return std::nullopt;
+    case SourceType::tcpPort:
+    case SourceType::gameServer:
+        break;
+    }
+    if (hostValue().isEmpty())
+        return QStringLiteral("Enter a host.");
+    if (!portValue())
+        return QStringLiteral("Enter a port between 1 and 65535.");
+    if (gameCredentialUse() == GameDefinition::CredentialUse::required && !haveSecret)
+        return QStringLiteral("Enter the admin password.");
     return std::nullopt;
 }
 

@@ -4,16 +4,19 @@
 
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/LabeledFields.h"
+#include "Marrowick/Style/ListPlace.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Style/WarningLabel.h"
 
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
 #include <QPainterPath>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -85,14 +88,22 @@ SourceWidgetsSection::SourceWidgetsSection(AppState *state, AnySourceConfig sour
 
     m_list = new WidgetList(this);
     m_list->setObjectName(QStringLiteral("editor.widgetList"));
+    m_list->setAccessibleName(heading->text());
     m_list->setFixedHeight(listHeight);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->viewport()->setAutoFillBackground(false);
+    // The card it paints lies under its rows: the eyes' focus rings stand out of that.
+    markSurface(m_list->viewport(), cardFillOpacity);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setDragDropMode(QAbstractItemView::InternalMove);
     m_list->setDefaultDropAction(Qt::MoveAction);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     layout->addWidget(m_list);
+    for (const int places : {-1, 1}) {
+        auto *keys = new QShortcut(places < 0 ? ListPlace::moveUp : ListPlace::moveDown, m_list);
+        keys->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(keys, &QShortcut::activated, this, [this, places] { moveByKeyboard(places); });
+    }
     m_unsaved = makeWarningLabel(QStringLiteral("editor.widgetsUnsaved"), this);
     layout->addWidget(m_unsaved);
 
@@ -154,10 +165,45 @@ void SourceWidgetsSection::syncOrderFromList()
             onScreen.append(*entry);
     }
     if (onScreen.size() == current.size() && onScreen != current && m_state) {
+        // The list already shows that order: nothing to rebuild, so the focus stays put.
+        m_shown = onScreen;
         WidgetLayout layout = m_state->widgetLayout();
         layout.moveWidgets({}, 0, onScreen);
         m_state->setWidgetLayout(layout);
     }
+}
+
+// The row under the focus moves as a drop would move it: the list keeps its row and the focus,
+// and the layout follows. Its new place is told where the focus is, the row or its eye.
+void SourceWidgetsSection::moveByKeyboard(int places)
+{
+    const QWidget *focus = QApplication::focusWidget();
+    int row = m_list->currentRow();
+    for (int i = 0; focus && focus != m_list && i < m_list->count(); ++i) {
+        if (const QWidget *shown = m_list->itemWidget(m_list->item(i)); shown && shown->isAncestorOf(focus))
+            row = i;
+    }
+    const int destination = row + places;
+    if (row < 0 || destination < 0 || destination >= m_list->count()
+        || !m_list->model()->moveRow(QModelIndex(), row, QModelIndex(), places < 0 ? destination : destination + 1))
+        return;
+    // Every row says its place, so none is left with an old one; a screen reader reads the
+    // focused one's.
+    for (int i = 0; i < m_list->count(); ++i) {
+        const QString place = ListPlace::description(i, m_list->count());
+        m_list->item(i)->setData(Qt::AccessibleDescriptionRole, place);
+        if (QWidget *shown = m_list->itemWidget(m_list->item(i))) {
+            if (auto *eye = shown->findChild<QToolButton *>())
+                eye->setAccessibleDescription(place);
+        }
+    }
+    QListWidgetItem *item = m_list->item(destination);
+    if (m_list->hasFocus()) {
+        // The current row did not change, so nothing would tell its new place: make it current anew.
+        m_list->setCurrentRow(-1);
+        m_list->setCurrentRow(destination);
+    }
+    m_list->scrollToItem(item);
 }
 
 void SourceWidgetsSection::refresh()

@@ -14,9 +14,10 @@ namespace marrowick {
 class AppState;
 
 // The widgets of one source as its latest poll reported them, in the user's order, each with
-// an eye to hide it from the popup or show it again, and draggable to reorder. Every change
-// goes into the widget layout and is saved at once, whatever the sheet does afterwards; while
-// the settings cannot be saved, a line under the list says so.
+// an eye to hide it from the popup or show it again, moved by a drag or by Alt+Up and Alt+Down
+// on its row or its eye. Every change goes into the widget layout and is saved at once,
+// whatever the sheet does afterwards; while the settings cannot be saved, a line under the
+// list says so.
 class SourceWidgetsSection : public QWidget {
     Q_OBJECT
 
@@ -32,6 +33,7 @@ public:
 private:
     void refresh();
     void syncOrderFromList();
+    void moveByKeyboard(int places);
     void refreshUnsaved();
 
     QPointer<AppState> m_state;

@@ -1,5 +1,6 @@
 #include "Marrowick/Editor/TestResultBadge.h"
 
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/StatusText.h"
 
@@ -26,13 +27,22 @@ constexpr double maximumTextWidth = 260;
 TestResultBadge::TestResultBadge(QWidget *parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    setAccessibleKind(this, AccessibleKind::notification);
+}
+
+QString TestResultBadge::spokenText(bool passed, const QString &message)
+{
+    // The colour tells a failure from a success on screen; the words must tell it alike.
+    if (passed || message == QLatin1String("Failed"))
+        return message;
+    return QStringLiteral("Failed: ") + message;
 }
 
 void TestResultBadge::setResult(bool passed, const QString &message)
 {
     m_passed = passed;
     m_message = message;
-    setAccessibleName(message);
+    setAccessibleNameIfChanged(this, spokenText(passed, message));
     updateGeometry();
     update();
 }

@@ -5,6 +5,8 @@
 #include "Marrowick/Editor/AddSourceView.h"
 #include "Marrowick/Onboarding/OnboardingPages.h"
 #include "Marrowick/State/NotificationSettings.h"
+#include "Marrowick/Style/AccessibleRoles.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/StatusOrb.h"
@@ -15,6 +17,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QScrollArea>
 #include <QKeyEvent>
@@ -25,10 +28,14 @@ namespace marrowick {
 
 namespace {
 
-// The three page dots; the current one in the accent colour.
+// The three page dots; the current one in the accent colour. Its name gives the step.
 class PageDots : public QWidget {
 public:
-    PageDots(const int *step, QWidget *parent) : QWidget(parent), m_step(step) { setFixedSize(3 * 7 + 2 * 6, 7); }
+    PageDots(const int *step, QWidget *parent) : QWidget(parent), m_step(step)
+    {
+        setFixedSize(3 * 7 + 2 * 6, 7);
+        setAccessibleKind(this, AccessibleKind::graphic);
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -47,6 +54,12 @@ protected:
 private:
     const int *m_step;
 };
+
+// What the dots show, for a screen reader.
+QString stepText(int step)
+{
+    return QStringLiteral("Step %1 of %2").arg(QLocale().toString(step + 1), QLocale().toString(OnboardingPages::pageCount));
+}
 
 // A symbol beside a text in a status colour, as a single label.
 QWidget *symbolLabel(Symbol symbol, const QString &text, ServiceStatus status, qreal scale, QWidget *parent)
@@ -95,6 +108,7 @@ OnboardingView::OnboardingView(AppState *state, QWidget *parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
+    KeyboardScrolling::apply(scroll);
     auto *pages = new QWidget(scroll);
     m_pages = new QStackedLayout(pages);
     for (int step = 0; step < OnboardingPages::pageCount; ++step)
@@ -112,6 +126,7 @@ OnboardingView::OnboardingView(AppState *state, QWidget *parent)
     bar->addWidget(m_back);
     bar->addStretch();
     m_dots = new PageDots(&m_step, nav);
+    m_dots->setAccessibleName(stepText(m_step));
     bar->addWidget(m_dots);
     bar->addStretch();
     m_forward = new PillButton(OnboardingPages::forwardTitle(0), PillButton::Kind::prominent, nav);
@@ -230,6 +245,7 @@ void OnboardingView::setStep(int step)
     m_forward->setText(OnboardingPages::forwardTitle(m_step));
     m_back->updateGeometry();
     m_forward->updateGeometry();
+    setAccessibleNameIfChanged(m_dots, stepText(m_step));
     m_dots->update();
 }
 
@@ -266,7 +282,7 @@ void OnboardingView::refreshSourceCount()
 {
     const qsizetype count = m_state ? m_state->sources().size() : 0;
     m_sourceCount->setText(OnboardingPages::sourceCountText(count));
-    m_sourceCountRow->setAccessibleName(m_sourceCount->text());
+    setAccessibleNameIfChanged(m_sourceCountRow, m_sourceCount->text());
     m_sourceCountRow->setVisible(count > 0);
 }
 

@@ -24,7 +24,7 @@ CheckRowView::CheckRowView(const CheckResult &check, const QList<double> &histor
     setObjectName(QStringLiteral("checkRow"));
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(10);
-    m_orb = new StatusOrb(statusColor(check.status), 8, this);
+    m_orb = new StatusOrb(check.status, 8, this);
     layout->addWidget(m_orb);
     const NameBlock block = addNameBlock(layout, 2, this);
     m_name = block.name;
@@ -38,7 +38,7 @@ CheckRowView::CheckRowView(const CheckResult &check, const QList<double> &histor
 void CheckRowView::set(const CheckResult &check, const QList<double> &history, const RowSettings &settings)
 {
     applyRowChrome(layout(), settings);
-    m_orb->setColor(statusColor(check.status));
+    m_orb->setStatus(check.status);
     setLine(m_name, check.name);
     setOptionalLine(m_detail, check.detail);
     m_trailing->set(check.status, downText, check.latencyMs, history, settings);

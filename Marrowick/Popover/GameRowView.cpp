@@ -57,7 +57,7 @@ GameRowView::GameRowView(const GameServerStatus &game, const QList<double> &hist
     setObjectName(QStringLiteral("gameRow"));
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(10);
-    m_orb = new StatusOrb(statusColor(gameStatus(game)), 8, this);
+    m_orb = new StatusOrb(gameStatus(game), 8, this);
     layout->addWidget(m_orb);
     const NameBlock block = addNameBlock(layout, 1, this);
     m_name = block.name;
@@ -75,7 +75,7 @@ GameRowView::GameRowView(const GameServerStatus &game, const QList<double> &hist
 void GameRowView::set(const GameServerStatus &game, const QList<double> &history, const RowSettings &settings)
 {
     applyRowChrome(layout(), settings);
-    m_orb->setColor(statusColor(gameStatus(game)));
+    m_orb->setStatus(gameStatus(game));
     setLine(m_name, game.name);
     setOptionalLine(m_subtitle, subtitle(game));
     setOptionalLine(m_players, game.online ? std::optional(playersText(game.playersCurrent, game.playersMax))

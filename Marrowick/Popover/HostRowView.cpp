@@ -5,6 +5,7 @@
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/RowParts.h"
 #include "Marrowick/Style/StatusOrb.h"
+#include "Marrowick/Style/StatusText.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,12 +36,15 @@ HostRowView::HostRowView(const HostStats &host, const RowSettings &settings, QWi
     setObjectName(QStringLiteral("hostRow"));
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(10);
-    m_orb = new StatusOrb(statusColor(host.status), 8, this);
+    m_orb = new StatusOrb(host.status, 8, this);
     layout->addWidget(m_orb);
     m_name = plainLabel(QString(), textFont(font(), TextStyle::callout, QFont::DemiBold), this);
     m_name->setObjectName(QStringLiteral("name"));
     m_name->setWordWrap(true);
     layout->addWidget(m_name, 1);
+    m_state = plainLabel(QString(), textFont(font(), TextStyle::caption, QFont::DemiBold), this);
+    m_state->setObjectName(QStringLiteral("state"));
+    layout->addWidget(m_state);
     m_cpu = new MetricRing(QStringLiteral("CPU"), std::nullopt, this);
     m_mem = new MetricRing(QStringLiteral("MEM"), std::nullopt, this);
     m_disk = new MetricRing(QStringLiteral("DISK"), std::nullopt, this);
@@ -63,8 +67,11 @@ HostRowView::HostRowView(const HostStats &host, const RowSettings &settings, QWi
 void HostRowView::set(const HostStats &host, const RowSettings &settings)
 {
     applyRowChrome(layout(), settings);
-    m_orb->setColor(statusColor(host.status));
+    m_orb->setStatus(host.status);
     setLine(m_name, host.name);
+    const bool up = host.status == ServiceStatus::up;
+    setOptionalLine(m_state, up ? std::nullopt : std::optional(statusWord(host.status)));
+    setStatusTextColor(m_state, up ? QColor() : statusColor(host.status));
     m_cpu->setPct(host.cpuPct);
     m_mem->setPct(host.memPct);
     m_disk->setPct(host.diskPct);

@@ -15,8 +15,8 @@ class MetricRing;
 class StatusOrb;
 class SymbolView;
 
-// One host of a monitoring hub: orb, name, the CPU, memory and disk rings, and the hottest
-// drive's temperature.
+// One host of a monitoring hub: orb, name, its state in a word while not up, the CPU, memory
+// and disk rings, and the hottest drive's temperature.
 class HostRowView : public QWidget {
     Q_OBJECT
 
@@ -31,6 +31,7 @@ public:
 private:
     StatusOrb *m_orb;
     QLabel *m_name;
+    QLabel *m_state;
     MetricRing *m_cpu;
     MetricRing *m_mem;
     MetricRing *m_disk;

@@ -1,6 +1,7 @@
 #include "Marrowick/Popover/MetricRing.h"
 
 #include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
@@ -62,7 +63,7 @@ void MetricRing::setPct(std::optional<double> pct)
     if (pct == m_pct)
         return;
     m_pct = pct;
-    setAccessibleName(m_label + QLatin1Char(' ') + percentText(pct));
+    setAccessibleNameIfChanged(this, m_label + QLatin1Char(' ') + percentText(pct));
     update();
 }
 

@@ -12,6 +12,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 
 namespace marrowick {
 
@@ -22,7 +23,8 @@ RefreshButton::RefreshButton(QWidget *parent) : QAbstractButton(parent)
     setAccessibleName(QStringLiteral("Refresh now"));
     setCursor(Qt::PointingHandCursor);
     auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 4, 0, 4);
+    // Room for the focus ring around the age and the arrow.
+    layout->setContentsMargins(6, 4, 6, 4);
     layout->setSpacing(6);
     m_age = new RelativeTimeText({}, this);
     m_age->setObjectName(QStringLiteral("popover.age"));
@@ -37,7 +39,13 @@ RefreshButton::RefreshButton(QWidget *parent) : QAbstractButton(parent)
 
 void RefreshButton::paintEvent(QPaintEvent *)
 {
-    // Borderless: the children are the whole look.
+    // Borderless: the children are the whole look, and a ring shows the focus.
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(marrowickAccentMark(this), 2));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
 }
 
 PopoverHeader::PopoverHeader(AppState *state, QWidget *parent) : QWidget(parent), m_state(state)
@@ -56,7 +64,7 @@ PopoverHeader::PopoverHeader(AppState *state, QWidget *parent) : QWidget(parent)
 
     auto *status = new QHBoxLayout;
     status->setSpacing(10);
-    m_orb = new StatusOrb(overallStatusColor(OverallStatus::unknown), 10, this);
+    m_orb = new StatusOrb(ServiceStatus::unknown, 10, this);
     m_summary = new LimitedLabel(QString(), textFont(font(), TextStyle::title2, QFont::Bold), 1, this);
     m_summary->setObjectName(QStringLiteral("popover.summary"));
     m_paused = plainLabel(QStringLiteral("Paused"), textFont(font(), TextStyle::caption), this);
@@ -99,7 +107,7 @@ void PopoverHeader::refresh(Instant now)
     const bool paused = m_state->isPaused();
     const bool hasSources = !m_state->sources().isEmpty();
     const OverallStatus overall = m_state->overallStatus();
-    m_orb->setColor(overallStatusColor(overall));
+    m_orb->setStatus(overallStatusColor(overall), PopoverSummary::statusWord(overall, hasSources));
     setLine(m_summary, PopoverSummary::summaryText(overall, hasSources));
     m_paused->setVisible(paused);
     m_refresh->setVisible(!paused);

@@ -39,6 +39,7 @@ public:
 
     // Recomputes every text from the state: one pass over all widgets.
     void refresh(Instant now);
+    QAbstractButton *refreshButton() const { return m_refresh; }
 
 protected:
     void changeEvent(QEvent *event) override;

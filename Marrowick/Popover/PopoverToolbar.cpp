@@ -1,6 +1,7 @@
 #include "Marrowick/Popover/PopoverToolbar.h"
 
 #include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QHBoxLayout>
@@ -34,7 +35,7 @@ void SymbolButton::setSymbol(Symbol symbol)
 void SymbolButton::setLabel(const QString &label)
 {
     setToolTip(label);
-    setAccessibleName(label);
+    setAccessibleNameIfChanged(this, label);
 }
 
 void SymbolButton::paintEvent(QPaintEvent *)

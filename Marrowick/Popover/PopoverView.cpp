@@ -12,6 +12,7 @@
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/SourceBlock.h"
 #include "Marrowick/Popover/SourceColumn.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -45,6 +46,8 @@ QLabel *noticeLabel(QWidget *parent)
 PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_state(state)
 {
     setObjectName(QStringLiteral("popover"));
+    // No frame shows it, but assistive technology names the window by it.
+    setWindowTitle(QStringLiteral("Marrowick"));
     setFixedWidth(popoverWidth);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -52,10 +55,11 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
 
     m_header = new PopoverHeader(state, this);
     layout->addWidget(m_header);
-    for (QLabel **notice : {&m_notice, &m_saveNotice, &m_notificationNotice}) {
+    for (QLabel **notice : {&m_notice, &m_saveNotice, &m_networkNotice, &m_notificationNotice}) {
         *notice = noticeLabel(this);
         layout->addWidget(*notice);
     }
+    m_networkNotice->setObjectName(QStringLiteral("popover.networkNotice"));
 
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("popover.list"));
@@ -63,6 +67,7 @@ PopoverView::PopoverView(AppState *state, QWidget *parent) : QWidget(parent), m_
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->viewport()->setAutoFillBackground(false);
+    KeyboardScrolling::apply(m_scroll);
     m_list = new QWidget(m_scroll);
     m_list->setAutoFillBackground(false);
     auto *list = new QVBoxLayout(m_list);
@@ -138,6 +143,7 @@ void PopoverView::buildEmptyState(QVBoxLayout *layout)
     add->setObjectName(QStringLiteral("popover.addFirstSource"));
     connect(add, &QAbstractButton::clicked, this, &PopoverView::settingsRequested);
     empty->addWidget(add, 0, Qt::AlignHCenter);
+    m_addFirstSource = add;
     layout->addWidget(m_emptyState);
 }
 
@@ -222,6 +228,7 @@ void PopoverView::follow()
         connect(state, &AppState::overallStatusChanged, this, &PopoverView::scheduleRedraw),
         connect(state, &AppState::sourcesSaveErrorChanged, this, &PopoverView::refreshSaveNotice),
         connect(state, &AppState::storageNoticeChanged, this, &PopoverView::refreshSaveNotice),
+        connect(state, &AppState::isWithoutNetworkChanged, this, &PopoverView::refreshNetworkNotice),
     };
     if (AppSettings *settings = state->widgetLayoutDefaults()) {
         m_following.append(connect(settings, &AppSettings::changed, this, [this](const QString &key) {
@@ -270,6 +277,7 @@ void PopoverView::syncWithState()
     m_structureDirty = true;
     redraw();
     refreshSaveNotice();
+    refreshNetworkNotice();
     m_freshForShow = !isVisible();
 }
 
@@ -301,6 +309,7 @@ void PopoverView::redraw()
     m_dirty.clear();
     m_structureDirty = false;
     fillList();
+    orderTabs();
     m_header->refresh(m_ticker->now());
     fitHeight();
 }
@@ -373,7 +382,21 @@ void PopoverView::fillList()
         top = m_scroll->verticalScrollBar()->value() - m_column->y() - maximumHeight;
         bottom = top + 3 * maximumHeight;
     }
-    m_column->fill(top, bottom);
+    if (m_column->fill(top, bottom))
+        orderTabs();
+}
+
+// Tab follows the eye: the refresh button, the rows from the top, the empty list's button,
+// then the toolbar.
+void PopoverView::orderTabs()
+{
+    QWidget *previous = m_header->refreshButton();
+    const QList<QWidget *> toolbar{m_addFirstSource, m_toolbar->settingsButton(), m_toolbar->pauseButton(),
+                                   m_toolbar->quitButton()};
+    for (QWidget *stop : m_column->tabStops() + toolbar) {
+        QWidget::setTabOrder(previous, stop);
+        previous = stop;
+    }
 }
 
 void PopoverView::toggleCollapsed(const QUuid &id)
@@ -412,7 +435,7 @@ void PopoverView::fitHeight()
     const bool hasSources = m_state && !m_state->sources().isEmpty();
     const int bars = m_header->sizeHint().height() + m_toolbar->sizeHint().height();
     int chrome = bars;
-    for (const QLabel *notice : {m_notice, m_saveNotice, m_notificationNotice}) {
+    for (const QLabel *notice : {m_notice, m_saveNotice, m_networkNotice, m_notificationNotice}) {
         if (!notice->isHidden())
             chrome += notice->heightForWidth(popoverWidth);
     }
@@ -465,6 +488,14 @@ void PopoverView::refreshSaveNotice()
         lines.append(m_state->storageNotice());
     m_saveNotice->setText(lines.join(QLatin1Char('\n')));
     m_saveNotice->setVisible(!lines.isEmpty());
+    fitHeight();
+}
+
+void PopoverView::refreshNetworkNotice()
+{
+    const bool withoutNetwork = m_state && m_state->isWithoutNetwork();
+    m_networkNotice->setText(withoutNetwork ? networkNoticeText : QString());
+    m_networkNotice->setVisible(withoutNetwork);
     fitHeight();
 }
 

@@ -50,6 +50,9 @@ public:
     // window manager, so it gets no taskbar button and no place in the window switcher.
     static constexpr Qt::WindowFlags popupWindowFlags =
         Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::BypassWindowManagerHint;
+    // Shown while a source waits for this computer's network.
+    static inline const QString networkNoticeText =
+        QStringLiteral("This computer has no network. Marrowick checks every source again when it returns.");
 
     explicit PopoverView(AppState *state, QWidget *parent = nullptr);
     ~PopoverView() override;
@@ -98,9 +101,11 @@ private:
     void redrawSource(qsizetype index, bool force, QList<QWidget *> &shows);
     void setBlockRows(SourceBlock *block, const QList<PopoverRows::Row> &rows, bool force, QList<QWidget *> &shows);
     void fillList();
+    void orderTabs();
     void toggleCollapsed(const QUuid &id);
     void refreshChrome();
     void refreshSaveNotice();
+    void refreshNetworkNotice();
     void checkNotifications();
     void fitHeight();
     RowSettings rowSettings() const;
@@ -109,12 +114,14 @@ private:
     PopoverHeader *m_header;
     QLabel *m_notice;
     QLabel *m_saveNotice;
+    QLabel *m_networkNotice;
     QLabel *m_notificationNotice;
     QScrollArea *m_scroll;
     QWidget *m_list;
     PausedBanner *m_banner;
     SourceColumn *m_column;
     QWidget *m_emptyState;
+    QWidget *m_addFirstSource;
     PopoverToolbar *m_toolbar;
     RelativeTimeTicker *m_ticker;
 

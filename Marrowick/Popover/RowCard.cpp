@@ -20,7 +20,6 @@ using namespace PopoverRows;
 
 namespace {
 
-constexpr qreal cardRadius = 10;
 constexpr qreal panelRadius = 12;
 constexpr qreal panelFillOpacity = 0.02;
 
@@ -130,9 +129,9 @@ void RowCard::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath card;
-    card.addRoundedRect(QRectF(rect()), cardRadius, cardRadius);
+    card.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
     painter.fillPath(card, cardFill(palette()));
-    paintCardOutline(painter, QRectF(rect()), cardRadius, palette());
+    paintCardOutline(painter, QRectF(rect()), cornerRadius, palette());
 }
 
 GroupChildrenPanel::GroupChildrenPanel(QWidget *parent) : QWidget(parent)

@@ -17,6 +17,7 @@ class RowCard : public QWidget {
 public:
     // The collapse action of a group header.
     using Toggle = std::function<void()>;
+    static constexpr qreal cornerRadius = 10;
 
     explicit RowCard(QWidget *parent = nullptr);
 

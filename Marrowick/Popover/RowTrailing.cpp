@@ -3,6 +3,7 @@
 #include "Marrowick/Popover/LatencyPill.h"
 #include "Marrowick/Popover/PopoverText.h"
 #include "Marrowick/Popover/Sparkline.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/StatusOrb.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/StatusText.h"
@@ -29,7 +30,7 @@ void RowTrailing::readInks()
 {
     m_pillInk = LatencyPill::ink(this);
     m_lineInk = marrowickAccentMark(this);
-    m_downInk = statusTextColor(this, statusColor(ServiceStatus::down));
+    m_statusInk = statusTextColor(this, statusColor(m_status));
 }
 
 void RowTrailing::changeEvent(QEvent *event)
@@ -42,17 +43,24 @@ void RowTrailing::changeEvent(QEvent *event)
 void RowTrailing::set(ServiceStatus status, const QString &downText, std::optional<double> latencyMs,
                       const QList<double> &history, const RowSettings &settings)
 {
-    const bool down = status == ServiceStatus::down;
-    const bool sparkline = settings.showSparklines && history.size() >= 2 && !down;
+    QString word;
+    if (status == ServiceStatus::down)
+        word = downText;
+    else if (status != ServiceStatus::up)
+        word = statusWord(status);
+    const bool sparkline = settings.showSparklines && history.size() >= 2 && word.isEmpty();
     const QString latency = marrowick::latencyText(std::nullopt, latencyMs);
-    const bool resized = down != m_down || (down && downText != m_downText) || sparkline != m_sparkline
+    const bool resized = word != m_statusText || sparkline != m_sparkline
                          || LatencyPill::pillSize(font(), latency) != LatencyPill::pillSize(font(), m_latencyText);
-    m_down = down;
-    m_downText = downText;
+    if (status != m_status) {
+        m_status = status;
+        m_statusInk = statusTextColor(this, statusColor(status));
+    }
+    m_statusText = word;
     m_sparkline = sparkline;
     m_history = sparkline ? history : QList<double>();
     m_latencyText = latency;
-    setAccessibleName(down ? downText + QStringLiteral(", ") + latency : latency);
+    setAccessibleNameIfChanged(this, word.isEmpty() ? latency : word + QStringLiteral(", ") + latency);
     // Unchanged, this costs nothing; changed, it asks for a new layout itself.
     setMaximumWidth(m_sparkline ? widthWithSparkline() : sizeHint().width());
     if (resized)
@@ -60,15 +68,15 @@ void RowTrailing::set(ServiceStatus status, const QString &downText, std::option
     update();
 }
 
-QFont RowTrailing::downFont() const
+QFont RowTrailing::statusFont() const
 {
     return textFont(font(), TextStyle::caption, QFont::DemiBold);
 }
 
-int RowTrailing::downTextWidth() const
+int RowTrailing::statusTextWidth() const
 {
-    const qreal width = QFontMetricsF(downFont()).horizontalAdvance(m_downText);
-    return std::min(maximumDownTextWidth, static_cast<int>(std::ceil(width)));
+    const qreal width = QFontMetricsF(statusFont()).horizontalAdvance(m_statusText);
+    return std::min(maximumStatusTextWidth, static_cast<int>(std::ceil(width)));
 }
 
 int RowTrailing::widthWithSparkline() const
@@ -83,9 +91,9 @@ QSize RowTrailing::sizeHint() const
     const QSize pill = LatencyPill::pillSize(font(), m_latencyText);
     int width = pill.width();
     int height = pill.height();
-    if (m_down) {
-        width += downTextWidth() + spacing;
-        height = std::max(height, static_cast<int>(std::ceil(QFontMetricsF(downFont()).height())));
+    if (!m_statusText.isEmpty()) {
+        width += statusTextWidth() + spacing;
+        height = std::max(height, static_cast<int>(std::ceil(QFontMetricsF(statusFont()).height())));
     } else if (m_sparkline) {
         height = std::max(height, sparklineSize.height());
     }
@@ -99,11 +107,11 @@ void RowTrailing::paintEvent(QPaintEvent *)
     const QRectF pillArea(width() - pill.width(), (height() - pill.height()) / 2.0, pill.width(), pill.height());
     LatencyPill::paint(painter, pillArea, m_latencyText, font(), palette(), m_pillInk);
     const qreal end = pillArea.left() - spacing;
-    if (m_down) {
-        const int textWidth = downTextWidth();
-        painter.setFont(downFont());
-        painter.setPen(m_downInk);
-        const QString text = painter.fontMetrics().elidedText(m_downText, Qt::ElideRight, textWidth);
+    if (!m_statusText.isEmpty()) {
+        const int textWidth = statusTextWidth();
+        painter.setFont(statusFont());
+        painter.setPen(m_statusInk);
+        const QString text = painter.fontMetrics().elidedText(m_statusText, Qt::ElideRight, textWidth);
         painter.drawText(QRectF(end - textWidth, 0, textWidth, height()), Qt::AlignVCenter | Qt::AlignRight, text);
     } else if (showsSparkline()) {
         const QRectF area(end - sparklineSize.width(), (height() - sparklineSize.height()) / 2.0,

@@ -10,8 +10,9 @@
 
 namespace marrowick {
 
-// The right-hand end of a widget row: the down text in red while down, else the sparkline
-// when it has two samples or more and sparklines are on; then always the latency pill.
+// The right-hand end of a widget row: while the row is not up, its state in a word in the
+// state's colour (the row's down text while down), else the sparkline when it has two samples
+// or more and sparklines are on; then always the latency pill.
 // Painted as one widget, so a sparkline that comes or goes only changes this widget's size
 // instead of showing a child, which would lay out the whole list at once.
 //
@@ -25,7 +26,7 @@ public:
     static constexpr int spacing = 8;
     static constexpr QSize sparklineSize{44, 16};
     // A long reason from a peer is cut rather than pushing the name out of the row.
-    static constexpr int maximumDownTextWidth = 120;
+    static constexpr int maximumStatusTextWidth = 120;
 
     RowTrailing(ServiceStatus status, const QString &downText, std::optional<double> latencyMs,
                 const QList<double> &history, const RowSettings &settings, QWidget *parent = nullptr);
@@ -33,8 +34,8 @@ public:
     void set(ServiceStatus status, const QString &downText, std::optional<double> latencyMs,
              const QList<double> &history, const RowSettings &settings);
 
-    // What is drawn: the down text (empty unless down), whether the sparkline is, the pill's text.
-    QString downText() const { return m_down ? m_downText : QString(); }
+    // What is drawn: the state's word (empty while up), whether the sparkline is, the pill's text.
+    QString statusText() const { return m_statusText; }
     bool showsSparkline() const { return m_sparkline && width() >= widthWithSparkline(); }
     QString latencyText() const { return m_latencyText; }
 
@@ -47,20 +48,20 @@ protected:
 
 private:
     void readInks();
-    QFont downFont() const;
-    int downTextWidth() const;
+    QFont statusFont() const;
+    int statusTextWidth() const;
     int widthWithSparkline() const;
 
-    bool m_down = false;
-    QString m_downText;
+    ServiceStatus m_status = ServiceStatus::up;
+    QString m_statusText;
     bool m_sparkline = false;
     QList<double> m_history;
     QString m_latencyText;
-    // The accent as the pill's text and as the sparkline, and the down colour as text, adjusted
-    // to the card once per accent or theme rather than per paint.
+    // The accent as the pill's text and as the sparkline, and the state's colour as text,
+    // adjusted to the card once per accent, theme or state rather than per paint.
     QColor m_pillInk;
     QColor m_lineInk;
-    QColor m_downInk;
+    QColor m_statusInk;
 };
 
 } // namespace marrowick

@@ -16,7 +16,7 @@ ServiceRowView::ServiceRowView(const ServiceRow &row, const QList<double> &histo
     setObjectName(QStringLiteral("serviceRow"));
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(10);
-    m_orb = new StatusOrb(statusColor(row.status), 8, this);
+    m_orb = new StatusOrb(row.status, 8, this);
     layout->addWidget(m_orb);
     const NameBlock block = addNameBlock(layout, 2, this);
     m_name = block.name;
@@ -30,7 +30,7 @@ ServiceRowView::ServiceRowView(const ServiceRow &row, const QList<double> &histo
 void ServiceRowView::set(const ServiceRow &row, const QList<double> &history, const RowSettings &settings)
 {
     applyRowChrome(layout(), settings);
-    m_orb->setColor(statusColor(row.status));
+    m_orb->setStatus(row.status);
     setLine(m_name, row.name);
     setOptionalLine(m_detail, row.detail);
     m_trailing->set(row.status, QStringLiteral("Unreachable"), row.latencyMs, history, settings);

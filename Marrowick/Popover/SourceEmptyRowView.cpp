@@ -15,7 +15,7 @@ SourceEmptyRowView::SourceEmptyRowView(const QString &displayName, const RowSett
     setObjectName(QStringLiteral("sourceEmptyRow"));
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(10);
-    layout->addWidget(new StatusOrb(statusColor(ServiceStatus::unknown), 8, this));
+    layout->addWidget(new StatusOrb(ServiceStatus::unknown, 8, this));
     auto *block = new QVBoxLayout;
     block->setSpacing(1);
     m_name = new LimitedLabel(QString(), textFont(font(), TextStyle::callout, QFont::DemiBold), 1, this);

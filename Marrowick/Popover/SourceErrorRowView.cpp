@@ -16,7 +16,7 @@ SourceErrorRowView::SourceErrorRowView(const QString &displayName, const QString
     setObjectName(QStringLiteral("sourceErrorRow"));
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(10);
-    layout->addWidget(new StatusOrb(statusColor(ServiceStatus::down), 8, this));
+    layout->addWidget(new StatusOrb(ServiceStatus::down, 8, this));
     auto *block = new QVBoxLayout;
     block->setSpacing(1);
     m_name = new LimitedLabel(QString(), textFont(font(), TextStyle::callout, QFont::DemiBold), 1, this);

@@ -4,7 +4,9 @@
 #include "Marrowick/Popover/LatencyPill.h"
 #include "Marrowick/Style/Symbol.h"
 #include "Marrowick/Popover/PopoverText.h"
+#include "Marrowick/Popover/RowCard.h"
 #include "Marrowick/Popover/RowParts.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/StatusOrb.h"
 
@@ -12,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
 
 namespace marrowick {
 
@@ -20,6 +23,7 @@ SourceGroupHeaderRowView::SourceGroupHeaderRowView(const Values &values, std::fu
     : QAbstractButton(parent)
 {
     setObjectName(QStringLiteral("groupHeaderRow"));
+    setAccessibleKind(this, AccessibleKind::disclosure);
     setCursor(Qt::PointingHandCursor);
     connect(this, &QAbstractButton::clicked, this, [toggle = std::move(toggle)] {
         if (toggle)
@@ -28,7 +32,7 @@ SourceGroupHeaderRowView::SourceGroupHeaderRowView(const Values &values, std::fu
 
     auto *layout = new QHBoxLayout(this);
     layout->setSpacing(8);
-    m_orb = new StatusOrb(statusColor(values.status), 8, this);
+    m_orb = new StatusOrb(values.status, 8, this);
     layout->addWidget(m_orb);
 
     auto *block = new QVBoxLayout;
@@ -65,15 +69,15 @@ SourceGroupHeaderRowView::SourceGroupHeaderRowView(const Values &values, std::fu
 void SourceGroupHeaderRowView::set(const Values &values, const RowSettings &settings)
 {
     applyRowChrome(layout(), settings);
-    m_orb->setColor(statusColor(values.status));
+    m_orb->setStatus(values.status);
     setLine(m_name, values.displayName);
     m_badge->setCount(values.count);
     setLine(m_aggregate, values.aggregate);
     m_pill->setLatency(values.avgLatencyMs);
     m_pill->setVisible(values.avgLatencyMs.has_value());
     m_chevron->setSymbol(values.collapsed ? Symbol::chevronRight : Symbol::chevronDown);
-    setAccessibleName(accessibilityLabel(values));
-    setAccessibleDescription(accessibilityHint(values.collapsed));
+    setAccessibleNameIfChanged(this, accessibilityLabel(values));
+    setAccessibleExpanded(this, !values.collapsed);
 }
 
 QString SourceGroupHeaderRowView::accessibilityLabel(const Values &values)
@@ -88,7 +92,7 @@ QString SourceGroupHeaderRowView::accessibilityLabel(const Values &values)
 
 QString SourceGroupHeaderRowView::accessibilityHint(bool collapsed)
 {
-    return collapsed ? QStringLiteral("Double-tap to expand") : QStringLiteral("Double-tap to collapse");
+    return disclosureHint(!collapsed);
 }
 
 bool SourceGroupHeaderRowView::event(QEvent *event)
@@ -101,7 +105,15 @@ bool SourceGroupHeaderRowView::event(QEvent *event)
 
 void SourceGroupHeaderRowView::paintEvent(QPaintEvent *)
 {
-    // The card behind it is the whole look; the children draw the content.
+    // The card behind it is the whole look; the children draw the content. The focus shows on
+    // the card's outline, between the card's fill and the list around it.
+    const QWidget *card = parentWidget();
+    if (!hasFocus() || !card || !card->parentWidget())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(marrowickFocusRing(card->parentWidget(), cardFill(palette())), 2));
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), RowCard::cornerRadius - 1, RowCard::cornerRadius - 1);
 }
 
 } // namespace marrowick

@@ -18,7 +18,8 @@ class LimitedLabel;
 class StatusOrb;
 class SymbolView;
 
-// The head of a source with several widgets; a click folds or unfolds the group.
+// The head of a source with several widgets; a click folds or unfolds the group. To assistive
+// technology it is one disclosure button, expanded while the group is unfolded.
 class SourceGroupHeaderRowView : public QAbstractButton {
     Q_OBJECT
 

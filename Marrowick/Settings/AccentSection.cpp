@@ -20,6 +20,15 @@ QList<QString> all()
             QStringLiteral("#F59E0B"), QStringLiteral("#10B981"), QStringLiteral("#EF4444"), QStringLiteral("#FFFFFF")};
 }
 
+QString colorName(const QString &preset)
+{
+    static const QStringList names{QStringLiteral("sky blue"), QStringLiteral("teal"),  QStringLiteral("violet"),
+                                   QStringLiteral("pink"),     QStringLiteral("amber"), QStringLiteral("green"),
+                                   QStringLiteral("red"),      QStringLiteral("white")};
+    const qsizetype index = all().indexOf(preset.toUpper());
+    return index < 0 ? QString() : names.at(index);
+}
+
 bool isSelected(const QString &preset, const QString &accentHex)
 {
     return preset.compare(accentHex, Qt::CaseInsensitive) == 0;
@@ -31,8 +40,10 @@ AccentSwatch::AccentSwatch(const QString &hex, QWidget *parent) : QAbstractButto
 {
     setCheckable(true);
     setFixedSize(sizeHint());
+    // The hex code is the tooltip, and so the description.
     setToolTip(hex);
-    setAccessibleName(QStringLiteral("Accent color ") + hex);
+    const QString name = AccentPresets::colorName(hex);
+    setAccessibleName(QStringLiteral("Accent color ") + (name.isEmpty() ? hex : name));
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
 }
@@ -48,13 +59,19 @@ void AccentSwatch::paintEvent(QPaintEvent *)
         p.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
     }
     const QRectF area = QRectF(rect()).adjusted(focusMargin, focusMargin, -focusMargin, -focusMargin);
+    const QColor fill = accentColor(m_hex);
     p.setPen(Qt::NoPen);
-    p.setBrush(accentColor(m_hex));
+    p.setBrush(fill);
     p.drawEllipse(area);
     // The chosen swatch is ringed in the ink that reads on its own colour: a ring in the
-    // window's text colour vanishes on a swatch of that colour (white in a dark theme).
-    QColor ring = isChecked() ? inkOn(accentColor(m_hex)) : palette().color(QPalette::WindowText);
+    // window's text colour vanishes on a swatch of that colour (white in a dark theme). A
+    // colour too close to the card's (white on a light one) is told apart by its edge.
+    const QColor text = palette().color(QPalette::WindowText);
+    const QColor card = surfaceBehind(this);
+    QColor ring = isChecked() ? inkOn(fill) : text;
     ring.setAlphaF(isChecked() ? 0.85f : 0.15f);
+    if (!isChecked() && contrastRatio(fill, card) < accentMarkContrast + 0.1)
+        ring = controlEdge(text, fill, card);
     const qreal width = isChecked() ? 2 : 1;
     p.setPen(QPen(ring, width));
     p.setBrush(Qt::NoBrush);

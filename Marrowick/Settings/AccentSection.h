@@ -15,6 +15,9 @@ class AppSettings;
 // The accent colour's presets and the rule that marks one as chosen.
 namespace AccentPresets {
 QList<QString> all();
+// The preset's colour in words ("teal"), which a screen reader says where the eye sees it;
+// empty for a colour that is no preset.
+QString colorName(const QString &preset);
 // Equal ignoring case, nothing trimmed: " #8BB8E8" selects no swatch.
 bool isSelected(const QString &preset, const QString &accentHex);
 } // namespace AccentPresets

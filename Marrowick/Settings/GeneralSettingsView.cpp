@@ -9,6 +9,7 @@
 #include "Marrowick/Settings/SwitchButton.h"
 #include "Marrowick/Settings/UpdateCheck.h"
 #include "Marrowick/Style/AlertBox.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
 #include "Marrowick/Style/StatusOrb.h"
@@ -160,6 +161,7 @@ GeneralSettingsView::GeneralSettingsView(AppState *state, GeneralSettingsService
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KeyboardScrolling::apply(scroll);
     auto *column = new QWidget(scroll);
     auto *stack = new QVBoxLayout(column);
     stack->setContentsMargins(20, 0, 20, 20);

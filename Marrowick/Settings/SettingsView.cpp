@@ -7,6 +7,8 @@
 #include "Marrowick/Settings/SettingsWindowFront.h"
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"
+#include "Marrowick/Style/AccessibleRoles.h"
+#include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/LazyColumn.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
@@ -20,6 +22,7 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QPainter>
@@ -35,14 +38,18 @@ namespace {
 const QString sourceMimeType = QStringLiteral("application/x-marrowick-source-id");
 
 // A tab of the bar: its title on the accent capsule when selected, plain text otherwise.
+// Checked buttons that exclude each other read as radio buttons, so it says it is a tab.
 class TabButton : public QAbstractButton {
 public:
     TabButton(const QString &title, QWidget *parent) : QAbstractButton(parent)
     {
+        setAccessibleKind(this, AccessibleKind::pageTab);
         setText(title);
         setAccessibleName(title);
         setCheckable(true);
         setAutoExclusive(true);
+        setAccessibleChosen(this, false);
+        connect(this, &QAbstractButton::toggled, this, [this](bool chosen) { setAccessibleChosen(this, chosen); });
         setCursor(Qt::PointingHandCursor);
         QFont semibold = font();
         semibold.setWeight(QFont::DemiBold);
@@ -72,9 +79,13 @@ protected:
             ink.setAlphaF(0.6);
         }
         if (hasFocus()) {
+            // On the chosen tab the ring takes its title's colour inside the fill, which then
+            // lies on both of its sides.
+            const qreal inset = isChecked() ? 3 : 1;
             p.setPen(QPen(isChecked() ? ink : marrowickAccentMark(this), 1.5));
             p.setBrush(Qt::NoBrush);
-            p.drawRoundedRect(area.adjusted(1, 1, -1, -1), area.height() / 2 - 1, area.height() / 2 - 1);
+            p.drawRoundedRect(area.adjusted(inset, inset, -inset, -inset), area.height() / 2 - inset,
+                              area.height() / 2 - inset);
         }
         p.setPen(ink);
         p.drawText(rect(), Qt::AlignCenter, text());
@@ -86,7 +97,11 @@ class TabBar : public QWidget {
 public:
     static constexpr qreal fillOpacity = 0.04;
 
-    explicit TabBar(QWidget *parent) : QWidget(parent) { markSurface(this, fillOpacity); }
+    explicit TabBar(QWidget *parent) : QWidget(parent)
+    {
+        setAccessibleKind(this, AccessibleKind::pageTabList);
+        markSurface(this, fillOpacity);
+    }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -258,6 +273,7 @@ QWidget *SettingsView::buildSourcesTab()
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    KeyboardScrolling::apply(m_scroll);
     m_list = new SourcesListPanel(this, [this](qsizetype index, QList<QWidget *> &shows) {
         return makeCard(index, shows);
     }, m_scroll);
@@ -269,7 +285,8 @@ QWidget *SettingsView::buildSourcesTab()
     m_list->setAutoFillBackground(false);
     column->addWidget(m_scroll, 1);
 
-    m_emptyState = new QWidget(m_scroll);
+    // In the viewport, not on the scroll area beside it, or the tree would leave it out.
+    m_emptyState = new QWidget(m_scroll->viewport());
     m_emptyState->setObjectName(emptyStateIdentifier);
     auto *empty = new QVBoxLayout(m_emptyState);
     empty->setSpacing(10);
@@ -478,8 +495,8 @@ void SettingsView::rebuildSources()
 
     m_emptyState->setVisible(m_state->sources().isEmpty());
     m_emptyState->adjustSize();
-    m_emptyState->move((m_scroll->width() - m_emptyState->width()) / 2,
-                       (m_scroll->height() - m_emptyState->height()) / 2);
+    m_emptyState->move((m_scroll->viewport()->width() - m_emptyState->width()) / 2,
+                       (m_scroll->viewport()->height() - m_emptyState->height()) / 2);
 }
 
 // The cards in and a screen around the visible part of the list.
@@ -576,6 +593,7 @@ void SettingsView::moveByKeyboard(const QUuid &id, int places)
     if (destination >= 0 && destination <= m_list->column()->size())
         moveSources({from}, destination);
     if (SourceRow *moved = card(id)) {
+        moved->tellPlace(m_list->column()->indexOf(id), m_list->column()->size());
         moved->editButton()->setFocus();
         m_scroll->ensureWidgetVisible(moved, 0, 0);
     }
@@ -604,6 +622,17 @@ void SettingsView::hideEvent(QHideEvent *event)
     // Closed, the window lets its cards go; minimised (a hide by the window system) it keeps them.
     if (!event->spontaneous())
         m_list->column()->setOrder({}, 1);
+}
+
+void SettingsView::keyPressEvent(QKeyEvent *event)
+{
+    // Escape and Ctrl+W close the window, as its title bar's button does, unless a control
+    // under the focus took the key.
+    if (event->matches(QKeySequence::Cancel) || event->matches(QKeySequence::Close)) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void SettingsView::resizeEvent(QResizeEvent *event)

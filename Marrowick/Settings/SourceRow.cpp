@@ -1,7 +1,10 @@
 #include "Marrowick/Settings/SourceRow.h"
 
+#include "Marrowick/Style/AccessibleRoles.h"
+#include "Marrowick/Style/ListPlace.h"
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Style/StatusOrb.h"
+#include "Marrowick/Style/StatusText.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/Symbol.h"
 
@@ -122,7 +125,7 @@ void SmallSquareButton::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     QColor fill = palette().color(QPalette::WindowText);
     fill.setAlphaF(isDown() ? 0.12 : 0.03);
-    p.setPen(hasFocus() ? QPen(marrowickAccentMark(this), 1.5) : Qt::NoPen);
+    p.setPen(hasFocus() ? QPen(marrowickFocusRing(this, fill), 1.5) : Qt::NoPen);
     p.setBrush(fill);
     p.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 6, 6);
     const QColor ink = m_secondary ? secondaryText(palette()) : palette().color(QPalette::WindowText);
@@ -213,12 +216,16 @@ SourceRow::SourceRow(QWidget *parent) : QFrame(parent)
     texts->setSpacing(3);
     auto *title = new QHBoxLayout;
     title->setSpacing(8);
-    m_orb = new StatusOrb(statusColor(ServiceStatus::unknown), 8, m_edit);
+    m_orb = new StatusOrb(ServiceStatus::unknown, 8, m_edit);
     m_orb->setAttribute(Qt::WA_TransparentForMouseEvents);
     title->addWidget(m_orb);
     m_name = new ElidedLabel(Qt::ElideRight, m_edit);
     m_name->setFont(scaledFont(font(), 1.0, true));
     title->addWidget(m_name, 1);
+    m_state = plainLabel(m_edit);
+    m_state->setFont(scaledFont(font(), 0.85, true));
+    m_state->hide();
+    title->addWidget(m_state);
     texts->addLayout(title);
 
     auto *detail = new QHBoxLayout;
@@ -281,16 +288,21 @@ void SourceRow::setModel(const SourceRowModel &model)
         return;
     m_model = model;
     m_kindIcon->setSymbol(kindSymbol(model.kind));
-    m_orb->setColor(statusColor(model.status));
+    m_orb->setStatus(model.status);
     m_name->setText(model.name);
+    const bool up = model.status == ServiceStatus::up;
+    m_state->setText(up ? QString() : statusWord(model.status));
+    m_state->setVisible(!up);
+    setStatusTextColor(m_state, up ? QColor() : statusColor(model.status));
     m_typeTitle->setText(model.typeTitle);
     m_endpoint->setText(model.endpoint);
     m_edit->setToolTip(plainToolTip(model.editTip()));
-    m_edit->setAccessibleName(model.name);
+    // A poll changes the card's age every time; its names change only with what they say.
+    setAccessibleNameIfChanged(m_edit, model.name + QStringLiteral(", ") + statusWord(model.status));
     m_bell->setSymbol(model.alertsEnabled ? Symbol::bell : Symbol::bellSlash, !model.alertsEnabled);
-    m_bell->setAccessibleName(model.muteLabel());
+    setAccessibleNameIfChanged(m_bell, model.muteLabel());
     m_trash->setToolTip(plainToolTip(model.deleteLabel()));
-    m_trash->setAccessibleName(model.deleteLabel());
+    setAccessibleNameIfChanged(m_trash, model.deleteLabel());
     m_error->setText(model.error.value_or(QString()));
     m_error->setVisible(model.error.has_value());
     setNow(m_now.value_or(Instant::now()));
@@ -302,6 +314,11 @@ void SourceRow::setNow(Instant now)
     if (m_model.fetchedAt)
         m_age->setDate(*m_model.fetchedAt, now);
     m_age->setVisible(m_model.fetchedAt.has_value());
+}
+
+void SourceRow::tellPlace(qsizetype index, qsizetype count)
+{
+    m_edit->setAccessibleDescription(ListPlace::description(index, count));
 }
 
 QWidget *SourceRow::ageLabel() const
@@ -317,6 +334,11 @@ QString SourceRow::ageText() const
 QString SourceRow::errorText() const
 {
     return m_error->isVisibleTo(this) ? m_error->text() : QString();
+}
+
+QString SourceRow::stateText() const
+{
+    return m_state->isVisibleTo(this) ? m_state->text() : QString();
 }
 
 void SourceRow::paintEvent(QPaintEvent *)
@@ -342,8 +364,9 @@ bool SourceRow::handleKey(const QKeyEvent *event)
         emit deleteRequested(m_model.id);
         return true;
     }
-    if (event->modifiers() == Qt::AltModifier && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
-        emit moveRequested(m_model.id, event->key() == Qt::Key_Up ? -1 : 1);
+    const QKeySequence pressed(event->keyCombination());
+    if (pressed == ListPlace::moveUp || pressed == ListPlace::moveDown) {
+        emit moveRequested(m_model.id, pressed == ListPlace::moveUp ? -1 : 1);
         return true;
     }
     return false;
@@ -362,6 +385,9 @@ bool SourceRow::eventFilter(QObject *watched, QEvent *event)
         return true;
     if (watched == m_edit && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         update();
+    // The place told after a move holds only while the focus stays.
+    if (watched == m_edit && event->type() == QEvent::FocusOut && !m_edit->accessibleDescription().isEmpty())
+        m_edit->setAccessibleDescription(QString());
     // A press on the card that moves becomes a drag of the whole card, not a click.
     if (event->type() == QEvent::MouseButtonPress) {
         auto *mouse = static_cast<QMouseEvent *>(event);

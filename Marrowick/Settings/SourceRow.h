@@ -35,7 +35,7 @@ private:
 };
 
 // One card of the settings window's sources list: a drag handle, the wide edit button with
-// the source's kind, status, name, address, age and last error, the bell that mutes the
+// the source's kind, status (in a word too, unless up), name, address, age and last error, the bell that mutes the
 // source's alerts and the trash button. It holds no state beyond what it was last given.
 class SourceRow : public QFrame {
     Q_OBJECT
@@ -48,6 +48,9 @@ public:
     void setModel(const SourceRowModel &model);
     // Measures the age of the last poll against `now`; the window's ticker keeps it current.
     void setNow(Instant now);
+    // After a move by the keyboard: the card's place, told where the focus stays (its edit
+    // button) until the focus leaves it.
+    void tellPlace(qsizetype index, qsizetype count);
 
     QAbstractButton *editButton() const { return m_edit; }
     ElidedLabel *nameLabel() const { return m_name; }
@@ -56,6 +59,8 @@ public:
     SmallSquareButton *trashButton() const { return m_trash; }
     QString ageText() const;
     QString errorText() const;
+    // The state's word beside the name; empty while up.
+    QString stateText() const;
 
     static constexpr int cornerRadius = 12;
 
@@ -82,6 +87,7 @@ private:
     SymbolView *m_kindIcon;
     StatusOrb *m_orb;
     ElidedLabel *m_name;
+    QLabel *m_state;
     ElidedLabel *m_typeTitle;
     ElidedLabel *m_endpoint;
     RelativeTimeText *m_age;

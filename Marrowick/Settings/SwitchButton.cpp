@@ -9,8 +9,7 @@ namespace marrowick {
 namespace {
 
 constexpr qreal focusMargin = 3;
-// Below this the white knob melts into a light track and takes the dark colour instead.
-constexpr double knobContrast = 1.5;
+constexpr qreal offEdgeWidth = 1.5;
 
 } // namespace
 
@@ -28,11 +27,6 @@ void SwitchButton::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    QColor off = palette().color(QPalette::WindowText);
-    off.setAlphaF(0.2f);
-    // The accent as a mark on the card the switch sits on, so a light accent on a light card
-    // still reads as "on".
-    const QColor trackColor = isChecked() ? marrowickAccentMark(this) : composited(off, surfaceBehind(this));
     if (hasFocus()) {
         const QRectF ring = QRectF(rect()).adjusted(1, 1, -1, -1);
         p.setPen(QPen(marrowickAccentMark(this), 2));
@@ -40,16 +34,34 @@ void SwitchButton::paintEvent(QPaintEvent *)
         p.drawRoundedRect(ring, ring.height() / 2, ring.height() / 2);
     }
     const QRectF track = QRectF(rect()).adjusted(focusMargin, focusMargin, -focusMargin, -focusMargin);
-    p.setPen(Qt::NoPen);
-    p.setBrush(trackColor);
-    p.drawRoundedRect(track, track.height() / 2, track.height() / 2);
     const qreal knob = track.height() - 4;
-    const qreal x = isChecked() ? track.right() - 2 - knob : track.left() + 2;
-    const QColor knobColor =
-        contrastRatio(Qt::white, trackColor) >= knobContrast ? QColor(Qt::white) : darkOnAccent();
-    p.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
-    p.setBrush(knobColor);
-    p.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
+    const QRectF knobArea(isChecked() ? track.right() - 2 - knob : track.left() + 2, track.top() + 2, knob, knob);
+    if (isChecked()) {
+        // The accent as a mark on the card the switch sits on, so a light accent on a light
+        // card still reads as "on"; the knob in the ink that reads on it.
+        const QColor trackColor = marrowickAccentMark(this);
+        p.setPen(Qt::NoPen);
+        p.setBrush(trackColor);
+        p.drawRoundedRect(track, track.height() / 2, track.height() / 2);
+        p.setPen(QPen(QColor(0, 0, 0, 40), 0.5));
+        p.setBrush(inkOn(trackColor));
+        p.drawEllipse(knobArea);
+        return;
+    }
+    // Off: an outlined track with a smaller knob in the colour of its edge, both standing out
+    // of the card and of the track's faint inside as a field's edge does, whatever the theme.
+    const QColor surface = surfaceBehind(this);
+    QColor faint = palette().color(QPalette::WindowText);
+    faint.setAlphaF(0.06f);
+    const QColor inside = composited(faint, surface);
+    const QColor edge = controlEdge(palette().color(QPalette::WindowText), inside, surface);
+    const qreal inset = offEdgeWidth / 2;
+    p.setPen(QPen(edge, offEdgeWidth));
+    p.setBrush(inside);
+    p.drawRoundedRect(track.adjusted(inset, inset, -inset, -inset), track.height() / 2 - inset, track.height() / 2 - inset);
+    p.setPen(Qt::NoPen);
+    p.setBrush(edge);
+    p.drawEllipse(knobArea.adjusted(2, 2, -2, -2));
 }
 
 } // namespace marrowick

@@ -4,8 +4,9 @@
 
 namespace marrowick {
 
-// An on/off switch: a track in the accent colour when on, gray when off, with a round knob.
-// The focus ring sits in a margin around the track, so it never hides the state.
+// An on/off switch: a track filled with the accent when on, outlined when off, with a round
+// knob at the state's end. The focus ring sits in a margin around the track, so it never hides
+// the state.
 class SwitchButton : public QAbstractButton {
     Q_OBJECT
 

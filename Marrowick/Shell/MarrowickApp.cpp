@@ -11,6 +11,7 @@
 #include "Marrowick/Popover/PopoverView.h"
 #include "Marrowick/Shell/PopupDismissal.h"
 #include "Marrowick/Shell/PopupPlacement.h"
+#include "Marrowick/Shell/QuitQuestion.h"
 #include "Marrowick/Shell/ScreenWorkArea.h"
 #include "Marrowick/Shell/SystemTrayWatch.h"
 #include "Marrowick/Settings/SettingsView.h"
@@ -19,6 +20,7 @@
 #include "Marrowick/Shell/TerminationSignals.h"
 #include "MarrowickKit/Credentials/KeychainCredentialStore.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
+#include "MarrowickKit/Transport/SystemNetworkStatus.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -57,7 +59,8 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     m_popover->installEventFilter(this);
     m_placer = new PopupPlacer(m_popover.get());
     m_dismissal = new PopupDismissal(m_popover.get());
-    connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::requestQuit);
+    m_quitQuestion = new QuitQuestion(m_appState.get(), this);
+    connect(m_popover.get(), &PopoverView::quitRequested, this, &MarrowickApp::quitFromMenu);
     connect(m_popover.get(), &PopoverView::settingsRequested, this, &MarrowickApp::openSettings);
 
     LaunchContext context{m_arguments, AppState::environmentIsUnderTest(),
@@ -83,19 +86,28 @@ MarrowickApp::MarrowickApp(QStringList arguments, QObject *parent)
     m_signals = new TerminationSignals(this);
     connect(m_signals, &TerminationSignals::received, this, &MarrowickApp::requestQuit, Qt::QueuedConnection);
 
-    // A quit that goes around the delegate (a session manager, Qt itself) still writes the
-    // history, unsaved sources and settings once the state has been handed over; after a normal
-    // quit nothing is left to write. No event loop runs after this signal: the task is dropped,
-    // and saveBeforeQuit() saves the sources and settings before it first suspends.
-    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
-        if (!m_delegate.appState())
-            return;
-        [[maybe_unused]] auto dropped = m_appState->saveBeforeQuit();
-    });
+    // A quit that goes around the delegate (a session manager, Qt itself, an exit() such as Qt's
+    // when the X server goes away) still writes the history, unsaved sources and settings once
+    // the state has been handed over; after a normal quit nothing is left to write.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MarrowickApp::saveWithoutEventLoop);
+    m_exitGuard = std::make_unique<ExitGuard>([this] { saveWithoutEventLoop(); });
+}
+
+void MarrowickApp::saveWithoutEventLoop()
+{
+    if (!m_delegate.appState())
+        return;
+    // Nothing on screen follows: the windows are about to go, and the X server may be gone.
+    const QSignalBlocker quietState(m_appState.get());
+    const QSignalBlocker quietSettings(m_settings.get());
+    // No event loop runs after this: the task is dropped, done already.
+    [[maybe_unused]] auto dropped = m_appState->saveBeforeQuit();
 }
 
 MarrowickApp::~MarrowickApp()
 {
+    // An exit from here on has nothing left to save.
+    m_exitGuard.reset();
     // The tray icon refers to its menu, and the windows read the state: they go first.
     delete m_tray;
     m_tray = nullptr;
@@ -128,6 +140,8 @@ std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)
     };
     services.sleep = [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); };
     services.now = [] { return Instant::now(); };
+    services.bootClock = BootClock::system();
+    services.network = std::make_shared<SystemNetworkStatus>();
     services.isUnderTest = AppState::environmentIsUnderTest();
     return std::make_unique<AppState>(std::move(services));
 }
@@ -196,7 +210,7 @@ void MarrowickApp::buildTray()
     m_trayMenu.addAction(QStringLiteral("Open Marrowick"), this, &MarrowickApp::showPopover);
     m_trayMenu.addAction(QStringLiteral("Settings…"), this, &MarrowickApp::openSettings);
     m_trayMenu.addSeparator();
-    m_trayMenu.addAction(QStringLiteral("Quit Marrowick"), this, &MarrowickApp::requestQuit);
+    m_trayMenu.addAction(QStringLiteral("Quit Marrowick"), this, &MarrowickApp::quitFromMenu);
     m_tray->setContextMenu(&m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
@@ -260,7 +274,7 @@ bool MarrowickApp::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_popover.get() && !m_hasTray && event->type() == QEvent::Close) {
         // Without a tray this window is the only way back in: closing it quits.
         event->ignore();
-        requestQuit();
+        quitFromMenu();
         return true;
     }
     return QObject::eventFilter(watched, event);
@@ -308,6 +322,11 @@ void MarrowickApp::tellSourcesSaveFailure(const QString &error)
     m_toldSaveFailure = true;
     m_tray->showMessage(QStringLiteral("Marrowick could not save your sources"), m_appState->unsavedSourcesText(),
                         QSystemTrayIcon::Warning);
+}
+
+void MarrowickApp::quitFromMenu()
+{
+    m_quitQuestion->ask([this] { requestQuit(); });
 }
 
 void MarrowickApp::requestQuit()

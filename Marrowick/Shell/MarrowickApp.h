@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Marrowick/Shell/AppDelegate.h"
+#include "Marrowick/Shell/ExitGuard.h"
 #include "Marrowick/Shell/PopupPlacement.h"
 
 #include <QIcon>
@@ -24,6 +25,7 @@ class MenuBarLabel;
 class OnboardingView;
 class PopupDismissal;
 class PopoverView;
+class QuitQuestion;
 class SettingsView;
 class SystemTrayWatch;
 class TerminationSignals;
@@ -52,8 +54,13 @@ public:
 
     // Shows the tray icon (or the window) and starts the label's launch tasks.
     void start();
-    // Quits once the history is written; at once before the state was handed over.
+    // Quits once the history is written; at once before the state was handed over. Never asks:
+    // a signal's quit.
     void requestQuit();
+    // The user's quit (the menu, the popup, closing the window without a tray): asks first
+    // when quitting would lose something, then quits as above.
+    void quitFromMenu();
+    QuitQuestion *quitQuestion() const { return m_quitQuestion; }
     // Opens the popup beside the icon, or the window where there is no tray.
     void showPopover();
     // How long the tray may be gone before the window comes back: a panel that restarts
@@ -80,6 +87,8 @@ private:
     void followAccent(QWidget *window);
     void refreshTrayIcon();
     void tellSourcesSaveFailure(const QString &error);
+    // The quit path's part that needs no event loop, for a quit that goes around the delegate.
+    void saveWithoutEventLoop();
 
     QStringList m_arguments;
     std::unique_ptr<AppSettings> m_settings;
@@ -97,7 +106,9 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     MenuBarLabel *m_label = nullptr;
     TerminationSignals *m_signals = nullptr;
+    QuitQuestion *m_quitQuestion = nullptr;
     bool m_toldSaveFailure = false;
+    std::unique_ptr<ExitGuard> m_exitGuard;
 };
 
 } // namespace marrowick

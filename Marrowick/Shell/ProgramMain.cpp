@@ -43,12 +43,20 @@ int runProgram(int argc, char *argv[], const ProgramMainHooks &hooks)
     TerminationSignals::catchFromNow();
     if (hooks.beforeLoading)
         hooks.beforeLoading();
-    MarrowickApp marrowick(QCoreApplication::arguments());
-    QObject::connect(&instance, &SingleInstance::activationRequested, &marrowick, &MarrowickApp::showPopover);
-    if (hooks.beforeLoop)
-        hooks.beforeLoop(marrowick);
-    marrowick.start();
-    return QApplication::exec();
+    int status = 0;
+    {
+        MarrowickApp marrowick(QCoreApplication::arguments());
+        QObject::connect(&instance, &SingleInstance::activationRequested, &marrowick, &MarrowickApp::showPopover);
+        if (hooks.beforeLoop)
+            hooks.beforeLoop(marrowick);
+        marrowick.start();
+        status = QApplication::exec();
+    }
+    // Tasks the program's objects cancelled as they went (a poll that had not begun, a wait)
+    // resume from the event loop and end at once: a last few turns, so none stays suspended.
+    for (int turn = 0; turn < 4; ++turn)
+        QCoreApplication::processEvents();
+    return status;
 }
 
 } // namespace marrowick

@@ -4,13 +4,13 @@
 
 namespace marrowick {
 
-QString AlertCenter::bodyText(EventKind kind, std::optional<Instant> downSince, Instant now)
+QString AlertCenter::bodyText(EventKind kind, std::optional<double> downFor)
 {
     const bool recovered = kind == EventKind::recovered;
-    const double elapsed = downSince ? now.sinceReference - downSince->sinceReference : 0;
     // A time that is no real time tells no duration either.
-    if (!downSince || !std::isfinite(elapsed))
+    if (!downFor || !std::isfinite(*downFor))
         return recovered ? QStringLiteral("Recovered") : QStringLiteral("Unreachable");
+    const double elapsed = *downFor;
 
     // Truncated toward zero; kept as a double so any span prints without overflow.
     const double minutes = std::trunc(elapsed / 60);

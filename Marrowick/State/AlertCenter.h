@@ -1,7 +1,5 @@
 #pragma once
 
-#include "MarrowickKit/Async/Instant.h"
-
 #include <QCoro/QCoroTask>
 #include <QString>
 
@@ -43,8 +41,9 @@ public:
     virtual void post(const AlertNotification &notification) = 0;
 
     // The body of an alert: how long the source has been down, or was down before it came
-    // back, in whole minutes. `downSince` is absent when the trouble's start is unknown.
-    static QString bodyText(EventKind kind, std::optional<Instant> downSince, Instant now);
+    // back, in whole minutes. `downFor` is the outage's seconds so far, absent when its start is
+    // unknown.
+    static QString bodyText(EventKind kind, std::optional<double> downFor);
 };
 
 } // namespace marrowick

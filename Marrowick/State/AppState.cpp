@@ -2,6 +2,7 @@
 
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/SourcesStore.h"
+#include "MarrowickKit/Engine/AlertMarksStore.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
 #include "MarrowickKit/Model/UuidText.h"
 
@@ -77,11 +78,15 @@ AppState::AppState(AppStateServices services, QObject *parent)
     : QObject(parent),
       m_settings(services.settings),
       m_alertCenter(std::move(services.alertCenter)),
-      m_engine(std::make_unique<PollEngine>(services.credentials, std::move(services.makeProvider), services.sleep)),
+      m_engine(std::make_unique<PollEngine>(services.credentials, std::move(services.makeProvider), services.sleep,
+                                            std::move(services.network))),
       m_credentials(services.credentials),
-      m_historyRecorder(std::make_unique<HistoryRecorder>(services.sourcesDirectory, services.sleep, services.now)),
+      m_historyRecorder(std::make_unique<HistoryRecorder>(services.sourcesDirectory, services.sleep, services.now,
+                                                          services.bootClock)),
       m_sourcesDirectory(services.sourcesDirectory),
       m_now(std::move(services.now)),
+      m_bootClock(std::move(services.bootClock)),
+      m_sleep(std::move(services.sleep)),
       m_isUnderTest(services.isUnderTest)
 {
     Q_ASSERT(m_settings);
@@ -89,6 +94,7 @@ AppState::AppState(AppStateServices services, QObject *parent)
     SourcesStore::removeLeftoverTemporaries(m_sourcesDirectory);
     m_sources = SourcesStore::load(m_sourcesDirectory, &m_sourcesLoadProblem);
     reindexSources();
+    restoreAlertMarks();
     connect(m_historyRecorder.get(), &HistoryRecorder::writeErrorChanged, this, &AppState::refreshStorageNotice);
     // The history is written about every half minute while polling: a free retry for the sources.
     connect(m_historyRecorder.get(), &HistoryRecorder::writeAttempted, this, &AppState::retryUnsavedSources);
@@ -106,7 +112,10 @@ AppState::AppState(AppStateServices services, QObject *parent)
 AppState::~AppState()
 {
     // Ends the update consumer: its waiting next() fails and it finds us gone. A running
-    // synchronisation finds the engine gone and does nothing.
+    // synchronisation finds the engine gone and does nothing; the write of the down marks wakes
+    // up cancelled and ends without touching us.
+    if (m_pendingMarksWrite)
+        m_pendingMarksWrite->cancel();
     m_updates.reset();
     if (m_pollingActivity.isHeld())
         m_pollingActivity.end();
@@ -126,6 +135,7 @@ void AppState::storeSources(QList<AnySourceConfig> sources)
     m_sources = std::move(sources);
     reindexSources();
     m_alertEvaluator.forgetSources([this](const QUuid &id) { return !m_sourceIndex.contains(id); });
+    noteAlertMarksChange();
     emit sourcesChanged();
 }
 
@@ -259,12 +269,30 @@ void AppState::retryUnsavedSources()
         writeSourcesFile();
 }
 
+QStringList AppState::unsavedAtQuit()
+{
+    retryUnsavedSources();
+    m_settings->sync();
+    // Written at once: a disk that is full or read-only now would lose the history at quit too.
+    [[maybe_unused]] auto written = m_historyRecorder->flush();
+    const QString lost = QStringLiteral("%1 could not be saved (%2), so %3 since %4 last save would be lost.");
+    QStringList lines;
+    if (const QString &error = sourcesSaveError(); !error.isEmpty())
+        lines.append(lost.arg(QStringLiteral("Your sources"), error, QStringLiteral("the changes"), QStringLiteral("their")));
+    if (const QString &error = m_settings->writeError(); !error.isEmpty())
+        lines.append(lost.arg(QStringLiteral("Your settings"), error, QStringLiteral("the changes"), QStringLiteral("their")));
+    if (const QString &error = m_historyRecorder->writeError(); !error.isEmpty())
+        lines.append(lost.arg(QStringLiteral("The history"), error, QStringLiteral("the checks"), QStringLiteral("its")));
+    return lines;
+}
+
 QCoro::Task<void> AppState::saveBeforeQuit()
 {
     // Before the first suspension: a quit hook may drop this task, and nothing after a
     // suspension would run before the process ends.
     retryUnsavedSources();
     m_settings->sync();
+    writeAlertMarks();
     if (!sourcesSaveError().isEmpty() && !m_toldUnsavedAtQuit) {
         m_toldUnsavedAtQuit = true;
         qWarning().noquote() << QStringLiteral("Marrowick quits with unsaved sources; the changes since the last "
@@ -278,7 +306,7 @@ void AppState::refreshStorageNotice()
 {
     QStringList lines;
     for (const std::optional<FileProblem> &problem :
-         {m_sourcesLoadProblem, m_historyRecorder->loadProblem(), m_settings->loadProblem()}) {
+         {m_sourcesLoadProblem, m_historyRecorder->loadProblem(), m_alertMarksLoadProblem, m_settings->loadProblem()}) {
         if (problem)
             lines.append(problem->text());
     }
@@ -322,6 +350,16 @@ QCoro::Task<void> AppState::removeSecrets(CredentialStoreHandle credentials, QLi
             // The secret stays in the keyring; nothing else depends on its removal.
         }
     }
+}
+
+std::optional<Completion<Done>> AppState::queueSecretSave(const QString &reference, const Completion<Done> &done)
+{
+    m_secretSaves.removeIf([](const auto &save) { return save.value().isDone(); });
+    std::optional<Completion<Done>> before;
+    if (const auto running = m_secretSaves.constFind(reference); running != m_secretSaves.cend())
+        before = *running;
+    m_secretSaves.insert(reference, done);
+    return before;
 }
 
 void AppState::pruneRecorderHistory(const QList<AnySourceConfig> &keeping)
@@ -460,6 +498,13 @@ void AppState::handleUpdate(const PollEngine::Update &update)
 {
     if (!update.polledSourceID) {
         setResults(update.snapshots, update.errors);
+        QSet<QUuid> withoutNetwork;
+        update.localCauses.forEach([&withoutNetwork](const QUuid &id, PollEngine::LocalCause cause) {
+            if (cause == PollEngine::LocalCause::network)
+                withoutNetwork.insert(id);
+        });
+        if (std::exchange(m_withoutNetwork, withoutNetwork).isEmpty() != withoutNetwork.isEmpty())
+            emit isWithoutNetworkChanged(isWithoutNetwork());
         return;
     }
     // A poll changes only its own source's entries: the rest of the update is the state we hold.
@@ -471,7 +516,21 @@ void AppState::handleUpdate(const PollEngine::Update &update)
         m_historyRecorder->record(*snapshot, historyStatus, historyLatency);
     }
     deliverAlerts(evaluateAlerts(id, update));
+    noteAlertMarksChange();
     setPolledResult(id, update, latencyChanged);
+    noteWithoutNetwork(id, update);
+}
+
+void AppState::noteWithoutNetwork(const QUuid &sourceID, const PollEngine::Update &update)
+{
+    const bool before = isWithoutNetwork();
+    if (const PollEngine::LocalCause *cause = update.localCauses.find(sourceID);
+        cause && *cause == PollEngine::LocalCause::network)
+        m_withoutNetwork.insert(sourceID);
+    else
+        m_withoutNetwork.remove(sourceID);
+    if (isWithoutNetwork() != before)
+        emit isWithoutNetworkChanged(isWithoutNetwork());
 }
 
 void AppState::setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged)
@@ -651,10 +710,13 @@ QList<AlertEvent> AppState::evaluateAlerts(const QUuid &sourceID, const PollEngi
     // A poll that finished after its source was deleted counts for nothing.
     if (!source)
         return {};
-    const Instant now = m_now();
+    const ClockReading now = clockNow();
     const SourceSnapshot *snapshot = update.polledSucceeded ? update.snapshots.find(sourceID) : nullptr;
     if (snapshot)
         return m_alertEvaluator.recordSuccess(*source, *snapshot, now);
+    // A failure of this computer neither counts against the target nor ends its run.
+    if (update.localCauses.contains(sourceID))
+        return {};
     return m_alertEvaluator.recordFailure(*source, now);
 }
 
@@ -667,17 +729,78 @@ void AppState::deliverAlerts(const QList<AlertEvent> &events)
     const bool quiet = m_settings->globalQuiet();
     const bool notifyOnRecovery = m_settings->notifyOnRecovery();
     const bool sound = m_settings->soundAlerts();
-    const Instant now = m_now();
+    const ClockReading now = clockNow();
     for (const AlertEvent &event : events) {
-        if (quiet || (event.kind == AlertEvent::Kind::recovered && !notifyOnRecovery))
+        const bool recovered = event.kind == AlertEvent::Kind::recovered;
+        // Of an outage the user was not told of (muted or quiet then), a recovery tells nothing.
+        if (quiet || (recovered && (!notifyOnRecovery || !event.downAnnounced)))
             continue;
         const AnySourceConfig *source = this->source(event.sourceID);
         if (source && !source->config().alertsEnabled)
             continue;
-        m_alertCenter->post(AlertNotification{event.title,
-                                              AlertCenter::bodyText(eventKind(event.kind), event.downSince, now),
-                                              sound});
+        const std::optional<double> downFor =
+            event.downSince ? std::optional(ClockReading::secondsBetween(*event.downSince, now)) : std::nullopt;
+        m_alertCenter->post(AlertNotification{event.title, AlertCenter::bodyText(eventKind(event.kind), downFor), sound});
+        if (!recovered)
+            m_alertEvaluator.markAnnounced(event);
     }
+}
+
+ClockReading AppState::clockNow() const
+{
+    return ClockReading::now(m_now, m_bootClock);
+}
+
+void AppState::restoreAlertMarks()
+{
+    AlertMarksStore::removeLeftoverTemporaries(m_sourcesDirectory);
+    QList<DownMark> marks = AlertMarksStore::load(m_sourcesDirectory, m_bootClock.bootID, &m_alertMarksLoadProblem);
+    const qsizetype stored = marks.size();
+    marks.removeIf([this](const DownMark &mark) { return !m_sourceIndex.contains(mark.sourceID); });
+    m_alertEvaluator.restoreDownMarks(marks);
+    // The marks of sources gone meanwhile go from the file too.
+    if (marks.size() == stored)
+        m_savedMarksRevision = m_alertEvaluator.marksRevision();
+    noteAlertMarksChange();
+}
+
+void AppState::noteAlertMarksChange()
+{
+    if (m_alertEvaluator.marksRevision() == m_savedMarksRevision || m_pendingMarksWrite)
+        return;
+    m_pendingMarksWrite.emplace();
+    [[maybe_unused]] auto task = writeAlertMarksLater(m_pendingMarksWrite->token());
+}
+
+QCoro::Task<void> AppState::writeAlertMarksLater(CancelToken cancel)
+{
+    co_await m_sleep(alertMarksWriteDelay, cancel);
+    // Cancelled: written at quit already, or `this` is gone.
+    if (!cancel.isCancelled())
+        writeAlertMarks();
+}
+
+void AppState::writeAlertMarks()
+{
+    if (m_pendingMarksWrite) {
+        m_pendingMarksWrite->cancel();
+        m_pendingMarksWrite.reset();
+    }
+    const quint64 revision = m_alertEvaluator.marksRevision();
+    // A file that could not be read is left as it is; the user was told at start.
+    if (revision == m_savedMarksRevision || (m_alertMarksLoadProblem && m_alertMarksLoadProblem->blocksSaving()))
+        return;
+    QString failure;
+    try {
+        AlertMarksStore::save(m_alertEvaluator.downMarks(), m_sourcesDirectory, m_bootClock.bootID);
+        m_savedMarksRevision = revision;
+    } catch (const std::exception &error) {
+        // Tried again after the next poll and at quit.
+        failure = QString::fromUtf8(error.what());
+    }
+    if (failure != m_alertMarksWriteError && !failure.isEmpty())
+        qWarning().noquote() << QStringLiteral("The alert state could not be saved: %1").arg(failure);
+    m_alertMarksWriteError = failure;
 }
 
 // ---- Overall status ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "Marrowick/State/WidgetLayout.h"
 #include "MarrowickKit/Engine/AlertEvaluator.h"
 #include "MarrowickKit/Model/AnySourceConfig.h"
+#include "MarrowickKit/Async/ClockReading.h"
 #include "MarrowickKit/Async/Completion.h"
 #include "MarrowickKit/Credentials/CredentialStore.h"
 #include "MarrowickKit/Engine/HistoryRecorder.h"
@@ -21,7 +22,9 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <functional>
@@ -33,8 +36,8 @@ namespace marrowick {
 class AppSettings;
 
 // What AppState is built with. The application hands in the keyring, the real data folder,
-// the registry, the continuous-clock sleep and the wall clock; tests hand in fakes, a
-// temporary folder and virtual time.
+// the registry, the continuous-clock sleep, the wall clock and the boot-time clock; tests hand in
+// fakes, a temporary folder and virtual time.
 struct AppStateServices {
     CredentialStoreHandle credentials;
     QString sourcesDirectory;
@@ -44,14 +47,19 @@ struct AppStateServices {
     ProviderFactory makeProvider;
     SleepFunction sleep;
     std::function<Instant()> now;
+    // Measures outages, and tells the history when the wall clock can be trusted.
+    BootClock bootClock;
     // Under an automated UI test the engine waits for the first change and nothing is posted.
     bool isUnderTest = false;
+    // What this computer knows of its network; none: only failures that say so are its own.
+    std::shared_ptr<NetworkStatus> network;
 };
 
 // The one object every view reads and the only way views change anything. It owns the
 // sources (and keeps "sources.json" in step), the latest results, the latency series of the
 // sparklines, the widget layout and the paused flag; it drives the poll engine and turns its
-// updates into history and alerts. Main thread only. Each property has its own change signal,
+// updates into history and alerts. The alert evaluator's down marks outlive a restart in
+// "alerts.json", so an outage is told once and its recovery still is. Main thread only. Each property has its own change signal,
 // emitted only when the value really differs; side effects of an assignment run either way.
 //
 // A poll costs the same at any number of sources: it touches only the polled source's entries,
@@ -65,6 +73,8 @@ class AppState : public QObject {
 
 public:
     static constexpr qsizetype latencySeriesLength = 30;
+    // A change of the down marks is written this many seconds later, with those made meanwhile.
+    static constexpr double alertMarksWriteDelay = 2.0;
     static inline const QString underTestVariable = QStringLiteral("XCTestConfigurationFilePath");
 
     explicit AppState(AppStateServices services, QObject *parent = nullptr);
@@ -91,6 +101,8 @@ public:
     // set, the sources in memory are unsaved and the write is tried again after every write of
     // the history, at the next change and before quitting.
     const QString &sourcesSaveError() const { return m_sourcesSaveFailure.reason(); }
+    // Whether a source's last poll failed for want of a network on this computer.
+    bool isWithoutNetwork() const { return !m_withoutNetwork.isEmpty(); }
     // What every window says while the sources are unsaved; empty once they are saved.
     QString unsavedSourcesText() const { return m_sourcesSaveFailure.text(); }
     // What the user should know about the data files and the settings, one sentence a line: a
@@ -128,10 +140,19 @@ public:
 
     // Chains one engine synchronisation behind the previous one, with the state of now.
     void syncEngine();
-    // Writes unsaved sources and settings, then the history, before the process ends; logs,
-    // once, sources that still cannot be saved. Everything but the history is done when the
-    // call returns, also where the task is dropped.
+    // What a quit now would lose, one sentence a line, after the sources, the settings and the
+    // history have been written once more: those that still cannot be saved. Empty when
+    // everything is saved.
+    QStringList unsavedAtQuit();
+    // Writes unsaved sources, settings and down marks, then the history, before the process
+    // ends; logs, once, sources that still cannot be saved. All of it is done when the call
+    // returns (the recorder's flush writes at once), also where the task is dropped and no
+    // event loop runs.
     QCoro::Task<void> saveBeforeQuit();
+
+    // Saves of a secret under one reference run one after another: `done` completes once this one
+    // is over, what takes it back included. Returns the save to wait for first, if one is running.
+    std::optional<Completion<Done>> queueSecretSave(const QString &reference, const Completion<Done> &done);
 
     CredentialStoreHandle credentials() const { return m_credentials; }
     std::shared_ptr<AlertCenter> alertCenter() const { return m_alertCenter; }
@@ -145,6 +166,7 @@ public:
     void setAlertEventsSink(std::function<void(const QList<AlertEvent> &)> sink);
 
     QList<AlertEvent> evaluateAlerts(const QUuid &sourceID, const PollEngine::Update &update);
+    // Posts what the switches allow; a recovery only where its outage's down was posted.
     void deliverAlerts(const QList<AlertEvent> &events);
 
     // The statuses and latencies that the history keeps for each kind of widget.
@@ -168,6 +190,7 @@ signals:
     // The text is empty again once a write succeeds.
     void sourcesSaveErrorChanged(const QString &error);
     void storageNoticeChanged(const QString &notice);
+    void isWithoutNetworkChanged(bool withoutNetwork);
 
 private:
     // Stores, writes (the encoding, when at hand) and synchronises the sources, after noting the
@@ -204,13 +227,23 @@ private:
     void reindexSources();
     void setPolledResult(const QUuid &sourceID, const PollEngine::Update &update, bool latencyChanged);
     void setResults(const SourceMap<SourceSnapshot> &snapshots, const SourceMap<QString> &errors);
+    // Notes whether the source now waits for the network.
+    void noteWithoutNetwork(const QUuid &sourceID, const PollEngine::Update &update);
     void notifyIfOverallStatusChanged();
+    ClockReading clockNow() const;
+    // Takes up the marks "alerts.json" kept of the sources there are.
+    void restoreAlertMarks();
+    // Schedules a write of the down marks when they changed since the last one.
+    void noteAlertMarksChange();
+    QCoro::Task<void> writeAlertMarksLater(CancelToken cancel);
+    void writeAlertMarks();
 
     QList<AnySourceConfig> m_sources;
     QHash<QUuid, qsizetype> m_sourceIndex; // first position of each id in m_sources
     OverallStatusTally m_tally;
     SourceMap<SourceSnapshot> m_snapshots;
     SourceMap<QString> m_errors;
+    QSet<QUuid> m_withoutNetwork;
     QHash<QString, QList<double>> m_latencyHistory;
     WidgetLayout m_widgetLayout;
     AppSettings *m_settings;
@@ -226,11 +259,20 @@ private:
     std::optional<Completion<Done>> m_syncDone;
     ProcessActivity m_pollingActivity;
     std::function<Instant()> m_now;
+    BootClock m_bootClock;
+    SleepFunction m_sleep;
     bool m_isUnderTest;
+    std::optional<FileProblem> m_alertMarksLoadProblem;
+    // The evaluator's marks revision "alerts.json" holds; nothing when it holds other marks.
+    std::optional<quint64> m_savedMarksRevision;
+    std::optional<CancelSource> m_pendingMarksWrite;
+    QString m_alertMarksWriteError;
     std::optional<FileProblem> m_sourcesLoadProblem;
     SaveFailure m_sourcesSaveFailure{QStringLiteral("sources")};
     // References of sources that went, kept in the keyring while the file may still name them.
     QList<QString> m_secretsToRemove;
+    // The last save of each secret, by reference, while it runs.
+    QHash<QString, Completion<Done>> m_secretSaves;
     bool m_toldUnsavedAtQuit = false;
     QString m_storageNotice;
     OverallStatus m_lastOverallStatus = OverallStatus::unknown;

@@ -97,6 +97,18 @@ QList<QWidget *> LazyColumn::widgets() const
     return made;
 }
 
+QList<QWidget *> LazyColumn::tabStops() const
+{
+    QList<QWidget *> stops;
+    for (const qsizetype i : m_live) {
+        for (QWidget *child : m_entries.at(i).widget->findChildren<QWidget *>()) {
+            if (child->focusPolicy() & Qt::TabFocus)
+                stops.append(child);
+        }
+    }
+    return stops;
+}
+
 void LazyColumn::setWeight(qsizetype index, qsizetype weight)
 {
     Entry &entry = m_entries[index];
@@ -255,6 +267,7 @@ bool LazyColumn::place()
             entry.widget->setGeometry(0, m_tops.at(i), width, entry.height);
     }
     m_placedWidth = width;
+    restack();
     if (m_hintedHeight != m_tops.back()) {
         m_hintedHeight = m_tops.back();
         updateGeometry();
@@ -263,6 +276,24 @@ bool LazyColumn::place()
             resize(QWidget::width(), m_hintedHeight);
     }
     return changed;
+}
+
+void LazyColumn::restack()
+{
+    // From the first widget out of place on, each goes to the end in turn. Widgets made below
+    // the others, as when the list grows downwards, are already in place.
+    const QObjectList &children = this->children();
+    auto child = children.cbegin();
+    qsizetype i = 0;
+    for (; i < m_live.size(); ++i) {
+        while (child != children.cend() && !(*child)->isWidgetType())
+            ++child;
+        if (child == children.cend() || *child != m_entries.at(m_live.at(i)).widget)
+            break;
+        ++child;
+    }
+    for (; i < m_live.size(); ++i)
+        m_entries.at(m_live.at(i)).widget->raise();
 }
 
 void LazyColumn::showTogether(const QList<QWidget *> &widgets)

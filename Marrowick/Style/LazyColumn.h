@@ -38,6 +38,10 @@ public:
     QWidget *widgetOf(const QUuid &id) const { return m_made.value(id); }
     // The widgets there are, in the list's order.
     QList<QWidget *> widgets() const;
+    // The controls Tab stops at within the widgets there are, in the list's order. Qt's Tab
+    // order is the order of making, and widgets are made as they come into reach, so a window
+    // puts these in line itself.
+    QList<QWidget *> tabStops() const;
     void setWeight(qsizetype index, qsizetype weight);
     qsizetype totalWeight() const { return m_totalWeight; }
 
@@ -82,6 +86,9 @@ private:
     // Measures the widgets there are and places every one at its position. Returns whether a
     // height changed.
     bool place();
+    // Puts the widgets there are in the list's order among the column's children, the order
+    // in which assistive technology reads them.
+    void restack();
     // The height `widget` asks for at `width`; none while it is hidden.
     static int measure(QWidget *widget, int width);
     // Deletes the entry's widget.

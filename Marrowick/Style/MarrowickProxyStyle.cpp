@@ -32,13 +32,6 @@ QColor accentOf(const QWidget *widget)
     return widget ? marrowickAccent(widget) : accentColor(defaultAccentHex);
 }
 
-// The plain edge of a control: faint, moved as far as it must to stand out from the control's
-// fill and from the window.
-QColor edgeColor(const QColor &text, const QColor &fill, const QColor &surface)
-{
-    return accentBetween(withOpacity(text, 0.35), fill, surface);
-}
-
 // A line along `rect`'s border: one pixel wide, or two for a focus ring, so that one pixel of
 // the ring lies against the window and one against the fill.
 void paintEdgeIn(QPainter *painter, const QRect &rect, const QColor &color, bool ring)
@@ -60,7 +53,7 @@ void paintEdge(QPainter *painter, const QRect &rect, QPalette::ColorRole role, b
     const QColor fill = composited(option->palette.color(role), surface);
     paintEdgeIn(painter, rect,
                 focused ? accentBetween(accentOf(widget), fill, surface)
-                        : edgeColor(option->palette.color(QPalette::WindowText), fill, surface),
+                        : controlEdge(option->palette.color(QPalette::WindowText), fill, surface),
                 focused);
 }
 
@@ -83,7 +76,7 @@ void paintButtonPanel(QPainter *painter, const QStyleOption *option, const QWidg
     painter->drawRoundedRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5), frameRadius, frameRadius);
     painter->restore();
     const QColor edge = isDefault && !focused ? accentBetween(accentOf(widget), fill, surface)
-                                              : edgeColor(text, fill, surface);
+                                              : controlEdge(text, fill, surface);
     paintEdgeIn(painter, option->rect, focused ? accentBetween(accentOf(widget), fill, surface) : edge, focused);
 }
 
@@ -155,7 +148,7 @@ void MarrowickProxyStyle::drawPrimitive(PrimitiveElement element, const QStyleOp
         const QColor surface = surfaceOf(option, widget);
         const QColor fill = composited(option->palette.color(QPalette::Base), surface);
         painter->save();
-        painter->setPen(edgeColor(option->palette.color(QPalette::WindowText), fill, surface));
+        painter->setPen(controlEdge(option->palette.color(QPalette::WindowText), fill, surface));
         painter->setBrush(Qt::NoBrush);
         painter->drawRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5));
         painter->restore();

@@ -210,6 +210,11 @@ QColor accentBetween(const QColor &accent, const QColor &inside, const QColor &o
     return movedTowards(start, farEnd(inside), enough);
 }
 
+QColor controlEdge(const QColor &text, const QColor &inside, const QColor &outside)
+{
+    return accentBetween(withOpacity(text, 0.35), inside, outside);
+}
+
 QColor accentFillAgainst(const QColor &accent, const QColor &background)
 {
     // Moving away from the background the fill keeps its ratio while the ink that suits the
@@ -254,6 +259,12 @@ QColor marrowickAccentOn(const QWidget *widget, double ratio, const QColor &laye
 QColor marrowickAccentMark(const QWidget *widget)
 {
     return marrowickAccentOn(widget, accentMarkContrast);
+}
+
+QColor marrowickFocusRing(const QWidget *widget, const QColor &fill)
+{
+    const QColor surface = surfaceBehind(widget);
+    return accentBetween(marrowickAccent(widget), composited(fill, surface), surface);
 }
 
 QColor marrowickAccentFill(const QWidget *widget)
@@ -395,6 +406,11 @@ QFont MarrowickGhostPillStyle::font(const QFont &base)
     return calloutFont(base, QFont::DemiBold);
 }
 
+QColor MarrowickGhostPillStyle::fill(const QPalette &palette)
+{
+    return withOpacity(palette.color(QPalette::WindowText), 0.05);
+}
+
 void MarrowickGhostPillStyle::paint(QPainter &painter, const QRectF &rect, const QString &label,
                                     const QFont &base, bool pressed, const QPalette &palette,
                                     std::optional<Symbol> symbol)
@@ -402,7 +418,7 @@ void MarrowickGhostPillStyle::paint(QPainter &painter, const QRectF &rect, const
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setOpacity(painter.opacity() * (pressed ? pressedOpacity : 1.0));
-    painter.fillPath(capsule(rect), withOpacity(palette.color(QPalette::WindowText), 0.05));
+    painter.fillPath(capsule(rect), fill(palette));
     painter.strokePath(capsule(rect.adjusted(0.5, 0.5, -0.5, -0.5)), QPen(cardStroke(palette), 1));
     paintLabel(painter, rect - padding, label, font(base), palette.color(QPalette::WindowText), symbol);
     painter.restore();

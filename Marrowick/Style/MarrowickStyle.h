@@ -53,6 +53,9 @@ QColor accentAgainst(const QColor &accent, const QColor &background, double rati
 // its fill and the window): `ratio` apart from both.
 QColor accentBetween(const QColor &accent, const QColor &inside, const QColor &outside,
                      double ratio = accentMarkContrast);
+// The plain edge of a control (a field, a swatch, an off switch): the text colour, faint, moved
+// as far as it must to stand accentMarkContrast apart from its fill and from what lies around it.
+QColor controlEdge(const QColor &text, const QColor &inside, const QColor &outside);
 // The accent as a fill that carries text (its ink, inkOn): the fill accentMarkContrast apart
 // from `background` and the ink accentTextContrast apart from the fill, moved as accentAgainst
 // moves it, only as far as both need.
@@ -74,6 +77,9 @@ QColor surfaceBehind(const QWidget *widget);
 QColor marrowickAccentOn(const QWidget *widget, double ratio, const QColor &layer = Qt::transparent);
 // The accent in effect for a widget, as a mark on the surface it sits on.
 QColor marrowickAccentMark(const QWidget *widget);
+// The accent as the focus ring along the edge of a control that lays `fill` (translucent) on
+// the surface it sits on: accentMarkContrast apart from that fill and from the surface.
+QColor marrowickFocusRing(const QWidget *widget, const QColor &fill);
 // The accent in effect for a widget, as a fill that carries text on the surface it sits on (a
 // chosen tab, a window's main action); inkOn gives its text colour.
 QColor marrowickAccentFill(const QWidget *widget);
@@ -134,6 +140,8 @@ struct MarrowickGhostPillStyle {
     static constexpr qreal pressedOpacity = 0.6;
 
     static QFont font(const QFont &base);
+    // The faint fill of the pill, translucent.
+    static QColor fill(const QPalette &palette);
     static void paint(QPainter &painter, const QRectF &rect, const QString &label, const QFont &base,
                       bool pressed, const QPalette &palette, std::optional<Symbol> symbol = std::nullopt);
 };

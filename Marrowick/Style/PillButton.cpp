@@ -57,19 +57,26 @@ void PillButton::paintEvent(QPaintEvent *)
     } else {
         MarrowickGhostPillStyle::paint(painter, area, text(), font(), isDown(), palette(), m_symbol);
     }
-    if (hasFocus())
+    if (hasFocus()) {
+        // Whole even on a busy pill, which keeps the focus.
+        painter.setOpacity(1);
         paintFocusRing(painter, area, fill);
+    }
 }
 
-// Keyboard users need to see which pill Space will press.
+// Keyboard users need to see which pill Space will press: a ring 3:1 apart from both sides.
 void PillButton::paintFocusRing(QPainter &painter, const QRectF &area, const QColor &fill) const
 {
     painter.setRenderHint(QPainter::Antialiasing);
-    // On the accent-filled pill the ring takes the text colour, or it would vanish in the fill.
-    const QColor colour = m_kind == Kind::prominent ? inkOn(fill) : marrowickAccentMark(this);
+    // On the accent-filled pill the ring takes the text colour inside the fill, which then lies
+    // on both of its sides; on the ghost pill it lies on the edge, between its faint fill and
+    // the window.
+    const bool prominent = m_kind == Kind::prominent;
+    const QColor colour = prominent ? inkOn(fill) : marrowickFocusRing(this, MarrowickGhostPillStyle::fill(palette()));
     painter.setPen(QPen(colour, 2));
     painter.setBrush(Qt::NoBrush);
-    const QRectF ring = area.adjusted(1, 1, -1, -1);
+    const qreal inset = prominent ? 3 : 1;
+    const QRectF ring = area.adjusted(inset, inset, -inset, -inset);
     painter.drawRoundedRect(ring, ring.height() / 2, ring.height() / 2);
 }
 

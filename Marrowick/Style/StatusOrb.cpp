@@ -1,5 +1,7 @@
 #include "Marrowick/Style/StatusOrb.h"
 
+#include "Marrowick/Style/AccessibleRoles.h"
+
 #include <QPainter>
 #include <QRadialGradient>
 
@@ -39,15 +41,37 @@ QColor overallStatusColor(OverallStatus status)
     return QColor(142, 142, 147);
 }
 
-StatusOrb::StatusOrb(const QColor &color, qreal size, QWidget *parent)
-    : QWidget(parent), m_color(color), m_size(size)
+QString statusWord(ServiceStatus status)
+{
+    switch (status) {
+    case ServiceStatus::up:
+        return QStringLiteral("Up");
+    case ServiceStatus::down:
+        return QStringLiteral("Down");
+    case ServiceStatus::warn:
+        return QStringLiteral("Warning");
+    case ServiceStatus::unknown:
+        break;
+    }
+    return QStringLiteral("Unknown");
+}
+
+StatusOrb::StatusOrb(ServiceStatus status, qreal size, QWidget *parent) : QWidget(parent), m_size(size)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAccessibleKind(this, AccessibleKind::graphic);
+    setStatus(status);
 }
 
-void StatusOrb::setColor(const QColor &color)
+void StatusOrb::setStatus(ServiceStatus status)
 {
+    setStatus(statusColor(status), statusWord(status));
+}
+
+void StatusOrb::setStatus(const QColor &color, const QString &word)
+{
+    setAccessibleNameIfChanged(this, word);
     if (color == m_color)
         return;
     m_color = color;

@@ -12,18 +12,23 @@ namespace marrowick {
 QColor statusColor(ServiceStatus status);
 // Up green, degraded yellow, down red, paused and unknown gray.
 QColor overallStatusColor(OverallStatus status);
+// The status in a word, for what its colour alone would tell: "Up", "Down", "Warning", "Unknown".
+QString statusWord(ServiceStatus status);
 
 // A small circle in a status colour that glows in its own colour. The widget leaves room for
-// the glow around the circle, so it is twice the circle's size.
+// the glow around the circle, so it is twice the circle's size. Its accessible name is the
+// state its colour stands for.
 class StatusOrb : public QWidget {
     Q_OBJECT
 
 public:
-    StatusOrb(const QColor &color, qreal size, QWidget *parent = nullptr);
+    StatusOrb(ServiceStatus status, qreal size, QWidget *parent = nullptr);
 
     QColor color() const { return m_color; }
     qreal orbSize() const { return m_size; }
-    void setColor(const QColor &color);
+    void setStatus(ServiceStatus status);
+    // A colour that is not a widget status's, and the word for it.
+    void setStatus(const QColor &color, const QString &word);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -10,4 +10,8 @@ using MonotonicClock = std::function<double()>;
 
 double monotonicSeconds();
 
+// Seconds on the boot-time clock: it never jumps and, unlike the monotonic one, also counts the
+// time the machine was suspended, so what lasts "a minute" on it has lasted a minute.
+double bootTimeSeconds();
+
 } // namespace marrowick

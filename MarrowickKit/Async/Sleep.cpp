@@ -1,6 +1,7 @@
 #include "MarrowickKit/Async/Sleep.h"
 
 #include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Async/MonotonicClock.h"
 
 #include <QPointer>
 #include <QSocketNotifier>
@@ -12,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <map>
 #include <memory>
 #include <utility>
@@ -20,13 +20,6 @@
 namespace marrowick {
 
 namespace {
-
-double bootTimeNow()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_BOOTTIME, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // Every sleep of a thread waits on one timerfd on CLOCK_BOOTTIME, armed for the earliest
 // deadline: a wait costs a map entry, not a descriptor that each turn of the event loop polls.
@@ -59,7 +52,7 @@ public:
 
     Key add(double seconds, Completion<Done> done)
     {
-        const Key key{bootTimeNow() + seconds, ++m_counter};
+        const Key key{bootTimeSeconds() + seconds, ++m_counter};
         const bool earliest = m_waits.empty() || key < m_waits.begin()->first;
         m_waits.emplace(key, std::move(done));
         if (earliest)
@@ -91,7 +84,7 @@ private:
 
     void fire()
     {
-        const double now = bootTimeNow();
+        const double now = bootTimeSeconds();
         while (!m_waits.empty() && m_waits.begin()->first.first <= now) {
             const Completion<Done> done = m_waits.begin()->second;
             m_waits.erase(m_waits.begin());
@@ -107,7 +100,7 @@ private:
             if (m_waits.empty())
                 m_fallback.stop();
             else
-                m_fallback.start(static_cast<int>(std::clamp(std::ceil((deadline - bootTimeNow()) * 1000.0), 0.0,
+                m_fallback.start(static_cast<int>(std::clamp(std::ceil((deadline - bootTimeSeconds()) * 1000.0), 0.0,
                                                              2147483647.0)));
             return;
         }

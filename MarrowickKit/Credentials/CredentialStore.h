@@ -4,10 +4,13 @@
 
 #include <QCoro/QCoroTask>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
+
+class QObject;
 
 namespace marrowick {
 
@@ -68,6 +71,11 @@ public:
     // The user acted (a refresh, a save, a connection test): a keyring whose prompt was
     // declined is asked again by the next operation. Stores that never ask anyone ignore it.
     virtual void askAgain() {}
+
+    // Calls `usable`, for as long as `context` lives, whenever the store may now answer without
+    // asking anyone what it could not before: a keyring unlocked by any program, a keyring
+    // service that appeared. Stores that never refuse never call it.
+    virtual void watchAvailability(QObject * /*context*/, std::function<void()> /*usable*/) {}
 
     // The secret, or ProviderError::missingCredential(referenceName) when none is stored.
     QCoro::Task<QString> require(QString referenceName);

@@ -8,10 +8,14 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusPendingCall>
+#include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QCoro/QCoroDBusPendingCall>
+#include <QPointer>
 
 #include <qt6keychain/keychain.h>
+
+#include <optional>
 
 namespace marrowick {
 
@@ -90,6 +94,18 @@ struct Keyrings {
     bool defaultLocked = false;
 };
 
+// Whether the collection at `collection` says it is locked; nothing where it does not answer.
+QCoro::Task<std::optional<bool>> collectionLocked(QString collection)
+{
+    QDBusMessage getLocked = QDBusMessage::createMethodCall(
+        name, collection, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    getLocked << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
+    const QDBusMessage locked = co_await call(getLocked);
+    if (!answered(locked, 1))
+        co_return std::nullopt;
+    co_return locked.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+}
+
 QCoro::Task<Keyrings> keyrings()
 {
     Keyrings found;
@@ -106,12 +122,7 @@ QCoro::Task<Keyrings> keyrings()
     found.hasDefault = !collection.isEmpty() && collection != QStringLiteral("/");
     if (!found.hasDefault)
         co_return found;
-    QDBusMessage getLocked = QDBusMessage::createMethodCall(
-        name, collection, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
-    getLocked << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
-    const QDBusMessage locked = co_await call(getLocked);
-    if (answered(locked, 1))
-        found.defaultLocked = locked.arguments().constFirst().value<QDBusVariant>().variant().toBool();
+    found.defaultLocked = (co_await collectionLocked(collection)).value_or(false);
     co_return found;
 }
 
@@ -132,6 +143,38 @@ QCoro::Task<bool> itemIsLocked(const Keyring::Request &request)
     const auto locked = qdbus_cast<QList<QDBusObjectPath>>(found.arguments().at(1));
     co_return !locked.isEmpty();
 }
+
+// Follows the service's signals: CollectionChanged, which does not say what changed, so the
+// collection is asked then whether it is unlocked now; and its name getting an owner.
+class Watch : public QObject {
+    Q_OBJECT
+public:
+    explicit Watch(std::function<void(Keyring::Change)> changed)
+        : m_changed(std::move(changed)),
+          m_appearance(name, QDBusConnection::sessionBus(), QDBusServiceWatcher::WatchForRegistration)
+    {
+        connect(&m_appearance, &QDBusServiceWatcher::serviceRegistered, this,
+                [this] { m_changed(Keyring::Change::appeared); });
+        // A slot of the whole message: one typed by the signal's arguments connects only once
+        // their types are known to the process, which they may not be yet.
+        QDBusConnection::sessionBus().connect(name, path, serviceInterface, QStringLiteral("CollectionChanged"), this,
+                                              SLOT(collectionChanged(QDBusMessage)));
+    }
+
+private slots:
+    void collectionChanged(const QDBusMessage &signal)
+    {
+        [](QPointer<Watch> self, QString collection) -> QCoro::Task<void> {
+            const std::optional<bool> locked = co_await collectionLocked(std::move(collection));
+            if (self && locked == false)
+                self->m_changed(Keyring::Change::unlocked);
+        }(QPointer<Watch>(this), signal.arguments().value(0).value<QDBusObjectPath>().path());
+    }
+
+private:
+    std::function<void(Keyring::Change)> m_changed;
+    QDBusServiceWatcher m_appearance;
+};
 
 } // namespace secretService
 
@@ -167,6 +210,15 @@ QCoro::Task<Keyring::Reply> failure(JobResult job)
 
 } // namespace
 
+DesktopKeyring::DesktopKeyring() = default;
+
+DesktopKeyring::~DesktopKeyring() = default;
+
+void DesktopKeyring::watch(std::function<void(Change)> changed)
+{
+    m_watch = std::make_unique<secretService::Watch>(std::move(changed));
+}
+
 QCoro::Task<Keyring::Reply> DesktopKeyring::run(Request request)
 {
     // Only the request is used after a suspension: the keyring may be gone by then.
@@ -183,3 +235,5 @@ QCoro::Task<Keyring::Reply> DesktopKeyring::run(Request request)
 }
 
 } // namespace marrowick
+
+#include "DesktopKeyring.moc"

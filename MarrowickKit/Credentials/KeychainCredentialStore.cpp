@@ -53,6 +53,10 @@ KeychainCredentialStore::KeychainCredentialStore(QString service, double promptT
     m_state->promptTimeout = promptTimeout;
     m_state->keyring = std::move(keyring);
     m_state->sleep = std::move(sleep);
+    m_state->keyring->watch([weak = std::weak_ptr<State>(m_state)](Keyring::Change change) {
+        if (const std::shared_ptr<State> state = weak.lock())
+            noticed(*state, change);
+    });
 }
 
 QCoro::Task<std::optional<QString>> KeychainCredentialStore::secret(QString referenceName)
@@ -82,6 +86,25 @@ QCoro::Task<void> KeychainCredentialStore::removeSecret(QString referenceName)
 void KeychainCredentialStore::askAgain()
 {
     m_state->refusal.reset();
+}
+
+void KeychainCredentialStore::watchAvailability(QObject *context, std::function<void()> usable)
+{
+    m_state->watchers.append({QPointer<QObject>(context), std::move(usable)});
+}
+
+void KeychainCredentialStore::noticed(State &state, Keyring::Change change)
+{
+    // Unlocked by someone: reading it puts up no prompt, so the decline no longer holds.
+    if (change == Keyring::Change::unlocked && state.refusal && state.refusal->kind() == CredentialError::Kind::locked)
+        state.refusal.reset();
+    state.watchers.removeIf([](const auto &watcher) { return watcher.first.isNull(); });
+    // A watcher may watch again, or end its context, while it is told.
+    const auto watchers = state.watchers;
+    for (const auto &[context, usable] : watchers) {
+        if (context)
+            usable();
+    }
 }
 
 QCoro::Task<Keyring::Reply> KeychainCredentialStore::call(Keyring::Operation operation, QString referenceName,

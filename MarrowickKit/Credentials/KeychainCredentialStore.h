@@ -6,6 +6,10 @@
 #include "MarrowickKit/Credentials/Keyring.h"
 
 #include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <utility>
 
 namespace marrowick {
 
@@ -19,7 +23,8 @@ namespace marrowick {
 //   than queue behind a prompt nobody answers.
 // - A keyring that stays locked, refuses, or has no keyring to write to was answered by the
 //   user (or could not ask): callers fail at once with that cause, without asking again, until
-//   askAgain() says the user acted.
+//   askAgain() says the user acted, or, for a locked one, until the keyring tells that it was
+//   unlocked. Watchers hear of that, and of a keyring service that appeared.
 class KeychainCredentialStore : public CredentialStore {
 public:
     static constexpr double defaultPromptTimeout = 60.0;
@@ -35,6 +40,7 @@ public:
     QCoro::Task<void> setSecret(QString secret, QString referenceName) override;
     QCoro::Task<void> removeSecret(QString referenceName) override;
     void askAgain() override;
+    void watchAvailability(QObject *context, std::function<void()> usable) override;
 
 private:
     struct Call {
@@ -55,6 +61,7 @@ private:
         bool runningOverdue = false; // the running call outlived its caller's time-out
         std::optional<CredentialError> refusal; // until the user acts
         quint64 nextNumber = 1;
+        QList<std::pair<QPointer<QObject>, std::function<void()>>> watchers;
     };
 
     QCoro::Task<Keyring::Reply> call(Keyring::Operation operation, QString referenceName, QString secret = {});
@@ -62,6 +69,7 @@ private:
     static QCoro::Task<void> run(std::shared_ptr<State> state, Call call);
     static QCoro::Task<void> expire(std::shared_ptr<State> state, Call call);
     static void failWaiting(State &state, const CredentialError &error);
+    static void noticed(State &state, Keyring::Change change);
 
     std::shared_ptr<State> m_state;
 };

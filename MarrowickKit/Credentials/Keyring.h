@@ -5,6 +5,8 @@
 
 #include <QCoro/QCoroTask>
 
+#include <functional>
+
 namespace marrowick {
 
 // One call into the desktop's keyring, and how it ended with its cause told apart. A call may
@@ -37,10 +39,19 @@ public:
         QString message;
     };
 
+    // What the keyring tells of itself unasked.
+    enum class Change {
+        unlocked, // a keyring was unlocked, by whichever program
+        appeared, // a keyring service started
+    };
+
     virtual ~Keyring() = default;
 
     // Never throws: every failure is a reply.
     virtual QCoro::Task<Reply> run(Request request) = 0;
+    // Calls `changed` for each change from now on; called once. A keyring that tells nothing
+    // ignores it.
+    virtual void watch(std::function<void(Change)> /*changed*/) {}
 };
 
 } // namespace marrowick

@@ -4,17 +4,22 @@
 
 #include <QtDebug>
 
+#include <algorithm>
+#include <cmath>
+
 namespace marrowick {
 
-HistoryRecorder::HistoryRecorder(QString directory, SleepFunction sleep, Clock now, QObject *parent)
+HistoryRecorder::HistoryRecorder(QString directory, SleepFunction sleep, Clock now, BootClock bootClock,
+                                 QObject *parent)
     : QObject(parent),
       m_directory(std::move(directory)),
       m_sleep(std::move(sleep)),
-      m_now(std::move(now))
+      m_now(std::move(now)),
+      m_bootClock(std::move(bootClock))
 {
     HistoryStore::removeLeftoverTemporaries(m_directory);
-    m_history = HistoryStore::load(m_directory, &m_loadProblem);
-    m_history.trim(m_now());
+    m_history = HistoryStore::load(m_directory, &m_loadProblem, m_bootClock.bootID, &m_trusted);
+    m_history.trim(ageReference());
 }
 
 HistoryRecorder::~HistoryRecorder()
@@ -27,8 +32,22 @@ HistoryRecorder::~HistoryRecorder()
 void HistoryRecorder::record(const SourceSnapshot &snapshot, const PollHistory::StatusRule &statusOf,
                              const PollHistory::LatencyRule &latencyOf)
 {
-    m_history.record(snapshot, statusOf, latencyOf);
+    m_history.record(snapshot, statusOf, latencyOf, ageReference());
     scheduleWrite();
+}
+
+Instant HistoryRecorder::ageReference()
+{
+    const ClockReading now = ClockReading::now(m_now, m_bootClock);
+    // Without an earlier reading of this boot there is nothing to check the wall clock against.
+    if (!m_trusted) {
+        m_trusted = now;
+        return now.wall;
+    }
+    const Instant counted = m_trusted->wall.advanced(ClockReading::secondsBetween(*m_trusted, now));
+    if (std::abs(now.wall.sinceReference - counted.sinceReference) <= clockAgreement)
+        m_trusted = now;
+    return std::min(now.wall, counted);
 }
 
 void HistoryRecorder::keepOnlySources(const QSet<QUuid> &sourceIDs)
@@ -72,7 +91,7 @@ void HistoryRecorder::writeIfDirty()
         return;
     QString failure;
     try {
-        HistoryStore::save(m_history, m_directory);
+        HistoryStore::save(m_history, m_directory, m_trusted, m_bootClock.bootID);
     } catch (const std::exception &error) {
         // Still dirty: the next change schedules the next attempt, and flush() tries too.
         failure = QString::fromUtf8(error.what());

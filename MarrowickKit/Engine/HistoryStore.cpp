@@ -2,6 +2,7 @@
 
 #include "MarrowickKit/Engine/AtomicFile.h"
 #include "MarrowickKit/Engine/JSONFileStore.h"
+#include "MarrowickKit/Engine/StoredClock.h"
 #include "MarrowickKit/Model/JsonWriter.h"
 
 #include <QDir>
@@ -20,13 +21,26 @@ QByteArray encodedValue(const QJsonValue &value)
     return writeJson(value, JsonStyle::compact);
 }
 
-// The bytes of writeJson(history.toJson(), compact), written straight from the samples: a tree
-// of hundreds of thousands of JSON objects would cost far more time and memory than the text.
-QByteArray encode(const PollHistory &history)
+const QString clockKey = QStringLiteral("clock");
+
+// The "clock" member with its comma, or nothing.
+QByteArray clockMember(const std::optional<ClockReading> &trusted, const QString &bootID)
+{
+    if (!trusted)
+        return {};
+    QJsonObject clock = StoredClock::toJson(*trusted);
+    clock.insert(StoredClock::bootIDKey, bootID);
+    return '"' + clockKey.toLatin1() + "\":" + encodedValue(clock) + ',';
+}
+
+// The bytes of writeJson(history.toJson(), compact), after the "clock" member where one is
+// given, written straight from the samples: a tree of hundreds of thousands of JSON objects would
+// cost far more time and memory than the text.
+QByteArray encode(const PollHistory &history, const QByteArray &clock = {})
 {
     QStringList keys = history.samples().keys();
     std::sort(keys.begin(), keys.end());
-    QByteArray out = "{\"samples\":{";
+    QByteArray out = '{' + clock + "\"samples\":{";
     for (qsizetype k = 0; k < keys.size(); ++k) {
         if (k > 0)
             out += ',';
@@ -95,7 +109,7 @@ double bytesPerSample(const PollHistory &history)
 }
 
 // The compact encoding, with the oldest samples dropped until it fits under the cap.
-QByteArray encodeWithinCap(const PollHistory &history)
+QByteArray encodeWithinCap(const PollHistory &history, const QByteArray &clock)
 {
     PollHistory smaller = history;
     // Encoding costs in proportion to what it encodes: a history well over the cap is first cut
@@ -106,7 +120,7 @@ QByteArray encodeWithinCap(const PollHistory &history)
         const auto keep = static_cast<qsizetype>(0.98 * double(JSONFileStore::maximumFileSize) / perSample);
         smaller = withoutOldest(smaller, total - keep);
     }
-    QByteArray bytes = encode(smaller);
+    QByteArray bytes = encode(smaller, clock);
     while (bytes.size() > JSONFileStore::maximumFileSize) {
         // Aim a little under the cap in proportion to the overshoot; every round drops at
         // least one sample, so this ends with an empty history at worst.
@@ -114,7 +128,7 @@ QByteArray encodeWithinCap(const PollHistory &history)
         const double keepShare = 0.98 * double(JSONFileStore::maximumFileSize) / double(bytes.size());
         const qsizetype drop = std::max<qsizetype>(1, count - static_cast<qsizetype>(double(count) * keepShare));
         smaller = withoutOldest(smaller, drop);
-        bytes = encode(smaller);
+        bytes = encode(smaller, clock);
     }
     return bytes;
 }
@@ -131,12 +145,32 @@ QString quarantineName()
     return QStringLiteral("history.json.corrupt");
 }
 
-PollHistory load(const QString &directory, std::optional<FileProblem> *problem)
+PollHistory load(const QString &directory, std::optional<FileProblem> *problem, const QString &bootID,
+                 std::optional<ClockReading> *trusted)
 {
     const QDir folder(directory);
-    return JSONFileStore::load(folder.filePath(fileName()), folder.filePath(quarantineName()), &PollHistory::fromJson,
-                               problem)
-        .value_or(PollHistory());
+    std::optional<ClockReading> clock;
+    const auto decode = [&bootID, &clock](const QJsonValue &json) {
+        PollHistory history = PollHistory::fromJson(json);
+        // Only a help to the clock's trust: a member that cannot be read costs nothing else.
+        try {
+            const JsonObjectReader reader(json, QString());
+            if (reader.has(clockKey)) {
+                const JsonObjectReader member(reader.required(clockKey), clockKey);
+                if (StoredClock::isSameBoot(member.optionalString(StoredClock::bootIDKey), bootID))
+                    clock = StoredClock::fromJson(member.object(), clockKey, true);
+            }
+        } catch (const JsonDecodeError &) {
+            clock.reset();
+        }
+        return history;
+    };
+    PollHistory history =
+        JSONFileStore::load(folder.filePath(fileName()), folder.filePath(quarantineName()), decode, problem)
+            .value_or(PollHistory());
+    if (trusted)
+        *trusted = clock && clock->boot ? clock : std::nullopt;
+    return history;
 }
 
 void removeLeftoverTemporaries(const QString &directory)
@@ -144,9 +178,10 @@ void removeLeftoverTemporaries(const QString &directory)
     AtomicFile::removeLeftoverTemporaries(QDir(directory).filePath(fileName()));
 }
 
-void save(const PollHistory &history, const QString &directory)
+void save(const PollHistory &history, const QString &directory, const std::optional<ClockReading> &trusted,
+          const QString &bootID)
 {
-    JSONFileStore::save(encodeWithinCap(history), QDir(directory).filePath(fileName()));
+    JSONFileStore::save(encodeWithinCap(history, clockMember(trusted, bootID)), QDir(directory).filePath(fileName()));
 }
 
 } // namespace marrowick::HistoryStore

@@ -30,15 +30,50 @@ double startDelay(qsizetype index, qsizetype count, double interval)
     return std::min(spread, interval * static_cast<double>(index) / static_cast<double>(std::max<qsizetype>(count, 1)));
 }
 
+// The keyring's failures are all its own: locked, declined, absent, stuck on a prompt.
+std::optional<PollEngine::LocalCause> localCauseOf(std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CredentialError &) {
+        return PollEngine::LocalCause::keyring;
+    } catch (const ProviderError &error) {
+        if (error.kind() == ProviderError::Kind::noNetwork)
+            return PollEngine::LocalCause::network;
+    } catch (...) {
+    }
+    return std::nullopt;
+}
+
+// Checks made from this computer (an HTTP ping, a TCP port, a game query) that found their
+// target down; a server's own view of its monitors is the server's.
+bool checkFoundDown(const SourceSnapshot &snapshot)
+{
+    return std::any_of(snapshot.widgets.cbegin(), snapshot.widgets.cend(), [](const WidgetData &widget) {
+        if (const auto *check = widget.get<CheckResult>())
+            return check->status == ServiceStatus::down;
+        if (const auto *game = widget.get<GameServerStatus>())
+            return !game->online;
+        return false;
+    });
+}
+
 } // namespace
 
 PollEngine::PollEngine(CredentialStoreHandle credentials, ProviderFactory makeProvider, SleepFunction sleep,
-                       QObject *parent)
+                       std::shared_ptr<NetworkStatus> network, QObject *parent)
     : QObject(parent),
       m_credentials(std::move(credentials)),
       m_makeProvider(std::move(makeProvider)),
-      m_sleep(std::move(sleep))
+      m_sleep(std::move(sleep)),
+      m_network(std::move(network))
 {
+    if (m_network) {
+        m_wasOffline = m_network->isOffline();
+        connect(m_network.get(), &NetworkStatus::changed, this, &PollEngine::networkChanged);
+    }
+    if (m_credentials)
+        m_credentials->watchAvailability(this, [this] { retryWaiting(LocalCause::keyring); });
 }
 
 PollEngine::~PollEngine()
@@ -87,6 +122,7 @@ void PollEngine::setSources(const QList<AnySourceConfig> &sources)
         m_state.snapshots.remove(id);
         m_state.errors.remove(id);
         m_state.consecutiveFailures.remove(id);
+        m_state.localCauses.remove(id);
         changed = true;
     }
 
@@ -159,9 +195,10 @@ QCoro::Task<void> PollEngine::pollLoop(AnySourceConfig source, double interval, 
     // After every suspension the token is checked before anything of the engine is touched,
     // since a cancelled loop may outlive the engine.
     while (!cancel.isCancelled()) {
-        const Outcome outcome = co_await pollOnce(source, cancel);
+        Outcome outcome = co_await pollOnce(source, cancel);
         if (cancel.isCancelled())
             co_return;
+        blameNoNetwork(outcome);
         record(outcome, source.id());
         // A subscriber's handler may have cancelled this loop, or destroyed the engine.
         if (cancel.isCancelled())
@@ -184,9 +221,25 @@ QCoro::Task<PollEngine::Outcome> PollEngine::pollOnce(AnySourceConfig source, Ca
         outcome.snapshot = std::move(snapshot);
     } catch (...) {
         // Only the loop's own token ends it; whatever a provider throws is a failed poll.
-        outcome.error = providerError(std::current_exception()).description();
+        const std::exception_ptr failure = std::current_exception();
+        const ProviderError error = providerError(failure);
+        outcome.error = error.description();
+        outcome.localCause = localCauseOf(failure);
+        outcome.ofConfiguration = error.kind() == ProviderError::Kind::misconfigured
+            || error.kind() == ProviderError::Kind::missingCredential;
     }
+    // The engine may be gone by now: nothing of it is touched here.
     co_return outcome;
+}
+
+void PollEngine::blameNoNetwork(Outcome &outcome) const
+{
+    if (outcome.localCause || outcome.ofConfiguration || !m_network
+        || (outcome.snapshot && !checkFoundDown(*outcome.snapshot)) || !m_network->isOffline())
+        return;
+    outcome.snapshot.reset();
+    outcome.error = noNetworkError().description();
+    outcome.localCause = LocalCause::network;
 }
 
 void PollEngine::record(const Outcome &outcome, const QUuid &sourceID)
@@ -195,11 +248,41 @@ void PollEngine::record(const Outcome &outcome, const QUuid &sourceID)
         m_state.snapshots.insert(sourceID, *outcome.snapshot);
         m_state.errors.remove(sourceID);
         m_state.consecutiveFailures.remove(sourceID);
+        m_state.localCauses.remove(sourceID);
+    } else if (outcome.localCause) {
+        // The target was never asked: its count and back-off stay as they were.
+        m_state.errors.insert(sourceID, outcome.error);
+        m_state.localCauses.insert(sourceID, *outcome.localCause);
     } else {
         m_state.errors.insert(sourceID, outcome.error);
         m_state.consecutiveFailures.insert(sourceID, m_state.consecutiveFailures.value(sourceID) + 1);
+        m_state.localCauses.remove(sourceID);
     }
     broadcast(sourceID, outcome.snapshot.has_value());
+}
+
+void PollEngine::networkChanged()
+{
+    const bool offline = m_network->isOffline();
+    if (std::exchange(m_wasOffline, offline) && !offline) {
+        // Back from an outage: polls that began before it may hang on connections it broke.
+        const QList<QUuid> ids = m_polls.keys();
+        for (const QUuid &id : ids)
+            refreshNow(id);
+    } else if (!offline) {
+        retryWaiting(LocalCause::network);
+    }
+}
+
+void PollEngine::retryWaiting(LocalCause cause)
+{
+    QList<QUuid> waiting;
+    m_state.localCauses.forEach([&waiting, cause](const QUuid &id, LocalCause each) {
+        if (each == cause)
+            waiting.append(id);
+    });
+    for (const QUuid &id : std::as_const(waiting))
+        refreshNow(id);
 }
 
 void PollEngine::broadcast(std::optional<QUuid> polledSourceID, bool succeeded)

@@ -8,6 +8,7 @@
 #include "MarrowickKit/Engine/SourceProvider.h"
 #include "MarrowickKit/Engine/SourceMap.h"
 #include "MarrowickKit/Model/SourceSnapshot.h"
+#include "MarrowickKit/Transport/NetworkStatus.h"
 
 #include <QHash>
 #include <QList>
@@ -29,14 +30,24 @@ namespace marrowick {
 // snapshot, error text and consecutive-failure count of each, and hands the whole state to
 // every subscriber after each poll. Lives on the main thread; waits only through the injected
 // sleep, so tests drive it in virtual time.
+//
+// A poll that failed on this computer (no route or no network here, the keyring) counts no
+// failure: its error is kept, its back-off does not grow, and the source is polled again as
+// soon as the cause may have ended (the network changed, the keyring became usable). When the
+// network returns after this computer was offline, every source is polled.
 class PollEngine : public QObject {
     Q_OBJECT
 public:
+    // Why a source's last poll failed on this computer rather than at its target.
+    enum class LocalCause { network, keyring };
+
     // The whole state after one poll (or after sources were removed).
     struct Update {
         SourceMap<SourceSnapshot> snapshots;
         SourceMap<QString> errors;
         SourceMap<qint64> consecutiveFailures;
+        // Sources whose last poll failed on this computer.
+        SourceMap<LocalCause> localCauses;
         std::optional<QUuid> polledSourceID;
         bool polledSucceeded = false;
 
@@ -46,8 +57,9 @@ public:
 
     class Subscription;
 
+    // Without `network`, only a failure that says so itself (no route) is this computer's.
     PollEngine(CredentialStoreHandle credentials, ProviderFactory makeProvider, SleepFunction sleep,
-               QObject *parent = nullptr);
+               std::shared_ptr<NetworkStatus> network = nullptr, QObject *parent = nullptr);
     ~PollEngine() override;
 
     Update latest() const { return m_state; }
@@ -72,23 +84,37 @@ private:
         AnySourceConfig source;
         CancelSource cancel;
     };
-    // What one poll ended with: a snapshot or the text of its failure.
+    // What one poll ended with: a snapshot or the text of its failure, and whether that failure
+    // was this computer's.
     struct Outcome {
         std::optional<SourceSnapshot> snapshot;
         QString error;
+        std::optional<LocalCause> localCause;
+        // A source that cannot be polled as configured fails wherever it is polled from.
+        bool ofConfiguration = false;
     };
 
     // `delay` holds back the first poll, in seconds.
     void startPolling(const AnySourceConfig &source, double delay = 0);
     QCoro::Task<void> pollLoop(AnySourceConfig source, double interval, double delay, CancelToken cancel);
     QCoro::Task<Outcome> pollOnce(AnySourceConfig source, CancelToken cancel);
+    // While this computer has no network, a failure, or a check of ours that found its target
+    // down, found nothing about the target.
+    void blameNoNetwork(Outcome &outcome) const;
     void record(const Outcome &outcome, const QUuid &sourceID);
+    // Back from being offline, every source is polled now; after any other change of the network,
+    // those whose last poll found no network.
+    void networkChanged();
+    // Polls now every source whose last poll failed for `cause`.
+    void retryWaiting(LocalCause cause);
     void broadcast(std::optional<QUuid> polledSourceID, bool succeeded);
     void forget(Subscription *subscription);
 
     CredentialStoreHandle m_credentials;
     ProviderFactory m_makeProvider;
     SleepFunction m_sleep;
+    std::shared_ptr<NetworkStatus> m_network;
+    bool m_wasOffline = false;
     Update m_state;
     QHash<QUuid, Poll> m_polls;
     QList<Subscription *> m_subscriptions;

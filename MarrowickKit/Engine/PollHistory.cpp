@@ -5,17 +5,26 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
 #include <cmath>
 
 namespace marrowick {
 
 namespace {
 
-// Drops samples older than `retention` before `reference`, then all but the newest 500.
-void bound(PollHistory::Series &series, Instant reference)
+bool earlier(const HistorySample &sample, double time)
 {
-    const double cutoff = reference.sinceReference - HistoryLimits::retention;
-    series.removeIf([cutoff](const HistorySample &sample) { return !(sample.time.sinceReference >= cutoff); });
+    return sample.time.sinceReference < time;
+}
+
+// Drops the samples dated more than `retention` before `reference`, when there is one, then all
+// but the newest 500. The series is oldest first.
+void bound(PollHistory::Series &series, std::optional<Instant> reference)
+{
+    if (reference) {
+        const double cutoff = reference->sinceReference - HistoryLimits::retention;
+        series.remove(0, std::lower_bound(series.cbegin(), series.cend(), cutoff, earlier) - series.cbegin());
+    }
     const qsizetype excess = series.size() - HistoryLimits::samplesPerWidget;
     if (excess > 0)
         series.remove(0, excess);
@@ -62,23 +71,31 @@ qsizetype PollHistory::sampleCount() const
     return count;
 }
 
-void PollHistory::append(const QString &key, HistorySample sample)
+void PollHistory::append(const QString &key, HistorySample sample, std::optional<Instant> reference)
 {
-    const Instant reference = sample.time;
     auto &series = m_samples[key];
-    series.append(std::move(sample));
+    // After every sample of its time or earlier: at the end, unless the wall clock went back.
+    const auto after = std::upper_bound(series.cbegin(), series.cend(), sample.time.sinceReference,
+                                        [](double time, const HistorySample &other) { return time < other.time.sinceReference; });
+    series.insert(after - series.cbegin(), std::move(sample));
     bound(series, reference);
 }
 
-void PollHistory::record(const SourceSnapshot &snapshot, const StatusRule &statusOf, const LatencyRule &latencyOf)
+void PollHistory::record(const SourceSnapshot &snapshot, const StatusRule &statusOf, const LatencyRule &latencyOf,
+                         std::optional<Instant> reference)
 {
     for (const auto &widget : snapshot.widgets)
-        append(widget.scopedID(snapshot.sourceID), HistorySample{snapshot.fetchedAt, latencyOf(widget), statusOf(widget)});
+        append(widget.scopedID(snapshot.sourceID), HistorySample{snapshot.fetchedAt, latencyOf(widget), statusOf(widget)},
+               reference);
 }
 
 void PollHistory::trim(Instant now)
 {
+    const auto byTime = [](const HistorySample &a, const HistorySample &b) { return a.time.sinceReference < b.time.sinceReference; };
     for (auto it = m_samples.begin(); it != m_samples.end();) {
+        // A file written while the clock went back may hold a series out of order.
+        if (!std::is_sorted(it->cbegin(), it->cend(), byTime))
+            std::stable_sort(it->begin(), it->end(), byTime);
         bound(it.value(), now);
         it = it->isEmpty() ? m_samples.erase(it) : std::next(it);
     }

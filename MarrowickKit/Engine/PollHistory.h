@@ -35,8 +35,10 @@ inline constexpr qsizetype samplesPerWidget = 500;
 inline constexpr double retention = 604800.0; // 7 days
 } // namespace HistoryLimits
 
-// Per widget key, a bounded series of samples, oldest first: at most samplesPerWidget, none
-// older than `retention` before the newest reference time seen.
+// Per widget key, a bounded series of samples in the order of their times, oldest first: at most
+// samplesPerWidget, none older than `retention` before the latest reference time given. The
+// reference is the caller's: a sample's own time is no reference, since a wall clock set ahead
+// for a moment would date one sample days after the others and erase the rest.
 class PollHistory {
 public:
     using Series = QList<HistorySample>;
@@ -54,11 +56,13 @@ public:
     QList<double> latencies(const QString &key) const;
     qsizetype sampleCount() const;
 
-    // Appends and bounds the series against the sample's own time.
-    void append(const QString &key, HistorySample sample);
+    // Puts the sample after those of its time or earlier and bounds the series: to its newest
+    // samplesPerWidget, and against `reference` (the present time, where it can be trusted).
+    void append(const QString &key, HistorySample sample, std::optional<Instant> reference = std::nullopt);
     // One sample per widget of the snapshot, at the snapshot's time.
-    void record(const SourceSnapshot &snapshot, const StatusRule &statusOf, const LatencyRule &latencyOf);
-    // Bounds every series against `now` and drops the series left empty.
+    void record(const SourceSnapshot &snapshot, const StatusRule &statusOf, const LatencyRule &latencyOf,
+                std::optional<Instant> reference = std::nullopt);
+    // Puts every series in order, bounds it against `now` and drops the series left empty.
     void trim(Instant now);
     // Keeps only the series whose key starts with "<UUID>/" of one of `sourceIDs`.
     void removeSourcesNotIn(const QSet<QUuid> &sourceIDs);

@@ -14,12 +14,19 @@ namespace marrowick {
 
 namespace {
 
-// A failure that the user must fix in the configuration fails the poll; the text of any
-// other failure is what the offline widget shows. Cancellation always passes on.
+// A failure that the user must fix in the configuration, or one of this computer (its network,
+// its keyring), fails the poll; the text of any other failure is what the offline widget shows.
+// Cancellation always passes on.
 QString offlineReason(std::exception_ptr failure)
 {
     if (isCancellation(failure))
         std::rethrow_exception(failure);
+    try {
+        std::rethrow_exception(failure);
+    } catch (const CredentialError &) {
+        throw;
+    } catch (...) {
+    }
     const ProviderError error = providerError(failure);
     if (error.kind() != ProviderError::Kind::upstream)
         std::rethrow_exception(failure);
@@ -42,26 +49,46 @@ QCoro::Task<SourceSnapshot> GameServerProvider::fetch(CancelToken cancel)
         throw ProviderError::misconfigured(QStringLiteral("unknown game \"") + m_config.gameID + QLatin1Char('"'));
     const quint16 port = validatePort(m_config.port, QStringLiteral("port"));
 
-    const double start = m_transports.clock();
     std::exception_ptr failure;
     GameFacts facts;
+    double latencyMs = 0;
     try {
-        facts = co_await query(*game, port, cancel);
+        const MinecraftSLP::Target target = co_await lookUp(*game, port, cancel);
+        const double start = m_transports.clock();
+        facts = co_await query(*game, target, cancel);
+        latencyMs = (m_transports.clock() - start) * 1000.0;
     } catch (...) {
         failure = std::current_exception();
     }
     cancel.throwIfCancelled();
-    const GameServerStatus status = failure ? offlineStatus(offlineReason(failure))
-                                            : onlineStatus(facts, (m_transports.clock() - start) * 1000.0);
+    const GameServerStatus status = failure ? offlineStatus(offlineReason(failure)) : onlineStatus(facts, latencyMs);
     co_return SourceSnapshot{m_config.id, Instant::now(), {WidgetData::game(status)}};
 }
 
-QCoro::Task<GameFacts> GameServerProvider::query(GameDefinition game, quint16 port, CancelToken cancel)
+// The server's name (a Minecraft server's SRV record first) is looked up before the clock
+// starts, and the query then finds the answer kept: a slow resolver is not a slow server. A
+// failed lookup is the query's to report, after the checks of the configuration it makes.
+QCoro::Task<MinecraftSLP::Target> GameServerProvider::lookUp(GameDefinition game, quint16 port, CancelToken cancel)
+{
+    MinecraftSLP::Target target{m_config.host, port};
+    if (game.engine() == GameDefinition::Engine::minecraftSLP)
+        target = co_await MinecraftSLP::resolveTarget(m_config.host, port, m_transports.resolver, cancel);
+    if (m_transports.hosts) {
+        try {
+            co_await m_transports.hosts->addresses(target.host, cancel);
+        } catch (const ProviderError &) {
+        }
+    }
+    co_return target;
+}
+
+QCoro::Task<GameFacts> GameServerProvider::query(GameDefinition game, MinecraftSLP::Target target, CancelToken cancel)
 {
     using Engine = GameDefinition::Engine;
+    const quint16 port = target.port;
     switch (game.engine()) {
     case Engine::minecraftSLP:
-        co_return co_await queryMinecraft(port, cancel);
+        co_return co_await queryMinecraft(target, cancel);
     case Engine::a2s:
         co_return co_await queryA2S(game, port, cancel);
     case Engine::bedrockPing:
@@ -81,9 +108,8 @@ QCoro::Task<GameFacts> GameServerProvider::query(GameDefinition game, quint16 po
     throw ProviderError::misconfigured(QStringLiteral("unknown engine"));
 }
 
-QCoro::Task<GameFacts> GameServerProvider::queryMinecraft(quint16 port, CancelToken cancel)
+QCoro::Task<GameFacts> GameServerProvider::queryMinecraft(MinecraftSLP::Target target, CancelToken cancel)
 {
-    const auto target = co_await MinecraftSLP::resolveTarget(m_config.host, port, m_transports.resolver, cancel);
     auto channel = co_await m_transports.channels->connect(target.host, target.port, cancel);
     try {
         GameFacts facts = co_await MinecraftSLP::status(target.host, target.port, minecraftTimeLimit, channel.get(),

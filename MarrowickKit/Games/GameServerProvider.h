@@ -3,6 +3,7 @@
 #include "MarrowickKit/Games/GameDefinition.h"
 #include "MarrowickKit/Games/GameFacts.h"
 #include "MarrowickKit/Games/GameTransports.h"
+#include "MarrowickKit/Games/MinecraftPing.h"
 #include "MarrowickKit/Games/QueryPortCache.h"
 #include "MarrowickKit/Engine/SourceProvider.h"
 
@@ -30,8 +31,9 @@ public:
     QCoro::Task<SourceSnapshot> fetch(CancelToken cancel = {}) override;
 
 private:
-    QCoro::Task<GameFacts> query(GameDefinition game, quint16 port, CancelToken cancel);
-    QCoro::Task<GameFacts> queryMinecraft(quint16 port, CancelToken cancel);
+    QCoro::Task<MinecraftSLP::Target> lookUp(GameDefinition game, quint16 port, CancelToken cancel);
+    QCoro::Task<GameFacts> query(GameDefinition game, MinecraftSLP::Target target, CancelToken cancel);
+    QCoro::Task<GameFacts> queryMinecraft(MinecraftSLP::Target target, CancelToken cancel);
     QCoro::Task<GameFacts> queryA2S(GameDefinition game, quint16 port, CancelToken cancel);
     QCoro::Task<std::optional<QString>> credential(GameDefinition game);
 

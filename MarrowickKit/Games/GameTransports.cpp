@@ -9,7 +9,8 @@ GameTransports GameTransports::system()
                           sharedHTTPClient(),
                           systemSRVResolver(),
                           [](double seconds, CancelToken cancel) { return continuousSleep(seconds, cancel); },
-                          monotonicSeconds};
+                          monotonicSeconds,
+                          systemHostLookup()};
 }
 
 } // namespace marrowick

@@ -2,6 +2,7 @@
 
 #include "MarrowickKit/Transport/ByteChannel.h"
 #include "MarrowickKit/Transport/HTTPClient.h"
+#include "MarrowickKit/Transport/HostLookup.h"
 #include "MarrowickKit/Async/MonotonicClock.h"
 #include "MarrowickKit/Transport/SRVResolver.h"
 #include "MarrowickKit/Async/Sleep.h"
@@ -22,6 +23,9 @@ struct GameTransports {
     SleepFunction sleep;
     // Measures latency and keeps the Steam query's deadline.
     MonotonicClock clock;
+    // Where the transports above look names up; asked first, so that the latency is the
+    // server's and not the resolver's. None: the query looks up alone.
+    std::shared_ptr<HostLookup> hosts;
 
     static GameTransports system();
 };

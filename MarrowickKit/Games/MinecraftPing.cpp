@@ -57,7 +57,7 @@ QCoro::Task<Target> resolveTarget(QString host, quint16 port, std::shared_ptr<co
 {
     if (!wantsSRVLookup(host, port))
         co_return Target{host, port};
-    const auto record = co_await resolver->resolve(QStringLiteral("_minecraft._tcp.") + host, srvTimeout, cancel);
+    const auto record = co_await resolver->resolve(QStringLiteral("_minecraft._tcp.") + host, cancel);
     cancel.throwIfCancelled();
     if (!record)
         co_return Target{host, port};

@@ -27,7 +27,6 @@ struct Target {
 };
 
 inline constexpr quint16 defaultPort = 25565;
-inline constexpr double srvTimeout = 2.0;
 inline constexpr qint64 protocolVersion = 754;
 inline constexpr qint64 maxStatusLength = 524288;
 inline constexpr int maxVarIntBytes = 5;

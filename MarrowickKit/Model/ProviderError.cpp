@@ -22,6 +22,11 @@ ProviderError ProviderError::upstream(const QString &message)
     return ProviderError(Kind::upstream, message);
 }
 
+ProviderError ProviderError::noNetwork(const QString &message)
+{
+    return ProviderError(Kind::noNetwork, message);
+}
+
 QString ProviderError::description() const
 {
     if (m_kind == Kind::missingCredential)

@@ -10,11 +10,14 @@ namespace marrowick {
 // The error of a failed poll. Its description is exactly what the user sees for that poll.
 class ProviderError : public std::exception {
 public:
-    enum class Kind { missingCredential, misconfigured, upstream };
+    // noNetwork: this computer could not send (no route, no network); the target was never
+    // asked, so the failure counts against no target.
+    enum class Kind { missingCredential, misconfigured, upstream, noNetwork };
 
     static ProviderError missingCredential(const QString &referenceName);
     static ProviderError misconfigured(const QString &message);
     static ProviderError upstream(const QString &message);
+    static ProviderError noNetwork(const QString &message);
 
     Kind kind() const { return m_kind; }
     // The reference name for missingCredential, the message otherwise.

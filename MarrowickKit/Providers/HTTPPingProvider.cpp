@@ -42,8 +42,12 @@ QCoro::Task<SourceSnapshot> HTTPPingProvider::fetch(CancelToken cancel)
     } catch (const CancellationError &) {
         throw;
     } catch (...) {
+        const ProviderError error = providerError(std::current_exception());
+        // Nothing reached the target: no verdict on it.
+        if (error.kind() == ProviderError::Kind::noNetwork)
+            throw error;
         check.status = ServiceStatus::down;
-        check.detail = providerError(std::current_exception()).description();
+        check.detail = error.description();
     }
     co_return SourceSnapshot{m_config.id, Instant::now(), {WidgetData::check(std::move(check))}};
 }

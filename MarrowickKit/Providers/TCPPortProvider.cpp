@@ -1,6 +1,7 @@
 #include "MarrowickKit/Providers/TCPPortProvider.h"
 
 #include "MarrowickKit/Model/UuidText.h"
+#include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include <QElapsedTimer>
 
@@ -23,11 +24,18 @@ QCoro::Task<SourceSnapshot> TCPPortProvider::fetch(CancelToken cancel)
     try {
         const auto channel = co_await m_channels->connect(m_config.host, port, cancel);
         channel->close();
-        check.latencyMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        // The connection's own time where the transport has it: a slow lookup of the name is
+        // the resolver's time, not the service's.
+        const double elapsed = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+        check.latencyMs = channel->connectSeconds().value_or(elapsed) * 1000.0;
         check.status = ServiceStatus::up;
     } catch (const CancellationError &) {
         throw;
     } catch (...) {
+        // Nothing reached the target: no verdict on it.
+        if (const ProviderError error = providerError(std::current_exception());
+            error.kind() == ProviderError::Kind::noNetwork)
+            throw error;
         // Refused, unreachable, unknown or silent: all the same to the user.
         check.status = ServiceStatus::down;
         check.detail = QStringLiteral("closed");

@@ -2,8 +2,6 @@
 
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
-#include <QHostInfo>
-
 #include <algorithm>
 
 namespace marrowick {
@@ -41,18 +39,6 @@ AddressRace::~AddressRace()
     abort();
 }
 
-void AddressRace::connectTo(const QString &host, quint16 port)
-{
-    if (QHostAddress literal; literal.setAddress(host))
-        return connectTo(QList<QHostAddress>{literal}, port);
-    m_lookup = QHostInfo::lookupHost(host, &m_context, [this, port](const QHostInfo &info) {
-        m_lookup = -1;
-        if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
-            return fail(providerError(QAbstractSocket::HostNotFoundError, info.errorString()));
-        connectTo(info.addresses(), port);
-    });
-}
-
 void AddressRace::connectTo(const QList<QHostAddress> &addresses, quint16 port)
 {
     if (addresses.isEmpty())
@@ -66,8 +52,6 @@ void AddressRace::abort()
 {
     m_finished = true;
     m_next.stop();
-    if (m_lookup >= 0)
-        QHostInfo::abortHostLookup(std::exchange(m_lookup, -1));
     for (const QPointer<QTcpSocket> &socket : std::exchange(m_attempts, {}))
         if (socket)
             drop(socket);
@@ -80,9 +64,10 @@ void AddressRace::startNext()
     QTcpSocket *socket = m_make();
     m_attempts.push_back(socket);
     QObject::connect(socket, &QTcpSocket::connected, &m_context, [this, socket] { won(socket); });
+    const QHostAddress address = m_addresses[m_started++];
     QObject::connect(socket, &QTcpSocket::errorOccurred, &m_context,
-                     [this, socket](QAbstractSocket::SocketError error) { lost(socket, error); });
-    socket->connectToHost(m_addresses[m_started++], m_port);
+                     [this, socket, address](QAbstractSocket::SocketError error) { lost(socket, address, error); });
+    socket->connectToHost(address, m_port);
     if (m_started < m_addresses.size() && !m_finished)
         m_next.start(m_stagger);
 }
@@ -97,12 +82,11 @@ void AddressRace::won(QTcpSocket *socket)
     m_connected(socket);
 }
 
-void AddressRace::lost(QTcpSocket *socket, QAbstractSocket::SocketError error)
+void AddressRace::lost(QTcpSocket *socket, const QHostAddress &address, QAbstractSocket::SocketError error)
 {
     if (m_finished)
         return;
-    if (!m_firstFailure)
-        m_firstFailure = providerError(error, socket->errorString());
+    keepTellingFailure(m_firstFailure, unlessUnrouted(providerError(error, socket->errorString()), address));
     std::erase(m_attempts, socket);
     drop(socket);
     if (m_started < m_addresses.size()) {

@@ -21,7 +21,8 @@ namespace marrowick {
 // second one beside it, and a failed attempt starts the next at once, so one silent address (an
 // IPv6 route that drops everything) costs a fraction of a second instead of the whole poll. The
 // first socket to connect wins and is handed over; the others are aborted. All attempts failing
-// report the first one's failure. One address costs one attempt and no timer.
+// report the first one's failure, a target's before this computer's lack of a route. One
+// address costs one attempt and no timer.
 class AddressRace {
 public:
     static constexpr std::chrono::milliseconds defaultStagger{250};
@@ -37,16 +38,14 @@ public:
     AddressRace(const AddressRace &) = delete;
     AddressRace &operator=(const AddressRace &) = delete;
 
-    // Looks `host` up (an address literal stands for itself), then races its addresses.
-    void connectTo(const QString &host, quint16 port);
     void connectTo(const QList<QHostAddress> &addresses, quint16 port);
-    // Aborts the lookup and every attempt; neither callback is called after it.
+    // Aborts every attempt; neither callback is called after it.
     void abort();
 
 private:
     void startNext();
     void won(QTcpSocket *socket);
-    void lost(QTcpSocket *socket, QAbstractSocket::SocketError error);
+    void lost(QTcpSocket *socket, const QHostAddress &address, QAbstractSocket::SocketError error);
     void fail(const ProviderError &error);
     void drop(QTcpSocket *socket);
 
@@ -56,7 +55,6 @@ private:
     std::chrono::milliseconds m_stagger;
     QObject m_context;
     QTimer m_next;
-    int m_lookup = -1;
     std::vector<QHostAddress> m_addresses;
     std::size_t m_started = 0;
     quint16 m_port = 0;

@@ -68,7 +68,10 @@ QByteArray requestBytes(const HTTPRequest &request, const HTTPTarget &target)
         if (headerValue(headers, name).isNull())
             headers.append({name, value});
     };
-    QByteArray host = target.host.contains(QLatin1Char(':')) ? '[' + target.host.toLatin1() + ']' : target.host.toLatin1();
+    // An IPv6 address goes in brackets and without its zone, which means something only here.
+    QByteArray host = target.host.toLatin1();
+    if (target.host.contains(QLatin1Char(':')))
+        host = '[' + host.first(host.contains('%') ? host.indexOf('%') : host.size()) + ']';
     if (request.url.port() >= 0 && request.url.port() != (target.tls ? 443 : 80))
         host += ':' + QByteArray::number(target.port);
     addIfAbsent("Host", host);
@@ -155,12 +158,16 @@ public:
         bool headOnly;
     };
 
-    Transfer(std::shared_ptr<HTTPConnectionPool> pool, std::unique_ptr<HTTPConnection> connection, QByteArray request,
-             bool headRequest, const QUrl &url, Limits limits, Completion<HTTPResult> done)
+    // A new connection connects to `addresses`.
+    Transfer(std::shared_ptr<HTTPConnectionPool> pool, std::unique_ptr<HTTPConnection> connection,
+             const HostAddresses &addresses, QByteArray request, bool headRequest, const QUrl &url, Limits limits,
+             Completion<HTTPResult> done)
         : m_pool(std::move(pool)), m_connection(std::move(connection)), m_request(std::move(request)),
-          m_reader(headRequest), m_url(url), m_limits(limits), m_done(std::move(done))
+          m_reader(headRequest), m_url(url), m_limits(limits), m_done(std::move(done)),
+          m_validUntil(addresses.validUntil)
     {
-        // The clock starts before connecting: a new connection's set-up is part of the answer.
+        // The clock starts before connecting: a new connection's set-up is part of the answer, the
+        // lookup of the name before it is not.
         m_sent.start();
         m_connection->startExchange();
         m_reused = m_connection->isReused();
@@ -179,7 +186,7 @@ public:
         m_race = std::make_unique<AddressRace>([pool = m_pool.get(), tls = target.tls] { return pool->newSocket(tls); },
                                                [this](QTcpSocket *socket) { connected(socket); },
                                                [this](const ProviderError &error) { fail(error); });
-        m_race->connectTo(target.host, target.port);
+        m_race->connectTo(addresses.addresses, target.port);
     }
 
     ~Transfer()
@@ -224,7 +231,7 @@ private:
     // started for the host's name, which the certificate must carry.
     void connected(QTcpSocket *socket)
     {
-        m_connection->adopt(socket);
+        m_connection->adopt(socket, m_validUntil);
         watch(socket);
         auto *tls = qobject_cast<QSslSocket *>(socket);
         if (!tls)
@@ -358,7 +365,10 @@ private:
     void fail(const ProviderError &error)
     {
         m_failed = true;
-        m_done.fail(error);
+        // A request on a connection made before its route went away only waits: the routing
+        // table tells that this computer, not the server, is the cause.
+        const QTcpSocket *socket = m_connection->socket();
+        m_done.fail(socket && !socket->peerAddress().isNull() ? unlessUnrouted(error, socket->peerAddress()) : error);
         close();
     }
 
@@ -393,6 +403,7 @@ private:
     bool m_failed = false;
     bool m_leftover = false;
     bool m_closedBeforeReply = false;
+    double m_validUntil;
     // Last: gone before the pool that made its sockets.
     std::unique_ptr<AddressRace> m_race;
 };
@@ -401,10 +412,10 @@ private:
 // hold a failed poll much longer.
 constexpr double tlsProbeSeconds = 3.0;
 
-// Whether a TLS server listens on `target`'s port: asked when plain HTTP met a silent close, as
-// servers built on OpenSSL answer it. Only a finished handshake, or a certificate presented for
-// checking, counts; anything else, a time-out included, is no.
-QCoro::Task<bool> speaksTLS(HTTPTarget target, double seconds, CancelToken cancel)
+// Whether a TLS server listens on `target`'s port at `address`: asked when plain HTTP met a
+// silent close, as servers built on OpenSSL answer it. Only a finished handshake, or a
+// certificate presented for checking, counts; anything else, a time-out included, is no.
+QCoro::Task<bool> speaksTLS(HTTPTarget target, QHostAddress address, double seconds, CancelToken cancel)
 {
     std::unique_ptr<QSslSocket, SocketDeleter> socket(new QSslSocket);
     socket->setProxy(QNetworkProxy::NoProxy);
@@ -414,7 +425,7 @@ QCoro::Task<bool> speaksTLS(HTTPTarget target, double seconds, CancelToken cance
     QObject::connect(raw, &QSslSocket::encrypted, &context, [answer] { answer.complete(true); });
     QObject::connect(raw, &QSslSocket::sslErrors, &context, [answer] { answer.complete(true); });
     QObject::connect(raw, &QSslSocket::errorOccurred, &context, [answer] { answer.complete(false); });
-    raw->connectToHostEncrypted(target.host, target.port);
+    raw->connectToHostEncrypted(address.toString(), target.port, target.host);
     bool speaks = false;
     try {
         speaks = co_await withTimeout<bool>(seconds, [raw] { raw->abort(); }, answer, cancel);
@@ -427,9 +438,12 @@ QCoro::Task<bool> speaksTLS(HTTPTarget target, double seconds, CancelToken cance
 
 } // namespace
 
-BoundedHTTPClient::BoundedHTTPClient(qint64 maxBodyBytes, double timeout, double deadline)
-    : m_connections(std::make_shared<HTTPConnectionPool>()), m_maxBodyBytes(std::max<qint64>(maxBodyBytes, 0)),
-      m_timeout(timeout), m_deadline(deadline)
+BoundedHTTPClient::BoundedHTTPClient(qint64 maxBodyBytes, double timeout, double deadline,
+                                     std::shared_ptr<HostLookup> hosts)
+    : m_hosts(std::move(hosts)),
+      m_connections(std::make_shared<HTTPConnectionPool>(HTTPConnectionPool::defaultIdleSeconds,
+                                                         [hosts = m_hosts] { return hosts->now(); })),
+      m_maxBodyBytes(std::max<qint64>(maxBodyBytes, 0)), m_timeout(timeout), m_deadline(deadline)
 {
 }
 
@@ -454,17 +468,27 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
     if (!request.url.userInfo().isEmpty())
         throw ProviderError::misconfigured(userInfoMessage());
     const auto connections = m_connections;
+    const auto hosts = m_hosts;
     const HTTPTarget target = HTTPTarget::of(request.url);
     const QByteArray wire = requestBytes(request, target);
     const Transfer::Limits limits{m_maxBodyBytes, m_timeout, headOnly};
     const double deadline = m_deadline;
+    HostAddresses found{{}, 0};
     QElapsedTimer clock;
-    clock.start();
     const auto remaining = [deadline, &clock] { return deadline - static_cast<double>(clock.nsecsElapsed()) / 1e9; };
     bool mayReuse = true;
     while (true) {
+        std::unique_ptr<HTTPConnection> connection = connections->take(target, mayReuse);
+        // A new connection needs the addresses, which take what the resolver takes; the
+        // deadline starts once they are known.
+        if (!connection->socket() && found.addresses.isEmpty()) {
+            found = co_await hosts->addresses(target.host, cancel);
+            clock.invalidate();
+        }
+        if (!clock.isValid())
+            clock.start();
         Completion<HTTPResult> done;
-        Transfer transfer(connections, connections->take(target, mayReuse), wire, request.method == "HEAD", request.url,
+        Transfer transfer(connections, std::move(connection), found, wire, request.method == "HEAD", request.url,
                           limits, done);
         std::exception_ptr failure;
         try {
@@ -478,8 +502,9 @@ QCoro::Task<HTTPResult> BoundedHTTPClient::exchange(HTTPRequest request, bool he
             mayReuse = false;
             continue;
         }
-        if (transfer.closedBeforeReply() && !target.tls
-            && co_await speaksTLS(target, std::min(tlsProbeSeconds, std::min(limits.timeout, remaining())), cancel))
+        if (transfer.closedBeforeReply() && !target.tls && !found.addresses.isEmpty()
+            && co_await speaksTLS(target, found.addresses.front(),
+                                  std::min(tlsProbeSeconds, std::min(limits.timeout, remaining())), cancel))
             throw ProviderError::upstream(HTTPReplyReader::speaksTLSMessage());
         std::rethrow_exception(failure);
     }

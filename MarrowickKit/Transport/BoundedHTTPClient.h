@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MarrowickKit/Transport/HTTPClient.h"
+#include "MarrowickKit/Transport/HostLookup.h"
 
 #include <memory>
 
@@ -12,8 +13,10 @@ class HTTPConnectionPool;
 // (connecting, sending, each read), a deadline for the whole exchange (body included), caps on
 // the reply's head and on its body that are enforced while they stream in, no cache, no
 // cookies, and redirects handed back instead of followed. https is verified as Qt does by
-// default (system certificates, the host's name). Copies share one pool of keep-alive
-// connections, which lives on the thread that made the client and does all its work there.
+// default (system certificates, the host's name). The host's name is looked up first, for as
+// long as the resolver takes; the time-out and the deadline start once its addresses are known.
+// Copies share one pool of keep-alive connections, which lives on the thread that made the
+// client and does all its work there.
 class BoundedHTTPClient : public HTTPClient {
 public:
     static constexpr qint64 defaultMaxBodyBytes = 8388608;
@@ -21,7 +24,8 @@ public:
     static constexpr double defaultDeadline = 20.0;
 
     explicit BoundedHTTPClient(qint64 maxBodyBytes = defaultMaxBodyBytes, double timeout = defaultTimeout,
-                               double deadline = defaultDeadline);
+                               double deadline = defaultDeadline,
+                               std::shared_ptr<HostLookup> hosts = systemHostLookup());
 
     qint64 maxBodyBytes() const { return m_maxBodyBytes; }
     double timeout() const { return m_timeout; }
@@ -41,6 +45,7 @@ public:
 private:
     QCoro::Task<HTTPResult> exchange(HTTPRequest request, bool headOnly, CancelToken cancel) const;
 
+    std::shared_ptr<HostLookup> m_hosts;
     std::shared_ptr<HTTPConnectionPool> m_connections;
     qint64 m_maxBodyBytes;
     double m_timeout;

@@ -8,6 +8,7 @@
 #include <QCoro/QCoroTask>
 
 #include <memory>
+#include <optional>
 
 namespace marrowick {
 
@@ -21,6 +22,9 @@ public:
     // Exactly `count` bytes; bytes received beyond them are kept for the next read.
     virtual QCoro::Task<QByteArray> read(qint64 count) = 0;
     virtual void close() = 0;
+    // Seconds from the first connection attempt to the connection, as the transport timed them
+    // (the lookup of the host's name left out); absent when it cannot tell.
+    virtual std::optional<double> connectSeconds() const { return std::nullopt; }
 };
 
 class ByteChannelFactory {

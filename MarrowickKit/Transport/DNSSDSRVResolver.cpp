@@ -1,19 +1,17 @@
 #include "MarrowickKit/Transport/DNSSDSRVResolver.h"
 
-#include "MarrowickKit/Async/Completion.h"
+#include "MarrowickKit/Model/ProviderError.h"
 #include "MarrowickKit/Model/StrictUtf8.h"
 
 #include <QStringList>
-#include <QTimer>
 
 #include <arpa/inet.h>
 #include <arpa/nameser.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <resolv.h>
 
 #include <algorithm>
-#include <cmath>
-#include <thread>
 #include <vector>
 
 namespace marrowick {
@@ -56,33 +54,50 @@ std::optional<SRVRecord> firstSRVAnswer(const unsigned char *answer, int length)
     return std::nullopt;
 }
 
-// Runs on a worker thread: the blocking query, bounded by the resolver's own retry settings.
-std::optional<SRVRecord> querySRV(const QByteArray &name, double timeout, quint32 serverIPv4, quint16 port)
+// What one query found: a record or none, when a server answered (an absent name or record is
+// an answer too); nothing, when none did.
+struct Queried {
+    std::optional<SRVRecord> record;
+    bool answered = false;
+};
+
+// Runs on a lookup thread: the blocking query, with the resolver's own time-outs and retries.
+Queried querySRV(const QByteArray &name, quint32 serverIPv4, quint16 port)
 {
     struct __res_state state {};
     if (res_ninit(&state) != 0)
-        return std::nullopt;
+        return {};
     if (serverIPv4 != 0) {
         state.nscount = 1;
         state.nsaddr_list[0].sin_family = AF_INET;
         state.nsaddr_list[0].sin_addr.s_addr = htonl(serverIPv4);
         state.nsaddr_list[0].sin_port = htons(port);
     }
-    state.retrans = static_cast<int>(std::clamp(std::ceil(timeout), 1.0, 30.0));
-    state.retry = 1;
     std::vector<unsigned char> answer(NS_MAXMSG);
     const int length = res_nquery(&state, name.constData(), ns_c_in, ns_t_srv, answer.data(),
                                   static_cast<int>(answer.size()));
-    std::optional<SRVRecord> record = length > 0 ? firstSRVAnswer(answer.data(), length) : std::nullopt;
+    Queried queried;
+    if (length > 0)
+        queried = Queried{firstSRVAnswer(answer.data(), length), true};
+    else
+        queried.answered = state.res_h_errno == HOST_NOT_FOUND || state.res_h_errno == NO_DATA;
     res_nclose(&state);
-    return record;
+    return queried;
 }
 
-int milliseconds(double seconds)
+LookupCache<std::optional<SRVRecord>>::Lookup queryOn(quint32 serverIPv4, quint16 port)
 {
-    if (!std::isfinite(seconds))
-        return 2147483647;
-    return static_cast<int>(std::clamp(std::ceil(seconds * 1000.0), 0.0, 2147483647.0));
+    return [serverIPv4, port](QString service) -> QCoro::Task<std::optional<SRVRecord>> {
+        // Named: g++ 12 destroys a closure made inside a co_await expression twice.
+        std::function<Queried()> work = [name = service.toUtf8(), serverIPv4, port] {
+            return querySRV(name, serverIPv4, port);
+        };
+        const Queried queried = co_await onLookupThread<Queried>(std::move(work));
+        // Not kept: the next lookup asks again.
+        if (!queried.answered)
+            throw ProviderError::upstream(QStringLiteral("no answer"));
+        co_return queried.record;
+    };
 }
 
 } // namespace
@@ -114,24 +129,23 @@ std::optional<SRVRecord> parseSRVRecordData(const QByteArray &data)
     return SRVRecord{labels.join(QLatin1Char('.')), port};
 }
 
-QCoro::Task<std::optional<SRVRecord>> DNSSDSRVResolver::resolve(QString service, double timeout,
-                                                                 CancelToken cancel) const
+DNSSDSRVResolver::DNSSDSRVResolver(MonotonicClock clock) : m_answers(queryOn(0, 53), std::move(clock), answerLifetime) {}
+
+DNSSDSRVResolver::DNSSDSRVResolver(QHostAddress server, quint16 port, MonotonicClock clock)
+    : m_answers(queryOn(server.protocol() == QAbstractSocket::IPv4Protocol ? server.toIPv4Address() : 0, port),
+                std::move(clock), answerLifetime)
+{
+}
+
+QCoro::Task<std::optional<SRVRecord>> DNSSDSRVResolver::resolve(QString service, CancelToken cancel) const
 {
     cancel.throwIfCancelled();
-    Completion<std::optional<SRVRecord>> done;
-    const quint32 server = m_server.protocol() == QAbstractSocket::IPv4Protocol ? m_server.toIPv4Address() : 0;
-    std::thread([name = service.toUtf8(), timeout, server, port = m_port, done] {
-        auto record = querySRV(name, timeout, server, port);
-        // A lookup that outlives the application has nobody left to tell.
-        if (auto *application = QCoreApplication::instance())
-            QMetaObject::invokeMethod(application, [done, record] { done.complete(record); }, Qt::QueuedConnection);
-    }).detach();
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, [done] { done.complete(std::nullopt); });
-    timer.start(milliseconds(timeout));
-    const auto registration = cancel.onCancel([done] { done.fail(CancellationError()); });
-    std::optional<SRVRecord> record = co_await done;
+    std::optional<SRVRecord> record;
+    try {
+        record = (co_await m_answers.answer(service, cancel)).answer;
+    } catch (const ProviderError &) {
+        record.reset();
+    }
     co_return record;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MarrowickKit/Transport/LookupCache.h"
 #include "MarrowickKit/Transport/SRVResolver.h"
 
 #include <QByteArray>
@@ -7,23 +8,25 @@
 
 namespace marrowick {
 
-// Asks a DNS server for one SRV record; the first answer decides. The query runs on a worker
-// thread (the C library's resolver blocks) and is raced against the time-out on the caller's
-// thread. A cancelled token throws CancellationError; everything else that goes wrong gives
-// no record.
+// Asks a DNS server for one SRV record; the first answer decides. The query runs on a lookup
+// thread with the resolver's own time-outs and retries (resolv.conf), so a first name server that
+// never answers costs what it costs every other program, and no more. A record, or the server's
+// word that there is none, is kept for `answerLifetime` on `clock`; a query that got no answer
+// is not, and the next one asks again. A cancelled token throws CancellationError at once;
+// everything else that goes wrong gives no record. Copies share their answers.
 class DNSSDSRVResolver : public SRVResolver {
 public:
-    // Asks the system's name servers.
-    DNSSDSRVResolver() = default;
-    // Asks only the given IPv4 server (a local test server).
-    DNSSDSRVResolver(QHostAddress server, quint16 port) : m_server(server), m_port(port) {}
+    static constexpr double answerLifetime = 60.0;
 
-    QCoro::Task<std::optional<SRVRecord>> resolve(QString service, double timeout,
-                                                  CancelToken cancel = {}) const override;
+    // Asks the system's name servers.
+    explicit DNSSDSRVResolver(MonotonicClock clock = bootTimeSeconds);
+    // Asks only the given IPv4 server (a local test server).
+    DNSSDSRVResolver(QHostAddress server, quint16 port, MonotonicClock clock = bootTimeSeconds);
+
+    QCoro::Task<std::optional<SRVRecord>> resolve(QString service, CancelToken cancel = {}) const override;
 
 private:
-    QHostAddress m_server;
-    quint16 m_port = 53;
+    LookupCache<std::optional<SRVRecord>> m_answers;
 };
 
 // The target of SRV record data (priority, weight, port, then the uncompressed target name),

@@ -20,7 +20,12 @@ constexpr qint64 socketBufferBytes = 64 * 1024;
 HTTPTarget HTTPTarget::of(const QUrl &url)
 {
     const bool tls = url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
-    return HTTPTarget{tls, url.host(QUrl::FullyEncoded), quint16(url.port(tls ? 443 : 80))};
+    // A name in its ASCII form; an IPv6 address with its zone as the socket reads it
+    // ("fe80::1%eth0", where the URL spells "%25eth0").
+    QString host = url.host(QUrl::FullyEncoded);
+    if (host.contains(QLatin1Char(':')))
+        host = url.host(QUrl::FullyDecoded);
+    return HTTPTarget{tls, host, quint16(url.port(tls ? 443 : 80))};
 }
 
 QString HTTPTarget::key() const
@@ -41,7 +46,8 @@ bool HTTPConnection::isOpenAndClean() const
     return m_socket && m_socket->state() == QAbstractSocket::ConnectedState && m_socket->bytesAvailable() == 0;
 }
 
-HTTPConnectionPool::HTTPConnectionPool(double idleSeconds) : m_idleSeconds(idleSeconds)
+HTTPConnectionPool::HTTPConnectionPool(double idleSeconds, MonotonicClock clock)
+    : m_idleSeconds(idleSeconds), m_clock(std::move(clock))
 {
     QCoreApplication *application = QCoreApplication::instance();
     const bool onApplicationThread = application && application->thread() == QThread::currentThread();
@@ -65,7 +71,7 @@ std::unique_ptr<HTTPConnection> HTTPConnectionPool::take(const HTTPTarget &targe
         while (!found->second.empty()) {
             std::unique_ptr<HTTPConnection> connection = std::move(found->second.back().connection);
             found->second.pop_back();
-            if (connection->isOpenAndClean())
+            if (isServing(*connection))
                 return connection;
         }
         m_idle.erase(found);
@@ -83,7 +89,7 @@ QTcpSocket *HTTPConnectionPool::newSocket(bool tls) const
 
 void HTTPConnectionPool::giveBack(std::unique_ptr<HTTPConnection> connection)
 {
-    if (!connection->isOpenAndClean())
+    if (!isServing(*connection))
         return;
     QElapsedTimer since;
     since.start();
@@ -101,12 +107,18 @@ qsizetype HTTPConnectionPool::idleCount() const
     return count;
 }
 
+bool HTTPConnectionPool::isServing(const HTTPConnection &connection) const
+{
+    const double validUntil = connection.validUntil();
+    return connection.isOpenAndClean() && (std::isinf(validUntil) || m_clock() < validUntil);
+}
+
 void HTTPConnectionPool::closeExpired()
 {
     const auto limit = qint64(m_idleSeconds * 1e9);
     for (auto it = m_idle.begin(); it != m_idle.end();) {
-        std::erase_if(it->second, [limit](const Idle &idle) {
-            return idle.since.nsecsElapsed() >= limit || !idle.connection->isOpenAndClean();
+        std::erase_if(it->second, [this, limit](const Idle &idle) {
+            return idle.since.nsecsElapsed() >= limit || !isServing(*idle.connection);
         });
         it = it->second.empty() ? m_idle.erase(it) : std::next(it);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MarrowickKit/Async/MonotonicClock.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
@@ -8,6 +10,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <limits>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -17,7 +20,7 @@ namespace marrowick {
 // Where a connection leads: only a request to the same scheme, host and port reuses it.
 struct HTTPTarget {
     bool tls = false;
-    QString host; // in its ASCII form, without brackets
+    QString host; // in its ASCII form, without brackets; an IPv6 zone as in "fe80::1%eth0"
     quint16 port = 0;
 
     static HTTPTarget of(const QUrl &url);
@@ -36,8 +39,14 @@ public:
 
     const HTTPTarget &target() const { return m_target; }
     QTcpSocket *socket() const { return m_socket.data(); }
-    // Takes the socket a new connection connected.
-    void adopt(QTcpSocket *socket) { m_socket = socket; }
+    // Takes the socket a new connection connected, to an address found until `validUntil`.
+    void adopt(QTcpSocket *socket, double validUntil = std::numeric_limits<double>::infinity())
+    {
+        m_socket = socket;
+        m_validUntil = validUntil;
+    }
+    // On the pool's clock: past it the name may lead elsewhere, and the connection is not reused.
+    double validUntil() const { return m_validUntil; }
     // Whether it served an exchange before this one.
     bool isReused() const { return m_exchanges > 1; }
     void startExchange() { ++m_exchanges; }
@@ -47,18 +56,21 @@ public:
 private:
     HTTPTarget m_target;
     QPointer<QTcpSocket> m_socket;
+    double m_validUntil = std::numeric_limits<double>::infinity();
     int m_exchanges = 0;
 };
 
 // The idle keep-alive connections of one HTTP client, by target. A request takes an idle
 // connection or a new one, so checks of one target never wait for each other; a connection
 // comes back only when its last reply was read whole, and idle ones close after `idleSeconds`.
+// A connection serves only while the lookup that gave its address is current (`clock`, the
+// lookup's), so a check follows a name that moved even while the old address still answers.
 // Lives on the thread that made it, which is the only one to use it.
 class HTTPConnectionPool {
 public:
     static constexpr double defaultIdleSeconds = 120.0;
 
-    explicit HTTPConnectionPool(double idleSeconds = defaultIdleSeconds);
+    explicit HTTPConnectionPool(double idleSeconds = defaultIdleSeconds, MonotonicClock clock = bootTimeSeconds);
     ~HTTPConnectionPool();
     HTTPConnectionPool(const HTTPConnectionPool &) = delete;
     HTTPConnectionPool &operator=(const HTTPConnectionPool &) = delete;
@@ -79,7 +91,10 @@ private:
 
     void closeExpired();
 
+    bool isServing(const HTTPConnection &connection) const;
+
     double m_idleSeconds;
+    MonotonicClock m_clock;
     std::unordered_map<QString, std::vector<Idle>> m_idle;
     // Parent of every socket; the application's child when made on its thread.
     QPointer<QObject> m_sockets;

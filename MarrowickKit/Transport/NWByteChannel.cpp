@@ -3,6 +3,7 @@
 #include "MarrowickKit/Transport/AddressRace.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
+#include <QElapsedTimer>
 #include <QNetworkProxy>
 #include <QTcpSocket>
 
@@ -25,8 +26,9 @@ void SocketDeleter::operator()(QObject *socket) const
     socket->deleteLater();
 }
 
-NWByteChannel::NWByteChannel(std::unique_ptr<QTcpSocket, SocketDeleter> socket, double timeout, CancelToken cancel)
-    : m_socket(std::move(socket)), m_timeout(timeout), m_cancel(cancel)
+NWByteChannel::NWByteChannel(std::unique_ptr<QTcpSocket, SocketDeleter> socket, double timeout, CancelToken cancel,
+                             std::optional<double> connectSeconds)
+    : m_socket(std::move(socket)), m_timeout(timeout), m_cancel(cancel), m_connectSeconds(connectSeconds)
 {
     m_abortOnCancel = m_cancel.onCancel([this] { abort(); });
 }
@@ -113,6 +115,11 @@ QCoro::Task<std::unique_ptr<ByteChannel>> NWByteChannelFactory::connect(QString 
 {
     validatePort(port, QStringLiteral("port"));
     cancel.throwIfCancelled();
+    const std::shared_ptr<HostLookup> hosts = m_hosts;
+    const double timeout = m_timeout;
+    const HostAddresses found = co_await hosts->addresses(host, cancel);
+    QElapsedTimer clock;
+    clock.start();
     std::unique_ptr<QTcpSocket, SocketDeleter> socket;
     Completion<Done> ready;
     AddressRace race(
@@ -127,9 +134,10 @@ QCoro::Task<std::unique_ptr<ByteChannel>> NWByteChannelFactory::connect(QString 
             ready.complete({});
         },
         [ready](const ProviderError &error) { ready.fail(error); });
-    race.connectTo(host, port);
-    co_await withTimeout<Done>(m_timeout, [&race] { race.abort(); }, ready, cancel);
-    std::unique_ptr<ByteChannel> channel = std::make_unique<NWByteChannel>(std::move(socket), m_timeout, cancel);
+    race.connectTo(found.addresses, port);
+    co_await withTimeout<Done>(timeout, [&race] { race.abort(); }, ready, cancel);
+    const double connectSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    std::unique_ptr<ByteChannel> channel = std::make_unique<NWByteChannel>(std::move(socket), timeout, cancel, connectSeconds);
     co_return channel;
 }
 

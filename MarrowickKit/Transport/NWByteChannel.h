@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MarrowickKit/Transport/ByteChannel.h"
+#include "MarrowickKit/Transport/HostLookup.h"
 
 #include <QByteArray>
 
@@ -19,12 +20,14 @@ struct SocketDeleter {
 // has the full time-out; an expired time-out aborts the socket, so the channel is dead after it.
 class NWByteChannel : public ByteChannel {
 public:
-    NWByteChannel(std::unique_ptr<QTcpSocket, SocketDeleter> socket, double timeout, CancelToken cancel);
+    NWByteChannel(std::unique_ptr<QTcpSocket, SocketDeleter> socket, double timeout, CancelToken cancel,
+                  std::optional<double> connectSeconds = std::nullopt);
     ~NWByteChannel() override;
 
     QCoro::Task<void> send(QByteArray bytes) override;
     QCoro::Task<QByteArray> read(qint64 count) override;
     void close() override;
+    std::optional<double> connectSeconds() const override { return m_connectSeconds; }
 
     // Bytes received but not yet handed out.
     qint64 bufferedByteCount() const { return m_buffer.size(); }
@@ -38,13 +41,19 @@ private:
     CancelToken m_cancel;
     CancelRegistration m_abortOnCancel;
     QByteArray m_buffer;
+    std::optional<double> m_connectSeconds;
 };
 
+// Looks the host up first, for as long as the resolver takes; the time-out of the connection
+// starts once its addresses are known.
 class NWByteChannelFactory : public ByteChannelFactory {
 public:
     static constexpr double defaultTimeout = 3.0;
 
-    explicit NWByteChannelFactory(double timeout = defaultTimeout) : m_timeout(timeout) {}
+    explicit NWByteChannelFactory(double timeout = defaultTimeout, std::shared_ptr<HostLookup> hosts = systemHostLookup())
+        : m_timeout(timeout), m_hosts(std::move(hosts))
+    {
+    }
 
     double timeout() const { return m_timeout; }
     void setTimeout(double timeout) { m_timeout = timeout; }
@@ -54,6 +63,7 @@ public:
 
 private:
     double m_timeout;
+    std::shared_ptr<HostLookup> m_hosts;
 };
 
 } // namespace marrowick

@@ -3,7 +3,6 @@
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include <QDeadlineTimer>
-#include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QNetworkProxy>
 #include <QUdpSocket>
@@ -60,25 +59,6 @@ QCoro::Task<NWUDPSession::Socket> connectedSocket(QHostAddress address, quint16 
 }
 
 } // namespace
-
-HostResolver systemHostResolver()
-{
-    return [](QString host, double timeout, CancelToken cancel) -> QCoro::Task<QList<QHostAddress>> {
-        if (QHostAddress literal; literal.setAddress(host))
-            co_return QList<QHostAddress>{literal};
-        cancel.throwIfCancelled();
-        Completion<QList<QHostAddress>> found;
-        QObject context;
-        const int lookup = QHostInfo::lookupHost(host, &context, [found](const QHostInfo &info) {
-            if (info.error() != QHostInfo::NoError || info.addresses().isEmpty())
-                found.fail(providerError(QAbstractSocket::HostNotFoundError, info.errorString()));
-            else
-                found.complete(info.addresses());
-        });
-        co_return co_await withTimeout<QList<QHostAddress>>(
-            timeout, [lookup] { QHostInfo::abortHostLookup(lookup); }, found, cancel);
-    };
-}
 
 NWUDPSession::NWUDPSession(std::vector<Socket> sockets, double timeout, CancelToken cancel)
     : m_timeout(timeout), m_cancel(cancel)
@@ -230,17 +210,16 @@ QCoro::Task<QByteArray> NWUDPSession::receive()
     co_return bytes;
 }
 
-NWUDPTransport::NWUDPTransport(HostResolver resolve) : m_resolve(std::move(resolve)) {}
+NWUDPTransport::NWUDPTransport(std::shared_ptr<HostLookup> hosts) : m_hosts(std::move(hosts)) {}
 
 QCoro::Task<std::unique_ptr<UDPSession>> NWUDPTransport::session(QString host, quint16 port, double timeout,
                                                                   CancelToken cancel) const
 {
     validatePort(port, QStringLiteral("port"));
     cancel.throwIfCancelled();
-    // Looking up the name and readying the sockets share one time-out, as for TCP.
+    const std::shared_ptr<HostLookup> hosts = m_hosts;
+    const auto addresses = distinctAddresses((co_await hosts->addresses(host, cancel)).addresses);
     const QDeadlineTimer deadline(qint64((timeout > 0 ? std::min(timeout, 86400.0) : 0.0) * 1000.0), Qt::PreciseTimer);
-    const HostResolver resolve = m_resolve;
-    const auto addresses = distinctAddresses(co_await resolve(host, timeout, cancel));
     std::vector<NWUDPSession::Socket> sockets;
     std::optional<ProviderError> firstFailure;
     for (const auto &address : addresses) {
@@ -248,8 +227,7 @@ QCoro::Task<std::unique_ptr<UDPSession>> NWUDPTransport::session(QString host, q
             sockets.push_back(co_await connectedSocket(address, port, secondsLeft(deadline), cancel));
         } catch (const ProviderError &error) {
             // An address family the machine cannot reach; another address may do.
-            if (!firstFailure)
-                firstFailure = error;
+            keepTellingFailure(firstFailure, unlessUnrouted(error, address));
         }
     }
     if (sockets.empty())

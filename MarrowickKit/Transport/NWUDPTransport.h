@@ -1,28 +1,17 @@
 #pragma once
 
+#include "MarrowickKit/Transport/HostLookup.h"
 #include "MarrowickKit/Transport/NWByteChannel.h"
 #include "MarrowickKit/Transport/UDPTransport.h"
 #include "MarrowickKit/Async/Completion.h"
 #include "MarrowickKit/Model/ProviderError.h"
 
-#include <QHostAddress>
-#include <QList>
-
-#include <functional>
 #include <optional>
 #include <vector>
 
 class QUdpSocket;
 
 namespace marrowick {
-
-// Turns a host text into the addresses to try, in order, within `timeout` seconds. Fails with a
-// ProviderError ("host not found", "timed out"); a cancelled token throws CancellationError.
-using HostResolver =
-    std::function<QCoro::Task<QList<QHostAddress>>(QString host, double timeout, CancelToken cancel)>;
-
-// The system's resolver (hosts file, DNS); an address literal stands for itself.
-HostResolver systemHostResolver();
 
 // One UDP flow over QUdpSocket, with a connected socket for each address of the host. UDP has
 // no handshake to tell which address serves, so datagrams go to every address until one
@@ -66,9 +55,11 @@ private:
     bool m_answered = false;
 };
 
+// Looks the host up first, for as long as the resolver takes; the time-out of readying the
+// sockets starts once its addresses are known.
 class NWUDPTransport : public UDPTransport {
 public:
-    explicit NWUDPTransport(HostResolver resolve = systemHostResolver());
+    explicit NWUDPTransport(std::shared_ptr<HostLookup> hosts = systemHostLookup());
 
     QCoro::Task<std::unique_ptr<UDPSession>> session(QString host, quint16 port, double timeout,
                                                       CancelToken cancel = {}) const override;
@@ -77,7 +68,7 @@ public:
     static constexpr qsizetype maxAddresses = 8;
 
 private:
-    HostResolver m_resolve;
+    std::shared_ptr<HostLookup> m_hosts;
 };
 
 } // namespace marrowick

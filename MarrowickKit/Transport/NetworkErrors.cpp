@@ -1,6 +1,11 @@
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include <QCoreApplication>
+#include <QNetworkInterface>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -16,6 +21,8 @@ const QString refusedText = QStringLiteral("connection refused");
 const QString unreachableText = QStringLiteral("host unreachable");
 const QString notFoundText = QStringLiteral("host not found");
 const QString closedText = QStringLiteral("connection closed");
+const QString noRouteText = QStringLiteral("no route from this computer");
+const QString noNetworkText = QStringLiteral("no network on this computer");
 
 struct KnownText {
     const char *english;
@@ -56,6 +63,64 @@ ProviderError byTextOr(const QString &errorString, const QString &fallback)
 ProviderError timedOutError()
 {
     return ProviderError::upstream(timedOutText);
+}
+
+ProviderError noRouteError()
+{
+    return ProviderError::noNetwork(noRouteText);
+}
+
+ProviderError noNetworkError()
+{
+    return ProviderError::noNetwork(noNetworkText);
+}
+
+bool hasRouteTo(const QHostAddress &address)
+{
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+    if (isIPv4 && address.protocol() == QAbstractSocket::IPv4Protocol) {
+        auto *target = reinterpret_cast<sockaddr_in *>(&storage);
+        target->sin_family = AF_INET;
+        target->sin_port = htons(9);
+        target->sin_addr.s_addr = htonl(ipv4);
+        length = sizeof(sockaddr_in);
+    } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+        auto *target = reinterpret_cast<sockaddr_in6 *>(&storage);
+        target->sin6_family = AF_INET6;
+        target->sin6_port = htons(9);
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&target->sin6_addr, bytes.c, sizeof(bytes.c));
+        if (const QString zone = address.scopeId(); !zone.isEmpty()) {
+            bool numeric = false;
+            const uint index = zone.toUInt(&numeric);
+            target->sin6_scope_id = numeric ? index : uint(QNetworkInterface::interfaceIndexFromName(zone));
+        }
+        length = sizeof(sockaddr_in6);
+    } else {
+        return true;
+    }
+    // Connecting a datagram socket only looks the route up: nothing is sent.
+    const int descriptor = ::socket(storage.ss_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (descriptor < 0)
+        return true;
+    const bool unrouted = ::connect(descriptor, reinterpret_cast<const sockaddr *>(&storage), length) != 0
+        && errno == ENETUNREACH;
+    ::close(descriptor);
+    return !unrouted;
+}
+
+ProviderError unlessUnrouted(const ProviderError &failure, const QHostAddress &address)
+{
+    return hasRouteTo(address) ? failure : noRouteError();
+}
+
+void keepTellingFailure(std::optional<ProviderError> &kept, const ProviderError &failure)
+{
+    if (!kept || (kept->kind() == ProviderError::Kind::noNetwork && failure.kind() != ProviderError::Kind::noNetwork))
+        kept = failure;
 }
 
 ProviderError handshakeError(const QString &reason)

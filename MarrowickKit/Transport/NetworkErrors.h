@@ -5,6 +5,7 @@
 #include "MarrowickKit/Model/ProviderError.h"
 
 #include <QAbstractSocket>
+#include <QHostAddress>
 #include <QTimer>
 
 #include <QCoro/QCoroTask>
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <exception>
 #include <functional>
+#include <optional>
 
 namespace marrowick {
 
@@ -26,6 +28,20 @@ ProviderError providerError(QAbstractSocket::SocketError error, const QString &e
 ProviderError providerErrorForErrno(int code);
 
 ProviderError timedOutError();
+
+// Failures of this computer rather than of a target (ProviderError::Kind::noNetwork): no route
+// to the address, and no network at all.
+ProviderError noRouteError();
+ProviderError noNetworkError();
+// Whether the kernel has a route from this computer to `address`; true where it cannot tell.
+bool hasRouteTo(const QHostAddress &address);
+// The failure of an attempt to reach `address`, or noRouteError() when this computer has no
+// route to it: a route that went away reads as "network unreachable", as an upstream router's
+// answer does, and only the routing table tells them apart.
+ProviderError unlessUnrouted(const ProviderError &failure, const QHostAddress &address);
+// Between failures of several attempts, the one to report: a target's answer before this
+// computer's lack of a route, else the first.
+void keepTellingFailure(std::optional<ProviderError> &kept, const ProviderError &failure);
 
 // A TLS handshake that did not finish: "SSL handshake failed: " and why, in Qt's words for a
 // fault of TLS itself (a certificate, the protocol) and in the short texts above for a failure

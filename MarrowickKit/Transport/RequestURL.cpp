@@ -24,6 +24,23 @@ qsizetype authorityEnd(const QString &text, qsizetype start)
     return end;
 }
 
+// `text` with the zone of an IPv6 host written as the system writes it ("[fe80::1%eth0]")
+// escaped as a URL wants it ("[fe80::1%25eth0]"), which is how curl and browsers read it too.
+QString withEscapedZone(const QString &text)
+{
+    const qsizetype start = authorityStart(text);
+    if (start < 0)
+        return text;
+    const qsizetype end = authorityEnd(text, start);
+    const qsizetype open = text.indexOf(u'[', start);
+    const qsizetype close = open < 0 ? -1 : text.indexOf(u']', open);
+    const qsizetype percent = open < 0 ? -1 : text.indexOf(u'%', open);
+    if (close < 0 || close > end || percent < 0 || percent > close
+        || QStringView(text).sliced(percent).startsWith(u"%25"))
+        return text;
+    return text.first(percent + 1) + QStringLiteral("25") + text.sliced(percent + 1);
+}
+
 // The path and query of a URL text as written, for the request line. Only bytes outside
 // printable ASCII are percent-encoded: a parsed text holds no blank or control character.
 QByteArray typedTarget(const QString &text)
@@ -68,7 +85,7 @@ bool namesUserInfo(const QString &text)
 
 std::optional<RequestURL> parsedURL(const QString &text)
 {
-    const QUrl url(text, QUrl::StrictMode);
+    const QUrl url(withEscapedZone(text), QUrl::StrictMode);
     if (namesUserInfo(text) || !url.userInfo().isEmpty())
         throw ProviderError::misconfigured(userInfoMessage());
     if (text.isEmpty() || !url.isValid())

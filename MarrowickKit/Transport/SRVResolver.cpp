@@ -9,7 +9,7 @@ bool isHostName(const QString &text)
     return !text.isEmpty() && !QHostAddress().setAddress(text);
 }
 
-QCoro::Task<std::optional<SRVRecord>> NoSRVResolver::resolve(QString, double, CancelToken) const
+QCoro::Task<std::optional<SRVRecord>> NoSRVResolver::resolve(QString, CancelToken) const
 {
     co_return std::nullopt;
 }

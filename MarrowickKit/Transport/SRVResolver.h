@@ -18,19 +18,18 @@ struct SRVRecord {
     bool operator==(const SRVRecord &) const = default;
 };
 
-// Looks up one SRV record by its full service name. An error, a time-out or an unusable answer
-// all give no record; the only exception is CancellationError once `cancel` fires.
+// Looks up one SRV record by its full service name, taking the time the resolver takes. An
+// error or an unusable answer gives no record; the only exception is CancellationError once
+// `cancel` fires.
 class SRVResolver {
 public:
     virtual ~SRVResolver() = default;
-    virtual QCoro::Task<std::optional<SRVRecord>> resolve(QString service, double timeout,
-                                                          CancelToken cancel = {}) const = 0;
+    virtual QCoro::Task<std::optional<SRVRecord>> resolve(QString service, CancelToken cancel = {}) const = 0;
 };
 
 class NoSRVResolver : public SRVResolver {
 public:
-    QCoro::Task<std::optional<SRVRecord>> resolve(QString service, double timeout,
-                                                  CancelToken cancel = {}) const override;
+    QCoro::Task<std::optional<SRVRecord>> resolve(QString service, CancelToken cancel = {}) const override;
 };
 
 // True for a non-empty text that is not an IPv4 or IPv6 address, read as the sockets read one:

@@ -3,6 +3,7 @@
 #include "MarrowickKit/Transport/ByteChannel.h"
 #include "MarrowickKit/Transport/DNSSDSRVResolver.h"
 #include "MarrowickKit/Transport/HTTPClient.h"
+#include "MarrowickKit/Transport/HostLookup.h"
 #include "MarrowickKit/Transport/NWByteChannel.h"
 #include "MarrowickKit/Transport/NWUDPTransport.h"
 #include "MarrowickKit/Model/ProviderError.h"
@@ -10,6 +11,12 @@
 #include "MarrowickKit/Transport/UDPTransport.h"
 
 namespace marrowick {
+
+std::shared_ptr<HostLookup> systemHostLookup()
+{
+    static const auto lookup = std::make_shared<HostLookup>();
+    return lookup;
+}
 
 std::shared_ptr<const HTTPClient> sharedHTTPClient()
 {

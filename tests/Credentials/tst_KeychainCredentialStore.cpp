@@ -12,6 +12,7 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
@@ -110,10 +111,43 @@ QStringList callEndings(KeychainCredentialStore &store, bool eachAsked = false)
     };
 }
 
-int callEndingsInChild(const QStringList &)
+bool startKeyringDaemon(QProcess &daemon, const QString &folder, QProcessEnvironment environment,
+                        const QDBusConnection &bus);
+
+// Watches `store` for a few seconds of the keyring's signals: "told" once it was, else "not told".
+QString toldWhile(KeychainCredentialStore &store, const std::function<void()> &meanwhile)
 {
+    bool told = false;
+    QObject watcher;
+    store.watchAvailability(&watcher, [&told] { told = true; });
+    meanwhile();
+    for (QDeadlineTimer deadline(5000); !told && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return told ? QStringLiteral("told") : QStringLiteral("not told");
+}
+
+int unlockedElsewhereInChild(const QString &service);
+
+// With "then a service": a keyring service starts after the calls, and the store says so unasked.
+// With "unlocked elsewhere" and a service name: see unlockedElsewhereInChild().
+int callEndingsInChild(const QStringList &arguments)
+{
+    if (arguments.value(0) == QStringLiteral("unlocked elsewhere"))
+        return unlockedElsewhereInChild(arguments.value(1));
     KeychainCredentialStore store(QStringLiteral("dev.tobrin.marrowick.test-child"));
-    std::fputs(qPrintable(callEndings(store, true).join(QLatin1Char('\n'))), stdout);
+    QStringList lines = callEndings(store, true);
+    if (arguments.contains(QStringLiteral("then a service"))) {
+        QTemporaryDir folder;
+        QProcess daemon;
+        lines.append(toldWhile(store, [&] {
+            startKeyringDaemon(daemon, folder.path(), QProcessEnvironment::systemEnvironment(),
+                               QDBusConnection::sessionBus());
+        }));
+        lines.append(callEndings(store).first());
+        daemon.kill();
+        daemon.waitForFinished();
+    }
+    std::fputs(qPrintable(lines.join(QLatin1Char('\n'))), stdout);
     return 0;
 }
 
@@ -165,6 +199,52 @@ bool unlock(const QString &password)
 
 } // namespace secretService
 
+// A locked keyring that another program unlocks, heard of by a store made before anything else
+// of D-Bus is known to this process, as at the program's start.
+int unlockedElsewhereInChild(const QString &service)
+{
+    KeychainCredentialStore store(service);
+    const QString name = freshName();
+    const auto read = [&store, &name] {
+        QString secret;
+        const QString error = errorText([&] { secret = await(store.secret(name)).value_or(QStringLiteral("nothing")); });
+        return QStringLiteral("read: ") + (error.isEmpty() ? secret : error);
+    };
+    await(store.setSecret(QStringLiteral("behind the lock"), name));
+    secretService::lock();
+    QStringList lines{read()};
+    lines.append(toldWhile(store, [] { secretService::unlock(qEnvironmentVariable("MARROWICK_TEST_KEYRING_PASSWORD")); }));
+    lines.append(read());
+    errorText([&] { await(store.removeSecret(name)); });
+    std::fputs(qPrintable(lines.join(QLatin1Char('\n'))), stdout);
+    return 0;
+}
+
+// Starts a keyring daemon that has never made a keyring, its folders in `folder`, on the bus that
+// `environment` names and `bus` reaches; true once it holds its name there.
+bool startKeyringDaemon(QProcess &daemon, const QString &folder, QProcessEnvironment environment,
+                        const QDBusConnection &bus)
+{
+    for (const QString &name : {QStringLiteral("home"), QStringLiteral("data"), QStringLiteral("runtime")})
+        QDir(folder).mkdir(name);
+    QFile::setPermissions(folder + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    environment.insert(QStringLiteral("HOME"), folder + QStringLiteral("/home"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), folder + QStringLiteral("/data"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), folder + QStringLiteral("/runtime"));
+    daemon.setProcessEnvironment(environment);
+    daemon.start(QStringLiteral("gnome-keyring-daemon"), {QStringLiteral("--foreground"), QStringLiteral("--components=secrets")});
+    if (!daemon.waitForStarted())
+        return false;
+    for (int tries = 0; tries < 200 && daemon.state() == QProcess::Running; ++tries) {
+        if (bus.interface() && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")))
+            return true;
+        QTest::qWait(25);
+    }
+    qWarning().noquote() << "the keyring daemon did not start:" << daemon.readAllStandardError();
+    return false;
+}
+
 // A session bus of a test's own, with nothing that starts on demand, and on request a keyring
 // daemon that has never made a keyring.
 class PrivateBus {
@@ -198,30 +278,10 @@ public:
         m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
         if (!withKeyringDaemon)
             return true;
-        QProcessEnvironment environment = childEnvironment();
-        for (const QString &folder : {QStringLiteral("home"), QStringLiteral("data"), QStringLiteral("runtime")}) {
-            QDir(m_folder.path()).mkdir(folder);
-        }
-        QFile::setPermissions(m_folder.filePath(QStringLiteral("runtime")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        environment.insert(QStringLiteral("HOME"), m_folder.filePath(QStringLiteral("home")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), m_folder.filePath(QStringLiteral("data")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder.filePath(QStringLiteral("runtime")));
-        m_keyring.setProcessEnvironment(environment);
-        m_keyring.start(QStringLiteral("gnome-keyring-daemon"),
-                        {QStringLiteral("--foreground"), QStringLiteral("--components=secrets")});
-        if (!m_keyring.waitForStarted())
-            return false;
         const QString connection = QStringLiteral("keyring-test-bus");
         const auto disconnect = qScopeGuard([&connection] { QDBusConnection::disconnectFromBus(connection); });
-        const QDBusConnection bus = QDBusConnection::connectToBus(m_address, connection);
-        for (int tries = 0; tries < 200 && m_keyring.state() == QProcess::Running; ++tries) {
-            if (bus.interface() && bus.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.secrets")))
-                return true;
-            QTest::qWait(25);
-        }
-        qWarning().noquote() << "the keyring daemon did not start:" << m_keyring.readAllStandardError();
-        return false;
+        return startKeyringDaemon(m_keyring, m_folder.path(), childEnvironment(),
+                                  QDBusConnection::connectToBus(m_address, connection));
     }
 
     // The child sees only this bus, and picks the Secret Service whatever the desktop.
@@ -387,19 +447,23 @@ private slots:
     void causesFromTheDesktop_data()
     {
         QTest::addColumn<int>("bus"); // 0: none, 1: without keyring daemon, 2: a daemon with no keyring
+        QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QStringList>("endings");
         const QString noService = CredentialError::noService().errorDescription();
         const QStringList nothingRuns{"read: " + noService, "write: " + noService, "remove: " + noService};
-        QTest::newRow("no session bus") << 0 << nothingRuns;
-        QTest::newRow("no keyring service") << 1 << nothingRuns;
+        QTest::newRow("no session bus") << 0 << QStringList() << nothingRuns;
+        QTest::newRow("no keyring service") << 1 << QStringList() << nothingRuns;
+        QTest::newRow("no keyring service, then one starts")
+            << 1 << QStringList{"then a service"} << nothingRuns + QStringList{"told", "read: nothing"};
         QTest::newRow("no keyring, none can be made")
-            << 2
+            << 2 << QStringList()
             << QStringList{"read: nothing", "write: " + CredentialError::noKeyring().errorDescription(), "remove: done"};
     }
 
     void causesFromTheDesktop()
     {
         QFETCH(int, bus);
+        QFETCH(QStringList, arguments);
         QFETCH(QStringList, endings);
         for (const char *program : {"dbus-daemon", "gnome-keyring-daemon"}) {
             if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty())
@@ -408,7 +472,7 @@ private slots:
         PrivateBus privateBus;
         if (bus > 0)
             QVERIFY(privateBus.start(bus == 2));
-        const ChildRun run = runChild(childScenario, {}, 0, false, privateBus.childEnvironment());
+        const ChildRun run = runChild(childScenario, arguments, 0, false, privateBus.childEnvironment());
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(QString::fromUtf8(run.output).split(QLatin1Char('\n')), endings);
     }
@@ -512,10 +576,22 @@ private slots:
         QCOMPARE(errorText([&] { await(store.setSecret(QStringLiteral("new"), freshName())); }), locked);
 
         QVERIFY(secretService::unlock(password));
-        QCOMPARE(errorText([&] { await(store.secret(stored)); }), locked);
         store.askAgain();
         QCOMPARE(await(store.secret(stored)), std::optional(QStringLiteral("behind the lock")));
         await(store.removeSecret(stored));
+    }
+
+    // Unlocked by another program, the keyring is read again without anyone asking.
+    void unlockedByAnotherProgram()
+    {
+        SKIP_WITHOUT_SECRET_SERVICE();
+        const auto unlock = qScopeGuard(
+            [] { secretService::unlock(qEnvironmentVariable("MARROWICK_TEST_KEYRING_PASSWORD")); });
+        const ChildRun run = runChild(childScenario, {QStringLiteral("unlocked elsewhere"), m_service}, 0);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(run.output).split(QLatin1Char('\n')),
+                 (QStringList{"read: " + CredentialError::locked().errorDescription(), "told",
+                              "read: behind the lock"}));
     }
 
     void promptTimeout()

@@ -53,7 +53,7 @@ struct EditorRig : AppStateRig {
             return std::make_unique<ThreeWidgetProvider>(config.id());
         };
         state = std::make_unique<AppState>(AppStateServices{keyring, folder(), settings.get(), alerts, factory,
-                                                            clock.sleepFunction(), clock.nowFunction(), false});
+                                                            clock.sleepFunction(), clock.nowFunction(), clock.bootClock(), false, nullptr});
         return *state;
     }
 

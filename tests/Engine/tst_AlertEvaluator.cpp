@@ -37,14 +37,17 @@ SourceSnapshot snapshot(QList<WidgetData> widgets)
     return SourceSnapshot{sourceID, Instant{}, std::move(widgets)};
 }
 
-Instant at(double seconds)
+ClockReading at(double seconds)
 {
-    return Instant{seconds};
+    return ClockReading{Instant{seconds}, seconds};
 }
 
-AlertEvent alert(Kind kind, const QString &title, double since)
+const QString jellyfin = QStringLiteral("service:7");
+const QString valheim = QStringLiteral("game:valheim");
+
+AlertEvent alert(Kind kind, const QString &title, double since, const QString &widget = {})
 {
-    return AlertEvent{sourceID, kind, title, at(since)};
+    return AlertEvent{sourceID, kind, title, at(since), widget, false};
 }
 
 // One poll of a scripted sequence: a failure, or a success with the given widgets.
@@ -88,7 +91,7 @@ private slots:
         QTest::newRow("source recovery before widget down")
             << qint64(1) << QList<Poll>{failure, {false, {service(ServiceStatus::down)}}}
             << QList<AlertEvent>{alert(Kind::down, unreachable, 1), alert(Kind::recovered, recovered, 1),
-                                 alert(Kind::down, QStringLiteral("Jellyfin is down"), 2)};
+                                 alert(Kind::down, QStringLiteral("Jellyfin is down"), 2, jellyfin)};
 
         const Poll rowDown{false, {service(ServiceStatus::down)}};
         const Poll rowUp{false, {service(ServiceStatus::up)}};
@@ -96,32 +99,32 @@ private slots:
         const Poll rowUnknown{false, {service(ServiceStatus::unknown)}};
         QTest::newRow("widget down once, then recovered")
             << qint64(3) << QList<Poll>{rowDown, rowDown, rowDown, rowDown, rowUp}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1),
-                                 alert(Kind::recovered, QStringLiteral("Jellyfin recovered"), 1)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1, jellyfin),
+                                 alert(Kind::recovered, QStringLiteral("Jellyfin recovered"), 1, jellyfin)};
         QTest::newRow("warn neither counts nor resets")
             << qint64(2) << QList<Poll>{rowDown, rowWarn, rowDown}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1, jellyfin)};
         QTest::newRow("unknown never changes anything")
             << qint64(1) << QList<Poll>{rowUnknown, rowUnknown} << QList<AlertEvent>{};
         QTest::newRow("a failed poll leaves widget counts alone")
             << qint64(2) << QList<Poll>{rowDown, failure, rowDown}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1, jellyfin)};
         QTest::newRow("game offline is bad, online good")
             << qint64(1) << QList<Poll>{{false, {game(false)}}, {false, {game(true)}}}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Valheim is down"), 1),
-                                 alert(Kind::recovered, QStringLiteral("Valheim recovered"), 1)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Valheim is down"), 1, valheim),
+                                 alert(Kind::recovered, QStringLiteral("Valheim recovered"), 1, valheim)};
         QTest::newRow("labelled values never alert")
             << qint64(1) << QList<Poll>{{false, {WidgetData::keyValues(QStringLiteral("Stats"), {})}}}
             << QList<AlertEvent>{};
         QTest::newRow("a widget gone from the results is forgotten")
             << qint64(1) << QList<Poll>{rowDown, success, rowUp}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Jellyfin is down"), 1, jellyfin)};
         QTest::newRow("a renamed widget keeps its outage")
             << qint64(2)
             << QList<Poll>{{false, {game(false)}}, {false, {game(false)}}, {false, {game(false, QStringLiteral("Vh"))}},
                            {false, {game(true, QStringLiteral("Vh"))}}}
-            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Valheim is down"), 1),
-                                 alert(Kind::recovered, QStringLiteral("Vh recovered"), 1)};
+            << QList<AlertEvent>{alert(Kind::down, QStringLiteral("Valheim is down"), 1, valheim),
+                                 alert(Kind::recovered, QStringLiteral("Vh recovered"), 1, valheim)};
     }
     void sequences()
     {
@@ -132,11 +135,37 @@ private slots:
         const AnySourceConfig config = source(threshold);
         QList<AlertEvent> events;
         for (qsizetype i = 0; i < polls.size(); ++i) {
-            const Instant time = at(double(i + 1));
+            const ClockReading time = at(double(i + 1));
             events += polls.at(i).failed ? evaluator.recordFailure(config, time)
                                          : evaluator.recordSuccess(config, snapshot(polls.at(i).widgets), time);
         }
         QCOMPARE(events, expected);
+    }
+
+    // The marks are what a restart keeps: taken up again, a bad poll tells nothing new, a good
+    // one recovers the source with its outage's start and whether it was told, and a widget gone
+    // from the results goes without a word.
+    void downMarksCarryAnOutageOver()
+    {
+        AlertEvaluator before;
+        const AnySourceConfig config = source(1);
+        const QList<AlertEvent> down = before.recordFailure(config, at(1));
+        QCOMPARE(down.size(), 1);
+        before.markAnnounced(down.first());
+        AlertEvaluator widgets;
+        widgets.recordSuccess(config, snapshot({service(ServiceStatus::down)}), at(2));
+        const QList<DownMark> marks = before.downMarks() + widgets.downMarks();
+        QCOMPARE(marks, (QList<DownMark>{{sourceID, QString(), at(1), true}, {sourceID, jellyfin, at(2), false}}));
+
+        AlertEvaluator after;
+        after.restoreDownMarks(marks);
+        QVERIFY(after.recordFailure(config, at(3)).isEmpty());
+        QCOMPARE(after.downMarks(), marks);
+        const quint64 revision = after.marksRevision();
+        const AlertEvent back{sourceID, Kind::recovered, QStringLiteral("Lab Kuma recovered"), at(1), {}, true};
+        QCOMPARE(after.recordSuccess(config, snapshot({}), at(4)), QList<AlertEvent>{back});
+        QVERIFY(after.downMarks().isEmpty());
+        QVERIFY(after.marksRevision() != revision);
     }
 
     // The key comes from the configuration passed in, so equal rows of two sources count apart.

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <limits>
 
 using namespace marrowick;
@@ -55,7 +56,8 @@ class tst_HistoryRecorder : public QObject {
     QString historyFile() const { return m_folder->filePath(HistoryStore::fileName()); }
     std::unique_ptr<HistoryRecorder> makeRecorder()
     {
-        return std::make_unique<HistoryRecorder>(m_folder->path(), m_clock->sleepFunction(), m_clock->nowFunction());
+        return std::make_unique<HistoryRecorder>(m_folder->path(), m_clock->sleepFunction(), m_clock->nowFunction(),
+                                                 m_clock->bootClock());
     }
     void record(HistoryRecorder &recorder, const QUuid &id = firstID)
     {
@@ -149,6 +151,61 @@ private slots:
         QVERIFY(recorder->current().samples().isEmpty());
         m_clock->advance(60);
         QCOMPARE(test::fileBytes(historyFile()), before);
+    }
+
+    // Two days of history, a sample every 10 minutes up to now; then, perhaps after some time,
+    // the wall clock moves for 45 s and back, with a poll every 5 s, perhaps with a restart
+    // while it is moved (in the same boot). A sample goes for its age only against a clock that
+    // agrees with the boot-time clock, and every series stays in the order of its times.
+    void aWallClockMovedForAMomentErasesNothing_data()
+    {
+        QTest::addColumn<double>("passing");
+        QTest::addColumn<double>("move");
+        QTest::addColumn<bool>("restart");
+        QTest::addColumn<qsizetype>("kept"); // of the two days' 288 samples
+        const double days8 = 8 * 86400.0;
+        QTest::newRow("8 days ahead") << 0.0 << days8 << false << qsizetype(288);
+        QTest::newRow("started 8 days ahead") << 0.0 << days8 << true << qsizetype(288);
+        QTest::newRow("an hour back") << 0.0 << -3600.0 << false << qsizetype(288);
+        QTest::newRow("started an hour back") << 0.0 << -3600.0 << true << qsizetype(288);
+        QTest::newRow("8 days later") << days8 << 0.0 << false << qsizetype(0);
+        QTest::newRow("started 8 days later") << days8 << 0.0 << true << qsizetype(0);
+    }
+    void aWallClockMovedForAMomentErasesNothing()
+    {
+        QFETCH(double, passing);
+        QFETCH(double, move);
+        QFETCH(bool, restart);
+        QFETCH(qsizetype, kept);
+        PollHistory twoDays;
+        for (int i = 287; i >= 0; --i)
+            twoDays.append(key(firstID), HistorySample{start.advanced(-600.0 * i - 60), 1.0, ServiceStatus::up});
+        HistoryStore::save(twoDays, m_folder->path());
+        auto recorder = makeRecorder();
+        record(*recorder);
+        test::await(recorder->flush());
+
+        m_clock->advance(passing);
+        m_clock->moveWallClock(move);
+        if (restart) {
+            recorder.reset();
+            recorder = makeRecorder();
+        }
+        for (int poll = 0; poll < 18; ++poll) {
+            if (poll == 9)
+                m_clock->moveWallClock(-move);
+            m_clock->advance(5);
+            record(*recorder);
+        }
+        test::await(recorder->flush());
+        const PollHistory::Series series = HistoryStore::load(m_folder->path()).samples(key(firstID));
+        const auto old = std::count_if(series.cbegin(), series.cend(), [](const HistorySample &sample) {
+            return sample.latencyMs == 1.0;
+        });
+        QCOMPARE(old, kept);
+        QCOMPARE(series.size(), kept + (passing > 0 ? 18 : 19));
+        QVERIFY(std::is_sorted(series.cbegin(), series.cend(),
+                               [](const HistorySample &a, const HistorySample &b) { return a.time < b.time; }));
     }
 
     void anUnusableFileIsSetAsideAndTheRecorderStartsEmpty_data()

@@ -1,6 +1,10 @@
 #include "MarrowickKit/Engine/PollEngine.h"
 
+#include "MarrowickKit/Transport/NetworkErrors.h"
+
+#include "support/FakeNetworkStatus.h"
 #include "support/FakeProviders.h"
+#include "support/ScriptedCredentialStore.h"
 #include "support/TestSupport.h"
 #include "support/VirtualClock.h"
 
@@ -12,6 +16,9 @@
 
 using namespace marrowick;
 using Update = PollEngine::Update;
+using LocalCause = PollEngine::LocalCause;
+
+Q_DECLARE_METATYPE(std::optional<LocalCause>)
 
 namespace {
 
@@ -26,7 +33,9 @@ AnySourceConfig source(const QUuid &id, double interval = 60, const QString &nam
 struct Rig {
     test::VirtualClock clock;
     test::FakeProviders providers;
-    PollEngine engine{nullptr, providers.factory(), clock.sleepFunction()};
+    std::shared_ptr<test::ScriptedCredentialStore> keyring = std::make_shared<test::ScriptedCredentialStore>();
+    std::shared_ptr<test::FakeNetworkStatus> network = std::make_shared<test::FakeNetworkStatus>();
+    PollEngine engine{keyring, providers.factory(), clock.sleepFunction(), network};
     std::unique_ptr<PollEngine::Subscription> subscription = engine.updates();
 
     Rig() { drain(); }
@@ -282,6 +291,91 @@ private slots:
         QVERIFY(updates.last().polledSucceeded);
         QVERIFY(!updates.last().errors.contains(first));
         QVERIFY(!updates.last().consecutiveFailures.contains(first));
+    }
+
+    // A poll that failed on this computer keeps its error, counts no failure, grows no back-off,
+    // and is polled again once its cause may have ended; any other failure counts.
+    void failuresOfThisComputerCountNothing_data()
+    {
+        QTest::addColumn<std::exception_ptr>("failure"); // else the check reports its target down
+        QTest::addColumn<bool>("offline");
+        QTest::addColumn<std::optional<LocalCause>>("cause");
+        QTest::addColumn<QString>("error");
+        const auto upstream = std::make_exception_ptr(ProviderError::upstream(QStringLiteral("host not found")));
+        const auto noNetwork = QStringLiteral("no network on this computer");
+        QTest::newRow("no route") << std::make_exception_ptr(noRouteError()) << false
+                                  << std::optional(LocalCause::network) << QStringLiteral("no route from this computer");
+        QTest::newRow("keyring locked") << std::make_exception_ptr(CredentialError::locked()) << false
+                                        << std::optional(LocalCause::keyring)
+                                        << CredentialError::locked().errorDescription();
+        QTest::newRow("failure while offline") << upstream << true << std::optional(LocalCause::network) << noNetwork;
+        QTest::newRow("check down while offline")
+            << std::exception_ptr() << true << std::optional(LocalCause::network) << noNetwork;
+        QTest::newRow("failure while online")
+            << upstream << false << std::optional<LocalCause>() << QStringLiteral("host not found");
+        QTest::newRow("misconfigured while offline")
+            << std::make_exception_ptr(ProviderError::misconfigured(QStringLiteral("bad URL: x"))) << true
+            << std::optional<LocalCause>() << QStringLiteral("bad URL: x");
+    }
+    void failuresOfThisComputerCountNothing()
+    {
+        QFETCH(std::exception_ptr, failure);
+        QFETCH(bool, offline);
+        QFETCH(std::optional<LocalCause>, cause);
+        QFETCH(QString, error);
+        Rig rig;
+        rig.engine.setSources({source(first)});
+        rig.clock.settle();
+        const SourceSnapshot before = rig.engine.latest().snapshots.value(first);
+        rig.network->offline = offline;
+        if (failure)
+            rig.providers.throwNext(first, failure);
+        else
+            rig.providers.downNext(first, QStringLiteral("host not found"));
+        rig.clock.advance(60);
+        const Update update = rig.engine.latest();
+        QCOMPARE(update.errors.value(first), error);
+        QCOMPARE(update.snapshots.value(first), before);
+        QCOMPARE(update.localCauses.contains(first), cause.has_value());
+        if (cause)
+            QCOMPARE(update.localCauses.value(first), *cause);
+        QCOMPARE(update.consecutiveFailures.value(first), cause ? 0 : 1);
+        QCOMPARE(rig.clock.requestedSleeps(), (QList<double>{60, cause ? 60.0 : 120.0}));
+
+        // The cause ends: the source is polled at once, and only then.
+        rig.network->set(false);
+        rig.keyring->becomeUsable();
+        rig.clock.settle();
+        QCOMPARE(rig.providers.fetchCount(first), cause ? 3 : 2);
+        QVERIFY(rig.engine.latest().localCauses.isEmpty());
+    }
+
+    // A change of the network polls those that found none; the return from an outage polls
+    // every source, whose polls may hang on connections it broke. Nothing is polled while the
+    // computer stays offline.
+    void theNetworkBackPollsWhatItMayHaveHeldUp_data()
+    {
+        QTest::addColumn<bool>("fromOffline");
+        QTest::addColumn<int>("secondPolls");
+        QTest::newRow("a route changed") << false << 1;
+        QTest::newRow("back from offline") << true << 2;
+    }
+    void theNetworkBackPollsWhatItMayHaveHeldUp()
+    {
+        QFETCH(bool, fromOffline);
+        Rig rig;
+        rig.providers.throwNext(first, std::make_exception_ptr(noRouteError()));
+        rig.engine.setSources({source(first), source(second)});
+        rig.clock.settle();
+        if (fromOffline) {
+            rig.network->set(true);
+            rig.clock.settle();
+            QCOMPARE(rig.providers.fetchCount(first), 1);
+        }
+        rig.network->set(false);
+        rig.clock.settle();
+        QCOMPARE(rig.providers.fetchCount(first), 2);
+        QTEST(rig.providers.fetchCount(second), "secondPolls");
     }
 
     void backOffHasNoOverflow()

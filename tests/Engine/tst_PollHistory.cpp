@@ -74,12 +74,27 @@ private slots:
         const double now = 700000000.25;
         PollHistory appended;
         appended.append(key, sample(now - age));
-        appended.append(key, sample(now));
+        appended.append(key, sample(now), Instant{now});
         QCOMPARE(appended.samples(key).size(), kept ? 2 : 1);
 
         PollHistory trimmed(PollHistory::Samples{{key, {sample(now - age)}}});
         trimmed.trim(Instant{now});
         QCOMPARE(trimmed.samples().contains(key), kept);
+    }
+
+    // Without a reference nothing goes for its age, however late the new sample is dated; every
+    // series stays in the order of its times, also one read out of order.
+    void aSeriesKeepsTimeOrderAndNoSampleDatesTheOthersOut()
+    {
+        PollHistory history;
+        for (const double time : {10.0, 30.0, 20.0, 20.5, 10.0})
+            history.append(key, sample(time, time));
+        history.append(key, sample(30 + 8 * 86400.0, 1.0));
+        QCOMPARE(history.latencies(key), (QList<double>{10, 10, 20, 20.5, 30, 1}));
+
+        PollHistory stored(PollHistory::Samples{{key, {sample(30, 3), sample(10, 1), sample(20, 2)}}});
+        stored.trim(Instant{30});
+        QCOMPARE(stored.latencies(key), (QList<double>{1, 2, 3}));
     }
 
     void recordAddsOneSamplePerWidgetInOrder()

@@ -118,7 +118,7 @@ struct Poll {
     SourceSnapshot fetch(const GameServerConfig &config, CancelToken cancel = {})
     {
         GameServerProvider provider(config, std::make_shared<InMemoryCredentialStore>(),
-                                    GameTransports{channels, udp, http, resolver, sleep.function(), monotonicSeconds},
+                                    GameTransports{channels, udp, http, resolver, sleep.function(), monotonicSeconds, nullptr},
                                     cache);
         return test::await(provider.fetch(std::move(cancel)));
     }

@@ -9,6 +9,7 @@
 #include "support/FakeHTTPClient.h"
 #include "support/FakeSRVResolver.h"
 #include "support/FakeUDPTransport.h"
+#include "support/ScriptedCredentialStore.h"
 #include "support/ScriptedSleep.h"
 #include "support/TestSupport.h"
 
@@ -57,6 +58,13 @@ struct Fixture {
     double now = 50;
     GameServerConfig config{serverID, "Home server", "minecraft-java", "mc.example.org", 25565,
                             std::nullopt, std::nullopt, false};
+    // A resolver that takes five seconds of the provider's clock, and the names it was asked.
+    QStringList looked;
+    std::shared_ptr<HostLookup> hosts = std::make_shared<HostLookup>([this](QString name) -> QCoro::Task<QList<QHostAddress>> {
+        looked.append(name);
+        now += 5;
+        co_return QList<QHostAddress>{QHostAddress(QHostAddress::LocalHost)};
+    });
 
     GameServerProvider provider()
     {
@@ -64,7 +72,7 @@ struct Fixture {
                                       const double reading = now;
                                       now += 0.25;
                                       return reading;
-                                  }};
+                                  }, hosts};
         return GameServerProvider(config, credentials, transports, cache);
     }
 
@@ -149,8 +157,10 @@ private slots:
                                    "version":{"name":"Paper 1.21"}})");
         });
         const auto status = fixture.poll();
+        // The names were looked up before the clock started: the latency is the server's alone.
         QCOMPARE(status, (GameServerStatus{uuidText(serverID), "Home server", true, 2, 10, {"ann", "bob"}, 250.0,
                                            "Paper 1.21"}));
+        QCOMPARE(fixture.looked, QStringList{"node4.host.net"});
         const auto &channel = *fixture.channels->channels().first();
         QCOMPARE(channel.host, QStringLiteral("node4.host.net"));
         QCOMPARE(channel.port, quint16(25601));
@@ -289,6 +299,8 @@ private slots:
         const auto status = fixture.poll();
         QVERIFY(status.online);
         QCOMPARE(status.detail, QStringLiteral("1.21"));
+        QCOMPARE(status.latencyMs, 250.0);
+        QCOMPARE(fixture.looked, QStringList{"mc.example.org"});
         QCOMPARE(fixture.udp->sessions().first()->sent.first(), bedrockPingRequest(0, 0x0123456789ABCDEFull));
 
         Fixture silent;
@@ -338,6 +350,20 @@ private slots:
             const auto &last = fixture.http->requests().last();
             QCOMPARE(last.headers.isEmpty() ? QByteArray() : last.headers.first().second, header);
         }
+    }
+
+    // The keyring's refusal says nothing of the server: the poll fails with the keyring's text.
+    void aKeyringRefusalFailsThePoll()
+    {
+        Fixture fixture;
+        auto keyring = std::make_shared<test::ScriptedCredentialStore>();
+        keyring->refusal = CredentialError::locked();
+        fixture.credentials = keyring;
+        fixture.config.gameID = "palworld";
+        fixture.config.port = 8212;
+        fixture.config.credentialRef = QStringLiteral("gameServer-1");
+        QCOMPARE(fixture.pollFailure(), CredentialError::locked().errorDescription());
+        QVERIFY(fixture.http->requests().isEmpty());
     }
 
     void refusedPasswordFailsThePoll()

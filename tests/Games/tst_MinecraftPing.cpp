@@ -182,8 +182,6 @@ private slots:
         resolver->add(QStringLiteral("_minecraft._tcp.Play.Example.org"), SRVRecord{"node7.host.net", 25601});
         const auto target = test::await(MinecraftSLP::resolveTarget(host, port, resolver));
         QCOMPARE(resolver->lookups(), lookup.isEmpty() ? QList<QString>{} : QList<QString>{lookup});
-        if (!lookup.isEmpty())
-            QCOMPARE(resolver->timeouts(), QList<double>{2.0});
         QTEST(target.host, "targetHost");
         QTEST(target.port, "targetPort");
     }

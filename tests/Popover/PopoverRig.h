@@ -50,7 +50,7 @@ struct PopoverRig : AppStateRig {
             [this](const AnySourceConfig &config, CredentialStoreHandle) -> std::unique_ptr<SourceProvider> {
                 return std::make_unique<Provider>(this, config.id());
             },
-            clock.sleepFunction(), clock.nowFunction(), !polling});
+            clock.sleepFunction(), clock.nowFunction(), clock.bootClock(), !polling, network});
         // The first polls of a large set start a few virtual milliseconds apart.
         clock.advance(1);
         popover = std::make_unique<PopoverView>(state.get());

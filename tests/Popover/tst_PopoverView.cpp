@@ -50,7 +50,7 @@ QString shownText(const QWidget &view)
         else if (const auto *ring = qobject_cast<const MetricRing *>(child))
             parts.append(ring->label() + QLatin1Char(' ') + MetricRing::percentText(ring->pct()));
         else if (const auto *trailing = qobject_cast<const RowTrailing *>(child))
-            parts.append(QStringList{trailing->downText(), trailing->showsSparkline() ? QStringLiteral("~") : QString(),
+            parts.append(QStringList{trailing->statusText(), trailing->showsSparkline() ? QStringLiteral("~") : QString(),
                                      trailing->latencyText()}
                              .filter(QRegularExpression(QStringLiteral("."))));
     }
@@ -169,7 +169,7 @@ private slots:
         QVERIFY(popover.isScrolling());
 
         auto *header = find<QAbstractButton>(popover, "groupHeaderRow");
-        QCOMPARE(header->accessibleDescription(), QStringLiteral("Double-tap to collapse"));
+        QCOMPARE(header->accessibleDescription(), QStringLiteral("Press Space to collapse"));
         header->click();
         popover.flushPendingChanges();
         QCOMPARE(popover.rowCount(), 1);
@@ -180,7 +180,7 @@ private slots:
         const WidgetLayout reloaded = WidgetLayout::load(*rig.settings);
         QVERIFY(reloaded.collapsed.contains(uuidText(source.id())));
         header = find<QAbstractButton>(popover, "groupHeaderRow");
-        QCOMPARE(header->accessibleDescription(), QStringLiteral("Double-tap to expand"));
+        QCOMPARE(header->accessibleDescription(), QStringLiteral("Press Space to expand"));
         header->click();
         popover.flushPendingChanges();
         QCOMPARE(popover.rowCount(), 12);
@@ -720,6 +720,28 @@ private slots:
         const QLatin1String sourcesNotice("Your sources could not be saved");
         QVERIFY(textWith(sourcesNotice).startsWith(sourcesNotice));
         QVERIFY(!textWith(historyNotice).isEmpty());
+    }
+
+    // One line says that this computer has no network while a source waits for it.
+    void theNetworkNoticeFollowsTheSources()
+    {
+        PopoverRig rig;
+        auto network = std::make_shared<test::FakeNetworkStatus>();
+        rig.network = network;
+        const AnySourceConfig router = tcp("Router");
+        PopoverView &popover = rig.open({router});
+        const auto noticed = [&popover] {
+            return visibleTexts(popover, QStringLiteral("popover.networkNotice"));
+        };
+        QVERIFY(noticed().isEmpty());
+        rig.answers.insert(router.id(), QStringLiteral("host not found"));
+        network->offline = true;
+        rig.pollAll();
+        QCOMPARE(noticed(), QStringList{PopoverView::networkNoticeText});
+        rig.answers.remove(router.id());
+        network->set(false);
+        rig.clock.settle();
+        QVERIFY(noticed().isEmpty());
     }
 };
 

@@ -2,6 +2,7 @@
 #include "MarrowickKit/Providers/TCPPortProvider.h"
 
 #include "support/LocalTCPServer.h"
+#include "support/ScriptedHosts.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -47,6 +48,21 @@ private slots:
         // The connection is closed at once; nothing is sent.
         QTRY_COMPARE(server.closedCount(), 1);
         QVERIFY(server.received().isEmpty());
+    }
+
+    // A name that a slow resolver answers is up, and the time of its lookup is not the
+    // service's: the connect time-out starts once the addresses are known.
+    void aSlowLookupIsNeitherDownNorLatency()
+    {
+        LocalTCPServer server;
+        ScriptedHosts hosts(500);
+        hosts.set(QStringLiteral("ssh.lab"), {QHostAddress(QHostAddress::LocalHost)});
+        auto config = portConfig(server.port());
+        config.host = QStringLiteral("ssh.lab");
+        TCPPortProvider provider(config, {}, std::make_shared<NWByteChannelFactory>(0.2, hosts.lookup()));
+        const auto check = onlyCheck(await(provider.fetch()));
+        QCOMPARE(check.status, ServiceStatus::up);
+        QVERIFY(check.latencyMs.has_value() && *check.latencyMs < 500);
     }
 
     void closedPortIsDown()

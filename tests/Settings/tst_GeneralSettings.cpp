@@ -155,8 +155,8 @@ private slots:
         QCOMPARE(storedBool(stored.value(key)), std::optional<bool>(!initially));
 
         // What the alert delivery makes of it.
-        const AlertEvent down{id, AlertEvent::Kind::down, QStringLiteral("Router is unreachable"), {}};
-        const AlertEvent back{id, AlertEvent::Kind::recovered, QStringLiteral("Router is back"), {}};
+        const AlertEvent down{id, AlertEvent::Kind::down, QStringLiteral("Router is unreachable"), {}, {}, false};
+        const AlertEvent back{id, AlertEvent::Kind::recovered, QStringLiteral("Router is back"), {}, {}, true};
         state.deliverAlerts({down, back});
         const QList<AlertNotification> &posted = m_rig->alerts->posted;
         if (key == SettingsKey::globalQuiet)

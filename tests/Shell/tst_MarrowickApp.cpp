@@ -1,4 +1,5 @@
 #include "Marrowick/Shell/MarrowickApp.h"
+#include "Marrowick/Shell/QuitQuestion.h"
 #include "Marrowick/Popover/PopoverView.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
@@ -7,6 +8,7 @@
 #include "Marrowick/State/SourcesStore.h"
 
 #include "Shell/ShellWindows.h"
+#include "support/StorageFaults.h"
 #include "support/TestSupport.h"
 
 #include <QAbstractButton>
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QScopeGuard>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
@@ -111,6 +114,25 @@ private slots:
         QCOMPARE(test::fileBytes(file), QByteArray("[General]\naccentHex=#FF0000\nglobalQuiet=true\n"));
         app.showPopover();
         QCOMPARE(visibleLabelsStartingWith(*popover(), told), 1);
+    }
+
+    // The popup's Quit is the user's: with sources that cannot be saved it asks first, and
+    // Cancel leaves the program running.
+    void thePopupsQuitAsksBeforeLosingSources()
+    {
+        qputenv(AppState::underTestVariable.toLatin1(), "1");
+        const auto polling = qScopeGuard([] { qunsetenv(AppState::underTestVariable.toLatin1()); });
+        MarrowickApp app({QStringLiteral("marrowick")});
+        const test::FileSizeLimit full(1);
+        app.appState()->addSource(TCPPortConfig(QUuid::createUuid(), QStringLiteral("Port"), QStringLiteral("127.0.0.1"), 9));
+        QVERIFY(!app.appState()->sourcesSaveError().isEmpty());
+        popover()->findChild<QAbstractButton *>(QStringLiteral("popover.quit"))->click();
+        QMessageBox *question = app.quitQuestion()->box();
+        QVERIFY(question);
+        QVERIFY(question->isVisible());
+        question->button(QMessageBox::Cancel)->click();
+        QTRY_VERIFY(!app.quitQuestion()->box());
+        QCOMPARE(app.appState()->sources().size(), 1);
     }
 
     // The popup only asks; the shell opens the settings window, from either button. The window

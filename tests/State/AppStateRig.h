@@ -7,6 +7,7 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 
+#include "support/FakeNetworkStatus.h"
 #include "support/FakeProviders.h"
 #include "support/VirtualClock.h"
 
@@ -56,6 +57,10 @@ struct AppStateRig {
     std::unique_ptr<AppSettings> settings = std::make_unique<AppSettings>(
         std::make_unique<QSettings>(dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat));
     std::shared_ptr<RecordingAlertCenter> alerts = std::make_shared<RecordingAlertCenter>();
+    // The boot the next build() starts in.
+    BootClock boot = clock.bootClock();
+    // Set before build(): what the state's engine knows of this computer's network.
+    std::shared_ptr<NetworkStatus> network;
     std::unique_ptr<AppState> state;
 
     ~AppStateRig()
@@ -70,7 +75,7 @@ struct AppStateRig {
     {
         state = std::make_unique<AppState>(AppStateServices{credentials, folder(), settings.get(), alerts,
                                                             providers.factory(), clock.sleepFunction(),
-                                                            clock.nowFunction(), underTest});
+                                                            clock.nowFunction(), boot, underTest, network});
         return *state;
     }
 };

@@ -1,12 +1,14 @@
 #include "Marrowick/State/AppSettings.h"
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/State/SourcesStore.h"
+#include "MarrowickKit/Engine/AlertMarksStore.h"
 #include "MarrowickKit/Engine/HistoryRecorder.h"
 #include "MarrowickKit/Engine/HistoryStore.h"
 #include "MarrowickKit/Credentials/KeychainCredentialStore.h"
 #include "MarrowickKit/Engine/JSONFileStore.h"
 #include "MarrowickKit/Games/GameServerProvider.h"
 #include "MarrowickKit/Model/UuidText.h"
+#include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include "State/AppStateRig.h"
 #include "support/FakeUDPTransport.h"
@@ -105,7 +107,7 @@ struct ValheimServer {
     ProviderFactory factory()
     {
         return [this](const AnySourceConfig &config, CredentialStoreHandle credentials) {
-            const GameTransports transports{nullptr, udp, nullptr, nullptr, {}, [] { return 0.0; }};
+            const GameTransports transports{nullptr, udp, nullptr, nullptr, {}, [] { return 0.0; }, nullptr};
             return std::make_unique<GameServerProvider>(config, std::move(credentials), transports, cache);
         };
     }
@@ -154,7 +156,7 @@ private:
         m_rig->state = std::make_unique<AppState>(AppStateServices{m_rig->credentials, folder(), m_rig->settings.get(),
                                                                    m_rig->alerts, std::move(factory),
                                                                    m_rig->clock.sleepFunction(),
-                                                                   m_rig->clock.nowFunction(), false});
+                                                                   m_rig->clock.nowFunction(), m_rig->clock.bootClock(), false, nullptr});
         return *m_rig->state;
     }
     // The bodies posted so far, each with its title.
@@ -433,6 +435,8 @@ private slots:
         QTest::newRow("damaged history") << QStringLiteral("history.json") << false;
         QTest::newRow("unreadable sources") << QStringLiteral("sources.json") << true;
         QTest::newRow("unreadable history") << QStringLiteral("history.json") << true;
+        QTest::newRow("damaged alert state") << QStringLiteral("alerts.json") << false;
+        QTest::newRow("unreadable alert state") << QStringLiteral("alerts.json") << true;
     }
     void unusableFilesAreToldAndKept()
     {
@@ -458,6 +462,7 @@ private slots:
         QCOMPARE(test::fileBytes(dataPath(file + ".corrupt")), earlierCopy);
         QCOMPARE(test::fileBytes(dataPath(unreadable ? file : file + ".corrupt-2")), bytes);
 
+        m_rig->providers.failNext(idA, QStringLiteral("connection refused")); // a down mark to write
         state.addSource(tcp(idA));
         m_rig->clock.advance(HistoryRecorder::writeDelay); // past the history's write
         const bool refused = unreadable && file == SourcesStore::fileName();
@@ -697,8 +702,35 @@ private slots:
 
         QTEST(posted(), "texts");
         QCOMPARE(sunk.size(), 2);
-        QCOMPARE(sunk.first().downSince, Instant{});
-        QCOMPARE(sunk.last().downSince, Instant{});
+        QCOMPARE(sunk.first().downSince->wall, Instant{});
+        QCOMPARE(sunk.last().downSince, sunk.first().downSince);
+    }
+
+    // The wall clock set ahead or back in an outage changes neither text. Threshold 2: the
+    // polls at 0 and 10 s declare it down, and it recovers at 30, 70 or 150 s.
+    void alertTextsIgnoreWallClockChanges_data()
+    {
+        QTest::addColumn<double>("move");
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<QString>("back");
+        QTest::newRow("8 days ahead, 30 s") << 8 * 86400.0 << 2 << "Back in under a minute";
+        QTest::newRow("an hour ahead, 70 s") << 3600.0 << 3 << "Back after 1 minute";
+        QTest::newRow("an hour back, 150 s") << -3600.0 << 4 << "Back after 2 minutes";
+    }
+    void alertTextsIgnoreWallClockChanges()
+    {
+        QFETCH(double, move);
+        QFETCH(int, failures);
+        QFETCH(QString, back);
+        TCPPortConfig config = *tcp(idA).get<TCPPortConfig>();
+        config.alertThreshold = 2;
+        m_rig->providers.failNext(idA, QStringLiteral("connection refused"), failures);
+        build().addSource(config);
+        m_rig->clock.advance(5);
+        m_rig->clock.moveWallClock(move);
+        m_rig->clock.advance(200);
+        QCOMPARE(posted(), (QStringList{QStringLiteral("Router is unreachable: Unreachable for less than a minute"),
+                                        QStringLiteral("Router recovered: ") + back}));
     }
 
     // A game server renamed in the middle of its outage stays one widget: one "down", one
@@ -724,6 +756,113 @@ private slots:
         QCOMPARE(state.latencyHistory().keys(), QList<QString>{gameKey(idC)});
         QCOMPARE(state.historyRecorder()->current().samples().keys(), QList<QString>{gameKey(idC)});
         QCOMPARE(state.latencySeries(gameKey(idC)).size(), 1 + 1 + 6);
+    }
+
+    // An outage that outlives a restart is told once, and its recovery with its whole length,
+    // measured on the boot-time clock within a boot and on the wall clock across boots. Polls
+    // fail at 0, 10, 30 and 70 s (the widget's every 5 s); the program restarts at 122 s.
+    void anOutageOutlivesARestart_data()
+    {
+        QTest::addColumn<bool>("widget");
+        QTest::addColumn<int>("badPollsAfter");
+        QTest::addColumn<bool>("otherBoot");
+        QTest::addColumn<double>("wallClockMove");
+        QTest::addColumn<QStringList>("texts");
+        const QString down = QStringLiteral("Router is unreachable: Unreachable for less than a minute");
+        const QString back = QStringLiteral("Router recovered: Back after 2 minutes");
+        QTest::newRow("back at the restart") << false << 0 << false << 0.0 << QStringList{down, back};
+        QTest::newRow("still down after it") << false << 2 << false << 0.0 << QStringList{down, back};
+        QTest::newRow("the wall clock moved meanwhile") << false << 0 << false << 3600.0 << QStringList{down, back};
+        QTest::newRow("after a reboot") << false << 0 << true << 3600.0
+                                        << QStringList{down, QStringLiteral("Router recovered: Back after 62 minutes")};
+        // A check that its source reports down, every 5 s.
+        QTest::newRow("a widget") << true << 0 << false << 0.0
+                                  << QStringList{QStringLiteral("poll 1 is down: Unreachable for less than a minute"),
+                                                 QStringLiteral("poll 26 recovered: Back after 2 minutes")};
+    }
+    void anOutageOutlivesARestart()
+    {
+        QFETCH(bool, widget);
+        QFETCH(int, badPollsAfter);
+        QFETCH(bool, otherBoot);
+        QFETCH(double, wallClockMove);
+        for (int poll = 0; poll < (widget ? 25 : 4) + badPollsAfter; ++poll) {
+            if (widget)
+                m_rig->providers.downNext(idA, QStringLiteral("connection refused"));
+            else
+                m_rig->providers.failNext(idA, QStringLiteral("connection refused"));
+        }
+        build().addSource(tcp(idA));
+        m_rig->clock.advance(122);
+        test::await(m_rig->state->saveBeforeQuit());
+        m_rig->state.reset();
+
+        m_rig->clock.moveWallClock(wallClockMove);
+        if (otherBoot)
+            m_rig->boot = m_rig->clock.bootClock(QStringLiteral("next boot"), 30);
+        build();
+        m_rig->clock.advance(60);
+        QTEST(posted(), "texts");
+        QVERIFY(AlertMarksStore::load(folder(), m_rig->boot.bootID).isEmpty());
+    }
+
+    // Marks of a source gone from the sources by the next start go, from the file too.
+    void aSourceGoneByTheRestartLeavesNothing()
+    {
+        m_rig->providers.failNext(idA, QStringLiteral("connection refused"));
+        m_rig->providers.failNext(idB, QStringLiteral("connection refused"), 10);
+        build().setSources({tcp(idA), tcp(idB)});
+        m_rig->clock.advance(1);
+        test::await(m_rig->state->saveBeforeQuit());
+        m_rig->state.reset();
+        QCOMPARE(AlertMarksStore::load(folder(), m_rig->boot.bootID).size(), 2);
+
+        SourcesStore::save({tcp(idB)}, folder());
+        build(/*underTest*/ true);
+        m_rig->clock.advance(AppState::alertMarksWriteDelay);
+        const QList<DownMark> marks = AlertMarksStore::load(folder(), m_rig->boot.bootID);
+        QCOMPARE(marks.size(), 1);
+        QCOMPARE(marks.first().sourceID, idB);
+        m_rig->state.reset();
+        build().addSource(tcp(idA));
+        m_rig->clock.advance(1);
+        QCOMPARE(posted().size(), 2);
+    }
+
+    // Of an outage the user was not told of, the recovery tells nothing either.
+    void aRecoveryIsToldOnlyOfAToldOutage_data()
+    {
+        QTest::addColumn<QString>("during");
+        QTest::addColumn<QStringList>("texts");
+        const QString down = QStringLiteral("Router is unreachable: Unreachable for less than a minute");
+        QTest::newRow("unmuted in the outage") << "muted" << QStringList();
+        QTest::newRow("quiet turned off in it") << "quiet" << QStringList();
+        QTest::newRow("muted, restarted, unmuted") << "muted and restarted" << QStringList();
+        QTest::newRow("muted after the down was told")
+            << "told, then muted" << QStringList{down, QStringLiteral("Router recovered: Back in under a minute")};
+    }
+    void aRecoveryIsToldOnlyOfAToldOutage()
+    {
+        QFETCH(QString, during);
+        AppState &state = build();
+        m_rig->providers.failNext(idA, QStringLiteral("connection refused"), 2);
+        const bool silenced = during != QLatin1String("told, then muted");
+        if (during == QLatin1String("quiet"))
+            m_rig->settings->setGlobalQuiet(true);
+        state.addSource(silenced && during != QLatin1String("quiet") ? muted(tcp(idA)) : tcp(idA));
+        m_rig->clock.advance(1);
+        if (during == QLatin1String("told, then muted"))
+            state.updateSource(muted(tcp(idA)));
+        if (during == QLatin1String("muted and restarted")) {
+            test::await(state.saveBeforeQuit());
+            m_rig->state.reset();
+            build();
+        }
+        m_rig->settings->setGlobalQuiet(false);
+        m_rig->state->updateSource(tcp(idA));
+        m_rig->clock.advance(40);
+        QVERIFY(!m_rig->state->error(idA));
+        QTEST(posted(), "texts");
     }
 
     // A source removed while down takes its down mark along: added again, it recovers silently.
@@ -781,8 +920,61 @@ private slots:
 
     // A locked keyring at start: one unlock prompt for every source with a secret. Declined,
     // each source says so, and later polls do not put it up again; a refresh does, once.
+    // Through a computer that loses its network, with sources set to alert at their first bad
+    // poll: one announced down before, one up. Nothing is posted but that source's recovery,
+    // and the network's return polls both at once.
+    void aComputerWithoutNetworkAlertsNothing_data()
+    {
+        QTest::addColumn<bool>("statusTells"); // else the poll itself says: no route
+        QTest::newRow("no route") << false;
+        QTest::newRow("NetworkManager says offline") << true;
+    }
+    void aComputerWithoutNetworkAlertsNothing()
+    {
+        QFETCH(bool, statusTells);
+        auto network = std::make_shared<test::FakeNetworkStatus>();
+        m_rig->network = network;
+        AppState &state = build();
+        QSignalSpy told(&state, &AppState::isWithoutNetworkChanged);
+        m_rig->providers.downNext(idB, QStringLiteral("closed"));
+        state.setSources({tcp(idA), tcp(idB)});
+        m_rig->clock.advance(0);
+        const QString down = QStringLiteral("poll 1 is down: Unreachable for less than a minute");
+        QCOMPARE(posted(), QStringList{down});
+
+        for (const QUuid &id : {idA, idB}) {
+            if (statusTells)
+                m_rig->providers.downNext(id, QStringLiteral("host not found"));
+            else
+                m_rig->providers.throwNext(id, std::make_exception_ptr(noRouteError()));
+        }
+        network->offline = statusTells;
+        m_rig->clock.advance(5);
+        QVERIFY(state.isWithoutNetwork());
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(posted().size(), 1);
+
+        m_rig->providers.downNext(idB, QStringLiteral("closed"));
+        network->set(false);
+        m_rig->clock.advance(0);
+        QCOMPARE(fetches(idA), 3);
+        QCOMPARE(fetches(idB), 3);
+        QVERIFY(!state.isWithoutNetwork());
+        QCOMPARE(told.size(), 2);
+        QCOMPARE(posted().size(), 1);
+        m_rig->clock.advance(5);
+        QCOMPARE(posted(), (QStringList{down, QStringLiteral("poll 4 recovered: Back in under a minute")}));
+    }
+
+    void aDeclinedKeyringIsAskedAgainOnRefresh_data()
+    {
+        QTest::addColumn<bool>("unlockedElsewhere"); // else the user refreshes
+        QTest::newRow("refresh") << false;
+        QTest::newRow("unlocked by another program") << true;
+    }
     void aDeclinedKeyringIsAskedAgainOnRefresh()
     {
+        QFETCH(bool, unlockedElsewhere);
         auto keyring = std::make_shared<test::ScriptedKeyring>();
         auto store = std::make_shared<KeychainCredentialStore>(QStringLiteral("dev.tobrin.marrowick"), 60, keyring,
                                                                m_rig->clock.sleepFunction());
@@ -795,7 +987,7 @@ private slots:
                                         [](const AnySourceConfig &config, CredentialStoreHandle credentials) {
                                             return std::make_unique<SecretReadingProvider>(config, credentials);
                                         },
-                                        m_rig->clock.sleepFunction(), m_rig->clock.nowFunction(), false});
+                                        m_rig->clock.sleepFunction(), m_rig->clock.nowFunction(), m_rig->clock.bootClock(), false, nullptr});
         m_rig->clock.advance(1);
         QCOMPARE(keyring->asked.size(), 1);
 
@@ -805,9 +997,14 @@ private slots:
             QCOMPARE(*state.error(id), QStringLiteral("keyring locked: refresh and unlock it when asked"));
         m_rig->clock.advance(900);
         QCOMPARE(keyring->asked.size(), 1);
+        // No server was asked.
+        QVERIFY(m_rig->alerts->posted.isEmpty());
 
         keyring->answer = test::ScriptedKeyring::reply(Keyring::Outcome::done, "key");
-        state.refreshAll();
+        if (unlockedElsewhere)
+            keyring->tell(Keyring::Change::unlocked);
+        else
+            state.refreshAll();
         m_rig->clock.advance(0);
         QCOMPARE(keyring->asked.size(), 4);
         QCOMPARE(keyring->mostAtOnce, 1);

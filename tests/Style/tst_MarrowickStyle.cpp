@@ -10,6 +10,7 @@
 #include "Marrowick/Settings/GeneralSettingsView.h"
 #include "Marrowick/Settings/SettingsTexts.h"
 #include "Marrowick/Settings/SettingsView.h"
+#include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SwitchButton.h"
 #include "Marrowick/Style/AlertBox.h"
 #include "Marrowick/Style/MarrowickStyle.h"
@@ -55,6 +56,12 @@ public:
     QColor at(const QWidget *widget, QPoint point) const
     {
         return m_image.pixelColor(widget->mapTo(m_part, point) * scale + QPoint(scale / 2, scale / 2));
+    }
+
+    // The colour at a point of `widget` given in its own pixels, fractions included.
+    QColor atFraction(const QWidget *widget, QPointF point) const
+    {
+        return m_image.pixelColor(((point + widget->mapTo(m_part, QPoint())) * scale).toPoint());
     }
 
     // The strongest contrast with `against` among the pixels of `area` of `widget`.
@@ -137,6 +144,38 @@ class TestMarrowickStyle : public QObject {
         checkEdge(what + QStringLiteral("'s focus ring"), field, x);
     }
 
+    // A focus ring where it crosses the top of `edge` (the control, or the card whose outline
+    // shows its focus) at `x`: the ring as the change between `target` unfocused and focused,
+    // its core against what lies right above it and right below it unfocused.
+    void checkFocusRing(const QString &what, QWidget *target, QWidget *edge, int x)
+    {
+        QWidget *part = edge->parentWidget();
+        while (part->parentWidget() && edge->mapTo(part, QPoint()).y() < 2)
+            part = part->parentWidget();
+        target->window()->setFocus();
+        const SharpShot plain(part);
+        target->setFocus(Qt::TabFocusReason);
+        QVERIFY2(target->hasFocus(), qPrintable(what));
+        const SharpShot focused(part);
+        const auto offAt = [&](qreal y) { return contrastRatio(plain.atFraction(edge, QPointF(x + 0.5, y)), focused.atFraction(edge, QPointF(x + 0.5, y))); };
+        const qreal step = 1.0 / SharpShot::scale;
+        qreal first = 0;
+        while (first < 8 && offAt(first) < 1.5)
+            first += step;
+        qreal last = first;
+        while (last + step < 10 && offAt(last + step) >= 1.5)
+            last += step;
+        if (first >= 8) {
+            need(qPrintable(what + QStringLiteral(" shows")), 1, 3);
+            return;
+        }
+        const QColor ring = focused.atFraction(edge, QPointF(x + 0.5, (first + last) / 2));
+        need(qPrintable(what + QStringLiteral(" against what lies outside it")),
+             contrastRatio(ring, plain.atFraction(edge, QPointF(x + 0.5, first - 0.75))), 3);
+        need(qPrintable(what + QStringLiteral(" against what lies inside it")),
+             contrastRatio(ring, plain.atFraction(edge, QPointF(x + 0.5, last + 0.75))), 3);
+    }
+
     // A scroll bar halfway down: the handle in its middle against the track beside it.
     void checkScrollBar(const char *what, QScrollBar *bar)
     {
@@ -170,7 +209,9 @@ class TestMarrowickStyle : public QObject {
         test::AppStateRig rig;
         rig.build(true);
         rig.alerts->status = AuthorizationStatus::denied;
-        rig.state->addSource(test::tcpSource(QUuid::createUuid()));
+        const QUuid failing = QUuid::createUuid();
+        rig.providers.failNext(failing, QStringLiteral("connection refused"), 100);
+        rig.state->addSource(test::tcpSource(failing));
         SettingsView window(rig.state.get(), {}, {});
         dress(&window, hex, dark);
         window.setTab(SettingsView::SettingsTab::general);
@@ -195,7 +236,8 @@ class TestMarrowickStyle : public QObject {
         need("chosen tab on its bar", contrastRatio(bar.at(tab, {6, 10}), bar.at(tab->parentWidget(), {2, 10})), 3);
         checkFilledCapsule("chosen tab", tab, QMargins(14, 4, 14, 4), false);
 
-        // Switch 42 by 26: the track inset 3, its knob 16 wide at one end.
+        // Switch 42 by 26: the track inset 3, its knob 16 wide at one end; off, the track is
+        // outlined and its knob is 12 wide.
         SwitchButton *toggle = general->switchNamed(QStringLiteral("Sound alerts"));
         toggle->setChecked(true);
         const SharpShot on(toggle);
@@ -204,10 +246,13 @@ class TestMarrowickStyle : public QObject {
         const QColor card = on.at(toggle, {0, 0});
         const QColor onTrack = on.at(toggle, {8, 13});
         const QColor offTrack = off.at(toggle, {33, 13});
+        const QColor offEdge = off.at(toggle, {30, 3});
         need("on track on its card", contrastRatio(onTrack, card), 3);
+        need("off track's edge on its card", contrastRatio(offEdge, card), 3);
+        need("off track's edge on its inside", contrastRatio(offEdge, offTrack), 3);
         need("on track against off", contrastRatio(onTrack, offTrack), 1.5);
-        need("knob on the on track", contrastRatio(on.at(toggle, {29, 13}), onTrack), 1.5);
-        need("knob on the off track", contrastRatio(off.at(toggle, {13, 13}), offTrack), 1.5);
+        need("knob on the on track", contrastRatio(on.at(toggle, {29, 13}), onTrack), 3);
+        need("knob on the off track", contrastRatio(off.at(toggle, {13, 13}), offTrack), 3);
         for (const bool checked : {true, false}) {
             toggle->setChecked(checked);
             toggle->setFocus();
@@ -217,6 +262,19 @@ class TestMarrowickStyle : public QObject {
         // Swatch 24 by 24: the 18-point circle inset 3, its ring at the circle's edge.
         const QList<AccentSwatch *> swatches = general->findChild<AccentSection *>()->swatches();
         general->findChild<QScrollArea *>()->ensureWidgetVisible(swatches[1]);
+        // A swatch stands out of its card by its colour or, where that is too close, by its edge.
+        for (AccentSwatch *swatch : swatches) {
+            if (swatch->isChecked())
+                continue;
+            const SharpShot shot(swatch);
+            const QColor fill = shot.at(swatch, {12, 12});
+            const QColor around = shot.at(swatch, {1, 12});
+            const QColor edge = shot.at(swatch, {12, 3});
+            if (contrastRatio(fill, around) < 3) {
+                need(qPrintable(swatch->hex() + QStringLiteral(" swatch's edge on its card")), contrastRatio(edge, around), 3);
+                need(qPrintable(swatch->hex() + QStringLiteral(" swatch's edge on its colour")), contrastRatio(edge, fill), 3);
+            }
+        }
         swatches[1]->setFocus();
         const SharpShot focused(swatches[1]);
         need("swatch focus ring", focused.strongest(swatches[1], QRect(9, 0, 6, 2), focused.at(swatches[1], {0, 0})), 3);
@@ -230,9 +288,28 @@ class TestMarrowickStyle : public QObject {
         window.setTab(SettingsView::SettingsTab::sources);
         checkFilledCapsule("chosen Sources tab", window.tabButton(SettingsView::SettingsTab::sources), QMargins(14, 4, 14, 4),
                            false);
+        // The card of a source that is down says so beside its name.
+        const QList<SourceRow *> cards = window.cards();
+        QVERIFY(!cards.isEmpty());
+        QCOMPARE(cards[0]->stateText(), QStringLiteral("Down"));
+        const QList<QLabel *> cardLabels = cards[0]->findChildren<QLabel *>();
+        const auto state = std::find_if(cardLabels.cbegin(), cardLabels.cend(), [](const QLabel *label) {
+            return label->isVisible() && label->text() == QLatin1String("Down");
+        });
+        QVERIFY(state != cardLabels.cend());
+        checkText("card's state", *state);
         auto *add = window.findChild<PillButton *>(SettingsView::addButtonIdentifier);
         QVERIFY(add && add->isVisible());
         checkFilledCapsule("Add Source button", add, QMargins(16, 6, 16, 6), true);
+        checkFocusRing(QStringLiteral("Add Source button's focus ring"), add, add, add->width() / 2);
+        SourceRow *source = window.cards().value(0);
+        QVERIFY(source);
+        checkFocusRing(QStringLiteral("source card's focus ring"), source->editButton(), source, source->width() / 2);
+        checkFocusRing(QStringLiteral("bell's focus ring"), source->bellButton(), source->bellButton(), 13);
+        checkFocusRing(QStringLiteral("chosen tab's focus ring"), window.tabButton(SettingsView::SettingsTab::sources),
+                       window.tabButton(SettingsView::SettingsTab::sources), 30);
+        checkFocusRing(QStringLiteral("other tab's focus ring"), window.tabButton(SettingsView::SettingsTab::general),
+                       window.tabButton(SettingsView::SettingsTab::general), 30);
         // Standard widgets draw selections in the palette's highlight.
         const QPalette palette = add->palette();
         need("selected text", contrastRatio(palette.color(QPalette::HighlightedText), palette.color(QPalette::Highlight)), 4.5);
@@ -283,6 +360,10 @@ class TestMarrowickStyle : public QObject {
         name->setPlaceholderText(QStringLiteral("nas.home.arpa"));
         checkText("field's prompt", name, name->rect().adjusted(6, 6, -6, -6));
         name->setText(typed);
+        rig.fill({"host=nas.lan"});
+        auto *test = rig.find<PillButton>(QStringLiteral("editor.test"));
+        QVERIFY(test->isEnabled());
+        checkFocusRing(QStringLiteral("Test Connection's focus ring"), test, test, test->width() / 2);
         auto *threshold = rig.find<QSpinBox>(QStringLiteral("editor.alertThreshold"));
         checkEdgeAndFocus(QStringLiteral("spin box"), threshold, 4);
         auto *alerts = rig.find<QCheckBox>(QStringLiteral("editor.alerts"));
@@ -318,6 +399,47 @@ class TestMarrowickStyle : public QObject {
         const QColor fill = shown.at(list->viewport(), {chosen.right() - 3, chosen.center().y()});
         need("chosen game", shown.strongest(list->viewport(), chosen.adjusted(4, 2, -4, -2), fill), 4.5);
         picker->hidePopup();
+    }
+
+    // The words of rows that are not up, drawn before their latency pills.
+    void checkStatusWords(const PopoverView &popover, const SharpShot &shot, const QList<const char *> &words)
+    {
+        const QList<RowTrailing *> rows = popover.findChildren<RowTrailing *>(QStringLiteral("trailing"));
+        for (const char *word : words) {
+            const auto found = std::find_if(rows.cbegin(), rows.cend(), [word](const RowTrailing *row) {
+                return row->isVisible() && row->accessibleName().startsWith(QLatin1String(word));
+            });
+            QVERIFY2(found != rows.cend(), word);
+            const QSize pill = LatencyPill::pillSize((*found)->font(), (*found)->latencyText());
+            const int textRight = (*found)->width() - pill.width() - RowTrailing::spacing;
+            need(word, shot.strongest(*found, QRect(0, 0, textRight, (*found)->height()), shot.at(*found, {textRight + 2, 0})),
+                 4.5);
+        }
+    }
+
+    // A pending service, an unknown check and a host that is down say so in words.
+    void checkPopoverStates(const QString &hex, bool dark)
+    {
+        using test::find;
+        test::PopoverRig rig;
+        const AnySourceConfig pending = test::tcp(QStringLiteral("Queue"));
+        const AnySourceConfig unknown = test::tcp(QStringLiteral("Old"));
+        const AnySourceConfig host = test::tcp(QStringLiteral("Hub"));
+        rig.answers.insert(pending.id(), QList<WidgetData>{
+            WidgetData::service(ServiceRow{"q", "Queue", ServiceStatus::warn, 12, std::nullopt})});
+        rig.answers.insert(unknown.id(), QList<WidgetData>{test::checkWidget("o", ServiceStatus::unknown, 12)});
+        rig.answers.insert(host.id(), QList<WidgetData>{
+            WidgetData::host(HostStats{"hub", "hub", ServiceStatus::down, std::nullopt, std::nullopt, std::nullopt, {}})});
+        PopoverView &popover = rig.open({pending, unknown, host});
+        dress(&popover, hex, dark);
+        popover.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&popover));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const SharpShot shot(&popover);
+        checkStatusWords(popover, shot, {"Warning", "Unknown"});
+        const auto *state = find<QLabel>(*find(popover, "hostRow"), "state");
+        QVERIFY(state && state->isVisible());
+        need("host's state", shot.strongest(state, state->rect(), shot.at(state, {-2, -2})), 4.5);
     }
 
     // The popup: the brand, a row's sparkline and latency pill on its card, a group's pill, a
@@ -373,23 +495,18 @@ class TestMarrowickStyle : public QObject {
         need("row's latency pill", pillText(trailing, pillArea), 4.5);
         const auto *groupPill = find<LatencyPill>(*find(popover, "groupHeaderRow"), "latencyPill");
         need("group's latency pill", pillText(groupPill, groupPill->rect()), 4.5);
-        for (const char *downText : {"Down", "Unreachable"}) {
-            const QList<RowTrailing *> rows = popover.findChildren<RowTrailing *>(QStringLiteral("trailing"));
-            const auto down = std::find_if(rows.cbegin(), rows.cend(), [downText](const RowTrailing *row) {
-                return row->isVisible() && row->accessibleName().startsWith(QLatin1String(downText));
-            });
-            QVERIFY2(down != rows.cend(), downText);
-            const QSize pill = LatencyPill::pillSize((*down)->font(), (*down)->latencyText());
-            const int textRight = (*down)->width() - pill.width() - RowTrailing::spacing;
-            need(downText, shot.strongest(*down, QRect(0, 0, textRight, (*down)->height()), shot.at(*down, {textRight + 2, 0})),
-                 4.5);
-        }
+        checkStatusWords(popover, shot, {"Down", "Unreachable"});
 
         // A ring 26 wide, its line 3 wide: 23 % fills it from twelve o'clock; its left is track.
         const auto *ring = find(popover, "hostRow")->findChildren<MetricRing *>().value(0);
         const int left = (ring->width() - 26) / 2;
         need("ring on its track", shot.strongest(ring, QRect(left + 15, 0, 3, 3), shot.at(ring, {left + 1, 13})), 3);
         need("toolbar focus ring", shot.strongest(settings, QRect(12, 0, 4, 2), shot.at(settings, {0, 0})), 3);
+        auto *refresh = find<QAbstractButton>(popover, "popover.refresh");
+        checkFocusRing(QStringLiteral("Refresh now's focus ring"), refresh, refresh, refresh->width() / 2);
+        auto *groupHeader = find<QAbstractButton>(popover, "groupHeaderRow");
+        checkFocusRing(QStringLiteral("group header's focus ring"), groupHeader, groupHeader->parentWidget(),
+                       groupHeader->width() / 2);
 
         rig.state->setPaused(true);
         popover.flushPendingChanges();
@@ -619,6 +736,7 @@ private slots:
         m_shortfalls.clear();
         checkSettingsWindow(hex, dark);
         checkPopover(hex, dark);
+        checkPopoverStates(hex, dark);
         checkOnboarding(hex, dark);
         checkEditor(hex, dark);
         QVERIFY2(m_shortfalls.isEmpty(), qPrintable(m_shortfalls.join(QStringLiteral(", "))));

@@ -1,4 +1,5 @@
 #include "MarrowickKit/Transport/BoundedHTTPClient.h"
+#include "MarrowickKit/Transport/HTTPConnectionPool.h"
 #include "MarrowickKit/Async/Cancellation.h"
 #include "MarrowickKit/Model/ProviderError.h"
 #include "MarrowickKit/Transport/RequestURL.h"
@@ -6,6 +7,7 @@
 #include "support/Compression.h"
 #include "support/LocalHTTPServer.h"
 #include "support/LocalTCPServer.h"
+#include "support/ScriptedHosts.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>
@@ -75,12 +77,15 @@ QByteArray okHead(qsizetype length, const QByteArray &extraHeaders = {})
 // connections) with the pieces `reply` gives, each written 5 ms after the one before (a check
 // that wants only the head has it before the body); an empty piece, or none at all, closes
 // the connection.
-// Counts the connections it accepted and those the client closed; speaks TLS when asked.
+// Counts the connections it accepted and those the client closed, and keeps each request's
+// head; speaks TLS when asked, and listens where it is told (127.0.0.1 and a free port unless).
 class ReplyServer : public QObject {
 public:
     using Reply = std::function<QList<QByteArray>(int request)>;
 
-    explicit ReplyServer(Reply reply, bool tls = false) : m_reply(std::move(reply))
+    explicit ReplyServer(Reply reply, bool tls = false, const QHostAddress &address = QHostAddress(QHostAddress::LocalHost),
+                         quint16 port = 0)
+        : m_reply(std::move(reply))
     {
         if (tls) {
             auto *server = new QSslServer(this);
@@ -92,7 +97,7 @@ public:
         } else {
             m_server = new QTcpServer(this);
         }
-        m_server->listen(QHostAddress::LocalHost);
+        m_listening = m_server->listen(address, port);
         connect(m_server, &QTcpServer::pendingConnectionAvailable, this, [this] {
             while (QTcpSocket *socket = m_server->nextPendingConnection()) {
                 ++m_accepted;
@@ -102,16 +107,20 @@ public:
         });
     }
     // One that answers every request with `body` after its head.
-    explicit ReplyServer(QByteArray body)
-        : ReplyServer([body](int) { return QList<QByteArray>{okHead(body.size()), body}; })
+    explicit ReplyServer(QByteArray body, const QHostAddress &address = QHostAddress(QHostAddress::LocalHost),
+                         quint16 port = 0)
+        : ReplyServer([body](int) { return QList<QByteArray>{okHead(body.size()), body}; }, false, address, port)
     {
     }
     QUrl url(const QString &scheme = QStringLiteral("http")) const
     {
         return QUrl(QStringLiteral("%1://127.0.0.1:%2/").arg(scheme).arg(m_server->serverPort()));
     }
+    bool isListening() const { return m_listening; }
+    quint16 port() const { return m_server->serverPort(); }
     int accepted() const { return m_accepted; }
     int closed() const { return m_closed; }
+    const QList<QByteArray> &heads() const { return m_heads; }
 
 private:
     void answer(QTcpSocket *socket)
@@ -125,6 +134,7 @@ private:
         }
         qsizetype end;
         while ((end = pending.indexOf("\r\n\r\n")) >= 0) {
+            m_heads.append(pending.first(end));
             pending.remove(0, end + 4);
             QList<QByteArray> pieces = m_reply(++m_requests);
             if (pieces.isEmpty())
@@ -143,6 +153,8 @@ private:
 
     Reply m_reply;
     QTcpServer *m_server = nullptr;
+    bool m_listening = false;
+    QList<QByteArray> m_heads;
     int m_requests = 0;
     int m_accepted = 0;
     int m_closed = 0;
@@ -909,6 +921,83 @@ private slots:
             QVERIFY(elapsed);
             QVERIFY(*elapsed >= 0 && *elapsed <= total);
         }
+    }
+
+    // A name that a slow resolver answers is no slow or failed service: the time-out and the
+    // deadline start once the addresses are known, and the latency leaves the lookup out.
+    void aSlowLookupIsOutsideTheLimits_data()
+    {
+        QTest::addColumn<bool>("headOnly");
+        QTest::newRow("whole reply") << false;
+        QTest::newRow("head only") << true;
+    }
+
+    void aSlowLookupIsOutsideTheLimits()
+    {
+        QFETCH(bool, headOnly);
+        ReplyServer server("ok");
+        ScriptedHosts hosts(500);
+        hosts.set(QStringLiteral("web.lab"), {QHostAddress(QHostAddress::LocalHost)});
+        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 0.2, 0.3, hosts.lookup());
+        const QUrl url(QStringLiteral("http://web.lab:%1/").arg(server.port()));
+        const HTTPResponse response = headOnly ? await(client.responseHead(get(url))) : await(client.data(get(url))).response;
+        QCOMPARE(response.statusCode, 200);
+        QVERIFY(response.elapsedSeconds && *response.elapsedSeconds < 0.5);
+        QCOMPARE(hosts.asked(), QStringList{"web.lab"});
+    }
+
+    // A kept connection serves only as long as the lookup that gave its address: then the name
+    // is looked up again, and a name that moved is followed though the old server still answers.
+    void aConnectionFollowsItsName_data()
+    {
+        QTest::addColumn<double>("later");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("oldConnections");
+        QTest::newRow("within the lookup's minute") << 59.9 << QByteArray("old") << 1;
+        QTest::newRow("after it") << 60.0 << QByteArray("new") << 0;
+    }
+
+    void aConnectionFollowsItsName()
+    {
+        QFETCH(double, later);
+        ReplyServer oldServer("old");
+        ReplyServer newServer("new", QHostAddress(QStringLiteral("127.0.0.2")), oldServer.port());
+        if (!newServer.isListening())
+            QSKIP("127.0.0.2 is not a loopback address here");
+        ScriptedHosts hosts;
+        hosts.set(QStringLiteral("moving.lab"), {QHostAddress(QHostAddress::LocalHost)});
+        BoundedHTTPClient client(BoundedHTTPClient::defaultMaxBodyBytes, 5.0, 5.0, hosts.lookup());
+        const QUrl url(QStringLiteral("http://moving.lab:%1/").arg(oldServer.port()));
+        QCOMPARE(await(client.data(get(url))).body, QByteArray("old"));
+        hosts.set(QStringLiteral("moving.lab"), {QHostAddress(QStringLiteral("127.0.0.2"))});
+        hosts.advance(later);
+        QTEST(await(client.data(get(url))).body, "body");
+        QCOMPARE(oldServer.accepted(), 1);
+        QFETCH(int, oldConnections);
+        QTRY_COMPARE(oldServer.accepted() - oldServer.closed(), oldConnections);
+    }
+
+    // A link-local address names its interface after a "%", written as a URL wants it ("%25")
+    // or as the system writes it; the request line's Host leaves the zone out, as curl does.
+    void anIPv6ZoneReachesTheSocket_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("zone escaped") << "[::1%25lo]";
+        QTest::newRow("zone as the system writes it") << "[::1%lo]";
+    }
+
+    void anIPv6ZoneReachesTheSocket()
+    {
+        QFETCH(QString, host);
+        ReplyServer server("ok", QHostAddress(QHostAddress::LocalHostIPv6));
+        if (!server.isListening())
+            QSKIP("no IPv6 loopback on this machine");
+        const auto url = requestURL(QStringLiteral("http://%1:%2/").arg(host).arg(server.port()));
+        QVERIFY(url);
+        QCOMPARE(HTTPTarget::of(url->url).host, QStringLiteral("::1%lo"));
+        BoundedHTTPClient client;
+        QCOMPARE(await(client.data(url->request())).body, QByteArray("ok"));
+        QVERIFY(server.heads().value(0).contains("\r\nHost: [::1]:" + QByteArray::number(server.port()) + "\r\n"));
     }
 
     void cancelAbortsAtOnce()

@@ -2,9 +2,9 @@
 #include "MarrowickKit/Model/ProviderError.h"
 
 #include "support/LocalUDPServer.h"
+#include "support/ScriptedHosts.h"
 #include "support/TestSupport.h"
 
-#include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QTest>
 #include <QTimer>
@@ -16,16 +16,6 @@ using namespace marrowick::test;
 namespace {
 
 const QString localHost = QStringLiteral("127.0.0.1");
-
-// A resolver that names the host's addresses itself, as a dual-stack name in a hosts file would.
-HostResolver resolvingTo(QList<QHostAddress> addresses)
-{
-    return [addresses](QString, double, CancelToken) -> QCoro::Task<QList<QHostAddress>> {
-        if (addresses.isEmpty())
-            throw ProviderError::upstream(QStringLiteral("host not found"));
-        co_return addresses;
-    };
-}
 
 const QHostAddress ipv6Loopback(QHostAddress::LocalHostIPv6);
 const QHostAddress ipv4Loopback(QHostAddress::LocalHost);
@@ -102,28 +92,34 @@ private slots:
     {
         QTest::addColumn<QList<QHostAddress>>("addresses");
         QTest::addColumn<bool>("listening");
+        QTest::addColumn<int>("lookupMs");
         QTest::addColumn<QString>("text");
         // Nothing listens on ::1 (or the machine has no IPv6): the IPv4 server still answers.
-        QTest::newRow("server on the second address") << QList{ipv6Loopback, ipv4Loopback} << true << QString();
-        QTest::newRow("server on the first address") << QList{ipv4Loopback, ipv6Loopback} << true << QString();
-        QTest::newRow("a repeated address is asked once") << QList{ipv4Loopback, ipv4Loopback} << true << QString();
-        QTest::newRow("refused everywhere") << QList{ipv6Loopback, ipv4Loopback} << false << "connection refused";
-        QTest::newRow("no address") << QList<QHostAddress>{} << true << "host not found";
+        QTest::newRow("server on the second address") << QList{ipv6Loopback, ipv4Loopback} << true << 0 << QString();
+        QTest::newRow("server on the first address") << QList{ipv4Loopback, ipv6Loopback} << true << 0 << QString();
+        QTest::newRow("a repeated address is asked once") << QList{ipv4Loopback, ipv4Loopback} << true << 0 << QString();
+        QTest::newRow("refused everywhere") << QList{ipv6Loopback, ipv4Loopback} << false << 0 << "connection refused";
+        QTest::newRow("no address") << QList<QHostAddress>{} << true << 0 << "host not found";
+        // The lookup takes what the resolver takes; the time-out is the sockets'.
+        QTest::newRow("a lookup slower than the time-out") << QList{ipv4Loopback} << true << 500 << QString();
     }
 
     void everyAddressOfTheHostIsAsked()
     {
         QFETCH(QList<QHostAddress>, addresses);
         QFETCH(bool, listening);
+        QFETCH(int, lookupMs);
         QFETCH(QString, text);
         LocalUDPServer server(LocalUDPServer::echo());
         const quint16 port = listening ? server.port() : LocalUDPServer::closedPort();
-        NWUDPTransport transport(resolvingTo(addresses));
+        ScriptedHosts hosts(lookupMs);
+        hosts.set(QStringLiteral("dual.lan"), addresses);
+        NWUDPTransport transport(hosts.lookup());
         if (!text.isEmpty()) {
             QCOMPARE(errorText([&] { await(transport.query(QStringLiteral("dual.lan"), port, "ask", 0.5)); }), text);
             return;
         }
-        auto session = await(transport.session(QStringLiteral("dual.lan"), port, 1.0));
+        auto session = await(transport.session(QStringLiteral("dual.lan"), port, 0.25));
         for (const QByteArray &request : {QByteArray("one"), QByteArray("two")}) {
             await(session->send(request));
             QCOMPARE(await(session->receive()), request);
@@ -146,7 +142,9 @@ private slots:
                 ipv6.writeDatagram(datagram.makeReply("v6"));
             }
         });
-        NWUDPTransport transport(resolvingTo({ipv6Loopback, ipv4Loopback}));
+        ScriptedHosts hosts;
+        hosts.set(QStringLiteral("dual.lan"), {ipv6Loopback, ipv4Loopback});
+        NWUDPTransport transport(hosts.lookup());
         auto session = await(transport.session(QStringLiteral("dual.lan"), ipv4.port(), 1.0));
         await(session->send("one"));
         const QByteArray first = await(session->receive());
@@ -164,7 +162,7 @@ private slots:
     {
         // Often ::1 first and 127.0.0.1 second, from the hosts file: the dual-stack case with
         // the system's own resolver.
-        if (!QHostInfo::fromName(QStringLiteral("localhost")).addresses().contains(ipv4Loopback))
+        if (!await(HostLookup().addresses(QStringLiteral("localhost"))).addresses.contains(ipv4Loopback))
             QSKIP("localhost does not name 127.0.0.1 here");
         LocalUDPServer server(LocalUDPServer::echo());
         NWUDPTransport transport;

@@ -14,6 +14,8 @@ public:
         }
         if (m_step.kind == Step::Kind::throwCancellation)
             throw CancellationError();
+        if (m_step.kind == Step::Kind::throwError)
+            std::rethrow_exception(m_step.thrown);
         if (m_step.kind == Step::Kind::fail)
             throw ProviderError::upstream(m_step.error);
         SourceSnapshot snapshot = FakeProviders::snapshot(m_id, m_fetchNumber);
@@ -60,6 +62,11 @@ void FakeProviders::failInFactoryNext(const QUuid &id, const QString &error, int
 void FakeProviders::throwCancellationNext(const QUuid &id)
 {
     m_script[id].enqueue(Step{Step::Kind::throwCancellation, QString(), std::nullopt});
+}
+
+void FakeProviders::throwNext(const QUuid &id, std::exception_ptr error)
+{
+    m_script[id].enqueue(Step{Step::Kind::throwError, QString(), std::nullopt, std::move(error)});
 }
 
 void FakeProviders::downNext(const QUuid &id, const QString &reason)

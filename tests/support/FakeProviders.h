@@ -8,6 +8,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <exception>
 #include <optional>
 
 namespace marrowick::test {
@@ -17,12 +18,13 @@ namespace marrowick::test {
 class FakeProviders {
 public:
     struct Step {
-        enum class Kind { succeed, down, fail, failInFactory, throwCancellation };
+        enum class Kind { succeed, down, fail, failInFactory, throwCancellation, throwError };
         Kind kind = Kind::succeed;
         QString error;
         // When set, the fetch waits for it and ignores its cancel token: a provider that runs
         // to completion after its poll was cancelled.
         std::optional<Completion<Done>> gate;
+        std::exception_ptr thrown = nullptr; // of throwError
     };
 
     ProviderFactory factory();
@@ -30,6 +32,8 @@ public:
     void failNext(const QUuid &id, const QString &error, int times = 1);
     void failInFactoryNext(const QUuid &id, const QString &error, int times = 1);
     void throwCancellationNext(const QUuid &id);
+    // The next fetch throws `error`, whatever its type (a keyring's error, say).
+    void throwNext(const QUuid &id, std::exception_ptr error);
     // The next fetch succeeds with its check down for `reason`, as an HTTP ping or a TCP check
     // reports a refused connection.
     void downNext(const QUuid &id, const QString &reason);

@@ -16,16 +16,13 @@ public:
 
     void add(const QString &service, SRVRecord record);
     const QList<QString> &lookups() const;
-    const QList<double> &timeouts() const;
 
-    QCoro::Task<std::optional<SRVRecord>> resolve(QString service, double timeout,
-                                                  CancelToken cancel = {}) const override;
+    QCoro::Task<std::optional<SRVRecord>> resolve(QString service, CancelToken cancel = {}) const override;
 
 private:
     struct State {
         QHash<QString, SRVRecord> records;
         QList<QString> lookups;
-        QList<double> timeouts;
     };
     std::shared_ptr<State> m_state;
 };

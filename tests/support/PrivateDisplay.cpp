@@ -48,6 +48,15 @@ PrivateDisplay::PrivateDisplay(QSize size)
     m_ready = true;
 }
 
+QString PrivateDisplay::missingForInput() const
+{
+    if (!m_ready)
+        return QStringLiteral("Xvfb is not installed (scripts/setup-deps.sh --with-test-tools installs it)");
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+        return QStringLiteral("xdotool is not installed (scripts/setup-deps.sh --with-test-tools installs it)");
+    return {};
+}
+
 PrivateDisplay::~PrivateDisplay()
 {
     if (m_server > 0) {

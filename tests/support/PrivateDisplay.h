@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSize>
+#include <QString>
 
 #include <sys/types.h>
 
@@ -19,6 +20,9 @@ public:
     PrivateDisplay &operator=(const PrivateDisplay &) = delete;
 
     bool isReady() const { return m_ready; }
+    // Empty when the server is up and xdotool, which sends real clicks and keys through it, is
+    // installed; otherwise why the tests that need both skip.
+    QString missingForInput() const;
 
 private:
     pid_t m_server = -1;

@@ -3,7 +3,11 @@
 #include "MarrowickKit/Async/Completion.h"
 #include "MarrowickKit/Credentials/InMemoryCredentialStore.h"
 
+#include <QList>
+#include <QPointer>
 #include <QSet>
+
+#include <functional>
 
 #include <optional>
 #include <stdexcept>
@@ -23,6 +27,20 @@ public:
     int askedAgain = 0;
 
     void askAgain() override { ++askedAgain; }
+
+    void watchAvailability(QObject *context, std::function<void()> usable) override
+    {
+        m_watchers.append({QPointer<QObject>(context), std::move(usable)});
+    }
+    // As the keyring says it was unlocked, or a keyring service appeared.
+    void becomeUsable()
+    {
+        refusal.reset();
+        for (const auto &[context, usable] : std::as_const(m_watchers)) {
+            if (context)
+                usable();
+        }
+    }
 
     QCoro::Task<std::optional<QString>> secret(QString referenceName) override
     {
@@ -46,6 +64,9 @@ public:
             throw *refusal;
         co_await InMemoryCredentialStore::setSecret(std::move(secret), std::move(referenceName));
     }
+
+private:
+    QList<std::pair<QPointer<QObject>, std::function<void()>>> m_watchers;
 };
 
 } // namespace marrowick::test

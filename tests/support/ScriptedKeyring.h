@@ -30,6 +30,14 @@ public:
             m_held.takeFirst().complete(reply);
     }
 
+    void watch(std::function<void(Change)> changed) override { m_changed = std::move(changed); }
+    // As the Secret Service tells of itself.
+    void tell(Change change)
+    {
+        if (m_changed)
+            m_changed(change);
+    }
+
     QCoro::Task<Reply> run(Request request) override
     {
         asked.append(request);
@@ -51,6 +59,7 @@ public:
 
 private:
     QList<Completion<Reply>> m_held;
+    std::function<void(Change)> m_changed;
     int m_atOnce = 0;
 };
 

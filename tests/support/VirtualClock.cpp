@@ -24,6 +24,11 @@ std::function<Instant()> VirtualClock::nowFunction()
     return [this] { return now(); };
 }
 
+BootClock VirtualClock::bootClock(const QString &bootID, double bootAtStart)
+{
+    return BootClock{[this, bootAtStart] { return bootAtStart + m_elapsed; }, bootID};
+}
+
 QCoro::Task<void> VirtualClock::sleep(double seconds, CancelToken cancel)
 {
     m_requested.append(seconds);

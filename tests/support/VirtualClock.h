@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MarrowickKit/Async/ClockReading.h"
 #include "MarrowickKit/Async/Completion.h"
 #include "MarrowickKit/Async/Instant.h"
 #include "MarrowickKit/Async/Sleep.h"
@@ -12,7 +13,8 @@ namespace marrowick::test {
 
 // Time that moves only when the test says so. Its sleep function suspends until `advance`
 // passes the sleeper's deadline (a cancelled sleep returns at once); every requested duration
-// is kept, so tests can read back-off sequences.
+// is kept, so tests can read back-off sequences. The wall clock can also be set apart from the
+// boot-time clock and the sleeps, as a user or a time service sets it.
 class VirtualClock {
 public:
     explicit VirtualClock(Instant start = Instant{});
@@ -22,7 +24,11 @@ public:
 
     SleepFunction sleepFunction();
     std::function<Instant()> nowFunction();
-    Instant now() const { return m_start.advanced(m_elapsed); }
+    Instant now() const { return m_start.advanced(m_elapsed + m_wallShift); }
+    // Boot-time seconds: the time advanced so far, from `bootAtStart`, in the boot `bootID` names.
+    BootClock bootClock(const QString &bootID = QStringLiteral("virtual boot"), double bootAtStart = 1000);
+    // Moves the wall clock alone, by `seconds` (negative: back).
+    void moveWallClock(double seconds) { m_wallShift += seconds; }
 
     // Wakes every sleeper whose deadline falls within `seconds`, earliest first, letting the
     // event loop run after each, then runs it once more at the new time.
@@ -45,6 +51,7 @@ private:
 
     Instant m_start;
     double m_elapsed = 0;
+    double m_wallShift = 0;
     QList<Sleeper> m_sleepers; // in order of arrival
     QList<double> m_requested;
 };
