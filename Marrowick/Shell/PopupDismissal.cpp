@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
@@ -54,6 +55,13 @@ PopupDismissal::PopupDismissal(QWidget *popup) : QObject(popup), m_popup(popup)
     m_holdAgain.setInterval(holdRetryMs);
     connect(&m_holdAgain, &QTimer::timeout, this, &PopupDismissal::holdPointer);
     popup->installEventFilter(this);
+    const auto follow = [this](QScreen *screen) {
+        connect(screen, &QScreen::geometryChanged, this, [this, screen] { dismissWithScreen(screen); });
+    };
+    for (QScreen *screen : QGuiApplication::screens())
+        follow(screen);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, follow);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, &PopupDismissal::dismissWithScreen);
 }
 
 PopupDismissal::~PopupDismissal()
@@ -85,6 +93,14 @@ void PopupDismissal::dismiss()
 {
     m_popup->hide();
     m_dismissedAt.start();
+}
+
+// The popup was placed for its screen: one that goes would leave it where nothing shows it,
+// holding the pointer, and one that changes its size may have moved the panel under it.
+void PopupDismissal::dismissWithScreen(QScreen *screen)
+{
+    if (m_enabled && m_popup->isVisible() && m_popup->screen() == screen)
+        dismiss();
 }
 
 // A passive grab of the buttons on every root window, in the synchronous mode: each press

@@ -7,12 +7,13 @@
 
 #include <cstdint>
 
+class QScreen;
 class QWidget;
 
 namespace marrowick {
 
 // Hides the tray popup when the user turns elsewhere: another window takes the focus, or a
-// click lands outside the popup.
+// click lands outside the popup; and when its screen goes or changes its size.
 //
 // The focus alone does not tell of every click. The popup is left alone by the window manager,
 // so a window manager that lets a click through to the window it counts as active, without
@@ -52,6 +53,7 @@ protected:
 
 private:
     void dismiss();
+    void dismissWithScreen(QScreen *screen);
     void shown();
     void hidden();
     bool watchPresses();
