@@ -9,10 +9,10 @@ BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtke
   libxcb1-dev)
 # Test services: a private D-Bus session with a Secret Service, a DNS server for SRV lookups,
 # an X server, a real notification server to check the alerts against, real clicks and keys,
-# the accessibility bus that Qt needs before it keeps an accessibility tree, and monitors
-# plugged, changed and unplugged on that X server (RandR).
+# the accessibility bus that Qt needs before it keeps an accessibility tree, monitors plugged,
+# changed and unplugged on that X server (RandR), and two real window managers to click under.
 TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth dunst xdotool at-spi2-core
-  libxcb-randr0-dev)
+  libxcb-randr0-dev icewm openbox)
 # The fuzz targets need clang's libFuzzer.
 FUZZ_PACKAGES=(clang)
 

@@ -127,16 +127,24 @@ public:
         sync();
     }
 
-    // Whether another program could take the pointer now: nothing holds it.
+    // Whether another program could take the pointer and its clicks now: nothing holds the
+    // pointer, and nothing watches the presses on the root window (as the open popup does).
     bool pointerIsFree()
     {
         auto *reply = xcb_grab_pointer_reply(m_connection,
                                              xcb_grab_pointer(m_connection, false, m_root, 0, XCB_GRAB_MODE_ASYNC,
                                                               XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
                                              nullptr);
-        const bool free = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+        bool free = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
         std::free(reply);
         xcb_ungrab_pointer(m_connection, XCB_CURRENT_TIME);
+        xcb_generic_error_t *taken = xcb_request_check(
+            m_connection, xcb_grab_button_checked(m_connection, false, m_root, XCB_EVENT_MASK_BUTTON_PRESS,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE, 1,
+                                                  XCB_MOD_MASK_ANY));
+        free = free && !taken;
+        std::free(taken);
+        xcb_ungrab_button(m_connection, 1, m_root, XCB_MOD_MASK_ANY);
         sync();
         return free;
     }
