@@ -9,6 +9,7 @@
 #include "Marrowick/Editor/TestResultBadge.h"
 #include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/AlertBox.h"
+#include "Marrowick/Style/FocusedButton.h"
 #include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/PillButton.h"
@@ -242,24 +243,12 @@ void AddSourceView::keyPressEvent(QKeyEvent *event)
         confirmType();
 }
 
-// A focused button is pressed, as Space would press it; true when one had the focus. A switch
-// is not: Return on it confirms the step as from a field.
-bool AddSourceView::pressFocusedButton()
-{
-    auto *button = qobject_cast<QAbstractButton *>(focusWidget());
-    if (!button || button->isCheckable())
-        return false;
-    if (button->isEnabled())
-        button->click();
-    return true;
-}
-
 // Next is this step's default button. A focused card is the choice Return confirms: an
 // example opens its form, a type goes on. Another focused button (Cancel) is pressed alone.
 void AddSourceView::confirmType()
 {
     const bool onCard = qobject_cast<SourceCard *>(focusWidget()) != nullptr;
-    if (pressFocusedButton() && !onCard)
+    if (pressFocusedButton(this) && !onCard)
         return;
     if (!m_session.form() && m_nextButton && m_nextButton->isEnabled())
         m_nextButton->click();
@@ -270,7 +259,7 @@ void AddSourceView::confirmType()
 // The fields editor keeps its Return for new lines and never passes it here.
 void AddSourceView::confirmForm()
 {
-    if (!pressFocusedButton() && m_saveButton && m_saveButton->isEnabled())
+    if (!pressFocusedButton(this) && m_saveButton && m_saveButton->isEnabled())
         m_saveButton->click();
 }
 

@@ -66,7 +66,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    bool pressFocusedButton();
     void showProblem(const SourceFormState &form);
     void announceTestResult();
     void confirmType();

@@ -12,6 +12,7 @@
 #include "Marrowick/Style/RelativeTimeText.h"
 #include "Marrowick/Popover/SourceBlock.h"
 #include "Marrowick/Popover/SourceColumn.h"
+#include "Marrowick/Style/FocusedButton.h"
 #include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/PillButton.h"
 #include "MarrowickKit/Model/UuidText.h"
@@ -204,11 +205,13 @@ void PopoverView::hideEvent(QHideEvent *event)
 void PopoverView::keyPressEvent(QKeyEvent *event)
 {
     // Escape dismisses the popup, as it does a menu. The window that stands in where there is
-    // no tray stays: closing it would quit.
+    // no tray stays: closing it would quit. Return presses the focused button, once when held.
     if (event->matches(QKeySequence::Cancel) && windowType() != Qt::Window) {
         hide();
         return;
     }
+    if (PillButton::isConfirmKey(event) && (event->isAutoRepeat() || pressFocusedButton(this)))
+        return;
     QWidget::keyPressEvent(event);
 }
 

@@ -8,6 +8,7 @@
 #include "Marrowick/Settings/SourceRow.h"
 #include "Marrowick/Settings/SourceRowModel.h"
 #include "Marrowick/Style/AccessibleRoles.h"
+#include "Marrowick/Style/FocusedButton.h"
 #include "Marrowick/Style/KeyboardScrolling.h"
 #include "Marrowick/Style/LazyColumn.h"
 #include "Marrowick/Style/MarrowickStyle.h"
@@ -658,12 +659,15 @@ void SettingsView::hideEvent(QHideEvent *event)
 
 void SettingsView::keyPressEvent(QKeyEvent *event)
 {
-    // Escape and Ctrl+W close the window, as its title bar's button does, unless a control
-    // under the focus took the key.
+    // Escape and Ctrl+W close the window, as its title bar's button does, and Return presses
+    // the focused button, unless a control under the focus took the key.
     if (event->matches(QKeySequence::Cancel) || event->matches(QKeySequence::Close)) {
         close();
         return;
     }
+    // Held down, Return presses once: the focus goes on to the next card's button.
+    if (PillButton::isConfirmKey(event) && (event->isAutoRepeat() || pressFocusedButton(this)))
+        return;
     QWidget::keyPressEvent(event);
 }
 

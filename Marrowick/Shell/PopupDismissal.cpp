@@ -143,6 +143,10 @@ void PopupDismissal::unwatchPresses()
             for (const std::uint8_t button : closingButtons)
                 xcb_ungrab_button(connection, button, root, XCB_MOD_MASK_ANY);
         });
+        // A press that came while the popup closed otherwise waits at the server, the pointer
+        // frozen, for an answer that the filter, gone now, would have given: let it go on. The
+        // server ignores this where no press waits.
+        xcb_allow_events(connection, XCB_ALLOW_REPLAY_POINTER, XCB_CURRENT_TIME);
         xcb_flush(connection);
     }
 #endif

@@ -489,6 +489,34 @@ private slots:
         QCOMPARE(popover.isVisible(), !popup);
     }
 
+    // Return presses the focused button, as Space does.
+    void returnPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("a group header") << "groupHeaderRow";
+        QTest::newRow("Settings") << "settings";
+        QTest::newRow("Quit") << "quit";
+    }
+    void returnPressesTheFocusedButton()
+    {
+        QFETCH(QString, button);
+        PopoverRig rig;
+        const AnySourceConfig source = tcp("Lab");
+        rig.answers.insert(source.id(), checks(2));
+        PopoverView &popover = rig.open({source});
+        QSignalSpy settings(&popover, &PopoverView::settingsRequested);
+        QSignalSpy quit(&popover, &PopoverView::quitRequested);
+        auto *toolbar = popover.findChild<PopoverToolbar *>();
+        QWidget *pressed = button == "settings" ? toolbar->settingsButton()
+                           : button == "quit"   ? toolbar->quitButton()
+                                                : find<QAbstractButton>(popover, button);
+        pressed->setFocus();
+        QTest::keyClick(pressed, Qt::Key_Return);
+        QCOMPARE(rig.state->widgetLayout().collapsed.contains(uuidText(source.id())), button == "groupHeaderRow");
+        QCOMPARE(settings.size(), button == "settings" ? 1 : 0);
+        QCOMPARE(quit.size(), button == "quit" ? 1 : 0);
+    }
+
     // A row's height follows its content, whether it changes while the popup is shown or while
     // it is hidden: the popup then matches one opened afresh over the same state.
     void rowHeightsFollowTheirContent_data()

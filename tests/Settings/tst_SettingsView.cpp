@@ -145,6 +145,7 @@ private slots:
         QTest::addColumn<QString>("focus");
         QTest::newRow("trash button") << "trash" << QStringList{"A", "C"} << "C trash";
         QTest::newRow("Delete key") << "key" << QStringList{"A", "C"} << "C bell";
+        QTest::newRow("Return on the trash button") << "return" << QStringList{"A", "C"} << "C trash";
         QTest::newRow("the last card's trash button") << "last" << QStringList{"A", "B"} << "B trash";
         QTest::newRow("every card with the Delete key") << "all" << QStringList{} << "Add Your First Source";
         QTest::newRow("two positions at once") << "positions" << QStringList{"B"} << "";
@@ -180,7 +181,7 @@ private slots:
             for (int i = 0; i < 3; ++i)
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
         } else {
-            press(view.cards()[how == "last" ? 2 : 1]->trashButton(), Qt::Key_Space);
+            press(view.cards()[how == "last" ? 2 : 1]->trashButton(), how == "return" ? Qt::Key_Return : Qt::Key_Space);
         }
         m_rig->clock.settle();
 
@@ -205,18 +206,27 @@ private slots:
         QCOMPARE(focused, focus);
     }
 
-    // Held down, Delete removes the card it started on, not the ones the focus moves to next.
+    // Held down, Delete (anywhere on a card) or Return (on its trash button) removes the card it
+    // started on, not the ones the focus moves to next.
+    void heldDeleteRemovesOneSource_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Delete") << int(Qt::Key_Delete);
+        QTest::newRow("Return on the trash button") << int(Qt::Key_Return);
+    }
     void heldDeleteRemovesOneSource()
     {
+        QFETCH(int, key);
         AppState &state = buildWithThree();
         SettingsView view(&state, {}, {});
         view.show();
         view.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&view));
-        view.cards()[0]->editButton()->setFocus(Qt::TabFocusReason);
-        QTest::keyPress(QApplication::focusWidget(), Qt::Key_Delete);
+        SourceRow *first = view.cards()[0];
+        (key == Qt::Key_Delete ? first->editButton() : first->trashButton())->setFocus(Qt::TabFocusReason);
+        QTest::keyPress(QApplication::focusWidget(), Qt::Key(key));
         for (int i = 0; i < 3; ++i) {
-            QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(), true);
+            QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
             QApplication::sendEvent(QApplication::focusWidget(), &repeat);
         }
         m_rig->clock.settle();

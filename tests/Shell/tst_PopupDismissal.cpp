@@ -272,8 +272,12 @@ private slots:
             row("the popup's settings button while the settings window had the focus", "settings",
                 "settings button", "settings");
             row("a click inside the popup", "A", "click inside", "popup");
-            if (manager.isEmpty())
+            if (manager.isEmpty()) {
                 row("a click on the desktop", "A", "click desktop", "A");
+                // The press waits at the server for the popup to look at it, which it never
+                // does once closed: it must still go on, or the pointer stays frozen.
+                row("a click into another window as the popup closes", "A", "click B while it closes", "A");
+            }
         }
     }
     void theFocusGoesWhereTheUserTurns()
@@ -337,6 +341,13 @@ private slots:
             QVERIFY(xdotool({"key", "Escape"}));
         else if (gesture == QLatin1String("hide"))
             popup.hide();
+        else if (gesture == QLatin1String("click B while it closes")) {
+            // Without a turn of the event loop between the press and the close.
+            const QString x = QString::number(b.centre().x());
+            const QString y = QString::number(b.centre().y());
+            QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {"mousemove", "--sync", x, y, "click", "1"}), 0);
+            popup.hide();
+        }
         else
             QVERIFY(clickAt(centreOf(popup.findChild<PopoverToolbar *>()->settingsButton())));
 
@@ -348,7 +359,7 @@ private slots:
         }
         QTRY_VERIFY(!popup.isVisible());
         // The click goes on to the window under the pointer.
-        if (gesture == QLatin1String("click B"))
+        if (gesture.startsWith(QLatin1String("click B")))
             QTRY_COMPARE(b.presses(), 1);
         if (gesture == QLatin1String("click A"))
             QTRY_COMPARE(a.presses(), pressesOnA + 1);

@@ -918,8 +918,6 @@ private slots:
         QCOMPARE(HistoryStore::load(folder()).samples().keys().contains(oldKey), false);
     }
 
-    // A locked keyring at start: one unlock prompt for every source with a secret. Declined,
-    // each source says so, and later polls do not put it up again; a refresh does, once.
     // Through a computer that loses its network, with sources set to alert at their first bad
     // poll: one announced down before, one up. Nothing is posted but that source's recovery,
     // and the network's return polls both at once.
@@ -966,6 +964,9 @@ private slots:
         QCOMPARE(posted(), (QStringList{down, QStringLiteral("poll 4 recovered: Back in under a minute")}));
     }
 
+    // A locked keyring at start: one unlock prompt for every source with a secret. Declined,
+    // each source says so, and later polls do not put it up again; a refresh, or an unlock by
+    // another program, does, once.
     void aDeclinedKeyringIsAskedAgainOnRefresh_data()
     {
         QTest::addColumn<bool>("unlockedElsewhere"); // else the user refreshes
