@@ -34,7 +34,8 @@ public:
 
     explicit HostLookup(Resolve resolve = systemResolve(), MonotonicClock clock = bootTimeSeconds);
 
-    // Fails with "host not found" for an empty text and for a name without addresses; throws
+    // Fails with "host not found" for an empty text and for a name without addresses, and with
+    // noRouteError() when this computer has no route to any nameserver; throws
     // CancellationError at once when `cancel` fires.
     QCoro::Task<HostAddresses> addresses(QString host, CancelToken cancel = {});
     // The clock of `HostAddresses::validUntil`.
