@@ -8,9 +8,11 @@ set -euo pipefail
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qcoro-qt6-dev qtkeychain-qt6-dev zlib1g-dev libsecret-1-0
   libxcb1-dev)
 # Test services: a private D-Bus session with a Secret Service, a DNS server for SRV lookups,
-# an X server, a real notification server to check the alerts against, real clicks and keys, and
-# the accessibility bus that Qt needs before it keeps an accessibility tree.
-TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth dunst xdotool at-spi2-core)
+# an X server, a real notification server to check the alerts against, real clicks and keys,
+# the accessibility bus that Qt needs before it keeps an accessibility tree, monitors plugged,
+# changed and unplugged on that X server (RandR), and two real window managers to click under.
+TEST_PACKAGES=(dbus dbus-x11 gnome-keyring libsecret-tools dnsmasq-base xvfb xauth dunst xdotool at-spi2-core
+  libxcb-randr0-dev icewm openbox)
 # The fuzz targets need clang's libFuzzer.
 FUZZ_PACKAGES=(clang)
 

@@ -231,9 +231,7 @@ QWidget *AddSourceView::buildChooseTypeStep()
 
 void AddSourceView::keyPressEvent(QKeyEvent *event)
 {
-    const bool confirm = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-                         && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (!confirm) {
+    if (!PillButton::isConfirmKey(event)) {
         QDialog::keyPressEvent(event);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "MarrowickKit/Games/GameDefinition.h"
 #include "MarrowickKit/Model/AnySourceConfig.h"
+#include "MarrowickKit/Transport/RequestURL.h"
 
 #include <QList>
 #include <QString>
@@ -110,6 +111,9 @@ struct SourceFormState {
     bool unusableURLScheme() const;
     bool missingHost() const;
     bool hostIsInvalid() const;
+    // Why the URL the form would save cannot be polled, once it is not empty.
+    std::optional<URLFault> urlFault() const;
+    static QString urlFaultMessage(URLFault fault);
     bool schemeIsImplied() const;
     std::optional<double> parsedPollInterval() const;
     static qint64 clampedAlertThreshold(qint64 value);
@@ -143,6 +147,7 @@ private:
     QString hostValue() const;
     std::optional<quint16> portValue() const;
     bool hostKindIsValid() const;
+    static QString missingHostMessage();
 
     QString m_port;
 };

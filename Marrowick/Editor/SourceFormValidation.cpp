@@ -4,6 +4,7 @@
 #include "MarrowickKit/Model/DecimalText.h"
 #include "MarrowickKit/Model/PollInterval.h"
 #include "MarrowickKit/Model/UuidText.h"
+#include "MarrowickKit/Transport/HostAddressText.h"
 #include "MarrowickKit/Transport/RequestURL.h"
 
 #include <QRegularExpression>
@@ -33,10 +34,12 @@ bool urlHasHost(const QString &text)
     return url && !url->host().isEmpty();
 }
 
+// Also without the slashes ("http:/nas.lan/"): such a text is a URL of its own, never a bare
+// host to put "https://" before.
 bool startsWithHTTPScheme(const QString &text)
 {
     const QString lower = text.toLower();
-    return lower.startsWith(QLatin1String("http://")) || lower.startsWith(QLatin1String("https://"));
+    return lower.startsWith(QLatin1String("http:")) || lower.startsWith(QLatin1String("https:"));
 }
 
 bool containsSpace(const QString &text)
@@ -87,11 +90,29 @@ bool SourceFormState::missingHost() const
     return !baseURL.isEmpty() && !startsWithHTTPScheme(baseURL) && !schemeIsImplied() && !urlHasHost(baseURL);
 }
 
+std::optional<URLFault> SourceFormState::urlFault() const
+{
+    if (baseURL.isEmpty())
+        return std::nullopt;
+    const URLFault fault = requestURLFault(urlValue());
+    return fault == URLFault::none ? std::nullopt : std::optional(fault);
+}
+
 std::optional<SourceFormState::HostPort> SourceFormState::impliedHostPortSplit() const
 {
     const QString trimmed = host.trimmed();
     if (trimmed.isEmpty() || containsSpace(trimmed))
         return std::nullopt;
+    // An IPv6 address in brackets, then its port, as in a URL: "[::1]:22".
+    if (trimmed.startsWith(u'[')) {
+        const qsizetype close = trimmed.indexOf(u']');
+        const auto port = close > 0 && trimmed.mid(close + 1, 1) == QLatin1String(":")
+                              ? parsePortNumber(QStringView(trimmed).mid(close + 2))
+                              : std::nullopt;
+        if (!port || !hostAddress(trimmed.left(close + 1)))
+            return std::nullopt;
+        return HostPort{trimmed.sliced(1, close - 1), QString::number(*port)};
+    }
     const qsizetype colon = trimmed.indexOf(QLatin1Char(':'));
     if (colon <= 0 || trimmed.indexOf(QLatin1Char(':'), colon + 1) >= 0)
         return std::nullopt;
@@ -111,7 +132,34 @@ bool SourceFormState::hostIsInvalid() const
     static const QRegularExpression schemePrefix(QStringLiteral("^[a-zA-Z][a-zA-Z0-9+.-]*://"));
     if (schemePrefix.match(trimmed).hasMatch())
         return true;
-    return trimmed.contains(QLatin1Char(':'));
+    // An IPv6 address is a plain IP, with or without the brackets of a URL.
+    return trimmed.contains(QLatin1Char(':')) && !hostAddress(trimmed);
+}
+
+QString SourceFormState::missingHostMessage()
+{
+    return QStringLiteral("Enter a full URL including a host, e.g. ") + exampleURL + QLatin1Char('.');
+}
+
+// What the URL needs for a poll to reach its server; the text stays as typed.
+QString SourceFormState::urlFaultMessage(URLFault fault)
+{
+    switch (fault) {
+    case URLFault::spaceAtEnd:
+        return QStringLiteral("Remove the space at the start or end of the URL.");
+    case URLFault::space:
+        return QStringLiteral("Remove the spaces from the URL; in a path, write a space as %20.");
+    case URLFault::scheme:
+        return QStringLiteral("Enter a full URL starting with http:// or https://.");
+    case URLFault::host:
+        return missingHostMessage();
+    case URLFault::port:
+        return QStringLiteral("Enter a port between 1 and 65535 after the host, or none.");
+    case URLFault::none:
+    case URLFault::malformed:
+        break;
+    }
+    return QStringLiteral("Enter a valid URL, e.g. ") + exampleURL + QLatin1Char('.');
 }
 
 std::optional<double> SourceFormState::parsedPollInterval() const
@@ -133,11 +181,16 @@ std::optional<SourceFormState::Problem> SourceFormState::validationProblem() con
         return Problem{Field::baseURL,
                        QStringLiteral("The URL contains a username/password. Remove it and use the username/token "
                                       "field(s) below instead.")};
+    // A space is the reason wherever it is, before what the URL then seems to lack.
+    const auto fault = urlFault();
+    if (fault == URLFault::spaceAtEnd || fault == URLFault::space)
+        return Problem{Field::baseURL, urlFaultMessage(*fault)};
     if (unusableURLScheme())
-        return Problem{Field::baseURL, QStringLiteral("Enter a full URL starting with http:// or https://.")};
+        return Problem{Field::baseURL, urlFaultMessage(URLFault::scheme)};
     if (missingHost())
-        return Problem{Field::baseURL,
-                       QStringLiteral("Enter a full URL including a host, e.g. ") + exampleURL + QLatin1Char('.')};
+        return Problem{Field::baseURL, missingHostMessage()};
+    if (fault)
+        return Problem{Field::baseURL, urlFaultMessage(*fault)};
     if (hostIsInvalid())
         return Problem{Field::host, QStringLiteral("Enter a plain host or IP, like ") + exampleHost
                                         + QStringLiteral(" or ") + exampleIPv4
@@ -201,7 +254,7 @@ std::optional<QString> SourceFormState::missingFieldMessage() const
 QString SourceFormState::hostValue() const
 {
     const auto split = impliedHostPortSplit();
-    return split ? split->host : host.trimmed();
+    return split ? split->host : unbracketedHost(host.trimmed());
 }
 
 std::optional<quint16> SourceFormState::portValue() const
@@ -222,7 +275,7 @@ bool SourceFormState::isValid() const
 {
     if (trimmedSpacesAndTabs(displayName).isEmpty() || !parsedPollInterval())
         return false;
-    if (embeddedCredentialInURL() || unusableURLScheme() || missingHost() || hostIsInvalid())
+    if (embeddedCredentialInURL() || unusableURLScheme() || missingHost() || urlFault() || hostIsInvalid())
         return false;
     const bool haveSecret = !secret.isEmpty() || hasStoredSecret;
     switch (type) {

@@ -4,6 +4,7 @@
 
 #include "Marrowick/State/AppState.h"
 #include "Marrowick/Editor/LabeledFields.h"
+#include "Marrowick/Style/AccessibleRoles.h"
 #include "Marrowick/Style/ListPlace.h"
 #include "Marrowick/Style/MarrowickStyle.h"
 #include "Marrowick/Style/Symbol.h"
@@ -45,27 +46,46 @@ protected:
     }
 };
 
+const QString visibilityName = QStringLiteral("editor.widgetVisibility");
+
+// The name, the eye and the fading of a row, for the widget and whether it is hidden. A poll
+// redraws every row: a screen reader hears of a name only when it changed.
+void showEntry(QWidget *row, const WidgetEntry &entry, bool hidden)
+{
+    const QString name = entry.widget.displayName();
+    row->findChild<QLabel *>()->setText(name);
+    auto *eye = row->findChild<QToolButton *>(visibilityName);
+    eye->setIcon(symbolIcon(hidden ? Symbol::eyeSlash : Symbol::eye, row->palette().color(QPalette::WindowText)));
+    setAccessibleNameIfChanged(eye, (hidden ? QStringLiteral("Show ") : QStringLiteral("Hide ")) + name);
+    eye->setToolTip(eye->accessibleName());
+    static_cast<QGraphicsOpacityEffect *>(row->graphicsEffect())->setOpacity(hidden ? 0.5 : 1.0);
+}
+
 QWidget *makeRow(const WidgetEntry &entry, bool hidden, QWidget *parent, const std::function<void()> &toggle)
 {
     auto *row = new QWidget(parent);
     row->setObjectName(QStringLiteral("editor.widget:") + entry.key);
     auto *layout = new QHBoxLayout(row);
     layout->setContentsMargins(10, 4, 10, 4);
-    auto *name = new QLabel(entry.widget.displayName(), row);
+    auto *name = new QLabel(row);
     name->setTextFormat(Qt::PlainText);
     layout->addWidget(name, 1);
     auto *eye = new QToolButton(row);
-    eye->setObjectName(QStringLiteral("editor.widgetVisibility"));
+    eye->setObjectName(visibilityName);
     eye->setAutoRaise(true);
-    eye->setIcon(symbolIcon(hidden ? Symbol::eyeSlash : Symbol::eye, row->palette().color(QPalette::WindowText)));
-    eye->setAccessibleName((hidden ? QStringLiteral("Show ") : QStringLiteral("Hide ")) + entry.widget.displayName());
-    eye->setToolTip(eye->accessibleName());
     QObject::connect(eye, &QToolButton::clicked, row, toggle);
     layout->addWidget(eye);
-    auto *opacity = new QGraphicsOpacityEffect(row);
-    opacity->setOpacity(hidden ? 0.5 : 1.0);
-    row->setGraphicsEffect(opacity);
+    row->setGraphicsEffect(new QGraphicsOpacityEffect(row));
+    showEntry(row, entry, hidden);
     return row;
+}
+
+QStringList keysOf(const QList<WidgetEntry> &entries)
+{
+    QStringList keys;
+    for (const WidgetEntry &entry : entries)
+        keys.append(entry.key);
+    return keys;
 }
 
 } // namespace
@@ -220,19 +240,50 @@ void SourceWidgetsSection::refresh()
     m_list->setVisible(!shown.isEmpty());
     if (shown == m_shown && hidden == m_shownHidden && m_list->count() == shown.size())
         return;
+    const bool sameRows = keysOf(shown) == keysOf(m_shown) && m_list->count() == shown.size();
     m_shown = shown;
     m_shownHidden = hidden;
+    // The same rows in the same order (an eye pressed, a poll's new values) are redrawn where
+    // they are, so the focus stays on the eye the user pressed.
+    if (sameRows) {
+        for (int row = 0; row < m_list->count(); ++row)
+            showEntry(m_list->itemWidget(m_list->item(row)), shown[row], hidden.contains(shown[row].key));
+        return;
+    }
+    rebuild();
+}
 
+// The row holding the focus, if one does: its key and its position.
+std::optional<std::pair<QString, int>> SourceWidgetsSection::focusedRow() const
+{
+    const QWidget *focus = QApplication::focusWidget();
+    for (int row = 0; focus && row < m_list->count(); ++row) {
+        const QWidget *widget = m_list->itemWidget(m_list->item(row));
+        if (widget == focus || widget->isAncestorOf(focus))
+            return std::pair(m_list->item(row)->data(Qt::UserRole).toString(), row);
+    }
+    return std::nullopt;
+}
+
+void SourceWidgetsSection::rebuild()
+{
+    const auto focused = focusedRow();
     m_list->clear();
-    for (const WidgetEntry &entry : shown) {
+    for (const WidgetEntry &entry : std::as_const(m_shown)) {
         auto *item = new QListWidgetItem(m_list);
         item->setData(Qt::UserRole, entry.key);
         item->setData(Qt::AccessibleTextRole, entry.widget.displayName());
-        QWidget *row = makeRow(entry, hidden.contains(entry.key), m_list,
+        QWidget *row = makeRow(entry, m_shownHidden.contains(entry.key), m_list,
                                [this, key = entry.key] { toggleHidden(key); });
         item->setSizeHint(row->sizeHint());
         m_list->setItemWidget(item, row);
     }
+    if (!focused || m_shown.isEmpty())
+        return;
+    // The focus goes back to the eye of the same widget, or of the one now where it was.
+    const qsizetype same = keysOf(m_shown).indexOf(focused->first);
+    const int row = int(same >= 0 ? same : std::min<qsizetype>(focused->second, m_shown.size() - 1));
+    m_list->itemWidget(m_list->item(row))->findChild<QToolButton *>(visibilityName)->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace marrowick

@@ -6,6 +6,9 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <optional>
+#include <utility>
+
 class QLabel;
 class QListWidget;
 
@@ -32,6 +35,8 @@ public:
 
 private:
     void refresh();
+    void rebuild();
+    std::optional<std::pair<QString, int>> focusedRow() const;
     void syncOrderFromList();
     void moveByKeyboard(int places);
     void refreshUnsaved();

@@ -18,6 +18,7 @@
 #include "MarrowickKit/Model/UuidText.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -410,8 +411,39 @@ void SettingsView::toggleAlerts(const QUuid &id)
 
 void SettingsView::deleteSource(const QUuid &id)
 {
-    if (m_state)
-        m_state->deleteSource(id);
+    if (!m_state)
+        return;
+    // Which of the card's buttons held the focus: the card that takes the deleted one's place
+    // (the next, or the previous at the end of the list) gets the focus on the same button.
+    const SourceRow *deleted = card(id);
+    const QWidget *focus = QApplication::focusWidget();
+    const qsizetype at = m_list->column()->indexOf(id);
+    std::optional<int> button;
+    if (deleted && focus && (deleted == focus || deleted->isAncestorOf(focus))) {
+        const QList<QWidget *> buttons = cardButtons(deleted);
+        button = std::max<int>(0, int(buttons.indexOf(focus)));
+    }
+    m_state->deleteSource(id);
+    if (button)
+        focusCardNear(at, *button);
+}
+
+QList<QWidget *> SettingsView::cardButtons(const SourceRow *card)
+{
+    return {card->editButton(), card->bellButton(), card->trashButton()};
+}
+
+void SettingsView::focusCardNear(qsizetype index, int button)
+{
+    LazyColumn *column = m_list->column();
+    const qsizetype nearest = std::min(index, column->size() - 1);
+    auto *near = nearest >= 0 ? static_cast<SourceRow *>(column->widgetAt(nearest)) : nullptr;
+    if (!near) {
+        (m_emptyState->isVisible() ? m_firstSourceButton : m_addButton)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    cardButtons(near).at(button)->setFocus(Qt::OtherFocusReason);
+    m_scroll->ensureWidgetVisible(near, 0, 0);
 }
 
 void SettingsView::showAddSource()

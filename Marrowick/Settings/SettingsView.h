@@ -110,6 +110,10 @@ private:
     void showSource(SourceRow *card, const QUuid &id, Instant now) const;
     void startDrag(const QUuid &id);
     void moveByKeyboard(const QUuid &id, int places);
+    // The card's edit, bell and trash buttons, in Tab order.
+    static QList<QWidget *> cardButtons(const SourceRow *card);
+    // Focuses the button of the card at `index`, or of the last card, or the add button.
+    void focusCardNear(qsizetype index, int button);
     void openSheet(std::optional<AnySourceConfig> source);
 
     QPointer<AppState> m_state;

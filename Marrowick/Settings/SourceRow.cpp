@@ -359,9 +359,11 @@ void SourceRow::paintEvent(QPaintEvent *)
 
 bool SourceRow::handleKey(const QKeyEvent *event)
 {
-    // Delete removes the source, Alt+arrows reorder it, wherever the focus is on the card.
+    // Delete removes the source, Alt+arrows reorder it, wherever the focus is on the card. The
+    // focus goes on to the next card, so a held Delete removes only the first.
     if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
-        emit deleteRequested(m_model.id);
+        if (!event->isAutoRepeat())
+            emit deleteRequested(m_model.id);
         return true;
     }
     const QKeySequence pressed(event->keyCombination());

@@ -1,8 +1,30 @@
 #include "Marrowick/Settings/SourceRowModel.h"
 
 #include "Marrowick/State/AppState.h"
+#include "MarrowickKit/Transport/HostAddressText.h"
+#include "MarrowickKit/Transport/RequestURL.h"
 
 namespace marrowick {
+
+namespace {
+
+// The address as the card shows it: a URL without its password, an IPv6 host in brackets
+// before its port.
+QString shownEndpoint(const AnySourceConfig &source)
+{
+    const auto hostPort = [](const QString &host, qint64 port) {
+        const auto address = hostAddress(host);
+        const bool bracketed = address && address->protocol() == QAbstractSocket::IPv6Protocol;
+        return (bracketed ? u'[' + unbracketedHost(host) + u']' : host) + u':' + QString::number(port);
+    };
+    if (const auto *game = source.get<GameServerConfig>())
+        return hostPort(game->host, game->port);
+    if (const auto *tcp = source.get<TCPPortConfig>())
+        return hostPort(tcp->host, tcp->port);
+    return withHiddenPassword(source.endpoint());
+}
+
+} // namespace
 
 
 SourceRowModel SourceRowModel::make(const AppState &state, const AnySourceConfig &source)
@@ -12,7 +34,7 @@ SourceRowModel SourceRowModel::make(const AppState &state, const AnySourceConfig
     model.name = source.displayName();
     model.kind = source.kind();
     model.typeTitle = kindTitle(source.kind());
-    model.endpoint = source.endpoint();
+    model.endpoint = shownEndpoint(source);
     model.alertsEnabled = source.config().alertsEnabled;
     model.readResults(state);
     return model;

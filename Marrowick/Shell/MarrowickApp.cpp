@@ -12,6 +12,7 @@
 #include "Marrowick/Shell/PopupDismissal.h"
 #include "Marrowick/Shell/PopupPlacement.h"
 #include "Marrowick/Shell/QuitQuestion.h"
+#include "Marrowick/Shell/ScreenWorkArea.h"
 #include "Marrowick/Shell/SystemTrayWatch.h"
 #include "Marrowick/Settings/SettingsView.h"
 #include "Marrowick/Settings/SettingsWindowFront.h"
@@ -247,7 +248,7 @@ std::optional<PopupAnchor> MarrowickApp::popupAnchor() const
         screen = QGuiApplication::primaryScreen();
     if (!screen)
         return std::nullopt;
-    return PopupAnchor{icon, cursor, screen->availableGeometry()};
+    return PopupAnchor{icon, cursor, screenWorkArea(screen)};
 }
 
 void MarrowickApp::showPopover()

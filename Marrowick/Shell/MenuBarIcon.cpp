@@ -4,6 +4,7 @@
 #include "Marrowick/Style/StatusOrb.h"
 
 #include <QGuiApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -18,6 +19,50 @@ constexpr qreal designSize = 22;
 constexpr qreal dotDiameter = 6;
 constexpr qreal dotGap = 2;
 constexpr int rackUnits = 3;
+
+// Draws the icon at whatever size it is asked for: a tray on a scaled screen asks for sizes
+// between the listed ones (33 px at 150 %), which a pixmap of another size would blur.
+class MenuBarIconEngine : public QIconEngine {
+public:
+    explicit MenuBarIconEngine(MenuBarIcon icon) : m_icon(std::move(icon)) {}
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(rect.width(), rect.height());
+        const qreal scale = painter->device() ? painter->device()->devicePixelRatioF() : 1;
+        QImage image = m_icon.image(qMax(1, qRound(side * scale)));
+        image.setDevicePixelRatio(scale);
+        const QRect square(rect.x() + (rect.width() - side) / 2, rect.y() + (rect.height() - side) / 2, side, side);
+        painter->drawImage(square, image);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return QSize(side, side);
+    }
+    QPixmap pixmap(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        return QPixmap::fromImage(m_icon.image(qMax(1, qMin(size.width(), size.height()))));
+    }
+    // `size` is in device pixels already.
+    QPixmap scaledPixmap(const QSize &size, QIcon::Mode mode, QIcon::State state, qreal) override
+    {
+        return pixmap(size, mode, state);
+    }
+    // What trays that take a list of pixmaps (a StatusNotifierItem host) are offered.
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int pixels : MenuBarIcon::traySizes)
+            sizes.append(QSize(pixels, pixels));
+        return sizes;
+    }
+    QString key() const override { return QStringLiteral("MenuBarIcon"); }
+    QIconEngine *clone() const override { return new MenuBarIconEngine(m_icon); }
+
+private:
+    MenuBarIcon m_icon;
+};
 
 } // namespace
 
@@ -91,10 +136,7 @@ QImage MenuBarIcon::image(int pixels) const
 
 QIcon MenuBarIcon::icon() const
 {
-    QIcon icon;
-    for (const int pixels : traySizes)
-        icon.addPixmap(QPixmap::fromImage(image(pixels)));
-    return icon;
+    return QIcon(new MenuBarIconEngine(*this));
 }
 
 } // namespace marrowick

@@ -17,7 +17,8 @@ namespace marrowick {
 // A plain value; the tray builds a new one whenever the status changes.
 class MenuBarIcon {
 public:
-    // The sizes trays ask for, in device pixels; each is drawn on its own so it stays crisp.
+    // The sizes offered to trays that take a list, in device pixels; the icon itself is drawn
+    // at whatever size it is painted or asked for, so it stays crisp at every scale.
     static constexpr std::array<int, 4> traySizes{16, 22, 32, 44};
 
     explicit MenuBarIcon(OverallStatus status, QColor symbolColor = defaultSymbolColor());

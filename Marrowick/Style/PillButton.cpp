@@ -3,6 +3,7 @@
 #include "Marrowick/Style/MarrowickStyle.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QPainter>
 
 #include <cmath>
@@ -62,6 +63,24 @@ void PillButton::paintEvent(QPaintEvent *)
         painter.setOpacity(1);
         paintFocusRing(painter, area, fill);
     }
+}
+
+bool PillButton::isConfirmKey(const QKeyEvent *event)
+{
+    return (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+           && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+// Return presses the focused pill, as it presses a focused push button, never the window's
+// main action behind it; held down, it presses once.
+void PillButton::keyPressEvent(QKeyEvent *event)
+{
+    if (!isConfirmKey(event)) {
+        QAbstractButton::keyPressEvent(event);
+        return;
+    }
+    if (!event->isAutoRepeat())
+        click();
 }
 
 // Keyboard users need to see which pill Space will press: a ring 3:1 apart from both sides.

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QKeyEvent;
 class QPainter;
 
 namespace marrowick {
@@ -28,11 +29,14 @@ public:
     // widget would hand on: what it starts is already running, and its owner ignores presses.
     bool isBusy() const { return m_busy; }
     void setBusy(bool busy);
+    // Return or Enter alone: the key that presses a focused pill, and a window's main action.
+    static bool isConfirmKey(const QKeyEvent *event);
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void paintFocusRing(QPainter &painter, const QRectF &area, const QColor &fill) const;

@@ -96,21 +96,73 @@ QSize WindowFit::room(const QWidget *window)
                       frameMargins(window), screen->devicePixelRatio());
 }
 
-void WindowFit::fit()
+// Qt's screen of a window changes only once the window system has told where the window went;
+// until then a window moved onto another screen is still reported on the one it left, and a
+// fit for that screen would move it back, over and over. The window system counts a window on
+// the screen under its centre, in device pixels: the screens' device-independent areas of
+// different scales leave gaps and overlaps between them.
+bool WindowFit::reportedScreenIsStale(const QScreen *screen) const
 {
-    const QScreen *screen = screenOf(m_window);
+    const QWindow *handle = m_window->windowHandle();
+    if (!handle || !handle->isVisible())
+        return false;
+    const auto devicePixelArea = [](const QScreen *of) {
+        const QRect area = of->geometry();
+        return QRectF(area.topLeft(), QSizeF(area.size()) * of->devicePixelRatio());
+    };
+    const QPointF origin = screen->geometry().topLeft();
+    const QPointF centre = origin + (QRectF(m_window->geometry()).center() - origin) * screen->devicePixelRatio();
+    if (devicePixelArea(screen).contains(centre))
+        return false;
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return std::any_of(screens.cbegin(), screens.cend(),
+                       [&](const QScreen *other) { return devicePixelArea(other).contains(centre); });
+}
+
+void WindowFit::followScreen(const QScreen *screen)
+{
+    if (m_followed == screen)
+        return;
+    if (m_followed)
+        disconnect(m_followed, nullptr, this, nullptr);
+    m_followed = screen;
     if (!screen)
         return;
-    m_frame = frameMargins(m_window);
+    const auto refit = [this] {
+        if (m_window->isVisible())
+            follow(false);
+    };
+    connect(screen, &QScreen::geometryChanged, this, refit);
+    connect(screen, &QScreen::availableGeometryChanged, this, refit);
+    connect(screen, &QScreen::logicalDotsPerInchChanged, this, refit);
+    connect(screen, &QScreen::physicalDotsPerInchChanged, this, refit);
+}
+
+void WindowFit::follow(bool placed)
+{
+    const QScreen *screen = screenOf(m_window);
+    followScreen(screen);
+    if (!screen || reportedScreenIsStale(screen))
+        return;
+    const Fitting now{screen, screen->availableGeometry(), screen->devicePixelRatio(), frameMargins(m_window)};
+    if (now != m_fitted)
+        fit(now);
+    else if (placed)
+        keepInside();
+}
+
+void WindowFit::fit(const Fitting &fitting)
+{
+    m_fitted = fitting;
     if (!m_designed) {
         // Shrinks the window where it is larger; its content's minimum is the least it can take.
-        const QSize room = fittedSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), screen->availableGeometry().size(),
-                                      m_frame, screen->devicePixelRatio());
+        const QSize room = fittedSize(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), fitting.area.size(), fitting.frame,
+                                      fitting.scale);
         m_window->setMaximumSize(room.expandedTo(m_window->minimumSize()));
         keepInside();
         return;
     }
-    const QSize size = fittedSize(*m_designed, screen->availableGeometry().size(), m_frame, screen->devicePixelRatio());
+    const QSize size = fittedSize(*m_designed, fitting.area.size(), fitting.frame, fitting.scale);
     if (size == *m_designed) {
         m_window->setFixedSize(*m_designed);
     } else {
@@ -133,7 +185,7 @@ void WindowFit::keepInside()
         return;
     const QRect area = screen->availableGeometry();
     // A window's position is that of its frame.
-    const QRect outer(m_window->pos(), m_window->size().grownBy(m_frame));
+    const QRect outer(m_window->pos(), m_window->size().grownBy(m_fitted.frame));
     const QPoint inside = keptInside(outer, area);
     if (inside != outer.topLeft())
         m_window->move(inside);
@@ -161,12 +213,34 @@ bool WindowFit::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_window)
         return QObject::eventFilter(watched, event);
-    if (event->type() == QEvent::Show)
+    switch (event->type()) {
+    case QEvent::Show:
+        // Fitted before it is mapped; the window manager may frame it otherwise than last time.
         m_placed = false;
-    const bool placed = isPlacement(event);
-    const bool framed = event->type() == QEvent::Move && frameMargins(m_window) != m_frame;
-    if (placed || framed || event->type() == QEvent::Show || event->type() == QEvent::ScreenChangeInternal)
-        fit();
+        m_fitted = {};
+        follow(false);
+        break;
+    case QEvent::ScreenChangeInternal:
+        // Qt gives the window its place on the new screen only after telling of the change.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_window->isVisible())
+                    follow(false);
+            },
+            Qt::QueuedConnection);
+        break;
+    case QEvent::Move: {
+        if (!m_window->isVisible())
+            break;
+        const bool placed = isPlacement(event);
+        if (placed || frameMargins(m_window) != m_fitted.frame)
+            follow(placed);
+        break;
+    }
+    default:
+        break;
+    }
     return QObject::eventFilter(watched, event);
 }
 

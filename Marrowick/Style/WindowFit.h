@@ -3,6 +3,7 @@
 #include <QMargins>
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 
@@ -23,8 +24,9 @@ QPoint keptInside(const QRect &rect, const QRect &area);
 // area (a laptop at 125 or 150 %) such a window would reach under the panel or off the screen,
 // where the window manager cannot resize it: there it takes the room the area leaves beside its
 // frame, resizable up to its designed size, and is moved inside the area. Its content must
-// scroll, with its buttons outside the scrolling part. Fitted when shown, when it changes
-// screens, once the window manager has placed it and whenever its frame changes.
+// scroll, with its buttons outside the scrolling part. Fitted when shown, and again once per
+// change of its screen, of that screen's size or scale, or of its frame; never in reply to a
+// move of its own. The window manager's first placement is kept inside the area.
 class WindowFit : public QObject {
     Q_OBJECT
 
@@ -45,10 +47,25 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // What a fit depends on; the window is fitted again only when one of them changes.
+    struct Fitting {
+        const QScreen *screen = nullptr;
+        QRect area;
+        qreal scale = 0;
+        QMargins frame;
+        bool operator==(const Fitting &) const = default;
+    };
+
     WindowFit(QWidget *window, std::optional<QSize> designed);
     static const QScreen *screenOf(const QWidget *window);
     static QMargins frameMargins(const QWidget *window);
-    void fit();
+    // Fits the window where what it depends on has changed since the last fit, else only keeps
+    // it inside the area where `placed`; nothing while the window system still has it on
+    // another screen than the one Qt reports.
+    void follow(bool placed);
+    bool reportedScreenIsStale(const QScreen *screen) const;
+    void followScreen(const QScreen *screen);
+    void fit(const Fitting &fitting);
     void keepInside();
     // Whether `event` is the window manager's placement of the shown window.
     bool isPlacement(const QEvent *event);
@@ -56,8 +73,10 @@ private:
     QWidget *m_window;
     // None for a window that chooses its own size.
     std::optional<QSize> m_designed;
-    // The frame the last fit allowed for.
-    QMargins m_frame;
+    // What the last fit allowed for.
+    Fitting m_fitted;
+    // The screen whose changes of size and scale are followed.
+    QPointer<const QScreen> m_followed;
     // Whether the window manager has placed the window since it was last shown, and where the
     // window was last asked to go.
     bool m_placed = false;

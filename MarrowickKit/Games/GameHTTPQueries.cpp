@@ -1,6 +1,7 @@
 #include "MarrowickKit/Games/GameHTTPQueries.h"
 
 #include "MarrowickKit/Games/GameJSONReaders.h"
+#include "MarrowickKit/Transport/HostAddressText.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
 #include "MarrowickKit/Model/ProviderError.h"
 
@@ -77,7 +78,12 @@ HTTPRequest gameRequest(const QString &host, quint16 port, bool useTLS, const QS
 {
     QUrl url;
     url.setScheme(useTLS ? QStringLiteral("https") : QStringLiteral("http"));
-    url.setHost(host, QUrl::StrictMode);
+    // An IPv6 address goes into the URL in brackets, its zone's "%" escaped as URLs write it.
+    const auto address = hostAddress(host);
+    if (address && address->protocol() == QAbstractSocket::IPv6Protocol)
+        url.setHost(u'[' + unbracketedHost(host).replace(u'%', QStringLiteral("%25")) + u']', QUrl::StrictMode);
+    else
+        url.setHost(host, QUrl::StrictMode);
     url.setPort(port);
     url.setPath(path);
     if (!query.isEmpty())

@@ -1,5 +1,6 @@
 #include "MarrowickKit/Transport/HostLookup.h"
 
+#include "MarrowickKit/Transport/HostAddressText.h"
 #include "MarrowickKit/Transport/NetworkErrors.h"
 
 #include <QUrl>
@@ -96,8 +97,8 @@ HostLookup::Resolve HostLookup::systemResolve()
 QCoro::Task<HostAddresses> HostLookup::addresses(QString host, CancelToken cancel)
 {
     cancel.throwIfCancelled();
-    if (QHostAddress literal; literal.setAddress(host))
-        co_return HostAddresses{{literal}};
+    if (const auto literal = hostAddress(host))
+        co_return HostAddresses{{*literal}};
     // The name as DNS spells it (an international name in its ASCII form), which also folds case.
     const QString name = QString::fromLatin1(QUrl::toAce(host));
     if (name.isEmpty())

@@ -18,7 +18,7 @@ struct HostAddresses {
 };
 
 // Turns host texts into addresses for every transport. An address literal (a zone included,
-// "fe80::1%eth0") stands for itself. A name is looked up as the system looks it up (hosts file,
+// "fe80::1%eth0", in a URL's brackets or not) stands for itself. A name is looked up as the system looks it up (hosts file,
 // DNS and the rest), for every address family, whether or not this computer has an address of
 // that family beside loopback: a name that only has an IPv4 address still reaches a service on
 // this computer or its LAN when the computer keeps only an IPv6 address. Each answer is kept

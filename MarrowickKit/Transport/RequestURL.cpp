@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace marrowick {
 
 namespace {
@@ -61,6 +63,18 @@ QByteArray typedTarget(const QString &text)
     return target;
 }
 
+// The text after a host's colon: nothing, or a number of 1 to 65535 in ASCII digits alone.
+bool isUsablePort(QStringView port)
+{
+    if (port.isEmpty())
+        return true;
+    if (!std::all_of(port.cbegin(), port.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return false;
+    bool number = false;
+    const int value = port.toInt(&number);
+    return number && value >= 1 && value <= 65535;
+}
+
 } // namespace
 
 HTTPRequest RequestURL::request() const
@@ -81,6 +95,44 @@ bool namesUserInfo(const QString &text)
 {
     const qsizetype start = authorityStart(text);
     return start >= 0 && text.sliced(start, authorityEnd(text, start) - start).lastIndexOf(u'@') > 0;
+}
+
+URLFault requestURLFault(const QString &text)
+{
+    if (text.isEmpty())
+        return URLFault::host;
+    if (text.front().isSpace() || text.back().isSpace())
+        return URLFault::spaceAtEnd;
+    const auto blank = [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; };
+    if (std::any_of(text.cbegin(), text.cend(), blank))
+        return URLFault::space;
+    const qsizetype start = authorityStart(text);
+    const QString scheme = start < 0 ? QString() : text.left(start - 3).toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return URLFault::scheme;
+    // The host and port, after any user information.
+    const QString authority = text.sliced(start, authorityEnd(text, start) - start);
+    const QString hostPort = authority.sliced(authority.lastIndexOf(u'@') + 1);
+    const qsizetype bracket = hostPort.startsWith(u'[') ? hostPort.indexOf(u']') : -1;
+    if (hostPort.startsWith(u'[') && bracket < 0)
+        return URLFault::malformed;
+    const qsizetype colon = hostPort.indexOf(u':', std::max<qsizetype>(bracket, 0));
+    if ((colon < 0 ? hostPort.size() : colon) == 0)
+        return URLFault::host;
+    if (colon >= 0 && !isUsablePort(QStringView(hostPort).sliced(colon + 1)))
+        return URLFault::port;
+    const QUrl url(text, QUrl::StrictMode);
+    return url.isValid() && !url.host().isEmpty() ? URLFault::none : URLFault::malformed;
+}
+
+QString withHiddenPassword(const QString &text)
+{
+    const qsizetype start = authorityStart(text);
+    const qsizetype at = start < 0 ? -1 : text.sliced(start, authorityEnd(text, start) - start).lastIndexOf(u'@');
+    const qsizetype colon = at < 0 ? -1 : text.sliced(start, at).indexOf(u':');
+    if (colon < 0)
+        return text;
+    return text.left(start + colon + 1) + QStringLiteral("\u2022\u2022\u2022") + text.sliced(start + at);
 }
 
 std::optional<RequestURL> parsedURL(const QString &text)

@@ -1,12 +1,12 @@
 #include "MarrowickKit/Transport/SRVResolver.h"
 
-#include <QHostAddress>
+#include "MarrowickKit/Transport/HostAddressText.h"
 
 namespace marrowick {
 
 bool isHostName(const QString &text)
 {
-    return !text.isEmpty() && !QHostAddress().setAddress(text);
+    return !text.isEmpty() && !hostAddress(text);
 }
 
 QCoro::Task<std::optional<SRVRecord>> NoSRVResolver::resolve(QString, CancelToken) const

@@ -32,8 +32,8 @@ public:
     QCoro::Task<std::optional<SRVRecord>> resolve(QString service, CancelToken cancel = {}) const override;
 };
 
-// True for a non-empty text that is not an IPv4 or IPv6 address, read as the sockets read one:
-// only such a name is worth an SRV lookup.
+// True for a non-empty text that is not an IPv4 or IPv6 address (hostAddress()): only such a
+// name is worth an SRV lookup.
 bool isHostName(const QString &text);
 
 // The resolver that asks the system's DNS servers.

@@ -109,6 +109,7 @@ private slots:
     void editingKeepsTheStoredSecret();
     void cancelWhileSavingWritesNothing();
     void widgetsSectionHidesAndReorders();
+    void widgetsSectionKeepsTheFocus();
     void alertSettings();
     void settingsWindowOpensTheSheet();
 };
@@ -188,9 +189,12 @@ void TestAddSourceView::messageLine_data()
     const QString queryPort = "Enter a query port between 1 and 65535, or leave it blank.";
     QTest::newRow("implied https") << "httpPing" << QStringList{"name=A", "baseURL=myhost:8080"} << "Will use https://myhost:8080" << "" << "";
     QTest::newRow("host and port") << "tcpPort" << QStringList{"name=A", "host=nas:+0080"} << "Will use host nas, port 80" << "" << "";
+    QTest::newRow("ipv6 host and port") << "tcpPort" << QStringList{"name=A", "host=[::1]:22"} << "Will use host ::1, port 22" << "" << "";
     QTest::newRow("user in url") << "httpPing" << QStringList{"name=A", "baseURL=https://u:p@h"} << credential << "editor.baseURL" << credential;
     QTest::newRow("scheme") << "jsonWidget" << QStringList{"name=A", "baseURL=ftp://h", "jsonFields=a=b"} << scheme << "editor.baseURL" << scheme;
     QTest::newRow("no host") << "kuma" << QStringList{"name=A", "baseURL=/status", "statusPageSlug=s"} << noHost << "editor.baseURL" << noHost;
+    const QString port = "Enter a port between 1 and 65535 after the host, or none.";
+    QTest::newRow("port in the url") << "httpPing" << QStringList{"name=A", "baseURL=http://nas.lan:99999/"} << port << "editor.baseURL" << port;
     QTest::newRow("host") << "tcpPort" << QStringList{"name=A", "host=https://nas"} << host << "editor.host" << host;
     QTest::newRow("interval") << "beszel" << QStringList{"name=A", "baseURL=https://b", "secret=t", "pollSeconds=4"} << interval << "editor.pollSeconds" << interval;
     QTest::newRow("query port") << "gameServer" << QStringList{"game=rust", "name=A", "host=h", "queryPort=70000"} << queryPort << "editor.queryPort" << queryPort;
@@ -812,6 +816,40 @@ void TestAddSourceView::widgetsSectionHidesAndReorders()
     const WidgetLayout stored = WidgetLayout::load(*rig.settings);
     QCOMPARE(stored, rig.state->widgetLayout());
     QVERIFY(stored.hidden.contains(prefix + QStringLiteral("disk")));
+}
+
+// Space on an eye hides the widget and leaves the focus on that eye, so the next Space shows it
+// again instead of pressing another button (Cancel, losing the edits). A new order moves the
+// focus with the widget's row.
+void TestAddSourceView::widgetsSectionKeepsTheFocus()
+{
+    EditorRig rig;
+    rig.buildEditorState();
+    const AnySourceConfig source = tcpSource(QUuid::createUuid());
+    rig.state->addSource(source);
+    VirtualClock::settle();
+    rig.open(source);
+    rig.sheet->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.sheet));
+    const QString prefix = QStringLiteral("editor.widget:") + uuidText(source.id()) + QStringLiteral("/check:");
+    const auto eyeOf = [&](const QString &key) {
+        QWidget *row = rig.find(prefix + key);
+        return row ? row->findChild<QToolButton *>() : nullptr;
+    };
+    QTRY_VERIFY(eyeOf("disk"));
+    eyeOf("disk")->setFocus(Qt::TabFocusReason);
+
+    for (const QString &name : {QStringLiteral("Show Disk"), QStringLiteral("Hide Disk")}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QTRY_COMPARE(eyeOf("disk")->accessibleName(), name);
+        QCOMPARE(QApplication::focusWidget(), eyeOf("disk"));
+        QVERIFY(rig.sheet && rig.sheet->isVisible());
+    }
+    auto *list = rig.find<QListWidget>(QStringLiteral("editor.widgetList"));
+    QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
+    QTRY_COMPARE(rig.find<SourceWidgetsSection>(QStringLiteral("editor.widgets"))->entries().first().key,
+                 uuidText(source.id()) + QStringLiteral("/check:memory"));
+    QTRY_COMPARE(QApplication::focusWidget(), eyeOf("disk"));
 }
 
 void TestAddSourceView::alertSettings()

@@ -59,6 +59,7 @@ const QString badScheme = QStringLiteral("Enter a full URL starting with http://
 const QString noHost = QStringLiteral("Enter a full URL including a host, e.g. https://status.homelab.local.");
 const QString badHost =
     QStringLiteral("Enter a plain host or IP, like nas.local or 192.168.1.10 \u2014 no spaces, line breaks, or scheme.");
+const QString badPort = QStringLiteral("Enter a port between 1 and 65535 after the host, or none.");
 const QString badInterval = QStringLiteral("Enter a check interval between 5 and 3600 seconds.");
 const QString badQueryPort = QStringLiteral("Enter a query port between 1 and 65535, or leave it blank.");
 
@@ -115,8 +116,22 @@ void TestSourceFormState::validation_data()
     QTest::newRow("empty user info") << "httpPing" << QStringList{"name=A", "url=http://@host/"} << none << true;
     QTest::newRow("@ after the host") << "httpPing" << QStringList{"name=A", "url=http://host/a@b?c=d@e"} << none << true;
     QTest::newRow("ftp scheme") << "httpPing" << QStringList{"name=A", "url=ftp://host"} << badScheme << false;
-    QTest::newRow("unparsable url is no scheme fault") << "httpPing" << QStringList{"name=A", "url=http://[::1"} << none << true;
-    QTest::newRow("scheme alone") << "httpPing" << QStringList{"name=A", "url=https://"} << none << true;
+    // A URL no poll could use is refused with its reason, as typed.
+    QTest::newRow("unparsable url") << "httpPing" << QStringList{"name=A", "url=http://[::1"}
+                                    << "Enter a valid URL, e.g. https://status.homelab.local." << false;
+    QTest::newRow("scheme alone") << "httpPing" << QStringList{"name=A", "url=https://"} << noHost << false;
+    QTest::newRow("one slash after the scheme") << "kuma" << QStringList{"name=A", "url=http:/nas.lan/", "slug=s"} << badScheme << false;
+    QTest::newRow("space after the url, as pasted") << "httpPing" << QStringList{"name=A", "url=https://nas.lan/ "}
+                                                    << "Remove the space at the start or end of the URL." << false;
+    QTest::newRow("space before a bare host") << "beszel" << QStringList{"name=A", "url= nas.lan", "secret=t"}
+                                              << "Remove the space at the start or end of the URL." << false;
+    QTest::newRow("space in the host") << "jsonWidget" << QStringList{"name=A", "url=http://nas .lan/", "fields=a=b"}
+                                       << "Remove the spaces from the URL; in a path, write a space as %20." << false;
+    QTest::newRow("port with plus") << "httpPing" << QStringList{"name=A", "url=http://nas.lan:+8080/"} << badPort << false;
+    QTest::newRow("port too big") << "httpPing" << QStringList{"name=A", "url=https://nas.lan:99999"} << badPort << false;
+    QTest::newRow("port zero") << "httpPing" << QStringList{"name=A", "url=http://nas.lan:0/"} << badPort << false;
+    QTest::newRow("port zero of a bare host") << "httpPing" << QStringList{"name=A", "url=nas.lan:0"} << badPort << false;
+    QTest::newRow("ipv6 url with port") << "httpPing" << QStringList{"name=A", "url=http://[::1]:8080/x"} << none << true;
     QTest::newRow("no host") << "jsonWidget" << QStringList{"name=A", "url=/api/status", "fields=a=b"} << noHost << false;
     QTest::newRow("json needs a field") << "jsonWidget" << QStringList{"name=A", "url=https://h/api"} << none << false;
     QTest::newRow("empty name") << "httpPing" << QStringList{"name= \t", "url=https://h"} << none << false;
@@ -124,7 +139,14 @@ void TestSourceFormState::validation_data()
     QTest::newRow("host port zero") << "tcpPort" << QStringList{"name=A", "host=nas:0"} << badHost << false;
     QTest::newRow("host port too big") << "tcpPort" << QStringList{"name=A", "host=nas:70000"} << badHost << false;
     QTest::newRow("host port letters") << "tcpPort" << QStringList{"name=A", "host=nas:abc"} << badHost << false;
-    QTest::newRow("ipv6 literal") << "tcpPort" << QStringList{"name=A", "host=::1"} << badHost << false;
+    // An IPv6 address is a plain IP, with or without brackets, with a zone or not.
+    QTest::newRow("ipv6 literal") << "tcpPort" << QStringList{"name=A", "host=::1"} << none << true;
+    QTest::newRow("ipv6 in brackets") << "gameServer" << QStringList{"name=A", "host=[2001:db8::5]", "game=rust"} << none << true;
+    QTest::newRow("ipv6 with a zone") << "tcpPort" << QStringList{"name=A", "host= fe80::1%lo "} << none << true;
+    QTest::newRow("ipv6 in brackets with port") << "tcpPort" << QStringList{"name=A", "host=[::1]:2222", "port=x"} << none << true;
+    QTest::newRow("ipv6 in brackets, port zero") << "tcpPort" << QStringList{"name=A", "host=[::1]:0"} << badHost << false;
+    QTest::newRow("ipv6 bracket left open") << "tcpPort" << QStringList{"name=A", "host=[::1"} << badHost << false;
+    QTest::newRow("not an address") << "tcpPort" << QStringList{"name=A", "host=nas::1"} << badHost << false;
     QTest::newRow("host with scheme") << "tcpPort" << QStringList{"name=A", "host=https://nas"} << badHost << false;
     QTest::newRow("host with space") << "tcpPort" << QStringList{"name=A", "host=my host"} << badHost << false;
     QTest::newRow("port with blank") << "tcpPort" << QStringList{"name=A", "host=nas", "port= 8080"} << none << false;
@@ -171,6 +193,10 @@ void TestSourceFormState::builtConfiguration_data()
                             << R"({"beszel":{"_0":{"alertThreshold":10,"alertsEnabled":true,"baseURL":"http://hub","displayName":"Hub","id":"%1","pollInterval":30,"tokenRef":"beszel-%1"}}})";
     QTest::newRow("tcp") << "tcpPort" << QStringList{"name=SSH", "host= nas:+0022 ", "every=+15"}
                          << R"({"tcpPort":{"_0":{"alertThreshold":3,"alertsEnabled":true,"displayName":"SSH","host":"nas","id":"%1","pollInterval":15,"port":22}}})";
+    QTest::newRow("tcp over ipv6 in brackets") << "tcpPort" << QStringList{"name=SSH", "host=[::1]:2222"}
+                         << R"({"tcpPort":{"_0":{"alertThreshold":3,"alertsEnabled":true,"displayName":"SSH","host":"::1","id":"%1","pollInterval":60,"port":2222}}})";
+    QTest::newRow("game at a zoned address") << "gameServer" << QStringList{"name=R", "host=[fe80::1%lo]", "game=rust"}
+                         << R"({"gameServer":{"_0":{"alertThreshold":3,"alertsEnabled":true,"displayName":"R","gameID":"rust","host":"fe80::1%lo","id":"%1","pollInterval":60,"port":28015,"useTLS":false}}})";
     QTest::newRow("steam game keeps query port") << "gameServer" << QStringList{"name=R", "host=h", "game=rust", "query=28016", "secret=x"}
                          << R"({"gameServer":{"_0":{"alertThreshold":3,"alertsEnabled":true,"displayName":"R","gameID":"rust","host":"h","id":"%1","pollInterval":60,"port":28015,"queryPort":28016,"useTLS":false}}})";
     QTest::newRow("optional token game") << "gameServer" << QStringList{"name=F", "host=h", "game=" + gameWithOptionalToken, "secret=t"}

@@ -269,6 +269,8 @@ private slots:
     void addressesFormURLs()
     {
         QCOMPARE(gameRequest("fd00::5", 8212, false, "/v1/api/info").url, QUrl("http://[fd00::5]:8212/v1/api/info"));
+        QCOMPARE(gameRequest("[fd00::5]", 8212, false, "/v1/api/info").url, QUrl("http://[fd00::5]:8212/v1/api/info"));
+        QCOMPARE(gameRequest("fe80::1%eth0", 8212, false, "/v1/api/info").url.host(), QStringLiteral("fe80::1%eth0"));
         QCOMPARE(gameRequest("10.0.0.5", 443, true, "/info.json").url, QUrl("https://10.0.0.5:443/info.json"));
     }
 };

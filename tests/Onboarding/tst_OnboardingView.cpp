@@ -23,7 +23,8 @@ private slots:
 
     void everyWayOutCompletesTheFirstRun_data()
     {
-        QTest::addColumn<QString>("presses"); // b: back/skip, n: next/done, r: Return, x: close button
+        // b: back/skip, n: next/done, r: Return, B: Return on the focused back or skip, x: close button
+        QTest::addColumn<QString>("presses");
         QTest::addColumn<int>("step");        // where it stands at the end; -1: closed
         QTest::addColumn<QString>("titles");  // the two button titles at the end
         QTest::newRow("skip") << "b" << -1 << "";
@@ -31,6 +32,8 @@ private slots:
         QTest::newRow("last page") << "nn" << 2 << "Back Done";
         QTest::newRow("done") << "nnn" << -1 << "";
         QTest::newRow("return presses done") << "rrr" << -1 << "";
+        QTest::newRow("return on the focused skip") << "B" << -1 << "";
+        QTest::newRow("return on the focused back") << "nnB" << 1 << "Back Next";
         QTest::newRow("close button") << "nx" << -1 << "";
     }
 
@@ -52,6 +55,8 @@ private slots:
                 window->forwardButton()->click();
             else if (press == u'r')
                 QTest::keyClick(window, Qt::Key_Return);
+            else if (press == u'B')
+                QTest::keyClick(window->backButton(), Qt::Key_Return);
             else
                 window->close();
         }

@@ -5,6 +5,7 @@
 #include "support/ScriptedHosts.h"
 #include "support/TestSupport.h"
 
+#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 
@@ -48,6 +49,27 @@ private slots:
         // The connection is closed at once; nothing is sent.
         QTRY_COMPARE(server.closedCount(), 1);
         QVERIFY(server.received().isEmpty());
+    }
+
+    // An IPv6 address is connected to as it is, written as in a URL or not, with a zone or not.
+    void anAddressNeedsNoLookup_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("plain") << "::1";
+        QTest::newRow("in brackets") << "[::1]";
+        QTest::newRow("with a zone") << "::1%lo";
+        QTest::newRow("in brackets with a zone") << "[::1%lo]";
+    }
+    void anAddressNeedsNoLookup()
+    {
+        QFETCH(QString, host);
+        QTcpServer server;
+        if (!server.listen(QHostAddress::LocalHostIPv6))
+            QSKIP("This machine has no IPv6 loopback");
+        TCPPortProvider provider(TCPPortConfig(sourceID, QStringLiteral("SSH"), host, server.serverPort()), {});
+        const auto check = onlyCheck(await(provider.fetch()));
+        QCOMPARE(check.detail, std::nullopt);
+        QCOMPARE(check.status, ServiceStatus::up);
     }
 
     // A name that a slow resolver answers is up, and the time of its lookup is not the

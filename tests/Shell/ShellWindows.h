@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QScreen>
 
 namespace marrowick::test {
 
@@ -13,6 +14,16 @@ inline PopoverView *popover()
     for (QWidget *window : QApplication::topLevelWidgets()) {
         if (auto *view = qobject_cast<PopoverView *>(window))
             return view;
+    }
+    return nullptr;
+}
+
+// The screen Qt knows by that name, or none.
+inline QScreen *screenNamed(const QString &name)
+{
+    for (QScreen *screen : QGuiApplication::screens()) {
+        if (screen->name() == name)
+            return screen;
     }
     return nullptr;
 }

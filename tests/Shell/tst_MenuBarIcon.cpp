@@ -101,6 +101,44 @@ private slots:
             expected.append(QSize(pixels, pixels));
         QCOMPARE(icon.availableSizes(), expected);
     }
+
+    // A tray slot on a scaled screen is drawn at its own size in device pixels, not resampled
+    // from the nearest listed one.
+    void iconIsDrawnAtTheSizeTheTrayAsks_data()
+    {
+        QTest::addColumn<int>("slot"); // device-independent pixels
+        QTest::addColumn<qreal>("scale");
+        QTest::addColumn<int>("pixels");
+        QTest::newRow("22 at 100 %") << 22 << 1.0 << 22;
+        QTest::newRow("22 at 125 %") << 22 << 1.25 << 28;
+        QTest::newRow("22 at 150 %") << 22 << 1.5 << 33;
+        QTest::newRow("24 at 150 %") << 24 << 1.5 << 36;
+        QTest::newRow("22 at 200 %") << 22 << 2.0 << 44;
+        QTest::newRow("30 at 100 %") << 30 << 1.0 << 30;
+    }
+    void iconIsDrawnAtTheSizeTheTrayAsks()
+    {
+        QFETCH(int, slot);
+        QFETCH(qreal, scale);
+        QFETCH(int, pixels);
+        const MenuBarIcon icon(OverallStatus::down, Qt::black);
+        const QImage drawn = icon.image(pixels);
+
+        // As the X11 tray paints its slot.
+        QImage slotImage(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+        slotImage.setDevicePixelRatio(scale);
+        slotImage.fill(Qt::transparent);
+        QPainter painter(&slotImage);
+        icon.icon().paint(&painter, QRect(0, 0, slot, slot));
+        painter.end();
+        slotImage.setDevicePixelRatio(1);
+        QCOMPARE(slotImage, drawn);
+
+        // As a tray that asks for a pixmap.
+        QImage asked = icon.icon().pixmap(QSize(slot, slot), scale).toImage().convertToFormat(drawn.format());
+        asked.setDevicePixelRatio(1);
+        QCOMPARE(asked, drawn);
+    }
 };
 
 QTEST_MAIN(TestMenuBarIcon)

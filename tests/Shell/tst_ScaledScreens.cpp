@@ -6,6 +6,7 @@
 #include "Marrowick/Style/WindowFit.h"
 
 #include "Popover/PopoverRig.h"
+#include "Shell/ShellWindows.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -27,15 +28,6 @@ const char screensConfig[] = R"({"screens": [
     {"name": "laptop125", "x": 1280, "y": 0, "width": 1366, "height": 768, "logicalDpi": 120, "logicalBaseDpi": 96},
     {"name": "desk", "x": 2646, "y": 0, "width": 1920, "height": 1080, "logicalDpi": 96, "logicalBaseDpi": 96}
 ]})";
-
-QScreen *screenNamed(const QString &name)
-{
-    for (QScreen *screen : QGuiApplication::screens()) {
-        if (screen->name() == name)
-            return screen;
-    }
-    return nullptr;
-}
 
 QString rectText(const QRect &rect)
 {

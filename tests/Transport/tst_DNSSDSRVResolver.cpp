@@ -205,6 +205,8 @@ private slots:
         QTest::newRow("dotted name") << QStringLiteral("mc.example.org") << true;
         QTest::newRow("single label") << QStringLiteral("nas") << true;
         QTest::newRow("IPv6 with zone") << QStringLiteral("fe80::1%eth0") << false;
+        QTest::newRow("IPv6 in brackets") << QStringLiteral("[2001:db8::1]") << false;
+        QTest::newRow("IPv4 in brackets is no address") << QStringLiteral("[192.168.1.20]") << true;
     }
 
     void isHostName()

@@ -106,6 +106,8 @@ private slots:
         QTest::newRow("IPv4") << "192.168.1.20" << "192.168.1.20";
         QTest::newRow("IPv6") << "fd00::20" << "fd00::20";
         QTest::newRow("link-local with its zone") << "fe80::1%lo" << "fe80::1%lo";
+        QTest::newRow("IPv6 in brackets, as in a URL") << "[::1]" << "::1";
+        QTest::newRow("link-local with its zone in brackets") << "[fe80::1%lo]" << "fe80::1%lo";
         QTest::newRow("empty") << "" << "";
         QTest::newRow("blank inside") << "my nas" << "";
     }

@@ -7,27 +7,31 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace marrowick::test {
 
-PrivateDisplay::PrivateDisplay()
+PrivateDisplay::PrivateDisplay(QSize size)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty())
         return;
+    const QByteArray screen = QByteArray::number(size.width()) + 'x' + QByteArray::number(size.height()) + "x24";
     int pipe[2];
     if (::pipe2(pipe, O_CLOEXEC) != 0)
         return;
     m_server = ::fork();
     if (m_server == 0) {
+        // A test that is killed or aborts (its watchdog) takes its server with it.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         // The server writes the display it took to this descriptor, so no number is guessed.
         ::fcntl(pipe[1], F_SETFD, 0);
         const int quiet = ::open("/dev/null", O_WRONLY);
         ::dup2(quiet, STDERR_FILENO);
         const QByteArray fd = QByteArray::number(pipe[1]);
-        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.constData(), "-nolisten", "tcp", "-screen", "0", "1280x800x24",
-                 static_cast<char *>(nullptr));
+        ::execlp("Xvfb", "Xvfb", "-displayfd", fd.constData(), "-nolisten", "tcp", "-noreset", "-screen", "0",
+                 screen.constData(), static_cast<char *>(nullptr));
         ::_exit(127);
     }
     ::close(pipe[1]);
