@@ -20,6 +20,7 @@
 #include "Marrowick/Shell/TerminationSignals.h"
 #include "MarrowickKit/Credentials/KeychainCredentialStore.h"
 #include "MarrowickKit/Providers/ProviderRegistry.h"
+#include "MarrowickKit/Transport/HostLookup.h"
 #include "MarrowickKit/Transport/SystemNetworkStatus.h"
 
 #include <QApplication>
@@ -141,7 +142,10 @@ std::unique_ptr<AppState> MarrowickApp::makeAppState(AppSettings *settings)
     services.sleep = [](double seconds, CancelToken cancel) { return continuousSleep(seconds, std::move(cancel)); };
     services.now = [] { return Instant::now(); };
     services.bootClock = BootClock::system();
-    services.network = std::make_shared<SystemNetworkStatus>();
+    auto network = std::make_shared<SystemNetworkStatus>();
+    // Polls made after a change do not wait on lookups begun on the network as it was.
+    QObject::connect(network.get(), &NetworkStatus::changed, network.get(), &systemLookupsNetworkChanged);
+    services.network = std::move(network);
     services.isUnderTest = AppState::environmentIsUnderTest();
     return std::make_unique<AppState>(std::move(services));
 }

@@ -24,6 +24,8 @@ public:
     DNSSDSRVResolver(QHostAddress server, quint16 port, MonotonicClock clock = bootTimeSeconds);
 
     QCoro::Task<std::optional<SRVRecord>> resolve(QString service, CancelToken cancel = {}) const override;
+    // As HostLookup::networkChanged().
+    void networkChanged() const { m_answers.startAfresh(); }
 
 private:
     LookupCache<std::optional<SRVRecord>> m_answers;

@@ -1,5 +1,7 @@
 #include "MarrowickKit/Transport/HTTPConnectionPool.h"
 
+#include "MarrowickKit/Transport/NetworkErrors.h"
+
 #include <QCoreApplication>
 #include <QNetworkProxy>
 #include <QSslSocket>
@@ -71,7 +73,9 @@ std::unique_ptr<HTTPConnection> HTTPConnectionPool::take(const HTTPTarget &targe
         while (!found->second.empty()) {
             std::unique_ptr<HTTPConnection> connection = std::move(found->second.back().connection);
             found->second.pop_back();
-            if (isServing(*connection))
+            // A request on a connection whose route went away would only wait out its time-out;
+            // a new connection fails at once, as this computer's failure.
+            if (isServing(*connection) && hasRouteTo(connection->socket()->peerAddress()))
                 return connection;
         }
         m_idle.erase(found);

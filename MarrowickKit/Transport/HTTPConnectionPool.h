@@ -75,7 +75,8 @@ public:
     HTTPConnectionPool(const HTTPConnectionPool &) = delete;
     HTTPConnectionPool &operator=(const HTTPConnectionPool &) = delete;
 
-    // An idle connection to `target` (when `mayReuse`), or a new one without a socket yet.
+    // An idle connection to `target` that this computer still has a route to (when
+    // `mayReuse`), or a new one without a socket yet.
     std::unique_ptr<HTTPConnection> take(const HTTPTarget &target, bool mayReuse = true);
     // A socket for a new connection's attempt, owned by the pool until handed on.
     QTcpSocket *newSocket(bool tls) const;

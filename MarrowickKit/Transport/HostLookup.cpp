@@ -6,6 +6,8 @@
 #include <QUrl>
 
 #include <netdb.h>
+#include <netinet/in.h>
+#include <resolv.h>
 #include <sys/socket.h>
 
 namespace marrowick {
@@ -15,7 +17,28 @@ namespace {
 struct Resolved {
     QList<QHostAddress> addresses;
     QString failure;
+    // No nameserver could be asked: this computer has no route to any.
+    bool unrouted = false;
 };
+
+// Whether this computer has a route to one of the nameservers the C library asks; true where
+// it cannot tell.
+bool routesToANameserver()
+{
+    struct __res_state state {};
+    if (res_ninit(&state) != 0)
+        return true;
+    bool routed = state.nscount <= 0;
+    for (int i = 0; i < state.nscount && !routed; ++i) {
+        // glibc keeps an IPv6 server apart, with an empty IPv4 entry in its place.
+        const auto *server = state.nsaddr_list[i].sin_family == AF_INET
+            ? reinterpret_cast<const sockaddr *>(&state.nsaddr_list[i])
+            : reinterpret_cast<const sockaddr *>(state._u._ext.nsaddrs[i]);
+        routed = !server || hasRouteTo(QHostAddress(server));
+    }
+    res_nclose(&state);
+    return routed;
+}
 
 // Runs on a lookup thread. Without AI_ADDRCONFIG: with it the C library asks only for the
 // families of this computer's non-loopback addresses, and a name of the other family (one from
@@ -30,6 +53,10 @@ Resolved resolveBlocking(const QByteArray &name)
     Resolved resolved;
     if (status != 0) {
         resolved.failure = QString::fromLocal8Bit(::gai_strerror(status));
+        // Nameservers this computer has no route to fail at once as "temporary", as do ones
+        // that did not answer; a name that does not exist (EAI_NONAME) or has no address
+        // (EAI_NODATA) was answered, and is the target's.
+        resolved.unrouted = status == EAI_AGAIN && !routesToANameserver();
         return resolved;
     }
     for (const addrinfo *entry = found; entry; entry = entry->ai_next) {
@@ -59,6 +86,8 @@ HostLookup::Resolve HostLookup::systemResolve()
         // Named: g++ 12 destroys a closure made inside a co_await expression twice.
         std::function<Resolved()> work = [ascii = name.toLatin1()] { return resolveBlocking(ascii); };
         const Resolved resolved = co_await onLookupThread<Resolved>(std::move(work));
+        if (resolved.unrouted)
+            throw noRouteError();
         if (resolved.addresses.isEmpty())
             throw hostNotFound(resolved.failure);
         co_return resolved.addresses;

@@ -34,11 +34,15 @@ public:
 
     explicit HostLookup(Resolve resolve = systemResolve(), MonotonicClock clock = bootTimeSeconds);
 
-    // Fails with "host not found" for an empty text and for a name without addresses; throws
+    // Fails with "host not found" for an empty text and for a name without addresses, and with
+    // noRouteError() when this computer has no route to any nameserver; throws
     // CancellationError at once when `cancel` fires.
     QCoro::Task<HostAddresses> addresses(QString host, CancelToken cancel = {});
     // The clock of `HostAddresses::validUntil`.
     double now() const { return m_answers.now(); }
+    // This computer's network changed: a lookup under way may fail for want of the network as
+    // it was, so callers from now on ask afresh. Kept answers stay.
+    void networkChanged() { m_answers.startAfresh(); }
 
     // getaddrinfo on a lookup thread.
     static Resolve systemResolve();
@@ -49,5 +53,7 @@ private:
 
 // The lookup every transport shares by default, made on first use.
 std::shared_ptr<HostLookup> systemHostLookup();
+// Tells the system's lookups of names and of SRV records that this computer's network changed.
+void systemLookupsNetworkChanged();
 
 } // namespace marrowick

@@ -40,8 +40,8 @@ QCoro::Task<T> onLookupThread(std::function<T()> work)
 }
 
 // Answers by name (host addresses, SRV records), each kept for `lifetime` seconds of `clock`
-// however many names there are. A name has at most one lookup in flight, which every caller
-// asking for it meanwhile shares. A lookup has no time limit of its own: it takes what the
+// however many names there are. Every caller asking for a name while its lookup is under way
+// shares that lookup (until startAfresh()). A lookup has no time limit of its own: it takes what the
 // resolver takes. A caller that cancels stops waiting at once with CancellationError; the
 // lookup goes on, and its answer is kept for the next caller. A lookup's failure reaches the
 // callers that waited for it and is not kept, so the next caller asks again.
@@ -92,6 +92,11 @@ public:
 
     double now() const { return m_state->clock(); }
 
+    // Lookups under way began on the network as it was before a change, and may fail for want
+    // of it: callers from now on ask afresh. Those lookups still answer their own callers; what
+    // they find is not kept.
+    void startAfresh() const { m_state->inFlight.clear(); }
+
 private:
     using Waiters = std::vector<Completion<Kept>>;
 
@@ -132,9 +137,12 @@ private:
         } catch (...) {
             failure = std::current_exception();
         }
-        state->inFlight.erase(name);
-        if (!failure)
-            state->keep(name, found);
+        const auto current = state->inFlight.find(name);
+        if (current != state->inFlight.end() && current->second == waiters) {
+            state->inFlight.erase(current);
+            if (!failure)
+                state->keep(name, found);
+        }
         for (const Completion<Kept> &waiter : *waiters) {
             if (failure)
                 waiter.fail(failure);

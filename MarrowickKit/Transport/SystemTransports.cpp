@@ -36,10 +36,25 @@ std::shared_ptr<const UDPTransport> systemUDPTransport()
     return transport;
 }
 
-std::shared_ptr<const SRVResolver> systemSRVResolver()
+namespace {
+
+std::shared_ptr<const DNSSDSRVResolver> systemDNSSDResolver()
 {
     static const auto resolver = std::make_shared<const DNSSDSRVResolver>();
     return resolver;
+}
+
+} // namespace
+
+std::shared_ptr<const SRVResolver> systemSRVResolver()
+{
+    return systemDNSSDResolver();
+}
+
+void systemLookupsNetworkChanged()
+{
+    systemHostLookup()->networkChanged();
+    systemDNSSDResolver()->networkChanged();
 }
 
 } // namespace marrowick

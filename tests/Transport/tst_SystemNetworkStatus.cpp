@@ -9,16 +9,20 @@
 #include "support/ChildRun.h"
 #include "support/TestSupport.h"
 
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryFile>
 #include <QTest>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -33,6 +37,7 @@ namespace {
 
 const QString childScenario = QStringLiteral("network-of-its-own");
 const QString unsharedFailed = QStringLiteral("cannot unshare: ");
+const QString resolverPath = QStringLiteral("/etc/resolv.conf");
 
 // Brings `interface` up or down ("lo", or "lo:9", an address of its own that goes with its
 // routes), after giving it `address` when one is named.
@@ -72,12 +77,28 @@ QString outcomeOf(const std::function<SourceSnapshot()> &call)
                                                          : QStringLiteral("fine");
 }
 
+// In the child's own mounts: the C library's resolver asks these nameservers from now on.
+bool askNameservers(const QStringList &servers)
+{
+    auto *file = new QTemporaryFile(qApp);
+    if (!file->open())
+        return false;
+    for (const QString &server : servers)
+        file->write("nameserver " + server.toLatin1() + "\n");
+    file->flush();
+    return ::mount(qPrintable(file->fileName()), qPrintable(resolverPath), nullptr, MS_BIND, nullptr) == 0;
+}
+
 // Runs in the child: a network of its own, as a computer whose every route is gone has,
-// loopback alone (as root a network namespace will do, else one in a user namespace). One
-// line per check.
+// loopback alone (as root a network namespace will do, else one in a user namespace), with
+// mounts of its own for the resolver's configuration. One line per check.
 int checkWithoutRoutes(const QStringList &)
 {
-    if (::unshare(CLONE_NEWNET) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0) {
+    const auto isolated = [] {
+        return ::unshare(CLONE_NEWNET | CLONE_NEWNS) == 0 || ::unshare(CLONE_NEWUSER | CLONE_NEWNET | CLONE_NEWNS) == 0;
+    };
+    if (!isolated() || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        || !QFileInfo::exists(resolverPath)) {
         std::fputs(qPrintable(unsharedFailed + QString::fromLocal8Bit(std::strerror(errno))), stdout);
         return 0;
     }
@@ -109,8 +130,16 @@ int checkWithoutRoutes(const QStringList &)
              return SourceSnapshot();
          }));
 
+    // A name, while no nameserver is routed, and while one is but refuses (nothing listens on
+    // this computer's port 53): only the first is this computer's failure.
+    const auto lookUp = [&](const QStringList &servers, const char *name) {
+        return askNameservers(servers) ? outcomeOf(tcp(name, 22)) : QStringLiteral("no resolver configuration");
+    };
+    note("name, no nameserver routed", lookUp({"192.0.2.53", "2001:db8::53"}, "nas.lab.test"));
+    note("name, a nameserver here refusing", lookUp({"192.0.2.53", "127.0.0.1"}, "nas2.lab.test"));
+
     // A kept connection whose address and route go away between two requests: the second
-    // waits out this client's time-out.
+    // fails at once, long before this client's time-out, which the test does not wait for.
     setUp("lo:9", true, "10.9.9.9");
     QTcpServer server;
     server.listen(QHostAddress(QStringLiteral("10.9.9.9")));
@@ -121,13 +150,15 @@ int checkWithoutRoutes(const QStringList &)
             socket->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
         });
     });
-    const BoundedHTTPClient http(1024, 0.5, 2.0);
+    const BoundedHTTPClient http(1024, 60.0, 60.0);
     HTTPRequest request;
     request.url = QUrl(QStringLiteral("http://10.9.9.9:%1/").arg(server.serverPort()));
     note("HTTP, then again once its route went", outcomeOf([&] {
              await(http.data(request));
              setUp("lo:9", false);
-             await(http.data(request));
+             CancelSource giveUp;
+             QTimer::singleShot(3000, [&giveUp] { giveUp.cancel(); });
+             await(http.data(request, giveUp.token()));
              return SourceSnapshot();
          }));
 
@@ -163,7 +194,9 @@ private slots:
                  (QStringList{"loopback up = yes", "NetworkManager = no", "offline = yes", "route to 127.0.0.1 = yes",
                               "route to 192.0.2.1 = no", "TCP port here, closed = down: closed",
                               "TCP port 192.0.2.1 = " + noRoute, "HTTP ping [2001:db8::1] = " + noRoute,
-                              "UDP to 192.0.2.1 = " + noRoute, "HTTP, then again once its route went = " + noRoute,
+                              "UDP to 192.0.2.1 = " + noRoute, "name, no nameserver routed = " + noRoute,
+                              "name, a nameserver here refusing = down: closed",
+                              "HTTP, then again once its route went = " + noRoute,
                               "told of the change = yes"}));
     }
 };
