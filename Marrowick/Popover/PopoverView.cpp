@@ -210,7 +210,7 @@ void PopoverView::keyPressEvent(QKeyEvent *event)
         hide();
         return;
     }
-    if (PillButton::isConfirmKey(event) && (event->isAutoRepeat() || pressFocusedButton(this)))
+    if (confirmFocusedButton(this, event))
         return;
     QWidget::keyPressEvent(event);
 }

@@ -666,7 +666,7 @@ void SettingsView::keyPressEvent(QKeyEvent *event)
         return;
     }
     // Held down, Return presses once: the focus goes on to the next card's button.
-    if (PillButton::isConfirmKey(event) && (event->isAutoRepeat() || pressFocusedButton(this)))
+    if (confirmFocusedButton(this, event))
         return;
     QWidget::keyPressEvent(event);
 }

@@ -1,6 +1,9 @@
 #include "Marrowick/Style/FocusedButton.h"
 
+#include "Marrowick/Style/PillButton.h"
+
 #include <QAbstractButton>
+#include <QKeyEvent>
 
 namespace marrowick {
 
@@ -12,6 +15,11 @@ bool pressFocusedButton(const QWidget *window)
     if (button->isEnabled())
         button->click();
     return true;
+}
+
+bool confirmFocusedButton(const QWidget *window, const QKeyEvent *event)
+{
+    return PillButton::isConfirmKey(event) && (event->isAutoRepeat() || pressFocusedButton(window));
 }
 
 } // namespace marrowick
