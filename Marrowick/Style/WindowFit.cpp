@@ -128,14 +128,16 @@ void WindowFit::followScreen(const QScreen *screen)
     m_followed = screen;
     if (!screen)
         return;
-    const auto refit = [this] {
-        if (m_window->isVisible())
-            follow(false);
-    };
-    connect(screen, &QScreen::geometryChanged, this, refit);
-    connect(screen, &QScreen::availableGeometryChanged, this, refit);
-    connect(screen, &QScreen::logicalDotsPerInchChanged, this, refit);
-    connect(screen, &QScreen::physicalDotsPerInchChanged, this, refit);
+    connect(screen, &QScreen::geometryChanged, this, &WindowFit::refit);
+    connect(screen, &QScreen::availableGeometryChanged, this, &WindowFit::refit);
+    connect(screen, &QScreen::logicalDotsPerInchChanged, this, &WindowFit::refit);
+    connect(screen, &QScreen::physicalDotsPerInchChanged, this, &WindowFit::refit);
+}
+
+void WindowFit::refit()
+{
+    if (m_window->isVisible())
+        follow(false);
 }
 
 void WindowFit::follow(bool placed)
@@ -222,13 +224,7 @@ bool WindowFit::eventFilter(QObject *watched, QEvent *event)
         break;
     case QEvent::ScreenChangeInternal:
         // Qt gives the window its place on the new screen only after telling of the change.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (m_window->isVisible())
-                    follow(false);
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &WindowFit::refit, Qt::QueuedConnection);
         break;
     case QEvent::Move: {
         if (!m_window->isVisible())

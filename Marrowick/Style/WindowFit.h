@@ -65,6 +65,8 @@ private:
     void follow(bool placed);
     bool reportedScreenIsStale(const QScreen *screen) const;
     void followScreen(const QScreen *screen);
+    // Follows a change while the window is shown; a hidden one is fitted when next shown.
+    void refit();
     void fit(const Fitting &fitting);
     void keepInside();
     // Whether `event` is the window manager's placement of the shown window.
