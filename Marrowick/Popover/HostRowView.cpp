@@ -69,9 +69,7 @@ void HostRowView::set(const HostStats &host, const RowSettings &settings)
     applyRowChrome(layout(), settings);
     m_orb->setStatus(host.status);
     setLine(m_name, host.name);
-    const bool up = host.status == ServiceStatus::up;
-    setOptionalLine(m_state, up ? std::nullopt : std::optional(statusWord(host.status)));
-    setStatusTextColor(m_state, up ? QColor() : statusColor(host.status));
+    showStatusWord(m_state, host.status);
     m_cpu->setPct(host.cpuPct);
     m_mem->setPct(host.memPct);
     m_disk->setPct(host.diskPct);

@@ -290,10 +290,7 @@ void SourceRow::setModel(const SourceRowModel &model)
     m_kindIcon->setSymbol(kindSymbol(model.kind));
     m_orb->setStatus(model.status);
     m_name->setText(model.name);
-    const bool up = model.status == ServiceStatus::up;
-    m_state->setText(up ? QString() : statusWord(model.status));
-    m_state->setVisible(!up);
-    setStatusTextColor(m_state, up ? QColor() : statusColor(model.status));
+    showStatusWord(m_state, model.status);
     m_typeTitle->setText(model.typeTitle);
     m_endpoint->setText(model.endpoint);
     m_edit->setToolTip(plainToolTip(model.editTip()));

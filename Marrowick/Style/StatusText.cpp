@@ -1,8 +1,10 @@
 #include "Marrowick/Style/StatusText.h"
 
 #include "Marrowick/Style/MarrowickStyle.h"
+#include "Marrowick/Style/StatusOrb.h"
 
 #include <QEvent>
+#include <QLabel>
 #include <QWidget>
 
 namespace marrowick {
@@ -68,6 +70,16 @@ void setStatusTextColor(QWidget *widget, const QColor &status)
         follower->setStatus(status);
     else
         new StatusTextFollower(widget, status);
+}
+
+void showStatusWord(QLabel *label, ServiceStatus status)
+{
+    const bool up = status == ServiceStatus::up;
+    const QString word = up ? QString() : statusWord(status);
+    if (label->text() != word)
+        label->setText(word);
+    label->setVisible(!up);
+    setStatusTextColor(label, up ? QColor() : statusColor(status));
 }
 
 } // namespace marrowick

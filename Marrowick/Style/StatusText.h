@@ -1,7 +1,10 @@
 #pragma once
 
+#include "MarrowickKit/Model/ServiceStatus.h"
+
 #include <QColor>
 
+class QLabel;
 class QWidget;
 
 namespace marrowick {
@@ -15,5 +18,9 @@ QColor statusTextColor(const QWidget *widget, const QColor &status, const QColor
 // statusTextColor of `status`, again whenever its theme or its place changes. An invalid colour
 // stops that; the caller then gives the widget its colour.
 void setStatusTextColor(QWidget *widget, const QColor &status);
+
+// Shows `status` on `label` in its word and in its colour as text while it is not up; hides
+// the label while up, when the orb beside it says enough.
+void showStatusWord(QLabel *label, ServiceStatus status);
 
 } // namespace marrowick
