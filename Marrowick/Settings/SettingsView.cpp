@@ -550,8 +550,7 @@ void SettingsView::orderTabs()
     QWidget *previous = m_firstSourceButton;
     QWidget::setTabOrder(tabButton(SettingsTab::general), previous);
     for (const SourceRow *card : cards()) {
-        for (QWidget *control :
-             std::initializer_list<QWidget *>{card->editButton(), card->bellButton(), card->trashButton()}) {
+        for (QWidget *control : cardButtons(card)) {
             QWidget::setTabOrder(previous, control);
             previous = control;
         }
