@@ -90,11 +90,6 @@ QString SourceGroupHeaderRowView::accessibilityLabel(const Values &values)
     return label;
 }
 
-QString SourceGroupHeaderRowView::accessibilityHint(bool collapsed)
-{
-    return disclosureHint(!collapsed);
-}
-
 bool SourceGroupHeaderRowView::event(QEvent *event)
 {
     // The whole row is the button, so a cut name shows on the row's own tooltip.

@@ -40,7 +40,6 @@ public:
 
     // "<name>, <count> widgets, <aggregate>", then ", average 42ms" when there is a latency.
     static QString accessibilityLabel(const Values &values);
-    static QString accessibilityHint(bool collapsed);
 
 protected:
     bool event(QEvent *event) override;
