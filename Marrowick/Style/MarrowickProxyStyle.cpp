@@ -75,9 +75,9 @@ void paintButtonPanel(QPainter *painter, const QStyleOption *option, const QWidg
     painter->setBrush(fill);
     painter->drawRoundedRect(QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5), frameRadius, frameRadius);
     painter->restore();
-    const QColor edge = isDefault && !focused ? accentBetween(accentOf(widget), fill, surface)
-                                              : controlEdge(text, fill, surface);
-    paintEdgeIn(painter, option->rect, focused ? accentBetween(accentOf(widget), fill, surface) : edge, focused);
+    const QColor edge = focused || isDefault ? accentBetween(accentOf(widget), fill, surface)
+                                             : controlEdge(text, fill, surface);
+    paintEdgeIn(painter, option->rect, edge, focused);
 }
 
 // A small triangle centred in `area`, pointing along the bar's axis.
