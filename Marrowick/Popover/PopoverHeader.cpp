@@ -107,7 +107,8 @@ void PopoverHeader::refresh(Instant now)
     const bool paused = m_state->isPaused();
     const bool hasSources = !m_state->sources().isEmpty();
     const OverallStatus overall = m_state->overallStatus();
-    m_orb->setStatus(overallStatusColor(overall), PopoverSummary::statusWord(overall, hasSources));
+    const QString word = PopoverSummary::statusWord(overall, hasSources);
+    m_orb->setStatus(overallStatusColor(overall), word);
     setLine(m_summary, PopoverSummary::summaryText(overall, hasSources));
     m_paused->setVisible(paused);
     m_refresh->setVisible(!paused);
@@ -122,7 +123,7 @@ void PopoverHeader::refresh(Instant now)
     const std::optional<QString> counts = paused ? PopoverSummary::inactiveText(m_state->snapshots())
                                                  : PopoverSummary::affectedText(m_state->snapshots(), m_state->errors());
     m_countsLine->setVisible(hasSources || counts.has_value());
-    setLine(m_statusWord, PopoverSummary::statusWord(overall, hasSources));
+    setLine(m_statusWord, word);
     setOptionalLine(m_counts, counts);
 }
 
