@@ -121,6 +121,14 @@ void keepTellingFailure(std::optional<ProviderError> &kept, const ProviderError 
         kept = failure;
 }
 
+ProviderError checkFailure(std::exception_ptr failure)
+{
+    const ProviderError error = providerError(failure);
+    if (error.kind() == ProviderError::Kind::noNetwork)
+        throw error;
+    return error;
+}
+
 ProviderError handshakeError(const QString &reason)
 {
     return ProviderError::upstream(QStringLiteral("SSL handshake failed: ") + reason);
