@@ -1,7 +1,5 @@
 #include "MarrowickKit/Async/ClockReading.h"
 
-#include "MarrowickKit/Async/MonotonicClock.h"
-
 #include <QFile>
 
 namespace marrowick {

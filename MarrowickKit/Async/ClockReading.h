@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MarrowickKit/Async/Instant.h"
+#include "MarrowickKit/Async/MonotonicClock.h"
 
 #include <QString>
 
@@ -14,7 +15,7 @@ namespace marrowick {
 // waits of continuousSleep() run on it. Its readings compare only within one boot, which
 // `bootID` names (empty where the system does not tell).
 struct BootClock {
-    std::function<double()> seconds;
+    MonotonicClock seconds;
     QString bootID;
 
     static BootClock system();

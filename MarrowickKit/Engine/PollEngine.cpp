@@ -30,16 +30,16 @@ double startDelay(qsizetype index, qsizetype count, double interval)
     return std::min(spread, interval * static_cast<double>(index) / static_cast<double>(std::max<qsizetype>(count, 1)));
 }
 
-// The keyring's failures are all its own: locked, declined, absent, stuck on a prompt.
-std::optional<PollEngine::LocalCause> localCauseOf(std::exception_ptr failure)
+// `failure` read as `error`; the keyring's failures are all its own: locked, declined, absent,
+// stuck on a prompt.
+std::optional<PollEngine::LocalCause> localCauseOf(std::exception_ptr failure, const ProviderError &error)
 {
+    if (error.kind() == ProviderError::Kind::noNetwork)
+        return PollEngine::LocalCause::network;
     try {
         std::rethrow_exception(failure);
     } catch (const CredentialError &) {
         return PollEngine::LocalCause::keyring;
-    } catch (const ProviderError &error) {
-        if (error.kind() == ProviderError::Kind::noNetwork)
-            return PollEngine::LocalCause::network;
     } catch (...) {
     }
     return std::nullopt;
@@ -224,7 +224,7 @@ QCoro::Task<PollEngine::Outcome> PollEngine::pollOnce(AnySourceConfig source, Ca
         const std::exception_ptr failure = std::current_exception();
         const ProviderError error = providerError(failure);
         outcome.error = error.description();
-        outcome.localCause = localCauseOf(failure);
+        outcome.localCause = localCauseOf(failure, error);
         outcome.ofConfiguration = error.kind() == ProviderError::Kind::misconfigured
             || error.kind() == ProviderError::Kind::missingCredential;
     }

@@ -12,9 +12,9 @@ namespace marrowick {
 
 namespace {
 
-bool earlier(const HistorySample &sample, double time)
+bool byTime(const HistorySample &a, const HistorySample &b)
 {
-    return sample.time.sinceReference < time;
+    return a.time < b.time;
 }
 
 // Drops the samples dated more than `retention` before `reference`, when there is one, then all
@@ -22,8 +22,8 @@ bool earlier(const HistorySample &sample, double time)
 void bound(PollHistory::Series &series, std::optional<Instant> reference)
 {
     if (reference) {
-        const double cutoff = reference->sinceReference - HistoryLimits::retention;
-        series.remove(0, std::lower_bound(series.cbegin(), series.cend(), cutoff, earlier) - series.cbegin());
+        const HistorySample cutoff{reference->advanced(-HistoryLimits::retention), std::nullopt};
+        series.remove(0, std::lower_bound(series.cbegin(), series.cend(), cutoff, byTime) - series.cbegin());
     }
     const qsizetype excess = series.size() - HistoryLimits::samplesPerWidget;
     if (excess > 0)
@@ -75,8 +75,7 @@ void PollHistory::append(const QString &key, HistorySample sample, std::optional
 {
     auto &series = m_samples[key];
     // After every sample of its time or earlier: at the end, unless the wall clock went back.
-    const auto after = std::upper_bound(series.cbegin(), series.cend(), sample.time.sinceReference,
-                                        [](double time, const HistorySample &other) { return time < other.time.sinceReference; });
+    const auto after = std::upper_bound(series.cbegin(), series.cend(), sample, byTime);
     series.insert(after - series.cbegin(), std::move(sample));
     bound(series, reference);
 }
@@ -91,7 +90,6 @@ void PollHistory::record(const SourceSnapshot &snapshot, const StatusRule &statu
 
 void PollHistory::trim(Instant now)
 {
-    const auto byTime = [](const HistorySample &a, const HistorySample &b) { return a.time.sinceReference < b.time.sinceReference; };
     for (auto it = m_samples.begin(); it != m_samples.end();) {
         // A file written while the clock went back may hold a series out of order.
         if (!std::is_sorted(it->cbegin(), it->cend(), byTime))

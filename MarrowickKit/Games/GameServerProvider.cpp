@@ -19,10 +19,10 @@ namespace {
 // Cancellation always passes on.
 QString offlineReason(std::exception_ptr failure)
 {
-    if (isCancellation(failure))
-        std::rethrow_exception(failure);
     try {
         std::rethrow_exception(failure);
+    } catch (const CancellationError &) {
+        throw;
     } catch (const CredentialError &) {
         throw;
     } catch (...) {

@@ -42,10 +42,7 @@ QCoro::Task<SourceSnapshot> HTTPPingProvider::fetch(CancelToken cancel)
     } catch (const CancellationError &) {
         throw;
     } catch (...) {
-        const ProviderError error = providerError(std::current_exception());
-        // Nothing reached the target: no verdict on it.
-        if (error.kind() == ProviderError::Kind::noNetwork)
-            throw error;
+        const ProviderError error = checkFailure(std::current_exception());
         check.status = ServiceStatus::down;
         check.detail = error.description();
     }

@@ -32,10 +32,7 @@ QCoro::Task<SourceSnapshot> TCPPortProvider::fetch(CancelToken cancel)
     } catch (const CancellationError &) {
         throw;
     } catch (...) {
-        // Nothing reached the target: no verdict on it.
-        if (const ProviderError error = providerError(std::current_exception());
-            error.kind() == ProviderError::Kind::noNetwork)
-            throw error;
+        checkFailure(std::current_exception());
         // Refused, unreachable, unknown or silent: all the same to the user.
         check.status = ServiceStatus::down;
         check.detail = QStringLiteral("closed");

@@ -366,9 +366,10 @@ private:
     {
         m_failed = true;
         // A request on a connection made before its route went away only waits: the routing
-        // table tells that this computer, not the server, is the cause.
+        // table tells that this computer, not the server, is the cause. Without a peer yet
+        // there is no route to judge, and the failure stands.
         const QTcpSocket *socket = m_connection->socket();
-        m_done.fail(socket && !socket->peerAddress().isNull() ? unlessUnrouted(error, socket->peerAddress()) : error);
+        m_done.fail(socket ? unlessUnrouted(error, socket->peerAddress()) : error);
         close();
     }
 

@@ -79,13 +79,11 @@ bool hasRouteTo(const QHostAddress &address)
 {
     sockaddr_storage storage{};
     socklen_t length = 0;
-    bool isIPv4 = false;
-    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
-    if (isIPv4 && address.protocol() == QAbstractSocket::IPv4Protocol) {
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
         auto *target = reinterpret_cast<sockaddr_in *>(&storage);
         target->sin_family = AF_INET;
         target->sin_port = htons(9);
-        target->sin_addr.s_addr = htonl(ipv4);
+        target->sin_addr.s_addr = htonl(address.toIPv4Address());
         length = sizeof(sockaddr_in);
     } else if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         auto *target = reinterpret_cast<sockaddr_in6 *>(&storage);
@@ -121,6 +119,14 @@ void keepTellingFailure(std::optional<ProviderError> &kept, const ProviderError 
 {
     if (!kept || (kept->kind() == ProviderError::Kind::noNetwork && failure.kind() != ProviderError::Kind::noNetwork))
         kept = failure;
+}
+
+ProviderError checkFailure(std::exception_ptr failure)
+{
+    const ProviderError error = providerError(failure);
+    if (error.kind() == ProviderError::Kind::noNetwork)
+        throw error;
+    return error;
 }
 
 ProviderError handshakeError(const QString &reason)

@@ -42,6 +42,10 @@ ProviderError unlessUnrouted(const ProviderError &failure, const QHostAddress &a
 // Between failures of several attempts, the one to report: a target's answer before this
 // computer's lack of a route, else the first.
 void keepTellingFailure(std::optional<ProviderError> &kept, const ProviderError &failure);
+// The failure of a check made from this computer, as providerError() reads it; one of this
+// computer (ProviderError::Kind::noNetwork) is thrown instead: nothing reached the target, so
+// the check has no verdict on it.
+ProviderError checkFailure(std::exception_ptr failure);
 
 // A TLS handshake that did not finish: "SSL handshake failed: " and why, in Qt's words for a
 // fault of TLS itself (a certificate, the protocol) and in the short texts above for a failure
