@@ -479,15 +479,16 @@ void AddSourceView::refreshFormStep()
         return;
     const SourceFormState &form = *m_session.form();
 
-    showProblem(form);
+    const auto problem = form.validationProblem();
+    showProblem(form, problem);
 
-    const bool valid = form.isValid();
+    // A disabled button says why, where a screen reader reaching it can read it.
+    const std::optional<QString> fault = problem ? std::optional(problem->message) : form.missingFieldMessage();
+    const bool valid = !fault;
+    const QString reason = fault.value_or(QString());
     m_saveButton->setText(m_session.saveButtonTitle());
     m_saveButton->setEnabled(valid && !m_session.isSaving());
     m_saveButton->updateGeometry();
-    // A disabled button says why, where a screen reader reaching it can read it.
-    const QString reason =
-        valid ? QString() : form.validationMessage().value_or(form.missingFieldMessage().value_or(QString()));
     setAccessibleDescriptionIfChanged(m_saveButton, reason);
     setAccessibleDescriptionIfChanged(m_testButton, reason);
     m_testButton->setText(m_session.isTesting() ? QStringLiteral("Testing\u2026") : QStringLiteral("Test Connection"));
@@ -515,9 +516,8 @@ void AddSourceView::refreshFormStep()
 
 // The line under the fields: a problem in the down colour, tied to its field and spoken as it
 // appears or changes; or else a hint of what will be used.
-void AddSourceView::showProblem(const SourceFormState &form)
+void AddSourceView::showProblem(const SourceFormState &form, const std::optional<SourceFormState::Problem> &problem)
 {
-    const auto problem = form.validationProblem();
     const auto hintText = [&form]() -> std::optional<QString> {
         if (const auto url = form.impliedHTTPSURL())
             return QStringLiteral("Will use ") + *url;

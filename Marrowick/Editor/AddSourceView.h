@@ -66,7 +66,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void showProblem(const SourceFormState &form);
+    void showProblem(const SourceFormState &form, const std::optional<SourceFormState::Problem> &problem);
     void announceTestResult();
     void confirmType();
     void confirmForm();

@@ -146,7 +146,6 @@ private:
     // Host and port of the two host kinds, once `isValid` holds.
     QString hostValue() const;
     std::optional<quint16> portValue() const;
-    bool hostKindIsValid() const;
     static QString missingHostMessage();
 
     QString m_port;

@@ -210,7 +210,7 @@ std::optional<QString> SourceFormState::validationMessage() const
     return problem ? std::optional(problem->message) : std::nullopt;
 }
 
-// Follows isValid() field by field, for a form whose values are well formed but incomplete.
+// What a well-formed form still lacks, field by field.
 std::optional<QString> SourceFormState::missingFieldMessage() const
 {
     if (trimmedSpacesAndTabs(displayName).isEmpty())
@@ -263,35 +263,10 @@ std::optional<quint16> SourceFormState::portValue() const
     return parsePortNumber(split ? split->port : m_port);
 }
 
-bool SourceFormState::hostKindIsValid() const
-{
-    if (!portValue() || hostValue().isEmpty() || queryPortIsInvalid())
-        return false;
-    const bool needsSecret = gameCredentialUse() == GameDefinition::CredentialUse::required;
-    return !needsSecret || !secret.isEmpty() || hasStoredSecret;
-}
-
+// Valid when nothing is malformed and nothing is missing: the two messages name the first fault.
 bool SourceFormState::isValid() const
 {
-    if (trimmedSpacesAndTabs(displayName).isEmpty() || !parsedPollInterval())
-        return false;
-    if (embeddedCredentialInURL() || unusableURLScheme() || missingHost() || urlFault() || hostIsInvalid())
-        return false;
-    const bool haveSecret = !secret.isEmpty() || hasStoredSecret;
-    switch (type) {
-    case SourceType::kuma:
-        return !baseURL.isEmpty() && ((!username.isEmpty() && haveSecret) || !statusPageSlug.isEmpty());
-    case SourceType::beszel:
-        return !baseURL.isEmpty() && haveSecret;
-    case SourceType::httpPing:
-        return !baseURL.isEmpty();
-    case SourceType::jsonWidget:
-        return !baseURL.isEmpty() && !jsonFields.isEmpty();
-    case SourceType::tcpPort:
-    case SourceType::gameServer:
-        break;
-    }
-    return hostKindIsValid();
+    return !validationProblem() && !missingFieldMessage();
 }
 
 std::optional<QString> SourceFormState::newCredentialRef(const QUuid &id) const

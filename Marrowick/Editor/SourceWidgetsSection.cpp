@@ -197,12 +197,8 @@ void SourceWidgetsSection::syncOrderFromList()
 // and the layout follows. Its new place is told where the focus is, the row or its eye.
 void SourceWidgetsSection::moveByKeyboard(int places)
 {
-    const QWidget *focus = QApplication::focusWidget();
-    int row = m_list->currentRow();
-    for (int i = 0; focus && focus != m_list && i < m_list->count(); ++i) {
-        if (const QWidget *shown = m_list->itemWidget(m_list->item(i)); shown && shown->isAncestorOf(focus))
-            row = i;
-    }
+    const auto focused = focusedRow();
+    const int row = focused ? focused->second : m_list->currentRow();
     const int destination = row + places;
     if (row < 0 || destination < 0 || destination >= m_list->count()
         || !m_list->model()->moveRow(QModelIndex(), row, QModelIndex(), places < 0 ? destination : destination + 1))
@@ -259,7 +255,7 @@ std::optional<std::pair<QString, int>> SourceWidgetsSection::focusedRow() const
     const QWidget *focus = QApplication::focusWidget();
     for (int row = 0; focus && row < m_list->count(); ++row) {
         const QWidget *widget = m_list->itemWidget(m_list->item(row));
-        if (widget == focus || widget->isAncestorOf(focus))
+        if (widget && (widget == focus || widget->isAncestorOf(focus)))
             return std::pair(m_list->item(row)->data(Qt::UserRole).toString(), row);
     }
     return std::nullopt;

@@ -1,5 +1,7 @@
 #include "Marrowick/Shell/ExitGuard.h"
 
+#include "Marrowick/Shell/X11Connection.h"
+
 #include <QGuiApplication>
 #include <QThread>
 
@@ -27,8 +29,8 @@ bool x11ConnectionBroke()
 #if MARROWICK_X11_EXIT
     if (!qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb"))
         return false;
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 && x11->connection() && xcb_connection_has_error(x11->connection()) != 0;
+    xcb_connection_t *connection = x11Connection();
+    return connection && xcb_connection_has_error(connection) != 0;
 #else
     return false;
 #endif

@@ -1,5 +1,7 @@
 #include "Marrowick/Shell/PopupDismissal.h"
 
+#include "Marrowick/Shell/X11Connection.h"
+
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
@@ -26,12 +28,6 @@ constexpr int holdTries = 40;
 #if MARROWICK_X11_FOCUS
 // The buttons a press of which closes the popup; the wheel and the side buttons pass by.
 constexpr std::uint8_t closingButtons[] = {1, 2, 3};
-
-xcb_connection_t *x11Connection()
-{
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
 
 template <typename Visit>
 void forEachRoot(xcb_connection_t *connection, Visit visit)

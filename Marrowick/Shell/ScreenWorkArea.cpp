@@ -1,5 +1,7 @@
 #include "Marrowick/Shell/ScreenWorkArea.h"
 
+#include "Marrowick/Shell/X11Connection.h"
+
 #include <QGuiApplication>
 #include <QList>
 #include <QScreen>
@@ -103,8 +105,7 @@ QRect publishedWorkArea(const QList<quint32> &areas, const QRect &monitor)
 // cannot be asked.
 std::optional<QRect> x11FreeArea(const QRect &monitor)
 {
-    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    xcb_connection_t *connection = x11Connection();
     if (!connection)
         return std::nullopt;
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;

@@ -1,5 +1,7 @@
 #include "Marrowick/Shell/SystemTrayWatch.h"
 
+#include "Marrowick/Shell/X11Connection.h"
+
 #include <QCoreApplication>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -141,10 +143,9 @@ void SystemTrayWatch::change(bool host, std::uint32_t x11Owner)
 void SystemTrayWatch::watchX11Tray()
 {
 #if MARROWICK_WATCH_X11
-    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
+    m_x11 = x11Connection();
+    if (!m_x11)
         return;
-    m_x11 = x11->connection();
     m_x11Selection = internAtom(m_x11, "_NET_SYSTEM_TRAY_S" + QByteArray::number(defaultScreen()));
     m_x11ManagerMessage = internAtom(m_x11, "MANAGER");
     // Qt's screens listen to the root window's structure, where a new manager announces itself.
